@@ -1,0 +1,18 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
+# kb_add_gtest(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT])
+# One GoogleTest executable; every test case becomes a ctest test.
+# QT marks suites that need a display (they run on the offscreen platform)
+# and are skipped in the logic-only build.
+function(kb_add_gtest name)
+    cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS" ${ARGN})
+    if(ARG_QT AND NOT KB_WITH_QT)
+        return()
+    endif()
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} kb_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
+    set(props ENVIRONMENT "KB_TESTDATA=${KB_TESTDATA};QT_QPA_PLATFORM=offscreen")
+    gtest_discover_tests(${name}
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ${props} TIMEOUT 600)
+endfunction()

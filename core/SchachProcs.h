@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The chess rules core: board and move records, square numbering, FEN,
+// attacks, move targets and legality, Chess960 start positions, the game
+// header with its PGN tag-line parser, and small PGN file helpers.
+// Plain records and free functions; nothing here keeps state.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kb {
+
+// ---------------------------------------------------------------------------
+// Board, squares and move records
+
+// 10x12 mailbox: a1 = 21, h1 = 28, a8 = 91, h8 = 98; border cells hold 100.
+// Pieces: 1 pawn, 2 rook, 3 bishop, 4 knight, 5 queen, 6 king; White positive.
+using TSchachbrett = std::array<int32_t, 120>;
+
+constexpr int32_t Border = 100;
+
+enum Piece : int32_t { Bauer = 1, Turm = 2, Laeufer = 3, Springer = 4, Dame = 5, Koenig = 6 };
+
+// Castling-right bits. Bit 1 carries no right (the board's start record
+// holds 31, a new game of the notation 30); compare with AllCastlingRights.
+enum CastlingBits : uint8_t {
+    WhiteShort = 2,
+    WhiteLong = 4,
+    BlackShort = 8,
+    BlackLong = 16,
+    AllCastlingRights = 30,
+};
+
+// Move flags.
+enum MoveFlags : int32_t {
+    FlagGreater = 1,   // the move carries the sign ">"
+    FlagLess = 2,      // the move carries the sign "<"
+    FlagFromFile = 16, // the move text needs the from file
+    FlagFromRank = 32, // the move text needs the from rank
+    FlagCheck = 64,    // "+"
+    FlagMate = 128,    // "#"
+};
+
+// Move-and-state record: the position's castling rights, en-passant target
+// and side, plus one move with its annotations.
+struct TZug {
+    uint8_t CastlingRights = 0; // bits 2, 4, 8, 16
+    int32_t EnPassant = 0;      // mailbox index of the en-passant target, 0 none
+    int32_t Side = 1;           // 1 White, -1 Black
+    int32_t From = 0;           // mailbox index
+    int32_t To = 0;             // mailbox index; for castling the king's destination
+    int32_t EnPassantVictim = 0;
+    int32_t CastlingKind = 0; // 0 none, 1 short, 2 long, 3 Chess960 short, 4 Chess960 long
+    int32_t Promotion = 0;    // signed piece code
+    int32_t Captured = 0;     // signed piece code
+    int32_t Flags = 0;        // MoveFlags
+    int32_t Glyph = 0;        // 0..6
+    uint8_t NAG = 0;
+    uint8_t ExtraNAG = 0; // 140 or 142, 0 none
+
+    friend bool operator==(const TZug&, const TZug&) = default;
+};
+using PZug = TZug*;
+
+// Chess960 start record; absent or Fischer == false means standard chess.
+struct TFischerInfo {
+    bool Fischer = false;
+    int32_t WhiteRookA = 0;
+    int32_t WhiteRookH = 0;
+    int32_t BlackRookA = 0;
+    int32_t BlackRookH = 0;
+    int32_t WhiteKing = 0;
+    int32_t BlackKing = 0;
+
+    friend bool operator==(const TFischerInfo&, const TFischerInfo&) = default;
+};
+using PFischerInfo = TFischerInfo*;
+
+extern const TSchachbrett StandardStellung;
+extern const TSchachbrett LeeresBrett;
+// Square names by square number: "a1", "b1", .. "h8".
+extern const std::array<const char*, 64> FeldNamen;
+// 1 dark, 0 light, by square number.
+extern const std::array<uint8_t, 64> FeldFarben;
+// Piece letters indexed by piece code + 6.
+inline constexpr std::string_view FigurenBuchstaben = "kqnbrp PRBNQK";
+
+inline constexpr std::array<int32_t, 4> BishopOffsets{-9, -11, 9, 11};
+inline constexpr std::array<int32_t, 4> RookOffsets{-1, 10, 1, -10};
+inline constexpr std::array<int32_t, 8> KnightOffsets{19, 21, 12, -8, -19, -21, -12, 8};
+inline constexpr std::array<int32_t, 8> QueenOffsets{-9, -11, 9, 11, -1, 10, 1, -10};
+inline constexpr std::array<int32_t, 8> KingOffsets = QueenOffsets;
+
+uint8_t Index120To64(uint8_t Index);
+uint8_t Index64To120(uint8_t Square);
+// True for the mailbox indices of the 64 board squares.
+bool IsBoardSquare(int32_t Index);
+
+// Part * 100 / Total truncated toward zero; 0 when Total is 0.
+int Percent(int64_t Part, int64_t Total);
+
+// ---------------------------------------------------------------------------
+// FEN
+
+std::string StellungToFEN(const TSchachbrett& Brett, const TZug& Zug, int MoveNo, bool Fischer);
+// True when the position was read; then Brett, Zug, MoveNo and *FischerInfo
+// are replaced. On False nothing is changed.
+bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_t& MoveNo,
+                   PFischerInfo FischerInfo);
+
+// ---------------------------------------------------------------------------
+// Attacks, move targets and legality
+
+// Target and attacker lists (mailbox indices, in offset order).
+using TSquareList = std::vector<int32_t>;
+
+// Each returns 0, or -1 when List is null; List is cleared first.
+int CollectQueenAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
+int CollectRookAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
+int CollectBishopAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
+int CollectKnightAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
+int CollectKingAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
+int CollectPawnAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
+
+// True when a piece of colour -Colour attacks Square (also when Square is not on the board).
+bool IsSquareAttacked(int32_t Square, int32_t Colour, const TSchachbrett& Brett);
+
+int CollectQueenTargets(int32_t From, int32_t Side, const TSchachbrett& Brett, TSquareList* List);
+int CollectRookTargets(int32_t From, int32_t Side, const TSchachbrett& Brett, TSquareList* List);
+int CollectBishopTargets(int32_t From, int32_t Side, const TSchachbrett& Brett, TSquareList* List);
+int CollectKnightTargets(int32_t From, int32_t Side, const TSchachbrett& Brett, TSquareList* List);
+int CollectKingTargets(int32_t From, const TZug& Zug, const TSchachbrett& Brett, TSquareList* List);
+int CollectPawnTargets(int32_t From, const TZug& Zug, const TSchachbrett& Brett, TSquareList* List);
+// Chess960 castling targets come negated (-27, -23, -97, -93).
+int KingTargetsFischer(int32_t From, const TZug& Zug, const TSchachbrett& Brett, TSquareList* List,
+                       const TFischerInfo* FischerInfo);
+
+bool IsLegalMove(TSchachbrett Brett, TZug Zug, const TFischerInfo* FischerInfo);
+// Mailbox index of the king, -1 when there is none.
+int32_t FindKing(bool White, const TSchachbrett& Brett);
+bool IsFischer(const TFischerInfo* FischerInfo);
+void FischerInfoFromStellung(PFischerInfo FischerInfo, const TSchachbrett& Brett);
+bool IsStandardStartPosition(const TSchachbrett& Brett);
+bool IsFischerStartPosition(const TSchachbrett& Brett);
+
+// Uniform integer over 0..n-1.
+using TRandomFn = std::function<int(int n)>;
+// A random Chess960 start position; every one of the 960 is equally likely.
+TSchachbrett RandomFischerStellung(const TRandomFn& Random);
+// The same with the program's generator (seeded once at start).
+TSchachbrett RandomFischerStellung();
+
+// ---------------------------------------------------------------------------
+// Game header and PGN tag lines
+
+// Tag lines that have no field of their own. A sorted list keeps its lines
+// in order and ignores duplicates.
+struct TTagList {
+    std::vector<std::string> Lines;
+    bool Sorted = false;
+
+    void Add(const std::string& Line);
+    void Clear() { Lines.clear(); }
+    friend bool operator==(const TTagList&, const TTagList&) = default;
+};
+
+struct TEventData {
+    std::string White;
+    std::string Black;
+    std::string Event;
+    std::string Annotator;
+    std::string Site;
+    std::string Result;
+    std::string ECO;
+    std::string WhiteDifferenceToGMT;
+    std::string BlackDifferenceToGMT;
+    std::string DateTimeFormat;
+    std::string GameId;
+    uint16_t Year = 0;
+    uint16_t Month = 0;
+    uint16_t Day = 0;
+    uint16_t Round = 0;
+    uint16_t WhiteElo = 0;
+    uint16_t BlackElo = 0;
+    uint16_t MoveCount = 0;
+    uint16_t EventYear = 0;
+    uint16_t EventMonth = 0;
+    uint16_t EventDay = 0;
+    std::string FEN;
+    uint16_t TimeControlBase = 0;
+    uint16_t TimeControlIncrement = 0;
+    std::string MetaDescription;
+    std::string MetaKeywords;
+    std::string WhiteClubId;
+    std::string BlackClubId;
+    // Owned by the record; empty when the owner keeps no other tag lines.
+    std::optional<TTagList> Tags;
+    std::string Spare;
+    std::string Movetext;
+    bool Deleted = false;
+};
+
+void ClearEventData(TEventData& E);
+std::string ExtractTagValue(std::string_view Line);
+void ParseTagLine(TEventData& E, std::string_view Line);
+bool IsPGNFile(const std::string& FileName);
+// Appends one game's text to a PGN file; False on any failure (nothing is
+// then half-written on purpose, and the database files are refused).
+bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameText);
+
+} // namespace kb

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs what is missing, builds everything and runs every test. The plain
+# C++ logic libraries are also built and tested under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+set -uo pipefail
+cd "$(dirname "$0")"
+KB_ROOT=$(pwd)
+. scripts/setup.sh
+kb_install_deps || exit 1
+
+export KB_REQUIRE_PEERS=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+jobs=$(nproc)
+status=0
+
+echo "== logic libraries under AddressSanitizer and UndefinedBehaviorSanitizer"
+if kb_build build/asan -DKB_WITH_QT=OFF -DKB_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
+    ctest --test-dir build/asan -j "$jobs" --output-on-failure --timeout 900 || status=1
+else
+    status=1
+fi
+
+echo "== full build"
+if kb_build build/main -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
+    ctest --test-dir build/main -j "$jobs" --output-on-failure --timeout 900 || status=1
+else
+    status=1
+fi
+exit $status
