@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -120,12 +121,18 @@ bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_
 using TSquareList = std::vector<int32_t>;
 
 // Each returns 0, or -1 when List is null; List is cleared first.
-int CollectQueenAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
-int CollectRookAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
-int CollectBishopAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
-int CollectKnightAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
-int CollectKingAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
-int CollectPawnAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett, TSquareList* List);
+int CollectQueenAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett,
+                          TSquareList* List);
+int CollectRookAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett,
+                         TSquareList* List);
+int CollectBishopAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett,
+                           TSquareList* List);
+int CollectKnightAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett,
+                           TSquareList* List);
+int CollectKingAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett,
+                         TSquareList* List);
+int CollectPawnAttackers(int32_t Square, int32_t Colour, const TSchachbrett& Brett,
+                         TSquareList* List);
 
 // True when a piece of colour -Colour attacks Square (also when Square is not on the board).
 bool IsSquareAttacked(int32_t Square, int32_t Colour, const TSchachbrett& Brett);
@@ -159,7 +166,8 @@ TSchachbrett RandomFischerStellung();
 // Game header and PGN tag lines
 
 // Tag lines that have no field of their own. A sorted list keeps its lines
-// in order and ignores duplicates.
+// in alphabetical order (letter case ignored, then byte order) and stores an
+// identical line once; an unsorted list keeps every line in arrival order.
 struct TTagList {
     std::vector<std::string> Lines;
     bool Sorted = false;
@@ -205,12 +213,24 @@ struct TEventData {
     bool Deleted = false;
 };
 
+// White and Black "N.N.", Result "*", other texts empty, numbers 0, Tags
+// emptied when present. Spare and Deleted keep their values.
 void ClearEventData(TEventData& E);
+// The text between the first double quote and the next unescaped one (or
+// the line end), with \" and \\ read as " and \. Empty without a quote.
 std::string ExtractTagValue(std::string_view Line);
+// Fills the field a PGN tag line names; any other line goes to Tags when
+// present. Numbers outside 0..65535 are clamped, unreadable ones give 0.
 void ParseTagLine(TEventData& E, std::string_view Line);
+// True for an existing file whose first 1000 lines hold "[Event ", or that
+// has no non-empty line among them. Reads a bounded number of bytes.
 bool IsPGNFile(const std::string& FileName);
-// Appends one game's text to a PGN file; False on any failure (nothing is
-// then half-written on purpose, and the database files are refused).
+// Appends one game's text to a PGN file (CR LF CR LF first unless the text
+// starts with CR). False on any failure, and then the file is cut back to
+// its old length; database files (.kbf, .kbfidx, .kbftmp) are refused.
 bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameText);
+// Opens an existing game file for reading only; never asks for write access,
+// so read-only files open as well. False when it cannot be opened.
+bool OpenGameFile(std::ifstream& F, const std::string& FileName);
 
 } // namespace kb

@@ -1,1 +1,293 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The game header: PGN tag lines into typed fields, and small PGN file helpers.
+#include "SchachProcs.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kb {
+namespace {
+
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(UpperAscii(a[i]));
+        const auto cb = static_cast<unsigned char>(UpperAscii(b[i]));
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool TagListLess(const std::string& a, const std::string& b) {
+    const int c = CompareNoCase(a, b);
+    return c != 0 ? c < 0 : a < b;
+}
+
+// A decimal integer with optional leading blanks and sign, clamped into a
+// 16-bit field; 0 when the text is not a number.
+uint16_t TagNumber(std::string_view t) {
+    size_t i = 0;
+    while (i < t.size() && (t[i] == ' ' || t[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
+    if (i == t.size()) return 0;
+    long long v = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] < '0' || t[i] > '9') return 0;
+        if (v <= 65535) v = v * 10 + (t[i] - '0');
+    }
+    if (negative) return 0;
+    return static_cast<uint16_t>(std::min<long long>(v, 65535));
+}
+
+// Characters From..From+Count-1 (1-based), cut at the end of the text.
+std::string_view Sub(std::string_view t, size_t From, size_t Count) {
+    if (From < 1 || From > t.size()) return {};
+    return t.substr(From - 1, Count);
+}
+
+std::string_view TrimBlanks(std::string_view t) {
+    while (!t.empty() && static_cast<unsigned char>(t.front()) <= ' ')
+        t.remove_prefix(1);
+    while (!t.empty() && static_cast<unsigned char>(t.back()) <= ' ')
+        t.remove_suffix(1);
+    return t;
+}
+
+void SetDate(std::string_view v, uint16_t& Year, uint16_t& Month, uint16_t& Day) {
+    Year = TagNumber(Sub(v, 1, 4));
+    Month = TagNumber(Sub(v, 6, 2));
+    Day = TagNumber(Sub(v, 9, 2));
+}
+
+std::string QuestionMarkEmpty(std::string v) {
+    return v == "?" ? std::string() : v;
+}
+
+bool StartsWithNoCase(std::string_view Line, std::string_view Prefix) {
+    return Line.size() >= Prefix.size() &&
+           CompareNoCase(Line.substr(0, Prefix.size()), Prefix) == 0;
+}
+
+bool IsDatabaseFileName(const std::filesystem::path& p) {
+    std::string ext = p.extension().string();
+    for (char& c : ext)
+        c = UpperAscii(c);
+    return ext == ".KBF" || ext == ".KBFIDX" || ext == ".KBFTMP";
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+void TTagList::Add(const std::string& Line) {
+    if (!Sorted) {
+        Lines.push_back(Line);
+        return;
+    }
+    auto it = std::lower_bound(Lines.begin(), Lines.end(), Line, TagListLess);
+    if (it != Lines.end() && *it == Line) return;
+    Lines.insert(it, Line);
+}
+
+void ClearEventData(TEventData& E) {
+    E.White = "N.N.";
+    E.Black = "N.N.";
+    E.Result = "*";
+    for (std::string* t :
+         {&E.Event, &E.Annotator, &E.Site, &E.ECO, &E.FEN, &E.MetaDescription, &E.MetaKeywords,
+          &E.WhiteClubId, &E.BlackClubId, &E.Movetext, &E.WhiteDifferenceToGMT,
+          &E.BlackDifferenceToGMT, &E.DateTimeFormat, &E.GameId})
+        t->clear();
+    for (uint16_t* w :
+         {&E.Year, &E.Month, &E.Day, &E.Round, &E.WhiteElo, &E.BlackElo, &E.MoveCount, &E.EventYear,
+          &E.EventMonth, &E.EventDay, &E.TimeControlBase, &E.TimeControlIncrement})
+        *w = 0;
+    if (E.Tags) E.Tags->Clear();
+}
+
+std::string ExtractTagValue(std::string_view Line) {
+    const size_t q = Line.find('"');
+    if (q == std::string_view::npos) return {};
+    std::string v;
+    for (size_t i = q + 1; i < Line.size(); ++i) {
+        const char c = Line[i];
+        if (c == '"') break;
+        if (c == '\\' && i + 1 < Line.size() && (Line[i + 1] == '"' || Line[i + 1] == '\\')) {
+            v += Line[++i];
+            continue;
+        }
+        v += c;
+    }
+    return v;
+}
+
+void ParseTagLine(TEventData& E, std::string_view Line) {
+    auto value = [&] { return ExtractTagValue(Line); };
+    if (StartsWithNoCase(Line, "[Event ")) {
+        E.Event = QuestionMarkEmpty(value());
+    } else if (StartsWithNoCase(Line, "[SITE ")) {
+        E.Site = QuestionMarkEmpty(value());
+    } else if (StartsWithNoCase(Line, "[WHITE ")) {
+        E.White = QuestionMarkEmpty(value());
+    } else if (StartsWithNoCase(Line, "[BLACK ")) {
+        E.Black = QuestionMarkEmpty(value());
+    } else if (StartsWithNoCase(Line, "[ANNOTATOR ")) {
+        E.Annotator = value();
+    } else if (StartsWithNoCase(Line, "[RESULT ")) {
+        E.Result = value();
+    } else if (StartsWithNoCase(Line, "[WHITEELO ")) {
+        E.WhiteElo = TagNumber(value());
+    } else if (StartsWithNoCase(Line, "[BLACKELO ")) {
+        E.BlackElo = TagNumber(value());
+    } else if (StartsWithNoCase(Line, "[PLYCOUNT ")) {
+        // Plies to full moves: 80 plies are 40 moves, 81 are 41.
+        const unsigned plies = TagNumber(value());
+        E.MoveCount = static_cast<uint16_t>((plies + 1) / 2);
+    } else if (StartsWithNoCase(Line, "[DATE ")) {
+        SetDate(value(), E.Year, E.Month, E.Day);
+    } else if (StartsWithNoCase(Line, "[ROUND ")) {
+        E.Round = TagNumber(value());
+    } else if (StartsWithNoCase(Line, "[ECO ")) {
+        E.ECO = value();
+    } else if (StartsWithNoCase(Line, "[FEN ")) {
+        E.FEN = value();
+    } else if (StartsWithNoCase(Line, "[METAKEYWORDS ")) {
+        E.MetaKeywords += value();
+    } else if (StartsWithNoCase(Line, "[METADESCRIPTION ")) {
+        E.MetaDescription += value();
+    } else if (StartsWithNoCase(Line, "[WHITECLUBID ")) {
+        E.WhiteClubId += value();
+    } else if (StartsWithNoCase(Line, "[BLACKCLUBID ")) {
+        E.BlackClubId += value();
+    } else if (StartsWithNoCase(Line, "[SETUP ")) {
+        // The FEN tag alone sets up the position.
+    } else if (StartsWithNoCase(Line, "[EVENTDATE ")) {
+        SetDate(value(), E.EventYear, E.EventMonth, E.EventDay);
+    } else if (StartsWithNoCase(Line, "[TIMECONTROL ")) {
+        const std::string v = value();
+        const size_t p = v.find('+');
+        if (p != std::string::npos) {
+            E.TimeControlBase = TagNumber(TrimBlanks(std::string_view(v).substr(0, p)));
+            E.TimeControlIncrement = TagNumber(TrimBlanks(std::string_view(v).substr(p + 1)));
+        }
+    } else if (StartsWithNoCase(Line, "[WhiteDifferenceToGMT ")) {
+        E.WhiteDifferenceToGMT = value();
+    } else if (StartsWithNoCase(Line, "[BlackDifferenceToGMT ")) {
+        E.BlackDifferenceToGMT = value();
+    } else if (StartsWithNoCase(Line, "[DateTimeFormat ")) {
+        E.DateTimeFormat = value();
+    } else if (StartsWithNoCase(Line, "[GameId ")) {
+        E.GameId = value();
+    } else if (E.Tags) {
+        E.Tags->Add(std::string(Line));
+    }
+}
+
+bool IsPGNFile(const std::string& FileName) {
+    // A PGN file shows its first Event tag early; a file without line ends
+    // (binary data) must not be read whole.
+    constexpr int MaxLines = 1000;
+    constexpr size_t MaxBytes = 4u << 20;
+    static constexpr std::string_view Needle = "[Event ";
+
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(FileName, ec)) return false;
+    std::ifstream in(FileName, std::ios::binary);
+    if (!in) return false;
+
+    int lines = 0; // lines finished so far
+    bool allEmpty = true;
+    std::string line; // the current line, kept only up to the needle's length tail
+    bool lineHasText = false;
+    bool lastWasCR = false;
+    size_t total = 0;
+    char buf[65536];
+    while (lines < MaxLines && total < MaxBytes) {
+        in.read(buf, sizeof buf);
+        const std::streamsize got = in.gcount();
+        if (got <= 0) break;
+        total += static_cast<size_t>(got);
+        for (std::streamsize i = 0; i < got; ++i) {
+            const char c = buf[i];
+            if (c == '\n' && lastWasCR) {
+                lastWasCR = false;
+                continue;
+            }
+            lastWasCR = c == '\r';
+            if (c == '\r' || c == '\n') {
+                if (lineHasText) allEmpty = false;
+                line.clear();
+                lineHasText = false;
+                if (++lines >= MaxLines) break;
+                continue;
+            }
+            lineHasText = true;
+            line += c;
+            if (line.size() >= Needle.size()) {
+                if (std::string_view(line).substr(line.size() - Needle.size()) == Needle)
+                    return true;
+                line.erase(0, line.size() - Needle.size() + 1);
+            }
+        }
+        if (in.bad()) return false;
+        if (in.eof()) break;
+    }
+    if (lineHasText) allEmpty = false;
+    return allEmpty;
+}
+
+bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameText) {
+    if (GameText.empty() || FileName.empty()) return false;
+    std::error_code ec;
+    if (IsDatabaseFileName(FileName)) return false;
+    const auto real = std::filesystem::weakly_canonical(FileName, ec);
+    if (!ec && IsDatabaseFileName(real)) return false;
+    if (!IsPGNFile(FileName)) return false;
+
+    const int fd = ::open(FileName.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const off_t oldSize = ::lseek(fd, 0, SEEK_END);
+    bool ok = oldSize >= 0;
+    if (ok && GameText.front() != '\r') ok = WriteAll(fd, "\r\n\r\n", 4);
+    if (ok) ok = WriteAll(fd, GameText.data(), GameText.size());
+    if (ok) ok = ::fsync(fd) == 0;
+    // Leave no half game behind.
+    if (!ok && oldSize >= 0 && ::ftruncate(fd, oldSize) == 0) (void)::fsync(fd);
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
+bool OpenGameFile(std::ifstream& F, const std::string& FileName) {
+    if (F.is_open()) F.close();
+    F.clear();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(FileName, ec)) return false;
+    F.open(FileName, std::ios::in | std::ios::binary);
+    return F.is_open() && F.good();
+}
+
+} // namespace kb
