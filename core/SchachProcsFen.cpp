@@ -1,1 +1,206 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// FEN reading and writing. Our FEN writes the halfmove clock as 0, never
+// reads it, and marks a Chess960 game by "f1" in the en-passant field.
+#include "SchachProcs.h"
+
+namespace kb {
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::vector<std::string_view> SplitFields(std::string_view Text) {
+    std::vector<std::string_view> fields;
+    size_t i = 0;
+    while (i < Text.size()) {
+        while (i < Text.size() && IsBlank(Text[i]))
+            ++i;
+        const size_t start = i;
+        while (i < Text.size() && !IsBlank(Text[i]))
+            ++i;
+        if (i > start) fields.push_back(Text.substr(start, i - start));
+    }
+    return fields;
+}
+
+int32_t PieceOfLetter(char c) {
+    switch (c) {
+    case 'K':
+        return Koenig;
+    case 'Q':
+        return Dame;
+    case 'R':
+        return Turm;
+    case 'B':
+        return Laeufer;
+    case 'N':
+        return Springer;
+    case 'P':
+        return Bauer;
+    case 'k':
+        return -Koenig;
+    case 'q':
+        return -Dame;
+    case 'r':
+        return -Turm;
+    case 'b':
+        return -Laeufer;
+    case 'n':
+        return -Springer;
+    case 'p':
+        return -Bauer;
+    default:
+        return 0;
+    }
+}
+
+// Reads the board field: eight ranks of exactly eight squares each, separated
+// by "/"; "88" also stands for two empty ranks. Any letter we do not know
+// is an empty square.
+bool ReadBoard(std::string_view Field, TSchachbrett& Board) {
+    Board = LeeresBrett;
+    int rank = 8, file = 0, rankChanges = 0;
+    auto nextRank = [&] {
+        if (file != 8 || rank == 1) return false;
+        --rank;
+        file = 0;
+        ++rankChanges;
+        return true;
+    };
+    for (size_t i = 0; i < Field.size(); ++i) {
+        const char c = Field[i];
+        if (c == '/') {
+            if (!nextRank()) return false;
+        } else if (c >= '1' && c <= '8') {
+            file += c - '0';
+            if (file > 8) return false;
+            if (c == '8' && i + 1 < Field.size() && Field[i + 1] == '8' && !nextRank())
+                return false;
+        } else {
+            if (file >= 8) return false;
+            ++file;
+            Board[10 * (rank + 1) + file] = PieceOfLetter(c);
+        }
+    }
+    return rankChanges == 7 && file == 8;
+}
+
+bool ParseMoveNumber(std::string_view Text, uint16_t& Value) {
+    if (Text.empty() || Text.size() > 5) return false;
+    uint32_t v = 0;
+    for (char c : Text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<uint32_t>(c - '0');
+    }
+    if (v > 0xFFFF) return false;
+    Value = static_cast<uint16_t>(v);
+    return true;
+}
+
+} // namespace
+
+std::string StellungToFEN(const TSchachbrett& Brett, const TZug& Zug, int MoveNo, bool Fischer) {
+    std::string fen;
+    fen.reserve(90);
+    for (int rank = 8; rank >= 1; --rank) {
+        int run = 0;
+        for (int file = 1; file <= 8; ++file) {
+            const int32_t v = Brett[10 * (rank + 1) + file];
+            if (v == 0 || v < -6 || v > 6) {
+                ++run;
+                continue;
+            }
+            if (run > 0) fen += static_cast<char>('0' + run);
+            run = 0;
+            fen += FigurenBuchstaben[static_cast<size_t>(v + 6)];
+        }
+        if (run > 0) fen += static_cast<char>('0' + run);
+        if (rank > 1) fen += '/';
+    }
+    fen += Zug.Side == 1 ? " w " : " b ";
+    const size_t castlingStart = fen.size();
+    if (Zug.CastlingRights & WhiteShort) fen += 'K';
+    if (Zug.CastlingRights & WhiteLong) fen += 'Q';
+    if (Zug.CastlingRights & BlackShort) fen += 'k';
+    if (Zug.CastlingRights & BlackLong) fen += 'q';
+    if (fen.size() == castlingStart) fen += '-';
+    // Only a square the reader takes back: rank 6 with White to move, rank 3
+    // with Black.
+    const int32_t ep = Zug.EnPassant;
+    const bool epValid = IsBoardSquare(ep) && ep / 10 - 1 == (Zug.Side == 1 ? 6 : 3);
+    if (Fischer)
+        fen += " f1 0";
+    else if (epValid)
+        fen += std::string(" ") + FeldNamen[Index120To64(static_cast<uint8_t>(ep))] + " 0";
+    else
+        fen += " - 0";
+    fen += ' ';
+    fen += std::to_string(MoveNo);
+    return fen;
+}
+
+bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_t& MoveNo,
+                   PFischerInfo FischerInfo) {
+    try {
+        const std::vector<std::string_view> fields = SplitFields(FEN);
+        if (fields.empty()) return false;
+
+        // Work on copies; the caller's records change only on success.
+        TSchachbrett board;
+        if (!ReadBoard(fields[0], board)) return false;
+
+        TZug zug = Zug;
+        zug.CastlingRights = 0;
+        zug.EnPassant = 0;
+        zug.Side = 1;
+        zug.EnPassantVictim = 0;
+        zug.CastlingKind = 0;
+        zug.Promotion = 0;
+        zug.Captured = 0;
+        zug.Flags = 0;
+        zug.Glyph = 0;
+        uint16_t moveNo = MoveNo;
+        bool fischer = false;
+
+        if (fields.size() > 1 && fields[1] == "b") zug.Side = -1;
+        if (fields.size() > 2) {
+            for (char c : fields[2]) {
+                if (c == 'K')
+                    zug.CastlingRights |= WhiteShort;
+                else if (c == 'Q')
+                    zug.CastlingRights |= WhiteLong;
+                else if (c == 'k')
+                    zug.CastlingRights |= BlackShort;
+                else if (c == 'q')
+                    zug.CastlingRights |= BlackLong;
+            }
+        }
+        if (fields.size() > 3) {
+            const std::string_view ep = fields[3];
+            if (ep == "f1") {
+                fischer = true;
+                moveNo = 1;
+            } else if (ep.size() == 2 && ep[0] >= 'a' && ep[0] <= 'h' &&
+                       ep[1] == (zug.Side == 1 ? '6' : '3')) {
+                zug.EnPassant = 10 * (ep[1] - '0' + 1) + (ep[0] - 'a' + 1);
+            }
+        }
+        if (fields.size() > 1) ParseMoveNumber(fields.back(), moveNo);
+
+        if (FischerInfo) {
+            TFischerInfo fi = *FischerInfo;
+            FischerInfoFromStellung(&fi, board);
+            fi.Fischer = fischer;
+            *FischerInfo = fi;
+        }
+        Brett = board;
+        Zug = zug;
+        MoveNo = moveNo;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace kb

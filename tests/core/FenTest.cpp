@@ -1,0 +1,333 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SchachProcs.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+using namespace kb;
+
+namespace {
+
+constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+int32_t Sq(const char* name) {
+    return 10 * (name[1] - '0' + 1) + (name[0] - 'a' + 1);
+}
+
+TSchachbrett Board(std::initializer_list<std::pair<const char*, int32_t>> pieces) {
+    TSchachbrett b = LeeresBrett;
+    for (const auto& [sq, p] : pieces)
+        b[Sq(sq)] = p;
+    return b;
+}
+
+// Records filled with marks that a successful read must replace or keep.
+struct Records {
+    TSchachbrett board = Board({{"d4", 5}});
+    TZug zug;
+    uint16_t moveNo = 777;
+    TFischerInfo fi{true, 22, 27, 92, 97, 24, 94};
+    Records() {
+        zug.CastlingRights = 6;
+        zug.EnPassant = 44;
+        zug.Side = -1;
+        zug.From = 35;
+        zug.To = 55;
+        zug.EnPassantVictim = 54;
+        zug.CastlingKind = 3;
+        zug.Promotion = 5;
+        zug.Captured = -2;
+        zug.Flags = 64;
+        zug.Glyph = 2;
+        zug.NAG = 14;
+        zug.ExtraNAG = 140;
+    }
+};
+
+} // namespace
+
+TEST(Fen, WritesStandardAndChess960Positions) {
+    TZug z;
+    z.CastlingRights = 31;
+    z.Side = 1;
+    EXPECT_EQ(StellungToFEN(StandardStellung, z, 1, false), StartFen);
+    EXPECT_EQ(StellungToFEN(StandardStellung, z, 1, true),
+              "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq f1 0 1");
+    // A Chess960 FEN never carries an en-passant square.
+    z.EnPassant = Sq("e6");
+    EXPECT_EQ(StellungToFEN(StandardStellung, z, 12, true),
+              "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq f1 0 12");
+
+    TSchachbrett b = Board({{"e1", 6}, {"e8", -6}, {"e4", 1}, {"d4", -1}, {"h8", -2}});
+    z = TZug{};
+    z.Side = -1;
+    z.CastlingRights = 1; // bit 1 carries no right
+    z.EnPassant = Sq("e3");
+    EXPECT_EQ(StellungToFEN(b, z, 30, false), "4k2r/8/8/8/3pP3/8/8/4K3 b - e3 0 30");
+    z.CastlingRights = BlackShort | WhiteLong;
+    EXPECT_EQ(StellungToFEN(b, z, 30, false), "4k2r/8/8/8/3pP3/8/8/4K3 b Qk e3 0 30");
+}
+
+TEST(Fen, WriterOnlyWritesEnPassantSquaresItCanReadBack) {
+    TSchachbrett b = Board({{"e1", 6}, {"e8", -6}});
+    TZug z;
+    z.Side = 1;
+    for (int32_t ep : {-5, 0, 10, 20, 29, 45, 55, 99, 100, 119, 120, 100000}) {
+        z.EnPassant = ep;
+        EXPECT_EQ(StellungToFEN(b, z, 1, false), "4k3/8/8/8/8/8/8/4K3 w - - 0 1") << ep;
+    }
+    z.EnPassant = Sq("c6");
+    EXPECT_EQ(StellungToFEN(b, z, 1, false), "4k3/8/8/8/8/8/8/4K3 w - c6 0 1");
+    // Values that are no piece are written as empty squares.
+    b[Sq("a1")] = 7;
+    b[Sq("b1")] = -100;
+    z.EnPassant = 0;
+    EXPECT_EQ(StellungToFEN(b, z, 1, false), "4k3/8/8/8/8/8/8/4K3 w - - 0 1");
+}
+
+TEST(Fen, ReadsFieldsAndClearsTheMoveButKeepsFromToAndNags) {
+    Records r;
+    ASSERT_TRUE(FENToStellung(StartFen, r.board, r.zug, r.moveNo, &r.fi));
+    EXPECT_EQ(r.board, StandardStellung);
+    EXPECT_EQ(r.zug.CastlingRights, AllCastlingRights);
+    EXPECT_EQ(r.zug.Side, 1);
+    EXPECT_EQ(r.zug.EnPassant, 0);
+    EXPECT_EQ(r.zug.EnPassantVictim, 0);
+    EXPECT_EQ(r.zug.CastlingKind, 0);
+    EXPECT_EQ(r.zug.Promotion, 0);
+    EXPECT_EQ(r.zug.Captured, 0);
+    EXPECT_EQ(r.zug.Flags, 0);
+    EXPECT_EQ(r.zug.Glyph, 0);
+    EXPECT_EQ(r.zug.From, 35);
+    EXPECT_EQ(r.zug.To, 55);
+    EXPECT_EQ(r.zug.NAG, 14);
+    EXPECT_EQ(r.zug.ExtraNAG, 140);
+    EXPECT_EQ(r.moveNo, 1);
+    EXPECT_FALSE(r.fi.Fischer);
+    EXPECT_EQ(r.fi.WhiteKing, Sq("e1"));
+    EXPECT_EQ(r.fi.WhiteRookA, Sq("a1"));
+    EXPECT_EQ(r.fi.WhiteRookH, Sq("h1"));
+    EXPECT_EQ(r.fi.BlackRookA, Sq("a8"));
+    EXPECT_EQ(r.fi.BlackRookH, Sq("h8"));
+    EXPECT_EQ(StellungToFEN(r.board, r.zug, r.moveNo, false), StartFen);
+
+    // Without a Chess960 record the reader works just the same.
+    Records n;
+    ASSERT_TRUE(
+        FENToStellung("4k3/8/8/8/4Pp2/8/8/4K3 b - e3 0 14", n.board, n.zug, n.moveNo, nullptr));
+    EXPECT_EQ(n.zug.Side, -1);
+    EXPECT_EQ(n.zug.EnPassant, 45);
+    EXPECT_EQ(n.moveNo, 14);
+    EXPECT_EQ(n.zug.CastlingRights, 0);
+}
+
+TEST(Fen, ReadingTable) {
+    struct Case {
+        const char* fen;
+        bool ok;
+        int side;     // expected on success
+        int ep;       // expected en-passant square
+        int rights;   // expected castling byte
+        int moveNo;   // expected move number (777 = kept)
+        bool fischer; // expected Chess960 flag
+    };
+    const Case cases[] = {
+        // Empty board, also with two empty ranks written as "88".
+        {"8/8/8/8/8/8/8/8 w - - 0 1", true, 1, 0, 0, 1, false},
+        {"88/8/8/8/8/8/8 w - - 0 1", true, 1, 0, 0, 1, false},
+        {"8/8/8/888/8/8 b - - 0 3", true, -1, 0, 0, 3, false},
+        // En passant: the square must fit the side to move.
+        {"4k3/8/8/8/4Pp2/8/8/4K3 b - e3 0 14", true, -1, 45, 0, 14, false},
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 9", true, 1, 74, 0, 9, false},
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d3 0 9", true, 1, 0, 0, 9, false},
+        {"4k3/8/8/8/4Pp2/8/8/4K3 b - e6 0 14", true, -1, 0, 0, 14, false},
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - i6 0 9", true, 1, 0, 0, 9, false},
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - z9 0 9", true, 1, 0, 0, 9, false},
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - `6 0 9", true, 1, 0, 0, 9, false},
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d66 0 9", true, 1, 0, 0, 9, false},
+        // The Chess960 mark; the move number field still wins.
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq f1 0 1", true, 1, 0, 30, 1, true},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq f1", true, 1, 0, 30, 1, true},
+        // Side: the last character of the text is part of the fields.
+        {"4k3/8/8/8/8/8/8/4K3 b", true, -1, 0, 0, 777, false},
+        {"4k3/8/8/8/8/8/8/4K3 w", true, 1, 0, 0, 777, false},
+        {"4k3/8/8/8/8/8/8/4K3", true, 1, 0, 0, 777, false},
+        {"  4k3/8/8/8/8/8/8/4K3\tb\tKq -  0   40\r\n", true, -1, 0, 18, 40, false},
+        // Move numbers that do not fit a word are not taken.
+        {"4k3/8/8/8/8/8/8/4K3 w - - 0 65535", true, 1, 0, 0, 65535, false},
+        {"4k3/8/8/8/8/8/8/4K3 w - - 0 65536", true, 1, 0, 0, 777, false},
+        {"4k3/8/8/8/8/8/8/4K3 w - - 0 -3", true, 1, 0, 0, 777, false},
+        {"4k3/8/8/8/8/8/8/4K3 w - - 0 12x", true, 1, 0, 0, 777, false},
+        // Castling letters other than KQkq are ignored.
+        {"4k3/8/8/8/8/8/8/4K3 w HAha - 0 2", true, 1, 0, 0, 2, false},
+        // Unknown letters are empty squares.
+        {"4k3/8/8/8/8/8/8/4K2x w - - 0 1", true, 1, 0, 0, 1, false},
+        // Failures.
+        {"", false, 0, 0, 0, 0, false},
+        {"   ", false, 0, 0, 0, 0, false},
+        {"8/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},           // seven ranks
+        {"8/8/8/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},       // nine ranks
+        {"ppppppppp/8/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false}, // nine squares on rank 8
+        {"7/8/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},         // seven squares on rank 8
+        {"8/8/8/8/8/8/8/7 w - - 0 1", false, 0, 0, 0, 0, false},         // seven squares on rank 1
+        {"8/8/8/8/8/8/8/8p w - - 0 1", false, 0, 0, 0, 0, false},        // nine squares on rank 1
+        {"8/8/8/8/45/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},
+        {"8/8/8/8/44/8/8/17 w - - 0 1", true, 1, 0, 0, 1, false},
+        {"8/8/8/8/8/8/8/9 w - - 0 1", false, 0, 0, 0, 0, false},
+        {"8/8/8/8/8/8/8/8/ w - - 0 1", false, 0, 0, 0, 0, false},
+        {"/8/8/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},
+        {"8//8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},
+        {"888/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false}, // nine ranks with "88"
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRR w KQkq - 0 1", false, 0, 0, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fen);
+        Records r;
+        const Records before;
+        const bool ok = FENToStellung(c.fen, r.board, r.zug, r.moveNo, &r.fi);
+        ASSERT_EQ(ok, c.ok);
+        if (!ok) {
+            // Nothing is changed on failure.
+            EXPECT_EQ(r.board, before.board);
+            EXPECT_EQ(r.zug, before.zug);
+            EXPECT_EQ(r.moveNo, before.moveNo);
+            EXPECT_EQ(r.fi, before.fi);
+            continue;
+        }
+        EXPECT_EQ(r.zug.Side, c.side);
+        EXPECT_EQ(r.zug.EnPassant, c.ep);
+        EXPECT_EQ(r.zug.CastlingRights, c.rights);
+        EXPECT_EQ(r.moveNo, c.moveNo);
+        EXPECT_EQ(r.fi.Fischer, c.fischer);
+    }
+}
+
+TEST(Fen, ReadsPiecesOntoTheirSquares) {
+    Records r;
+    ASSERT_TRUE(FENToStellung("r3k2r/1P6/8/2Pp4/8/5n2/8/RN2K2R w KQkq d6 0 20", r.board, r.zug,
+                              r.moveNo, &r.fi));
+    const TSchachbrett expected = Board({{"a8", -2},
+                                         {"e8", -6},
+                                         {"h8", -2},
+                                         {"b7", 1},
+                                         {"c5", 1},
+                                         {"d5", -1},
+                                         {"f3", -4},
+                                         {"a1", 2},
+                                         {"b1", 4},
+                                         {"e1", 6},
+                                         {"h1", 2}});
+    EXPECT_EQ(r.board, expected);
+    EXPECT_EQ(r.zug.EnPassant, Sq("d6"));
+    EXPECT_EQ(StellungToFEN(r.board, r.zug, r.moveNo, false),
+              "r3k2r/1P6/8/2Pp4/8/5n2/8/RN2K2R w KQkq d6 0 20");
+}
+
+TEST(Fen, Chess960RooksComeFromTheHomeRankOnEachSideOfTheKing) {
+    Records r;
+    // White: rooks b1 and g1 around the king on f1, a third rook on a5 and
+    // one on h3. Black: king b8 with both rooks to its right on rank 8.
+    ASSERT_TRUE(FENToStellung("1k3rr1/8/8/R7/8/7R/8/1R3KR1 w KQkq f1 0 1", r.board, r.zug, r.moveNo,
+                              &r.fi));
+    EXPECT_TRUE(r.fi.Fischer);
+    EXPECT_EQ(r.fi.WhiteKing, Sq("f1"));
+    EXPECT_EQ(r.fi.WhiteRookA, Sq("b1"));
+    EXPECT_EQ(r.fi.WhiteRookH, Sq("g1"));
+    EXPECT_EQ(r.fi.BlackKing, Sq("b8"));
+    EXPECT_EQ(r.fi.BlackRookA, 0);
+    EXPECT_EQ(r.fi.BlackRookH, Sq("g8"));
+
+    // Kings that are missing keep the old fields; rooks are cleared.
+    Records k;
+    ASSERT_TRUE(FENToStellung("8/8/8/8/8/8/8/R6R w - - 0 1", k.board, k.zug, k.moveNo, &k.fi));
+    EXPECT_EQ(k.fi.WhiteKing, 24);
+    EXPECT_EQ(k.fi.BlackKing, 94);
+    EXPECT_EQ(k.fi.WhiteRookA, 0);
+    EXPECT_EQ(k.fi.WhiteRookH, 0);
+    EXPECT_FALSE(k.fi.Fischer);
+}
+
+TEST(Fen, RoundTripsEveryChess960StartPosition) {
+    int seen = 0;
+    for (int b1 = 0; b1 < 4; ++b1)
+        for (int b2 = 0; b2 < 4; ++b2)
+            for (int q = 0; q < 6; ++q)
+                for (int n = 0; n < 20; ++n) {
+                    const int draws[] = {b1, b2, q, n / 4, n % 4};
+                    int i = 0;
+                    const TSchachbrett b =
+                        RandomFischerStellung([&](int) { return i < 5 ? draws[i++] : 0; });
+                    TZug z;
+                    z.CastlingRights = AllCastlingRights;
+                    const std::string fen = StellungToFEN(b, z, 1, true);
+                    Records r;
+                    ASSERT_TRUE(FENToStellung(fen, r.board, r.zug, r.moveNo, &r.fi)) << fen;
+                    EXPECT_EQ(r.board, b) << fen;
+                    EXPECT_TRUE(r.fi.Fischer);
+                    TFischerInfo direct;
+                    FischerInfoFromStellung(&direct, b);
+                    EXPECT_EQ(r.fi, direct) << fen;
+                    EXPECT_EQ(StellungToFEN(r.board, r.zug, r.moveNo, true), fen);
+                    ++seen;
+                }
+    EXPECT_EQ(seen, 1920);
+}
+
+// Random texts built from FEN characters: the reader must never read or
+// write outside the board, and whatever it accepts must write back to a
+// text that reads to the same position.
+TEST(Fen, FuzzedTextsAreReadSafely) {
+    const unsigned seed = 20261207;
+    std::mt19937 gen(seed);
+    const std::string alphabet = "kqrbnpKQRBNP12345678/ wb-KQkqf1e3e6acdgh09x\t";
+    int accepted = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        if (round % 2 == 0) {
+            // Mutate a real FEN.
+            text = StartFen;
+            const int edits = 1 + static_cast<int>(gen() % 4);
+            for (int e = 0; e < edits; ++e) {
+                const size_t pos = gen() % (text.size() + 1);
+                const char c = alphabet[gen() % alphabet.size()];
+                switch (gen() % 3) {
+                case 0:
+                    text.insert(pos, 1, c);
+                    break;
+                case 1:
+                    if (pos < text.size()) text.erase(pos, 1);
+                    break;
+                default:
+                    if (pos < text.size()) text[pos] = c;
+                }
+            }
+        } else {
+            const size_t len = gen() % 90;
+            for (size_t i = 0; i < len; ++i)
+                text += alphabet[gen() % alphabet.size()];
+        }
+        Records r;
+        const Records before;
+        const bool ok = FENToStellung(text, r.board, r.zug, r.moveNo, &r.fi);
+        if (!ok) {
+            ASSERT_EQ(r.board, before.board) << "seed " << seed << " text " << text;
+            ASSERT_EQ(r.zug, before.zug) << "seed " << seed << " text " << text;
+            continue;
+        }
+        ++accepted;
+        for (int i = 0; i < 120; ++i)
+            ASSERT_EQ(r.board[i] == Border, !IsBoardSquare(i)) << "seed " << seed << " " << text;
+        const std::string out = StellungToFEN(r.board, r.zug, r.moveNo, r.fi.Fischer);
+        Records again;
+        ASSERT_TRUE(FENToStellung(out, again.board, again.zug, again.moveNo, &again.fi))
+            << "seed " << seed << " text " << text << " wrote " << out;
+        ASSERT_EQ(again.board, r.board) << "seed " << seed << " " << text;
+        ASSERT_EQ(again.zug, r.zug) << "seed " << seed << " " << text;
+        ASSERT_EQ(again.moveNo, r.moveNo) << "seed " << seed << " " << text;
+        ASSERT_EQ(again.fi.Fischer, r.fi.Fischer) << "seed " << seed << " " << text;
+    }
+    // The mutations keep enough texts readable for the round trip to matter.
+    EXPECT_GT(accepted, 1000);
+}
