@@ -1,0 +1,240 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// kbbench perft DEPTH FEN: counts the leaves of the legal move tree as the
+// rules core sees it. Moves come from the core's target functions, are
+// filtered by IsLegalMove and made on a copy of the board as in a game.
+// Castling letters naming rook files (Shredder style, "HAha") mark a Chess960
+// position whose castling rooks stand on those files. "KQkq" is standard
+// chess while king and rooks stand on their standard squares; otherwise the
+// letters name the outermost rooks of a Chess960 position, as X-FEN reads them.
+#include "KbBench.h"
+#include "SchachProcs.h"
+
+#include <cstdint>
+#include <iostream>
+#include <string>
+
+namespace {
+
+using namespace kb;
+
+struct Game {
+    TFischerInfo fi; // castling rooks' start squares, also in standard chess
+    bool fischer = false;
+};
+
+int32_t HomeBase(int32_t side) {
+    return side == 1 ? 20 : 90;
+}
+
+// The castling field (third blank-separated field) of a FEN, empty when none.
+std::string CastlingField(const std::string& fen) {
+    size_t pos = 0;
+    for (int n = 0; n < 3; ++n) {
+        pos = fen.find_first_not_of(" \t", pos);
+        if (pos == std::string::npos) return {};
+        const size_t end = fen.find_first_of(" \t", pos);
+        if (n == 2) return fen.substr(pos, end == std::string::npos ? end : end - pos);
+        pos = end;
+    }
+    return {};
+}
+
+// True when every castling right has its king and rook on the standard
+// squares; otherwise "KQkq" names the outermost rooks of a Chess960 position.
+bool StandardCastlingSquares(const TSchachbrett& b, uint8_t rights) {
+    if ((rights & (WhiteShort | WhiteLong)) && b[25] != Koenig) return false;
+    if ((rights & (BlackShort | BlackLong)) && b[95] != -Koenig) return false;
+    if ((rights & WhiteShort) && b[28] != Turm) return false;
+    if ((rights & WhiteLong) && b[21] != Turm) return false;
+    if ((rights & BlackShort) && b[98] != -Turm) return false;
+    if ((rights & BlackLong) && b[91] != -Turm) return false;
+    return true;
+}
+
+bool ReadPosition(const std::string& fen, TSchachbrett& b, TZug& z, Game& g) {
+    uint16_t moveNo = 1;
+    TFischerInfo fi;
+    if (!FENToStellung(fen, b, z, moveNo, &fi)) return false;
+    const std::string field = CastlingField(fen);
+    bool shredder = false;
+    for (char c : field)
+        if ((c >= 'A' && c <= 'H') || (c >= 'a' && c <= 'h')) shredder = true;
+
+    if (!shredder) {
+        g.fischer = fi.Fischer || !StandardCastlingSquares(b, z.CastlingRights);
+        if (g.fischer) {
+            FischerInfoFromStellung(&g.fi, b);
+        } else {
+            g.fi.WhiteRookA = 21;
+            g.fi.WhiteRookH = 28;
+            g.fi.BlackRookA = 91;
+            g.fi.BlackRookH = 98;
+        }
+        return true;
+    }
+
+    g.fischer = true;
+    g.fi = TFischerInfo{};
+    g.fi.Fischer = true;
+    g.fi.WhiteKing = FindKing(true, b);
+    g.fi.BlackKing = FindKing(false, b);
+    z.CastlingRights = 0;
+    for (char c : field) {
+        const bool white = c >= 'A' && c <= 'H';
+        if (!white && !(c >= 'a' && c <= 'h')) continue;
+        const int32_t side = white ? 1 : -1;
+        const int32_t rook = HomeBase(side) + 1 + (white ? c - 'A' : c - 'a');
+        const int32_t king = white ? g.fi.WhiteKing : g.fi.BlackKing;
+        if (king < 0 || b[rook] != Turm * side) return false;
+        if (rook > king) {
+            (white ? g.fi.WhiteRookH : g.fi.BlackRookH) = rook;
+            z.CastlingRights |= white ? WhiteShort : BlackShort;
+        } else {
+            (white ? g.fi.WhiteRookA : g.fi.BlackRookA) = rook;
+            z.CastlingRights |= white ? WhiteLong : BlackLong;
+        }
+    }
+    return true;
+}
+
+void ClearRightsAt(int32_t sq, const TFischerInfo& fi, TZug& z) {
+    if (sq == fi.WhiteRookH) z.CastlingRights &= ~WhiteShort;
+    if (sq == fi.WhiteRookA) z.CastlingRights &= ~WhiteLong;
+    if (sq == fi.BlackRookH) z.CastlingRights &= ~BlackShort;
+    if (sq == fi.BlackRookA) z.CastlingRights &= ~BlackLong;
+}
+
+// Makes a move the core called legal; m.Side is the mover.
+void MakeMove(TSchachbrett& b, TZug& z, const TZug& m, const Game& g) {
+    const int32_t s = m.Side == 1 ? 1 : -1;
+    const int32_t p = b[m.From];
+    const int32_t kind = p < 0 ? -p : p;
+    const int32_t base = HomeBase(s);
+    const int32_t ep = z.EnPassant;
+    z.EnPassant = 0;
+    if (m.CastlingKind != 0) {
+        const bool isShort = m.To == base + 7;
+        int32_t rook = isShort ? base + 8 : base + 1;
+        if (g.fischer)
+            rook = isShort ? (s == 1 ? g.fi.WhiteRookH : g.fi.BlackRookH)
+                           : (s == 1 ? g.fi.WhiteRookA : g.fi.BlackRookA);
+        b[m.From] = 0;
+        b[rook] = 0;
+        b[isShort ? base + 6 : base + 4] = Turm * s;
+        b[m.To] = p;
+    } else {
+        const int32_t diff = m.To - m.From;
+        if (kind == Bauer && m.To == ep && b[m.To] == 0 && (diff == 9 * s || diff == 11 * s))
+            b[m.To - 10 * s] = 0;
+        b[m.To] = m.Promotion != 0 ? m.Promotion : p;
+        b[m.From] = 0;
+        if (kind == Bauer && (diff == 20 * s)) z.EnPassant = m.From + 10 * s;
+    }
+    if (kind == Koenig)
+        z.CastlingRights &= s == 1 ? ~(WhiteShort | WhiteLong) : ~(BlackShort | BlackLong);
+    ClearRightsAt(m.From, g.fi, z);
+    ClearRightsAt(m.To, g.fi, z);
+    z.Side = -s;
+}
+
+uint64_t Perft(const TSchachbrett& b, const TZug& z, const Game& g, int depth) {
+    if (depth == 0) return 1;
+    const int32_t s = z.Side == 1 ? 1 : -1;
+    uint64_t nodes = 0;
+    TSquareList targets;
+    TZug m = z;
+    m.Promotion = 0;
+    m.CastlingKind = 0;
+
+    auto visit = [&](const TZug& move) {
+        if (!IsLegalMove(b, move, g.fischer ? &g.fi : nullptr)) return;
+        if (depth == 1) {
+            ++nodes;
+            return;
+        }
+        TSchachbrett nb = b;
+        TZug nz = z;
+        MakeMove(nb, nz, move, g);
+        nodes += Perft(nb, nz, g, depth - 1);
+    };
+
+    for (uint8_t sq64 = 0; sq64 < 64; ++sq64) {
+        const int32_t from = Index64To120(sq64);
+        const int32_t p = b[from];
+        if (p == 0 || (p > 0) != (s > 0)) continue;
+        const int32_t kind = p < 0 ? -p : p;
+        switch (kind) {
+        case Bauer:
+            CollectPawnTargets(from, z, b, &targets);
+            break;
+        case Turm:
+            CollectRookTargets(from, s, b, &targets);
+            break;
+        case Laeufer:
+            CollectBishopTargets(from, s, b, &targets);
+            break;
+        case Springer:
+            CollectKnightTargets(from, s, b, &targets);
+            break;
+        case Dame:
+            CollectQueenTargets(from, s, b, &targets);
+            break;
+        case Koenig:
+            if (g.fischer)
+                KingTargetsFischer(from, z, b, &targets, &g.fi);
+            else
+                CollectKingTargets(from, z, b, &targets);
+            break;
+        default:
+            targets.clear();
+        }
+        m.From = from;
+        for (int32_t t : targets) {
+            m.Promotion = 0;
+            m.CastlingKind = 0;
+            if (kind == Koenig && t < 0) {
+                m.To = -t;
+                m.CastlingKind = m.To == HomeBase(s) + 7 ? 3 : 4;
+            } else {
+                m.To = t;
+                if (kind == Koenig && !g.fischer && (t - from == 2 || from - t == 2))
+                    m.CastlingKind = t > from ? 1 : 2;
+            }
+            const int rank = m.To / 10 - 1;
+            if (kind == Bauer && (rank == 8 || rank == 1)) {
+                for (int32_t promo : {Dame, Turm, Laeufer, Springer}) {
+                    m.Promotion = promo * s;
+                    visit(m);
+                }
+            } else {
+                visit(m);
+            }
+        }
+    }
+    return nodes;
+}
+
+int RunPerft(const kbbench::Args& args) {
+    if (args.size() < 2) return kbbench::UsageError("DEPTH and FEN needed");
+    int depth = 0;
+    try {
+        depth = std::stoi(args[0]);
+    } catch (...) {
+        return kbbench::UsageError("DEPTH is not a number");
+    }
+    if (depth < 0 || depth > 12) return kbbench::UsageError("DEPTH out of range 0..12");
+    // Accept the FEN as one argument or spread over several.
+    std::string fen = args[1];
+    for (size_t i = 2; i < args.size(); ++i)
+        fen += " " + args[i];
+    TSchachbrett b;
+    TZug z;
+    Game g;
+    if (!ReadPosition(fen, b, z, g)) return kbbench::UsageError("FEN not readable: " + fen);
+    std::cout << Perft(b, z, g, depth) << "\n";
+    return 0;
+}
+
+const kbbench::Command perftCommand{"perft", "DEPTH FEN", &RunPerft};
+
+} // namespace
