@@ -212,4 +212,13 @@ std::string StellungToFontDiagram(const TSchachbrett& Brett, const std::string& 
     return text;
 }
 
+std::string FENToFontDiagram(const std::string& FEN, const std::string& FontName,
+                             const std::string& IniFileName) {
+    TSchachbrett brett = LeeresBrett;
+    TZug zug;
+    uint16_t moveNo = 1;
+    if (!FENToStellung(FEN, brett, zug, moveNo, nullptr)) return {};
+    return StellungToFontDiagram(brett, FontName, IniFileName);
+}
+
 } // namespace kb

@@ -69,4 +69,9 @@ bool LoadChessFontChars(const std::string& Section, const std::string& FileName,
 std::string StellungToFontDiagram(const TSchachbrett& Brett, const std::string& FontName,
                                   const std::string& IniFileName);
 
+// The diagram of the position a FEN describes; empty when the FEN cannot be
+// read.
+std::string FENToFontDiagram(const std::string& FEN, const std::string& FontName,
+                             const std::string& IniFileName);
+
 } // namespace kb

@@ -202,3 +202,15 @@ TEST(Fonts, FieldTableFollowsTheRecord) {
     EXPECT_EQ(kb::ChessFontNames[0], "1Echecs");
     EXPECT_EQ(kb::ChessFontNames[3], "Chess Merida");
 }
+
+TEST(Fonts, FromFEN) {
+    EXPECT_EQ(kb::FENToFontDiagram("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+                                   "Chess Merida", ""),
+              StellungToFontDiagram(kb::StandardStellung, "Chess Merida", ""));
+    EXPECT_EQ(Lines(kb::FENToFontDiagram("3k4/8/8/8/8/8/8/4K3 b - - 0 1", "1Echecs", ""))[8],
+              "\xB4: : 01r : \xDE");
+    EXPECT_EQ(kb::FENToFontDiagram("not a position", "Chess Merida", ""), "");
+    EXPECT_EQ(kb::FENToFontDiagram("", "1Echecs", ""), "");
+    EXPECT_EQ(
+        kb::FENToFontDiagram("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP w KQkq - 0 1", "1Echecs", ""), "");
+}
