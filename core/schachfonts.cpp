@@ -13,15 +13,17 @@ using Table = std::array<const char*, ChessFontFieldCount>;
 // The built-in sets in record order: borders top, left, right, bottom;
 // corners; empty squares; then K, D, T, L, S, B each as white on light,
 // black on light, white on dark, black on dark.
-constexpr Table Echecs = {
-    "\xDF", "\xDF", "\xDF", "\xDF", "\xDF", "\xDF", "\xDF", "\xDF",                    //
-    "\xB4", "\xB4", "\xB4", "\xB4", "\xB4", "\xB4", "\xB4", "\xB4",                    //
-    "\xDE", "\xDE", "\xDE", "\xDE", "\xDE", "\xDE", "\xDE", "\xDE",                    //
-    "\x83", "\x83", "\x83", "\x83", "\x83", "\x83", "\x83", "\x83",                    //
-    "\xF1", "\xF2", "\xF3", "\xF4", " ",    ":",                                       //
-    "r",    "R",    "01r",  "01R",  "de",   "D",    "23de", "23D",  "t",   "T", "45t", //
-    "45T",  "f",    "F",    "67f",  "67F",  "c",    "C",    "89c",  "89C", "p", "P",   //
-    "()p",  "()P"};
+constexpr Table Echecs = {"\xDF", "\xDF", "\xDF", "\xDF", "\xDF", "\xDF", "\xDF", "\xDF", //
+                          "\xB4", "\xB4", "\xB4", "\xB4", "\xB4", "\xB4", "\xB4", "\xB4", //
+                          "\xDE", "\xDE", "\xDE", "\xDE", "\xDE", "\xDE", "\xDE", "\xDE", //
+                          "\x83", "\x83", "\x83", "\x83", "\x83", "\x83", "\x83", "\x83", //
+                          "\xF1", "\xF2", "\xF3", "\xF4", " ",    ":",                    //
+                          "r",    "R",    "01r",  "01R",                                  //
+                          "de",   "D",    "23de", "23D",                                  //
+                          "t",    "T",    "45t",  "45T",                                  //
+                          "f",    "F",    "67f",  "67F",                                  //
+                          "c",    "C",    "89c",  "89C",                                  //
+                          "p",    "P",    "()p",  "()P"};
 
 constexpr Table Habsburg = {"A", "B",  "C",  "D",  "E", "F", "G",  "H",  //
                             "1", "2",  "3",  "4",  "5", "6", "7",  "8",  //
