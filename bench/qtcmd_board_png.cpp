@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// board-png FEN FILE [SIZE] [flipped]: draws a board offscreen into a PNG.
+#include "Brett.h"
+#include "KbBench.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+// The built-in set whose cells come nearest to the square size.
+kb::TFigurenset SetFor(int size) {
+    kb::TFigurenset best = kb::TFigurenset::F32;
+    for (int i = 1; i <= 14; ++i) {
+        const auto set = static_cast<kb::TFigurenset>(i);
+        if (std::abs(kb::FigurenGroesse(set) - size) < std::abs(kb::FigurenGroesse(best) - size))
+            best = set;
+    }
+    return best;
+}
+
+int RunBoardPng(const kbbench::Args& args) {
+    if (args.size() < 2 || args.size() > 4) return kbbench::UsageError("expected FEN and FILE");
+    int size = 32;
+    bool flipped = false;
+    for (size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "flipped") {
+            flipped = true;
+            continue;
+        }
+        char* end = nullptr;
+        const long v = std::strtol(args[i].c_str(), &end, 10);
+        if (end == args[i].c_str() || *end != '\0' || v < 10 || v > 99)
+            return kbbench::UsageError("SIZE must be 10..99");
+        size = static_cast<int>(v);
+    }
+
+    kb::TSchachbrett board = kb::LeeresBrett;
+    kb::TZug zug;
+    uint16_t moveNo = 1;
+    if (!kb::FENToStellung(args[0], board, zug, moveNo, nullptr))
+        return kbbench::UsageError("not a FEN: " + args[0]);
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QApplication> app;
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "kbbench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+
+    int written = 0;
+    {
+        kb::TBrett b;
+        b.SetGroesse(size);
+        b.SetFiguren(SetFor(size));
+        if (flipped) b.Drehen();
+        b.SetStellung(board, zug);
+        if (b.GetFigurenBitmap().isNull()) {
+            std::cerr << "kbbench board-png: the piece font could not be loaded\n";
+            return 1;
+        }
+        if (!b.Picture().save(QString::fromStdString(args[1]), "PNG")) {
+            std::cerr << "kbbench board-png: cannot write " << args[1] << "\n";
+            return 1;
+        }
+        written = b.Picture().width();
+    }
+    std::cout << "png\t" << args[1] << "\t" << written << "\n";
+    return 0;
+}
+
+const kbbench::Command command{"board-png", "FEN FILE [SIZE] [flipped]", &RunBoardPng};
+
+} // namespace

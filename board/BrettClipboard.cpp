@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TBrett: FEN and picture through the clipboard.
+#include "Brett.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+namespace kb {
+
+namespace {
+
+// A pasted FEN may come quoted, as in a tag line: [FEN "..."].
+QString BareFen(QString Text) {
+    Text = Text.trimmed();
+    const qsizetype open = Text.indexOf(QLatin1Char('"'));
+    if (open >= 0) {
+        const qsizetype close = Text.indexOf(QLatin1Char('"'), open + 1);
+        Text = close > open ? Text.mid(open + 1, close - open - 1) : Text.mid(open + 1);
+        Text = Text.trimmed();
+    }
+    // A FEN is far shorter; longer text is not one.
+    return Text.left(99);
+}
+
+} // namespace
+
+void TBrett::FENCopy() {
+    const std::string fen = StellungToFEN(Board_, Zug_, 1, false);
+    QGuiApplication::clipboard()->setText(QString::fromStdString(fen));
+}
+
+bool TBrett::FENInsert() {
+    const QClipboard* cb = QGuiApplication::clipboard();
+    const QString text = cb->text();
+    if (text.isEmpty()) return false;
+    const std::string fen = BareFen(text).toStdString();
+    if (fen.empty()) return false;
+    // Read into copies so that a rejected text leaves the board as it was.
+    TSchachbrett board = Board_;
+    TZug zug = Zug_;
+    uint16_t moveNo = 1;
+    if (!FENToStellung(fen, board, zug, moveNo, nullptr)) return false;
+    CancelDrag();
+    Board_ = board;
+    Zug_ = zug;
+    Redraw(false);
+    if (OnNewPosition) OnNewPosition(this, Board_, Zug_, 1);
+    return true;
+}
+
+void TBrett::DiaCopy() {
+    QGuiApplication::clipboard()->setImage(Picture_);
+}
+
+} // namespace kb

@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Piece sprite strips: building the built-in sets from font glyphs, loading
+// user strips, and drawing with the erase/invert pair of raster operations.
+#include "Schachfiguren.h"
+
+#include <QFileInfo>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRawFont>
+
+#include <array>
+#include <cmath>
+
+#ifndef KB_PIECE_FONT
+#define KB_PIECE_FONT "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+#endif
+
+namespace kb {
+namespace {
+
+constexpr std::array<int, 15> CellSizes = {32, 32, 21, 25, 29, 33, 37, 40,
+                                           45, 49, 54, 58, 64, 72, 80};
+
+// Outline glyphs (white pieces) in cell order: pawn, rook, bishop, knight,
+// queen, king. The solid glyphs follow at +6.
+constexpr std::array<char16_t, 6> OutlineGlyphs = {0x2659, 0x2656, 0x2657, 0x2658, 0x2655, 0x2654};
+
+const QRawFont& PieceFont() {
+    // Loaded from the file itself so that no other font is substituted.
+    static const QRawFont font(QStringLiteral(KB_PIECE_FONT), 200.0);
+    return font;
+}
+
+bool GlyphPath(char16_t Code, QPainterPath& Path) {
+    const QRawFont& font = PieceFont();
+    if (!font.isValid()) return false;
+    const QList<quint32> glyphs = font.glyphIndexesForString(QString(QChar(Code)));
+    if (glyphs.size() != 1 || glyphs[0] == 0) return false;
+    Path = font.pathForGlyph(glyphs[0]);
+    return !Path.isEmpty();
+}
+
+// Draws one cell: the picture into Img at (x0, 0) and the mask at (x0, s).
+void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTransform& T) {
+    QImage pic(s, s, QImage::Format_ARGB32);
+    pic.fill(Qt::white);
+    QImage cover(s, s, QImage::Format_ARGB32);
+    cover.fill(Qt::white);
+    {
+        QPainter p(&pic);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        p.drawPath(T.map(Glyph));
+    }
+    {
+        // The silhouette: every closed contour filled on its own, so the
+        // holes of the glyph still belong to the piece.
+        QPainter p(&cover);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        for (const QPolygonF& poly : Glyph.toSubpathPolygons(T))
+            p.drawPolygon(poly, Qt::OddEvenFill);
+    }
+    for (int y = 0; y < s; ++y) {
+        const QRgb* pl = reinterpret_cast<const QRgb*>(pic.constScanLine(y));
+        const QRgb* cl = reinterpret_cast<const QRgb*>(cover.constScanLine(y));
+        QRgb* top = reinterpret_cast<QRgb*>(Strip.scanLine(y));
+        QRgb* bottom = reinterpret_cast<QRgb*>(Strip.scanLine(s + y));
+        for (int x = 0; x < s; ++x) {
+            const bool inside = qGray(cl[x]) < 128;
+            const int g = qGray(pl[x]);
+            top[x0 + x] = inside ? qRgb(g, g, g) : qRgb(255, 255, 255);
+            bottom[x0 + x] = inside ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+        }
+    }
+}
+
+} // namespace
+
+int FigurenGroesse(TFigurenset Set) {
+    const auto i = static_cast<size_t>(Set);
+    return i < CellSizes.size() ? CellSizes[i] : 32;
+}
+
+QImage BuildFigurenStrip(TFigurenset Set) {
+    const int s = FigurenGroesse(Set);
+    std::array<QPainterPath, 12> paths;
+    QRectF all;
+    for (int i = 0; i < 12; ++i) {
+        const char16_t code = static_cast<char16_t>(OutlineGlyphs[i % 6] + (i >= 6 ? 6 : 0));
+        if (!GlyphPath(code, paths[i])) return {};
+        all = all.united(paths[i].boundingRect());
+    }
+    // One scale for all twelve so pawns stay smaller than kings.
+    const double scale = std::min(0.84 * s / all.height(), 0.90 * s / all.width());
+    const double baseLine = s - std::max(1.0, std::round(0.07 * s));
+
+    QImage strip(12 * s, 2 * s, QImage::Format_RGB32);
+    strip.fill(Qt::white);
+    for (int i = 0; i < 12; ++i) {
+        const QRectF b = paths[i].boundingRect();
+        const double dx = i * s + (s - b.width() * scale) / 2.0 - b.left() * scale;
+        const double dy = baseLine - b.bottom() * scale;
+        QTransform t;
+        t.translate(dx - i * s, dy);
+        t.scale(scale, scale);
+        DrawCell(strip, i * s, s, paths[i], t);
+    }
+    return strip;
+}
+
+int FigurenZelle(int32_t Piece) {
+    if (Piece >= 1 && Piece <= 6) return Piece;
+    if (Piece <= -1 && Piece >= -6) return 6 - Piece;
+    return 0;
+}
+
+QRect FigurenBildRect(const QImage& Strip, int Cell) {
+    const int w = Strip.width() / 12;
+    const int h = Strip.height() / 2;
+    if (Cell < 1 || Cell > 12 || w <= 0 || h <= 0) return {};
+    return QRect((Cell - 1) * w, 0, w, h);
+}
+
+QRect FigurenMaskeRect(const QImage& Strip, int Cell) {
+    // Both rows are H div 2 high; an odd last line is not used.
+    const QRect r = FigurenBildRect(Strip, Cell);
+    return r.isEmpty() ? r : r.translated(0, r.height());
+}
+
+void CopyRectMode(QImage& Dst, const QRect& D, const QImage& Src, const QRect& S, TCopyMode Mode) {
+    if (D.isEmpty() || S.isEmpty() || Dst.isNull() || Src.isNull()) return;
+    const QImage* src = &Src;
+    QImage converted;
+    if (Src.format() != QImage::Format_RGB32 && Src.format() != QImage::Format_ARGB32) {
+        converted = Src.convertToFormat(QImage::Format_RGB32);
+        src = &converted;
+    }
+    if (Dst.format() != QImage::Format_RGB32 && Dst.format() != QImage::Format_ARGB32)
+        Dst = Dst.convertToFormat(QImage::Format_RGB32);
+    const QRect clip = D.intersected(Dst.rect());
+    for (int y = clip.top(); y <= clip.bottom(); ++y) {
+        const int sy = S.top() + static_cast<int>(int64_t(y - D.top()) * S.height() / D.height());
+        if (sy < 0 || sy >= src->height()) continue;
+        const QRgb* sl = reinterpret_cast<const QRgb*>(src->constScanLine(sy));
+        QRgb* dl = reinterpret_cast<QRgb*>(Dst.scanLine(y));
+        for (int x = clip.left(); x <= clip.right(); ++x) {
+            const int sx =
+                S.left() + static_cast<int>(int64_t(x - D.left()) * S.width() / D.width());
+            if (sx < 0 || sx >= src->width()) continue;
+            const QRgb sv = sl[sx] & 0xFFFFFFu;
+            const QRgb dv = dl[x] & 0xFFFFFFu;
+            QRgb r = sv;
+            if (Mode == TCopyMode::SrcErase)
+                r = sv & ~dv;
+            else if (Mode == TCopyMode::SrcInvert)
+                r = sv ^ dv;
+            dl[x] = 0xFF000000u | (r & 0xFFFFFFu);
+        }
+    }
+}
+
+void DrawFigurFromStrip(QImage& Dst, const QRect& D, const QImage& Strip, int32_t Piece) {
+    const int cell = FigurenZelle(Piece);
+    if (cell == 0) return;
+    const QRect mask = FigurenMaskeRect(Strip, cell);
+    const QRect pic = FigurenBildRect(Strip, cell);
+    if (mask.isEmpty() || pic.isEmpty()) return;
+    CopyRectMode(Dst, D, Strip, mask, TCopyMode::SrcErase);
+    CopyRectMode(Dst, D, Strip, pic, TCopyMode::SrcInvert);
+}
+
+TStripLoad LoadUserStrip(const QString& Path, QImage& Strip) {
+    const QFileInfo info(Path);
+    if (!info.exists() || !info.isFile()) return TStripLoad::NotFound;
+    QImage img;
+    if (!img.load(Path)) return TStripLoad::LoadFailed;
+    // Half the height, rounded half to even, as an unsigned 16-bit number.
+    const auto s = static_cast<uint16_t>(std::nearbyint(img.height() / 2.0));
+    if (s < 10 || s > 100 || img.width() < 12 * int(s)) return TStripLoad::BadSize;
+    Strip = img.convertToFormat(QImage::Format_RGB32);
+    return TStripLoad::Ok;
+}
+
+} // namespace kb

@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// FEN and picture through the clipboard.
+#include "BoardTestSupport.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+using namespace kb;
+using kbboard::Sq;
+
+namespace {
+
+struct Pasting {
+    TBrett b;
+    int events = 0;
+    int moveNo = 0;
+    Pasting() {
+        b.SetFiguren(TFigurenset::F32);
+        b.OnNewPosition = [this](TBrett*, const TSchachbrett&, const TZug&, int z) {
+            ++events;
+            moveNo = z;
+        };
+    }
+    bool Paste(const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        return b.FENInsert();
+    }
+};
+
+} // namespace
+
+TEST(Clipboard, FenCopyWritesTheBoardWithMoveOne) {
+    TBrett b;
+    b.FENCopy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
+    TZug z;
+    z.Side = -1;
+    z.CastlingRights = BlackShort;
+    z.EnPassant = Sq("e3");
+    TSchachbrett s = LeeresBrett;
+    s[Sq("e4")] = 1;
+    s[Sq("h1")] = 6;
+    s[Sq("h8")] = -6;
+    s[Sq("a8")] = -2;
+    b.SetStellung(s, z);
+    // Chess960 games are copied without their marker.
+    TFischerInfo fi;
+    fi.Fischer = true;
+    b.FischerInfo = &fi;
+    b.FENCopy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("r6k/8/8/8/4P3/8/8/7K b k e3 0 1"));
+}
+
+TEST(Clipboard, FenPasteTakesBareAndQuotedText) {
+    Pasting p;
+    ASSERT_TRUE(p.Paste(QStringLiteral("  8/8/8/4k3/8/8/8/4K2R b K - 0 37 \n")));
+    EXPECT_EQ(p.events, 1);
+    EXPECT_EQ(p.moveNo, 1);
+    TSchachbrett s;
+    p.b.GetStellung(s);
+    EXPECT_EQ(s[Sq("e5")], -6);
+    EXPECT_EQ(s[Sq("h1")], 2);
+    EXPECT_EQ(s[Sq("e2")], 0);
+    TZug z;
+    p.b.GetZug(z);
+    EXPECT_EQ(z.Side, -1);
+    EXPECT_EQ(z.CastlingRights, WhiteShort);
+    TBrett ref;
+    ref.SetFiguren(TFigurenset::F32);
+    ref.SetStellung(s, z);
+    EXPECT_EQ(p.b.Picture(), ref.Picture());
+
+    // A tag line: the text between the quotes.
+    ASSERT_TRUE(p.Paste(QStringLiteral("[FEN \"4k3/8/8/8/8/8/8/R3K3 w Q - 0 1\"]")));
+    p.b.GetStellung(s);
+    EXPECT_EQ(s[Sq("a1")], 2);
+    EXPECT_EQ(s[Sq("e8")], -6);
+    p.b.GetZug(z);
+    EXPECT_EQ(z.CastlingRights, WhiteLong);
+    EXPECT_EQ(p.events, 2);
+}
+
+TEST(Clipboard, RejectedFenLeavesTheBoardAlone) {
+    Pasting p;
+    const QImage before = p.b.Picture();
+    TSchachbrett s0;
+    p.b.GetStellung(s0);
+    TZug z0;
+    p.b.GetZug(z0);
+    for (const char* bad :
+         {"hello world", "8/8/8/8/8/8 w - - 0 1",
+          "rnbqkbnrr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", "[FEN \"\"]", "\"   \""}) {
+        EXPECT_FALSE(p.Paste(QString::fromUtf8(bad))) << bad;
+        TSchachbrett s;
+        p.b.GetStellung(s);
+        EXPECT_EQ(s, s0) << bad;
+        TZug z;
+        p.b.GetZug(z);
+        EXPECT_EQ(z, z0) << bad;
+    }
+    QGuiApplication::clipboard()->clear();
+    EXPECT_FALSE(p.b.FENInsert());
+    EXPECT_EQ(p.events, 0);
+    EXPECT_EQ(p.b.Picture(), before);
+}
+
+TEST(Clipboard, PictureCopyIsTheBoardsPicture) {
+    TBrett b;
+    b.SetFiguren(TFigurenset::F32);
+    b.DiaCopy();
+    const QImage got = QGuiApplication::clipboard()->image();
+    ASSERT_FALSE(got.isNull());
+    EXPECT_EQ(got.size(), QSize(256, 256));
+    EXPECT_EQ(got.convertToFormat(QImage::Format_RGB32), b.Picture());
+}
