@@ -40,8 +40,11 @@ bool GlyphPath(char16_t Code, QPainterPath& Path) {
     return !Path.isEmpty();
 }
 
-// Draws one cell: the picture into Img at (x0, 0) and the mask at (x0, s).
-void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTransform& T) {
+// Draws one cell: the picture at (x0, 0) of the strip and the mask at (x0, s).
+void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTransform& T,
+              bool White) {
+    // The outline glyphs have hairlines at small sizes: stroke them a little.
+    const QPen pen = White ? QPen(Qt::black, std::max(0.5, s / 40.0)) : QPen(Qt::NoPen);
     QImage pic(s, s, QImage::Format_ARGB32);
     pic.fill(Qt::white);
     QImage cover(s, s, QImage::Format_ARGB32);
@@ -49,7 +52,7 @@ void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTr
     {
         QPainter p(&pic);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
+        p.setPen(pen);
         p.setBrush(Qt::black);
         p.drawPath(T.map(Glyph));
     }
@@ -58,7 +61,7 @@ void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTr
         // holes of the glyph still belong to the piece.
         QPainter p(&cover);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
+        p.setPen(pen);
         p.setBrush(Qt::black);
         for (const QPolygonF& poly : Glyph.toSubpathPolygons(T))
             p.drawPolygon(poly, Qt::OddEvenFill);
@@ -106,7 +109,7 @@ QImage BuildFigurenStrip(TFigurenset Set) {
         QTransform t;
         t.translate(dx - i * s, dy);
         t.scale(scale, scale);
-        DrawCell(strip, i * s, s, paths[i], t);
+        DrawCell(strip, i * s, s, paths[i], t, i < 6);
     }
     return strip;
 }

@@ -110,10 +110,14 @@ TEST(Strip, WhitePiecesAreLightInsideAndBlackPiecesDark) {
                 if (Px(strip, (k + 5) * s + x, s + y) == 0)
                     (qGray(strip.pixel((k + 5) * s + x, y)) > 128 ? blackLight : blackDark)++;
             }
-        // White: mostly white filling with a dark outline; black: mostly dark.
-        EXPECT_GT(whiteLight, whiteDark) << "white piece " << k;
-        EXPECT_GT(whiteDark, 0) << "white piece " << k << " has no outline";
-        EXPECT_GT(blackDark, blackLight) << "black piece " << k;
+        // White: a light filling inside a dark outline; black: mostly dark.
+        const int white = whiteLight + whiteDark, black = blackLight + blackDark;
+        const int whiteLightPct = 100 * whiteLight / white,
+                  blackLightPct = 100 * blackLight / black;
+        EXPECT_GT(whiteLightPct, 15) << "white piece " << k;
+        EXPECT_GT(whiteLightPct, blackLightPct + 5) << "white piece " << k;
+        EXPECT_GT(whiteDark * 10, white) << "white piece " << k << " has no outline";
+        EXPECT_GT(blackDark * 4, black * 3) << "black piece " << k;
     }
 }
 
