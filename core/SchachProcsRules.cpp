@@ -210,7 +210,9 @@ bool LegalKingMove(const TSchachbrett& Brett, const TZug& Zug, const TFischerInf
     // only castling counts, since its target may equal a plain king step.
     const bool castlingOnly = fischer && (Zug.CastlingKind == 3 || Zug.CastlingKind == 4);
 
-    TSquareList steps;
+    // Reused: legality runs for every candidate move of a position.
+    thread_local TSquareList steps;
+    steps.clear();
     StepTargets(Zug.From, s, KingOffsets, Brett, steps);
     if (!castlingOnly && Contains(steps, Zug.To)) {
         TSchachbrett b = Brett;
@@ -220,7 +222,8 @@ bool LegalKingMove(const TSchachbrett& Brett, const TZug& Zug, const TFischerInf
         if (KingSafe(b, s)) return true;
     }
 
-    TSquareList castles;
+    thread_local TSquareList castles;
+    castles.clear();
     if (fischer)
         FischerCastling(Zug.From, Zug, Brett, *FI, castles);
     else
@@ -260,7 +263,7 @@ bool LegalMove(const TSchachbrett& Brett, const TZug& Zug, const TFischerInfo* F
     const int32_t kind = p < 0 ? -p : p;
     if (kind == Koenig) return LegalKingMove(Brett, Zug, FI);
 
-    TSquareList list;
+    thread_local TSquareList list;
     switch (kind) {
     case Bauer:
         CollectPawnTargets(Zug.From, Zug, Brett, &list);
