@@ -1,0 +1,458 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TPGN: opening and scanning, rows, reading games and headers, filter, sort.
+#include "PGN.h"
+#include "PGNScan.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <numeric>
+#include <string_view>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace kb {
+
+namespace {
+
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+std::string_view TrimView(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
+bool HasPGNExtension(const std::string& Name) {
+    std::string ext = fs::path(Name).extension().string();
+    if (ext.size() != 4) return false;
+    for (auto& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".pgn";
+}
+
+// The name as it identifies the file: absolute, links and dots resolved.
+std::string CanonicalName(const std::string& Name) {
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(fs::absolute(Name, ec), ec);
+    if (ec) return fs::absolute(Name).lexically_normal().string();
+    return p.string();
+}
+
+// Splits a game text into lines; CR LF, LF and a lone CR all end a line.
+template <typename Fn> void ForEachLine(std::string_view Text, Fn&& fn) {
+    size_t i = 0, n = Text.size();
+    while (i < n) {
+        size_t j = i;
+        while (j < n && Text[j] != '\r' && Text[j] != '\n')
+            ++j;
+        if (!fn(Text.substr(i, j - i))) return;
+        if (j < n && Text[j] == '\r' && j + 1 < n && Text[j + 1] == '\n') ++j;
+        i = j + 1;
+    }
+}
+
+} // namespace
+
+TPGN::TPGN() : io_(&DefaultPGNFileIO()) {
+    header_.Tags.emplace();
+    ClearEventData(header_);
+}
+
+TPGN::~TPGN() {
+    Close();
+}
+
+bool TPGN::Trace(int Percent, TCancelMode& Mode) {
+    if (OnPGNTrace) OnPGNTrace(this, Percent, Mode);
+    return Mode != cmCancel;
+}
+
+void TPGN::TraceIfChanged(int Percent, int& Last, TCancelMode& Mode) {
+    if (Percent == Last) return;
+    Last = Percent;
+    Trace(Percent, Mode);
+}
+
+void TPGN::BeginRowsChange() {
+    if (OnBeforeRowsChange) OnBeforeRowsChange();
+}
+
+void TPGN::EndRowsChange() {
+    if (OnAfterRowsChange) OnAfterRowsChange();
+}
+
+void TPGN::Hourglass(bool On) {
+    if (OnHourglass) OnHourglass(On);
+}
+
+TPGNGameRecord TPGN::Record(int Index) const {
+    if (Index < 0 || Index >= RecordCount()) return {-1, 0, 0};
+    return {gameNos_[Index], starts_[Index], EndOf(Index)};
+}
+
+int64_t TPGN::EndOf(int Index) const {
+    return Index + 1 < RecordCount() ? starts_[Index + 1] : lastEnd_;
+}
+
+size_t TPGN::IndexBytes() const {
+    return gameNos_.capacity() * sizeof(int32_t) + starts_.capacity() * sizeof(int64_t) +
+           rows_.capacity() * sizeof(int32_t);
+}
+
+void TPGN::Close() {
+    if (fd_ >= 0) io_->Close(fd_);
+    fd_ = -1;
+    loaded_ = false;
+}
+
+bool TPGN::SetFileName(const std::string& FileName) {
+    if (busy_) return false;
+    if (FileName.empty()) {
+        BeginRowsChange();
+        rows_.clear();
+        gameNos_.clear();
+        starts_.clear();
+        lastEnd_ = 0;
+        Close();
+        fileName_.clear();
+        scanIncomplete_ = false;
+        sortKey_ = 0;
+        EndRowsChange();
+        return true;
+    }
+    const std::string name = CanonicalName(FileName);
+    if (loaded_ && name == fileName_) {
+        if (!scanIncomplete_) return true;
+        return OpenPGN(name);
+    }
+    std::error_code ec;
+    if (fs::exists(name, ec)) {
+        if (!HasPGNExtension(name)) return false; // the own database opens elsewhere
+        if (!IsPGNFile(name)) return false;
+        return OpenPGN(name);
+    }
+    bool create = true;
+    if (BeforeCreatePGNFile) BeforeCreatePGNFile(this, name, create);
+    if (!create || !HasPGNExtension(name)) return false;
+    int fd = io_->Open(name, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return false;
+    bool ok = io_->Sync(fd);
+    ok = io_->Close(fd) && ok;
+    if (!ok) return false;
+    return OpenPGN(name);
+}
+
+bool TPGN::OpenPGN(const std::string& Path) {
+    int fd = io_->Open(Path, O_RDONLY);
+    if (fd < 0) return false;
+    Close();
+    fd_ = fd;
+    fileName_ = Path;
+    loaded_ = true;
+    scanIncomplete_ = true;
+    sortKey_ = 0;
+    Hourglass(true);
+    {
+        BusyScope busy(*this);
+        // Every game gets a row while scanning.
+        auto filter = std::move(OnFilterRequest);
+        OnFilterRequest = nullptr;
+        Scan();
+        OnFilterRequest = std::move(filter);
+    }
+    lastGameNo_ = RecordCount() - 1;
+    Hourglass(false);
+    TCancelMode mode = cmGoOn;
+    Trace(0, mode);
+    if (OnRepaint) OnRepaint();
+    return true;
+}
+
+void TPGN::Scan() {
+    BeginRowsChange();
+    rows_.clear();
+    gameNos_.clear();
+    starts_.clear();
+    lastEnd_ = 0;
+
+    int64_t size = 0, mtime = 0;
+    bool statOk = io_->Stat(fd_, size, mtime);
+    knownSize_ = -1; // edits stay refused unless the scan completes cleanly
+    knownMTime_ = mtime;
+#ifdef POSIX_FADV_SEQUENTIAL
+    if (io_ == &DefaultPGNFileIO()) posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+
+    // Read several blocks per call; the progress still counts blocks.
+    constexpr size_t kRead = 16 * BlockSize;
+    buffer_.resize(TGameStartScanner::HeadRoom + kRead);
+    char* block = buffer_.data() + TGameStartScanner::HeadRoom;
+    TGameStartScanner scanner;
+    const int64_t blocks = size / BlockSize;
+    TCancelMode mode = cmGoOn;
+    int lastPercent = -1;
+    bool cancelled = false, failed = false;
+    int64_t offset = 0;
+    for (;;) {
+        int64_t n = ReadFully(*io_, fd_, block, kRead, offset);
+        if (n < 0) {
+            failed = true;
+            break;
+        }
+        if (n == 0) break;
+        scanner.Feed(block, static_cast<size_t>(n), starts_);
+        offset += n;
+        if (starts_.size() > 51) {
+            TraceIfChanged(Percent(offset / BlockSize, blocks), lastPercent, mode);
+            if (mode == cmCancel) {
+                cancelled = true;
+                break;
+            }
+        }
+    }
+    // Every start closes the game before it; the last one is still open.
+    if (!starts_.empty()) {
+        if (cancelled || failed) {
+            lastEnd_ = starts_.back();
+            starts_.pop_back();
+        } else {
+            lastEnd_ = offset;
+        }
+    }
+    starts_.shrink_to_fit();
+    gameNos_.resize(starts_.size());
+    std::iota(gameNos_.begin(), gameNos_.end(), 0);
+    rows_.resize(starts_.size());
+    std::iota(rows_.begin(), rows_.end(), 0);
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+    if (!cancelled && !failed) {
+        scanIncomplete_ = false;
+        int64_t size2 = 0, mtime2 = 0;
+        // A file that changed under the scan keeps the index from editing it.
+        if (statOk && io_->Stat(fd_, size2, mtime2) && size2 == offset && mtime2 == mtime)
+            knownSize_ = offset;
+    }
+    EndRowsChange();
+}
+
+int TPGN::GameIndex(int Row) const {
+    if (Row < 0 || Row >= ItemCount()) return -1;
+    return RowGameIndex(Row);
+}
+
+int TPGN::RowGameIndex(int Row) const {
+    if (Row < 0 || Row >= ItemCount()) return -1;
+    return rows_[Row];
+}
+
+int TPGN::DBGameNumber(int Row) const {
+    return Row;
+}
+
+bool TPGN::ReadGameText(int GameIndex, bool& Deleted, std::string& Text) {
+    Deleted = false;
+    Text.clear();
+    if (!loaded_ || fd_ < 0 || GameIndex < 0 || GameIndex >= RecordCount()) return false;
+    const int64_t start = starts_[GameIndex];
+    const int64_t len = EndOf(GameIndex) - start;
+    if (len <= 0) return len == 0;
+    std::string raw(static_cast<size_t>(len), '\0');
+    int64_t n = ReadFully(*io_, fd_, raw.data(), raw.size(), start);
+    if (n < 0) return false;
+    raw.resize(static_cast<size_t>(n));
+    std::string_view t = TrimView(raw);
+    Text.assign(t.data(), t.size());
+    return true;
+}
+
+void TPGN::GetGame(int GameIndex, int& GameNo, std::string& Text) {
+    Hourglass(true);
+    GameNo = -1;
+    bool deleted = false;
+    ReadGameText(GameIndex, deleted, Text);
+    if (!Text.empty() && GameIndex >= 0 && GameIndex < RecordCount()) GameNo = gameNos_[GameIndex];
+    Hourglass(false);
+}
+
+void TPGN::ReadHeader(int GameIndex) {
+    ReadHeaderInto(GameIndex, true);
+}
+
+void TPGN::ReadHeaderInto(int GameIndex, bool WithMovetext) {
+    std::string text;
+    bool deleted = false;
+    ReadGameText(GameIndex, deleted, text);
+    ClearEventData(header_);
+    if (!header_.Tags) header_.Tags.emplace();
+    header_.Tags->Clear();
+    header_.Deleted = deleted;
+    gameLines_.clear();
+    if (text.empty()) {
+        header_.White = "Error";
+        header_.Black = "...";
+        return;
+    }
+    bool inTags = true, skippedSeparator = false;
+    ForEachLine(text, [&](std::string_view line) {
+        if (WithMovetext) gameLines_.emplace_back(line);
+        if (inTags) {
+            std::string_view t = TrimView(line);
+            if (!t.empty() && t.front() == '[') {
+                ParseTagLine(header_, t);
+                return true;
+            }
+            inTags = false;
+            if (!WithMovetext) return false;
+            // The blank line after the tags is no move text; a move line right
+            // after them is.
+            if (t.empty()) {
+                skippedSeparator = true;
+                return true;
+            }
+        }
+        header_.Movetext.append(line);
+        header_.Movetext.append("\r\n");
+        return true;
+    });
+    (void)skippedSeparator;
+}
+
+bool TPGN::Accepts(int GameIndex) {
+    if (!OnFilterRequest) return true;
+    ReadHeader(GameIndex);
+    bool show = true;
+    OnFilterRequest(this, header_, show);
+    return show;
+}
+
+void TPGN::ApplyFilter() {
+    if (busy_ || !loaded_) return;
+    TCancelMode mode = cmGoOn;
+    BusyScope busy(*this);
+    Hourglass(true);
+    sortKey_ = 0;
+    BeginRowsChange();
+    rows_.clear();
+    const int total = RecordCount();
+    int lastPercent = -1;
+    for (int i = 0; i < total; ++i) {
+        if (Accepts(i)) rows_.push_back(i);
+        TraceIfChanged(Percent(i + 1, total), lastPercent, mode);
+        if (mode == cmCancel) break;
+    }
+    EndRowsChange();
+    Hourglass(false);
+    mode = cmGoOn;
+    Trace(0, mode);
+    if (OnRepaint) OnRepaint();
+}
+
+std::string TPGN::SortText(uint8_t Key) const {
+    const TEventData& h = header_;
+    switch (Key) {
+    case skWhite:
+        return h.White;
+    case skBlack:
+        return h.Black;
+    case skEvent:
+        return h.Event;
+    case skAnnotator:
+        return h.Annotator;
+    case skSite:
+        return h.Site;
+    case skResult:
+        return h.Result;
+    case skECO:
+        return h.ECO;
+    default:
+        return {};
+    }
+}
+
+void TPGN::Sort(uint8_t Key) {
+    if (busy_ || !loaded_ || rows_.empty() || Key > skLast) return;
+    TCancelMode mode = cmGoOn;
+    BusyScope busy(*this);
+    if (Key == sortKey_) {
+        if (Key == skFileOrder) return;
+        BeginRowsChange();
+        std::reverse(rows_.begin(), rows_.end());
+        EndRowsChange();
+        mode = cmGoOn;
+        Trace(0, mode);
+        if (OnRepaint) OnRepaint();
+        return;
+    }
+    Hourglass(true);
+    std::vector<int32_t> order = rows_;
+    bool cancelled = false;
+    if (Key == skFileOrder) {
+        std::sort(order.begin(), order.end());
+    } else {
+        // Numbers sort as numbers (950 before 2100), names byte by byte;
+        // equal keys keep their file order.
+        const bool numeric = Key >= skYear;
+        const size_t n = order.size();
+        std::vector<std::string> texts;
+        std::vector<uint16_t> numbers;
+        if (numeric)
+            numbers.resize(n);
+        else
+            texts.resize(n);
+        std::sort(order.begin(), order.end());
+        int lastPercent = -1;
+        for (size_t i = 0; i < n; ++i) {
+            ReadHeaderInto(order[i], false);
+            if (numeric) {
+                numbers[i] = Key == skYear       ? header_.Year
+                             : Key == skWhiteElo ? header_.WhiteElo
+                             : Key == skBlackElo ? header_.BlackElo
+                                                 : header_.MoveCount;
+            } else {
+                texts[i] = SortText(Key);
+            }
+            TraceIfChanged(Percent(static_cast<int64_t>(i + 1), static_cast<int64_t>(n) * 2),
+                           lastPercent, mode);
+            if (mode == cmCancel) {
+                cancelled = true;
+                break;
+            }
+        }
+        if (!cancelled) {
+            std::vector<uint32_t> perm(n);
+            std::iota(perm.begin(), perm.end(), 0u);
+            if (numeric)
+                std::stable_sort(perm.begin(), perm.end(),
+                                 [&](uint32_t a, uint32_t b) { return numbers[a] < numbers[b]; });
+            else
+                std::stable_sort(perm.begin(), perm.end(),
+                                 [&](uint32_t a, uint32_t b) { return texts[a] < texts[b]; });
+            std::vector<int32_t> sorted(n);
+            for (size_t i = 0; i < n; ++i)
+                sorted[i] = order[perm[i]];
+            order.swap(sorted);
+            TraceIfChanged(100, lastPercent, mode);
+        }
+    }
+    if (!cancelled) {
+        BeginRowsChange();
+        rows_.swap(order);
+        sortKey_ = Key;
+        EndRowsChange();
+    }
+    Hourglass(false);
+    mode = cmGoOn;
+    Trace(0, mode);
+    if (OnRepaint) OnRepaint();
+}
+
+} // namespace kb

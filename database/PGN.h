@@ -1,0 +1,207 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TPGN: the games of one PGN file, indexed in memory by a block scan, as
+// rows that can be filtered and sorted; games are read on demand and can be
+// appended, inserted, replaced and deleted in the file in place, with a
+// backup of the rewritten tail. Plain C++; the list face is TPGNList.
+#pragma once
+
+#include "PGNFile.h"
+#include "SchachProcs.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kb {
+
+class TPGN;
+
+// 0: the operation cannot be cancelled; 1: it can; a handler answers 2 to cancel.
+using TCancelMode = int32_t;
+constexpr TCancelMode cmNoCancel = 0;
+constexpr TCancelMode cmGoOn = 1;
+constexpr TCancelMode cmCancel = 2;
+
+// Percent 0 when the work ends, -1 when a backup copy ends.
+using TPGNTraceEvent = std::function<void(TPGN* Sender, int Percent, TCancelMode& CancelMode)>;
+using TFilterRequestEvent =
+    std::function<void(TPGN* Sender, const TEventData& GameHeader, bool& ShowThisGame)>;
+using TBeforeCreatePGNFileEvent =
+    std::function<void(TPGN* Sender, const std::string& FileName, bool& CreateNewPGNFile)>;
+
+// One game of the file: its stable number and where its text starts. It ends
+// where the next game starts (the last one at TPGN's last end).
+struct TPGNGameRecord {
+    int32_t GameNo = 0;
+    int64_t Start = 0;
+    int64_t End = 0;
+    friend bool operator==(const TPGNGameRecord&, const TPGNGameRecord&) = default;
+};
+
+// Sort keys.
+enum : uint8_t {
+    skFileOrder = 0,
+    skWhite,
+    skBlack,
+    skEvent,
+    skAnnotator,
+    skSite,
+    skResult,
+    skECO,
+    skYear,
+    skWhiteElo,
+    skBlackElo,
+    skMoveCount,
+    skLast = skMoveCount,
+};
+
+// Game text modes of FormatGameText.
+enum : int { gmAppend = 1, gmInsert = 2, gmReplace = 3 };
+
+class TPGN {
+public:
+    static constexpr int64_t BlockSize = 16384;
+
+    TPGN();
+    ~TPGN();
+    TPGN(const TPGN&) = delete;
+    TPGN& operator=(const TPGN&) = delete;
+
+    TPGNTraceEvent OnPGNTrace;
+    TFilterRequestEvent OnFilterRequest;
+    TBeforeCreatePGNFileEvent BeforeCreatePGNFile;
+
+    // Hooks of the list face: around every change of the rows, the
+    // hourglass, and the wish to repaint.
+    std::function<void()> OnBeforeRowsChange;
+    std::function<void()> OnAfterRowsChange;
+    std::function<void(bool On)> OnHourglass;
+    std::function<void()> OnRepaint;
+
+    // Opens, re-scans or closes. True when FileName is the loaded file afterwards
+    // (empty name: True after closing).
+    bool SetFileName(const std::string& FileName);
+    void Close();
+    bool IsDatabase() const { return false; }
+
+    int GameIndex(int Row) const;
+    int RowGameIndex(int Row) const;
+    int DBGameNumber(int Row) const;
+    // False (and an empty text) when the game cannot be read.
+    bool ReadGameText(int GameIndex, bool& Deleted, std::string& Text);
+    void GetGame(int GameIndex, int& GameNo, std::string& Text);
+    void ReadHeader(int GameIndex);
+    const TEventData& GameHeader() const { return header_; }
+    const std::vector<std::string>& GameLines() const { return gameLines_; }
+
+    void ApplyFilter();
+    void Sort(uint8_t Key);
+    int ItemCount() const { return static_cast<int>(rows_.size()); }
+    int GameCount() const { return static_cast<int>(starts_.size()); }
+    void KeepOpen(bool Value) { keepOpen_ = Value; }
+
+    // Editing.
+    bool AppendGame(int& GameNo, const std::string& Text);
+    bool SaveGame(int Row, int& GameNo, int Mode, const std::string& Text);
+    bool InsertGame(int Row, int& GameNo, const std::string& Text);
+    bool ReplaceGame(int& GameNo, const std::string& Text);
+    bool DeleteGame(int Row);
+    bool DoDeleteGame(int Key, bool ByRow);
+    bool DeleteDatabase() { return false; }
+    bool Compress() { return false; }
+    int FindRecord(int GameNo, int64_t& Start) const;
+    int RowOfGame(int GameNo) const;
+    // The text written for a game; HasGames: the file holds games; Plain:
+    // the text goes without separator (only game, or the last one replaced).
+    static std::string FormatGameText(const std::string& Text, int Mode, bool Separated);
+
+    // State.
+    const std::string& FileName() const { return fileName_; }
+    bool Loaded() const { return loaded_; }
+    bool Busy() const { return busy_; }
+    bool ScanIncomplete() const { return scanIncomplete_; }
+    bool DrawingSuppressed() const { return drawingSuppressed_; }
+    uint8_t SortKey() const { return sortKey_; }
+    int LastGameNo() const { return lastGameNo_; }
+    const std::string& BackupFileName() const { return backupFileName_; }
+    int RecordCount() const { return static_cast<int>(starts_.size()); }
+    TPGNGameRecord Record(int Index) const;
+    // Bytes of memory held by the index (records and rows).
+    size_t IndexBytes() const;
+
+    bool NoFilter = false;
+    bool RawRecords = false;
+    // Date used in backup names; empty: today's date ("dd.mm.").
+    std::string BackupDate;
+
+    // File calls; tests put a failing one here.
+    void SetFileIO(TPGNFileIO* IO) { io_ = IO ? IO : &DefaultPGNFileIO(); }
+    TPGNFileIO& FileIO() const { return *io_; }
+
+private:
+    // Marks the list busy for one operation and restores the previous value,
+    // so that a nested call can never clear the flag of the call around it.
+    class BusyScope {
+    public:
+        explicit BusyScope(TPGN& P) : p_(P), was_(P.busy_) { p_.busy_ = true; }
+        ~BusyScope() { p_.busy_ = was_; }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        TPGN& p_;
+        bool was_;
+    };
+    struct Splice;
+
+    bool OpenPGN(const std::string& Path);
+    void Scan();
+    bool Trace(int Percent, TCancelMode& Mode);
+    void TraceIfChanged(int Percent, int& Last, TCancelMode& Mode);
+    void BeginRowsChange();
+    void EndRowsChange();
+    void Hourglass(bool On);
+    int64_t EndOf(int Index) const;
+    bool Accepts(int GameIndex);
+    void ReadHeaderInto(int GameIndex, bool WithMovetext);
+    std::string SortText(uint8_t Key) const;
+
+    bool CanEdit() const;
+    bool IndexStillValid(int Fd, int64_t Start);
+    std::string BackupName(char Letter, int Number) const;
+    bool BackupTail(int Fd, int64_t Offset, int64_t Size, int Number, int& BackupFd);
+    bool ApplySplice(const Splice& S);
+    bool AppendBytes(const std::string& Bytes, int64_t& OldSize);
+    void RemoveBackup();
+    void AfterFailedRollback();
+    void InsertRecord(int Index, int32_t GameNo, int64_t Start, int64_t Length);
+    void InsertRow(int Row, int Index);
+
+    TPGNFileIO* io_;
+    std::string fileName_;
+    int fd_ = -1;
+    bool scanIncomplete_ = false;
+    uint8_t sortKey_ = 0;
+    std::vector<std::string> gameLines_;
+    // The index: per game its number and start, in file order.
+    std::vector<int32_t> gameNos_;
+    std::vector<int64_t> starts_;
+    int64_t lastEnd_ = 0;
+    // Row -> record index.
+    std::vector<int32_t> rows_;
+    bool loaded_ = false;
+    bool busy_ = false;
+    bool drawingSuppressed_ = false;
+    TEventData header_;
+    int32_t lastGameNo_ = -1;
+    std::string backupFileName_;
+    bool keepOpen_ = false;
+    // Size and time of the file as the index knows it.
+    int64_t knownSize_ = 0;
+    int64_t knownMTime_ = 0;
+    std::vector<char> buffer_;
+};
+
+} // namespace kb

@@ -1,0 +1,414 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TPGN editing: games are appended, inserted, replaced and deleted in the
+// PGN file in place. Everything from the edited game to the end of the file
+// is first copied to a backup file and synced; the rewrite reads from that
+// copy, and a failed rewrite is rolled back from it. The backup goes only
+// once the edited file is synced, and stays when the rollback fails too.
+#include "PGN.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <string_view>
+
+namespace fs = std::filesystem;
+
+namespace kb {
+
+struct TPGN::Splice {
+    int Record = 0;    // index of the edited record
+    int64_t Start = 0; // bytes [Start, End) are replaced by Bytes
+    int64_t End = 0;
+    std::string Bytes;
+};
+
+namespace {
+
+constexpr std::string_view kGameStart = "[Event ";
+constexpr std::string_view kSeparator = "\r\n\r\n";
+
+std::string Trimmed(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
+    return s.substr(b, e - b);
+}
+
+class FdCloser {
+public:
+    FdCloser(TPGNFileIO& io, int fd) : io_(io), fd_(fd) {}
+    ~FdCloser() {
+        if (fd_ >= 0) io_.Close(fd_);
+    }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+
+private:
+    TPGNFileIO& io_;
+    int fd_;
+};
+
+} // namespace
+
+std::string TPGN::FormatGameText(const std::string& Text, int Mode, bool Separated) {
+    std::string t = Trimmed(Text);
+    if (!Separated) return t;
+    if (Mode == gmAppend) return std::string(kSeparator) + t;
+    return t + std::string(kSeparator);
+}
+
+int TPGN::FindRecord(int GameNo, int64_t& Start) const {
+    for (int i = 0; i < RecordCount(); ++i) {
+        if (gameNos_[i] == GameNo) {
+            Start = starts_[i];
+            return i;
+        }
+    }
+    return -1;
+}
+
+int TPGN::RowOfGame(int GameNo) const {
+    int64_t start = 0;
+    int r = FindRecord(GameNo, start);
+    if (r < 0) return -1;
+    auto it = std::find(rows_.begin(), rows_.end(), r);
+    return it == rows_.end() ? -1 : static_cast<int>(it - rows_.begin());
+}
+
+bool TPGN::CanEdit() const {
+    return loaded_ && !busy_ && !scanIncomplete_ && fd_ >= 0 && knownSize_ >= 0;
+}
+
+// The file must still be the one the index was built from: same size and
+// time, and the edited offset must still start a game.
+bool TPGN::IndexStillValid(int Fd, int64_t Start) {
+    int64_t size = 0, mtime = 0;
+    if (!io_->Stat(Fd, size, mtime)) return false;
+    if (size != knownSize_ || mtime != knownMTime_ || lastEnd_ > size) return false;
+    if (Start >= size) return true;
+    char head[7];
+    if (ReadFully(*io_, Fd, head, sizeof head, Start) != static_cast<int64_t>(sizeof head))
+        return false;
+    return std::string_view(head, sizeof head) == kGameStart;
+}
+
+std::string TPGN::BackupName(char Letter, int Number) const {
+    std::string date = BackupDate;
+    if (date.empty()) {
+        std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        char buf[16];
+        std::strftime(buf, sizeof buf, "%d.%m.", &tm);
+        date = buf;
+    }
+    fs::path p(fileName_);
+    std::string name = "backup" + date + Letter + "_game" + std::to_string(Number) + "-" +
+                       std::to_string(RecordCount()) + "_" + p.filename().string();
+    return (p.parent_path() / name).string();
+}
+
+bool TPGN::BackupTail(int Fd, int64_t Offset, int64_t Size, int Number, int& BackupFd) {
+    backupFileName_.clear();
+    BackupFd = -1;
+    // Never overwrite an earlier backup: it may be the only copy of something.
+    for (char letter = 'a'; letter <= 'z' && BackupFd < 0; ++letter) {
+        std::string name = BackupName(letter, Number);
+        int fd = io_->Open(name, O_RDWR | O_CREAT | O_EXCL, 0644);
+        if (fd >= 0) {
+            BackupFd = fd;
+            backupFileName_ = name;
+        } else if (errno != EEXIST) {
+            return false;
+        }
+    }
+    if (BackupFd < 0) return false;
+
+    TCancelMode mode = cmGoOn;
+    const int64_t total = Size - Offset;
+    const int64_t blocks = total / BlockSize;
+    std::vector<char> buf(static_cast<size_t>(BlockSize));
+    int64_t done = 0;
+    int lastPercent = -1;
+    bool ok = true;
+    while (done < total) {
+        size_t want = static_cast<size_t>(std::min<int64_t>(BlockSize, total - done));
+        int64_t n = ReadFully(*io_, Fd, buf.data(), want, Offset + done);
+        if (n != static_cast<int64_t>(want) ||
+            !WriteFully(*io_, BackupFd, buf.data(), want, done)) {
+            ok = false;
+            break;
+        }
+        done += n;
+        TraceIfChanged(Percent(done / BlockSize, blocks), lastPercent, mode);
+        if (mode == cmCancel) {
+            ok = false;
+            break;
+        }
+    }
+    ok = ok && io_->Sync(BackupFd) && io_->SyncDir(fs::path(fileName_).parent_path().string());
+    mode = cmGoOn;
+    Trace(-1, mode);
+    return ok;
+}
+
+void TPGN::RemoveBackup() {
+    if (backupFileName_.empty()) return;
+    io_->Remove(backupFileName_);
+    io_->SyncDir(fs::path(fileName_).parent_path().string());
+    backupFileName_.clear();
+}
+
+// The file could not be put back: the index no longer describes it, and
+// only a new scan may allow edits again.
+void TPGN::AfterFailedRollback() {
+    scanIncomplete_ = true;
+    knownSize_ = -1;
+}
+
+bool TPGN::ApplySplice(const Splice& S) {
+    int fd = io_->Open(fileName_, O_RDWR);
+    if (fd < 0) return false;
+    FdCloser closeFd(*io_, fd);
+    if (!io_->LockExclusive(fd) || !IndexStillValid(fd, S.Start)) return false;
+    const int64_t size = knownSize_;
+    if (S.Start < 0 || S.Start > S.End || S.End > size) return false;
+
+    int bfd = -1;
+    bool backedUp = BackupTail(fd, S.Start, size, S.Record + 1, bfd);
+    FdCloser closeBackup(*io_, bfd);
+    if (!backedUp) {
+        RemoveBackup();
+        return false;
+    }
+
+    // The new tail: the given bytes, then the old tail from End, read from
+    // the synced backup so that no byte is lost whatever the sizes.
+    const int64_t newSize = S.Start + static_cast<int64_t>(S.Bytes.size()) + (size - S.End);
+    const int64_t chunk = std::max<int64_t>(BlockSize, static_cast<int64_t>(S.Bytes.size()));
+    std::vector<char> buf(static_cast<size_t>(BlockSize));
+    TCancelMode mode = cmNoCancel;
+    int lastPercent = -1;
+    const int64_t blocks = size / chunk;
+    bool ok = WriteFully(*io_, fd, S.Bytes.data(), S.Bytes.size(), S.Start);
+    int64_t from = S.End - S.Start; // in the backup
+    int64_t to = S.Start + static_cast<int64_t>(S.Bytes.size());
+    const int64_t backupSize = size - S.Start;
+    while (ok && from < backupSize) {
+        size_t want = static_cast<size_t>(std::min<int64_t>(BlockSize, backupSize - from));
+        ok = ReadFully(*io_, bfd, buf.data(), want, from) == static_cast<int64_t>(want) &&
+             WriteFully(*io_, fd, buf.data(), want, to);
+        from += static_cast<int64_t>(want);
+        to += static_cast<int64_t>(want);
+        TraceIfChanged(Percent((S.Start + from) / chunk, blocks), lastPercent, mode);
+    }
+    ok = ok && io_->Truncate(fd, newSize) && io_->Sync(fd);
+    if (ok) {
+        int64_t mtime = 0, got = 0;
+        if (io_->Stat(fd, got, mtime) && got == newSize) {
+            knownSize_ = newSize;
+            knownMTime_ = mtime;
+        } else {
+            knownSize_ = -1; // refuse further edits until a new scan
+        }
+        RemoveBackup();
+        return true;
+    }
+
+    // Put the old tail back from the backup.
+    bool restored = true;
+    for (int64_t off = 0; restored && off < backupSize; off += BlockSize) {
+        size_t want = static_cast<size_t>(std::min<int64_t>(BlockSize, backupSize - off));
+        restored = ReadFully(*io_, bfd, buf.data(), want, off) == static_cast<int64_t>(want) &&
+                   WriteFully(*io_, fd, buf.data(), want, S.Start + off);
+    }
+    restored = restored && io_->Truncate(fd, size) && io_->Sync(fd);
+    int64_t mtime = 0, got = 0;
+    if (restored && io_->Stat(fd, got, mtime) && got == size) {
+        knownMTime_ = mtime;
+        RemoveBackup();
+    } else {
+        AfterFailedRollback();
+    }
+    return false;
+}
+
+bool TPGN::AppendBytes(const std::string& Bytes, int64_t& OldSize) {
+    int fd = io_->Open(fileName_, O_RDWR);
+    if (fd < 0) return false;
+    FdCloser closeFd(*io_, fd);
+    if (!io_->LockExclusive(fd) || !IndexStillValid(fd, knownSize_)) return false;
+    OldSize = knownSize_;
+    bool ok = WriteFully(*io_, fd, Bytes.data(), Bytes.size(), OldSize) && io_->Sync(fd);
+    int64_t size = 0, mtime = 0;
+    if (!ok) {
+        // Cut what was half written; the old bytes were never touched.
+        if (io_->Truncate(fd, OldSize) && io_->Sync(fd) && io_->Stat(fd, size, mtime) &&
+            size == OldSize)
+            knownMTime_ = mtime;
+        else
+            AfterFailedRollback();
+        return false;
+    }
+    const int64_t newSize = OldSize + static_cast<int64_t>(Bytes.size());
+    if (io_->Stat(fd, size, mtime) && size == newSize) {
+        knownSize_ = newSize;
+        knownMTime_ = mtime;
+    } else {
+        knownSize_ = -1;
+    }
+    return true;
+}
+
+void TPGN::InsertRecord(int Index, int32_t GameNo, int64_t Start, int64_t Length) {
+    gameNos_.insert(gameNos_.begin() + Index, GameNo);
+    starts_.insert(starts_.begin() + Index, Start);
+    for (size_t i = static_cast<size_t>(Index) + 1; i < starts_.size(); ++i)
+        starts_[i] += Length;
+    if (static_cast<size_t>(Index) + 1 < starts_.size())
+        lastEnd_ += Length;
+    else
+        lastEnd_ = Start + Length;
+}
+
+// A row for a new record (its index already taken by the record list): rows
+// behind it move up by one; the row itself goes in only when the filter
+// accepts the game.
+void TPGN::InsertRow(int Row, int Index) {
+    for (auto& r : rows_)
+        if (r >= Index) ++r;
+    if (!Accepts(Index)) return;
+    Row = std::clamp(Row, 0, ItemCount());
+    rows_.insert(rows_.begin() + Row, Index);
+}
+
+bool TPGN::AppendGame(int& GameNo, const std::string& Text) {
+    if (!CanEdit()) return false;
+    const std::string t = Trimmed(Text);
+    if (t.empty()) return false;
+    BusyScope busy(*this);
+    const bool hasGames = RecordCount() > 0;
+    const std::string bytes = FormatGameText(t, gmAppend, hasGames);
+    int64_t oldSize = 0;
+    if (!AppendBytes(bytes, oldSize)) return false;
+    const int64_t start = oldSize + (hasGames ? static_cast<int64_t>(kSeparator.size()) : 0);
+    BeginRowsChange();
+    const int index = RecordCount();
+    InsertRecord(index, lastGameNo_ + 1, start,
+                 oldSize + static_cast<int64_t>(bytes.size()) - start);
+    InsertRow(ItemCount(), index);
+    ++lastGameNo_;
+    GameNo = lastGameNo_;
+    EndRowsChange();
+    if (OnRepaint) OnRepaint();
+    return true;
+}
+
+bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
+    if (!CanEdit()) return false;
+    if (Mode != gmInsert && Mode != gmReplace) return false;
+    int64_t start = 0;
+    const int r = FindRecord(GameNo, start);
+    if (Row == -1 || (Mode == gmInsert && sortKey_ != skFileOrder) || r < 0)
+        return AppendGame(GameNo, Text);
+    const std::string t = Trimmed(Text);
+    if (t.empty()) return false;
+
+    BusyScope busy(*this);
+    Hourglass(true);
+    Splice s;
+    s.Record = r;
+    s.Start = start;
+    const bool last = r == RecordCount() - 1;
+    if (Mode == gmInsert) {
+        s.End = start;
+        s.Bytes = FormatGameText(t, gmInsert, true);
+    } else {
+        s.End = EndOf(r);
+        s.Bytes = FormatGameText(t, gmReplace, RecordCount() > 1 && !last);
+    }
+    const bool ok = ApplySplice(s);
+    if (ok) {
+        const int64_t len = static_cast<int64_t>(s.Bytes.size());
+        BeginRowsChange();
+        if (Mode == gmInsert) {
+            InsertRecord(r, lastGameNo_ + 1, start, len);
+            // In file order the new game's row goes before the rows behind it.
+            const auto at = std::lower_bound(rows_.begin(), rows_.end(), r) - rows_.begin();
+            InsertRow(static_cast<int>(at), r);
+            ++lastGameNo_;
+            GameNo = lastGameNo_;
+        } else {
+            const int64_t growth = len - (s.End - s.Start);
+            for (size_t i = static_cast<size_t>(r) + 1; i < starts_.size(); ++i)
+                starts_[i] += growth;
+            lastEnd_ += growth;
+        }
+        EndRowsChange();
+    }
+    Hourglass(false);
+    TCancelMode mode = cmGoOn;
+    Trace(0, mode);
+    if (OnRepaint) OnRepaint();
+    return ok;
+}
+
+bool TPGN::InsertGame(int Row, int& GameNo, const std::string& Text) {
+    const int index = GameIndex(Row);
+    if (index >= 0) {
+        GameNo = gameNos_[index];
+        return SaveGame(Row, GameNo, gmInsert, Text);
+    }
+    return SaveGame(-1, GameNo, gmInsert, Text);
+}
+
+bool TPGN::ReplaceGame(int& GameNo, const std::string& Text) {
+    return SaveGame(-2, GameNo, gmReplace, Text);
+}
+
+bool TPGN::DeleteGame(int Row) {
+    return DoDeleteGame(Row, true);
+}
+
+bool TPGN::DoDeleteGame(int Key, bool ByRow) {
+    if (!CanEdit()) return false;
+    int64_t start = 0;
+    const int r = ByRow ? GameIndex(Key) : FindRecord(Key, start);
+    if (r < 0) return false;
+
+    BusyScope busy(*this);
+    const bool wasSuppressed = drawingSuppressed_;
+    drawingSuppressed_ = true;
+    Hourglass(true);
+    Splice s;
+    s.Record = r;
+    s.Start = starts_[r];
+    s.End = EndOf(r);
+    const bool ok = ApplySplice(s);
+    if (ok) {
+        const int64_t gap = s.End - s.Start;
+        BeginRowsChange();
+        gameNos_.erase(gameNos_.begin() + r);
+        starts_.erase(starts_.begin() + r);
+        for (size_t i = static_cast<size_t>(r); i < starts_.size(); ++i)
+            starts_[i] -= gap;
+        lastEnd_ -= gap;
+        // Every other row keeps showing its game.
+        rows_.erase(std::remove(rows_.begin(), rows_.end(), r), rows_.end());
+        for (auto& row : rows_)
+            if (row > r) --row;
+        EndRowsChange();
+    }
+    Hourglass(false);
+    drawingSuppressed_ = wasSuppressed;
+    TCancelMode mode = cmGoOn;
+    Trace(0, mode);
+    if (OnRepaint) OnRepaint();
+    return ok;
+}
+
+} // namespace kb

@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PGNList.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace kb {
+
+TPGNListModel::TPGNListModel(TPGNList& List, QObject* Parent)
+    : QAbstractListModel(Parent), list_(List) {}
+
+int TPGNListModel::rowCount(const QModelIndex& Parent) const {
+    return Parent.isValid() ? 0 : list_.ItemCount();
+}
+
+QVariant TPGNListModel::data(const QModelIndex& Index, int Role) const {
+    if (!Index.isValid() || Index.row() >= list_.ItemCount()) return {};
+    if (Role == Qt::DisplayRole) return list_.DataItemText(Index.row());
+    return {};
+}
+
+TPGNItemDelegate::TPGNItemDelegate(TPGNList& List, QObject* Parent)
+    : QStyledItemDelegate(Parent), list_(List) {}
+
+void TPGNItemDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& Option,
+                             const QModelIndex& Index) const {
+    list_.DrawItem(Painter, Index.row(), Option.rect, Option, Index);
+}
+
+QSize TPGNItemDelegate::sizeHint(const QStyleOptionViewItem& Option, const QModelIndex&) const {
+    int h = list_.ItemHeight > 0 ? list_.ItemHeight : Option.fontMetrics.height() + 4;
+    return {Option.rect.width() > 0 ? Option.rect.width() : 100, h};
+}
+
+TPGNList::TPGNList(QWidget* Parent) : QListView(Parent) {
+    model_ = new TPGNListModel(*this, this);
+    delegate_ = new TPGNItemDelegate(*this, this);
+    setModel(model_);
+    setItemDelegate(delegate_);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    // The rows change under the view only between these two calls; the
+    // current row is kept where it was (clamped to the new row count).
+    pgn_.OnBeforeRowsChange = [this] {
+        savedRow_ = ItemIndex();
+        model_->BeginReset();
+    };
+    pgn_.OnAfterRowsChange = [this] {
+        model_->EndReset();
+        if (savedRow_ >= 0 && pgn_.ItemCount() > 0)
+            SetItemIndex(std::min(savedRow_, pgn_.ItemCount() - 1));
+    };
+    pgn_.OnHourglass = [this](bool On) {
+        if (On) {
+            if (hourglass_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+        } else if (hourglass_ > 0 && --hourglass_ == 0) {
+            QApplication::restoreOverrideCursor();
+        }
+    };
+    pgn_.OnRepaint = [this] { viewport()->update(); };
+}
+
+TPGNList::~TPGNList() {
+    pgn_.OnBeforeRowsChange = nullptr;
+    pgn_.OnAfterRowsChange = nullptr;
+    pgn_.OnRepaint = nullptr;
+    while (hourglass_ > 0) {
+        --hourglass_;
+        QApplication::restoreOverrideCursor();
+    }
+    pgn_.OnHourglass = nullptr;
+}
+
+void TPGNList::DrawItem(QPainter* Painter, int Row, const QRect& Rect,
+                        const QStyleOptionViewItem& Option, const QModelIndex& Index) {
+    if (pgn_.DrawingSuppressed()) return;
+    if (!OnPGNDrawItem) {
+        delegate_->PaintDefault(Painter, Option, Index);
+        return;
+    }
+    const int game = pgn_.GameIndex(Row);
+    pgn_.ReadHeader(game);
+    Painter->save();
+    OnPGNDrawItem(this, Painter, Row, Rect, pgn_.GameHeader(), game);
+    Painter->restore();
+}
+
+void TPGNList::DblClick() {
+    if (!OnPGNDblClick || !pgn_.Loaded()) return;
+    int gameNo = -1;
+    std::string text;
+    pgn_.GetGame(pgn_.GameIndex(ItemIndex()), gameNo, text);
+    if (!text.empty()) OnPGNDblClick(this, text, gameNo);
+}
+
+void TPGNList::KeyPress(char& Key) {
+    if (OnKeyPress) OnKeyPress(this, Key);
+    if (Key == '\r') DblClick();
+}
+
+QString TPGNList::DataItemText(int Row) const {
+    return pgn_.IsDatabase() ? QString::number(Row) : QString();
+}
+
+int TPGNList::ItemIndex() const {
+    QModelIndex i = currentIndex();
+    return i.isValid() ? i.row() : -1;
+}
+
+void TPGNList::SetItemIndex(int Row) {
+    if (Row < 0 || Row >= pgn_.ItemCount()) {
+        setCurrentIndex(QModelIndex());
+        return;
+    }
+    setCurrentIndex(model_->index(Row, 0));
+}
+
+void TPGNList::mouseDoubleClickEvent(QMouseEvent* Event) {
+    QListView::mouseDoubleClickEvent(Event);
+    if (indexAt(Event->position().toPoint()).isValid()) DblClick();
+}
+
+void TPGNList::keyPressEvent(QKeyEvent* Event) {
+    QListView::keyPressEvent(Event);
+    char key = 0;
+    if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter)
+        key = '\r';
+    else if (Event->text().size() == 1 && Event->text().at(0).unicode() < 128)
+        key = static_cast<char>(Event->text().at(0).unicode());
+    if (key != 0) KeyPress(key);
+}
+
+} // namespace kb

@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PGNScan.h"
+
+#include <cstring>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace kb {
+namespace {
+
+constexpr char kLineTag[] = "\n[Event ";
+constexpr size_t kLineTagLen = 8;
+constexpr char kTag[] = "[Event ";
+constexpr size_t kTagLen = 7;
+
+} // namespace
+
+void FindLineEventTags(const char* Data, size_t From, size_t Len, int64_t Base,
+                       std::vector<int64_t>& Starts) {
+    if (Len < kLineTagLen || From > Len - kLineTagLen) return;
+    const size_t last = Len - kLineTagLen; // last possible match position
+    size_t i = From;
+#if defined(__SSE2__)
+    // Candidates are a line feed with an "E" two bytes on; only those are
+    // compared in full. Loads at i and i + 2 must stay inside Len.
+    const __m128i nl = _mm_set1_epi8('\n');
+    const __m128i e = _mm_set1_epi8('E');
+    while (i + 2 + 16 <= Len) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Data + i));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Data + i + 2));
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, nl), _mm_cmpeq_epi8(b, e))));
+        while (mask != 0) {
+            unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+            size_t p = i + bit;
+            if (p <= last && std::memcmp(Data + p, kLineTag, kLineTagLen) == 0)
+                Starts.push_back(Base + static_cast<int64_t>(p));
+            mask &= mask - 1;
+        }
+        i += 16;
+    }
+#endif
+    for (; i <= last; ++i) {
+        if (Data[i] == '\n' && std::memcmp(Data + i, kLineTag, kLineTagLen) == 0)
+            Starts.push_back(Base + static_cast<int64_t>(i));
+    }
+}
+
+void TGameStartScanner::Feed(char* Block, size_t Count, std::vector<int64_t>& Starts) {
+    // Put the carried bytes right in front of the block, so that a start cut
+    // by the border is seen as one piece.
+    char* work = Block - carryLen_;
+    std::memcpy(work, carry_, carryLen_);
+    const size_t len = carryLen_ + Count;
+    const int64_t base = consumed_ - static_cast<int64_t>(carryLen_);
+
+    size_t from = 0;
+    if (!haveFirst_) {
+        std::string_view view(work, len);
+        size_t p = view.find(std::string_view(kTag, kTagLen));
+        if (p != std::string_view::npos) {
+            haveFirst_ = true;
+            Starts.push_back(base + static_cast<int64_t>(p));
+            from = p + 1;
+        }
+    }
+    if (haveFirst_) {
+        size_t before = Starts.size();
+        FindLineEventTags(work, from, len, base, Starts);
+        // The "[" follows the line feed.
+        for (size_t k = before; k < Starts.size(); ++k)
+            ++Starts[k];
+    }
+
+    // Keep the last bytes for the next border: 7 are enough for both patterns.
+    size_t keep = len < kTagLen ? len : kTagLen;
+    std::memcpy(carry_, work + len - keep, keep);
+    carryLen_ = keep;
+    consumed_ += static_cast<int64_t>(Count);
+}
+
+} // namespace kb

@@ -1,0 +1,311 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Editing PGN files in place: a seeded random sequence of edits against a
+// model of the file's bytes, the exact text layout, backups, and refusals.
+#include "PGN.h"
+#include "PGNTestUtil.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <random>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kb;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string CRLF2 = "\r\n\r\n";
+
+// What the file must hold: its bytes and, per game, its number and start.
+struct Model {
+    std::string bytes;
+    std::vector<int> gameNos;
+    std::vector<int64_t> starts;
+    int lastGameNo = -1;
+
+    int64_t End(size_t i) const {
+        return i + 1 < starts.size() ? starts[i + 1] : static_cast<int64_t>(bytes.size());
+    }
+    void Shift(size_t from, int64_t by) {
+        for (size_t i = from; i < starts.size(); ++i)
+            starts[i] += by;
+    }
+    int Append(const std::string& t) {
+        int64_t start = static_cast<int64_t>(bytes.size());
+        if (starts.empty()) {
+            bytes += t;
+        } else {
+            bytes += CRLF2 + t;
+            start += 4;
+        }
+        starts.push_back(start);
+        gameNos.push_back(++lastGameNo);
+        return lastGameNo;
+    }
+    int Insert(size_t r, const std::string& t) {
+        const std::string s = t + CRLF2;
+        bytes.insert(static_cast<size_t>(starts[r]), s);
+        Shift(r, static_cast<int64_t>(s.size()));
+        starts.insert(starts.begin() + r, starts[r] - static_cast<int64_t>(s.size()));
+        gameNos.insert(gameNos.begin() + r, ++lastGameNo);
+        return lastGameNo;
+    }
+    void Replace(size_t r, const std::string& t) {
+        const bool last = r + 1 == starts.size();
+        const std::string s = last ? t : t + CRLF2;
+        const int64_t old = End(r) - starts[r];
+        bytes.replace(static_cast<size_t>(starts[r]), static_cast<size_t>(old), s);
+        Shift(r + 1, static_cast<int64_t>(s.size()) - old);
+    }
+    void Delete(size_t r) {
+        const int64_t gap = End(r) - starts[r];
+        bytes.erase(static_cast<size_t>(starts[r]), static_cast<size_t>(gap));
+        Shift(r + 1, -gap);
+        starts.erase(starts.begin() + r);
+        gameNos.erase(gameNos.begin() + r);
+    }
+};
+
+std::string GameText(int id, std::mt19937& rng) {
+    // Mostly short games, now and then one longer than a block.
+    size_t len = rng() % 8 == 0 ? 16384 + rng() % 30000 : 200 + rng() % 2000;
+    std::string t = pgntest::MakeGame(1000 + id, len, rng);
+    // Surrounding blanks are trimmed away by the list.
+    if (rng() % 3 == 0) t = "\r\n  " + t + " \r\n";
+    return t;
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \r\n"), e = s.find_last_not_of(" \r\n");
+    return b == std::string::npos ? "" : s.substr(b, e - b + 1);
+}
+
+} // namespace
+
+TEST(PGNEdit, RandomEditsFollowTheSpliceModel) {
+    for (unsigned seed : {11u, 12u, 13u}) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        std::mt19937 rng(seed);
+        kbtest::TempDir dir;
+        const auto file = dir / "games.pgn";
+        Model m;
+        // Start from nothing on one seed, from a few games on the others.
+        const int initial = seed == 11 ? 0 : 1 + static_cast<int>(seed % 4);
+        for (int i = 0; i < initial; ++i)
+            m.Append(Trim(GameText(i, rng)));
+        kbtest::WriteFile(file, m.bytes);
+
+        TPGN pgn;
+        ASSERT_TRUE(pgn.SetFileName(file.string()));
+        ASSERT_EQ(pgn.GameCount(), initial);
+        for (int step = 0; step < 60; ++step) {
+            SCOPED_TRACE(testing::Message() << "step " << step);
+            const std::vector<int> rowsBefore = pgntest::RowGameNos(pgn);
+            const int op = m.starts.empty() ? 0 : static_cast<int>(rng() % 4);
+            const size_t r = m.starts.empty() ? 0 : rng() % m.starts.size();
+            // Now and then the first or the last game on purpose.
+            const size_t rr = rng() % 5 == 0 ? 0 : rng() % 5 == 0 ? m.starts.size() - 1 : r;
+            const std::string text = GameText(step, rng);
+            int gameNo = -1;
+            std::vector<int> rowsAfter = rowsBefore;
+            switch (op) {
+            case 0: {
+                ASSERT_TRUE(pgn.AppendGame(gameNo, text));
+                EXPECT_EQ(gameNo, m.Append(Trim(text)));
+                rowsAfter.push_back(gameNo);
+                break;
+            }
+            case 1: {
+                const int row = static_cast<int>(rr);
+                ASSERT_TRUE(pgn.InsertGame(row, gameNo, text));
+                EXPECT_EQ(gameNo, m.Insert(rr, Trim(text)));
+                rowsAfter.insert(rowsAfter.begin() + row, gameNo);
+                break;
+            }
+            case 2: {
+                gameNo = m.gameNos[rr];
+                const int asked = gameNo;
+                ASSERT_TRUE(pgn.ReplaceGame(gameNo, text));
+                EXPECT_EQ(gameNo, asked);
+                m.Replace(rr, Trim(text));
+                break;
+            }
+            default: {
+                ASSERT_TRUE(pgn.DeleteGame(static_cast<int>(rr)));
+                rowsAfter.erase(rowsAfter.begin() + static_cast<long>(rr));
+                m.Delete(rr);
+                break;
+            }
+            }
+            ASSERT_EQ(kbtest::ReadFile(file), m.bytes);
+            ASSERT_EQ(pgntest::FreshStarts(file), m.starts);
+            std::vector<int64_t> starts;
+            std::vector<int> gameNos;
+            for (const auto& rec : pgntest::Records(pgn)) {
+                starts.push_back(rec.Start);
+                gameNos.push_back(rec.GameNo);
+            }
+            ASSERT_EQ(starts, m.starts);
+            ASSERT_EQ(gameNos, m.gameNos);
+            ASSERT_EQ(pgntest::RowGameNos(pgn), rowsAfter);
+            ASSERT_EQ(pgntest::OtherFiles(dir.path(), "games.pgn"), std::vector<std::string>{});
+            ASSERT_FALSE(pgn.Busy());
+        }
+        // Every game reads back as it was given.
+        for (size_t i = 0; i < m.starts.size(); ++i) {
+            std::string text;
+            bool deleted = false;
+            ASSERT_TRUE(pgn.ReadGameText(static_cast<int>(i), deleted, text));
+            EXPECT_EQ(text, Trim(m.bytes.substr(m.starts[i], m.End(i) - m.starts[i])));
+        }
+    }
+}
+
+TEST(PGNEdit, TextLayoutAtTheEdges) {
+    kbtest::TempDir dir;
+    const auto file = dir / "e.pgn";
+    kbtest::WriteFile(file, "");
+    TPGN pgn;
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    int no = -1;
+    // The first game goes in without blank lines before it.
+    ASSERT_TRUE(pgn.AppendGame(no, "\r\n[Event \"A\"]\r\n\r\n1. e4 *\r\n"));
+    EXPECT_EQ(no, 0);
+    EXPECT_EQ(kbtest::ReadFile(file), "[Event \"A\"]\r\n\r\n1. e4 *");
+    // Exactly one blank line between the old last game and a new one.
+    ASSERT_TRUE(pgn.AppendGame(no, "[Event \"B\"]\r\n\r\n1. d4 *"));
+    EXPECT_EQ(no, 1);
+    EXPECT_EQ(kbtest::ReadFile(file),
+              "[Event \"A\"]\r\n\r\n1. e4 *\r\n\r\n[Event \"B\"]\r\n\r\n1. d4 *");
+    // Inserting before game 0 moves everything by the text and CR LF CR LF.
+    ASSERT_TRUE(pgn.InsertGame(0, no, "[Event \"C\"]\r\n\r\n*"));
+    EXPECT_EQ(no, 2);
+    EXPECT_EQ(pgn.Record(1).Start, 20);
+    // Replacing the last game: no trailing blank line, the file is cut after it.
+    no = 1;
+    ASSERT_TRUE(pgn.ReplaceGame(no, "[Event \"D\"]\r\n\r\n1-0"));
+    EXPECT_EQ(kbtest::ReadFile(file), "[Event \"C\"]\r\n\r\n*\r\n\r\n[Event \"A\"]\r\n\r\n1. "
+                                      "e4 *\r\n\r\n[Event \"D\"]\r\n\r\n1-0");
+    // Deleting the last game cuts the file at its start.
+    ASSERT_TRUE(pgn.DeleteGame(2));
+    EXPECT_EQ(kbtest::ReadFile(file),
+              "[Event \"C\"]\r\n\r\n*\r\n\r\n[Event \"A\"]\r\n\r\n1. e4 *\r\n\r\n");
+    // A number without a game appends; an empty text is refused.
+    no = 77;
+    ASSERT_TRUE(pgn.ReplaceGame(no, "[Event \"E\"]\r\n\r\n*"));
+    EXPECT_EQ(no, 3);
+    no = 0;
+    EXPECT_FALSE(pgn.ReplaceGame(no, " \r\n"));
+    EXPECT_EQ(pgn.GameCount(), 3);
+}
+
+TEST(PGNEdit, BackupNamesAreNeverReused) {
+    kbtest::TempDir dir;
+    const auto file = dir / "club.pgn";
+    const std::string bytes = "[Event \"A\"]\r\n\r\n*\r\n\r\n[Event \"B\"]\r\n\r\n*";
+    kbtest::WriteFile(file, bytes);
+    TPGN pgn;
+    pgn.BackupDate = "06.12.";
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    // Earlier backups of the same edit shape, a to y, each holding its own data.
+    for (char c = 'a'; c <= 'y'; ++c)
+        kbtest::WriteFile(dir / (std::string("backup06.12.") + c + "_game1-2_club.pgn"),
+                          std::string(1, c));
+    std::string seenBackup;
+    pgn.OnPGNTrace = [&](TPGN* p, int percent, TCancelMode&) {
+        if (percent == -1) {
+            seenBackup = p->BackupFileName();
+            EXPECT_EQ(kbtest::ReadFile(seenBackup), bytes);
+        }
+    };
+    ASSERT_TRUE(pgn.DeleteGame(0));
+    EXPECT_EQ(fs::path(seenBackup).filename(), "backup06.12.z_game1-2_club.pgn");
+    EXPECT_FALSE(fs::exists(seenBackup));
+    for (char c = 'a'; c <= 'y'; ++c)
+        EXPECT_EQ(kbtest::ReadFile(dir / (std::string("backup06.12.") + c + "_game1-2_club.pgn")),
+                  std::string(1, c));
+
+    // With all 26 names taken for the next edit, it is refused.
+    for (char c = 'a'; c <= 'z'; ++c)
+        kbtest::WriteFile(dir / (std::string("backup06.12.") + c + "_game1-1_club.pgn"), "old");
+    const std::string now = kbtest::ReadFile(file);
+    EXPECT_FALSE(pgn.DeleteGame(0));
+    EXPECT_EQ(kbtest::ReadFile(file), now);
+    EXPECT_EQ(kbtest::ReadFile(dir / "backup06.12.z_game1-1_club.pgn"), "old");
+    EXPECT_EQ(pgn.GameCount(), 1);
+}
+
+TEST(PGNEdit, StaleIndexOrLockedFileIsRefused) {
+    kbtest::TempDir dir;
+    const auto file = dir / "s.pgn";
+    const std::string bytes = "[Event \"A\"]\r\n\r\n*\r\n\r\n[Event \"B\"]\r\n\r\n*";
+    kbtest::WriteFile(file, bytes);
+    TPGN pgn;
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    int no = 0;
+
+    // Changed by someone else: same size, other bytes, time put back.
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    std::string other = bytes;
+    other[20] = 'X'; // "[Event" of game B no longer starts a game
+    kbtest::WriteFile(file, other);
+    timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    EXPECT_FALSE(pgn.DeleteGame(1));
+    EXPECT_EQ(kbtest::ReadFile(file), other);
+
+    // Grown by someone else.
+    kbtest::WriteFile(file, bytes + "\r\n");
+    EXPECT_FALSE(pgn.AppendGame(no, "[Event \"C\"]\r\n\r\n*"));
+    EXPECT_FALSE(pgn.ReplaceGame(no, "[Event \"C\"]\r\n\r\n*"));
+    EXPECT_EQ(kbtest::ReadFile(file), bytes + "\r\n");
+
+    // A fresh scan makes it editable again, unless another holds the lock.
+    ASSERT_TRUE(pgn.SetFileName(""));
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    int fd = ::open(file.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    EXPECT_FALSE(pgn.DeleteGame(0));
+    ::close(fd);
+    EXPECT_EQ(kbtest::ReadFile(file), bytes + "\r\n");
+    EXPECT_TRUE(pgn.DeleteGame(0));
+    EXPECT_EQ(kbtest::ReadFile(file), "[Event \"B\"]\r\n\r\n*\r\n");
+}
+
+TEST(PGNEdit, ReentrantCallsFailAndKeepTheBusyFlag) {
+    kbtest::TempDir dir;
+    const auto file = dir / "r.pgn";
+    std::mt19937 rng(3);
+    std::string bytes;
+    for (int i = 0; i < 20; ++i)
+        bytes += (i ? CRLF2 : "") + pgntest::MakeGame(i, 3000, rng);
+    kbtest::WriteFile(file, bytes);
+    TPGN pgn;
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    int nested = 0;
+    pgn.OnPGNTrace = [&](TPGN* p, int percent, TCancelMode&) {
+        if (percent == 0) return;
+        ++nested;
+        int no = 0;
+        EXPECT_TRUE(p->Busy());
+        EXPECT_FALSE(p->DeleteGame(5));
+        EXPECT_FALSE(p->AppendGame(no, "[Event \"n\"]\r\n\r\n*"));
+        EXPECT_FALSE(p->SaveGame(1, no, gmInsert, "[Event \"n\"]\r\n\r\n*"));
+        EXPECT_FALSE(p->SetFileName(""));
+        p->Sort(skWhite);
+        p->ApplyFilter();
+        EXPECT_TRUE(p->Busy());
+        EXPECT_EQ(p->SortKey(), skFileOrder);
+    };
+    ASSERT_TRUE(pgn.DeleteGame(0));
+    EXPECT_GT(nested, 0);
+    EXPECT_FALSE(pgn.Busy());
+    EXPECT_EQ(pgn.GameCount(), 19);
+    EXPECT_EQ(pgntest::FreshStarts(file).size(), 19u);
+}

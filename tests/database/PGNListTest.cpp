@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The list face on Qt's offscreen platform: rows follow the list, the host
+// paints them, double click and Enter hand over the game, edits update the view.
+#include "PGNList.h"
+#include "PGNTestUtil.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QTest>
+
+using namespace kb;
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "pgnlist_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+std::string Games(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += (i ? "\r\n\r\n" : "") + std::string("[Event \"E\"]\r\n[White \"W") +
+             std::to_string(i) + "\"]\r\n\r\n1. e4 *";
+    return s;
+}
+
+} // namespace
+
+TEST(PGNList, HostPaintsTheVisibleRows) {
+    App();
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "l.pgn", Games(200));
+    TPGNList list;
+    list.resize(300, 200);
+    std::vector<std::pair<int, std::string>> painted;
+    list.OnPGNDrawItem = [&](QWidget* control, QPainter* canvas, int index, const QRect& rect,
+                             const TEventData& header, int gameIndex) {
+        EXPECT_EQ(control, &list);
+        EXPECT_EQ(gameIndex, list.PGN().GameIndex(index));
+        EXPECT_FALSE(rect.isEmpty());
+        canvas->drawText(rect, QString::fromStdString(header.White));
+        painted.emplace_back(index, header.White);
+    };
+    ASSERT_TRUE(list.PGN().SetFileName((dir / "l.pgn").string()));
+    EXPECT_EQ(list.model()->rowCount(), 200);
+    list.show();
+    QImage image = list.grab().toImage();
+    ASSERT_FALSE(painted.empty());
+    // Only the rows in view are painted (a virtual list).
+    EXPECT_LT(painted.size(), 50u);
+    for (const auto& [row, white] : painted)
+        EXPECT_EQ(white, "W" + std::to_string(row));
+
+    // Sorted in reverse, row 0 shows the last game.
+    list.PGN().Sort(skWhite);
+    list.PGN().Sort(skWhite);
+    painted.clear();
+    image = list.grab().toImage();
+    ASSERT_FALSE(painted.empty());
+    EXPECT_EQ(painted.front().first, 0);
+    EXPECT_EQ(painted.front().second, "W99"); // names compare as text: W99 is the greatest
+}
+
+TEST(PGNList, DoubleClickAndEnterHandOverTheGame) {
+    App();
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "d.pgn", Games(10));
+    TPGNList list;
+    list.resize(300, 300);
+    ASSERT_TRUE(list.PGN().SetFileName((dir / "d.pgn").string()));
+    list.show();
+    std::vector<std::pair<std::string, int>> opened;
+    list.OnPGNDblClick = [&](TPGNList* sender, const std::string& text, int gameNo) {
+        EXPECT_EQ(sender, &list);
+        opened.emplace_back(text, gameNo);
+    };
+    std::string keys;
+    list.OnKeyPress = [&](TPGNList*, char& key) {
+        keys += key;
+        if (key == 'x') key = '\r'; // a host may turn a key into Enter
+    };
+
+    const QRect r3 = list.visualRect(list.model()->index(3, 0));
+    ASSERT_TRUE(r3.isValid());
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, r3.center());
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, r3.center());
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].second, 3);
+    EXPECT_EQ(opened[0].first, "[Event \"E\"]\r\n[White \"W3\"]\r\n\r\n1. e4 *");
+
+    QTest::keyClick(&list, Qt::Key_Down);
+    QTest::keyClick(&list, Qt::Key_Return);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1].second, 4);
+    QTest::keyClick(&list, Qt::Key_X);
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_NE(keys.find('x'), std::string::npos);
+
+    // After deleting game 4 the current row shows game 5, and opens it.
+    ASSERT_TRUE(list.PGN().DeleteGame(4));
+    EXPECT_EQ(list.model()->rowCount(), 9);
+    EXPECT_EQ(list.ItemIndex(), 4);
+    QTest::keyClick(&list, Qt::Key_Return);
+    ASSERT_EQ(opened.size(), 4u);
+    EXPECT_EQ(opened[3].second, 5);
+
+    // Appending shows a new row.
+    int no = -1;
+    ASSERT_TRUE(list.PGN().AppendGame(no, "[Event \"N\"]\r\n\r\n*"));
+    EXPECT_EQ(no, 10);
+    EXPECT_EQ(list.model()->rowCount(), 10);
+}
+
+TEST(PGNList, NoPaintingWhileDrawingIsSuppressed) {
+    App();
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "p.pgn", Games(30));
+    TPGNList list;
+    list.resize(300, 300);
+    ASSERT_TRUE(list.PGN().SetFileName((dir / "p.pgn").string()));
+    list.show();
+    int paintsDuringDelete = 0, paints = 0;
+    bool deleting = false;
+    list.OnPGNDrawItem = [&](QWidget*, QPainter*, int, const QRect&, const TEventData&, int) {
+        ++paints;
+        if (deleting) ++paintsDuringDelete;
+    };
+    int traces = 0;
+    list.PGN().OnPGNTrace = [&](TPGN*, int percent, TCancelMode&) {
+        // 0 ends the edit: drawing is allowed again by then.
+        if (!deleting || percent == 0) return;
+        ++traces;
+        list.grab(); // a repaint from message pumping in the middle of the edit
+    };
+    deleting = true;
+    ASSERT_TRUE(list.PGN().DeleteGame(0));
+    deleting = false;
+    EXPECT_GT(traces, 0);
+    EXPECT_EQ(paintsDuringDelete, 0);
+    list.grab();
+    EXPECT_GT(paints, 0);
+}

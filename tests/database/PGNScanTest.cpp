@@ -1,0 +1,230 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The block scan of PGN files: game starts around block borders, 0x00 bytes,
+// CR LF ends, text before the first game, cancelling and progress.
+#include "PGNScan.h"
+#include "PGN.h"
+#include "PGNTestUtil.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+using namespace kb;
+using pgntest::PlainStarts;
+
+namespace {
+
+constexpr int64_t kBlock = 16384;
+
+// Random filler that may hold 0x00, line ends and pieces of the tag.
+std::string Filler(size_t n, std::mt19937& rng) {
+    static const char alphabet[] = {'a', 'E', 'v', 'e', 'n', 't', ' ', '[', '\r', '\0', '"'};
+    std::string s(n, ' ');
+    // Few line feeds: the file must still pass as PGN (a game start within
+    // its first lines).
+    for (auto& c : s)
+        c = rng() % 64 == 0 ? '\n' : alphabet[rng() % sizeof alphabet];
+    return s;
+}
+
+// A file with a line-start "[Event " whose line feed sits at Delta from
+// every multiple of the block size up to Blocks blocks. FirstAtBorder puts the
+// first game, without a line feed before it, across the first border too.
+std::string BorderFile(int Delta, bool CrLf, bool FirstAtBorder, int Blocks, std::mt19937& rng) {
+    std::string bytes;
+    const std::string tag = "[Event \"x\"]";
+    if (!FirstAtBorder) bytes = tag;
+    for (int k = 1; k <= Blocks; ++k) {
+        const size_t at = static_cast<size_t>(k * kBlock + Delta);
+        if (bytes.size() < at) bytes += Filler(at - bytes.size(), rng);
+        bytes.resize(at);
+        if (k == 1 && FirstAtBorder) {
+            bytes += "junk" + tag; // the first start needs no line feed
+            continue;
+        }
+        if (CrLf) bytes.back() = '\r';
+        bytes += "\n" + tag + "\r\n";
+    }
+    bytes += Filler(100, rng);
+    return bytes;
+}
+
+std::vector<int64_t> ScanInPieces(const std::string& Bytes, size_t Piece) {
+    TGameStartScanner scanner;
+    std::vector<int64_t> starts;
+    std::vector<char> buf(TGameStartScanner::HeadRoom + Piece);
+    for (size_t off = 0; off < Bytes.size(); off += Piece) {
+        size_t n = std::min(Piece, Bytes.size() - off);
+        std::memcpy(buf.data() + TGameStartScanner::HeadRoom, Bytes.data() + off, n);
+        scanner.Feed(buf.data() + TGameStartScanner::HeadRoom, n, starts);
+    }
+    return starts;
+}
+
+} // namespace
+
+TEST(PGNScan, StartsAroundBlockBordersMatchPlainSearch) {
+    const unsigned seed = 20261207;
+    std::mt19937 rng(seed);
+    kbtest::TempDir dir;
+    const auto file = dir / "border.pgn";
+    for (int delta = -8; delta <= 8; ++delta) {
+        for (int variant = 0; variant < 4; ++variant) {
+            const bool crlf = variant & 1, firstAtBorder = variant & 2;
+            SCOPED_TRACE(testing::Message() << "seed " << seed << " delta " << delta << " crlf "
+                                            << crlf << " firstAtBorder " << firstAtBorder);
+            // 17 blocks cross the scanner's larger read size too.
+            const std::string bytes = BorderFile(delta, crlf, firstAtBorder, 17, rng);
+            const auto expected = PlainStarts(bytes);
+            ASSERT_GE(expected.size(), 17u);
+
+            for (size_t piece : {size_t(kBlock), size_t(1), size_t(7), size_t(8), size_t(4099)})
+                EXPECT_EQ(ScanInPieces(bytes, piece), expected) << "pieces of " << piece;
+
+            kbtest::WriteFile(file, bytes);
+            TPGN pgn;
+            ASSERT_TRUE(pgn.SetFileName(file.string()));
+            ASSERT_FALSE(pgn.ScanIncomplete());
+            std::vector<int64_t> got;
+            for (int i = 0; i < pgn.RecordCount(); ++i)
+                got.push_back(pgn.Record(i).Start);
+            EXPECT_EQ(got, expected);
+            ASSERT_FALSE(got.empty());
+            EXPECT_EQ(pgn.Record(pgn.RecordCount() - 1).End, static_cast<int64_t>(bytes.size()));
+            EXPECT_EQ(pgn.GameCount(), pgn.ItemCount());
+        }
+    }
+}
+
+TEST(PGNScan, ZeroBytesHideNoGameAndLeadingTextBelongsToNone) {
+    kbtest::TempDir dir;
+    std::string bytes = std::string("preamble\0\0 [Ev", 15) + "\r\n";
+    bytes += "comment [Event \"first\"]\r\n\r\n1. e4 *\r\n";
+    bytes += std::string(40000, '\0');
+    bytes += "\r\n[Event \"second\"]\r\n\r\n1. d4 *\r\n";
+    kbtest::WriteFile(dir / "z.pgn", bytes);
+    TPGN pgn;
+    ASSERT_TRUE(pgn.SetFileName((dir / "z.pgn").string()));
+    ASSERT_EQ(pgn.GameCount(), 2);
+    EXPECT_EQ(pgn.Record(0).Start, static_cast<int64_t>(bytes.find("[Event \"first")));
+    EXPECT_EQ(pgn.Record(1).Start, static_cast<int64_t>(bytes.find("[Event \"second")));
+    std::string text;
+    bool deleted = true;
+    ASSERT_TRUE(pgn.ReadGameText(1, deleted, text));
+    EXPECT_FALSE(deleted);
+    EXPECT_EQ(text, "[Event \"second\"]\r\n\r\n1. d4 *");
+    // The game ends where the next starts; the zeros between are not text.
+    ASSERT_TRUE(pgn.ReadGameText(0, deleted, text));
+    EXPECT_EQ(text.rfind("[Event \"first\"]", 0), 0u);
+}
+
+TEST(PGNScan, EmptyAndBlankFilesHoldNoGames) {
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "empty.pgn", "");
+    kbtest::WriteFile(dir / "blank.pgn", "\r\n\n\r\n");
+    for (const char* name : {"empty.pgn", "blank.pgn"}) {
+        TPGN pgn;
+        ASSERT_TRUE(pgn.SetFileName((dir / name).string())) << name;
+        EXPECT_TRUE(pgn.Loaded());
+        EXPECT_EQ(pgn.GameCount(), 0);
+        EXPECT_EQ(pgn.ItemCount(), 0);
+        EXPECT_EQ(pgn.GameIndex(0), -1);
+    }
+}
+
+TEST(PGNScan, RealFilesMatchPlainSearch) {
+    for (const char* name :
+         {"Carlsen.pgn", "utf8-bom.pgn", "empty-line-in-tags.pgn", "chess960-engine-games.pgn"}) {
+        const auto path = kbtest::TestData(std::string("pgn/") + name);
+        const std::string bytes = kbtest::ReadFile(path);
+        TPGN pgn;
+        ASSERT_TRUE(pgn.SetFileName(path.string())) << name;
+        std::vector<int64_t> got;
+        for (int i = 0; i < pgn.RecordCount(); ++i)
+            got.push_back(pgn.Record(i).Start);
+        EXPECT_EQ(got, PlainStarts(bytes)) << name;
+    }
+}
+
+TEST(PGNScan, CancelledScanIsIncompleteUntilScannedAgain) {
+    kbtest::TempDir dir;
+    std::mt19937 rng(5);
+    std::string bytes;
+    for (int i = 0; i < 3000; ++i)
+        bytes += pgntest::MakeGame(i, 300, rng) + "\r\n\r\n";
+    const auto file = dir / "many.pgn";
+    kbtest::WriteFile(file, bytes);
+    const auto expected = PlainStarts(bytes);
+    ASSERT_EQ(expected.size(), 3000u);
+
+    TPGN pgn;
+    std::vector<int> seen;
+    bool cancel = true;
+    pgn.OnPGNTrace = [&](TPGN*, int percent, TCancelMode& mode) {
+        EXPECT_EQ(mode, cmGoOn);
+        seen.push_back(percent);
+        if (cancel && percent > 0) mode = cmCancel;
+    };
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    EXPECT_TRUE(pgn.ScanIncomplete());
+    ASSERT_GT(pgn.GameCount(), 50);
+    ASSERT_LT(pgn.GameCount(), 3000);
+    // Every record kept is whole: it ends where the next game starts.
+    const int n = pgn.GameCount();
+    EXPECT_EQ(pgn.Record(n - 1).End, expected[n]);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), 0);
+
+    int gameNo = -1;
+    EXPECT_FALSE(pgn.AppendGame(gameNo, "[Event \"x\"]\r\n\r\n*"));
+    EXPECT_FALSE(pgn.DeleteGame(0));
+    EXPECT_EQ(kbtest::ReadFile(file), bytes);
+
+    cancel = false;
+    seen.clear();
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    EXPECT_FALSE(pgn.ScanIncomplete());
+    EXPECT_EQ(pgn.GameCount(), 3000);
+    // Progress rises and ends with 0.
+    ASSERT_GE(seen.size(), 2u);
+    for (size_t i = 1; i + 1 < seen.size(); ++i)
+        EXPECT_GT(seen[i], seen[i - 1]);
+    EXPECT_EQ(seen.back(), 0);
+    EXPECT_LE(*std::max_element(seen.begin(), seen.end()), 100);
+}
+
+TEST(PGNScan, OffsetsBeyondTwoGiB) {
+    kbtest::TempDir dir;
+    const auto file = dir / "sparse.pgn";
+    const std::string first = "[Event \"a\"]\r\n\r\n1. e4 *\r\n";
+    const std::string tail = "\r\n[Event \"b\"]\r\n\r\n1. d4 *\r\n\r\n[Event \"c\"]\r\n\r\n1. c4 *";
+    const int64_t hole = (int64_t(1) << 31) + 12345;
+    {
+        kbtest::WriteFile(file, first);
+        std::filesystem::resize_file(file, hole);
+        FILE* f = std::fopen(file.c_str(), "ab");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(tail.data(), 1, tail.size(), f);
+        std::fclose(f);
+    }
+    TPGN pgn;
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    ASSERT_EQ(pgn.GameCount(), 3);
+    EXPECT_EQ(pgn.Record(1).Start, hole + 2);
+    std::string text;
+    bool deleted = false;
+    ASSERT_TRUE(pgn.ReadGameText(2, deleted, text));
+    EXPECT_EQ(text, "[Event \"c\"]\r\n\r\n1. c4 *");
+
+    // An edit far out in the file: only the tail is rewritten.
+    const int64_t startB = hole + 2;
+    const int64_t startC = hole + static_cast<int64_t>(tail.find("[Event \"c"));
+    ASSERT_TRUE(pgn.DeleteGame(1));
+    EXPECT_EQ(static_cast<int64_t>(std::filesystem::file_size(file)),
+              hole + static_cast<int64_t>(tail.size()) - (startC - startB));
+    ASSERT_TRUE(pgn.ReadGameText(1, deleted, text));
+    EXPECT_EQ(text, "[Event \"c\"]\r\n\r\n1. c4 *");
+    EXPECT_EQ(pgn.Record(1).Start, hole + 2);
+}
