@@ -20,12 +20,14 @@ constexpr int64_t kBlock = 16384;
 
 // Random filler that may hold 0x00, line ends and pieces of the tag.
 std::string Filler(size_t n, std::mt19937& rng) {
-    static const char alphabet[] = {'a', 'E', 'v', 'e', 'n', 't', ' ', '[', '\r', '\0', '"'};
+    static const char alphabet[] = {'a', 'E', 'v', 'e', 'n', 't', ' ', '[', '\0', '"'};
     std::string s(n, ' ');
-    // Few line feeds: the file must still pass as PGN (a game start within
+    // Few line ends: the file must still pass as PGN (a game start within
     // its first lines).
-    for (auto& c : s)
-        c = rng() % 64 == 0 ? '\n' : alphabet[rng() % sizeof alphabet];
+    for (auto& c : s) {
+        const unsigned r = rng() % 128;
+        c = r == 0 ? '\n' : r == 1 ? '\r' : alphabet[rng() % sizeof alphabet];
+    }
     return s;
 }
 
