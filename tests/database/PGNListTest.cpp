@@ -15,12 +15,14 @@ using namespace kb;
 
 namespace {
 
+// One application for the whole run, never destroyed: Qt's exit-time
+// teardown of the test input devices does not survive a static destructor.
 QApplication& App() {
     static int argc = 1;
     static char name[] = "pgnlist_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 std::string Games(int n) {
