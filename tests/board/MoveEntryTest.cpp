@@ -3,6 +3,9 @@
 // host's legality answer, flipping and the guards on square indices.
 #include "BoardTestSupport.h"
 
+#include <QDialog>
+#include <QPushButton>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -290,4 +293,77 @@ TEST(MoveEntry, Chess960CastlingWithCtrl) {
     EXPECT_EQ(h.At("f1"), 2);
     EXPECT_EQ(h.done, 1);
     EXPECT_FALSE(h.ctrlSeen) << "a castling is no new variation";
+}
+
+TEST(MoveEntry, PiecesFloatOverTheEdgesWithoutHarm) {
+    Host h;
+    const QImage before = h.b.Picture();
+    // Lifted on the top rank, the piece rises above the picture.
+    const QPoint a8 = Centre(h.b, "a8");
+    QTest::mousePress(&h.b, Qt::LeftButton, {}, a8);
+    QTest::mouseMove(&h.b, a8 + QPoint(-20, -20));
+    QTest::mouseMove(&h.b, a8 + QPoint(-25, 0));
+    QTest::mouseRelease(&h.b, Qt::LeftButton, {}, a8 + QPoint(-25, 0));
+    EXPECT_TRUE(h.tries.empty());
+    EXPECT_EQ(h.b.Picture(), before);
+    const QPoint h1 = Centre(h.b, "h1");
+    QTest::mousePress(&h.b, Qt::LeftButton, {}, h1);
+    QTest::mouseMove(&h.b, h1 + QPoint(10, 10));
+    QTest::mouseMove(&h.b, h1 + QPoint(30, 30));
+    QTest::mouseRelease(&h.b, Qt::LeftButton, {}, h1 + QPoint(30, 30));
+    EXPECT_EQ(h.b.Picture(), before);
+}
+
+TEST(MoveEntry, UserMovesNeitherBeepNorAnimate) {
+    struct Counting : TBrett {
+        int beeps = 0;
+        void Beep() override { ++beeps; }
+    } b;
+    kbboard::Prepare(b);
+    b.OnMoveTry = [](TBrett*, bool& legal) { legal = true; };
+    b.Ton = true;
+    b.Animation = 200; // would take seconds if it ran
+    Drag(b, "g1", "f3");
+    TSchachbrett s;
+    b.GetStellung(s);
+    EXPECT_EQ(s[Sq("f3")], 4);
+    EXPECT_EQ(b.beeps, 0);
+    EXPECT_TRUE(b.Ton);
+    b.Animation = 0;
+    TZug z;
+    b.GetZug(z);
+    z.From = Sq("b8");
+    z.To = Sq("c6");
+    z.Side = 1;
+    b.DoZug(z);
+    EXPECT_EQ(b.beeps, 1) << "moves from the host do beep";
+}
+
+TEST(MoveEntry, PromotionByDragAndItsCancel) {
+    Host h;
+    h.b.SetStellung(Stellung({"Ke1", "ke8", "Pa7", "nb8"}), White());
+    h.b.ModalRunner = [](QDialog&) { return int(QDialog::Rejected); };
+    Drag(h.b, "a7", "b8");
+    EXPECT_EQ(h.tries.size(), 1u);
+    EXPECT_EQ(h.done, 0) << "a closed choice is no move";
+    EXPECT_EQ(h.At("a7"), 1);
+    EXPECT_EQ(h.At("b8"), -4);
+    TZug z;
+    h.b.GetZug(z);
+    EXPECT_EQ(z.Side, 1);
+    EXPECT_EQ(h.b.Picture(), Expected(Stellung({"Ke1", "ke8", "Pa7", "nb8"}), White()));
+
+    h.b.ModalRunner = [](QDialog& d) {
+        auto* q = d.findChild<QPushButton*>(QStringLiteral("Umwandlung5"));
+        EXPECT_NE(q, nullptr);
+        EXPECT_TRUE(q && q->isDefault());
+        if (q) q->click();
+        return d.result();
+    };
+    Drag(h.b, "a7", "b8");
+    EXPECT_EQ(h.done, 1);
+    EXPECT_EQ(h.At("b8"), 5);
+    h.b.GetZug(z);
+    EXPECT_EQ(z.Promotion, 5);
+    EXPECT_EQ(z.Captured, -4);
 }
