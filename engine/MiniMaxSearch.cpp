@@ -290,7 +290,7 @@ void TMiniMax::Iteration() {
         }
     }
 
-    if (!haveResult_ || Silent) return;
+    if (!haveResult_ || Silent || overflow_) return;
     const int best = bestValue_;
     std::string line0;
     {

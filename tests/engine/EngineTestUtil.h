@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -80,5 +83,69 @@ inline std::vector<uint64_t> StockfishPerft(const std::string& stockfish,
         if (line.rfind(key, 0) == 0) counts.push_back(std::stoull(line.substr(key.size())));
     return counts;
 }
+
+// Collects what an engine reports, from whichever thread reports it.
+class Recorder {
+public:
+    explicit Recorder(kb::TMiniMax& engine) {
+        engine.OnStop = [this](kb::TMiniMax* sender, kb::TEngineZug*& zug, uint8_t status) {
+            std::lock_guard lk(m_);
+            ++stops_;
+            zug_ = *zug;
+            status_ = status;
+            traceAtStop_ = sender->TraceText();
+            cv_.notify_all();
+        };
+        engine.OnTrace = [this](kb::TMiniMax* sender, const std::string& text) {
+            std::lock_guard lk(m_);
+            traces_.push_back(text);
+            values_.push_back(sender->Bewertung());
+            cv_.notify_all();
+        };
+    }
+    int Stops() const {
+        std::lock_guard lk(m_);
+        return stops_;
+    }
+    kb::TEngineZug Zug() const {
+        std::lock_guard lk(m_);
+        return zug_;
+    }
+    int Status() const {
+        std::lock_guard lk(m_);
+        return status_;
+    }
+    std::vector<std::string> Traces() const {
+        std::lock_guard lk(m_);
+        return traces_;
+    }
+    std::vector<double> Values() const {
+        std::lock_guard lk(m_);
+        return values_;
+    }
+    std::string TraceAtStop() const {
+        std::lock_guard lk(m_);
+        return traceAtStop_;
+    }
+    // Waits until at least n traces arrived; false after the time limit.
+    bool WaitTraces(size_t n, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+        std::unique_lock lk(m_);
+        return cv_.wait_for(lk, limit, [&] { return traces_.size() >= n; });
+    }
+    bool WaitStops(int n, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+        std::unique_lock lk(m_);
+        return cv_.wait_for(lk, limit, [&] { return stops_ >= n; });
+    }
+
+private:
+    mutable std::mutex m_;
+    std::condition_variable cv_;
+    int stops_ = 0;
+    int status_ = -1;
+    kb::TEngineZug zug_{};
+    std::string traceAtStop_;
+    std::vector<std::string> traces_;
+    std::vector<double> values_;
+};
 
 } // namespace kbtest
