@@ -180,9 +180,10 @@ TStripLoad LoadUserStrip(const QString& Path, QImage& Strip) {
     if (!info.exists() || !info.isFile()) return TStripLoad::NotFound;
     QImage img;
     if (!img.load(Path)) return TStripLoad::LoadFailed;
-    // Half the height, rounded half to even, as an unsigned 16-bit number.
-    const auto s = static_cast<uint16_t>(std::nearbyint(img.height() / 2.0));
-    if (s < 10 || s > 100 || img.width() < 12 * int(s)) return TStripLoad::BadSize;
+    // Half the height, rounded half to even; kept wide so that a huge
+    // height cannot wrap round into the accepted range.
+    const auto s = static_cast<int64_t>(std::nearbyint(img.height() / 2.0));
+    if (s < 10 || s > 100 || img.width() < 12 * s) return TStripLoad::BadSize;
     Strip = img.convertToFormat(QImage::Format_RGB32);
     return TStripLoad::Ok;
 }

@@ -114,7 +114,9 @@ TEST(BrettProperties, DrawFigurStretchesOneHalfOfTheCell) {
         for (int x = 0; x < 64; ++x) {
             const QRgb m = mask.pixel(x, y) & 0xFFFFFFu;
             ASSERT_TRUE(m == 0 || m == 0xFFFFFFu);
-            if (m == 0xFFFFFFu) EXPECT_EQ(pic.pixel(x, y) & 0xFFFFFFu, 0xFFFFFFu);
+            if (m == 0xFFFFFFu) {
+                EXPECT_EQ(pic.pixel(x, y) & 0xFFFFFFu, 0xFFFFFFu);
+            }
             if ((pic.pixel(x, y) & 0xFFFFFFu) != m) ++differ;
         }
     EXPECT_GT(differ, 0) << "the black king has light lines inside";

@@ -214,6 +214,12 @@ TEST(Strip, UserStripSizeChecksAndOddHeight) {
               TStripLoad::Ok);
     EXPECT_EQ(img.width(), 130);
 
+    // 131092 lines: half of it would wrap round to 10 in 16 bits.
+    QImage tall(120, 131092, QImage::Format_Mono);
+    tall.fill(1);
+    EXPECT_EQ(LoadUserStrip(QString::fromStdString(SaveBmp(dir, "tall.bmp", tall)), img),
+              TStripLoad::BadSize);
+
     EXPECT_EQ(LoadUserStrip(QString::fromStdString((dir / "missing.bmp").string()), img),
               TStripLoad::NotFound);
     kbtest::WriteFile(dir / "junk.bmp", "BM this is no bitmap");
