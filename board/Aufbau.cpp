@@ -51,7 +51,8 @@ TAufbauDialog::TAufbauDialog(TBrett* Caller, bool NoCheck)
     Board_->setObjectName(QStringLiteral("AufbauBrett"));
     Board_->move(5, 5);
     Board_->ModalRunner = Caller->ModalRunner;
-    if (Caller->AufbauFiguren)
+    // A caller without a strip of its own would leave the dialog without pieces.
+    if (Caller->AufbauFiguren || Caller->GetFigurenBitmap().isNull())
         Board_->SetFiguren(TFigurenset::F32);
     else
         Board_->SetFigurenBitmap(Caller->GetFigurenBitmap(), Caller->Figuren());
