@@ -262,6 +262,20 @@ TEST(Aufbau, ClearResetAndNoCheck) {
     EXPECT_EQ(s, LeeresBrett);
 }
 
+TEST(Aufbau, SetupBoardTakesTheCallersStripOrTheBuiltInOne) {
+    TBrett plain; // no strip of its own
+    TAufbauDialog d1(&plain, false);
+    EXPECT_EQ(d1.SetupBoard()->GetFigurenBitmap().size(), QSize(384, 64));
+    TBrett big;
+    big.SetFiguren(TFigurenset::WinboardF45);
+    TAufbauDialog d2(&big, false);
+    EXPECT_EQ(d2.SetupBoard()->GetFigurenBitmap(), big.GetFigurenBitmap());
+    EXPECT_EQ(d2.SetupBoard()->Groesse(), 32);
+    big.AufbauFiguren = true;
+    TAufbauDialog d3(&big, false);
+    EXPECT_EQ(d3.SetupBoard()->GetFigurenBitmap().size(), QSize(384, 64));
+}
+
 TEST(Aufbau, TwoDialogsKeepTheirOwnPieceInHand) {
     TBrett a, b;
     TAufbauDialog da(&a, false);
