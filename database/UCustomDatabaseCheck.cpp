@@ -1,0 +1,289 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Opening-time repairs, the index check and the index rebuild.
+#include "DatabaseFormat.h"
+#include "UCustomDatabase.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unistd.h>
+#include <vector>
+
+namespace kb {
+namespace {
+
+// Reads single bytes of a file through a block cache (the check looks at
+// the byte before each record, mostly in ascending order).
+class TByteProbe {
+public:
+    explicit TByteProbe(TDbFile& File) : file_(File), buf_(16384) {}
+    // -1 on error or past the end.
+    int At(int64_t Offset) {
+        if (Offset < start_ || Offset >= start_ + len_) {
+            start_ = Offset - Offset % static_cast<int64_t>(buf_.size());
+            len_ = file_.ReadAt(start_, buf_.data(), static_cast<int64_t>(buf_.size()));
+            if (len_ < 0) {
+                len_ = 0;
+                return -1;
+            }
+            if (Offset >= start_ + len_) return -1;
+        }
+        return static_cast<unsigned char>(buf_[static_cast<size_t>(Offset - start_)]);
+    }
+
+private:
+    TDbFile& file_;
+    std::vector<char> buf_;
+    int64_t start_ = 0;
+    int64_t len_ = 0;
+};
+
+// Reads index records in chunks, or one at a time while sampling.
+class TSlotReader {
+public:
+    explicit TSlotReader(TDbFile& File) : file_(File) {}
+    bool At(int64_t Record, int64_t Total, bool Single, int64_t& Value) {
+        if (Record < first_ || Record >= first_ + count_) {
+            const int64_t n = Single ? 1 : std::min<int64_t>(8192, Total - Record);
+            buf_.resize(static_cast<size_t>(n * 8));
+            if (file_.ReadAt(Record * 8, buf_.data(), n * 8) != n * 8) {
+                count_ = 0;
+                return false;
+            }
+            first_ = Record;
+            count_ = n;
+        }
+        Value = GetInt64LE(&buf_[static_cast<size_t>((Record - first_) * 8)]);
+        return true;
+    }
+
+private:
+    TDbFile& file_;
+    std::vector<char> buf_;
+    int64_t first_ = 0;
+    int64_t count_ = 0;
+};
+
+int RoundPercent(double Value) {
+    return static_cast<int>(std::lround(std::clamp(Value, 0.0, 100.0)));
+}
+
+} // namespace
+
+// A compress that a crash interrupted: the new index is written first under
+// ".indextmp", then the new main file under ".maintmp"; renaming the index
+// into place commits. So a main temp without index temp is a committed swap.
+void TCustomDatabase::FinishInterruptedCompress() {
+    const std::string mainTmp = ChangeFileExt(fileName_, ".maintmp");
+    const std::string indexTmp = ChangeFileExt(fileName_, ".indextmp");
+    const bool hasMain = Fs().Exists(mainTmp), hasIndex = Fs().Exists(indexTmp);
+    if (!hasMain && !hasIndex) return;
+    if (!Fs().Exists(fileName_) && hasMain) {
+        // The old files were removed before the new ones were renamed.
+        Fs().Rename(mainTmp, fileName_);
+        if (hasIndex && !Fs().Exists(indexFileName_)) Fs().Rename(indexTmp, indexFileName_);
+        Fs().Remove(indexTmp);
+        return;
+    }
+    if (hasIndex && !hasMain && !Fs().Exists(indexFileName_)) {
+        Fs().Rename(indexTmp, indexFileName_);
+        return;
+    }
+    if (hasIndex) {
+        // Not committed: the old pair stands. The main temp goes first.
+        if (Fs().Remove(mainTmp)) Fs().Remove(indexTmp);
+        return;
+    }
+    Fs().Rename(mainTmp, fileName_);
+}
+
+// A main file not ending in 0x00 lost the tail of its last append; no slot
+// points there, so it is cut back to the last whole record. A partial index
+// record goes the same way.
+bool TCustomDatabase::RepairTails() {
+    if (readOnly_ || !main_ || !index_) return false;
+    bool ok = true;
+    if (mainSize_ > 0) {
+        char last = 1;
+        if (main_->ReadAt(mainSize_ - 1, &last, 1) != 1) return false;
+        if (last != RecordEnd) {
+            int64_t keep = 0;
+            char buf[4096];
+            for (int64_t end = mainSize_; end > 0 && keep == 0;) {
+                const int64_t from = std::max<int64_t>(0, end - static_cast<int64_t>(sizeof buf));
+                if (main_->ReadAt(from, buf, end - from) != end - from) return false;
+                for (int64_t i = end - from; i > 0; --i)
+                    if (buf[i - 1] == RecordEnd) {
+                        keep = from + i;
+                        break;
+                    }
+                end = from;
+            }
+            ok = main_->Truncate(keep) && main_->Sync();
+            if (ok) mainSize_ = keep;
+        }
+    }
+    const int64_t indexSize = index_->Size();
+    if (indexSize >= IndexHeaderBytes && indexSize % 8 != 0) {
+        ok = index_->Truncate(indexSize - indexSize % 8) && index_->Sync() && ok;
+    }
+    return ok;
+}
+
+TCustomDatabase::TCheckResult TCustomDatabase::CheckIndex(TCheckMode Mode, bool Full) {
+    // Only the outermost operation owns the busy state.
+    const bool wasBusy = busy_;
+    busy_ = true;
+    struct TRestore {
+        bool& flag;
+        bool value;
+        ~TRestore() { flag = value; }
+    } restore{busy_, wasBusy};
+
+    const double start = Clock ? Clock() : 0.0;
+    if (!main_ || !index_ || indexRecords_ < IndexHeaderRecords) return TCheckResult::Failed;
+    TByteProbe probe(*main_);
+    TSlotReader slots(*index_);
+    int64_t counter = 0, step = 0;
+    bool counting = true;
+    for (int64_t r = IndexHeaderRecords; r < indexRecords_;) {
+        int64_t value = 0;
+        if (!slots.At(r, indexRecords_, !Full && step > 1, value)) return TCheckResult::Failed;
+        if (counting && value > 0) ++counter;
+        const int64_t offset = SlotOffset(value);
+        if (offset >= mainSize_ || (offset > 0 && probe.At(offset - 1) != 0))
+            return TCheckResult::Failed;
+        int64_t next = r + 1;
+        if (!Full && step > 1) next = std::min(indexRecords_, r + 1 + step);
+        cancel_ = false;
+        if (Mode == TCheckMode::Compress) {
+            if (OnCheckProgress)
+                OnCheckProgress(this, cancel_, RoundPercent((r + 1) * 100.0 / indexRecords_));
+        } else {
+            if (OnCheckStep) OnCheckStep(this, step, cancel_);
+            if (step != 0 && !Full) counting = false;
+        }
+        if (cancel_) return TCheckResult::Cancelled;
+        // Out of time means not verified, not corrupt.
+        if (checkTimeLimit_ > 0 && Clock && Clock() - start > checkTimeLimit_)
+            return TCheckResult::NotVerified;
+        r = next;
+    }
+    if (!readOnly_ && mainSize_ > 1 && probe.At(mainSize_ - 1) != 0) return TCheckResult::Failed;
+    if (Mode == TCheckMode::Open && counting) {
+        int64_t stored = 0;
+        if (!ReadIndexRecord(ihValid, stored)) return TCheckResult::Failed;
+        if (stored != counter && !readOnly_) {
+            // Every slot is sound, only the count lags behind (a crash between
+            // the slot write and the header write): put the count right.
+            if (!MarkDirty() || !WriteIndexRecord(ihValid, counter) || !index_->Sync())
+                return TCheckResult::Failed;
+        }
+    }
+    return TCheckResult::Passed;
+}
+
+// Builds a new index from the main file in a temporary file and renames it
+// over the old one when complete. Deletion marks of the old index are kept
+// for offsets that are still record starts.
+bool TCustomDatabase::RebuildIndex() {
+    if (OnBeforeCreateIndex) OnBeforeCreateIndex(this);
+    if (!main_) return false;
+    const bool wasBusy = busy_;
+    busy_ = true;
+    bool ok = false;
+    const std::string temp = ChangeFileExt(fileName_, ".rebuildtmp") +
+                             (readOnly_ ? "." + std::to_string(::getpid()) : std::string());
+    std::vector<int64_t> deletedOffsets, liveOffsets;
+    const int64_t oldSlots = std::max<int64_t>(1, indexRecords_ - IndexHeaderRecords);
+    int64_t magic = 0;
+    if (index_ && ReadIndexRecord(ihMagic, magic) && magic == IndexMagic) {
+        TSlotReader reader(*index_);
+        for (int64_t r = IndexHeaderRecords; r < indexRecords_; ++r) {
+            int64_t value = 0;
+            if (!reader.At(r, indexRecords_, false, value)) break;
+            (value < 0 ? deletedOffsets : liveOffsets).push_back(SlotOffset(value));
+        }
+        std::sort(deletedOffsets.begin(), deletedOffsets.end());
+        std::sort(liveOffsets.begin(), liveOffsets.end());
+    }
+    auto marked = [&](int64_t offset) {
+        return std::binary_search(deletedOffsets.begin(), deletedOffsets.end(), offset) &&
+               !std::binary_search(liveOffsets.begin(), liveOffsets.end(), offset);
+    };
+
+    auto out = Fs().Open(temp, TOpenMode::Truncate);
+    if (out) {
+        std::string slots(IndexHeaderBytes, '\0');
+        const int64_t header[8] = {IndexMagic, 0, 0, 0, owner_[0], owner_[1], owner_[2], owner_[3]};
+        for (int i = 0; i < 8; ++i)
+            PutInt64LE(&slots[static_cast<size_t>(i) * 8], header[i]);
+        int64_t valid = 0, wasted = 0, recordStart = 0, written = 0;
+        bool onlyFill = true, cancelled = false, failed = false;
+        std::vector<char> buf(size_t{1} << 20);
+        for (int64_t pos = 0; pos < mainSize_ && !cancelled && !failed;) {
+            const int64_t got =
+                main_->ReadAt(pos, buf.data(),
+                              std::min<int64_t>(static_cast<int64_t>(buf.size()), mainSize_ - pos));
+            if (got <= 0) {
+                failed = true;
+                break;
+            }
+            for (int64_t i = 0; i < got; ++i) {
+                const char c = buf[static_cast<size_t>(i)];
+                if (c != RecordEnd) {
+                    if (c != DeletedFill) onlyFill = false;
+                    continue;
+                }
+                const bool deleted = onlyFill || marked(recordStart);
+                char slot[8];
+                PutInt64LE(slot, deleted ? -(recordStart + 1) : recordStart + 1);
+                slots.append(slot, 8);
+                if (deleted)
+                    wasted += pos + i - recordStart + 1;
+                else
+                    ++valid;
+                recordStart = pos + i + 1;
+                onlyFill = true;
+                cancel_ = false;
+                if (OnRebuildProgress)
+                    OnRebuildProgress(this, cancel_, RoundPercent(valid * 100.0 / oldSlots));
+                if (cancel_) {
+                    cancelled = true;
+                    break;
+                }
+            }
+            pos += got;
+            if (slots.size() >= (size_t{1} << 20)) {
+                failed = !out->WriteAt(written, slots.data(), static_cast<int64_t>(slots.size()));
+                written += static_cast<int64_t>(slots.size());
+                slots.clear();
+            }
+        }
+        if (cancelled && OnFileError) OnFileError(this);
+        if (!cancelled && !failed) {
+            char b[8];
+            PutInt64LE(b, wasted);
+            bool w = out->WriteAt(written, slots.data(), static_cast<int64_t>(slots.size())) &&
+                     out->WriteAt(ihWasted * 8, b, 8);
+            PutInt64LE(b, valid);
+            w = w && out->WriteAt(ihValid * 8, b, 8) && out->Sync();
+            out.reset();
+            if (w) {
+                index_.reset();
+                ok = Fs().Rename(temp, indexFileName_);
+            }
+        }
+    }
+    out.reset();
+    if (!ok) Fs().Remove(temp);
+    // The index handle follows the file now in place.
+    index_ = Fs().Open(indexFileName_, readOnly_ ? TOpenMode::Read : TOpenMode::ReadWrite);
+    indexRecords_ = index_ ? std::max<int64_t>(0, index_->Size()) / 8 : 0;
+    if (ok) indexStamp_ = Fs().Stamp(indexFileName_);
+    busy_ = wasBusy;
+    cancel_ = false;
+    if (OnRebuildProgress) OnRebuildProgress(this, cancel_, 0);
+    return ok && index_;
+}
+
+} // namespace kb

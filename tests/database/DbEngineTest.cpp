@@ -1,0 +1,431 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The database engine: open, check and repair, locking, compress, events.
+#include "ChessDatabase.h"
+#include "DbTestSupport.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace kb;
+using dbtest::IndexValues;
+using kbtest::ReadFile;
+using kbtest::WriteFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Payload(int i) {
+    return "game " + std::to_string(i) + std::string(static_cast<size_t>(i % 7), '*');
+}
+
+void Fill(TChessDatabase& db, int n) {
+    for (int i = 0; i < n; ++i) {
+        int64_t index = -1;
+        ASSERT_TRUE(db.AddRecord(index, Payload(i)));
+        ASSERT_EQ(index, i);
+    }
+}
+
+std::string ReadPayload(TChessDatabase& db, int64_t i, bool* deleted = nullptr) {
+    std::string key, payload;
+    bool d = false;
+    EXPECT_TRUE(db.ReadRecord(key, payload, d, i)) << "game " << i;
+    if (deleted) *deleted = d;
+    return payload;
+}
+
+TEST(DbEngine, ReadDeletedAndReviveByReplace) {
+    kbtest::TempDir dir;
+    TChessDatabase db;
+    ASSERT_TRUE(db.Open((dir / "g.kbf").string()));
+    Fill(db, 4);
+    ASSERT_TRUE(db.DeleteGame(2));
+    EXPECT_EQ(db.GetValidCount(), 3);
+    std::string key, text;
+    bool deleted = false;
+    // Without SkipDeleted the old text comes back, marked deleted.
+    EXPECT_EQ(db.Read(key, text, 2, -1, true, false, 0, deleted), 0);
+    EXPECT_TRUE(deleted);
+    EXPECT_EQ(TChessDatabase::StripRecordPrefix(text), Payload(2));
+    EXPECT_EQ(db.Read(key, text, 2, -1, true, true, 0, deleted), 1);
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(db.Read(key, text, 9, -1, true, false, 0, deleted), -1);
+    EXPECT_EQ(db.LastError(), 4);
+
+    ASSERT_TRUE(db.ReplaceRecord("revived", 2));
+    EXPECT_EQ(db.GetValidCount(), 4);
+    EXPECT_EQ(db.GetCount(), 4);
+    EXPECT_EQ(ReadPayload(db, 2, &deleted), "revived");
+    EXPECT_FALSE(deleted);
+    // A live game replaced keeps the count.
+    ASSERT_TRUE(db.ReplaceRecord("again", 0));
+    EXPECT_EQ(db.GetValidCount(), 4);
+    EXPECT_FALSE(db.ReplaceRecord("x", 4));
+    EXPECT_EQ(db.LastError(), 4);
+    EXPECT_FALSE(db.DeleteGame(-1));
+}
+
+TEST(DbEngine, ReadStopsAtTheRecordEndAcrossBlocks) {
+    kbtest::TempDir dir;
+    TCustomDatabase db;
+    ASSERT_TRUE(db.OpenDatabase((dir / "r.dat").string(), ".ix", ".lk", 1, 2, 3, 4));
+    // Lengths around the read block size, each followed by another record
+    // whose bytes must not leak in.
+    std::string key;
+    std::vector<std::string> texts;
+    for (size_t len : {0, 1, 2047, 2048, 2049, 4096, 5000}) {
+        texts.push_back(std::string(len, 'a' + static_cast<char>(texts.size())));
+        ASSERT_TRUE(db.Add(key, texts.back(), false));
+    }
+    // The last record ends at the end of the file, after a short read.
+    for (size_t i = 0; i < texts.size(); ++i) {
+        std::string text;
+        bool deleted = true;
+        ASSERT_EQ(db.Read(key, text, static_cast<int64_t>(i), -1, false, false, 0, deleted), 0);
+        EXPECT_EQ(text, texts[i]) << "record " << i;
+    }
+    // MaxLen stops after the block that passed it.
+    std::string text;
+    bool deleted;
+    ASSERT_EQ(db.Read(key, text, 6, -1, false, false, 10, deleted), 0);
+    EXPECT_EQ(text.size(), 2048u);
+    // A raw text holding 0x00 is refused.
+    EXPECT_FALSE(db.Add(key, std::string("a\0b", 3), true));
+    EXPECT_EQ(db.LastError(), 8);
+    EXPECT_EQ(db.GetCount(), 7);
+    // Header owner values come from the opener.
+    const auto idx = IndexValues(ReadFile(dir / "r.ix"));
+    EXPECT_EQ(std::vector<int64_t>(idx.begin() + 4, idx.begin() + 8),
+              (std::vector<int64_t>{1, 2, 3, 4}));
+}
+
+TEST(DbEngine, SecondOpenerIsRefusedUntilTheFirstCloses) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    TChessDatabase a, b;
+    ASSERT_TRUE(a.Open(name));
+    EXPECT_TRUE(a.LockHeld());
+    EXPECT_FALSE(b.Open(name));
+    EXPECT_EQ(b.LastError(), 3);
+    EXPECT_TRUE(b.FileName().empty());
+    a.Close();
+    EXPECT_TRUE(fs::exists(dir / "g.kbftmp")); // closed, not deleted
+    EXPECT_TRUE(b.Open(name));
+}
+
+TEST(DbEngine, ReadOnlyMainFileStaysReadOnly) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    {
+        TChessDatabase db;
+        ASSERT_TRUE(db.Open(name));
+        Fill(db, 3);
+    }
+    fs::remove(dir / "g.kbftmp");
+    fs::permissions(dir / "g.kbf",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string before = ReadFile(dir / "g.kbf");
+    TChessDatabase db;
+    ASSERT_TRUE(db.Open(name));
+    EXPECT_TRUE(db.ReadOnly());
+    EXPECT_FALSE(db.LockHeld());
+    EXPECT_FALSE(fs::exists(dir / "g.kbftmp"));
+    EXPECT_EQ(ReadPayload(db, 1), Payload(1));
+    int64_t n;
+    EXPECT_FALSE(db.AddRecord(n, "x"));
+    EXPECT_FALSE(db.DeleteGame(0));
+    EXPECT_FALSE(db.ReplaceRecord("x", 0));
+    db.Close();
+    EXPECT_TRUE(fs::status(dir / "g.kbf").permissions() ==
+                (fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read));
+    EXPECT_EQ(ReadFile(dir / "g.kbf"), before);
+}
+
+TEST(DbEngine, TornTailIsCutBackNotRebuilt) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    {
+        TChessDatabase db;
+        ASSERT_TRUE(db.Open(name));
+        Fill(db, 3);
+        ASSERT_TRUE(db.DeleteGame(1));
+    }
+    const std::string good = ReadFile(dir / "g.kbf");
+    const std::string index = ReadFile(dir / "g.kbfidx");
+    WriteFile(dir / "g.kbf", good + "\x01half a rec");
+    TChessDatabase db;
+    int rebuilds = 0;
+    db.OnBeforeCreateIndex = [&](TCustomDatabase*) { ++rebuilds; };
+    ASSERT_TRUE(db.Open(name));
+    EXPECT_EQ(rebuilds, 0);
+    EXPECT_EQ(ReadFile(dir / "g.kbf"), good);
+    EXPECT_EQ(ReadFile(dir / "g.kbfidx"), index);
+    bool deleted = false;
+    ReadPayload(db, 1, &deleted);
+    EXPECT_TRUE(deleted);
+    db.Close();
+
+    // A crash in the very first add can leave one byte.
+    fs::remove(dir / "n.kbf");
+    WriteFile(dir / "n.kbf", "\x01");
+    ASSERT_TRUE(db.Open((dir / "n.kbf").string()));
+    EXPECT_EQ(db.GetCount(), 0);
+    EXPECT_EQ(ReadFile(dir / "n.kbf"), "");
+}
+
+TEST(DbEngine, CheckFailures) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    {
+        TChessDatabase db;
+        ASSERT_TRUE(db.Open(name));
+        Fill(db, 5);
+        ASSERT_TRUE(db.DeleteGame(3));
+    }
+    std::string index = ReadFile(dir / "g.kbfidx");
+    const std::string main = ReadFile(dir / "g.kbf");
+
+    // A slot pointing at the end of the file fails the check: rebuilt, and
+    // the deletion mark of game 3 survives the rebuild.
+    std::string bad = index;
+    PutInt64LE(&bad[(8 + 4) * 8], static_cast<int64_t>(main.size()) + 1);
+    WriteFile(dir / "g.kbfidx", bad);
+    TChessDatabase db;
+    int rebuilds = 0;
+    db.OnBeforeCreateIndex = [&](TCustomDatabase*) { ++rebuilds; };
+    ASSERT_TRUE(db.Open(name));
+    EXPECT_EQ(rebuilds, 1);
+    EXPECT_EQ(db.GetCount(), 5);
+    EXPECT_EQ(db.GetValidCount(), 4);
+    bool deleted = false;
+    EXPECT_EQ(ReadPayload(db, 3, &deleted), Payload(3));
+    EXPECT_TRUE(deleted);
+    EXPECT_GT(db.GetWasted(), 0); // compress can still reclaim it
+    db.Close();
+
+    // Only the count is off (a crash between slot and header): put right
+    // in place, numbering untouched.
+    std::string off = index;
+    PutInt64LE(&off[16], 7);
+    WriteFile(dir / "g.kbfidx", off);
+    rebuilds = 0;
+    ASSERT_TRUE(db.Open(name));
+    EXPECT_EQ(rebuilds, 0);
+    EXPECT_EQ(db.GetValidCount(), 4);
+    db.Close();
+    EXPECT_EQ(ReadFile(dir / "g.kbfidx"), index);
+
+    // A check that runs out of time means not verified, not corrupt.
+    double now = 0;
+    db.Clock = [&] { return now += 20; };
+    WriteFile(dir / "g.kbfidx", off);
+    ASSERT_TRUE(db.Open(name));
+    EXPECT_EQ(rebuilds, 0);
+    EXPECT_EQ(IndexValues(ReadFile(dir / "g.kbfidx")), IndexValues(off));
+}
+
+TEST(DbEngine, RebuildKeepsDeletedAndDropsReplacedVersions) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    {
+        TChessDatabase db;
+        ASSERT_TRUE(db.Open(name));
+        Fill(db, 4);
+        ASSERT_TRUE(db.ReplaceRecord("new one", 1));
+        ASSERT_TRUE(db.DeleteGame(2));
+    }
+    // Index lost: only the main file is left.
+    fs::remove(dir / "g.kbfidx");
+    TChessDatabase db;
+    ASSERT_TRUE(db.Open(name));
+    // The replaced version does not come back; game numbers follow the file.
+    EXPECT_EQ(db.GetValidCount(), 4); // games 0, 2 (no mark left), 3, new 1
+    std::vector<std::string> live;
+    for (int64_t i = 0; i < db.GetCount(); ++i) {
+        bool deleted = false;
+        const std::string p = ReadPayload(db, i, &deleted);
+        if (!deleted) live.push_back(p);
+    }
+    EXPECT_EQ(live, (std::vector<std::string>{Payload(0), Payload(2), Payload(3), "new one"}));
+}
+
+TEST(DbEngine, CancelledRebuildLeavesTheOldIndex) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    {
+        TChessDatabase db;
+        ASSERT_TRUE(db.Open(name));
+        Fill(db, 6);
+    }
+    std::string index = ReadFile(dir / "g.kbfidx");
+    PutInt64LE(&index[(8 + 2) * 8], 3); // not a record start
+    WriteFile(dir / "g.kbfidx", index);
+    TChessDatabase db;
+    int errors = 0, zeroes = 0, steps = 0;
+    db.OnFileError = [&](TCustomDatabase*) { ++errors; };
+    db.OnRebuildProgress = [&](TCustomDatabase*, bool& cancel, int percent) {
+        if (percent == 0) ++zeroes;
+        if (++steps == 3) cancel = true;
+    };
+    EXPECT_FALSE(db.Open(name));
+    EXPECT_EQ(db.LastError(), 1);
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(zeroes, 1);
+    EXPECT_EQ(ReadFile(dir / "g.kbfidx"), index);
+    EXPECT_FALSE(fs::exists(dir / "g.rebuildtmp"));
+    // The lock is free again.
+    TChessDatabase other;
+    EXPECT_TRUE(other.Open(name));
+}
+
+TEST(DbEngine, CompressKeepsBusyAndRefusesReentry) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    TChessDatabase db;
+    ASSERT_TRUE(db.Open(name));
+    // Nothing wasted: nothing to do.
+    Fill(db, 10);
+    const std::string before = ReadFile(dir / "g.kbf");
+    EXPECT_FALSE(db.Compress());
+    EXPECT_EQ(db.LastError(), 0);
+    EXPECT_EQ(ReadFile(dir / "g.kbf"), before);
+    EXPECT_EQ(db.Generation(), 0);
+
+    ASSERT_TRUE(db.DeleteGame(0));
+    ASSERT_TRUE(db.DeleteGame(5));
+    ASSERT_TRUE(db.ReplaceRecord("changed", 7));
+    // An add from inside a progress event (message pumping) must fail at
+    // once, all through the run: neither lost nor half written.
+    int calls = 0, refused = 0;
+    auto tryAdd = [&](TCustomDatabase*, bool&, int) {
+        ++calls;
+        int64_t n;
+        std::string key, text;
+        bool deleted;
+        if (!db.AddRecord(n, "sneaked") && db.GetCount() == 0 &&
+            db.Read(key, text, 0, -1, true, false, 0, deleted) == -1)
+            ++refused;
+    };
+    db.OnCheckProgress = tryAdd;
+    ASSERT_TRUE(db.Compress());
+    EXPECT_GT(calls, 10);
+    EXPECT_EQ(refused, calls);
+    EXPECT_EQ(db.Generation(), 1);
+    EXPECT_EQ(db.GetCount(), 8);
+    EXPECT_EQ(db.GetValidCount(), 8);
+    EXPECT_EQ(db.GetWasted(), 0);
+    std::vector<std::string> want;
+    for (int i : {1, 2, 3, 4, 6})
+        want.push_back(Payload(i));
+    want.push_back("changed");
+    want.push_back(Payload(8));
+    want.push_back(Payload(9));
+    for (size_t i = 0; i < want.size(); ++i)
+        EXPECT_EQ(ReadPayload(db, static_cast<int64_t>(i)), want[i]);
+    EXPECT_TRUE(db.GameKey(3).starts_with("1-3:"));
+    EXPECT_FALSE(fs::exists(dir / "g.maintmp"));
+    EXPECT_FALSE(fs::exists(dir / "g.indextmp"));
+}
+
+TEST(DbEngine, InterruptedCompressIsFinishedOrDiscarded) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    {
+        TChessDatabase db;
+        ASSERT_TRUE(db.Open(name));
+        Fill(db, 3);
+    }
+    const std::string main = ReadFile(dir / "g.kbf"), index = ReadFile(dir / "g.kbfidx");
+    // Both temporaries present: not committed, the old pair stands.
+    WriteFile(dir / "g.maintmp", "junk");
+    WriteFile(dir / "g.indextmp", "junk");
+    TChessDatabase db;
+    ASSERT_TRUE(db.Open(name));
+    EXPECT_EQ(db.GetCount(), 3);
+    EXPECT_FALSE(fs::exists(dir / "g.maintmp"));
+    EXPECT_FALSE(fs::exists(dir / "g.indextmp"));
+    db.Close();
+    // Index renamed, main not yet: committed, the open finishes the swap.
+    WriteFile(dir / "g.maintmp", main.substr(0, main.find('\0') + 1));
+    std::string small = index.substr(0, 9 * 8);
+    PutInt64LE(&small[16], 1);
+    WriteFile(dir / "g.kbfidx", small);
+    ASSERT_TRUE(db.Open(name));
+    EXPECT_EQ(db.GetCount(), 1);
+    EXPECT_EQ(ReadPayload(db, 0), Payload(0));
+    EXPECT_FALSE(fs::exists(dir / "g.maintmp"));
+}
+
+TEST(DbEngine, SampledCheckAndBatchMode) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    TChessDatabase db;
+    ASSERT_TRUE(db.Open(name));
+    db.SetKeepOpen(true);
+    for (int i = 0; i < 1000; ++i) {
+        std::string key;
+        ASSERT_TRUE(db.AddRecordKey(key, Payload(i)));
+        EXPECT_EQ(key, "0-" + std::to_string(i) + ":" + name);
+    }
+    // Queued, not yet in the files; readable through the database already.
+    EXPECT_EQ(IndexValues(ReadFile(dir / "g.kbfidx")).size(), 8u);
+    EXPECT_EQ(ReadPayload(db, 999), Payload(999));
+    EXPECT_EQ(IndexValues(ReadFile(dir / "g.kbfidx")).size(), 1008u);
+    std::string key;
+    ASSERT_TRUE(db.AddRecordKey(key, "last"));
+    ASSERT_TRUE(db.Flush());
+    EXPECT_EQ(IndexValues(ReadFile(dir / "g.kbfidx"))[2], 1001);
+    db.SetKeepOpen(false);
+    db.Close();
+
+    int steps = 0;
+    db.OnCheckStep = [&](TCustomDatabase*, int64_t& step, bool&) {
+        ++steps;
+        step = 99;
+    };
+    ASSERT_TRUE(db.Open(name));
+    EXPECT_LE(steps, 12);
+    EXPECT_EQ(db.GetCount(), 1001);
+    db.Close();
+    // After a session that did not close, every slot is looked at.
+    {
+        auto lock = TDbFileSystem::Posix().Open((dir / "g.kbftmp").string(), TOpenMode::ReadWrite);
+        ASSERT_TRUE(lock->WriteAt(0, "\x01", 1));
+    }
+    steps = 0;
+    ASSERT_TRUE(db.Open(name));
+    EXPECT_EQ(steps, 1001);
+}
+
+TEST(DbEngine, OtherWritersRaiseTheGeneration) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    TChessDatabase db;
+    ASSERT_TRUE(db.Open(name));
+    Fill(db, 2);
+    EXPECT_EQ(db.Generation(), 0);
+    // Another program appends to the main file behind our back.
+    {
+        auto f = TDbFileSystem::Posix().Open(name, TOpenMode::ReadWrite);
+        ASSERT_TRUE(f->WriteAt(f->Size(), "\x01z", 3));
+    }
+    EXPECT_EQ(db.GetCount(), 2);
+    EXPECT_EQ(db.Generation(), 1);
+    EXPECT_EQ(db.GetCount(), 2);
+    EXPECT_EQ(db.Generation(), 1);
+}
+
+TEST(DbEngine, DeleteDatabaseFiles) {
+    kbtest::TempDir dir;
+    TChessDatabase db;
+    EXPECT_TRUE(db.DeleteDatabaseFiles()); // nothing open
+    ASSERT_TRUE(db.Open((dir / "g.kbf").string()));
+    Fill(db, 1);
+    EXPECT_TRUE(db.DeleteDatabaseFiles());
+    EXPECT_TRUE(db.FileName().empty());
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+} // namespace
