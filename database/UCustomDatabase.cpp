@@ -412,15 +412,23 @@ bool TCustomDatabase::AppendRecord(const std::string& Record, int64_t& Offset) {
     // The slot write is the commit point; the count follows.
     if (!WriteIndexRecord(records, start + 1) || !WriteIndexRecord(ihValid, valid + 1) ||
         !index_->Sync()) {
-        const bool undone = index_->Truncate(records * 8) && WriteIndexRecord(ihValid, valid) &&
-                            main_->Truncate(start);
-        if (!undone) suspect_ = true;
-        indexRecords_ = records;
-        mainSize_ = start;
+        UndoAppend(start, records, valid);
         return false;
     }
     Offset = start;
     return true;
+}
+
+// Takes back appended slots, the count and the appended main-file bytes;
+// each step is tried even when one before it failed.
+void TCustomDatabase::UndoAppend(int64_t MainSize, int64_t Records, int64_t Valid) {
+    bool undone = index_->Truncate(Records * 8);
+    indexRecords_ = Records;
+    undone = WriteIndexRecord(ihValid, Valid) && undone;
+    undone = index_->Sync() && undone;
+    undone = main_->Truncate(MainSize) && undone;
+    mainSize_ = MainSize;
+    if (!undone) suspect_ = true;
 }
 
 bool TCustomDatabase::FlushPending() {
@@ -444,15 +452,17 @@ bool TCustomDatabase::FlushPending() {
     const auto n = static_cast<int64_t>(slots.size());
     if (!index_->WriteAt(records * 8, slotBytes.data(), n * 8) ||
         !(indexRecords_ = records + n, WriteIndexRecord(ihValid, valid + n)) || !index_->Sync()) {
-        const bool undone = index_->Truncate(records * 8) &&
-                            (indexRecords_ = records, WriteIndexRecord(ihValid, valid)) &&
-                            main_->Truncate(start);
-        if (!undone) suspect_ = true;
-        indexRecords_ = records;
-        mainSize_ = start;
+        UndoAppend(start, records, valid);
         return false;
     }
     return true;
+}
+
+bool TCustomDatabase::RestoreSlot(int64_t Index, int64_t Slot, int64_t Wasted, int64_t Valid) {
+    bool ok = WriteIndexRecord(IndexHeaderRecords + Index, Slot);
+    ok = WriteIndexRecord(ihWasted, Wasted) && ok;
+    ok = WriteIndexRecord(ihValid, Valid) && ok;
+    return index_->Sync() && ok;
 }
 
 // ---------------------------------------------------------------------------
@@ -512,10 +522,8 @@ bool TCustomDatabase::Replace(const std::string& Text, bool Raw, int64_t Index) 
                 ok = counted && WriteIndexRecord(IndexHeaderRecords + Index, at + 1) &&
                      (!deleted || WriteIndexRecord(ihValid, valid + 1)) && index_->Sync();
                 if (!ok) {
-                    const bool undone = WriteIndexRecord(IndexHeaderRecords + Index, slot) &&
-                                        WriteIndexRecord(ihWasted, wasted) &&
-                                        WriteIndexRecord(ihValid, valid) && index_->Sync() &&
-                                        main_->Truncate(at);
+                    bool undone = RestoreSlot(Index, slot, wasted, valid);
+                    undone = main_->Truncate(at) && undone;
                     if (!undone) suspect_ = true;
                     mainSize_ = at;
                 }
@@ -556,10 +564,7 @@ bool TCustomDatabase::Delete(int64_t Index) {
                      WriteIndexRecord(IndexHeaderRecords + Index, -(offset + 1)) &&
                      WriteIndexRecord(ihValid, std::max<int64_t>(0, valid - 1)) && index_->Sync();
                 if (!ok) {
-                    const bool undone = WriteIndexRecord(IndexHeaderRecords + Index, slot) &&
-                                        WriteIndexRecord(ihWasted, wasted) &&
-                                        WriteIndexRecord(ihValid, valid) && index_->Sync();
-                    if (!undone) suspect_ = true;
+                    if (!RestoreSlot(Index, slot, wasted, valid)) suspect_ = true;
                 }
             }
         }

@@ -135,6 +135,8 @@ private:
     int GameOffset(int64_t Index, int64_t& Offset, bool& Deleted, int64_t& Slot);
     bool AppendRecord(const std::string& Record, int64_t& Offset);
     bool FlushPending();
+    void UndoAppend(int64_t MainSize, int64_t Records, int64_t Valid);
+    bool RestoreSlot(int64_t Index, int64_t Slot, int64_t Wasted, int64_t Valid);
     bool PrepareRecord(const std::string& Text, bool Raw, std::string& Record);
     bool CompressFiles();
 

@@ -68,13 +68,20 @@ public:
         return file_->ReadAt(Offset, Buffer, Count);
     }
     bool WriteAt(int64_t Offset, const char* Data, int64_t Count) override {
+        // Out of space fails only writes that need new blocks; rewriting
+        // bytes in place still works.
+        if (fs_.NoSpace && Offset + Count <= file_->Size())
+            return file_->WriteAt(Offset, Data, Count);
         if (!fs_.Hit()) return file_->WriteAt(Offset, Data, Count);
+        // A killed process stops a write only between pages.
+        const int64_t page = (Offset / 4096 + 1) * 4096;
+        const int64_t part = page < Offset + Count ? page - Offset : Count;
         switch (fs_.Fault) {
         case TFault::ShortWrite:
             file_->WriteAt(Offset, Data, Count / 2);
             return false;
         case TFault::KillMidWrite:
-            file_->WriteAt(Offset, Data, Count / 2);
+            file_->WriteAt(Offset, Data, part);
             TFaultyFs::Die();
         case TFault::KillAfter:
             file_->WriteAt(Offset, Data, Count);
