@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// kbbench pgn-export FILE: every game loaded and written back as PGN.
+#include "KbBench.h"
+#include "Notation.h"
+
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+namespace kbbench {
+// From cmd_pgn_load.cpp.
+bool ReadPgnFile(const std::string& path, std::string& bytes);
+std::vector<std::string_view> SplitPgnGames(std::string_view bytes);
+} // namespace kbbench
+
+namespace {
+
+int RunPgnExport(const kbbench::Args& args) {
+    if (args.size() != 1) return kbbench::UsageError("expected one PGN file");
+    std::string bytes;
+    if (!kbbench::ReadPgnFile(args[0], bytes)) return kbbench::UsageError("cannot read " + args[0]);
+    kb::TNotation notation;
+    bool first = true;
+    for (const std::string_view game : kbbench::SplitPgnGames(bytes)) {
+        notation.LoadPGN(game);
+        std::string text;
+        if (notation.GetPGN(text) != 0) return 1;
+        if (!first) std::cout << "\r\n";
+        first = false;
+        std::cout << text;
+    }
+    return 0;
+}
+
+const kbbench::Command command{"pgn-export", "FILE", &RunPgnExport};
+
+} // namespace

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// kbbench pgn-load FILE: loads every game of a PGN file into a hidden
+// notation. Per game: number, main-line plies, all nodes, load result and
+// the FEN after the main line.
+#include "KbBench.h"
+#include "Notation.h"
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace kbbench {
+
+// Shared with pgn-export.
+bool ReadPgnFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    bytes = s.str();
+    return !in.bad();
+}
+
+// A game starts at a line beginning with "[Event "; text before the first
+// such line belongs to the first game.
+std::vector<std::string_view> SplitPgnGames(std::string_view bytes) {
+    std::vector<size_t> starts{0};
+    for (size_t pos = 1; pos < bytes.size(); ++pos) {
+        const char before = bytes[pos - 1];
+        if ((before == '\n' || before == '\r') && bytes.compare(pos, 7, "[Event ") == 0)
+            starts.push_back(pos);
+    }
+    std::vector<std::string_view> games;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const size_t end = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
+        if (end > starts[i]) games.push_back(bytes.substr(starts[i], end - starts[i]));
+    }
+    return games;
+}
+
+} // namespace kbbench
+
+namespace {
+
+int RunPgnLoad(const kbbench::Args& args) {
+    if (args.size() != 1) return kbbench::UsageError("expected one PGN file");
+    std::string bytes;
+    if (!kbbench::ReadPgnFile(args[0], bytes)) return kbbench::UsageError("cannot read " + args[0]);
+    kb::TNotation notation;
+    int number = 0;
+    for (const std::string_view game : kbbench::SplitPgnGames(bytes)) {
+        ++number;
+        const int result = notation.LoadPGN(game);
+        // Count every node with an explicit stack of lines.
+        long nodes = 0;
+        std::vector<const kb::TVariante*> lines;
+        if (notation.RootLine) lines.push_back(notation.RootLine);
+        while (!lines.empty()) {
+            const kb::TVariante* line = lines.back();
+            lines.pop_back();
+            for (const kb::TBaum* n = line->Erster; n; n = n->Next) {
+                ++nodes;
+                for (const kb::TVariante* v = n->Variations; v; v = v->Naechste)
+                    lines.push_back(v);
+            }
+        }
+        // Replay the main line on the working board.
+        notation.WorkBoard = notation.GameData.Stellung;
+        notation.WorkMove = notation.GameData.Zug;
+        int plies = 0;
+        int moveNo = notation.GameData.ZugNummer;
+        for (const kb::TBaum* n = notation.RootLine ? notation.RootLine->Erster : nullptr; n;
+             n = n->Next) {
+            notation.WorkMove = n->Zug;
+            notation.DoMove();
+            ++plies;
+            moveNo = n->ZugNummer + (n->Zug.Side == 1 ? 1 : 0);
+        }
+        const std::string fen = kb::StellungToFEN(notation.WorkBoard, notation.WorkMove, moveNo,
+                                                  notation.ActiveFischerInfo() != nullptr);
+        std::cout << number << '\t' << plies << '\t' << nodes << '\t' << result << '\t' << fen
+                  << '\n';
+    }
+    return 0;
+}
+
+const kbbench::Command command{"pgn-load", "FILE", &RunPgnLoad};
+
+} // namespace

@@ -1,0 +1,387 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TNotation: construction, the tree primitives, moves on the working board,
+// annotations and the Chess960 start test.
+#include "Notation.h"
+
+#include <cctype>
+
+namespace kb {
+
+const std::array<char, 19> TNotation::DefaultNagChars = {
+    'i', 'j', 'k', 'l', 'm', 'n', 'o', 'p', 'q', 'r', 's', 't', 'u', 'v', 'w', 'y', 'z', '|', '~'};
+const std::array<uint8_t, 19> TNotation::NagNumbers = {22, 8,   18, 16, 14,  11, 13,  15,  17, 19,
+                                                       44, 132, 36, 40, 138, 32, 146, 140, 142};
+
+TNotation::TNotation() {
+    NagChars = DefaultNagChars;
+    // Other tag lines keep alphabetical order, each stored once.
+    GameData.EventData.Tags = TTagList{};
+    GameData.EventData.Tags->Sorted = true;
+    ResetStartPosition();
+    WorkMove = GameData.Zug;
+}
+
+TNotation::~TNotation() {
+    FreeTree();
+}
+
+void TNotation::FreeTree() {
+    FreeLine(RootLine);
+    RootLine = nullptr;
+    FreeLine(UndoLine);
+    UndoLine = nullptr;
+    UndoNode = nullptr;
+    UndoKind = 0;
+    CurrentMove = nullptr;
+    WorkLine = nullptr;
+    LastNewLine = nullptr;
+    LastNewNode = nullptr;
+}
+
+void TNotation::FreeLine(TVariante* Line) {
+    if (!Line) return;
+    // Explicit stack of lines still to release: no recursion at all.
+    std::vector<TVariante*> lines{Line};
+    while (!lines.empty()) {
+        TVariante* v = lines.back();
+        lines.pop_back();
+        TBaum* n = v->Erster;
+        delete v;
+        while (n) {
+            for (TVariante* sub = n->Variations; sub; sub = sub->Naechste)
+                lines.push_back(sub);
+            TBaum* next = n->Next;
+            delete n;
+            n = next;
+        }
+    }
+}
+
+void TNotation::DeleteVariationRecord(TVariante*& Head) {
+    TVariante* v = Head;
+    if (!v) return;
+    TVariante* prev = v->Vorige;
+    TVariante* next = v->Naechste;
+    // Release the moves first, then unlink the record.
+    TBaum* first = v->Erster;
+    v->Erster = nullptr;
+    if (first) {
+        auto* holder = new TVariante{first, nullptr, nullptr};
+        FreeLine(holder);
+    }
+    if (!prev && !next) {
+        Head = nullptr;
+    } else if (!next) {
+        prev->Naechste = nullptr;
+        if (Head == v) Head = nullptr;
+    } else if (!prev) {
+        Head = next;
+        next->Vorige = nullptr;
+    } else {
+        next->Vorige = prev;
+        prev->Naechste = next;
+        if (Head == v) Head = next;
+    }
+    delete v;
+}
+
+const TFischerInfo* TNotation::ActiveFischerInfo() const {
+    if (FischerInfo) return FischerInfo->Fischer ? FischerInfo : nullptr;
+    return FOwnFischerInfo.Fischer ? &FOwnFischerInfo : nullptr;
+}
+
+void TNotation::ResetStartPosition() {
+    SetModified(false);
+    WorkBoard = StandardStellung;
+    ClearEventData(GameData.EventData);
+    if (GameData.EventData.Tags) GameData.EventData.Tags->Clear();
+    GameData.Kommentar.clear();
+    GameData.Stellung = StandardStellung;
+    GameData.ZugNummer = 1;
+    TZug& z = GameData.Zug;
+    const int32_t from = z.From, to = z.To;
+    z = TZug{};
+    z.CastlingRights = AllCastlingRights;
+    z.Side = 1;
+    z.From = from;
+    z.To = to;
+    FOwnFischerInfo = TFischerInfo{};
+    if (OnMoveChange) OnMoveChange(this, GameData.Zug, GameData.Stellung, false);
+}
+
+void TNotation::NewGame() {
+    ResetStartPosition();
+    ClearGame();
+}
+
+void TNotation::ClearGame() {
+    FreeTree();
+    LayoutNotation(RootLine);
+}
+
+void TNotation::AddVariation() {
+    if (!WorkLine) {
+        if (!CurrentMove) return; // nothing to hang it on
+        WorkLine = new TVariante{};
+        CurrentMove->Variations = WorkLine;
+        LastNewLine = WorkLine;
+        return;
+    }
+    TVariante* last = WorkLine;
+    while (last->Naechste)
+        last = last->Naechste;
+    auto* line = new TVariante{nullptr, nullptr, last};
+    last->Naechste = line;
+    LastNewLine = line;
+    WorkLine = line;
+}
+
+TBaum* TNotation::NewNode(const TZug& Zug) {
+    auto* node = new TBaum{};
+    node->Zug = Zug;
+    LastNewNode = node;
+    return node;
+}
+
+namespace {
+
+bool OnBoard(int32_t sq) {
+    return IsBoardSquare(sq);
+}
+
+} // namespace
+
+void TNotation::DoMove() {
+    TSchachbrett& b = WorkBoard;
+    const TZug& z = WorkMove;
+    const int32_t side = z.Side; // side to move after the move
+    const int32_t from = z.From, to = z.To;
+    if (!OnBoard(from) || !OnBoard(to)) return; // a broken record moves nothing
+    b[to] = b[from];
+    if (to != from) b[from] = 0;
+    if (z.EnPassantVictim != 0 && OnBoard(z.EnPassantVictim)) b[z.EnPassantVictim] = 0;
+    const TFischerInfo* fi = ActiveFischerInfo();
+    switch (z.CastlingKind) {
+    case 1:
+        if (side == -1) {
+            b[28] = 0;
+            b[26] = Turm;
+        } else {
+            b[98] = 0;
+            b[96] = -Turm;
+        }
+        break;
+    case 2:
+        if (side == -1) {
+            b[21] = 0;
+            b[24] = Turm;
+        } else {
+            b[91] = 0;
+            b[94] = -Turm;
+        }
+        break;
+    case 3:
+    case 4: {
+        if (!fi) break;
+        const bool shortSide = z.CastlingKind == 3;
+        const int32_t rook = side == -1 ? (shortSide ? fi->WhiteRookH : fi->WhiteRookA)
+                                        : (shortSide ? fi->BlackRookH : fi->BlackRookA);
+        if (OnBoard(rook)) b[rook] = 0;
+        b[shortSide ? to - 1 : to + 1] = -Turm * side;
+        b[to] = -Koenig * side; // last: the rook may have started on the king's target
+        break;
+    }
+    default:
+        break;
+    }
+    if (z.Promotion != 0) b[to] = z.Promotion;
+}
+
+void TNotation::UndoMove(const TZug& Zug) {
+    TSchachbrett& b = WorkBoard;
+    const int32_t from = Zug.From, to = Zug.To, side = Zug.Side;
+    if (!OnBoard(from) || !OnBoard(to)) return;
+    b[from] = b[to];
+    if (Zug.Promotion != 0) b[from] = -side * Bauer;
+    if (WorkMove.EnPassantVictim != 0 && OnBoard(WorkMove.EnPassantVictim)) {
+        b[WorkMove.EnPassantVictim] = side * Bauer;
+        b[to] = 0;
+    } else if (to != from) {
+        b[to] = Zug.Captured;
+    }
+    const int32_t cside = WorkMove.Side;
+    const TFischerInfo* fi = ActiveFischerInfo();
+    switch (WorkMove.CastlingKind) {
+    case 1:
+        if (cside == -1) {
+            b[26] = 0;
+            b[28] = Turm;
+        } else {
+            b[96] = 0;
+            b[98] = -Turm;
+        }
+        break;
+    case 2:
+        if (cside == -1) {
+            b[24] = 0;
+            b[21] = Turm;
+        } else {
+            b[94] = 0;
+            b[91] = -Turm;
+        }
+        break;
+    case 3:
+    case 4: {
+        if (!fi) break;
+        const bool shortSide = WorkMove.CastlingKind == 3;
+        const int32_t rook = cside == -1 ? (shortSide ? fi->WhiteRookH : fi->WhiteRookA)
+                                         : (shortSide ? fi->BlackRookH : fi->BlackRookA);
+        b[to] = 0;
+        b[shortSide ? to - 1 : to + 1] = 0;
+        if (OnBoard(rook)) b[rook] = -Turm * cside;
+        b[from] = -Koenig * cside;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// --- annotations and options ------------------------------------------------
+
+void TNotation::SetModified(bool Value) {
+    Modified = Value;
+    if (Value && OnGameChanged) OnGameChanged(this);
+}
+
+void TNotation::SetUeberschrift(bool Value) {
+    FUeberschrift = Value;
+    LayoutNotation(RootLine);
+}
+
+void TNotation::SetEnglish(bool Value) {
+    if (FEnglish == Value) return;
+    FEnglish = Value;
+    LayoutNotation(RootLine);
+}
+
+void TNotation::GetComment(std::string& S) const {
+    S = CurrentMove ? CurrentMove->Kommentar : GameData.Kommentar;
+    const size_t open = S.find('{');
+    if (open != std::string::npos) S.erase(open, 1);
+    const size_t close = S.rfind('}');
+    if (close != std::string::npos) S.erase(close, 1);
+}
+
+void TNotation::SetComment(std::string S) {
+    std::string clean;
+    clean.reserve(S.size());
+    for (size_t i = 0; i < S.size(); ++i) {
+        const char c = S[i];
+        if (c == '\r') {
+            // A line break becomes one blank; a CR LF pair is one break.
+            if (i + 1 < S.size()) ++i;
+            clean += ' ';
+        } else if (c != '{' && c != '}') {
+            clean += c;
+        }
+    }
+    const std::string stored = clean.empty() ? std::string() : "{" + clean + "}";
+    if (CurrentMove)
+        CurrentMove->Kommentar = stored;
+    else
+        GameData.Kommentar = stored;
+    if (!RootLine) RootLine = new TVariante{};
+    LayoutNotation(RootLine);
+    SetModified(true);
+}
+
+void TNotation::SetMoveGlyph(std::string_view S) {
+    if (!CurrentMove) return;
+    int g = 0;
+    if (S == "!")
+        g = 1;
+    else if (S == "!!")
+        g = 2;
+    else if (S == "?")
+        g = 3;
+    else if (S == "??")
+        g = 4;
+    else if (S == "!?")
+        g = 5;
+    else if (S == "?!")
+        g = 6;
+    CurrentMove->Zug.Glyph = g;
+    LayoutNotation(RootLine);
+    SetModified(true);
+}
+
+void TNotation::SetPositionGlyph(uint8_t Nag) {
+    if (!CurrentMove) return;
+    if (Nag == 140 || Nag == 142)
+        CurrentMove->Zug.ExtraNAG = Nag;
+    else
+        CurrentMove->Zug.NAG = Nag;
+    LayoutNotation(RootLine);
+    SetModified(true);
+}
+
+void TNotation::SetGlyphChars(std::string_view S) {
+    for (size_t i = 0; i < NagChars.size(); ++i) {
+        const bool usable = i < S.size() && S[i] != '#' && static_cast<unsigned char>(S[i]) >= 128;
+        NagChars[i] = usable ? S[i] : DefaultNagChars[i];
+    }
+    LayoutNotation(RootLine);
+}
+
+void TNotation::SetPieceLetters(const std::string& King, const std::string& Queen,
+                                const std::string& Rook, const std::string& Bishop,
+                                const std::string& Knight, const std::string& Pawn) {
+    auto upper = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return s;
+    };
+    FPieceLetters[Bauer] = upper(Pawn);
+    FPieceLetters[Turm] = upper(Rook);
+    FPieceLetters[Laeufer] = upper(Bishop);
+    FPieceLetters[Springer] = upper(Knight);
+    FPieceLetters[Dame] = upper(Queen);
+    FPieceLetters[Koenig] = upper(King);
+    FLetterMode = false;
+    for (int i = 1; i <= 6; ++i)
+        FLetterMode = FLetterMode || !FPieceLetters[i].empty();
+    LayoutNotation(RootLine);
+}
+
+void TNotation::CheckFischerPosition() {
+    TFischerInfo info{};
+    if (IsFischerStartPosition(WorkBoard)) {
+        GameData.Zug.CastlingRights = AllCastlingRights;
+        info.Fischer = true;
+        for (int sq = 0; sq < 64; ++sq) {
+            const int32_t idx = Index64To120(static_cast<uint8_t>(sq));
+            switch (WorkBoard[idx]) {
+            case Turm:
+                (info.WhiteRookA == 0 ? info.WhiteRookA : info.WhiteRookH) = idx;
+                break;
+            case -Turm:
+                (info.BlackRookA == 0 ? info.BlackRookA : info.BlackRookH) = idx;
+                break;
+            case Koenig:
+                info.WhiteKing = idx;
+                break;
+            case -Koenig:
+                info.BlackKing = idx;
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    // Kept here too, so a notation without a host still plays Chess960.
+    FOwnFischerInfo = info;
+    if (OnFischerInfo) OnFischerInfo(this, info);
+}
+
+} // namespace kb

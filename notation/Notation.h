@@ -1,0 +1,265 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TNotation: one game as a tree of moves with variations, comments and
+// annotations, its PGN reader and writer, the move text and the laid-out
+// notation text. Plain C++: the Qt widget wraps an instance and supplies text
+// metrics and the clipboard; hidden instances (database, ECO, printing,
+// search) use the model alone.
+//
+// The tree is owned by the notation: nodes and line records are allocated by
+// it and released iteratively, so neither game length nor variation nesting
+// decides the depth of the machine stack.
+#pragma once
+
+#include "SchachProcs.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kb {
+
+struct TVariante;
+
+// One move of the tree.
+struct TBaum {
+    TBaum* Next = nullptr; // next move of the same line
+    TBaum* Prev = nullptr; // previous move; for a variation's first move the move it replaces
+    TVariante* Variations = nullptr; // alternatives to this move
+    TZug Zug{};                      // the move; Side holds the side to move after it
+    std::string Kommentar;           // comment after the move, with its braces
+    int32_t TextPos = 0;             // 1-based start of the move's text in LayoutText
+    int32_t TextLen = 0;
+    int32_t ZugNummer = 0; // full move number
+    bool Versteckt = false;
+};
+
+// One line of the tree: the main line or one alternative.
+struct TVariante {
+    TBaum* Erster = nullptr;
+    TVariante* Naechste = nullptr;
+    TVariante* Vorige = nullptr;
+};
+
+// The game record of a notation.
+struct TPartiedaten {
+    TEventData EventData;
+    TSchachbrett Stellung = StandardStellung;
+    TZug Zug{};             // start move record: rights, e.p. square, side to move
+    uint16_t ZugNummer = 1; // number of the first full move
+    std::string Kommentar;  // game comment, brace-delimited pieces
+};
+
+// Fonts of the laid-out text. The widget maps them to real fonts.
+enum class TLineFont : uint8_t {
+    HeadLine,
+    Comment,
+    Main, // main line (Font0Var)
+    Bold, // main line in bold when the game has variations
+    Var1, // first-level variations
+    Var2, // deeper variations
+};
+
+// Start of one display line in LayoutText.
+struct TLineStart {
+    int32_t Pos = 0; // 1-based
+    TLineFont Font = TLineFont::Main;
+    friend bool operator==(const TLineStart&, const TLineStart&) = default;
+};
+
+// One comment in LayoutText: position of its "{" and length with both braces.
+struct TCommentSpan {
+    int32_t Pos = 0;
+    int32_t Len = 0;
+    friend bool operator==(const TCommentSpan&, const TCommentSpan&) = default;
+};
+
+// Widths for word wrap. The widget answers from its font metrics, tests
+// with fixed widths; a notation without metrics does not wrap.
+class ITextMetrics {
+public:
+    virtual ~ITextMetrics() = default;
+    // Width available for text (the paint box width).
+    virtual int AvailableWidth() const = 0;
+    // Left indent of a line in this font.
+    virtual int Indent(TLineFont Font) const = 0;
+    // Width of the character starting at byte Pos (0-based) of Text; bytes
+    // that continue a multi-byte character may answer 0.
+    virtual int CharWidth(TLineFont Font, std::string_view Text, size_t Pos) const = 0;
+};
+
+class TNotation {
+public:
+    // Events; Sender first, records by value.
+    std::function<void(TNotation* Sender, TZug Zug, TSchachbrett Stellung, bool NextMove)>
+        OnMoveChange;
+    std::function<void(TNotation* Sender, TFischerInfo FischerInfo)> OnFischerInfo;
+    std::function<void(TNotation* Sender, const std::string& Fehlermeldung)> OnError;
+    std::function<void(TNotation* Sender)> On50MovesRule;
+    std::function<void(TNotation* Sender)> On3Repetition;
+    std::function<void(TNotation* Sender)> OnGameChanged;
+
+    // Widget hooks: called after every layout (scroll and repaint there),
+    // and the clipboard's text. Unset in hidden notations.
+    std::function<void(TNotation* Sender)> AfterLayout;
+    std::function<bool(std::string& Text)> ClipboardGetText;
+    std::function<bool(const std::string& Text)> ClipboardSetText;
+
+    TNotation();
+    ~TNotation();
+    TNotation(const TNotation&) = delete;
+    TNotation& operator=(const TNotation&) = delete;
+
+    // --- state -------------------------------------------------------------
+    bool Modified = false; // written through SetModified
+    TPartiedaten GameData;
+    // Chess960 record of the host; nil lets the notation use its own record
+    // from the last CheckFischerPosition.
+    TFischerInfo* FischerInfo = nullptr;
+    std::string LayoutText;
+    TSchachbrett WorkBoard = StandardStellung;
+    TZug WorkMove{};
+    std::vector<int32_t> Candidates; // pieces that reach a target square
+    uint8_t CandidateCount = 0;
+    TVariante* WorkLine = nullptr;
+    TVariante* RootLine = nullptr;
+    TVariante* LastNewLine = nullptr;
+    TBaum* LastNewNode = nullptr;
+    TBaum* CurrentMove = nullptr;
+    bool ErrorShown = false;
+    TBaum* UndoNode = nullptr;
+    TVariante* UndoLine = nullptr;
+    int32_t UndoKind = 0;
+    TPartiedaten UndoGameData;
+    std::array<char, 19> NagChars{};
+    bool NewVariationOnce = false;
+    bool OverwriteOnce = false;
+
+    // Layout results.
+    std::vector<TLineStart> LineStarts; // sorted by Pos, no duplicate positions
+    std::vector<TCommentSpan> CommentSpans;
+    int32_t HeadlineEnd = 0;
+    bool ExportMode = false;
+    bool SearchActive = false;
+    int32_t VarDepth = 0;
+    bool CurrentOnMainLine = true;
+    // Word wrap; nil for hidden notations.
+    const ITextMetrics* Metrics = nullptr;
+    // Search step run by the layout while SearchActive is set.
+    std::function<void(TNotation* Sender)> SearchStep;
+
+    // --- properties --------------------------------------------------------
+    bool Ueberschrift() const { return FUeberschrift; }
+    void SetUeberschrift(bool Value);
+    bool English() const { return FEnglish; }
+    void SetEnglish(bool Value);
+    bool AutoBold = true;
+
+    // --- tree and working board ---------------------------------------------
+    void ResetStartPosition();
+    void NewGame();
+    void ClearGame();
+    void AddVariation();
+    TBaum* NewNode(const TZug& Zug);
+    void DoMove();
+    void UndoMove(const TZug& Zug);
+    void Refresh() { LayoutNotation(RootLine); }
+    const std::string& GetText() const { return LayoutText; }
+    // The Chess960 record in force: the host's when set, else the own one;
+    // nil for standard chess.
+    const TFischerInfo* ActiveFischerInfo() const;
+    const TFischerInfo& OwnFischerInfo() const { return FOwnFischerInfo; }
+
+    // Releases a line and every move and variation hanging on it.
+    static void FreeLine(TVariante* Line);
+    // Releases the line Head points at and unlinks it from its siblings.
+    static void DeleteVariationRecord(TVariante*& Head);
+
+    // --- PGN import ---------------------------------------------------------
+    // 0 when the game was read, -1 on an error.
+    int LoadPGN(std::string_view Text);
+    int8_t PieceFromLetter(char C) const;
+    static std::string NormalizeMoveToken(std::string S);
+    bool ScanQueen(int32_t Square, bool Enemy);
+    bool ScanRook(int32_t Square, bool Enemy);
+    bool ScanBishop(int32_t Square, bool Enemy);
+    bool ScanKnight(int32_t Square, bool Enemy);
+    bool ScanKing(int32_t Square, bool Enemy);
+    bool ScanPawn(int32_t Square, bool Enemy);
+
+    // --- move text ----------------------------------------------------------
+    void MoveNumberText(std::string& S) const;
+    int NextMoveNumber() const;
+    static void GlyphText(uint8_t Glyph, std::string& S);
+    static void GlyphToNag(uint8_t Glyph, std::string& S);
+    static void NagText(uint8_t Nag, std::string& S);
+    void NagSymbol(uint8_t Nag, std::string& S) const;
+    void PieceLetter(int Code, std::string& S) const;
+    void MoveToSAN(const TZug& Zug, std::string& S);
+
+    // --- layout -------------------------------------------------------------
+    void LayoutNotation(TVariante* Root);
+    static std::string PosKey(int32_t Pos);
+    // Start of line entry I; -1 when I is out of range.
+    int32_t ParagraphPos(int I) const;
+    void RegisterParagraph(TLineFont Font);
+
+    // --- PGN export and clipboard -------------------------------------------
+    int WritePGN(bool ToClipboard, std::string& Text);
+    int CopyPGN();
+    int GetPGN(std::string& Text);
+    bool PastePGN();
+
+    // --- annotations and options --------------------------------------------
+    void GetComment(std::string& S) const;
+    void SetComment(std::string S);
+    void SetMoveGlyph(std::string_view S);
+    void SetPositionGlyph(uint8_t Nag);
+    void SetModified(bool Value);
+    void SetGlyphChars(std::string_view S);
+    void SetPieceLetters(const std::string& King, const std::string& Queen, const std::string& Rook,
+                         const std::string& Bishop, const std::string& Knight,
+                         const std::string& Pawn);
+    bool LetterMode() const { return FLetterMode; }
+    void CheckFischerPosition();
+
+    // The built-in characters of the position NAGs, in NagNumbers order.
+    static const std::array<char, 19> DefaultNagChars;
+    static const std::array<uint8_t, 19> NagNumbers;
+
+private:
+    // Import helpers.
+    struct TVarState;
+    enum { ParseOk = 0, ParseError = 1, ParseSilent = 2 };
+    int ParseMovetext(const std::string& Buf);
+    bool ReadMoveToken(const std::string& Buf, size_t& Pos);
+    bool ResolvePawn(const std::string& T, int32_t& From);
+    bool ResolvePiece(int Piece, const std::string& T, int32_t& From);
+    void UpdateCastlingRights(int32_t From, int32_t To);
+    void NagToAnnotation(const std::string& Digits);
+    bool Scan(int Kind, int32_t Square, bool Enemy, bool Record);
+
+    // Layout helpers.
+    void AddLineStart(int32_t Pos, TLineFont Font, bool Replace);
+    struct TLayoutRun;
+    void BuildLines(TBaum* First, TLayoutRun& Run);
+    void WrapLines();
+
+    void FreeTree();
+
+    bool FUeberschrift = false;
+    bool FEnglish = false;
+    bool FLetterMode = false;
+    std::array<std::string, 7> FPieceLetters; // by piece type 1..6
+    TFischerInfo FOwnFischerInfo{};
+    // Running copies of the reader: the position and record before CurrentMove.
+    TSchachbrett FBoardBefore{};
+    TZug FMoveBefore{};
+    bool FMoveRead = false;
+    bool FVariationOpened = false;
+    bool FVariationClosed = false;
+};
+
+} // namespace kb

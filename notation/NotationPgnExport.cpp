@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// PGN export: tags from the header, movetext rewritten from the export
+// layout (English letters, parentheses, numeric glyphs, short lines), and
+// the clipboard commands.
+#include "Notation.h"
+
+namespace kb {
+namespace {
+
+std::string DateText(uint16_t year, uint16_t month, uint16_t day) {
+    std::string s = year == 0 ? "????." : std::to_string(year) + ".";
+    s += month == 0 ? "??." : (month < 10 ? "0" : "") + std::to_string(month) + ".";
+    s += day == 0 ? "??" : (day < 10 ? "0" : "") + std::to_string(day);
+    return s;
+}
+
+std::string Tag(const std::string& name, const std::string& value) {
+    return "[" + name + " \"" + value + "\"]";
+}
+
+int NagCharIndex(char c) {
+    for (size_t i = 0; i < TNotation::DefaultNagChars.size(); ++i)
+        if (TNotation::DefaultNagChars[i] == c) return static_cast<int>(i);
+    return -1;
+}
+
+// Line breaks are marked with LF: every LF of the text itself is removed
+// by the rewrite, so any LF left is a mark.
+const char BreakMark = '\n';
+
+// Rewrites the export layout into PGN movetext with break marks.
+void RewriteMovetext(std::string& S) {
+    size_t p = 0;
+    int c = 0;
+    auto dropLineFeeds = [&S](size_t at) {
+        size_t end = at;
+        while (end < S.size() && (S[end] == '\n' || S[end] == ' '))
+            ++end;
+        S.erase(at, end - at);
+    };
+    auto replace = [&](size_t count, const std::string& with) {
+        S.replace(p, count, with);
+        p += with.size();
+        ++c;
+    };
+    while (p < S.size()) {
+        const char ch = S[p];
+        if (ch == '{') {
+            // Comments keep their letters; only their line ends and blank runs change.
+            ++p;
+            ++c;
+            while (p < S.size() && S[p] != '}') {
+                if (S[p] == '\n') {
+                    dropLineFeeds(p);
+                    continue;
+                }
+                if (S[p] == '\r') S[p] = ' ';
+                if (S[p] == ' ') {
+                    size_t end = p + 1;
+                    while (end < S.size() && S[end] == ' ')
+                        ++end;
+                    S.erase(p + 1, end - p - 1);
+                    if (c > 60 && p + 1 < S.size() && S[p + 1] != '[') {
+                        S[p] = BreakMark;
+                        c = 0;
+                    }
+                }
+                ++p;
+                ++c;
+            }
+            if (p < S.size()) {
+                ++p;
+                ++c;
+            }
+            continue;
+        }
+        const bool last = p + 1 == S.size();
+        const char next = last ? '\0' : S[p + 1];
+        switch (ch) {
+        case 'D':
+            S[p] = 'Q';
+            break;
+        case 'T':
+            S[p] = 'R';
+            break;
+        case 'L':
+            S[p] = 'B';
+            break;
+        case 'S':
+            S[p] = 'N';
+            break;
+        case '[':
+            S[p] = '(';
+            break;
+        case ']':
+            S[p] = ')';
+            break;
+        case '\r':
+            S[p] = ' ';
+            break;
+        case '\n':
+            dropLineFeeds(p);
+            continue;
+        case '!':
+            if (last) break;
+            if (next == '!')
+                replace(2, " $3");
+            else if (next == '?')
+                replace(2, " $5");
+            else
+                replace(1, " $1");
+            continue;
+        case '?':
+            if (last) break;
+            if (next == '?')
+                replace(2, " $4");
+            else if (next == '!')
+                replace(2, " $6");
+            else
+                replace(1, " $2");
+            continue;
+        case '<':
+            replace(1, " $999");
+            continue;
+        case '>': {
+            // The mark goes after the move it belongs to.
+            S.erase(p, 1);
+            size_t q = p;
+            while (q < S.size() && S[q] != ' ' && S[q] != '<')
+                ++q;
+            S.insert(q, " $998");
+            continue;
+        }
+        case ' ':
+            if (c > 70) {
+                S[p] = BreakMark;
+                c = 0;
+            }
+            break;
+        default: {
+            const int nag = NagCharIndex(ch);
+            if (nag >= 0 && !last) {
+                replace(1, " $" + std::to_string(TNotation::NagNumbers[static_cast<size_t>(nag)]));
+                continue;
+            }
+            break;
+        }
+        }
+        ++p;
+        ++c;
+    }
+}
+
+} // namespace
+
+int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
+    std::vector<std::string> lines;
+    int result = 0;
+    ExportMode = true;
+    try {
+        LayoutNotation(RootLine);
+        const TEventData& e = GameData.EventData;
+        auto orQuestion = [](const std::string& v) { return v.empty() ? std::string("?") : v; };
+        lines.push_back(Tag("Event", orQuestion(e.Event)));
+        lines.push_back(Tag("Site", orQuestion(e.Site)));
+        lines.push_back(Tag("Date", DateText(e.Year, e.Month, e.Day)));
+        lines.push_back(Tag("Round", e.Round == 0 ? "-" : std::to_string(e.Round)));
+        lines.push_back(Tag("White", orQuestion(e.White)));
+        lines.push_back(Tag("Black", orQuestion(e.Black)));
+        lines.push_back(Tag("Result", e.Result));
+        if (!e.Annotator.empty()) lines.push_back(Tag("Annotator", e.Annotator));
+        if (e.BlackElo != 0) lines.push_back(Tag("BlackElo", std::to_string(e.BlackElo)));
+        if (!e.ECO.empty()) lines.push_back(Tag("ECO", e.ECO));
+        const std::string eventDate = DateText(e.EventYear, e.EventMonth, e.EventDay);
+        if (eventDate != "????.??.??") lines.push_back(Tag("EventDate", eventDate));
+        if (GameData.Stellung != StandardStellung || GameData.Zug.Side != 1) {
+            lines.push_back(
+                Tag("FEN", StellungToFEN(GameData.Stellung, GameData.Zug, GameData.ZugNummer,
+                                         ActiveFischerInfo() != nullptr)));
+            lines.push_back(Tag("SetUp", "1"));
+        }
+        if (e.TimeControlBase != 0)
+            lines.push_back(Tag("TimeControl", std::to_string(e.TimeControlBase) + "+" +
+                                                   std::to_string(e.TimeControlIncrement)));
+        if (e.WhiteElo != 0) lines.push_back(Tag("WhiteElo", std::to_string(e.WhiteElo)));
+        for (const auto* long_ : {&e.MetaKeywords, &e.MetaDescription}) {
+            const std::string name = long_ == &e.MetaKeywords ? "MetaKeywords" : "MetaDescription";
+            for (size_t i = 0; i < long_->size(); i += 150)
+                lines.push_back(Tag(name, long_->substr(i, 150)));
+        }
+        if (e.Tags)
+            for (const std::string& t : e.Tags->Lines)
+                lines.push_back(t);
+        lines.emplace_back();
+
+        std::string S = LayoutText;
+        if (FUeberschrift) S.erase(0, static_cast<size_t>(HeadlineEnd));
+        RewriteMovetext(S);
+        size_t start = 0;
+        for (size_t i = 0; i < S.size(); ++i) {
+            if (S[i] == BreakMark) {
+                lines.push_back(S.substr(start, i - start));
+                start = i + 1;
+            }
+        }
+        if (start < S.size()) lines.push_back(S.substr(start));
+    } catch (...) {
+        result = -1;
+    }
+    ExportMode = false;
+    LayoutNotation(RootLine);
+    if (result != 0) return result;
+
+    std::string out;
+    for (const std::string& l : lines) {
+        out += l;
+        out += "\r\n";
+    }
+    if (ToClipboard) return ClipboardSetText && ClipboardSetText(out) ? 0 : -1;
+    Text = std::move(out);
+    return 0;
+}
+
+int TNotation::CopyPGN() {
+    std::string unused;
+    return WritePGN(true, unused);
+}
+
+int TNotation::GetPGN(std::string& Text) {
+    Text.clear();
+    return WritePGN(false, Text);
+}
+
+bool TNotation::PastePGN() {
+    std::string text;
+    if (!ClipboardGetText || !ClipboardGetText(text) || text.empty()) return false;
+    LoadPGN(text);
+    return true;
+}
+
+} // namespace kb

@@ -1,0 +1,693 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// PGN import: tag section, movetext reader with variations, comments and
+// NAGs. Every move is checked far enough that the tree only ever holds moves
+// of a piece of the mover from a real square.
+#include "Notation.h"
+
+#include <cstring>
+
+namespace kb {
+namespace {
+
+const char* const LoadErrorDe = "Beim Einlesen der Züge ist ein Fehler aufgetreten.";
+const char* const LoadErrorEn = "Error reading moves.";
+
+bool IsBlankChar(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+std::string_view TrimView(std::string_view s) {
+    size_t a = 0, b = s.size();
+    while (a < b && IsBlankChar(s[a]))
+        ++a;
+    while (b > a && IsBlankChar(s[b - 1]))
+        --b;
+    return s.substr(a, b - a);
+}
+
+// Lines split at CR LF, LF or a lone CR.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || text[i] == '\r') {
+            lines.push_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+bool IsFileChar(char c) {
+    return c >= 'a' && c <= 'h';
+}
+bool IsRankChar(char c) {
+    return c >= '1' && c <= '8';
+}
+bool IsUpper(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+bool IsLower(char c) {
+    return c >= 'a' && c <= 'z';
+}
+
+int32_t SquareOf(char file, char rank) {
+    return 10 * (rank - '1' + 2) + (file - 'a' + 1);
+}
+
+// Removes one blank after the first "{" and one before the last "}".
+void TrimCommentBlanks(std::string& c) {
+    const size_t open = c.find('{');
+    if (open != std::string::npos && open + 1 < c.size() && c[open + 1] == ' ')
+        c.erase(open + 1, 1);
+    const size_t close = c.rfind('}');
+    if (close != std::string::npos && close > 0 && c[close - 1] == ' ') c.erase(close - 1, 1);
+}
+
+} // namespace
+
+// Reader state saved at "(" and restored at ")".
+struct TNotation::TVarState {
+    TSchachbrett Board;
+    TZug Move;
+    TVariante* Line;
+    TBaum* Current;
+    TSchachbrett BoardBefore;
+    TZug MoveBefore;
+};
+
+int8_t TNotation::PieceFromLetter(char C) const {
+    const int side = WorkMove.Side == -1 ? -1 : 1;
+    int piece = 0;
+    switch (C) {
+    case 'K':
+        piece = Koenig;
+        break;
+    case 'Q':
+    case 'D':
+        piece = Dame;
+        break;
+    case 'R':
+    case 'T':
+        piece = Turm;
+        break;
+    case 'B':
+    case 'L':
+        piece = Laeufer;
+        break;
+    case 'N':
+    case 'S':
+        piece = Springer;
+        break;
+    case 'P':
+        piece = Bauer;
+        break;
+    default:
+        if (IsFileChar(C))
+            piece = Bauer;
+        else
+            return -100;
+    }
+    return static_cast<int8_t>(piece * side);
+}
+
+std::string TNotation::NormalizeMoveToken(std::string S) {
+    for (size_t i = 0; i < S.size(); ++i) {
+        const char c = S[i];
+        if (c != 'x' && c != '-') continue;
+        bool removedDigit = false;
+        if (i >= 2 && IsFileChar(S[i - 2]) && IsRankChar(S[i - 1]) &&
+            (i == 2 || !IsUpper(S[i - 3]))) {
+            // A pawn's from square: keep only its file.
+            S.erase(i - 1, 1);
+            --i;
+            removedDigit = true;
+        }
+        if (c == '-' && !(i >= 1 && (S[i - 1] == 'O' || S[i - 1] == 'o' || S[i - 1] == '0'))) {
+            if (removedDigit && i >= 1) {
+                S.erase(i - 1, 1);
+                --i;
+            }
+            S.erase(i, 1);
+            --i;
+        }
+    }
+    return S;
+}
+
+bool TNotation::Scan(int Kind, int32_t Square, bool Enemy, bool Record) {
+    const int colour = (WorkMove.Side == -1 ? -1 : 1) * (Enemy ? -1 : 1);
+    const int32_t wanted = Kind * colour;
+    bool found = false;
+    auto hit = [&](int32_t sq) {
+        found = true;
+        if (Record && !Enemy) {
+            Candidates.push_back(sq);
+            CandidateCount =
+                static_cast<uint8_t>(Candidates.size() > 255 ? 255 : Candidates.size());
+        }
+    };
+    if (Square < 0 || Square >= 120) return false;
+    const int32_t* dirs = nullptr;
+    size_t count = 0;
+    bool slide = false;
+    switch (Kind) {
+    case Dame:
+        dirs = QueenOffsets.data(), count = QueenOffsets.size(), slide = true;
+        break;
+    case Turm:
+        dirs = RookOffsets.data(), count = RookOffsets.size(), slide = true;
+        break;
+    case Laeufer:
+        dirs = BishopOffsets.data(), count = BishopOffsets.size(), slide = true;
+        break;
+    case Springer:
+        dirs = KnightOffsets.data(), count = KnightOffsets.size();
+        break;
+    case Koenig:
+        dirs = KingOffsets.data(), count = KingOffsets.size();
+        break;
+    case Bauer:
+        for (const int32_t sq : {Square - 9 * colour, Square - 11 * colour})
+            if (sq >= 0 && sq < 120 && WorkBoard[sq] == wanted) found = true;
+        return found;
+    default:
+        return false;
+    }
+    for (size_t d = 0; d < count; ++d) {
+        int32_t sq = Square + dirs[d];
+        while (sq >= 0 && sq < 120 && WorkBoard[sq] != Border) {
+            if (WorkBoard[sq] != 0) {
+                if (WorkBoard[sq] == wanted) hit(sq);
+                break;
+            }
+            if (!slide) break;
+            sq += dirs[d];
+        }
+    }
+    return found;
+}
+
+bool TNotation::ScanQueen(int32_t Square, bool Enemy) {
+    return Scan(Dame, Square, Enemy, true);
+}
+bool TNotation::ScanRook(int32_t Square, bool Enemy) {
+    return Scan(Turm, Square, Enemy, true);
+}
+bool TNotation::ScanBishop(int32_t Square, bool Enemy) {
+    return Scan(Laeufer, Square, Enemy, true);
+}
+bool TNotation::ScanKnight(int32_t Square, bool Enemy) {
+    return Scan(Springer, Square, Enemy, true);
+}
+bool TNotation::ScanKing(int32_t Square, bool Enemy) {
+    return Scan(Koenig, Square, Enemy, true);
+}
+bool TNotation::ScanPawn(int32_t Square, bool Enemy) {
+    return Scan(Bauer, Square, Enemy, false);
+}
+
+void TNotation::NagToAnnotation(const std::string& Digits) {
+    if (!CurrentMove) return;
+    static const char* const glyphs[] = {"1", "3", "2", "4", "5", "6"};
+    for (int g = 0; g < 6; ++g) {
+        if (Digits == glyphs[g]) {
+            CurrentMove->Zug.Glyph = g + 1;
+            return;
+        }
+    }
+    if (Digits == "140" || Digits == "142") {
+        CurrentMove->Zug.ExtraNAG = static_cast<uint8_t>(std::stoi(Digits));
+        return;
+    }
+    for (int i = 0; i < 17; ++i) {
+        if (Digits == std::to_string(NagNumbers[i])) {
+            CurrentMove->Zug.NAG = NagNumbers[i];
+            return;
+        }
+    }
+}
+
+void TNotation::UpdateCastlingRights(int32_t From, int32_t To) {
+    uint8_t& r = WorkMove.CastlingRights;
+    const TSchachbrett& b = WorkBoard;
+    const TFischerInfo* fi = ActiveFischerInfo();
+    auto clear = [&r](int bits) { r = static_cast<uint8_t>(r & ~bits); };
+    int32_t wA = 21, wH = 28, bA = 91, bH = 98;
+    if (fi) {
+        wA = fi->WhiteRookA, wH = fi->WhiteRookH, bA = fi->BlackRookA, bH = fi->BlackRookH;
+    } else {
+        if (b[25] == 0) clear(WhiteShort | WhiteLong);
+        if (b[95] == 0) clear(BlackShort | BlackLong);
+        if (b[28] <= 0) clear(WhiteShort);
+        if (b[21] <= 0) clear(WhiteLong);
+        if (b[98] >= 0 || b[98] == Border) clear(BlackShort);
+        if (b[91] >= 0 || b[91] == Border) clear(BlackLong);
+    }
+    const int32_t p = b[From];
+    if (p == Koenig) clear(WhiteShort | WhiteLong);
+    if (p == -Koenig) clear(BlackShort | BlackLong);
+    if (p == Turm && From == wH) clear(WhiteShort);
+    if (p == Turm && From == wA) clear(WhiteLong);
+    if (p == -Turm && From == bH) clear(BlackShort);
+    if (p == -Turm && From == bA) clear(BlackLong);
+    if (To == wA) clear(WhiteLong);
+    if (To == wH) clear(WhiteShort);
+    if (To == bA) clear(BlackLong);
+    if (To == bH) clear(BlackShort);
+}
+
+bool TNotation::ResolvePiece(int Piece, const std::string& T, int32_t& From) {
+    const int side = WorkMove.Side == -1 ? -1 : 1;
+    const int32_t to = WorkMove.To;
+    Candidates.clear();
+    CandidateCount = 0;
+    Scan(Piece, to, false, true);
+    if (Candidates.empty()) return false;
+    std::vector<int32_t> cands = Candidates;
+    if (T.size() >= 4) {
+        if (!IsFileChar(T[0]) || !IsRankChar(T[1])) return false;
+        const int32_t sq = SquareOf(T[0], T[1]);
+        bool reaches = false;
+        for (int32_t c : cands)
+            reaches = reaches || c == sq;
+        if (!reaches) return false;
+        From = sq;
+        WorkMove.Flags |= FlagFromFile | FlagFromRank;
+        return true;
+    }
+    if (T.size() == 3) {
+        const char d = T[0];
+        std::vector<int32_t> kept;
+        int flag = 0;
+        if (IsRankChar(d)) {
+            flag = FlagFromRank;
+            for (int32_t c : cands)
+                if (c / 10 - 1 == d - '0') kept.push_back(c);
+        } else if (IsFileChar(d)) {
+            flag = FlagFromFile;
+            for (int32_t c : cands)
+                if (c % 10 == d - 'a' + 1) kept.push_back(c);
+        } else {
+            return false;
+        }
+        if (cands.size() > 1) WorkMove.Flags |= flag;
+        cands = kept;
+    }
+    if (cands.size() > 1) {
+        // Several pieces reach the square: only a legal move can be meant.
+        std::vector<int32_t> legal;
+        for (int32_t c : cands) {
+            TZug probe = WorkMove;
+            probe.Side = side;
+            probe.From = c;
+            probe.To = to;
+            if (IsLegalMove(WorkBoard, probe, ActiveFischerInfo())) legal.push_back(c);
+        }
+        cands = legal;
+    }
+    if (cands.size() != 1) return false;
+    From = cands.front();
+    return true;
+}
+
+bool TNotation::ResolvePawn(const std::string& Tin, int32_t& From) {
+    const int side = WorkMove.Side == -1 ? -1 : 1;
+    const int32_t to = WorkMove.To;
+    const int32_t pawn = Bauer * side;
+    TSchachbrett& b = WorkBoard;
+    std::string T = Tin;
+    int32_t from = 0;
+    if (T.size() == 4 && IsFileChar(T[0]) && IsRankChar(T[1])) {
+        from = SquareOf(T[0], T[1]);
+        if (b[from] != pawn) return false;
+        T.erase(1, 1); // file + target, checked below like any pawn move
+    }
+    if (T.size() == 3) {
+        if (!IsFileChar(T[0])) return false;
+        const int32_t file = T[0] - 'a' + 1;
+        const int32_t df = file - to % 10;
+        if (df == 0 && from != 0) {
+            T.erase(0, 1); // a long-form push
+        } else {
+            if (df != 1 && df != -1) return false;
+            const int32_t f = to - 10 * side + df;
+            if (from != 0 && from != f) return false;
+            from = f;
+            if (b[from] != pawn) return false;
+            if (b[to] == 0) {
+                // En passant: only onto the sixth (third) rank, past an enemy pawn.
+                const int32_t victim = to - 10 * side;
+                const int32_t rank = to / 10 - 1;
+                if (b[victim] != -pawn || rank != (side == 1 ? 6 : 3)) return false;
+                WorkMove.EnPassantVictim = victim;
+                WorkMove.Captured = -pawn;
+            } else if (b[to] * side > 0 || b[to] == Border) {
+                return false;
+            }
+            From = from;
+            return true;
+        }
+    }
+    if (T.size() != 2) return false;
+    if (b[to] != 0) return false; // a push needs an empty square
+    const int32_t behind = to - 10 * side;
+    const int32_t rank = to / 10 - 1;
+    if (b[behind] == pawn) {
+        from = behind;
+    } else if (b[behind] == 0 && rank == (side == 1 ? 4 : 5) && b[to - 20 * side] == pawn) {
+        from = to - 20 * side;
+        WorkMove.EnPassant = behind;
+    } else {
+        return false;
+    }
+    if (Tin.size() == 4 && SquareOf(Tin[0], Tin[1]) != from) return false;
+    From = from;
+    return true;
+}
+
+bool TNotation::ReadMoveToken(const std::string& Buf, size_t& Pos) {
+    TZug& z = WorkMove;
+    z.EnPassant = 0;
+    z.EnPassantVictim = 0;
+    z.Promotion = 0;
+    z.Captured = 0;
+    z.CastlingKind = 0;
+    z.Flags = 0;
+    z.Glyph = 0;
+    z.NAG = 0;
+    z.ExtraNAG = 0;
+    const int side = z.Side == -1 ? -1 : 1;
+
+    // The token ends at a blank, a bracket, a comment, a NAG or "*".
+    std::string token;
+    size_t q = Pos;
+    bool afterEquals = false;
+    for (; q < Buf.size(); ++q) {
+        const char c = Buf[q];
+        if (c == ' ' || c == ')' || c == '(' || c == '{' || c == '$' || c == '*') break;
+        if (c == '+')
+            z.Flags |= FlagCheck;
+        else if (c == '#')
+            z.Flags |= FlagMate;
+        else if (c == '=')
+            afterEquals = true;
+        else if (c == '!' || c == '?')
+            continue;
+        else {
+            // A promotion letter after "=" may come in lower case.
+            token += (afterEquals && IsLower(c)) ? static_cast<char>(c - 'a' + 'A') : c;
+            afterEquals = false;
+        }
+    }
+    if (q < Buf.size() && (Buf[q] == ')' || Buf[q] == '(' || Buf[q] == '{' || Buf[q] == '$'))
+        Pos = q - 1;
+    else
+        Pos = q;
+
+    int32_t from = 0;
+    const TFischerInfo* fi = ActiveFischerInfo();
+    if (!token.empty() && (token[0] == 'O' || token[0] == 'o' || token[0] == '0')) {
+        const bool shortSide = token.size() <= 3;
+        int32_t rook;
+        if (fi) {
+            from = side == 1 ? fi->WhiteKing : fi->BlackKing;
+            z.To = side == 1 ? (shortSide ? 27 : 23) : (shortSide ? 97 : 93);
+            z.CastlingKind = shortSide ? 3 : 4;
+            rook = side == 1 ? (shortSide ? fi->WhiteRookH : fi->WhiteRookA)
+                             : (shortSide ? fi->BlackRookH : fi->BlackRookA);
+        } else {
+            from = side == 1 ? 25 : 95;
+            z.To = from + (shortSide ? 2 : -2);
+            z.CastlingKind = shortSide ? 1 : 2;
+            rook = side == 1 ? (shortSide ? 28 : 21) : (shortSide ? 98 : 91);
+        }
+        if (!IsBoardSquare(from) || WorkBoard[from] != Koenig * side) return false;
+        if (!IsBoardSquare(rook) || WorkBoard[rook] != Turm * side) return false;
+    } else {
+        token = NormalizeMoveToken(token);
+        if (token.size() < 2) return false;
+        int piece = token.size() == 2 ? Bauer * side : PieceFromLetter(token[0]);
+        if (piece == -100) return false;
+        if (IsUpper(token.back())) {
+            const int promo = PieceFromLetter(token.back());
+            if (promo == -100) return false;
+            const int kind = promo < 0 ? -promo : promo;
+            if (kind < Turm || kind > Dame) return false;
+            z.Promotion = promo;
+        }
+        // Target text: without the piece letter, "x" and ":", and without a
+        // trailing promotion letter.
+        std::string T;
+        for (size_t i = 0; i < token.size(); ++i) {
+            const char c = token[i];
+            if (i == 0 && IsUpper(c)) continue;
+            if (c == 'x' || c == ':') continue;
+            T += c;
+            if (c >= '1' && c <= '9') {
+                const bool afterCapital = i > 0 && IsUpper(token[i - 1]);
+                const bool beforeLower = i + 1 < token.size() && IsLower(token[i + 1]);
+                if (!afterCapital && !beforeLower) break;
+            }
+        }
+        for (char& c : T)
+            if (IsUpper(c)) c = static_cast<char>(c - 'A' + 'a');
+        if (T.size() < 2) return false;
+        const char tf = T[T.size() - 2], tr = T[T.size() - 1];
+        if (!IsFileChar(tf) || !IsRankChar(tr)) return false;
+        z.To = SquareOf(tf, tr);
+        z.Captured = WorkBoard[z.To];
+        const int kind = piece < 0 ? -piece : piece;
+        if (kind == Bauer && T.size() == 4 && IsFileChar(T[0]) && IsRankChar(T[1])) {
+            const int32_t p = WorkBoard[SquareOf(T[0], T[1])];
+            if (p != 0 && p != Border && p != Bauer && p != -Bauer) piece = p;
+        }
+        const int k = piece < 0 ? -piece : piece;
+        if (k == Bauer) {
+            if (!ResolvePawn(T, from)) return false;
+            const bool lastRank = z.To / 10 - 1 == (side == 1 ? 8 : 1);
+            if (lastRank != (z.Promotion != 0)) return false;
+        } else {
+            if (z.Promotion != 0) return false;
+            if (!ResolvePiece(k, T, from)) return false;
+        }
+        if (WorkBoard[z.To] * side > 0) return false; // never onto an own piece
+    }
+    if (!IsBoardSquare(from)) return false;
+    z.From = from;
+
+    FBoardBefore = WorkBoard;
+    FMoveBefore = z;
+    UpdateCastlingRights(from, z.To);
+    z.Side = -side;
+    TBaum* node = NewNode(z);
+    if (!WorkLine->Erster) {
+        WorkLine->Erster = node;
+        if (CurrentMove) node->Prev = CurrentMove;
+    } else {
+        node->Prev = CurrentMove;
+        if (CurrentMove) CurrentMove->Next = node;
+    }
+    CurrentMove = node;
+    DoMove();
+    FMoveRead = true;
+    return true;
+}
+
+int TNotation::ParseMovetext(const std::string& Buf) {
+    FMoveRead = false;
+    UndoKind = 0;
+    FreeTree();
+    RootLine = new TVariante{};
+    WorkLine = RootLine;
+    CurrentMove = nullptr;
+    WorkBoard = GameData.Stellung;
+
+    const size_t n = Buf.size();
+    // Comments before the first move make the game comment.
+    std::string collected;
+    size_t start = std::string::npos;
+    int depth = 0;
+    for (size_t i = 0; i + 1 < n; ++i) {
+        const char c = Buf[i];
+        if (depth > 0) {
+            collected += c;
+            if (c == '}') depth = 0;
+            continue;
+        }
+        if (c == '{') {
+            depth = 1;
+            collected += c;
+            continue;
+        }
+        // The moves begin at the first move number, or at the first move
+        // when the text has no numbers.
+        if (c == '.' || IsUpper(c) || IsLower(c) ||
+            (c == '0' && i + 2 < n && Buf[i + 1] == '-' && Buf[i + 2] == '0')) {
+            start = i;
+            break;
+        }
+    }
+    if (!collected.empty()) {
+        TrimCommentBlanks(collected);
+        GameData.Kommentar += collected + " ";
+    }
+    if (start == std::string::npos) {
+        FreeTree();
+        return ParseOk;
+    }
+    WorkMove = GameData.Zug;
+    FBoardBefore = WorkBoard;
+    FMoveBefore = WorkMove;
+
+    std::vector<TVarState> stack;
+    int result = ParseOk;
+    for (size_t p = start; p < n; ++p) {
+        const char c = Buf[p];
+        if (c == '{') {
+            const size_t close = Buf.find('}', p + 1);
+            if (close == std::string::npos) {
+                result = ParseError;
+                break;
+            }
+            std::string comment = Buf.substr(p, close - p + 1);
+            TrimCommentBlanks(comment);
+            if (CurrentMove) {
+                if (TrimView(CurrentMove->Kommentar).empty())
+                    CurrentMove->Kommentar = comment;
+                else
+                    CurrentMove->Kommentar += " | " + comment;
+            }
+            p = close;
+        } else if (c == '$') {
+            size_t q = p + 1;
+            std::string digits;
+            while (q < n && Buf[q] != ' ' && Buf[q] != ')') {
+                if (Buf[q] >= '0' && Buf[q] <= '9') digits += Buf[q];
+                ++q;
+            }
+            NagToAnnotation(digits);
+            if (CurrentMove && digits == "998") CurrentMove->Zug.Flags |= FlagGreater;
+            if (CurrentMove && digits == "999") CurrentMove->Zug.Flags |= FlagLess;
+            p = q - 1;
+        } else if (c == '(') {
+            if (!CurrentMove) {
+                // A variation before the first move has nothing to branch from.
+                result = ParseSilent;
+                break;
+            }
+            stack.push_back(
+                TVarState{WorkBoard, WorkMove, WorkLine, CurrentMove, FBoardBefore, FMoveBefore});
+            WorkBoard = FBoardBefore;
+            WorkMove = FMoveBefore;
+            WorkLine = CurrentMove->Variations;
+            AddVariation();
+        } else if (c == ')') {
+            if (!stack.empty()) {
+                // Back to the position after the move the variation replaced,
+                // with that move's own castling rights and side.
+                const TVarState& s = stack.back();
+                WorkBoard = s.Board;
+                WorkMove = s.Move;
+                WorkLine = s.Line;
+                CurrentMove = s.Current;
+                FBoardBefore = s.BoardBefore;
+                FMoveBefore = s.MoveBefore;
+                stack.pop_back();
+            }
+        } else if (IsUpper(c) || IsLower(c) ||
+                   (c == '0' && p + 2 < n && Buf[p + 1] == '-' && Buf[p + 2] == '0')) {
+            if (!ReadMoveToken(Buf, p)) {
+                result = ParseError;
+                break;
+            }
+        }
+        if (p >= n || Buf[p] == '*' || Buf[p] == '-') break;
+    }
+    if (result == ParseSilent) {
+        FreeTree();
+        return result;
+    }
+    if (!FMoveRead) {
+        FreeLine(RootLine);
+        RootLine = nullptr;
+        CurrentMove = nullptr;
+        WorkLine = nullptr;
+    }
+    return result;
+}
+
+int TNotation::LoadPGN(std::string_view Text) {
+    int result = 0;
+    auto moveChange = std::move(OnMoveChange);
+    OnMoveChange = nullptr;
+    NewGame();
+    OnMoveChange = std::move(moveChange);
+    try {
+        // A UTF-8 byte order mark is no part of the first tag.
+        if (Text.size() >= 3 && std::memcmp(Text.data(), "\xEF\xBB\xBF", 3) == 0)
+            Text.remove_prefix(3);
+        std::string buffer;
+        if (!TrimView(Text).empty()) {
+            const auto lines = SplitLines(Text);
+            size_t i = 0;
+            while (i < lines.size() &&
+                   !(TrimView(lines[i]).size() > 0 && TrimView(lines[i])[0] == '['))
+                ++i;
+            if (i < lines.size()) {
+                while (i < lines.size()) {
+                    const std::string_view t = TrimView(lines[i]);
+                    if (!t.empty() && t[0] == '[') {
+                        ParseTagLine(GameData.EventData, t);
+                        ++i;
+                        continue;
+                    }
+                    if (t.empty()) {
+                        // An empty line inside the tags does not end them.
+                        size_t j = i + 1;
+                        while (j < lines.size() && TrimView(lines[j]).empty())
+                            ++j;
+                        if (j < lines.size() && TrimView(lines[j])[0] == '[') {
+                            i = j;
+                            continue;
+                        }
+                    }
+                    break;
+                }
+                for (; i < lines.size(); ++i) {
+                    if (!lines[i].empty() && lines[i][0] == '%') continue;
+                    buffer.append(lines[i]);
+                    buffer += ' ';
+                }
+                for (char& c : buffer)
+                    if (c == '\t') c = ' ';
+            }
+        }
+        if (!GameData.EventData.FEN.empty())
+            FENToStellung(GameData.EventData.FEN, GameData.Stellung, GameData.Zug,
+                          GameData.ZugNummer, nullptr);
+        WorkBoard = GameData.Stellung;
+        // Tells the host whether this is Chess960 before any move is read.
+        CheckFischerPosition();
+        const std::string_view trimmed = TrimView(buffer);
+        if (!trimmed.empty()) {
+            const int parsed = ParseMovetext(std::string(trimmed));
+            if (parsed != ParseOk) result = -1;
+            // A variation before the first move fails without a message.
+            if (parsed == ParseError) {
+                if (OnError) OnError(this, FEnglish ? LoadErrorEn : LoadErrorDe);
+                ErrorShown = true;
+            }
+        }
+    } catch (...) {
+        result = -1;
+    }
+    CurrentMove = nullptr;
+    LayoutNotation(RootLine);
+    if (OnMoveChange) OnMoveChange(this, GameData.Zug, GameData.Stellung, false);
+    return result;
+}
+
+} // namespace kb
