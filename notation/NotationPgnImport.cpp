@@ -385,6 +385,7 @@ bool TNotation::ReadMoveToken(const std::string& Buf, size_t& Pos) {
     std::string token;
     size_t q = Pos;
     bool afterEquals = false;
+    std::string suffix; // "!", "?!", ...: the move's glyph
     for (; q < Buf.size(); ++q) {
         const char c = Buf[q];
         if (c == ' ' || c == ')' || c == '(' || c == '{' || c == '$' || c == '*') break;
@@ -395,13 +396,16 @@ bool TNotation::ReadMoveToken(const std::string& Buf, size_t& Pos) {
         else if (c == '=')
             afterEquals = true;
         else if (c == '!' || c == '?')
-            continue;
+            suffix += c;
         else {
             // A promotion letter after "=" may come in lower case.
             token += (afterEquals && IsLower(c)) ? static_cast<char>(c - 'a' + 'A') : c;
             afterEquals = false;
         }
     }
+    static const char* const glyphs[] = {"!", "!!", "?", "??", "!?", "?!"};
+    for (int g = 0; g < 6; ++g)
+        if (suffix == glyphs[g]) z.Glyph = g + 1;
     if (q < Buf.size() && (Buf[q] == ')' || Buf[q] == '(' || Buf[q] == '{' || Buf[q] == '$'))
         Pos = q - 1;
     else
