@@ -66,7 +66,8 @@ void TBrett::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int 
     if (pressed < 0) return;
 
     if (!ClickClick_) {
-        if (Dragged_ != 0) CancelDrag();
+        // A gesture whose release never came is dropped first.
+        if (Dragged_ != 0 || Proposal_ != 0) CancelDrag();
         Proposal_ = 0;
         if (ZugVorschlagen) {
             const uint8_t proposal = DoMovePart(static_cast<uint8_t>(Mailbox(pressed)));
