@@ -108,9 +108,15 @@ int Percent(int64_t Part, int64_t Total);
 // ---------------------------------------------------------------------------
 // FEN
 
+// The halfmove clock is always written as 0; a Chess960 position gets "f1"
+// in the en-passant field and never an en-passant square. An en-passant
+// square is written only on the rank that fits the side to move.
 std::string StellungToFEN(const TSchachbrett& Brett, const TZug& Zug, int MoveNo, bool Fischer);
-// True when the position was read; then Brett, Zug, MoveNo and *FischerInfo
-// are replaced. On False nothing is changed.
+// True when the position was read (eight ranks of eight squares); then Brett,
+// Zug (its position fields; From, To, NAG and ExtraNAG are kept), MoveNo (when
+// the last field is a number) and *FischerInfo (castling rooks: the outermost
+// own rook on the home rank on each side of the king) are replaced. On False
+// nothing is changed.
 bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_t& MoveNo,
                    PFischerInfo FischerInfo);
 
@@ -143,16 +149,27 @@ int CollectBishopTargets(int32_t From, int32_t Side, const TSchachbrett& Brett, 
 int CollectKnightTargets(int32_t From, int32_t Side, const TSchachbrett& Brett, TSquareList* List);
 int CollectKingTargets(int32_t From, const TZug& Zug, const TSchachbrett& Brett, TSquareList* List);
 int CollectPawnTargets(int32_t From, const TZug& Zug, const TSchachbrett& Brett, TSquareList* List);
-// Chess960 castling targets come negated (-27, -23, -97, -93).
+// Chess960 castling targets come negated (-27, -23, -97, -93). A square that
+// is not one of the 64 gives an empty list.
 int KingTargetsFischer(int32_t From, const TZug& Zug, const TSchachbrett& Brett, TSquareList* List,
                        const TFischerInfo* FischerInfo);
 
+// A castling move has To = the king's destination. In a Chess960 game
+// CastlingKind 3 or 4 asks for castling only (its target may also be a plain
+// king step); otherwise a king move is a step where it can be one. The
+// castling rook and an en-passant victim move on the board copy too.
+// Squares off the board and a Promotion other than 0 or the mover's queen,
+// rook, bishop or knight give False.
 bool IsLegalMove(TSchachbrett Brett, TZug Zug, const TFischerInfo* FischerInfo);
 // Mailbox index of the king, -1 when there is none.
 int32_t FindKing(bool White, const TSchachbrett& Brett);
 bool IsFischer(const TFischerInfo* FischerInfo);
+// Sets Fischer, the kings and, on the home ranks, the outermost rook on each
+// side of the king (0 when there is none).
 void FischerInfoFromStellung(PFischerInfo FischerInfo, const TSchachbrett& Brett);
 bool IsStandardStartPosition(const TSchachbrett& Brett);
+// A start structure that is not the standard position and has the king or a
+// rook off its standard square (with those, castling is the standard one).
 bool IsFischerStartPosition(const TSchachbrett& Brett);
 
 // Uniform integer over 0..n-1.
