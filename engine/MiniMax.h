@@ -173,13 +173,14 @@ public:
     const TMiniMaxBrett& Board() const { return brett_; }
     int Side() const { return side_; }
     int Ply() const { return ply_; }
-    int FirstMove(int Ply) const { return first_[Ply]; }
-    int LastMove(int Ply) const { return last_[Ply]; } // one past the last
-    const TMMZug& Move(int Index) const { return stack_[Index]; }
+    int FirstMove(int Ply) const { return Ply >= 0 && Ply < PlyRows ? first_[Ply] : 0; }
+    // One past the last move of the ply.
+    int LastMove(int Ply) const { return Ply >= 0 && Ply < PlyRows ? last_[Ply] : 0; }
+    const TMMZug& Move(int Index) const;
     int KingSquare(int Side) const { return Side > 0 ? kingW_ : kingB_; }
     int Material() const { return material_[ply_]; }
     int NonPawnMaterial() const { return nonPawn_[ply_]; }
-    int TouchCount(int Square) const { return touch_[Square]; }
+    int TouchCount(int Square) const { return Square >= 0 && Square < 120 ? touch_[Square] : 0; }
     int Castled(int Side) const { return castled_[Side > 0 ? 0 : 1]; }
     bool InCheck() const { return inCheck_[ply_]; }
     // The side to move's king is attacked by the other side.
@@ -187,7 +188,8 @@ public:
 
     // --- search
     // Searches to depth Tiefe in the caller's thread and reports through
-    // OnStop. False (and nothing happens) while the engine is busy.
+    // OnStop. False (and nothing happens) while the engine is busy, which it
+    // is until OnStop has returned: a new Start comes after that.
     bool Start(const TMiniMaxBrett& Brett, const TEngineZug& PosInfo, uint8_t Tiefe);
     // Ends the running search without OnStop. True when a search was running
     // and its report is thereby cancelled; false when idle or already
@@ -196,8 +198,9 @@ public:
     // Ends the running search early; it still reports its best move through
     // OnStop. False when no search was running.
     bool SetStopFlag();
-    // Cooperative pause: the search sleeps at its next node until Resume,
-    // Stop or SetStopFlag. The pause holds across searches until Resume.
+    // Cooperative pause: the search sleeps at its next node until Resume;
+    // Stop and SetStopFlag wake it to end. The pause holds across searches
+    // until Resume.
     void Pause();
     void Resume();
     bool Paused() const;

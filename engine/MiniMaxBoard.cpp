@@ -122,6 +122,11 @@ void TMiniMax::Stellungsaufbau() {
     epSquare_[0] = OnBoard(record_.EnPassant) ? record_.EnPassant : 0;
 }
 
+const TMMZug& TMiniMax::Move(int Index) const {
+    static const TMMZug none{};
+    return Index >= 0 && Index <= stackSize_ ? stack_[static_cast<size_t>(Index)] : none;
+}
+
 bool TMiniMax::SideInCheck() const {
     return Angegriffen(KingSquare(side_), -side_);
 }

@@ -188,6 +188,11 @@ bool TMiniMax::Start(const TMiniMaxBrett& Brett, const TEngineZug& PosInfo, uint
     const TMiniMaxBrett brett = Brett;
     const TEngineZug posInfo = PosInfo;
     if (!Claim()) return false;
+    // Idle again however this ends, an exception from an event included.
+    struct Idler {
+        TMiniMax* engine;
+        ~Idler() { engine->Release(); }
+    } idler{this};
     status_ = StatusMove;
     MaxDepth = Tiefe < 1 ? 1 : Tiefe;
     Prepare(brett, posInfo);
@@ -458,7 +463,6 @@ void TMiniMax::Fertig() {
         TEngineZug* zug = &record_;
         OnStop(this, zug, status);
     }
-    Release();
 }
 
 void TMiniMax::Wiederholung() {

@@ -306,3 +306,37 @@ TEST(EngineBoard, BenchEnginePerftCommand) {
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "97862");
     EXPECT_NE(kbtest::Run({BenchPath(), "engine-perft", "3", "not a fen"}).exitCode, 0);
 }
+
+TEST(EngineBoard, HostInputIsContained) {
+    auto e = std::make_unique<TMiniMax>();
+    // Unknown piece codes become empty squares, the border is restored.
+    EnginePos p = FromFen("4k3/8/8/8/8/8/8/4K3 w - -");
+    p.brett[Sq("d4")] = 9;
+    p.brett[Sq("d5")] = -100;
+    p.brett[Sq("d6")] = 100;
+    p.brett[0] = 5;
+    p.zug.Side = 0;
+    Load(*e, p);
+    EXPECT_EQ(e->Board()[Sq("d4")], 0);
+    EXPECT_EQ(e->Board()[Sq("d5")], 0);
+    EXPECT_EQ(e->Board()[Sq("d6")], 0);
+    EXPECT_EQ(e->Board()[0], 100);
+    EXPECT_EQ(e->Side(), 1);
+    EXPECT_EQ(EnginePerft(*e, 2), 5u * 5u);
+
+    // An en-passant square without a pawn to take, on the wrong rank, or off
+    // the board gives no en-passant capture.
+    for (int ep : {Sq("e6"), Sq("e3"), 5, 99, -40, 100000}) {
+        EnginePos q = FromFen("4k3/8/8/3P4/8/8/8/4K3 w - -");
+        q.zug.EnPassant = ep;
+        Load(*e, q);
+        EXPECT_EQ(EnginePerft(*e, 1), 6u) << ep; // five king moves and d6
+    }
+
+    // Without a king there is nothing to search: status 6, one report.
+    Recorder rec(*e);
+    const EnginePos lone = FromFen("8/8/8/8/8/8/8/4K3 w - -");
+    EXPECT_TRUE(e->Start(lone.brett, lone.zug, 3));
+    EXPECT_EQ(rec.Stops(), 1);
+    EXPECT_EQ(rec.Status(), StatusNoMove);
+}

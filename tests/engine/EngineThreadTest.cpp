@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 using namespace kb;
@@ -232,4 +233,16 @@ TEST(EngineThreads, MoveStackOverflowReportsOnce) {
     EXPECT_TRUE(e->Start(small.brett, small.zug, 2)); // this one fits
     EXPECT_EQ(rec.Stops(), 2);
     EXPECT_NE(rec.Status(), StatusNoMove);
+}
+
+TEST(EngineThreads, ExceptionFromAnEventLeavesTheEngineUsable) {
+    auto e = std::make_unique<TMiniMax>();
+    const EnginePos p = FromFen(MiddleGame);
+    e->OnTrace = [](TMiniMax*, const std::string&) { throw std::runtime_error("host failure"); };
+    EXPECT_THROW(e->Start(p.brett, p.zug, 3), std::runtime_error);
+    EXPECT_FALSE(e->Busy());
+    Recorder rec(*e);
+    EXPECT_TRUE(e->Start(p.brett, p.zug, 2));
+    EXPECT_EQ(rec.Stops(), 1);
+    EXPECT_TRUE(LegalIn(p, rec.Zug()));
 }
