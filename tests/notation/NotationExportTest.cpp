@@ -1,0 +1,174 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// PGN export and the clipboard commands.
+#include "NotationTestUtil.h"
+
+#include <gtest/gtest.h>
+
+using namespace kb;
+using kbtest::MainLine;
+using kbtest::Pgn;
+
+namespace {
+
+std::vector<std::string> SplitCrLf(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start) + "<no CR LF>");
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+// The movetext lines after the empty line that ends the tags.
+std::vector<std::string> Movetext(const std::string& pgn) {
+    auto lines = SplitCrLf(pgn);
+    size_t i = 0;
+    while (i < lines.size() && !lines[i].empty())
+        ++i;
+    return std::vector<std::string>(
+        lines.begin() + static_cast<long>(std::min(i + 1, lines.size())), lines.end());
+}
+
+std::string Export(TNotation& n) {
+    std::string text = "junk";
+    EXPECT_EQ(n.GetPGN(text), 0);
+    return text;
+}
+
+TEST(NotationExport, EmptyGameWithClearedHeader) {
+    TNotation n;
+    EXPECT_EQ(Export(n),
+              "[Event \"?\"]\r\n[Site \"?\"]\r\n[Date \"????.??.??\"]\r\n[Round \"-\"]\r\n"
+              "[White \"N.N.\"]\r\n[Black \"N.N.\"]\r\n[Result \"*\"]\r\n\r\n *\r\n");
+    EXPECT_FALSE(n.ExportMode);
+}
+
+TEST(NotationExport, TagSection) {
+    TNotation n;
+    ASSERT_EQ(
+        n.LoadPGN(
+            "[Event \"E\"]\n[Site \"S\"]\n[Date \"2003.07.05\"]\n[Round \"3\"]\n[White \"W\"]\n"
+            "[Black \"B\"]\n[Result \"1-0\"]\n[WhiteElo \"2700\"]\n[BlackElo \"2650\"]\n[ECO "
+            "\"C42\"]\n"
+            "[Annotator \"Me\"]\n[EventDate \"2003.??.09\"]\n[TimeControl \"40+5\"]\n"
+            "[Opening \"Petrov\"]\n[Board \"4\"]\n\n1. e4 e5 1-0\n"),
+        0);
+    auto lines = SplitCrLf(Export(n));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "[Event \"E\"]", "[Site \"S\"]", "[Date \"2003.07.05\"]", "[Round \"3\"]",
+                         "[White \"W\"]", "[Black \"B\"]", "[Result \"1-0\"]", "[Annotator \"Me\"]",
+                         "[BlackElo \"2650\"]", "[ECO \"C42\"]", "[EventDate \"2003.??.09\"]",
+                         "[TimeControl \"40+5\"]", "[WhiteElo \"2700\"]", "[Board \"4\"]",
+                         "[Opening \"Petrov\"]", "", "1.e4 e5   1-0"}));
+
+    ASSERT_EQ(n.LoadPGN("[Event \"E\"]\n[Date \"2003.??.??\"]\n\n*\n"), 0);
+    const std::string year = Export(n);
+    EXPECT_NE(year.find("[Date \"2003.??.??\"]"), std::string::npos);
+    EXPECT_EQ(year.find("EventDate"), std::string::npos);
+    EXPECT_EQ(year.find("FEN"), std::string::npos);
+
+    // Black to move in the standard position needs a FEN.
+    ASSERT_EQ(n.LoadPGN(Pgn("1... e5", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1")),
+              0);
+    const std::string black = Export(n);
+    EXPECT_NE(
+        black.find(
+            "[FEN \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1\"]\r\n[SetUp \"1\"]"),
+        std::string::npos);
+    EXPECT_EQ(Movetext(black).front(), "1...e5   *");
+
+    // A long MetaDescription comes out in chunks of 150.
+    const std::string desc(320, 'd');
+    ASSERT_EQ(n.LoadPGN("[Event \"E\"]\n[MetaDescription \"" + desc + "\"]\n\n*\n"), 0);
+    const auto metaLines = SplitCrLf(Export(n));
+    std::vector<size_t> sizes;
+    for (const auto& l : metaLines)
+        if (l.rfind("[MetaDescription \"", 0) == 0) sizes.push_back(l.size() - 20);
+    EXPECT_EQ(sizes, (std::vector<size_t>{150, 150, 20}));
+}
+
+TEST(NotationExport, MovetextRewrite) {
+    TNotation n;
+    n.SetEnglish(false);
+    ASSERT_EQ(
+        n.LoadPGN(Pgn(
+            "1. Nf3 d5 2. g3 (2. d4 Bf5 $14) 2... Qd6 $5 3. Bg2 $2 Bg4 $998 $1 4. O-O $999 $140 "
+            "{Die Dame steht gut} Nc6 $6")),
+        0);
+    ASSERT_EQ(kbtest::MainLineTexts(n)[5], ">Lg4!");
+    const auto mt = Movetext(Export(n));
+    ASSERT_EQ(mt.size(), 2u);
+    EXPECT_EQ(mt[0],
+              "1.Nf3 d5 2.g3 (2.d4 Bf5 $14) 2...Qd6 $5 3.Bg2 $2 Bg4 $1 $998 4.O-O $140 $999 {Die");
+    EXPECT_EQ(mt[1], "Dame steht gut} Nc6 $6   *");
+    // The display layout is back afterwards, in German.
+    EXPECT_FALSE(n.ExportMode);
+    EXPECT_EQ(kbtest::MainLineTexts(n)[2], "2.g3");
+    EXPECT_EQ(kbtest::MainLineTexts(n)[3], "2...Dd6!?");
+}
+
+TEST(NotationExport, LineBreaks) {
+    TNotation n;
+    std::string moves;
+    for (int i = 0; i < 10; ++i)
+        moves += "Nf3 Nf6 Ng1 Ng8 ";
+    std::string comment;
+    for (int i = 0; i < 30; ++i)
+        comment += "word" + std::to_string(i) + "  ";
+    ASSERT_EQ(n.LoadPGN(Pgn("1. e4 {" + comment + "} e5 2. " + moves)), 0);
+    const auto mt = Movetext(Export(n));
+    ASSERT_GE(mt.size(), 4u);
+    for (const auto& l : mt) {
+        EXPECT_LE(l.size(), 80u) << l;
+        EXPECT_EQ(l.find("  w"), std::string::npos) << "blank runs inside comments collapse: " << l;
+    }
+    // Breaking changed no move: the export reads back to the same moves.
+    std::string text;
+    ASSERT_EQ(n.GetPGN(text), 0);
+    TNotation back;
+    ASSERT_EQ(back.LoadPGN(text), 0);
+    EXPECT_EQ(MainLine(back).size(), MainLine(n).size());
+}
+
+TEST(NotationExport, ClipboardCopyAndPaste) {
+    TNotation n;
+    EXPECT_FALSE(n.PastePGN()); // no clipboard at all
+    EXPECT_EQ(n.CopyPGN(), -1);
+
+    std::string clip;
+    bool hasText = false;
+    n.ClipboardSetText = [&](const std::string& t) {
+        clip = t;
+        hasText = true;
+        return true;
+    };
+    n.ClipboardGetText = [&](std::string& t) {
+        if (!hasText) return false;
+        t = clip;
+        return true;
+    };
+    EXPECT_FALSE(n.PastePGN()); // an image, say: no text
+    ASSERT_EQ(n.LoadPGN(Pgn("1. d4 d5 2. c4")), 0);
+    ASSERT_EQ(n.CopyPGN(), 0);
+    EXPECT_EQ(clip.rfind("[Event \"Test\"]\r\n", 0), 0u);
+
+    TNotation other;
+    other.ClipboardGetText = n.ClipboardGetText;
+    int errors = 0;
+    other.OnError = [&](TNotation*, const std::string&) { ++errors; };
+    ASSERT_TRUE(other.PastePGN());
+    EXPECT_EQ(MainLine(other).size(), 3u);
+    EXPECT_EQ(errors, 0);
+
+    clip = "[Event \"x\"]\n\n1. Zz9 *\n";
+    EXPECT_TRUE(other.PastePGN()); // taken, but the load reports its error
+    EXPECT_EQ(errors, 1);
+}
+
+} // namespace

@@ -1,0 +1,212 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The real game collections: every final position against pgn-extract,
+// load -> write -> load round trips, and pgn-extract reading what we write.
+#include "NotationTestUtil.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace kb;
+
+namespace {
+
+std::vector<std::string> SplitGames(const std::string& bytes) {
+    std::vector<std::string> games;
+    size_t start = 0;
+    for (size_t pos = 1; pos <= bytes.size(); ++pos) {
+        const bool atEnd = pos == bytes.size();
+        if (atEnd || ((bytes[pos - 1] == '\n' || bytes[pos - 1] == '\r') &&
+                      bytes.compare(pos, 7, "[Event ") == 0)) {
+            games.push_back(bytes.substr(start, pos - start));
+            start = pos;
+        }
+    }
+    return games;
+}
+
+std::vector<std::string> Fields(const std::string& fen, size_t n) {
+    std::istringstream in(fen);
+    std::vector<std::string> out;
+    std::string f;
+    while (out.size() < n && in >> f)
+        out.push_back(f);
+    return out;
+}
+
+// Final-position FENs that pgn-extract writes after each game.
+std::vector<std::string> PeerFens(const std::string& pgnExtract, const std::string& pgnText) {
+    auto run = kbtest::Run({pgnExtract, "-F", "--quiet", "-w", "100000"}, pgnText);
+    std::vector<std::string> fens;
+    size_t pos = 0;
+    while ((pos = run.out.find("{ \"", pos)) != std::string::npos) {
+        const size_t end = run.out.find('"', pos + 3);
+        if (end == std::string::npos) break;
+        fens.push_back(run.out.substr(pos + 3, end - pos - 3));
+        pos = end;
+    }
+    return fens;
+}
+
+// Board, side, castling and e.p. square of the final FEN per game, from kbbench pgn-load.
+std::vector<std::string> OurFens(const std::string& file, int& failedLoads) {
+    auto run = kbtest::Run({kbtest::BenchPath(), "pgn-load", file});
+    std::vector<std::string> fens;
+    std::istringstream in(run.out);
+    std::string line;
+    failedLoads = 0;
+    while (std::getline(in, line)) {
+        if (line.rfind("seconds", 0) == 0) continue;
+        std::vector<std::string> cols;
+        std::istringstream l(line);
+        std::string c;
+        while (std::getline(l, c, '\t'))
+            cols.push_back(c);
+        if (cols.size() != 5) continue;
+        if (cols[3] != "0") ++failedLoads;
+        fens.push_back(cols[4]);
+    }
+    return fens;
+}
+
+void ExpectSameFinalPositions(const std::vector<std::string>& ours,
+                              const std::vector<std::string>& peer) {
+    ASSERT_EQ(ours.size(), peer.size());
+    int mismatches = 0;
+    for (size_t i = 0; i < ours.size(); ++i) {
+        if (Fields(ours[i], 4) != Fields(peer[i], 4)) {
+            if (++mismatches <= 5)
+                ADD_FAILURE() << "game " << i + 1 << ": " << ours[i] << " vs " << peer[i];
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(NotationRealFiles, FinalPositionsAgreeWithPgnExtract) {
+    KB_REQUIRE_PEER(pgnExtract, "pgn-extract");
+    for (const char* name : {"pgn/Carlsen.pgn", "pgn/Korchnoi.pgn"}) {
+        const auto path = kbtest::TestData(name);
+        int failed = 0;
+        const auto ours = OurFens(path.string(), failed);
+        EXPECT_EQ(failed, 0) << name;
+        EXPECT_GT(ours.size(), 2800u);
+        ExpectSameFinalPositions(ours, PeerFens(pgnExtract, kbtest::ReadFile(path)));
+    }
+}
+
+TEST(NotationRealFiles, PgnExtractReadsWhatWeWrite) {
+    KB_REQUIRE_PEER(pgnExtract, "pgn-extract");
+    const auto path = kbtest::TestData("pgn/Korchnoi.pgn");
+    const auto exported = kbtest::Run({kbtest::BenchPath(), "pgn-export", path.string()});
+    ASSERT_EQ(exported.exitCode, 0);
+    const std::string text = exported.out.substr(0, exported.out.rfind("seconds\t"));
+    // The same final positions from our text as from the original.
+    ExpectSameFinalPositions(PeerFens(pgnExtract, text),
+                             PeerFens(pgnExtract, kbtest::ReadFile(path)));
+}
+
+// Compares two trees move by move, variations included.
+void ExpectSameTree(const TNotation& a, const TNotation& b, const std::string& what) {
+    auto collapse = [](const std::string& s) {
+        std::string out;
+        for (char c : s)
+            if (!(c == ' ' && !out.empty() && out.back() == ' ')) out += c;
+        return out;
+    };
+    std::vector<std::pair<const TVariante*, const TVariante*>> lines;
+    if (a.RootLine || b.RootLine) lines.emplace_back(a.RootLine, b.RootLine);
+    while (!lines.empty()) {
+        auto [la, lb] = lines.back();
+        lines.pop_back();
+        ASSERT_TRUE(la && lb) << what;
+        const TBaum* x = la->Erster;
+        const TBaum* y = lb->Erster;
+        for (; x && y; x = x->Next, y = y->Next) {
+            ASSERT_EQ(x->Zug, y->Zug) << what << " move " << x->ZugNummer;
+            ASSERT_EQ(collapse(x->Kommentar), collapse(y->Kommentar)) << what;
+            const TVariante* va = x->Variations;
+            const TVariante* vb = y->Variations;
+            for (; va && vb; va = va->Naechste, vb = vb->Naechste)
+                lines.emplace_back(va, vb);
+            ASSERT_EQ(va == nullptr, vb == nullptr)
+                << what << " variation count at move " << x->ZugNummer;
+        }
+        ASSERT_EQ(x == nullptr, y == nullptr) << what << " line length";
+    }
+}
+
+void RoundTripFile(const char* name, size_t minGames) {
+    const auto games = SplitGames(kbtest::ReadFile(kbtest::TestData(name)));
+    ASSERT_GE(games.size(), minGames);
+    TNotation first, second;
+    size_t checked = 0;
+    for (size_t i = 0; i < games.size(); ++i) {
+        const int loaded = first.LoadPGN(games[i]);
+        std::string text1, text2;
+        ASSERT_EQ(first.GetPGN(text1), 0);
+        const int reloaded = second.LoadPGN(text1);
+        if (loaded == 0) {
+            EXPECT_EQ(reloaded, 0) << name << " game " << i + 1 << "\n" << text1;
+        }
+        ExpectSameTree(first, second, std::string(name) + " game " + std::to_string(i + 1));
+        EXPECT_EQ(first.GameData.Stellung, second.GameData.Stellung);
+        EXPECT_EQ(first.GameData.EventData.White, second.GameData.EventData.White);
+        EXPECT_EQ(first.GameData.EventData.Result, second.GameData.EventData.Result);
+        ASSERT_EQ(second.GetPGN(text2), 0);
+        ASSERT_EQ(text1, text2) << name << " game " << i + 1;
+        if (::testing::Test::HasFailure()) return;
+        ++checked;
+    }
+    EXPECT_EQ(checked, games.size());
+}
+
+TEST(NotationRealFiles, RoundTripOfTheCollections) {
+    RoundTripFile("pgn/Carlsen.pgn", 2800);
+    RoundTripFile("pgn/Korchnoi.pgn", 4500);
+}
+
+TEST(NotationRealFiles, RoundTripOfTheSmallFiles) {
+    for (const char* name : {"pgn/chess960-engine-games.pgn", "pgn/stockfish-learning.pgn",
+                             "pgn/utf8-bom.pgn", "pgn/empty-line-in-tags.pgn",
+                             "pgn/kasparov-deep-blue-1997.pgn", "pgn/molinari-bordais-1979.pgn",
+                             "pgn/nepomniachtchi-liren-game1.pgn", "pgn/anastasian-lewis.pgn"})
+        RoundTripFile(name, 1);
+}
+
+TEST(NotationRealFiles, Chess960EngineGames) {
+    const auto games =
+        SplitGames(kbtest::ReadFile(kbtest::TestData("pgn/chess960-engine-games.pgn")));
+    ASSERT_EQ(games.size(), 4u);
+    int castlings = 0;
+    for (const auto& g : games) {
+        TNotation n;
+        ASSERT_EQ(n.LoadPGN(g), 0);
+        ASSERT_NE(n.ActiveFischerInfo(), nullptr);
+        for (const TBaum* b : kbtest::MainLine(n)) {
+            if (b->Zug.CastlingKind == 0) continue;
+            EXPECT_TRUE(b->Zug.CastlingKind == 3 || b->Zug.CastlingKind == 4);
+            ++castlings;
+        }
+        EXPECT_GT(kbtest::MainLine(n).size(), 20u);
+    }
+    EXPECT_GE(castlings, 4);
+    // Game 1 castles long with the rook from d1 and short with the rook from g8.
+    TNotation n;
+    ASSERT_EQ(n.LoadPGN(games[0]), 0);
+    n.WorkBoard = n.GameData.Stellung;
+    for (const TBaum* b : kbtest::MainLine(n)) {
+        n.WorkMove = b->Zug;
+        n.DoMove();
+        if (b->Zug.CastlingKind == 4 && b->Zug.Side == -1) {
+            EXPECT_EQ(n.WorkBoard[kbtest::Sq("c1")], Koenig);
+            EXPECT_EQ(n.WorkBoard[kbtest::Sq("d1")], Turm);
+        }
+        if (b->Zug.CastlingKind == 3 && b->Zug.Side == 1) {
+            EXPECT_EQ(n.WorkBoard[kbtest::Sq("g8")], -Koenig);
+            EXPECT_EQ(n.WorkBoard[kbtest::Sq("f8")], -Turm);
+        }
+    }
+}
+
+} // namespace
