@@ -351,6 +351,24 @@ TEST(Rules, Chess960CastlingSquares) {
     TSchachbrett swAtt = sw;
     swAtt[Sq("h2")] = -5;
     EXPECT_FALSE(IsLegalMove(swAtt, Castle960("f1", "g1", 1, 30), &fs));
+    // Kind 0 onto the own rook can only be the castling.
+    EXPECT_TRUE(IsLegalMove(sw, Move("f1", "g1", 1, 30), &fs));
+    EXPECT_FALSE(IsLegalMove(sw, Move("f1", "g1", 1, 0), &fs));
+
+    // Rooks already on their targets: d1 for long, f1 for short.
+    const TSchachbrett still = Board({{"e1", 6}, {"d1", 2}, {"f1", 2}, {"e8", -6}});
+    TFischerInfo ft = Fischer(still);
+    EXPECT_TRUE(IsLegalMove(still, Castle960("e1", "c1", 1, 30), &ft));
+    EXPECT_TRUE(IsLegalMove(still, Castle960("e1", "g1", 1, 30), &ft));
+    TSchachbrett stillAtt = still;
+    stillAtt[Sq("d5")] = -2; // the king would pass d1
+    EXPECT_FALSE(IsLegalMove(stillAtt, Castle960("e1", "c1", 1, 30), &ft));
+    EXPECT_TRUE(IsLegalMove(stillAtt, Castle960("e1", "g1", 1, 30), &ft));
+    TSchachbrett stillBlocked = still;
+    stillBlocked[Sq("b1")] = 4; // not on any path: long castling stays
+    EXPECT_TRUE(IsLegalMove(stillBlocked, Castle960("e1", "c1", 1, 30), &ft));
+    stillBlocked[Sq("c1")] = 4;
+    EXPECT_FALSE(IsLegalMove(stillBlocked, Castle960("e1", "c1", 1, 30), &ft));
 }
 
 TEST(Rules, Chess960CastlingThatEndsInCheckIsRefused) {
