@@ -10,6 +10,7 @@
 // decides the depth of the machine stack.
 #pragma once
 
+#include "NotationChooser.h"
 #include "SchachProcs.h"
 
 #include <array>
@@ -224,6 +225,15 @@ public:
                          const std::string& Pawn);
     bool LetterMode() const { return FLetterMode; }
     void CheckFischerPosition();
+
+    // === move entry, editing and navigation ==================================
+    // Answers the new-move and "Select move" questions; not owned. Nil in
+    // hidden notations.
+    INotationChooser* Chooser = nullptr;
+    // Widget hooks: bring the current move into view after a step that does
+    // not lay out again, and the platform's beep. Unset in hidden notations.
+    std::function<void(TNotation* Sender)> ScrollToCurrentHook;
+    std::function<void(TNotation* Sender)> BeepHook;
 
     // The built-in characters of the position NAGs, in NagNumbers order.
     static const std::array<char, 19> DefaultNagChars;
