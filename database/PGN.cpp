@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // TPGN: opening and scanning, rows, reading games and headers, filter, sort.
 #include "PGN.h"
+#include "ChessDatabase.h"
 #include "PGNScan.h"
 
 #include <algorithm>
@@ -108,6 +109,9 @@ size_t TPGN::IndexBytes() const {
 }
 
 void TPGN::Close() {
+    database_.reset();
+    filterList_.reset();
+    dbRows_ = 0;
     if (fd_ >= 0) io_->Close(fd_);
     fd_ = -1;
     loaded_ = false;
@@ -135,13 +139,14 @@ bool TPGN::SetFileName(const std::string& FileName) {
     }
     std::error_code ec;
     if (fs::exists(name, ec)) {
-        if (!HasPGNExtension(name)) return false; // the own database opens elsewhere
+        if (!HasPGNExtension(name)) return OpenDatabase(name);
         if (!IsPGNFile(name)) return false;
         return OpenPGN(name);
     }
     bool create = true;
     if (BeforeCreatePGNFile) BeforeCreatePGNFile(this, name, create);
-    if (!create || !HasPGNExtension(name)) return false;
+    if (!create) return false;
+    if (!HasPGNExtension(name)) return OpenDatabase(name);
     int fd = io_->Open(name, O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0) return false;
     bool ok = io_->Sync(fd);
@@ -153,7 +158,10 @@ bool TPGN::SetFileName(const std::string& FileName) {
 bool TPGN::OpenPGN(const std::string& Path) {
     int fd = io_->Open(Path, O_RDONLY);
     if (fd < 0) return false;
+    BeginRowsChange();
     Close();
+    EndRowsChange();
+    ++generation_;
     fd_ = fd;
     fileName_ = Path;
     loaded_ = true;
@@ -191,8 +199,9 @@ void TPGN::Scan() {
     if (io_ == &DefaultPGNFileIO()) posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
 
-    // Read several blocks per call; the progress still counts blocks.
-    constexpr size_t kRead = 16 * BlockSize;
+    // Read a few blocks per call (the buffer stays in the cache while it is
+    // searched); the progress still counts blocks.
+    constexpr size_t kRead = 4 * BlockSize;
     buffer_.resize(TGameStartScanner::HeadRoom + kRead);
     char* block = buffer_.data() + TGameStartScanner::HeadRoom;
     TGameStartScanner scanner;
@@ -250,17 +259,28 @@ int TPGN::GameIndex(int Row) const {
 }
 
 int TPGN::RowGameIndex(int Row) const {
+    if (database_) return DBGameNumber(Row);
     if (Row < 0 || Row >= ItemCount()) return -1;
     return rows_[Row];
 }
 
 int TPGN::DBGameNumber(int Row) const {
-    return Row;
+    if (!filterList_) return Row;
+    if (Row < 0 || Row >= static_cast<int>(filterList_->size())) return -1;
+    return (*filterList_)[Row];
 }
 
 bool TPGN::ReadGameText(int GameIndex, bool& Deleted, std::string& Text) {
     Deleted = false;
     Text.clear();
+    if (database_) {
+        if (GameIndex < 0) return false;
+        std::string key;
+        const bool ok = RawRecords ? database_->ReadRecord(key, Text, Deleted, GameIndex)
+                                   : database_->ReadGame(key, Text, Deleted, GameIndex);
+        if (!ok) Text.clear();
+        return ok;
+    }
     if (!loaded_ || fd_ < 0 || GameIndex < 0 || GameIndex >= RecordCount()) return false;
     const int64_t start = starts_[GameIndex];
     const int64_t len = EndOf(GameIndex) - start;
@@ -279,7 +299,11 @@ void TPGN::GetGame(int GameIndex, int& GameNo, std::string& Text) {
     GameNo = -1;
     bool deleted = false;
     ReadGameText(GameIndex, deleted, Text);
-    if (!Text.empty() && GameIndex >= 0 && GameIndex < RecordCount()) GameNo = gameNos_[GameIndex];
+    if (!Text.empty() && database_)
+        GameNo = GameIndex;
+    else if (!Text.empty() && GameIndex >= 0 && GameIndex < RecordCount())
+        GameNo = gameNos_[GameIndex];
+    if (GameNo >= 0) handedOut_[GameNo] = Stamp();
     Hourglass(false);
 }
 
@@ -301,7 +325,7 @@ void TPGN::ReadHeaderInto(int GameIndex, bool WithMovetext) {
         header_.Black = "...";
         return;
     }
-    bool inTags = true, skippedSeparator = false;
+    bool inTags = true;
     ForEachLine(text, [&](std::string_view line) {
         if (WithMovetext) gameLines_.emplace_back(line);
         if (inTags) {
@@ -314,16 +338,12 @@ void TPGN::ReadHeaderInto(int GameIndex, bool WithMovetext) {
             if (!WithMovetext) return false;
             // The blank line after the tags is no move text; a move line right
             // after them is.
-            if (t.empty()) {
-                skippedSeparator = true;
-                return true;
-            }
+            if (t.empty()) return true;
         }
         header_.Movetext.append(line);
         header_.Movetext.append("\r\n");
         return true;
     });
-    (void)skippedSeparator;
 }
 
 bool TPGN::Accepts(int GameIndex) {
@@ -340,16 +360,20 @@ void TPGN::ApplyFilter() {
     BusyScope busy(*this);
     Hourglass(true);
     sortKey_ = 0;
-    BeginRowsChange();
-    rows_.clear();
-    const int total = RecordCount();
-    int lastPercent = -1;
-    for (int i = 0; i < total; ++i) {
-        if (Accepts(i)) rows_.push_back(i);
-        TraceIfChanged(Percent(i + 1, total), lastPercent, mode);
-        if (mode == cmCancel) break;
+    if (database_) {
+        DBApplyFilter(mode);
+    } else {
+        BeginRowsChange();
+        rows_.clear();
+        const int total = RecordCount();
+        int lastPercent = -1;
+        for (int i = 0; i < total; ++i) {
+            if (Accepts(i)) rows_.push_back(i);
+            TraceIfChanged(Percent(i + 1, total), lastPercent, mode);
+            if (mode == cmCancel) break;
+        }
+        EndRowsChange();
     }
-    EndRowsChange();
     Hourglass(false);
     mode = cmGoOn;
     Trace(0, mode);
@@ -378,76 +402,76 @@ std::string TPGN::SortText(uint8_t Key) const {
     }
 }
 
+// Reads the key of each game and finds the order: numbers sort as numbers
+// (950 before 2100), names byte by byte, equal keys keep their order. False
+// when cancelled.
+bool TPGN::SortOrder(const std::vector<int32_t>& Games, uint8_t Key, TCancelMode& Mode,
+                     std::vector<uint32_t>& Perm) {
+    const bool numeric = Key >= skYear;
+    const size_t n = Games.size();
+    std::vector<std::string> texts;
+    std::vector<uint16_t> numbers;
+    if (numeric)
+        numbers.resize(n);
+    else
+        texts.resize(n);
+    int lastPercent = -1;
+    for (size_t i = 0; i < n; ++i) {
+        ReadHeaderInto(Games[i], false);
+        if (numeric) {
+            numbers[i] = Key == skYear       ? header_.Year
+                         : Key == skWhiteElo ? header_.WhiteElo
+                         : Key == skBlackElo ? header_.BlackElo
+                                             : header_.MoveCount;
+        } else {
+            texts[i] = SortText(Key);
+        }
+        TraceIfChanged(Percent(static_cast<int64_t>(i + 1), static_cast<int64_t>(n) * 2),
+                       lastPercent, Mode);
+        if (Mode == cmCancel) return false;
+    }
+    Perm.resize(n);
+    std::iota(Perm.begin(), Perm.end(), 0u);
+    if (numeric)
+        std::stable_sort(Perm.begin(), Perm.end(),
+                         [&](uint32_t a, uint32_t b) { return numbers[a] < numbers[b]; });
+    else
+        std::stable_sort(Perm.begin(), Perm.end(),
+                         [&](uint32_t a, uint32_t b) { return texts[a] < texts[b]; });
+    TraceIfChanged(100, lastPercent, Mode);
+    return true;
+}
+
 void TPGN::Sort(uint8_t Key) {
-    if (busy_ || !loaded_ || rows_.empty() || Key > skLast) return;
+    if (busy_ || !loaded_ || ItemCount() == 0 || Key > skLast) return;
     TCancelMode mode = cmGoOn;
     BusyScope busy(*this);
-    if (Key == sortKey_) {
-        if (Key == skFileOrder) return;
-        BeginRowsChange();
-        std::reverse(rows_.begin(), rows_.end());
-        EndRowsChange();
-        mode = cmGoOn;
-        Trace(0, mode);
-        if (OnRepaint) OnRepaint();
-        return;
-    }
     Hourglass(true);
-    std::vector<int32_t> order = rows_;
-    bool cancelled = false;
-    if (Key == skFileOrder) {
-        std::sort(order.begin(), order.end());
+    if (database_) {
+        DBSort(Key, mode);
+    } else if (Key == sortKey_) {
+        if (Key != skFileOrder) {
+            BeginRowsChange();
+            std::reverse(rows_.begin(), rows_.end());
+            EndRowsChange();
+        }
     } else {
-        // Numbers sort as numbers (950 before 2100), names byte by byte;
-        // equal keys keep their file order.
-        const bool numeric = Key >= skYear;
-        const size_t n = order.size();
-        std::vector<std::string> texts;
-        std::vector<uint16_t> numbers;
-        if (numeric)
-            numbers.resize(n);
-        else
-            texts.resize(n);
+        // Rows in file order first, so that equal keys keep it.
+        std::vector<int32_t> order = rows_;
         std::sort(order.begin(), order.end());
-        int lastPercent = -1;
-        for (size_t i = 0; i < n; ++i) {
-            ReadHeaderInto(order[i], false);
-            if (numeric) {
-                numbers[i] = Key == skYear       ? header_.Year
-                             : Key == skWhiteElo ? header_.WhiteElo
-                             : Key == skBlackElo ? header_.BlackElo
-                                                 : header_.MoveCount;
-            } else {
-                texts[i] = SortText(Key);
+        std::vector<uint32_t> perm;
+        if (Key == skFileOrder || SortOrder(order, Key, mode, perm)) {
+            if (!perm.empty()) {
+                std::vector<int32_t> sorted(order.size());
+                for (size_t i = 0; i < order.size(); ++i)
+                    sorted[i] = order[perm[i]];
+                order.swap(sorted);
             }
-            TraceIfChanged(Percent(static_cast<int64_t>(i + 1), static_cast<int64_t>(n) * 2),
-                           lastPercent, mode);
-            if (mode == cmCancel) {
-                cancelled = true;
-                break;
-            }
+            BeginRowsChange();
+            rows_.swap(order);
+            sortKey_ = Key;
+            EndRowsChange();
         }
-        if (!cancelled) {
-            std::vector<uint32_t> perm(n);
-            std::iota(perm.begin(), perm.end(), 0u);
-            if (numeric)
-                std::stable_sort(perm.begin(), perm.end(),
-                                 [&](uint32_t a, uint32_t b) { return numbers[a] < numbers[b]; });
-            else
-                std::stable_sort(perm.begin(), perm.end(),
-                                 [&](uint32_t a, uint32_t b) { return texts[a] < texts[b]; });
-            std::vector<int32_t> sorted(n);
-            for (size_t i = 0; i < n; ++i)
-                sorted[i] = order[perm[i]];
-            order.swap(sorted);
-            TraceIfChanged(100, lastPercent, mode);
-        }
-    }
-    if (!cancelled) {
-        BeginRowsChange();
-        rows_.swap(order);
-        sortKey_ = Key;
-        EndRowsChange();
     }
     Hourglass(false);
     mode = cmGoOn;

@@ -12,11 +12,15 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kb {
 
 class TPGN;
+class TChessDatabase;
+class TNotation;
 
 // 0: the operation cannot be cancelled; 1: it can; a handler answers 2 to cancel.
 using TCancelMode = int32_t;
@@ -84,7 +88,10 @@ public:
     // (empty name: True after closing).
     bool SetFileName(const std::string& FileName);
     void Close();
-    bool IsDatabase() const { return false; }
+    bool IsDatabase() const { return database_ != nullptr; }
+    TChessDatabase* Database() const { return database_.get(); }
+    // The database is running an operation of its own (rows are not painted).
+    bool DatabaseBusy() const;
 
     int GameIndex(int Row) const;
     int RowGameIndex(int Row) const;
@@ -98,9 +105,10 @@ public:
 
     void ApplyFilter();
     void Sort(uint8_t Key);
-    int ItemCount() const { return static_cast<int>(rows_.size()); }
-    int GameCount() const { return static_cast<int>(starts_.size()); }
-    void KeepOpen(bool Value) { keepOpen_ = Value; }
+    int ItemCount() const { return database_ ? dbRows_ : static_cast<int>(rows_.size()); }
+    // Games of the file: PGN records, or the valid games of the database.
+    int GameCount();
+    void KeepOpen(bool Value);
 
     // Editing.
     bool AppendGame(int& GameNo, const std::string& Text);
@@ -109,8 +117,8 @@ public:
     bool ReplaceGame(int& GameNo, const std::string& Text);
     bool DeleteGame(int Row);
     bool DoDeleteGame(int Key, bool ByRow);
-    bool DeleteDatabase() { return false; }
-    bool Compress() { return false; }
+    bool DeleteDatabase();
+    bool Compress();
     int FindRecord(int GameNo, int64_t& Start) const;
     int RowOfGame(int GameNo) const;
     // The text written for a game; HasGames: the file holds games; Plain:
@@ -133,6 +141,12 @@ public:
 
     bool NoFilter = false;
     bool RawRecords = false;
+    // Given to the database for converting game records.
+    TNotation* DatabaseNotation = nullptr;
+    // Shows an error message of the database to the user (the list face
+    // puts up a dialog).
+    std::function<void(const std::string& Text)> OnShowError;
+    bool IndexMissing() const { return indexMissing_; }
     // Date used in backup names; empty: today's date ("dd.mm.").
     std::string BackupDate;
 
@@ -157,6 +171,19 @@ private:
     struct Splice;
 
     bool OpenPGN(const std::string& Path);
+    bool OpenDatabase(const std::string& Path);
+    void DBProgress(bool& Cancel, int Percent);
+    void AddDatabaseRow(int Number);
+    bool DBAppend(int& GameNo, const std::string& Text);
+    bool DBReplace(int GameNo, const std::string& Text);
+    void DBApplyFilter(TCancelMode& Mode);
+    void DBSort(uint8_t Key, TCancelMode& Mode);
+    void ShowError(const std::string& Text);
+    // Game numbers handed out by GetGame, with the generation they belong to:
+    // a number from before a new scan, a compress or a rebuild must not
+    // replace whatever game carries it now.
+    std::pair<int64_t, int64_t> Stamp() const;
+    bool StillSameGame(int GameNo) const;
     void Scan();
     bool Trace(int Percent, TCancelMode& Mode);
     void TraceIfChanged(int Percent, int& Last, TCancelMode& Mode);
@@ -167,6 +194,8 @@ private:
     bool Accepts(int GameIndex);
     void ReadHeaderInto(int GameIndex, bool WithMovetext);
     std::string SortText(uint8_t Key) const;
+    bool SortOrder(const std::vector<int32_t>& Games, uint8_t Key, TCancelMode& Mode,
+                   std::vector<uint32_t>& Perm);
 
     bool CanEdit() const;
     bool IndexStillValid(int Fd, int64_t Start);
@@ -202,6 +231,17 @@ private:
     int64_t knownSize_ = 0;
     int64_t knownMTime_ = 0;
     std::vector<char> buffer_;
+
+    // Database mode.
+    static constexpr int StepDivisor = 200;
+    std::unique_ptr<TChessDatabase> database_;
+    // Database numbers of the rows when filtered or sorted.
+    std::unique_ptr<std::vector<int32_t>> filterList_;
+    int dbRows_ = 0;
+    bool indexMissing_ = false;
+    int64_t expectedStep_ = 0;
+    int64_t generation_ = 0;
+    std::unordered_map<int, std::pair<int64_t, int64_t>> handedOut_;
 };
 
 } // namespace kb

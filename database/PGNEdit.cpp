@@ -4,6 +4,7 @@
 // is first copied to a backup file and synced; the rewrite reads from that
 // copy, and a failed rewrite is rolled back from it. The backup goes only
 // once the edited file is synced, and stays when the rollback fails too.
+#include "ChessDatabase.h"
 #include "PGN.h"
 
 #include <algorithm>
@@ -72,6 +73,11 @@ int TPGN::FindRecord(int GameNo, int64_t& Start) const {
 }
 
 int TPGN::RowOfGame(int GameNo) const {
+    if (database_) {
+        for (int r = 0; r < ItemCount(); ++r)
+            if (DBGameNumber(r) == GameNo) return r;
+        return -1;
+    }
     int64_t start = 0;
     int r = FindRecord(GameNo, start);
     if (r < 0) return -1;
@@ -287,6 +293,11 @@ void TPGN::InsertRow(int Row, int Index) {
 }
 
 bool TPGN::AppendGame(int& GameNo, const std::string& Text) {
+    if (database_) {
+        if (!loaded_ || busy_) return false;
+        BusyScope busy(*this);
+        return DBAppend(GameNo, Text);
+    }
     if (!CanEdit()) return false;
     const std::string t = Trimmed(Text);
     if (t.empty()) return false;
@@ -309,8 +320,20 @@ bool TPGN::AppendGame(int& GameNo, const std::string& Text) {
 }
 
 bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
+    if (database_) {
+        if (!loaded_ || busy_) return false;
+        BusyScope busy(*this);
+        Hourglass(true);
+        const bool ok = Row == -1 ? DBAppend(GameNo, Text) : DBReplace(GameNo, Text);
+        Hourglass(false);
+        TCancelMode mode = cmGoOn;
+        Trace(0, mode);
+        return ok;
+    }
     if (!CanEdit()) return false;
     if (Mode != gmInsert && Mode != gmReplace) return false;
+    // A number from before a new scan may name another game now.
+    if (Row != -1 && Mode == gmReplace && !StillSameGame(GameNo)) return false;
     int64_t start = 0;
     const int r = FindRecord(GameNo, start);
     if (Row == -1 || (Mode == gmInsert && sortKey_ != skFileOrder) || r < 0)
@@ -358,7 +381,7 @@ bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
 }
 
 bool TPGN::InsertGame(int Row, int& GameNo, const std::string& Text) {
-    const int index = GameIndex(Row);
+    const int index = database_ ? -1 : GameIndex(Row);
     if (index >= 0) {
         GameNo = gameNos_[index];
         return SaveGame(Row, GameNo, gmInsert, Text);
@@ -375,6 +398,25 @@ bool TPGN::DeleteGame(int Row) {
 }
 
 bool TPGN::DoDeleteGame(int Key, bool ByRow) {
+    if (!ByRow && !StillSameGame(Key)) return false;
+    if (database_) {
+        if (!loaded_ || busy_) return false;
+        if (ByRow && (Key < 0 || Key >= ItemCount())) return false;
+        const int number = ByRow ? DBGameNumber(Key) : Key;
+        if (number < 0) return false;
+        BusyScope busy(*this);
+        const bool wasSuppressed = drawingSuppressed_;
+        drawingSuppressed_ = true;
+        Hourglass(true);
+        // The row stays and shows the game as deleted until a compress.
+        const bool ok = database_->DeleteGame(number);
+        Hourglass(false);
+        drawingSuppressed_ = wasSuppressed;
+        TCancelMode mode = cmGoOn;
+        Trace(0, mode);
+        if (OnRepaint) OnRepaint();
+        return ok;
+    }
     if (!CanEdit()) return false;
     int64_t start = 0;
     const int r = ByRow ? GameIndex(Key) : FindRecord(Key, start);

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -62,6 +63,9 @@ TPGNList::TPGNList(QWidget* Parent) : QListView(Parent) {
         }
     };
     pgn_.OnRepaint = [this] { viewport()->update(); };
+    pgn_.OnShowError = [this](const std::string& Text) {
+        QMessageBox::critical(this, QString(), QString::fromStdString(Text));
+    };
 }
 
 TPGNList::~TPGNList() {
@@ -77,7 +81,7 @@ TPGNList::~TPGNList() {
 
 void TPGNList::DrawItem(QPainter* Painter, int Row, const QRect& Rect,
                         const QStyleOptionViewItem& Option, const QModelIndex& Index) {
-    if (pgn_.DrawingSuppressed()) return;
+    if (pgn_.DrawingSuppressed() || pgn_.DatabaseBusy()) return;
     if (!OnPGNDrawItem) {
         delegate_->PaintDefault(Painter, Option, Index);
         return;

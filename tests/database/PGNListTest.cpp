@@ -149,3 +149,30 @@ TEST(PGNList, NoPaintingWhileDrawingIsSuppressed) {
     list.grab();
     EXPECT_GT(paints, 0);
 }
+
+TEST(PGNList, DatabaseRowsAreNumbered) {
+    App();
+    kbtest::TempDir dir;
+    TPGNList list;
+    std::vector<std::string> errors;
+    list.PGN().OnShowError = [&](const std::string& text) { errors.push_back(text); };
+    list.PGN().BeforeCreatePGNFile = [](TPGN*, const std::string&, bool& create) { create = true; };
+    ASSERT_TRUE(list.PGN().SetFileName((dir / "d.kbf").string()));
+    ASSERT_TRUE(list.PGN().IsDatabase());
+    for (int i = 0; i < 3; ++i) {
+        int no = -1;
+        ASSERT_TRUE(list.PGN().AppendGame(no, "[Event \"E\"]\r\n\r\n1. d4 *"));
+    }
+    EXPECT_EQ(list.model()->rowCount(), 3);
+    EXPECT_EQ(list.model()->data(list.model()->index(2, 0), Qt::DisplayRole).toString(), "2");
+    ASSERT_TRUE(list.PGN().DeleteGame(1));
+    EXPECT_EQ(list.model()->rowCount(), 3);
+    std::vector<bool> deleted;
+    list.OnPGNDrawItem = [&](QWidget*, QPainter*, int, const QRect&, const TEventData& header,
+                             int) { deleted.push_back(header.Deleted); };
+    list.resize(200, 200);
+    list.show();
+    list.grab();
+    EXPECT_EQ(deleted, (std::vector<bool>{false, true, false}));
+    EXPECT_TRUE(errors.empty());
+}
