@@ -9,12 +9,12 @@
 
 namespace {
 
-int RunDbExport(const kbbench::Args& args)
-{
+int RunDbExport(const kbbench::Args& args) {
     if (args.size() != 1) return kbbench::UsageError("expected KBF");
     kb::TChessDatabase db;
     if (!db.Open(args[0])) {
-        std::cerr << "kbbench db-export: cannot open " << args[0] << " (code " << db.LastError() << ")\n";
+        std::cerr << "kbbench db-export: cannot open " << args[0] << " (code " << db.LastError()
+                  << ")\n";
         return 1;
     }
     db.SetKeepOpen(true);
@@ -23,7 +23,8 @@ int RunDbExport(const kbbench::Args& args)
     for (int64_t i = 0; i < count; ++i) {
         bool deleted = false;
         if (!db.ReadGame(key, pgn, deleted, i)) {
-            std::cerr << "kbbench db-export: game " << i << " unreadable (code " << db.LastError() << ")\n";
+            std::cerr << "kbbench db-export: game " << i << " unreadable (code " << db.LastError()
+                      << ")\n";
             return 1;
         }
         if (deleted) continue;
@@ -34,7 +35,8 @@ int RunDbExport(const kbbench::Args& args)
             out.clear();
         }
     }
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) return 1;
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
+        return 1;
     db.SetKeepOpen(false);
     db.Close();
     return 0;

@@ -5,6 +5,7 @@
 #include "KbBench.h"
 
 #include "ChessDatabase.h"
+#include "Notation.h"
 #include "PGNScan.h"
 
 #include <cstdio>
@@ -16,8 +17,7 @@ namespace {
 
 constexpr size_t BatchGames = 2000;
 
-bool ReadWholeFile(const std::string& Name, std::string& Bytes, size_t HeadRoom)
-{
+bool ReadWholeFile(const std::string& Name, std::string& Bytes, size_t HeadRoom) {
     std::ifstream in(Name, std::ios::binary);
     if (!in) return false;
     std::ostringstream s;
@@ -26,16 +26,15 @@ bool ReadWholeFile(const std::string& Name, std::string& Bytes, size_t HeadRoom)
     return !in.bad();
 }
 
-bool Report(std::vector<int64_t>& Numbers)
-{
+bool Report(std::vector<int64_t>& Numbers) {
     std::string out;
-    for (const int64_t n : Numbers) out += std::to_string(n) + "\n";
+    for (const int64_t n : Numbers)
+        out += std::to_string(n) + "\n";
     Numbers.clear();
     return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0;
 }
 
-int RunDbImport(const kbbench::Args& args)
-{
+int RunDbImport(const kbbench::Args& args) {
     if (args.size() != 2) return kbbench::UsageError("expected PGN and KBF");
     const size_t room = kb::TGameStartScanner::HeadRoom;
     std::string bytes;
@@ -49,20 +48,25 @@ int RunDbImport(const kbbench::Args& args)
     if (starts.empty()) starts.push_back(0);
     starts.push_back(static_cast<int64_t>(bytes.size() - room));
 
+    kb::TNotation notation; // hidden: turns each game into its compact record
     kb::TChessDatabase db;
+    db.Notation = &notation;
     if (!db.Open(args[1])) {
-        std::cerr << "kbbench db-import: cannot open " << args[1] << " (code " << db.LastError() << ")\n";
+        std::cerr << "kbbench db-import: cannot open " << args[1] << " (code " << db.LastError()
+                  << ")\n";
         return 1;
     }
     db.SetKeepOpen(true);
     std::vector<int64_t> done;
     for (size_t g = 0; g + 1 < starts.size(); ++g) {
-        const std::string text(bytes.data() + room + starts[g], static_cast<size_t>(starts[g + 1] - starts[g]));
+        const std::string text(bytes.data() + room + starts[g],
+                               static_cast<size_t>(starts[g + 1] - starts[g]));
         const std::string payload = db.PGNToRecord(text);
         if (payload.empty()) continue; // nothing but blanks
         int64_t number = -1;
         if (!db.AddRecord(number, payload)) {
-            std::cerr << "kbbench db-import: game " << g << " not added (code " << db.LastError() << ")\n";
+            std::cerr << "kbbench db-import: game " << g << " not added (code " << db.LastError()
+                      << ")\n";
             return 1;
         }
         done.push_back(number);

@@ -59,6 +59,7 @@ std::string TChessDatabase::StripRecordPrefix(std::string_view Record) {
 }
 
 std::string TrimPGNText(std::string_view Text) {
+    if (Text.starts_with("\xEF\xBB\xBF")) Text.remove_prefix(3); // UTF-8 byte order mark
     size_t b = 0, e = Text.size();
     while (b < e && static_cast<unsigned char>(Text[b]) <= ' ')
         ++b;

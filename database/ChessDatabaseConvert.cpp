@@ -2,10 +2,20 @@
 // PGN text to stored payload.
 #include "ChessDatabase.h"
 
+#include "GameRecordWriter.h"
+#include "Notation.h"
+
 namespace kb {
 
 std::string TChessDatabase::PGNToRecord(const std::string& PGN) {
-    return TrimPGNText(PGN);
+    if (Notation && Notation->LoadPGN(PGN) == 0) {
+        std::string payload;
+        if (EncodeGameRecord(*Notation, payload)) return payload;
+    }
+    std::string text = TrimPGNText(PGN);
+    // Only a payload starting with "[" is read back as text.
+    if (!text.empty() && text[0] != '[') text = "[Event \"?\"]\r\n\r\n" + text;
+    return text;
 }
 
 } // namespace kb

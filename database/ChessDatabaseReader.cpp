@@ -234,8 +234,9 @@ void EmitMove(std::string& Text, const TMoveData& M, TBoard64& Current, TBoard64
 }
 
 // The move part as move text; decoding stops where the bits run out or break the rules.
-std::string DecodeMoves(std::string_view Bits, const TBoard64& Start, int MoveNo,
-                        bool BlackToMove) {
+std::string DecodeMoves(std::string_view Bits, const TBoard64& Start, int MoveNo, bool BlackToMove,
+                        unsigned& MainPlies) {
+    MainPlies = 0;
     std::string text;
     TBoard64 current = Start, before = Start;
     std::vector<TBoard64> savedBefore, savedCurrent;
@@ -278,6 +279,7 @@ std::string DecodeMoves(std::string_view Bits, const TBoard64& Start, int MoveNo
             text = std::to_string(MoveNo) + (BlackToMove ? "..." : ".");
             first = false;
         }
+        if (!m.NewLine && savedBefore.empty()) ++MainPlies;
         EmitMove(text, m, current, before, savedBefore, savedCurrent, broken);
     }
     // Variations that a damaged stream left open are closed, so the text stays PGN.
@@ -361,7 +363,17 @@ std::string TChessDatabase::RecordToPGN(const std::string& Payload) const {
     }
     if (h.Number[itWhiteElo]) TagLine(out, "WhiteElo", std::to_string(h.Number[itWhiteElo]));
     if (h.Number[itBlackElo]) TagLine(out, "BlackElo", std::to_string(h.Number[itBlackElo]));
-    if (h.Number[itMoveCount]) TagLine(out, "PlyCount", std::to_string(h.Number[itMoveCount]));
+    // The move text first: the ply count below depends on it.
+    unsigned plies = 0;
+    std::string moveText;
+    // A FEN item that does not read leaves no start position to play the moves from.
+    if (moves && fenOk)
+        moveText =
+            DecodeMoves(std::string_view(Payload).substr(i), board, moveNo, blackToMove, plies);
+    // The stored word counts full moves; the tag counts plies. The main line
+    // gives the exact number when it agrees.
+    if (const unsigned full = h.Number[itMoveCount])
+        TagLine(out, "PlyCount", std::to_string((plies + 1) / 2 == full ? plies : 2 * full));
     TagLine(out, "EventDate",
             DateText(h.Number[itEventYear], h.Number[itEventMonth], h.Number[itEventDay]));
     if (const unsigned base = h.Number[itTimeBase]) {
@@ -371,9 +383,7 @@ std::string TChessDatabase::RecordToPGN(const std::string& Payload) const {
     out += "\r\n";
     out += h.Text[itComment];
     out += ' ';
-    // A FEN item that does not read leaves no start position to play the moves from.
-    if (moves && fenOk)
-        out += DecodeMoves(std::string_view(Payload).substr(i), board, moveNo, blackToMove);
+    out += moveText;
     out += ' ';
     out += result;
     return out;

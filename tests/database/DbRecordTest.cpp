@@ -92,7 +92,7 @@ TEST(DbRecord, HeaderTags) {
                                        "[Result \"*\"]\r\n"
                                        "[ECO \"B90\"]\r\n"
                                        "[WhiteElo \"2047\"]\r\n"
-                                       "[PlyCount \"61\"]\r\n"
+                                       "[PlyCount \"122\"]\r\n"
                                        "[EventDate \"????.??.??\"]\r\n"
                                        "[TimeControl \"40+30\"]\r\n"
                                        "\r\n"
