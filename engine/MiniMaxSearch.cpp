@@ -466,7 +466,11 @@ void TMiniMax::Fertig() {
 }
 
 void TMiniMax::Wiederholung() {
-    if (!haveResult_ || aborted_ || status_ == StatusMated || status_ == StatusStalemate) return;
+    // A search cancelled through Stop plays nothing; one ended by the host's
+    // stop flag plays its move (the think timer ends every search in play).
+    if (!haveResult_ || (interrupt_.load() & CancelBit) || status_ == StatusMated ||
+        status_ == StatusStalemate)
+        return;
     // Judged from the side to move: only the side that stands better avoids
     // repeating.
     const double b = bestValue_ / 100.0;

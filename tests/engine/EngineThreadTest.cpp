@@ -246,3 +246,27 @@ TEST(EngineThreads, ExceptionFromAnEventLeavesTheEngineUsable) {
     EXPECT_EQ(rec.Stops(), 1);
     EXPECT_TRUE(LegalIn(p, rec.Zug()));
 }
+
+TEST(EngineThreads, RepetitionIsAvoidedAlsoWhenTheHostStops) {
+    // In play every search is ended by the host's stop flag. Paused and then
+    // stopped, each search reports its first completed root move; the third
+    // time in the same position it plays another one.
+    auto e = std::make_unique<TMiniMax>();
+    Recorder rec(*e);
+    const EnginePos p = FromFen("4k3/8/8/8/8/8/2QQ4/4K3 w - -");
+    std::vector<TEngineZug> moves;
+    for (int i = 0; i < 3; ++i) {
+        e->Pause();
+        std::thread worker([&] { e->Start(p.brett, p.zug, 30); });
+        ASSERT_TRUE(WaitBusy(*e));
+        ASSERT_TRUE(e->SetStopFlag());
+        worker.join();
+        e->Resume();
+        moves.push_back(rec.Zug());
+    }
+    ASSERT_EQ(rec.Stops(), 3);
+    EXPECT_EQ(moves[0].From, moves[1].From);
+    EXPECT_EQ(moves[0].To, moves[1].To);
+    EXPECT_FALSE(moves[0].From == moves[2].From && moves[0].To == moves[2].To);
+    EXPECT_TRUE(LegalIn(p, moves[2]));
+}
