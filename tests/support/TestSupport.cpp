@@ -18,6 +18,14 @@ namespace fs = std::filesystem;
 
 namespace kbtest {
 
+namespace {
+// Widget suites run without a display unless the caller chose a platform.
+const bool g_offscreen = [] {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    return true;
+}();
+} // namespace
+
 fs::path TestData(const std::string& relative)
 {
     const char* root = std::getenv("KB_TESTDATA");
