@@ -210,9 +210,17 @@ void TNotation::BuildLines(TBaum* First, TLayoutRun& Run) {
             if (k.size() > 2) {
                 if (k[1] == ' ') k.erase(1, 1);
                 if (k.size() >= 2 && k[k.size() - 2] == ' ') k.erase(k.size() - 2, 1);
-                CommentSpans.push_back({len() + 2, static_cast<int32_t>(k.size())});
+                // In PGN the joined comments go out as separate comments:
+                // the "|" between them would read back as NAG 140.
+                std::string shown = k;
+                if (ExportMode) {
+                    for (size_t j = shown.find("} | {"); j != std::string::npos;
+                         j = shown.find("} | {", j + 3))
+                        shown.replace(j, 5, "} {");
+                }
+                CommentSpans.push_back({len() + 2, static_cast<int32_t>(shown.size())});
                 LayoutText += ' ';
-                LayoutText += k;
+                LayoutText += shown;
             }
             f.Started = true;
             f.Var = n->Variations;

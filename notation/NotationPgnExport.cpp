@@ -8,14 +8,24 @@ namespace kb {
 namespace {
 
 std::string DateText(uint16_t year, uint16_t month, uint16_t day) {
-    std::string s = year == 0 ? "????." : std::to_string(year) + ".";
+    // Four digits at least: the reader takes the year from the first four characters.
+    std::string y = std::to_string(year);
+    if (y.size() < 4) y.insert(0, 4 - y.size(), '0');
+    std::string s = year == 0 ? "????." : y + ".";
     s += month == 0 ? "??." : (month < 10 ? "0" : "") + std::to_string(month) + ".";
     s += day == 0 ? "??" : (day < 10 ? "0" : "") + std::to_string(day);
     return s;
 }
 
+// Quotes and backslashes are escaped as PGN wants, so that a value holding
+// them reads back whole.
 std::string Tag(const std::string& name, const std::string& value) {
-    return "[" + name + " \"" + value + "\"]";
+    std::string escaped;
+    for (char c : value) {
+        if (c == '"' || c == '\\') escaped += '\\';
+        escaped += c;
+    }
+    return "[" + name + " \"" + escaped + "\"]";
 }
 
 int NagCharIndex(char c) {
@@ -60,7 +70,8 @@ void RewriteMovetext(std::string& S) {
                     while (end < S.size() && S[end] == ' ')
                         ++end;
                     S.erase(p + 1, end - p - 1);
-                    if (c > 60 && p + 1 < S.size() && S[p + 1] != '[') {
+                    // A line must not begin with "%": readers drop such lines.
+                    if (c > 60 && p + 1 < S.size() && S[p + 1] != '[' && S[p + 1] != '%') {
                         S[p] = BreakMark;
                         c = 0;
                     }
@@ -195,7 +206,15 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
 
         std::string S = LayoutText;
         if (FUeberschrift) S.erase(0, static_cast<size_t>(HeadlineEnd));
+        // The result ends the movetext untouched; one that is no game result
+        // would read back as moves, so the movetext ends with "*" then.
+        if (S.size() >= e.Result.size() &&
+            S.compare(S.size() - e.Result.size(), e.Result.size(), e.Result) == 0)
+            S.erase(S.size() - e.Result.size());
         RewriteMovetext(S);
+        const bool known =
+            e.Result == "1-0" || e.Result == "0-1" || e.Result == "1/2-1/2" || e.Result == "*";
+        S += known ? e.Result : std::string("*");
         size_t start = 0;
         for (size_t i = 0; i < S.size(); ++i) {
             if (S[i] == BreakMark) {

@@ -172,3 +172,58 @@ TEST(NotationExport, ClipboardCopyAndPaste) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(NotationExport, JoinedCommentsStayComments) {
+    TNotation n;
+    ASSERT_EQ(n.LoadPGN(Pgn("1. e4 {first} {second} e5")), 0);
+    ASSERT_EQ(MainLine(n)[0]->Kommentar, "{first} | {second}");
+    std::string text;
+    ASSERT_EQ(n.GetPGN(text), 0);
+    EXPECT_NE(text.find("1.e4 {first} {second} e5"), std::string::npos) << text;
+    EXPECT_EQ(text.find("$140"), std::string::npos);
+    TNotation back;
+    ASSERT_EQ(back.LoadPGN(text), 0);
+    EXPECT_EQ(MainLine(back)[0]->Kommentar, "{first} | {second}");
+    EXPECT_EQ(MainLine(back)[0]->Zug.ExtraNAG, 0);
+    // The display still shows the join.
+    EXPECT_NE(n.LayoutText.find("{first} | {second}"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+TEST(NotationExport, TextsThatMustReadBackWhole) {
+    TNotation n;
+    // A quote inside a value, an early year and a result that is none.
+    ASSERT_EQ(n.LoadPGN("[Event \"The \\\"Open\\\" \\\\ 2\"]\n[Date \"0201.03.04\"]\n[Result "
+                        "\"+-\"]\n\n1. e4 +-\n"),
+              0);
+    EXPECT_EQ(n.GameData.EventData.Event, "The \"Open\" \\ 2");
+    std::string text;
+    ASSERT_EQ(n.GetPGN(text), 0);
+    EXPECT_NE(text.find("[Event \"The \\\"Open\\\" \\\\ 2\"]"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Date \"0201.03.04\"]"), std::string::npos);
+    EXPECT_NE(text.find("[Result \"+-\"]"), std::string::npos);
+    EXPECT_EQ(Movetext(text).back(), "1.e4   *");
+    TNotation back;
+    ASSERT_EQ(back.LoadPGN(text), 0);
+    EXPECT_EQ(back.GameData.EventData.Event, n.GameData.EventData.Event);
+    EXPECT_EQ(back.GameData.EventData.Year, 201);
+    EXPECT_EQ(MainLine(back).size(), 1u);
+
+    // A comment whose break would put "%" at the start of a line.
+    const std::string comment =
+        "aaaa bbbb cccc dddd eeee ffff gggg hhhh iiii jjjj kkkk llll %escape mmmm";
+    ASSERT_EQ(n.LoadPGN(Pgn("1. e4 {" + comment + "} e5")), 0);
+    ASSERT_EQ(n.GetPGN(text), 0);
+    for (const auto& l : Movetext(text))
+        EXPECT_NE(l.front(), '%') << text;
+    ASSERT_EQ(back.LoadPGN(text), 0);
+    EXPECT_EQ(MainLine(back)[0]->Kommentar, "{" + comment + "}");
+    EXPECT_EQ(MainLine(back).size(), 2u);
+}
+
+} // namespace
