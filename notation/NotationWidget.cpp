@@ -46,7 +46,10 @@ TNotationWidget::TNotationWidget(QWidget* Parent)
     Scrollbar_ = new TNotatScrollbar(this);
     Scrollbar_->setRange(0, 0);
     Paintbox_ = new TNotatPaintbox(this);
-    connect(Scrollbar_, &QScrollBar::valueChanged, Paintbox_, [this] { Paintbox_->update(); });
+    connect(Scrollbar_, &QScrollBar::valueChanged, Paintbox_, [this](int Top) {
+        SetVisibleRange(Top);
+        Paintbox_->update();
+    });
 
     QFont base = QGuiApplication::font();
     base.setKerning(false);

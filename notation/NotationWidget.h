@@ -169,7 +169,6 @@ private:
     void SetIndent(int Level, int Value);
     void AfterLayout();
     void PaintNotation(QPainter& P);
-    bool SelectAndNotify(int32_t P);
     void FireMoveChange();
     int VisibleRows() const;
     // Font of the character at Pos within a line drawn in LineFont.

@@ -402,16 +402,9 @@ void TNotationWidget::ReplayPath(const std::string& Path, int Plies) {
 
 // --- keys ------------------------------------------------------------------------------------
 
-bool TNotationWidget::SelectAndNotify(int32_t P) {
-    if (!SelectTextPos(P)) return false;
-    ScrollToCurrent();
-    FireMoveChange();
-    return true;
-}
-
 void TNotationWidget::LineUpDown(int Dir) {
     if (!isEnabled() || (Dir != -1 && Dir != 1)) return;
-    const TNotation& n = *Model_;
+    TNotation& n = *Model_;
     const TBaum* cur = n.CurrentMove;
     int32_t ls = 0;
     const int i = LineIndexOfNode(cur, ls);
@@ -439,7 +432,28 @@ void TNotationWidget::LineUpDown(int Dir) {
     t = std::max(t, 1);
     while (t > 1 && ch(t) == ' ')
         --t;
-    if (SelectAndNotify(t)) return;
+    // Only a move on a line in the chosen direction will do: near the end
+    // the position may fall back onto the current line.
+    const auto tryAt = [&](int32_t q) {
+        TBaum* const oldMove = n.CurrentMove;
+        const TSchachbrett oldBoard = n.WorkBoard;
+        const TZug oldZug = n.WorkMove;
+        const bool oldMain = n.CurrentOnMainLine;
+        if (!SelectTextPos(q)) return false;
+        int32_t st = 0;
+        const int now = LineIndexOfNode(n.CurrentMove, st);
+        if (now < 0 || (Dir > 0 ? now <= i : now >= i)) {
+            n.CurrentMove = oldMove;
+            n.WorkBoard = oldBoard;
+            n.WorkMove = oldZug;
+            n.CurrentOnMainLine = oldMain;
+            return false;
+        }
+        ScrollToCurrent();
+        FireMoveChange();
+        return true;
+    };
+    if (tryAt(t)) return;
 
     // Nothing there: the nearest move end in that direction inside the window.
     if (Dir < 0) {
@@ -448,7 +462,15 @@ void TNotationWidget::LineUpDown(int Dir) {
             const char c = ch(q), before = ch(q - 1);
             const bool moveEnd = (IsRank(c) && IsFile(before)) ||
                                  ((c == 'O' || c == 'o' || c == '0') && before == '-');
-            if (moveEnd && SelectAndNotify(q)) return;
+            if (moveEnd && tryAt(q)) return;
+        }
+        // Nothing to the left (say a comment starts the line): the first
+        // move to the right on the line above.
+        for (int32_t q = t + 1; q < LineEnd(target); ++q) {
+            const char c = ch(q), before = ch(q - 1);
+            const bool moveEnd = (IsRank(c) && IsFile(before)) ||
+                                 ((c == 'O' || c == 'o' || c == '0') && before == '-');
+            if (moveEnd && tryAt(q)) return;
         }
     } else {
         int32_t hi = Model_->ParagraphPos(LastVisible_);
@@ -457,7 +479,7 @@ void TNotationWidget::LineUpDown(int Dir) {
             const char c = ch(q), next = ch(q + 1);
             const bool moveStart =
                 (IsFile(c) && IsRank(next)) || ((next == 'O' || next == 'o') && c == '-');
-            if (moveStart && SelectAndNotify(q)) return;
+            if (moveStart && tryAt(q)) return;
         }
     }
     Scrollbar_->setValue(Scrollbar_->value() + Dir);
