@@ -11,10 +11,14 @@
 namespace kb {
 namespace {
 
-constexpr char kLineTag[] = "\n[Event ";
-constexpr size_t kLineTagLen = 8;
 constexpr char kTag[] = "[Event ";
 constexpr size_t kTagLen = 7;
+// A line end and the tag.
+constexpr size_t kLineTagLen = kTagLen + 1;
+
+bool IsLineTag(const char* p) {
+    return (*p == '\n' || *p == '\r') && std::memcmp(p + 1, kTag, kTagLen) == 0;
+}
 
 } // namespace
 
@@ -24,28 +28,28 @@ void FindLineEventTags(const char* Data, size_t From, size_t Len, int64_t Base,
     const size_t last = Len - kLineTagLen; // last possible match position
     size_t i = From;
 #if defined(__SSE2__)
-    // Candidates are a line feed with an "E" two bytes on; only those are
+    // Candidates are a line end with an "E" two bytes on; only those are
     // compared in full. Loads at i and i + 2 must stay inside Len.
-    const __m128i nl = _mm_set1_epi8('\n');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
     const __m128i e = _mm_set1_epi8('E');
     while (i + 2 + 16 <= Len) {
         __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Data + i));
         __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Data + i + 2));
-        unsigned mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, nl), _mm_cmpeq_epi8(b, e))));
+        __m128i eol = _mm_or_si128(_mm_cmpeq_epi8(a, lf), _mm_cmpeq_epi8(a, cr));
+        unsigned mask =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(eol, _mm_cmpeq_epi8(b, e))));
         while (mask != 0) {
             unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
             size_t p = i + bit;
-            if (p <= last && std::memcmp(Data + p, kLineTag, kLineTagLen) == 0)
-                Starts.push_back(Base + static_cast<int64_t>(p));
+            if (p <= last && IsLineTag(Data + p)) Starts.push_back(Base + static_cast<int64_t>(p));
             mask &= mask - 1;
         }
         i += 16;
     }
 #endif
     for (; i <= last; ++i) {
-        if (Data[i] == '\n' && std::memcmp(Data + i, kLineTag, kLineTagLen) == 0)
-            Starts.push_back(Base + static_cast<int64_t>(i));
+        if (IsLineTag(Data + i)) Starts.push_back(Base + static_cast<int64_t>(i));
     }
 }
 

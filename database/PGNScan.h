@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Finds the game starts of a PGN file block by block: the first "[Event "
-// anywhere, then every "[Event " that begins a line. Blocks are searched by
+// anywhere, then every "[Event " that begins a line (after LF, CR LF or a
+// lone CR). Blocks are searched by
 // their real length (0x00 bytes hide nothing), and a start split by a block
 // border is found through the bytes carried over from the previous block.
 #pragma once
@@ -31,7 +32,8 @@ private:
     bool haveFirst_ = false;
 };
 
-// Offset of every "\n[Event " in Data[From, Len) (the offset of its "\n").
+// Offset of every line end followed by "[Event " in Data[From, Len) (the
+// offset of the line end).
 void FindLineEventTags(const char* Data, size_t From, size_t Len, int64_t Base,
                        std::vector<int64_t>& Starts);
 

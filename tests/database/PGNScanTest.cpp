@@ -31,10 +31,10 @@ std::string Filler(size_t n, std::mt19937& rng) {
     return s;
 }
 
-// A file with a line-start "[Event " whose line feed sits at Delta from
+// A file with a line-start "[Event " whose line end sits at Delta from
 // every multiple of the block size up to Blocks blocks. FirstAtBorder puts the
 // first game, without a line feed before it, across the first border too.
-std::string BorderFile(int Delta, bool CrLf, bool FirstAtBorder, int Blocks, std::mt19937& rng) {
+std::string BorderFile(int Delta, int Eol, bool FirstAtBorder, int Blocks, std::mt19937& rng) {
     std::string bytes;
     const std::string tag = "[Event \"x\"]";
     if (!FirstAtBorder) bytes = tag;
@@ -46,8 +46,9 @@ std::string BorderFile(int Delta, bool CrLf, bool FirstAtBorder, int Blocks, std
             bytes += "junk" + tag; // the first start needs no line feed
             continue;
         }
-        if (CrLf) bytes.back() = '\r';
-        bytes += "\n" + tag + "\r\n";
+        // Eol 0: LF, 1: CR LF, 2: a lone CR.
+        if (Eol == 1) bytes.back() = '\r';
+        bytes += (Eol == 2 ? "\r" : "\n") + tag + "\r\n";
     }
     bytes += Filler(100, rng);
     return bytes;
@@ -73,12 +74,13 @@ TEST(PGNScan, StartsAroundBlockBordersMatchPlainSearch) {
     kbtest::TempDir dir;
     const auto file = dir / "border.pgn";
     for (int delta = -8; delta <= 8; ++delta) {
-        for (int variant = 0; variant < 4; ++variant) {
-            const bool crlf = variant & 1, firstAtBorder = variant & 2;
-            SCOPED_TRACE(testing::Message() << "seed " << seed << " delta " << delta << " crlf "
-                                            << crlf << " firstAtBorder " << firstAtBorder);
+        for (int variant = 0; variant < 6; ++variant) {
+            const int eol = variant % 3;
+            const bool firstAtBorder = variant >= 3;
+            SCOPED_TRACE(testing::Message() << "seed " << seed << " delta " << delta << " eol "
+                                            << eol << " firstAtBorder " << firstAtBorder);
             // 17 blocks cross the scanner's larger read size too.
-            const std::string bytes = BorderFile(delta, crlf, firstAtBorder, 17, rng);
+            const std::string bytes = BorderFile(delta, eol, firstAtBorder, 17, rng);
             const auto expected = PlainStarts(bytes);
             ASSERT_GE(expected.size(), 17u);
 

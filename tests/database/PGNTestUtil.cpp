@@ -11,11 +11,11 @@ std::vector<int64_t> PlainStarts(const std::string& Bytes) {
     size_t p = Bytes.find(first);
     if (p == std::string::npos) return starts;
     starts.push_back(static_cast<int64_t>(p));
-    const std::string line = "\n[Event ";
-    for (size_t i = p + 1; i + line.size() <= Bytes.size(); ++i) {
-        bool match = true;
-        for (size_t k = 0; k < line.size() && match; ++k)
-            match = Bytes[i + k] == line[k];
+    // A line starts after LF, CR LF or a lone CR.
+    for (size_t i = p + 1; i + 8 <= Bytes.size(); ++i) {
+        bool match = Bytes[i] == '\n' || Bytes[i] == '\r';
+        for (size_t k = 0; k < first.size() && match; ++k)
+            match = Bytes[i + 1 + k] == first[k];
         if (match) starts.push_back(static_cast<int64_t>(i + 1));
     }
     return starts;

@@ -14,7 +14,8 @@
 namespace pgntest {
 
 // Offsets of game starts found the slow and obvious way: the first
-// "[Event " anywhere, then the "[" of every "\n[Event " after it.
+// "[Event " anywhere, then the "[" of every "[Event " after it that follows
+// a line feed or a carriage return.
 std::vector<int64_t> PlainStarts(const std::string& Bytes);
 
 // A game whose text is about Length bytes (at least its header), with tags
