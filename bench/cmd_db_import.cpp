@@ -2,16 +2,23 @@
 // kbbench db-import PGN KBF: appends every game of a PGN file to a database
 // (created when missing). Prints each game's number once it is on disk: the
 // games go in batches, and a batch is reported after the sync that covers it.
+// The games of a batch are turned into records by KB_BENCH_THREADS threads
+// (default: up to 2), each with its own hidden notation; they are added in
+// file order.
 #include "KbBench.h"
 
 #include "ChessDatabase.h"
 #include "Notation.h"
 #include "PGNScan.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -48,35 +55,59 @@ int RunDbImport(const kbbench::Args& args) {
     if (starts.empty()) starts.push_back(0);
     starts.push_back(static_cast<int64_t>(bytes.size() - room));
 
-    kb::TNotation notation; // hidden: turns each game into its compact record
+    unsigned threads = std::min(2u, std::max(1u, std::thread::hardware_concurrency()));
+    if (const char* t = std::getenv("KB_BENCH_THREADS"); t && std::atoi(t) > 0)
+        threads = static_cast<unsigned>(std::atoi(t));
+    // One converter per thread: a database object that is never opened,
+    // with its own hidden notation.
+    std::vector<std::unique_ptr<kb::TNotation>> notations;
+    std::vector<std::unique_ptr<kb::TChessDatabase>> converters;
+    for (unsigned t = 0; t < threads; ++t) {
+        notations.push_back(std::make_unique<kb::TNotation>());
+        converters.push_back(std::make_unique<kb::TChessDatabase>());
+        converters.back()->Notation = notations.back().get();
+    }
+
     kb::TChessDatabase db;
-    db.Notation = &notation;
     if (!db.Open(args[1])) {
         std::cerr << "kbbench db-import: cannot open " << args[1] << " (code " << db.LastError()
                   << ")\n";
         return 1;
     }
     db.SetKeepOpen(true);
+    const size_t games = starts.size() - 1;
+    std::vector<std::string> payloads(BatchGames);
     std::vector<int64_t> done;
-    for (size_t g = 0; g + 1 < starts.size(); ++g) {
-        const std::string text(bytes.data() + room + starts[g],
-                               static_cast<size_t>(starts[g + 1] - starts[g]));
-        const std::string payload = db.PGNToRecord(text);
-        if (payload.empty()) continue; // nothing but blanks
-        int64_t number = -1;
-        if (!db.AddRecord(number, payload)) {
-            std::cerr << "kbbench db-import: game " << g << " not added (code " << db.LastError()
-                      << ")\n";
-            return 1;
-        }
-        done.push_back(number);
-        if (done.size() >= BatchGames) {
-            if (!db.Flush()) {
-                std::cerr << "kbbench db-import: write failed (code " << db.LastError() << ")\n";
+    for (size_t first = 0; first < games; first += BatchGames) {
+        const size_t count = std::min(BatchGames, games - first);
+        auto convert = [&](unsigned t) {
+            for (size_t g = t; g < count; g += threads) {
+                const int64_t from = starts[first + g], to = starts[first + g + 1];
+                const std::string text(bytes.data() + room + from, static_cast<size_t>(to - from));
+                payloads[g] = converters[t]->PGNToRecord(text);
+            }
+        };
+        std::vector<std::thread> pool;
+        for (unsigned t = 1; t < threads; ++t)
+            pool.emplace_back(convert, t);
+        convert(0);
+        for (auto& th : pool)
+            th.join();
+        for (size_t g = 0; g < count; ++g) {
+            if (payloads[g].empty()) continue; // nothing but blanks
+            int64_t number = -1;
+            if (!db.AddRecord(number, payloads[g])) {
+                std::cerr << "kbbench db-import: game " << first + g << " not added (code "
+                          << db.LastError() << ")\n";
                 return 1;
             }
-            if (!Report(done)) return 1;
+            done.push_back(number);
         }
+        if (!db.Flush()) {
+            std::cerr << "kbbench db-import: write failed (code " << db.LastError() << ")\n";
+            return 1;
+        }
+        if (!Report(done)) return 1;
     }
     if (!db.Flush()) {
         std::cerr << "kbbench db-import: write failed (code " << db.LastError() << ")\n";

@@ -143,6 +143,31 @@ TEST(DbEngine, ReadOnlyMainFileStaysReadOnly) {
     EXPECT_EQ(ReadFile(dir / "g.kbf"), before);
 }
 
+TEST(DbEngine, ReadOnlyTornRecordGivesOnlyItsOwnBytes) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    {
+        TCustomDatabase db;
+        ASSERT_TRUE(db.OpenDatabase(name, ".kbfidx", ".kbftmp", 0, 0, 0, 0));
+        std::string key;
+        ASSERT_TRUE(db.Add(key, std::string(5000, 'a'), true));
+        ASSERT_TRUE(db.Add(key, std::string(3000, 'b'), true));
+    }
+    // The last record loses its end; the main file cannot be repaired.
+    std::string main = ReadFile(dir / "g.kbf");
+    main.resize(main.size() - 1000);
+    WriteFile(dir / "g.kbf", main);
+    fs::permissions(dir / "g.kbf", fs::perms::owner_read);
+    TCustomDatabase db;
+    ASSERT_TRUE(db.OpenDatabase(name, ".kbfidx", ".kbftmp", 0, 0, 0, 0));
+    ASSERT_TRUE(db.ReadOnly());
+    std::string key, text;
+    bool deleted;
+    // The short last read must not bring back bytes of the block before.
+    ASSERT_EQ(db.Read(key, text, 1, -1, true, false, 0, deleted), 0);
+    EXPECT_EQ(text, std::string(2001, 'b')); // 3000 bytes and the end, 1000 of them lost
+}
+
 TEST(DbEngine, TornTailIsCutBackNotRebuilt) {
     kbtest::TempDir dir;
     const std::string name = (dir / "g.kbf").string();

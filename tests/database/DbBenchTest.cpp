@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// kbbench db-import and db-export end to end, and an import killed half way.
+#include "ChessDatabase.h"
+#include "Notation.h"
+#include "PGNScan.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace kb;
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& Text) {
+    std::vector<std::string> lines;
+    std::istringstream in(Text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> Games(const std::string& File) {
+    std::string bytes(TGameStartScanner::HeadRoom, ' ');
+    bytes += File;
+    std::vector<int64_t> starts;
+    TGameStartScanner scanner;
+    scanner.Feed(bytes.data() + TGameStartScanner::HeadRoom, File.size(), starts);
+    std::vector<std::string> games;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const auto from = static_cast<size_t>(starts[i]);
+        const auto to = i + 1 < starts.size() ? static_cast<size_t>(starts[i + 1]) : File.size();
+        games.push_back(File.substr(from, to - from));
+    }
+    return games;
+}
+
+TEST(DbBench, ImportThenExport) {
+    kbtest::TempDir dir;
+    const std::string kbf = (dir / "k.kbf").string();
+    const auto source = kbtest::TestData("pgn/kasparov-deep-blue-1997.pgn").string();
+    const auto imported = kbtest::Run({kbtest::BenchPath(), "db-import", source, kbf});
+    ASSERT_EQ(imported.exitCode, 0);
+    const auto lines = Lines(imported.out);
+    ASSERT_EQ(lines.size(), 7u); // six games and the time
+    for (size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(lines[i], std::to_string(i));
+    EXPECT_EQ(lines[6].rfind("seconds\t", 0), 0u);
+
+    const auto exported = kbtest::Run({kbtest::BenchPath(), "db-export", kbf});
+    ASSERT_EQ(exported.exitCode, 0);
+    const auto games = Games(exported.out);
+    ASSERT_EQ(games.size(), 6u);
+    // Each exported game reads as the same game as its source.
+    const auto sources = Games(kbtest::ReadFile(source));
+    ASSERT_EQ(sources.size(), 6u);
+    for (size_t i = 0; i < 6; ++i) {
+        TNotation a, b;
+        ASSERT_EQ(a.LoadPGN(sources[i]), 0);
+        ASSERT_EQ(b.LoadPGN(games[i]), 0) << games[i];
+        std::string pa, pb;
+        ASSERT_EQ(a.GetPGN(pa), 0);
+        ASSERT_EQ(b.GetPGN(pb), 0);
+        EXPECT_EQ(pa.substr(pa.find("\r\n\r\n")), pb.substr(pb.find("\r\n\r\n"))) << "game " << i;
+    }
+}
+
+TEST(DbBench, KilledImportKeepsWhatItReported) {
+    kbtest::TempDir dir;
+    const std::string kbf = (dir / "k.kbf").string();
+    const auto pgn = dir / "big.pgn";
+    kbtest::WriteFile(pgn, kbtest::ReadFile(kbtest::TestData("pgn/Korchnoi.pgn")) +
+                               kbtest::ReadFile(kbtest::TestData("pgn/Carlsen.pgn")));
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const std::string bench = kbtest::BenchPath(), pgnName = pgn.string();
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::close(out[1]);
+        ::setenv("KB_BENCH_THREADS", "1", 1);
+        ::execl(bench.c_str(), bench.c_str(), "db-import", pgnName.c_str(), kbf.c_str(), nullptr);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    // Killed as soon as the first batch is reported.
+    std::string printed;
+    char buf[4096];
+    bool killed = false;
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        ASSERT_GT(n, 0);
+        printed.append(buf, static_cast<size_t>(n));
+        if (!killed && printed.find('\n') != std::string::npos) {
+            ::kill(pid, SIGKILL);
+            killed = true;
+        }
+    }
+    ::close(out[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    // Only whole lines count as reported.
+    printed.resize(printed.rfind('\n') + 1);
+    auto lines = Lines(printed);
+    if (!lines.empty() && lines.back().rfind("seconds", 0) == 0) lines.pop_back();
+    ASSERT_FALSE(lines.empty());
+
+    TNotation notation;
+    TChessDatabase db;
+    db.Notation = &notation;
+    ASSERT_TRUE(db.Open(kbf));
+    ASSERT_GE(db.GetValidCount(), static_cast<int64_t>(lines.size()));
+    const auto sources = Games(kbtest::ReadFile(pgn));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(lines[i], std::to_string(i));
+        std::string key, payload;
+        bool deleted = true;
+        ASSERT_TRUE(db.ReadRecord(key, payload, deleted, static_cast<int64_t>(i))) << "game " << i;
+        ASSERT_FALSE(deleted);
+        ASSERT_EQ(payload, db.PGNToRecord(sources[i])) << "game " << i;
+    }
+}
+
+} // namespace
