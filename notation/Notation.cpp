@@ -110,11 +110,13 @@ void TNotation::ResetStartPosition() {
 }
 
 void TNotation::NewGame() {
+    if (FBusy) return; // a question about the tree is open
     ResetStartPosition();
     ClearGame();
 }
 
 void TNotation::ClearGame() {
+    if (FBusy) return;
     FreeTree();
     LayoutNotation(RootLine);
 }

@@ -91,6 +91,22 @@ public:
     virtual int CharWidth(TLineFont Font, std::string_view Text, size_t Pos) const = 0;
 };
 
+// Material ranges of a search, by signed piece code -6..6 (index code + 6).
+// Kings are counted but never tested.
+struct TPiecesFilter {
+    std::array<int32_t, 13> Count{}; // pieces on the position last searched
+    std::array<int32_t, 13> Min{};
+    std::array<int32_t, 13> Max{};
+    std::array<bool, 13> Enabled{};
+
+    static constexpr size_t Index(int Code) { return static_cast<size_t>(Code + 6); }
+    void Reset();
+    // Every enabled code -5..5 lies within its range (also with none enabled).
+    bool Matches() const;
+    // No code -5..5 is enabled.
+    bool IsEmpty() const;
+};
+
 class TNotation {
 public:
     // Events; Sender first, records by value.
@@ -234,6 +250,69 @@ public:
     // not lay out again, and the platform's beep. Unset in hidden notations.
     std::function<void(TNotation* Sender)> ScrollToCurrentHook;
     std::function<void(TNotation* Sender)> BeepHook;
+    // Answer of the last "Select move" question: -2 none asked, -1 cancelled,
+    // else the index of the chosen entry.
+    int32_t SelectedCandidate = -2;
+
+    // One entry of a question's list and the move it stands for.
+    struct TCandidate {
+        std::string Text; // "A) 12.Nf3"
+        TBaum* Node = nullptr;
+    };
+
+    // A new game from a position; MoveNo -1 keeps the start move number,
+    // other numbers are held to 1..65535. Header and game comment stay.
+    void SetStartPosition(const TSchachbrett& Stellung, const TZug& Zug, int MoveNo);
+    // True when the move was taken into the tree.
+    bool MoveDone(const TZug& Zug);
+    // 0 when the move was taken, -1 when cancelled or refused.
+    int AddMove(const TZug& Zug);
+    // The continuation and its alternatives, as the questions list them; the
+    // working board must hold the position before the continuation.
+    std::vector<TCandidate> FillCandidateList(TBaum* Continuation, bool AtStart);
+    // Fires On3Repetition / On50MovesRule for the position after CurrentMove.
+    void RepetitionCheck();
+
+    bool CutMoves(bool Remaining);
+    void PromoteVariation();
+    void DeleteVariation();
+    void UndoDelete();
+    void MarkMate();
+    bool MoveBack();
+    bool MoveForward();
+    bool MoveForwardMain(uint8_t& From, uint8_t& To, uint8_t& Promotion, uint8_t& Castling);
+    bool PrevVariationStart();
+    bool NextVariationStart();
+    bool GotoStart();
+    bool GotoEnd();
+    void ScrollToCurrent();
+
+    // The game holds at least one move (a root line may exist without any).
+    bool HasMoves() const { return RootLine && RootLine->Erster; }
+    // The move after which the position before Node stands: Prev, or for the
+    // first move of a variation the move before the one it replaces (over
+    // any number of nested first moves). Nil for the start position.
+    static TBaum* MoveBefore(const TBaum* Node);
+    // Node lies on the main line (nil, the start, counts as on it).
+    bool IsOnMainLine(const TBaum* Node) const;
+    // Full move number of Node, counted along the tree.
+    int32_t MoveNumberOf(const TBaum* Node) const;
+    // The position and record after Node (the start for nil), replayed.
+    void PositionAfter(const TBaum* Node, TSchachbrett& Board, TZug& Zug);
+    // A question is open or an edit runs: tree changes are refused.
+    bool Busy() const { return FBusy; }
+
+    // === position and material search ========================================
+    // The wanted position: every occupied cell must hold the same piece,
+    // empty cells accept anything.
+    TSchachbrett SearchBoard{};
+    TPiecesFilter* SearchFilter = nullptr; // material ranges of the running search
+    bool SearchByPosition = false;
+    void SetSearchPosition(const TSchachbrett& Stellung);
+    // True when some position of the game, variations included, passes
+    // every test switched on (Filter set, ByPosition). With none switched
+    // on the start position already passes.
+    bool PositionFound(TPiecesFilter* Filter, bool ByPosition);
 
     // The built-in characters of the position NAGs, in NagNumbers order.
     static const std::array<char, 19> DefaultNagChars;
@@ -258,6 +337,35 @@ private:
     void WrapLines();
 
     void FreeTree();
+
+    // === move entry, editing and navigation (internal) ======================
+    // Sets a flag for the lifetime of the scope.
+    class TBusyScope {
+    public:
+        explicit TBusyScope(bool& Flag) : FFlag(Flag) { FFlag = true; }
+        ~TBusyScope() { FFlag = false; }
+        TBusyScope(const TBusyScope&) = delete;
+        TBusyScope& operator=(const TBusyScope&) = delete;
+
+    private:
+        bool& FFlag;
+    };
+    void FreeUndo();
+    void NewUndoRecord();
+    void PlayOn(TSchachbrett& Board, const TZug& Zug);
+    void FireMoveChange(bool NextMove);
+    void StepTo(TBaum* Node);
+    bool EntryUsable(const TZug& Zug) const;
+    int SanFlags(const TSchachbrett& Before, const TZug& Move) const;
+    bool InCheck(const TSchachbrett& Board, int32_t Side) const;
+    bool HasLegalMove(const TSchachbrett& Board, const TZug& Position) const;
+    int32_t EffectiveEnPassant(const TSchachbrett& Board, const TZug& Position) const;
+    bool RederiveMove(const TSchachbrett& Before, const TZug& Prior, TZug& Move, bool WasMate);
+    bool ReplaceContinuation(TBaum* Node, const TZug& Move, const TZug& Prior);
+    bool FBusy = false;
+
+    // === position and material search (internal) ============================
+    void SearchPositionStep();
 
     bool FUeberschrift = false;
     bool FEnglish = false;

@@ -253,8 +253,7 @@ int TNotation::GetPGN(std::string& Text) {
 bool TNotation::PastePGN() {
     std::string text;
     if (!ClipboardGetText || !ClipboardGetText(text) || text.empty()) return false;
-    LoadPGN(text);
-    return true;
+    return LoadPGN(text) == 0;
 }
 
 } // namespace kb

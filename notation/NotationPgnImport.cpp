@@ -624,6 +624,7 @@ int TNotation::ParseMovetext(const std::string& Buf) {
 }
 
 int TNotation::LoadPGN(std::string_view Text) {
+    if (FBusy) return -1; // a question about the tree is open
     int result = 0;
     auto moveChange = std::move(OnMoveChange);
     OnMoveChange = nullptr;

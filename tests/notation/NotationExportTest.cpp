@@ -167,7 +167,7 @@ TEST(NotationExport, ClipboardCopyAndPaste) {
     EXPECT_EQ(errors, 0);
 
     clip = "[Event \"x\"]\n\n1. Zz9 *\n";
-    EXPECT_TRUE(other.PastePGN()); // taken, but the load reports its error
+    EXPECT_FALSE(other.PastePGN()); // a failed load is no success; the error is reported
     EXPECT_EQ(errors, 1);
 }
 
