@@ -402,45 +402,48 @@ int TNotation::AddMove(const TZug& ZugIn) {
 }
 
 void TNotation::RepetitionCheck() {
-    TBaum* node = CurrentMove;
-    if (!node || !IsBoardSquare(node->Zug.To)) return;
-    const TSchachbrett now = WorkBoard;
-    TSchachbrett b = now;
-    const int32_t t = node->Zug.To;
-    const int32_t piece = b[t];
-    // Bit 1 of the rights byte carries no right.
-    const int rights = node->Zug.CastlingRights & AllCastlingRights;
-    const int32_t side = node->Zug.Side;
-    const int32_t ep = EffectiveEnPassant(now, node->Zug);
-    int count = 1;
+    if (!CurrentMove) return;
+    // Replay the way from the start: every position it passes, and the plies
+    // since the last capture or pawn move. Positions before an irreversible
+    // move never equal later ones, so comparing them all costs nothing but
+    // time, and castling (which cannot repeat) need not end the count of
+    // the 50-move rule.
+    std::vector<const TBaum*> path;
+    for (const TBaum* n = CurrentMove; n; n = MoveBefore(n))
+        path.push_back(n);
+    struct Seen {
+        TSchachbrett Board;
+        const TZug* Zug;
+    };
+    std::vector<Seen> seen;
+    seen.reserve(path.size() + 1);
+    TSchachbrett b = GameData.Stellung;
+    seen.push_back({b, &GameData.Zug});
     int plies = 0;
-    bool irreversible = false;
-    bool first = true;
-    TBaum* n = node;
-    while (n) {
-        const TZug& m = n->Zug;
-        // The position after each earlier move counts, also one reached by
-        // a pawn move or capture: only the positions before it are out.
-        if (!first && b[t] == piece && b == now &&
-            (m.CastlingRights & AllCastlingRights) == rights && m.Side == side &&
-            EffectiveEnPassant(b, m) == ep)
-            ++count;
-        first = false;
-        if (m.CastlingKind != 0 || m.EnPassantVictim != 0 || m.Captured != 0 || m.Promotion != 0 ||
-            !IsBoardSquare(m.From) || !IsBoardSquare(m.To) || IsPawn(b[m.To])) {
-            irreversible = true;
-            break;
-        }
-        b[m.From] = b[m.To];
-        b[m.To] = 0;
-        ++plies;
-        n = MoveBefore(n);
+    for (auto it = path.rbegin(); it != path.rend(); ++it) {
+        const TZug& m = (*it)->Zug;
+        const bool onBoard = IsBoardSquare(m.From) && IsBoardSquare(m.To);
+        const bool capture =
+            m.CastlingKind == 0 && onBoard && (b[m.To] != 0 || m.EnPassantVictim != 0);
+        const bool pawnMove = onBoard && IsPawn(b[m.From]);
+        plies = capture || pawnMove || m.Promotion != 0 ? 0 : plies + 1;
+        PlayOn(b, m);
+        seen.push_back({b, &m});
     }
-    if (!irreversible) {
-        const TZug& s = GameData.Zug;
-        if (GameData.Stellung == now && (s.CastlingRights & AllCastlingRights) == rights &&
-            s.Side == side && EffectiveEnPassant(GameData.Stellung, s) == ep)
-            ++count;
+    const Seen& now = seen.back();
+    const int32_t t = CurrentMove->Zug.To;
+    const int32_t piece = IsBoardSquare(t) ? now.Board[t] : 0;
+    // Bit 1 of the rights byte carries no right; an en-passant square counts
+    // only where a pawn can really take there.
+    const int rights = now.Zug->CastlingRights & AllCastlingRights;
+    const int32_t ep = EffectiveEnPassant(now.Board, *now.Zug);
+    int count = 0;
+    for (const Seen& s : seen) {
+        if (IsBoardSquare(t) && s.Board[t] != piece) continue; // quick test first
+        if (s.Board != now.Board || s.Zug->Side != now.Zug->Side) continue;
+        if ((s.Zug->CastlingRights & AllCastlingRights) != rights) continue;
+        if (EffectiveEnPassant(s.Board, *s.Zug) != ep) continue;
+        ++count;
     }
     if (count >= 3 && On3Repetition) On3Repetition(this);
     if (plies >= 100 && On50MovesRule) On50MovesRule(this);

@@ -7,6 +7,7 @@
 using namespace kb;
 using kbtest::MainLine;
 using kbtest::Move;
+using kbtest::Movetext;
 using kbtest::NodeText;
 using kbtest::Pgn;
 using kbtest::ScriptedChooser;
@@ -18,22 +19,6 @@ namespace {
 void Enter(TNotation& n, std::initializer_list<const char*> moves) {
     for (const char* m : moves)
         ASSERT_TRUE(n.MoveDone(Move(n, m))) << m;
-}
-
-// The exported movetext with line ends and blank runs made single blanks.
-std::string Movetext(TNotation& n) {
-    std::string pgn;
-    n.GetPGN(pgn);
-    const size_t body = pgn.find("\r\n\r\n");
-    std::string out;
-    for (size_t i = body == std::string::npos ? 0 : body + 4; i < pgn.size(); ++i) {
-        const char c = pgn[i] == '\r' || pgn[i] == '\n' ? ' ' : pgn[i];
-        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
-        out += c;
-    }
-    while (!out.empty() && out.back() == ' ')
-        out.pop_back();
-    return out;
 }
 
 TEST(EditMoveEntry, FirstMovesAreAppendedWithoutAQuestion) {

@@ -259,4 +259,20 @@ inline void CheckWorkPosition(const kb::TNotation& n, const std::string& where) 
     EXPECT_EQ(n.WorkMove.To, n.CurrentMove->Zug.To) << where;
 }
 
+// The exported movetext with line ends and blank runs made single blanks.
+inline std::string Movetext(kb::TNotation& n) {
+    std::string pgn;
+    n.GetPGN(pgn);
+    const size_t body = pgn.find("\r\n\r\n");
+    std::string out;
+    for (size_t i = body == std::string::npos ? 0 : body + 4; i < pgn.size(); ++i) {
+        const char c = pgn[i] == '\r' || pgn[i] == '\n' ? ' ' : pgn[i];
+        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+        out += c;
+    }
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
+}
+
 } // namespace kbtest
