@@ -33,10 +33,21 @@ kb_install_deps() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# Configures and builds one tree below the checkout: kb_build DIR [cmake options...]
+# Configures and builds one tree below the checkout:
+#   kb_build DIR [cmake options...] [--target TARGET]
 kb_build() {
     local dir=$1
     shift
-    cmake -S "$KB_ROOT" -B "$KB_ROOT/$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$KB_ROOT/$dir"
+    local opts=() target=()
+    while [ $# -gt 0 ]; do
+        if [ "$1" = --target ]; then
+            target=(--target "$2")
+            shift 2
+        else
+            opts+=("$1")
+            shift
+        fi
+    done
+    cmake -S "$KB_ROOT" -B "$KB_ROOT/$dir" -G Ninja "${opts[@]}" >/dev/null
+    cmake --build "$KB_ROOT/$dir" "${target[@]}"
 }
