@@ -431,6 +431,8 @@ bool TNotation::ReadMoveToken(const std::string& Buf, size_t& Pos) {
         if (!IsBoardSquare(from) || WorkBoard[from] != Koenig * side) return false;
         if (!IsBoardSquare(rook) || WorkBoard[rook] != Turm * side) return false;
     } else {
+        if (token.size() > 4 && token.compare(token.size() - 4, 4, "e.p.") == 0)
+            token.resize(token.size() - 4);
         token = NormalizeMoveToken(token);
         if (token.size() < 2) return false;
         int piece = token.size() == 2 ? Bauer * side : PieceFromLetter(token[0]);
@@ -601,6 +603,9 @@ int TNotation::ParseMovetext(const std::string& Buf) {
                 FMoveBefore = s.MoveBefore;
                 stack.pop_back();
             }
+        } else if (Buf.compare(p, 4, "e.p.") == 0 &&
+                   (p + 4 >= n || Buf[p + 4] == ' ' || Buf[p + 4] == ')')) {
+            p += 3; // the en-passant remark after a capture
         } else if (IsUpper(c) || IsLower(c) ||
                    (c == '0' && p + 2 < n && Buf[p + 1] == '-' && Buf[p + 2] == '0')) {
             if (!ReadMoveToken(Buf, p)) {
@@ -661,9 +666,25 @@ int TNotation::LoadPGN(std::string_view Text) {
                     }
                     break;
                 }
+                // A ";" comment runs to the end of its line; lines are joined
+                // with blanks, so it becomes a brace comment here.
+                bool inBraces = false;
                 for (; i < lines.size(); ++i) {
-                    if (!lines[i].empty() && lines[i][0] == '%') continue;
-                    buffer.append(lines[i]);
+                    const std::string_view line = lines[i];
+                    if (!line.empty() && line[0] == '%') continue;
+                    for (size_t k = 0; k < line.size(); ++k) {
+                        const char c = line[k];
+                        if (!inBraces && c == ';') {
+                            buffer += '{';
+                            for (const char r : line.substr(k + 1))
+                                if (r != '{' && r != '}') buffer += r;
+                            buffer += '}';
+                            break;
+                        }
+                        if (c == '{') inBraces = true;
+                        if (c == '}') inBraces = false;
+                        buffer += c;
+                    }
                     buffer += ' ';
                 }
                 for (char& c : buffer)

@@ -353,3 +353,33 @@ TEST(NotationImport, TrickyFilesFromTheCollection) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(NotationImport, LineCommentsAndEnPassantRemarks) {
+    Loaded g(Pgn("1. e4 ; king's pawn {really}\n e5 2. Nf3 {a ; b} Nc6"));
+    EXPECT_EQ(g.result, 0);
+    auto ml = MainLine(g.n);
+    ASSERT_EQ(ml.size(), 4u);
+    EXPECT_EQ(ml[0]->Kommentar, "{king's pawn really}");
+    EXPECT_EQ(ml[2]->Kommentar, "{a ; b}");
+
+    Loaded ep(Pgn("1. e4 a6 2. e5 d5 3. exd6 e.p. Qxd6 4. a3 c5 5. a4 c4 6. b4 cxb3e.p."));
+    EXPECT_EQ(ep.result, 0);
+    auto eml = MainLine(ep.n);
+    ASSERT_EQ(eml.size(), 12u);
+    EXPECT_EQ(eml[4]->Zug.EnPassantVictim, Sq("d5"));
+    EXPECT_EQ(eml[11]->Zug.EnPassantVictim, Sq("b4"));
+}
+
+TEST(NotationImport, MoveSuffixesSetTheGlyph) {
+    Loaded g(Pgn("1. e4! e5? 2. Nf3!! Nc6?? 3. Bb5!? a6?! 4. Ba4 $2"));
+    auto ml = MainLine(g.n);
+    ASSERT_EQ(ml.size(), 7u);
+    std::vector<int> glyphs;
+    for (auto* b : ml)
+        glyphs.push_back(b->Zug.Glyph);
+    EXPECT_EQ(glyphs, (std::vector<int>{1, 3, 2, 4, 5, 6, 3}));
+}
+
+} // namespace

@@ -264,3 +264,40 @@ TEST(NotationTree, AnnotationSetters) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(NotationTree, Chess960CastlingTakesBack) {
+    TNotation n;
+    TFischerInfo fi{};
+    fi.Fischer = true;
+    fi.WhiteRookA = kbtest::Sq("b1");
+    fi.WhiteRookH = kbtest::Sq("g1");
+    fi.WhiteKing = kbtest::Sq("f1");
+    n.FischerInfo = &fi;
+    TSchachbrett b = LeeresBrett;
+    b[kbtest::Sq("b1")] = Turm;
+    b[kbtest::Sq("g1")] = Turm;
+    b[kbtest::Sq("f1")] = Koenig;
+    b[kbtest::Sq("e8")] = -Koenig;
+    for (int kind : {3, 4}) {
+        TZug z{};
+        z.Side = -1;
+        z.From = kbtest::Sq("f1");
+        z.To = kind == 3 ? kbtest::Sq("g1") : kbtest::Sq("c1");
+        z.CastlingKind = kind;
+        auto p = PlayAndUndo(n, b, z);
+        if (kind == 3) {
+            EXPECT_EQ(p.after[kbtest::Sq("g1")], Koenig);
+            EXPECT_EQ(p.after[kbtest::Sq("f1")], Turm);
+        } else {
+            EXPECT_EQ(p.after[kbtest::Sq("c1")], Koenig);
+            EXPECT_EQ(p.after[kbtest::Sq("d1")], Turm);
+            EXPECT_EQ(p.after[kbtest::Sq("b1")], 0);
+            EXPECT_EQ(p.after[kbtest::Sq("g1")], Turm);
+        }
+        EXPECT_EQ(n.WorkBoard, b) << "kind " << kind;
+    }
+}
+
+} // namespace
