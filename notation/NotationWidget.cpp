@@ -5,6 +5,7 @@
 
 #include "NotationWidgetText.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -59,6 +60,10 @@ TNotationWidget::TNotationWidget(QWidget* Parent)
 
     Model_->Metrics = Metrics_.get();
     Model_->AfterLayout = [this](TNotation*) { AfterLayout(); };
+    Dialogs_ = std::make_unique<TNotationDialogs>(this);
+    Model_->Chooser = Dialogs_.get();
+    Model_->ScrollToCurrentHook = [this](TNotation*) { ScrollToCurrent(); };
+    Model_->BeepHook = [](TNotation*) { QApplication::beep(); };
     Model_->ClipboardSetText = [](const std::string& Text) {
         QClipboard* cb = QGuiApplication::clipboard();
         if (!cb) return false;
@@ -82,6 +87,9 @@ TNotationWidget::~TNotationWidget() {
     // The model must not call back into a half-destroyed widget.
     Model_->AfterLayout = nullptr;
     Model_->Metrics = nullptr;
+    Model_->Chooser = nullptr;
+    Model_->ScrollToCurrentHook = nullptr;
+    Model_->BeepHook = nullptr;
     Model_->ClipboardGetText = nullptr;
     Model_->ClipboardSetText = nullptr;
 }

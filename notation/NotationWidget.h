@@ -11,6 +11,7 @@
 #pragma once
 
 #include "Notation.h"
+#include "NotationDialogs.h"
 
 #include <QColor>
 #include <QFont>
@@ -68,6 +69,8 @@ public:
     const TNotation& Notation() const { return *Model_; }
 
     TNotatPaintbox* Paintbox() const { return Paintbox_; }
+    // The dialogs that answer the notation's questions.
+    TNotationDialogs& Dialogs() { return *Dialogs_; }
     TNotatScrollbar* Scrollbar() const { return Scrollbar_; }
 
     // --- display properties --------------------------------------------------
@@ -177,6 +180,7 @@ private:
 
     std::unique_ptr<TNotation> Model_;
     std::unique_ptr<TMetrics> Metrics_;
+    std::unique_ptr<TNotationDialogs> Dialogs_;
     TNotatPaintbox* Paintbox_ = nullptr;
     TNotatScrollbar* Scrollbar_ = nullptr;
 
