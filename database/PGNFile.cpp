@@ -52,7 +52,9 @@ bool TPGNFileIO::Sync(int Fd) {
 bool TPGNFileIO::SyncDir(const std::string& Dir) {
     int fd = ::open(Dir.empty() ? "." : Dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
+    // Some file systems cannot sync a folder; the files in it are synced
+    // on their own.
+    bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
     ::close(fd);
     return ok;
 }

@@ -16,6 +16,11 @@ int TPGNListModel::rowCount(const QModelIndex& Parent) const {
     return Parent.isValid() ? 0 : list_.ItemCount();
 }
 
+Qt::ItemFlags TPGNListModel::flags(const QModelIndex& Index) const {
+    if (!Index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+}
+
 QVariant TPGNListModel::data(const QModelIndex& Index, int Role) const {
     if (!Index.isValid() || Index.row() >= list_.ItemCount()) return {};
     if (Role == Qt::DisplayRole) return list_.DataItemText(Index.row());
@@ -121,6 +126,26 @@ void TPGNList::SetItemIndex(int Row) {
         return;
     }
     setCurrentIndex(model_->index(Row, 0));
+}
+
+int TPGNList::ItemAtPos(const QPoint& Pos) const {
+    QModelIndex i = indexAt(Pos);
+    return i.isValid() ? i.row() : -1;
+}
+
+bool TPGNList::Selected(int Row) const {
+    if (Row < 0 || Row >= ItemCount()) return false;
+    return selectionModel()->isSelected(model_->index(Row, 0));
+}
+
+void TPGNList::SetSelected(int Row, bool Value) {
+    if (Row < 0 || Row >= ItemCount()) return;
+    selectionModel()->select(model_->index(Row, 0),
+                             Value ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+}
+
+int TPGNList::SelCount() const {
+    return static_cast<int>(selectionModel()->selectedRows().size());
 }
 
 void TPGNList::mouseDoubleClickEvent(QMouseEvent* Event) {

@@ -31,6 +31,8 @@ class TPGNListModel : public QAbstractListModel {
 public:
     TPGNListModel(TPGNList& List, QObject* Parent);
     int rowCount(const QModelIndex& Parent = QModelIndex()) const override;
+    // Rows can be selected and dragged (the host decides where they may go).
+    Qt::ItemFlags flags(const QModelIndex& Index) const override;
     QVariant data(const QModelIndex& Index, int Role) const override;
 
     void BeginReset() { beginResetModel(); }
@@ -86,6 +88,11 @@ public:
     int ItemIndex() const;
     void SetItemIndex(int Row);
     int ItemCount() const { return pgn_.ItemCount(); }
+    // The row under a point of the list, -1 when there is none.
+    int ItemAtPos(const QPoint& Pos) const;
+    bool Selected(int Row) const;
+    void SetSelected(int Row, bool Value);
+    int SelCount() const;
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* Event) override;

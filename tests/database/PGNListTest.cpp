@@ -176,3 +176,29 @@ TEST(PGNList, DatabaseRowsAreNumbered) {
     EXPECT_EQ(deleted, (std::vector<bool>{false, true, false}));
     EXPECT_TRUE(errors.empty());
 }
+
+TEST(PGNList, SelectionAndRowUnderThePointer) {
+    App();
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "s.pgn", Games(8));
+    TPGNList list;
+    list.resize(300, 300);
+    ASSERT_TRUE(list.PGN().SetFileName((dir / "s.pgn").string()));
+    list.show();
+    const QRect r2 = list.visualRect(list.model()->index(2, 0));
+    EXPECT_EQ(list.ItemAtPos(r2.center()), 2);
+    EXPECT_EQ(list.ItemAtPos(QPoint(5, 290)), -1);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, r2.center());
+    const QRect r5 = list.visualRect(list.model()->index(5, 0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, r5.center());
+    EXPECT_EQ(list.SelCount(), 2);
+    EXPECT_TRUE(list.Selected(2));
+    EXPECT_TRUE(list.Selected(5));
+    EXPECT_FALSE(list.Selected(3));
+    list.SetSelected(5, false);
+    list.SetSelected(7, true);
+    EXPECT_FALSE(list.Selected(5));
+    EXPECT_TRUE(list.Selected(7));
+    EXPECT_FALSE(list.Selected(99));
+    EXPECT_TRUE(list.model()->flags(list.model()->index(1, 0)) & Qt::ItemIsDragEnabled);
+}
