@@ -19,12 +19,13 @@ struct TGame {
 };
 using TModel = std::vector<TGame>;
 
-enum class TOpKind { Add, Replace, Delete, Compress, Read };
+enum class TOpKind { Add, Replace, Delete, Compress, Read, Batch };
 
 struct TOp {
     TOpKind Kind = TOpKind::Read;
     int64_t Index = 0;
     std::string Payload;
+    std::vector<std::string> Payloads; // a batch of adds, on disk together by one flush
 };
 
 inline TOp NextOp(std::mt19937_64& Rng, const TModel& M) {
@@ -43,6 +44,11 @@ inline TOp NextOp(std::mt19937_64& Rng, const TModel& M) {
         op.Index = pick();
     } else if (r < 88) {
         op.Kind = TOpKind::Compress;
+    } else if (r < 93) {
+        op.Kind = TOpKind::Batch;
+        const int n = 2 + static_cast<int>(Rng() % 5);
+        for (int i = 0; i < n; ++i)
+            op.Payloads.push_back(RandomPayload(Rng));
     } else {
         op.Kind = TOpKind::Read;
         op.Index = pick();
@@ -66,7 +72,27 @@ inline void Apply(TModel& M, const TOp& Op) {
         break;
     case TOpKind::Read:
         break;
+    case TOpKind::Batch:
+        for (const auto& p : Op.Payloads)
+            M.push_back({p, false});
+        break;
     }
+}
+
+// The states the database may be in when the operation was cut short: before
+// or after it; for a batch, any number of its games from the start.
+inline std::vector<TModel> Outcomes(const TModel& M, const TOp& Op) {
+    std::vector<TModel> out{M};
+    if (Op.Kind == TOpKind::Batch) {
+        for (const auto& p : Op.Payloads) {
+            out.push_back(out.back());
+            out.back().push_back({p, false});
+        }
+    } else {
+        out.push_back(M);
+        Apply(out.back(), Op);
+    }
+    return out;
 }
 
 // The operation on the database; False when it failed. A compress with
@@ -82,6 +108,15 @@ inline bool RunOp(kb::TChessDatabase& Db, const TOp& Op, const TModel& M) {
         return Db.DeleteGame(Op.Index);
     case TOpKind::Compress:
         return Db.Compress() || Db.LastError() == 0;
+    case TOpKind::Batch: {
+        Db.SetKeepOpen(true);
+        bool ok = Db.KeepOpen();
+        for (size_t i = 0; ok && i < Op.Payloads.size(); ++i)
+            ok = Db.AddRecord(n, Op.Payloads[i]) && n == static_cast<int64_t>(M.size() + i);
+        ok = Db.Flush() && ok;
+        Db.SetKeepOpen(false);
+        return ok && Db.LastError() == 0;
+    }
     case TOpKind::Read: {
         std::string key, payload;
         bool deleted = false;
