@@ -308,6 +308,24 @@ void TNotationWidget::keyPressEvent(QKeyEvent* Event) {
     case Qt::Key_Down:
         LineUpDown(+1);
         break;
+    case Qt::Key_PageUp:
+        Model_->PrevVariationStart();
+        break;
+    case Qt::Key_PageDown:
+        Model_->NextVariationStart();
+        break;
+    case Qt::Key_End:
+        Model_->GotoEnd();
+        break;
+    case Qt::Key_Home:
+        Model_->GotoStart();
+        break;
+    case Qt::Key_Left:
+        Model_->MoveBack();
+        break;
+    case Qt::Key_Right:
+        Model_->MoveForward();
+        break;
     default:
         QFrame::keyPressEvent(Event);
         return;

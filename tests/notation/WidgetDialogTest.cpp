@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The new-move and "Select move" dialogs driven by mouse and keys.
+#include "EditTestUtil.h"
 #include "NotationDialogs.h"
 #include "WidgetTestSupport.h"
 
@@ -182,6 +183,64 @@ TEST(NotationDialogsSelect, KeysAndMouse) {
     });
     EXPECT_EQ(d.SelectMove(n, Three), -1);
     EXPECT_EQ(title, "Select move");
+}
+
+} // namespace
+
+namespace {
+
+// A move entered where the game goes on asks through the dialog; the answer
+// decides where the move goes, and the new current move is the one shown.
+TEST(NotationDialogsNewMove, EnteredMovesGoWhereTheDialogSays) {
+    TNotationWidget w;
+    kbwidget::Prepare(w, 300, 200);
+    TNotation& n = w.Notation();
+    n.SetEnglish(true);
+    ASSERT_EQ(n.LoadPGN(kbtest::Pgn("1. e4 e5 2. Nf3")), 0);
+    TBaum* e4 = kbtest::MainLine(n)[0];
+    ASSERT_TRUE(w.SelectTextPos(e4->TextPos));
+    ASSERT_EQ(n.CurrentMove, e4);
+
+    std::vector<std::string> shown;
+    auto answer = [&](const char* button) {
+        WhenOpen(w.Dialogs(), [&shown, button](QDialog* dlg) {
+            auto* list = dlg->findChild<QListWidget*>("candidates");
+            shown.clear();
+            for (int i = 0; i < list->count(); ++i)
+                shown.push_back(list->item(i)->text().toStdString());
+            if (button)
+                QTest::mouseClick(dlg->findChild<QPushButton*>(button), Qt::LeftButton);
+            else
+                dlg->close();
+        });
+    };
+
+    answer("newVariation");
+    ASSERT_TRUE(n.MoveDone(kbtest::Move(n, "c7c5")));
+    EXPECT_EQ(shown, std::vector<std::string>({"A) 1...e5"}));
+    ASSERT_NE(n.CurrentMove, nullptr);
+    EXPECT_EQ(kbtest::NodeText(n, n.CurrentMove), "1...c5");
+    EXPECT_NE(n.LayoutText.find("[1...c5]"), std::string::npos) << n.LayoutText;
+    (void)w.Paintbox()->grab();
+    EXPECT_FALSE(w.HighlightRect().isEmpty());
+
+    // Back on 1.e4: cancel by the close box leaves the tree and tells the host.
+    ASSERT_TRUE(w.SelectTextPos(e4->TextPos));
+    int events = 0;
+    n.OnMoveChange = [&](TNotation*, TZug, TSchachbrett s, bool) {
+        ++events;
+        EXPECT_EQ(s, kbwidget::BoardAfter(n, e4));
+    };
+    const std::string before = n.LayoutText;
+    answer(nullptr);
+    EXPECT_FALSE(n.MoveDone(kbtest::Move(n, "d7d5")));
+    EXPECT_EQ(shown, std::vector<std::string>({"A) 1...e5", "B) 1...c5"}));
+    EXPECT_EQ(events, 1);
+    EXPECT_EQ(n.LayoutText, before);
+
+    answer("overwrite");
+    ASSERT_TRUE(n.MoveDone(kbtest::Move(n, "d7d5")));
+    EXPECT_EQ(kbtest::MainLineTexts(n), std::vector<std::string>({"1.e4", "d5"}));
 }
 
 } // namespace

@@ -3,9 +3,13 @@
 // the offscreen platform.
 #include "WidgetTestSupport.h"
 
+#include <QDialog>
 #include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
+#include <QListWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -268,6 +272,84 @@ TEST(NotationWidgetProperties, HeadlineMeasuredInItsFont) {
     EXPECT_EQ(w.RangeWidth(0, 1, 3), fm.horizontalAdvance(QChar('A')) +
                                          fm.horizontalAdvance(QChar('l')) +
                                          fm.horizontalAdvance(QChar('e')));
+}
+
+} // namespace
+
+namespace {
+
+// The navigation keys walk the game: Home and End, Left and Right (asking
+// where the next move has alternatives), PgUp and PgDn to branch points.
+TEST(NotationWidgetKeys, NavigationKeys) {
+    TNotationWidget w;
+    Prepare(w, 260, 120);
+    TNotation& n = w.Notation();
+    ASSERT_EQ(n.LoadPGN(kbtest::Pgn(NestedGame)), 0);
+    const auto main = kbtest::MainLine(n); // e4 e5 Nf3 Nc6 Bb5 a6 Ba4 Nf6 O-O
+    ASSERT_EQ(main.size(), 9u);
+    int events = 0;
+    bool lastNext = false;
+    n.OnMoveChange = [&](TNotation*, TZug, TSchachbrett s, bool next) {
+        ++events;
+        lastNext = next;
+        EXPECT_EQ(s, n.CurrentMove ? BoardAfter(n, n.CurrentMove) : n.GameData.Stellung);
+    };
+    w.setFocus();
+    auto key = [&](Qt::Key k) { QTest::keyClick(&w, k); };
+
+    key(Qt::Key_End);
+    EXPECT_EQ(n.CurrentMove, main.back());
+    EXPECT_EQ(events, 1);
+    // The last move scrolled into view in a window of a few lines.
+    int32_t start = 0;
+    const int line = w.LineIndexOfNode(n.CurrentMove, start);
+    EXPECT_GT(w.Scrollbar()->value(), 0);
+    EXPECT_GE(line + 1, w.FirstVisible());
+    EXPECT_LE(line + 1, w.LastVisible());
+
+    key(Qt::Key_Left);
+    EXPECT_EQ(n.CurrentMove, main[7]);
+    EXPECT_EQ(n.WorkBoard, BoardAfter(n, main[7]));
+    key(Qt::Key_PageUp); // before 3...a6, the nearest move with alternatives
+    EXPECT_EQ(n.CurrentMove, main[4]);
+    key(Qt::Key_Home);
+    EXPECT_EQ(n.CurrentMove, nullptr);
+    EXPECT_EQ(w.Scrollbar()->value(), 0);
+    key(Qt::Key_PageDown); // up to the move before 2.Nf3 and its alternatives
+    EXPECT_EQ(n.CurrentMove, main[1]);
+
+    // Right where the next move has alternatives asks: Down and Enter take
+    // the first alternative, Enter alone the main continuation.
+    std::vector<int> counts;
+    std::vector<std::vector<Qt::Key>> answers = {{Qt::Key_Down, Qt::Key_Return}, {Qt::Key_Return}};
+    w.Dialogs().OnOpen = [&](QDialog* dlg) {
+        const std::vector<Qt::Key> answer = answers.at(counts.size());
+        auto* list = dlg->findChild<QListWidget*>("candidates");
+        counts.push_back(list ? list->count() : -1);
+        QTimer::singleShot(0, dlg, [list, answer] {
+            for (Qt::Key k : answer)
+                QTest::keyClick(list, k);
+        });
+    };
+    const int before = events;
+    key(Qt::Key_Right);
+    ASSERT_EQ(counts, std::vector<int>({3})); // 2.Nf3, 2.f4, 2.d4
+    ASSERT_NE(n.CurrentMove, nullptr);
+    EXPECT_EQ(kbtest::NodeText(n, n.CurrentMove), "2.f4");
+    EXPECT_FALSE(n.CurrentOnMainLine);
+    EXPECT_EQ(events, before + 1);
+    EXPECT_TRUE(lastNext);
+    key(Qt::Key_Right);
+    EXPECT_EQ(counts, std::vector<int>({3, 2})); // exf4, 2...d5
+    EXPECT_EQ(kbtest::NodeText(n, n.CurrentMove), "exf4");
+    EXPECT_EQ(n.WorkBoard, BoardAfter(n, n.CurrentMove));
+
+    // Disabled, the keys do nothing.
+    w.setEnabled(false);
+    TBaum* const here = n.CurrentMove;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &press);
+    EXPECT_EQ(n.CurrentMove, here);
 }
 
 } // namespace
