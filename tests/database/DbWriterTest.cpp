@@ -149,3 +149,28 @@ TEST(DbWriter, DeepVariationsNeedNoDeepStack) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DbWriter, SetUpPositionRoundTrip) {
+    const std::string pgn =
+        "[Event \"E\"]\n[FEN \"r3k2r/8/8/3pP3/8/8/8/R3K2R w KQkq d6 0 23\"]\n[SetUp \"1\"]\n\n"
+        "23. exd6 O-O-O 24. O-O Rd7 *\n";
+    TNotation a;
+    ASSERT_EQ(a.LoadPGN(pgn), 0);
+    std::string payload;
+    ASSERT_TRUE(EncodeGameRecord(a, payload));
+    ASSERT_NE(payload[0], '[');
+    TChessDatabase db;
+    const std::string back = db.RecordToPGN(payload);
+    TNotation b;
+    ASSERT_EQ(b.LoadPGN(back), 0) << back;
+    EXPECT_EQ(b.GameData.Stellung, a.GameData.Stellung) << back;
+    EXPECT_EQ(b.GameData.ZugNummer, 23);
+    std::string pa, pb;
+    ASSERT_EQ(a.GetPGN(pa), 0);
+    ASSERT_EQ(b.GetPGN(pb), 0);
+    EXPECT_EQ(pa.substr(pa.find("\r\n\r\n")), pb.substr(pb.find("\r\n\r\n"))) << back;
+}
+
+} // namespace
