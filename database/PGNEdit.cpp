@@ -53,6 +53,13 @@ private:
     int fd_;
 };
 
+// Only a text that the scan finds as a game of its own may go into the file:
+// anything else would join the game before it at the next opening, and a
+// later edit of that game would take it along.
+bool StartsGame(const std::string& t) {
+    return t.compare(0, kGameStart.size(), kGameStart) == 0;
+}
+
 } // namespace
 
 std::string TPGN::FormatGameText(const std::string& Text, int Mode, bool Separated) {
@@ -300,7 +307,7 @@ bool TPGN::AppendGame(int& GameNo, const std::string& Text) {
     }
     if (!CanEdit()) return false;
     const std::string t = Trimmed(Text);
-    if (t.empty()) return false;
+    if (!StartsGame(t)) return false;
     BusyScope busy(*this);
     const bool hasGames = RecordCount() > 0;
     const std::string bytes = FormatGameText(t, gmAppend, hasGames);
@@ -339,7 +346,7 @@ bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
     if (Row == -1 || (Mode == gmInsert && sortKey_ != skFileOrder) || r < 0)
         return AppendGame(GameNo, Text);
     const std::string t = Trimmed(Text);
-    if (t.empty()) return false;
+    if (!StartsGame(t)) return false;
 
     BusyScope busy(*this);
     Hourglass(true);

@@ -229,9 +229,15 @@ TEST(PGNEdit, TextLayoutAtTheEdges) {
     no = 77;
     ASSERT_TRUE(pgn.ReplaceGame(no, "[Event \"E\"]\r\n\r\n*"));
     EXPECT_EQ(no, 3);
+    // Text that would not start a game of its own is refused.
+    const std::string before = kbtest::ReadFile(file);
     no = 0;
     EXPECT_FALSE(pgn.ReplaceGame(no, " \r\n"));
+    EXPECT_FALSE(pgn.ReplaceGame(no, "[Site \"S\"]\r\n\r\n*"));
+    EXPECT_FALSE(pgn.InsertGame(0, no, "1. e4 *"));
+    EXPECT_FALSE(pgn.AppendGame(no, "[event \"lower\"]\r\n\r\n*"));
     EXPECT_EQ(pgn.GameCount(), 3);
+    EXPECT_EQ(kbtest::ReadFile(file), before);
 }
 
 TEST(PGNEdit, BackupNamesAreNeverReused) {
