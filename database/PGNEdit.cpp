@@ -194,7 +194,8 @@ bool TPGN::ApplySplice(const Splice& S) {
     int bfd = -1;
     bool backedUp = BackupTail(fd, S.Start, size, S.Record + 1, bfd);
     FdCloser closeBackup(*io_, bfd);
-    if (!backedUp) {
+    // Messages were pumped during the copy: the file must still be as it was.
+    if (!backedUp || !IndexStillValid(fd, S.Start)) {
         RemoveBackup();
         return false;
     }

@@ -302,6 +302,17 @@ TEST(PGNEdit, StaleIndexOrLockedFileIsRefused) {
     EXPECT_FALSE(pgn.ReplaceGame(no, "[Event \"C\"]\r\n\r\n*"));
     EXPECT_EQ(kbtest::ReadFile(file), bytes + "\r\n");
 
+    // Changed while the backup was made (messages are pumped meanwhile).
+    ASSERT_TRUE(pgn.SetFileName(""));
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    pgn.OnPGNTrace = [&](TPGN*, int percent, TCancelMode&) {
+        if (percent == -1) kbtest::WriteFile(file, bytes + "\r\n\r\n");
+    };
+    EXPECT_FALSE(pgn.DeleteGame(0));
+    EXPECT_EQ(kbtest::ReadFile(file), bytes + "\r\n\r\n");
+    EXPECT_EQ(pgntest::OtherFiles(dir.path(), "s.pgn"), std::vector<std::string>{});
+    pgn.OnPGNTrace = nullptr;
+
     // A fresh scan makes it editable again, unless another holds the lock.
     ASSERT_TRUE(pgn.SetFileName(""));
     ASSERT_TRUE(pgn.SetFileName(file.string()));
@@ -310,9 +321,9 @@ TEST(PGNEdit, StaleIndexOrLockedFileIsRefused) {
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     EXPECT_FALSE(pgn.DeleteGame(0));
     ::close(fd);
-    EXPECT_EQ(kbtest::ReadFile(file), bytes + "\r\n");
+    EXPECT_EQ(kbtest::ReadFile(file), bytes + "\r\n\r\n");
     EXPECT_TRUE(pgn.DeleteGame(0));
-    EXPECT_EQ(kbtest::ReadFile(file), "[Event \"B\"]\r\n\r\n*\r\n");
+    EXPECT_EQ(kbtest::ReadFile(file), "[Event \"B\"]\r\n\r\n*\r\n\r\n");
 }
 
 TEST(PGNEdit, ReentrantCallsFailAndKeepTheBusyFlag) {
