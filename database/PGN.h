@@ -121,8 +121,9 @@ public:
     bool Compress();
     int FindRecord(int GameNo, int64_t& Start) const;
     int RowOfGame(int GameNo) const;
-    // The text written for a game; HasGames: the file holds games; Plain:
-    // the text goes without separator (only game, or the last one replaced).
+    // The text written for a game: trimmed, and with Separated the blank
+    // line that parts it from its neighbour (before it when appending, after
+    // it otherwise). The only game and a replaced last game go without.
     static std::string FormatGameText(const std::string& Text, int Mode, bool Separated);
 
     // State.
