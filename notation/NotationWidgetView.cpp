@@ -184,6 +184,7 @@ void TNotationWidget::PaintNotation(QPainter& P) {
         const TLineFont lineFont = starts[static_cast<size_t>(Line)].Font;
         // Comments are centred on the line font's height.
         const int offset = (height[Idx(lineFont)] - height[comment]) / 2;
+        int drawnFont = -1;
         for (int32_t q = std::max(From, 1); q < To && q <= len; ++q) {
             const size_t at = static_cast<size_t>(q - 1);
             const int w = CharWidth(FontAt(q, lineFont), s, at);
@@ -191,8 +192,11 @@ void TNotationWidget::PaintNotation(QPainter& P) {
             const TLineFont f = FontAt(q, lineFont);
             size_t clen = 0;
             const char32_t c = CharacterAt(s, at, clen);
-            P.setFont(QtFont(f));
-            P.setPen(Override ? *Override : FontColor(f));
+            if (static_cast<int>(f) != drawnFont) {
+                P.setFont(QtFont(f));
+                P.setPen(Override ? *Override : FontColor(f));
+                drawnFont = static_cast<int>(f);
+            }
             const int y = Top + (f == TLineFont::Comment ? offset : 0) + ascent[Idx(f)];
             if (c != U' ') P.drawText(QPoint(X, y), QString::fromUcs4(&c, 1));
             X += w;
