@@ -560,9 +560,11 @@ bool TCustomDatabase::Delete(int64_t Index) {
             int64_t wasted = 0, valid = 0;
             if (length >= 0 && MarkDirty() && ReadIndexRecord(ihWasted, wasted) &&
                 ReadIndexRecord(ihValid, valid)) {
+                // Both counts first, the slot last: a crash leaves the valid
+                // count too low, never too high (see the index check).
                 ok = WriteIndexRecord(ihWasted, wasted + length + 1) &&
-                     WriteIndexRecord(IndexHeaderRecords + Index, -(offset + 1)) &&
-                     WriteIndexRecord(ihValid, std::max<int64_t>(0, valid - 1)) && index_->Sync();
+                     WriteIndexRecord(ihValid, std::max<int64_t>(0, valid - 1)) &&
+                     WriteIndexRecord(IndexHeaderRecords + Index, -(offset + 1)) && index_->Sync();
                 if (!ok) {
                     if (!RestoreSlot(Index, slot, wasted, valid)) suspect_ = true;
                 }

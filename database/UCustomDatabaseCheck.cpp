@@ -172,9 +172,11 @@ TCustomDatabase::TCheckResult TCustomDatabase::CheckIndex(TCheckMode Mode, bool 
     if (Mode == TCheckMode::Open && counting) {
         int64_t stored = 0;
         if (!ReadIndexRecord(ihValid, stored)) return TCheckResult::Failed;
-        if (stored != counter && !readOnly_) {
-            // Every slot is sound, only the count lags behind (a crash between
-            // the slot write and the header write): put the count right.
+        // Writes raise the count only after the slot and lower it before,
+        // so a crash leaves it too low. Too high means slots were lost: the
+        // index is rebuilt, which brings their games back.
+        if (stored > counter) return TCheckResult::Failed;
+        if (stored < counter && !readOnly_) {
             if (!MarkDirty() || !WriteIndexRecord(ihValid, counter) || !index_->Sync())
                 return TCheckResult::Failed;
         }

@@ -41,8 +41,10 @@ TEST(DbCrash, KilledAtRandomPointsLosesNothingAcknowledged) {
     const std::string name = (dir / "crash.kbf").string();
     TModel model;
     int kills = 0, midWrite = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
-    for (int k = 0; k < 400 && std::chrono::steady_clock::now() < deadline; ++k) {
+    // Bounded in time on a slow or busy machine; normally all children run.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    int children = 0;
+    for (int k = 0; k < 300 && std::chrono::steady_clock::now() < deadline; ++k, ++children) {
         std::mt19937_64 faultRng(seed * 7919 + static_cast<uint64_t>(k));
         const int64_t failAt = 1 + static_cast<int64_t>(faultRng() % 70);
         static constexpr TFault kinds[] = {TFault::KillBefore, TFault::KillMidWrite,
@@ -107,8 +109,9 @@ TEST(DbCrash, KilledAtRandomPointsLosesNothingAcknowledged) {
                             << what << ": " << why;
         model = states[static_cast<size_t>(which)];
     }
-    EXPECT_GE(kills, 200);
-    EXPECT_GT(midWrite, 30);
+    EXPECT_GE(children, 250);
+    EXPECT_GE(kills, children * 3 / 5);
+    EXPECT_GT(midWrite, kills / 10);
     RecordProperty("kills", kills);
 }
 

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
+#include <set>
 
 using namespace kb;
 using dbtest::IndexValues;
@@ -230,10 +232,10 @@ TEST(DbEngine, CheckFailures) {
     EXPECT_GT(db.GetWasted(), 0); // compress can still reclaim it
     db.Close();
 
-    // Only the count is off (a crash between slot and header): put right
-    // in place, numbering untouched.
+    // The count lags behind the slots (a crash between slot and header):
+    // put right in place, numbering untouched.
     std::string off = index;
-    PutInt64LE(&off[16], 7);
+    PutInt64LE(&off[16], 3);
     WriteFile(dir / "g.kbfidx", off);
     rebuilds = 0;
     ASSERT_TRUE(db.Open(name));
@@ -241,6 +243,20 @@ TEST(DbEngine, CheckFailures) {
     EXPECT_EQ(db.GetValidCount(), 4);
     db.Close();
     EXPECT_EQ(ReadFile(dir / "g.kbfidx"), index);
+
+    // More games counted than slots hold them: slots were lost, so the index
+    // is rebuilt from the main file and the last game comes back.
+    std::string cut = index.substr(0, index.size() - 8);
+    WriteFile(dir / "g.kbfidx", cut);
+    ASSERT_TRUE(db.Open(name));
+    EXPECT_EQ(rebuilds, 1);
+    EXPECT_EQ(db.GetCount(), 5);
+    EXPECT_EQ(db.GetValidCount(), 4);
+    EXPECT_EQ(ReadPayload(db, 4), Payload(4));
+    db.Close();
+    EXPECT_EQ(ReadFile(dir / "g.kbfidx"), index);
+    rebuilds = 0;
+    PutInt64LE(&off[16], 7);
 
     // A check that runs out of time means not verified, not corrupt.
     double now = 0;
@@ -451,6 +467,81 @@ TEST(DbEngine, DeleteDatabaseFiles) {
     EXPECT_TRUE(db.DeleteDatabaseFiles());
     EXPECT_TRUE(db.FileName().empty());
     EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+} // namespace
+
+namespace {
+
+// Damage to the index never costs a game its text: after reopening, every
+// game that was in the database can still be read (perhaps marked deleted).
+TEST(DbEngine, DamagedIndexLosesNoGameText) {
+    const uint64_t seed =
+        std::getenv("KB_TEST_SEED") ? std::strtoull(std::getenv("KB_TEST_SEED"), nullptr, 10) : 5;
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (KB_TEST_SEED)");
+    std::mt19937_64 rng(seed);
+    kbtest::TempDir dir;
+    for (int round = 0; round < 150; ++round) {
+        const std::string name = (dir / ("d" + std::to_string(round) + ".kbf")).string();
+        std::vector<std::string> live;
+        {
+            TChessDatabase db;
+            ASSERT_TRUE(db.Open(name));
+            const int n = 1 + static_cast<int>(rng() % 30);
+            for (int i = 0; i < n; ++i) {
+                int64_t k;
+                ASSERT_TRUE(db.AddRecord(k, dbtest::RandomPayload(rng)));
+            }
+            for (int i = 0; i < n / 3; ++i) {
+                const auto k = static_cast<int64_t>(rng() % n);
+                if (rng() % 2)
+                    ASSERT_TRUE(db.ReplaceRecord(dbtest::RandomPayload(rng), k));
+                else
+                    ASSERT_TRUE(db.DeleteGame(k));
+            }
+            for (int64_t i = 0; i < n; ++i) {
+                bool deleted = false;
+                const std::string p = ReadPayload(db, i, &deleted);
+                if (!deleted) live.push_back(p);
+            }
+        }
+        std::string index = ReadFile(dir / ("d" + std::to_string(round) + ".kbfidx"));
+        const int damage = static_cast<int>(rng() % 4);
+        SCOPED_TRACE("damage " + std::to_string(damage));
+        switch (damage) {
+        case 0:
+            index.resize(rng() % (index.size() + 1));
+            break; // cut
+        case 1:
+            for (int i = 0; i < 3; ++i)
+                index[rng() % index.size()] = static_cast<char>(rng()); // flipped bytes
+            break;
+        case 2:
+            index += std::string(1 + rng() % 20, static_cast<char>(rng()));
+            break; // garbage after
+        default:
+            index.clear();
+            break;
+        }
+        WriteFile(dir / ("d" + std::to_string(round) + ".kbfidx"), index);
+        TChessDatabase db;
+        ASSERT_TRUE(db.Open(name)) << "round " << round << " code " << db.LastError();
+        std::multiset<std::string> found;
+        for (int64_t i = 0; i < db.GetCount(); ++i) {
+            std::string key, payload;
+            bool deleted;
+            if (db.ReadRecord(key, payload, deleted, i)) found.insert(payload);
+        }
+        for (const auto& p : live) {
+            auto it = found.find(p);
+            ASSERT_NE(it, found.end())
+                << "round " << round << ": a game of " << p.size() << " bytes is gone";
+            found.erase(it);
+        }
+        db.Compress(); // whatever it finds, it must not fail the files
+        db.Close();
+        ASSERT_TRUE(db.Open(name)) << "round " << round;
+    }
 }
 
 } // namespace
