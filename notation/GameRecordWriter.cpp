@@ -115,16 +115,6 @@ bool CodableTree(const TVariante* Root) {
     return true;
 }
 
-bool StandardStart(const TPartiedaten& G) {
-    for (int sq = 0; sq < 64; ++sq) {
-        const int i = Index64To120(static_cast<uint8_t>(sq));
-        if (G.Stellung[static_cast<size_t>(i)] != StandardStellung[static_cast<size_t>(i)])
-            return false;
-    }
-    return G.Zug.Side == 1 && (G.Zug.CastlingRights & AllCastlingRights) == AllCastlingRights &&
-           G.Zug.EnPassant == 0 && G.ZugNummer == 1;
-}
-
 void NumberItem(std::string& Out, unsigned char Code, uint16_t Value) {
     if (Value == 0) return;
     Out += static_cast<char>(Code);
@@ -228,7 +218,7 @@ bool EncodeGameRecord(TNotation& Notation, std::string& Payload) {
     StringItem(out, itMetaDescription, e.MetaDescription);
     StringItem(out, itMetaKeywords, e.MetaKeywords);
     // Side to move, rights, en-passant square and move number count as much as the board.
-    if (!StandardStart(g))
+    if (!HasStandardStart(g))
         StringItem(out, itFEN, StellungToFEN(g.Stellung, g.Zug, g.ZugNummer, false));
     StringItem(out, itComment, g.Kommentar);
     out += HeaderEnd;

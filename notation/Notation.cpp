@@ -7,6 +7,15 @@
 
 namespace kb {
 
+bool HasStandardStart(const TPartiedaten& G) {
+    for (int sq = 0; sq < 64; ++sq) {
+        const auto i = static_cast<size_t>(Index64To120(static_cast<uint8_t>(sq)));
+        if (G.Stellung[i] != StandardStellung[i]) return false;
+    }
+    return G.Zug.Side == 1 && (G.Zug.CastlingRights & AllCastlingRights) == AllCastlingRights &&
+           G.Zug.EnPassant == 0 && G.ZugNummer == 1;
+}
+
 const std::array<char, 19> TNotation::DefaultNagChars = {
     'i', 'j', 'k', 'l', 'm', 'n', 'o', 'p', 'q', 'r', 's', 't', 'u', 'v', 'w', 'y', 'z', '|', '~'};
 const std::array<uint8_t, 19> TNotation::NagNumbers = {22, 8,   18, 16, 14,  11, 13,  15,  17, 19,

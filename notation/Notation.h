@@ -53,6 +53,11 @@ struct TPartiedaten {
     std::string Kommentar;  // game comment, brace-delimited pieces
 };
 
+// True when the game starts from the standard position with White to move,
+// all castling rights, no en-passant square and move number 1: only then can
+// a written game leave out its start position.
+bool HasStandardStart(const TPartiedaten& G);
+
 // Fonts of the laid-out text. The widget maps them to real fonts.
 enum class TLineFont : uint8_t {
     HeadLine,

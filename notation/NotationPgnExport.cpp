@@ -184,7 +184,7 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
         if (!e.ECO.empty()) lines.push_back(Tag("ECO", e.ECO));
         const std::string eventDate = DateText(e.EventYear, e.EventMonth, e.EventDay);
         if (eventDate != "????.??.??") lines.push_back(Tag("EventDate", eventDate));
-        if (GameData.Stellung != StandardStellung || GameData.Zug.Side != 1) {
+        if (!HasStandardStart(GameData)) {
             lines.push_back(
                 Tag("FEN", StellungToFEN(GameData.Stellung, GameData.Zug, GameData.ZugNummer,
                                          ActiveFischerInfo() != nullptr)));

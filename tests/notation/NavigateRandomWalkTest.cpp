@@ -172,12 +172,9 @@ void Walk(unsigned seed, int steps) {
             }
             break;
         case 20:
-            // A new game from the position on the board. (The export writes
-            // no FEN for the standard board, so no other number there.)
+            // A new game from the position on the board, with any move number.
             if (pick(10) == 0)
-                n.SetStartPosition(
-                    n.WorkBoard, n.WorkMove,
-                    n.WorkBoard == StandardStellung ? 1 : 1 + static_cast<int>(pick(200)));
+                n.SetStartPosition(n.WorkBoard, n.WorkMove, 1 + static_cast<int>(pick(200)));
             break;
         default: { // the layout's own notion of the main line agrees
             n.LayoutNotation(n.RootLine);

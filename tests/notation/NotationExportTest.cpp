@@ -227,3 +227,34 @@ TEST(NotationExport, TextsThatMustReadBackWhole) {
 }
 
 } // namespace
+
+TEST(NotationExport, StartFromTheStandardBoardKeepsItsState) {
+    // Only the standard board with White to move, all rights, no e.p. square
+    // and move 1 may leave out the FEN; any other start must come back whole.
+    struct Case {
+        const char* what;
+        int side, rights, moveNo;
+    } cases[] = {
+        {"move number", 1, AllCastlingRights, 17},
+        {"fewer rights", 1, WhiteShort | BlackLong, 1},
+        {"black to move", -1, AllCastlingRights, 1},
+    };
+    for (const auto& c : cases) {
+        TNotation n;
+        TZug start{};
+        start.Side = c.side;
+        start.CastlingRights = static_cast<uint8_t>(c.rights);
+        n.SetStartPosition(StandardStellung, start, c.moveNo);
+        std::string text;
+        n.GetPGN(text);
+        TNotation back;
+        ASSERT_EQ(back.LoadPGN(text), 0) << c.what << "\n" << text;
+        EXPECT_EQ(back.GameData.ZugNummer, c.moveNo) << c.what;
+        EXPECT_EQ(back.GameData.Zug.Side, c.side) << c.what;
+        EXPECT_EQ(back.GameData.Zug.CastlingRights & AllCastlingRights, c.rights) << c.what;
+    }
+    TNotation plain;
+    std::string text;
+    plain.GetPGN(text);
+    EXPECT_EQ(text.find("[FEN "), std::string::npos);
+}
