@@ -545,3 +545,47 @@ TEST(DbEngine, DamagedIndexLosesNoGameText) {
 }
 
 } // namespace
+
+namespace {
+
+// Whatever happens to the main file, opening, reading and compressing give
+// results, not crashes, and the database opens again afterwards.
+TEST(DbEngine, DamagedMainFileOpens) {
+    const uint64_t seed =
+        std::getenv("KB_TEST_SEED") ? std::strtoull(std::getenv("KB_TEST_SEED"), nullptr, 10) : 6;
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (KB_TEST_SEED)");
+    std::mt19937_64 rng(seed);
+    kbtest::TempDir dir;
+    for (int round = 0; round < 100; ++round) {
+        const std::string base = "m" + std::to_string(round);
+        const std::string name = (dir / (base + ".kbf")).string();
+        {
+            TChessDatabase db;
+            ASSERT_TRUE(db.Open(name));
+            const int n = 1 + static_cast<int>(rng() % 20);
+            for (int i = 0; i < n; ++i) {
+                int64_t k;
+                ASSERT_TRUE(db.AddRecord(k, dbtest::RandomPayload(rng)));
+            }
+            ASSERT_TRUE(db.DeleteGame(0));
+        }
+        std::string main = ReadFile(dir / (base + ".kbf"));
+        for (int i = 0; i < 4; ++i)
+            main[rng() % main.size()] = static_cast<char>(rng() % 3 ? 0 : rng());
+        if (rng() % 2) main.resize(rng() % (main.size() + 1));
+        WriteFile(dir / (base + ".kbf"), main);
+        TChessDatabase db;
+        ASSERT_TRUE(db.Open(name)) << "round " << round << " code " << db.LastError();
+        for (int64_t i = 0; i < db.GetCount(); ++i) {
+            std::string key, pgn;
+            bool deleted;
+            ASSERT_TRUE(db.ReadGame(key, pgn, deleted, i)) << "round " << round << " game " << i;
+        }
+        db.Compress();
+        db.Close();
+        ASSERT_TRUE(db.Open(name)) << "round " << round;
+        EXPECT_GE(db.GetCount(), db.GetValidCount());
+    }
+}
+
+} // namespace
