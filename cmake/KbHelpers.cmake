@@ -11,6 +11,9 @@ function(kb_add_gtest name)
     endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} kb_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
+    if(ARG_QT)
+        target_link_libraries(${name} PRIVATE kb_testsupport_qt)
+    endif()
     # One variable only: a second one would split the property list. The test
     # support library puts Qt on its offscreen platform by itself.
     gtest_discover_tests(${name}

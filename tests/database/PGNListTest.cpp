@@ -15,14 +15,9 @@ using namespace kb;
 
 namespace {
 
-// One application for the whole run, never destroyed: Qt's exit-time
-// teardown of the test input devices does not survive a static destructor.
+// The suite's application comes from the shared test environment.
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "pgnlist_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return *qApp;
 }
 
 std::string Games(int n) {
