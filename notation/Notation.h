@@ -188,6 +188,10 @@ public:
     void DoMove();
     void UndoMove(const TZug& Zug);
     void Refresh() { LayoutNotation(RootLine); }
+    const std::string& GetText() {
+        EnsureLayout();
+        return LayoutText;
+    }
     const std::string& GetText() const { return LayoutText; }
     // The Chess960 record in force: the host's when set, else the own one;
     // nil for standard chess.
@@ -223,6 +227,13 @@ public:
 
     // --- layout -------------------------------------------------------------
     void LayoutNotation(TVariante* Root);
+    // A hidden notation (no metrics, no AfterLayout) leaves the layout of a
+    // load or an export for later: the move numbers and comments are final,
+    // but LayoutText, LineStarts, CommentSpans and the moves' text positions
+    // are empty until EnsureLayout, which makes them as the skipped layout
+    // would have and leaves the working board and current move alone.
+    bool LayoutPending() const { return FLayoutPending; }
+    void EnsureLayout();
     static std::string PosKey(int32_t Pos);
     // Start of line entry I; -1 when I is out of range.
     int32_t ParagraphPos(int I) const;
@@ -340,6 +351,13 @@ private:
     struct TLayoutRun;
     void BuildLines(TBaum* First, TLayoutRun& Run);
     void WrapLines();
+    bool Hidden() const { return !Metrics && !AfterLayout && !SearchActive; }
+    void DeferLayout();
+    bool FLayoutPending = false;
+    // Set while EnsureLayout runs: the comments were already trimmed, and
+    // these moves' comments shrank to "{}" on the way but still show.
+    bool FCommentsTrimmed = false;
+    std::vector<const TBaum*> FShownShortComments;
 
     void FreeTree();
 

@@ -20,6 +20,19 @@ struct TNotation::TLayoutRun {
     bool FirstMove = true;
 };
 
+namespace {
+
+// Every layout takes one blank after the "{" and one before the "}" of a
+// move's comment; true when the comment is shown.
+bool TrimComment(std::string& k) {
+    if (k.size() <= 2) return false;
+    if (k[1] == ' ') k.erase(1, 1);
+    if (k.size() >= 2 && k[k.size() - 2] == ' ') k.erase(k.size() - 2, 1);
+    return true;
+}
+
+} // namespace
+
 std::string TNotation::PosKey(int32_t Pos) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%15d", Pos);
@@ -47,6 +60,7 @@ void TNotation::RegisterParagraph(TLineFont Font) {
 }
 
 void TNotation::LayoutNotation(TVariante* Root) {
+    FLayoutPending = false;
     LineStarts.clear();
     CommentSpans.clear();
     CurrentOnMainLine = true;
@@ -207,9 +221,12 @@ void TNotation::BuildLines(TBaum* First, TLayoutRun& Run) {
             if (n->Zug.Flags & FlagLess) LayoutText += '<';
             n->TextLen = len() - n->TextPos + 1;
             std::string& k = n->Kommentar;
-            if (k.size() > 2) {
-                if (k[1] == ' ') k.erase(1, 1);
-                if (k.size() >= 2 && k[k.size() - 2] == ' ') k.erase(k.size() - 2, 1);
+            const bool showComment = FCommentsTrimmed
+                                         ? k.size() > 2 || std::find(FShownShortComments.begin(),
+                                                                     FShownShortComments.end(),
+                                                                     n) != FShownShortComments.end()
+                                         : TrimComment(k);
+            if (showComment) {
                 // In PGN the joined comments go out as separate comments:
                 // the "|" between them would read back as NAG 140.
                 std::string shown = k;
@@ -315,6 +332,75 @@ void TNotation::WrapLines() {
         AddLineStart(p + 1, font, false);
         w = 0;
     }
+}
+
+} // namespace kb
+
+namespace kb {
+
+// What a layout leaves beyond its text: move numbers and trimmed comments.
+// The working board, current move and error state are the caller's.
+void TNotation::DeferLayout() {
+    FShownShortComments.clear();
+    LayoutText.clear();
+    LineStarts.clear();
+    CommentSpans.clear();
+    HeadlineEnd = 0;
+    struct Item {
+        TBaum* Node;
+        int Ply;
+    };
+    std::vector<Item> stack;
+    if (RootLine && RootLine->Erster)
+        stack.push_back(
+            {RootLine->Erster, (GameData.ZugNummer - 1) * 2 + (GameData.Zug.Side == -1 ? 1 : 0)});
+    while (!stack.empty()) {
+        auto [n, ply] = stack.back();
+        stack.pop_back();
+        for (; n; n = n->Next) {
+            // Alternatives start from the position before this move.
+            for (TVariante* v = n->Variations; v; v = v->Naechste)
+                if (v->Erster) stack.push_back({v->Erster, ply});
+            ++ply;
+            n->ZugNummer = (ply + 1) / 2;
+            if (TrimComment(n->Kommentar) && n->Kommentar.size() <= 2)
+                FShownShortComments.push_back(n);
+        }
+    }
+    FLayoutPending = true;
+}
+
+void TNotation::EnsureLayout() {
+    if (!FLayoutPending) return;
+    // Lay out as the notation stood when the layout was skipped: hidden,
+    // not searching; then give back what a layout would move, also when
+    // the layout fails.
+    struct Restore {
+        TNotation& N;
+        TSchachbrett Board = N.WorkBoard;
+        TZug Move = N.WorkMove;
+        bool OnMain = N.CurrentOnMainLine;
+        bool ErrorShown = N.ErrorShown;
+        const ITextMetrics* Metrics = N.Metrics;
+        bool Searching = N.SearchActive;
+        std::function<void(TNotation*)> AfterLayout = std::move(N.AfterLayout);
+        ~Restore() {
+            N.FCommentsTrimmed = false;
+            N.FShownShortComments.clear();
+            N.WorkBoard = Board;
+            N.WorkMove = Move;
+            N.CurrentOnMainLine = OnMain;
+            N.ErrorShown = ErrorShown;
+            N.Metrics = Metrics;
+            N.SearchActive = Searching;
+            N.AfterLayout = std::move(AfterLayout);
+        }
+    } restore{*this};
+    AfterLayout = nullptr;
+    Metrics = nullptr;
+    SearchActive = false;
+    FCommentsTrimmed = true;
+    LayoutNotation(RootLine);
 }
 
 } // namespace kb

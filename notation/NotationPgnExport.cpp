@@ -227,7 +227,12 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
         result = -1;
     }
     ExportMode = false;
-    LayoutNotation(RootLine);
+    // The export layout already placed the working board; a hidden notation
+    // needs no display text back until someone asks.
+    if (result == 0 && Hidden())
+        DeferLayout();
+    else
+        LayoutNotation(RootLine);
     if (result != 0) return result;
 
     std::string out;

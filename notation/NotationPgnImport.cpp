@@ -633,7 +633,13 @@ int TNotation::LoadPGN(std::string_view Text) {
     int result = 0;
     auto moveChange = std::move(OnMoveChange);
     OnMoveChange = nullptr;
-    NewGame();
+    if (Hidden()) {
+        // Nobody shows the empty game in between.
+        ResetStartPosition();
+        FreeTree();
+    } else {
+        NewGame();
+    }
     OnMoveChange = std::move(moveChange);
     try {
         // A UTF-8 byte order mark is no part of the first tag.
@@ -711,7 +717,18 @@ int TNotation::LoadPGN(std::string_view Text) {
         result = -1;
     }
     CurrentMove = nullptr;
-    LayoutNotation(RootLine);
+    if (Hidden()) {
+        // Leave the working board, line flag and error state as a layout
+        // from the start would.
+        WorkBoard = GameData.Stellung;
+        WorkMove = GameData.Zug;
+        CurrentOnMainLine = true;
+        VarDepth = 0;
+        if (HasMoves()) ErrorShown = false;
+        DeferLayout();
+    } else {
+        LayoutNotation(RootLine);
+    }
     if (OnMoveChange) OnMoveChange(this, GameData.Zug, GameData.Stellung, false);
     return result;
 }

@@ -188,6 +188,7 @@ TEST(NotationExport, JoinedCommentsStayComments) {
     EXPECT_EQ(MainLine(back)[0]->Kommentar, "{first} | {second}");
     EXPECT_EQ(MainLine(back)[0]->Zug.ExtraNAG, 0);
     // The display still shows the join.
+    n.EnsureLayout();
     EXPECT_NE(n.LayoutText.find("{first} | {second}"), std::string::npos);
 }
 

@@ -152,6 +152,7 @@ TEST(NotationLayout, VariationsGetTheirOwnLines) {
     TNotation n;
     n.SetEnglish(true);
     ASSERT_EQ(n.LoadPGN(Pgn("1. e4 e5 2. Nf3 (2. f4 exf4) 2... Nc6")), 0);
+    n.EnsureLayout();
     EXPECT_EQ(n.LayoutText, "1.e4 e5 2.Nf3 [2.f4 exf4] 2...Nc6   *");
     EXPECT_EQ(Lines(n),
               (std::vector<std::string>{"1.e4 e5 2.Nf3 ", "[2.f4 exf4] ", "2...Nc6  ", " ", "*"}));
@@ -177,6 +178,7 @@ TEST(NotationLayout, NestedAndSiblingVariations) {
     ASSERT_EQ(
         n.LoadPGN(Pgn("1. e4 e5 (1... c5 2. Nf3 (2. c3 d5 (2... Nf6 3. e5)) d6) (1... e6) 2. Nf3")),
         0);
+    n.EnsureLayout();
     EXPECT_EQ(Lines(n),
               (std::vector<std::string>{"1.e4 e5 ", "[1...c5 2.Nf3 ", "(2.c3 d5 (2...Nf6 3.e5)) ",
                                         "2...d6] ", "[1...e6] ", "2.Nf3  ", " ", "*"}));
@@ -205,7 +207,11 @@ TEST(NotationLayout, BlackFirstHeadlineAndComments) {
             "[FEN \"8/8/8/4k3/8/8/8/4K3 b - - 0 12\"]\n\n{ Game }12... Kd5 {  two  } 13. Kd2 *\n"),
         0);
     EXPECT_EQ(n.GameData.Kommentar, "{Game} ");
-    // Loading takes one blank off each end, the layout another.
+    // Loading takes one blank off each end, the layout another; a hidden
+    // notation's load does both, the text waits.
+    EXPECT_EQ(MainLine(n)[0]->Kommentar, "{two}");
+    EXPECT_TRUE(n.LayoutText.empty());
+    n.EnsureLayout();
     EXPECT_EQ(n.LayoutText, "{Game}  12...Kd5 {two} 13.Kd2   *");
     EXPECT_EQ(MainLine(n)[0]->Kommentar, "{two}");
     EXPECT_EQ(n.CommentSpans, (std::vector<TCommentSpan>{{1, 7}, {18, 5}}));
@@ -224,6 +230,7 @@ TEST(NotationLayout, BlackFirstHeadlineAndComments) {
     // A game without moves: the comment, a blank line, the result.
     TNotation empty;
     empty.LoadPGN(Pgn("{Only words} *"));
+    empty.EnsureLayout();
     EXPECT_EQ(empty.LayoutText, "{Only words}    *");
     EXPECT_EQ(Lines(empty), (std::vector<std::string>{"{Only words}   ", " ", "*"}));
 }

@@ -47,6 +47,17 @@ inline std::vector<std::string> MainLineTexts(const kb::TNotation& n) {
     return out;
 }
 
+// A hidden notation lays out when asked: these ask first.
+inline std::string NodeText(kb::TNotation& n, const kb::TBaum* b) {
+    n.EnsureLayout();
+    return NodeText(static_cast<const kb::TNotation&>(n), b);
+}
+
+inline std::vector<std::string> MainLineTexts(kb::TNotation& n) {
+    n.EnsureLayout();
+    return MainLineTexts(static_cast<const kb::TNotation&>(n));
+}
+
 inline int Sq(const char* name) {
     return 10 * (name[1] - '1' + 2) + (name[0] - 'a' + 1);
 }
