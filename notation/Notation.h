@@ -338,12 +338,14 @@ private:
     // Import helpers.
     struct TVarState;
     enum { ParseOk = 0, ParseError = 1, ParseSilent = 2 };
-    int ParseMovetext(const std::string& Buf);
-    bool ReadMoveToken(const std::string& Buf, size_t& Pos);
+    int ParseMovetext(std::string_view Buf);
+    bool ReadMoveToken(std::string_view Buf, size_t& Pos);
     bool ResolvePawn(const std::string& T, int32_t& From);
     bool ResolvePiece(int Piece, const std::string& T, int32_t& From);
     void UpdateCastlingRights(int32_t From, int32_t To);
-    void NagToAnnotation(const std::string& Digits);
+    void NagToAnnotation(std::string_view Digits);
+    // Scratch texts of the reader, kept to spare an allocation per move.
+    std::string FToken, FTarget, FDigits;
     bool Scan(int Kind, int32_t Square, bool Enemy, bool Record);
 
     // Layout helpers.
@@ -396,7 +398,17 @@ private:
     std::array<std::string, 7> FPieceLetters; // by piece type 1..6
     TFischerInfo FOwnFischerInfo{};
     // Running copies of the reader: the position and record before CurrentMove.
-    TSchachbrett FBoardBefore{};
+    // The board before CurrentMove is the working board with these squares
+    // put back: copying the whole board for every move read costs more.
+    struct TTouched {
+        int32_t Square = 0;
+        int32_t Piece = 0;
+    };
+    struct TTouchedSquares {
+        std::array<TTouched, 20> Squares{};
+        size_t Count = 0;
+    };
+    TTouchedSquares FTouched;
     TZug FMoveBefore{};
     bool FMoveRead = false;
     bool FVariationOpened = false;

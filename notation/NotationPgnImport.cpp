@@ -74,7 +74,7 @@ struct TNotation::TVarState {
     TZug Move;
     TVariante* Line;
     TBaum* Current;
-    TSchachbrett BoardBefore;
+    TTouchedSquares Touched;
     TZug MoveBefore;
 };
 
@@ -113,7 +113,9 @@ int8_t TNotation::PieceFromLetter(char C) const {
     return static_cast<int8_t>(piece * side);
 }
 
-std::string TNotation::NormalizeMoveToken(std::string S) {
+namespace {
+
+void NormalizeInPlace(std::string& S) {
     for (size_t i = 0; i < S.size(); ++i) {
         const char c = S[i];
         if (c != 'x' && c != '-') continue;
@@ -134,6 +136,12 @@ std::string TNotation::NormalizeMoveToken(std::string S) {
             --i;
         }
     }
+}
+
+} // namespace
+
+std::string TNotation::NormalizeMoveToken(std::string S) {
+    NormalizeInPlace(S);
     return S;
 }
 
@@ -209,7 +217,7 @@ bool TNotation::ScanPawn(int32_t Square, bool Enemy) {
     return Scan(Bauer, Square, Enemy, false);
 }
 
-void TNotation::NagToAnnotation(const std::string& Digits) {
+void TNotation::NagToAnnotation(std::string_view Digits) {
     if (!CurrentMove) return;
     static const char* const glyphs[] = {"1", "3", "2", "4", "5", "6"};
     for (int g = 0; g < 6; ++g) {
@@ -219,11 +227,16 @@ void TNotation::NagToAnnotation(const std::string& Digits) {
         }
     }
     if (Digits == "140" || Digits == "142") {
-        CurrentMove->Zug.ExtraNAG = static_cast<uint8_t>(std::stoi(Digits));
+        CurrentMove->Zug.ExtraNAG = Digits == "140" ? 140 : 142;
         return;
     }
+    // Only the plain decimal text of a number counts: no leading zeros.
+    if (Digits.empty() || Digits.size() > 3 || Digits[0] == '0') return;
+    int value = 0;
+    for (const char d : Digits)
+        value = value * 10 + (d - '0');
     for (int i = 0; i < 17; ++i) {
-        if (Digits == std::to_string(NagNumbers[i])) {
+        if (value == NagNumbers[i]) {
             CurrentMove->Zug.NAG = NagNumbers[i];
             return;
         }
@@ -232,6 +245,7 @@ void TNotation::NagToAnnotation(const std::string& Digits) {
 
 void TNotation::UpdateCastlingRights(int32_t From, int32_t To) {
     uint8_t& r = WorkMove.CastlingRights;
+    if (r == 0) return; // nothing left to lose
     const TSchachbrett& b = WorkBoard;
     const TFischerInfo* fi = ActiveFischerInfo();
     auto clear = [&r](int bits) { r = static_cast<uint8_t>(r & ~bits); };
@@ -266,13 +280,17 @@ bool TNotation::ResolvePiece(int Piece, const std::string& T, int32_t& From) {
     CandidateCount = 0;
     Scan(Piece, to, false, true);
     if (Candidates.empty()) return false;
-    std::vector<int32_t> cands = Candidates;
+    // At most one piece per ray or knight step reaches the square.
+    std::array<int32_t, 16> cands{};
+    size_t count = 0;
+    for (const int32_t c : Candidates)
+        if (count < cands.size()) cands[count++] = c;
     if (T.size() >= 4) {
         if (!IsFileChar(T[0]) || !IsRankChar(T[1])) return false;
         const int32_t sq = SquareOf(T[0], T[1]);
         bool reaches = false;
-        for (int32_t c : cands)
-            reaches = reaches || c == sq;
+        for (size_t i = 0; i < count; ++i)
+            reaches = reaches || cands[i] == sq;
         if (!reaches) return false;
         From = sq;
         WorkMove.Flags |= FlagFromFile | FlagFromRank;
@@ -280,36 +298,36 @@ bool TNotation::ResolvePiece(int Piece, const std::string& T, int32_t& From) {
     }
     if (T.size() == 3) {
         const char d = T[0];
-        std::vector<int32_t> kept;
+        size_t kept = 0;
         int flag = 0;
         if (IsRankChar(d)) {
             flag = FlagFromRank;
-            for (int32_t c : cands)
-                if (c / 10 - 1 == d - '0') kept.push_back(c);
+            for (size_t i = 0; i < count; ++i)
+                if (cands[i] / 10 - 1 == d - '0') cands[kept++] = cands[i];
         } else if (IsFileChar(d)) {
             flag = FlagFromFile;
-            for (int32_t c : cands)
-                if (c % 10 == d - 'a' + 1) kept.push_back(c);
+            for (size_t i = 0; i < count; ++i)
+                if (cands[i] % 10 == d - 'a' + 1) cands[kept++] = cands[i];
         } else {
             return false;
         }
-        if (cands.size() > 1) WorkMove.Flags |= flag;
-        cands = kept;
+        if (count > 1) WorkMove.Flags |= flag;
+        count = kept;
     }
-    if (cands.size() > 1) {
+    if (count > 1) {
         // Several pieces reach the square: only a legal move can be meant.
-        std::vector<int32_t> legal;
-        for (int32_t c : cands) {
+        size_t legal = 0;
+        for (size_t i = 0; i < count; ++i) {
             TZug probe = WorkMove;
             probe.Side = side;
-            probe.From = c;
+            probe.From = cands[i];
             probe.To = to;
-            if (IsLegalMove(WorkBoard, probe, ActiveFischerInfo())) legal.push_back(c);
+            if (IsLegalMove(WorkBoard, probe, ActiveFischerInfo())) cands[legal++] = cands[i];
         }
-        cands = legal;
+        count = legal;
     }
-    if (cands.size() != 1) return false;
-    From = cands.front();
+    if (count != 1) return false;
+    From = cands[0];
     return true;
 }
 
@@ -368,7 +386,7 @@ bool TNotation::ResolvePawn(const std::string& Tin, int32_t& From) {
     return true;
 }
 
-bool TNotation::ReadMoveToken(const std::string& Buf, size_t& Pos) {
+bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
     TZug& z = WorkMove;
     z.EnPassant = 0;
     z.EnPassantVictim = 0;
@@ -382,10 +400,12 @@ bool TNotation::ReadMoveToken(const std::string& Buf, size_t& Pos) {
     const int side = z.Side == -1 ? -1 : 1;
 
     // The token ends at a blank, a bracket, a comment, a NAG or "*".
-    std::string token;
+    std::string& token = FToken;
+    token.clear();
     size_t q = Pos;
     bool afterEquals = false;
-    std::string suffix; // "!", "?!", ...: the move's glyph
+    char suffix[2]; // "!", "?!", ...: the move's glyph
+    size_t suffixLen = 0;
     for (; q < Buf.size(); ++q) {
         const char c = Buf[q];
         if (c == ' ' || c == ')' || c == '(' || c == '{' || c == '$' || c == '*') break;
@@ -395,17 +415,21 @@ bool TNotation::ReadMoveToken(const std::string& Buf, size_t& Pos) {
             z.Flags |= FlagMate;
         else if (c == '=')
             afterEquals = true;
-        else if (c == '!' || c == '?')
-            suffix += c;
-        else {
+        else if (c == '!' || c == '?') {
+            if (suffixLen < 2) suffix[suffixLen] = c;
+            ++suffixLen;
+        } else {
             // A promotion letter after "=" may come in lower case.
             token += (afterEquals && IsLower(c)) ? static_cast<char>(c - 'a' + 'A') : c;
             afterEquals = false;
         }
     }
-    static const char* const glyphs[] = {"!", "!!", "?", "??", "!?", "?!"};
-    for (int g = 0; g < 6; ++g)
-        if (suffix == glyphs[g]) z.Glyph = g + 1;
+    static const std::string_view glyphs[] = {"!", "!!", "?", "??", "!?", "?!"};
+    if (suffixLen <= 2) {
+        const std::string_view sv(suffix, suffixLen);
+        for (int g = 0; g < 6; ++g)
+            if (sv == glyphs[g]) z.Glyph = g + 1;
+    }
     if (q < Buf.size() && (Buf[q] == ')' || Buf[q] == '(' || Buf[q] == '{' || Buf[q] == '$'))
         Pos = q - 1;
     else
@@ -433,7 +457,7 @@ bool TNotation::ReadMoveToken(const std::string& Buf, size_t& Pos) {
     } else {
         if (token.size() > 4 && token.compare(token.size() - 4, 4, "e.p.") == 0)
             token.resize(token.size() - 4);
-        token = NormalizeMoveToken(token);
+        NormalizeInPlace(token);
         if (token.size() < 2) return false;
         int piece = token.size() == 2 ? Bauer * side : PieceFromLetter(token[0]);
         if (piece == -100) return false;
@@ -446,7 +470,8 @@ bool TNotation::ReadMoveToken(const std::string& Buf, size_t& Pos) {
         }
         // Target text: without the piece letter, "x" and ":", and without a
         // trailing promotion letter.
-        std::string T;
+        std::string& T = FTarget;
+        T.clear();
         for (size_t i = 0; i < token.size(); ++i) {
             const char c = token[i];
             if (i == 0 && IsUpper(c)) continue;
@@ -484,7 +509,25 @@ bool TNotation::ReadMoveToken(const std::string& Buf, size_t& Pos) {
     if (!IsBoardSquare(from)) return false;
     z.From = from;
 
-    FBoardBefore = WorkBoard;
+    // Every square DoMove may write, as it stands before the move.
+    FTouched.Count = 0;
+    auto touch = [this](int32_t sq) {
+        if (sq >= 0 && sq < 120 && FTouched.Count < FTouched.Squares.size())
+            FTouched.Squares[FTouched.Count++] = {sq, WorkBoard[sq]};
+    };
+    touch(from);
+    touch(z.To);
+    if (z.EnPassantVictim != 0) touch(z.EnPassantVictim);
+    if (z.CastlingKind != 0) {
+        for (const int32_t sq : {21, 24, 26, 28, 91, 94, 96, 98})
+            touch(sq);
+        if (fi)
+            for (const int32_t sq :
+                 {fi->WhiteRookA, fi->WhiteRookH, fi->BlackRookA, fi->BlackRookH})
+                touch(sq);
+        touch(z.To - 1);
+        touch(z.To + 1);
+    }
     FMoveBefore = z;
     UpdateCastlingRights(from, z.To);
     z.Side = -side;
@@ -502,7 +545,7 @@ bool TNotation::ReadMoveToken(const std::string& Buf, size_t& Pos) {
     return true;
 }
 
-int TNotation::ParseMovetext(const std::string& Buf) {
+int TNotation::ParseMovetext(std::string_view Buf) {
     FMoveRead = false;
     UndoKind = 0;
     FreeTree();
@@ -545,7 +588,7 @@ int TNotation::ParseMovetext(const std::string& Buf) {
         return ParseOk;
     }
     WorkMove = GameData.Zug;
-    FBoardBefore = WorkBoard;
+    FTouched.Count = 0;
     FMoveBefore = WorkMove;
 
     std::vector<TVarState> stack;
@@ -554,11 +597,11 @@ int TNotation::ParseMovetext(const std::string& Buf) {
         const char c = Buf[p];
         if (c == '{') {
             const size_t close = Buf.find('}', p + 1);
-            if (close == std::string::npos) {
+            if (close == std::string_view::npos) {
                 result = ParseError;
                 break;
             }
-            std::string comment = Buf.substr(p, close - p + 1);
+            std::string comment(Buf.substr(p, close - p + 1));
             TrimCommentBlanks(comment);
             if (CurrentMove) {
                 if (TrimView(CurrentMove->Kommentar).empty())
@@ -569,7 +612,8 @@ int TNotation::ParseMovetext(const std::string& Buf) {
             p = close;
         } else if (c == '$') {
             size_t q = p + 1;
-            std::string digits;
+            std::string& digits = FDigits;
+            digits.clear();
             while (q < n && Buf[q] != ' ' && Buf[q] != ')') {
                 if (Buf[q] >= '0' && Buf[q] <= '9') digits += Buf[q];
                 ++q;
@@ -585,8 +629,13 @@ int TNotation::ParseMovetext(const std::string& Buf) {
                 break;
             }
             stack.push_back(
-                TVarState{WorkBoard, WorkMove, WorkLine, CurrentMove, FBoardBefore, FMoveBefore});
-            WorkBoard = FBoardBefore;
+                TVarState{WorkBoard, WorkMove, WorkLine, CurrentMove, FTouched, FMoveBefore});
+            // Back to the board before the move: the working board is that
+            // board from now on.
+            for (size_t t = FTouched.Count; t-- > 0;)
+                WorkBoard[static_cast<size_t>(FTouched.Squares[t].Square)] =
+                    FTouched.Squares[t].Piece;
+            FTouched.Count = 0;
             WorkMove = FMoveBefore;
             WorkLine = CurrentMove->Variations;
             AddVariation();
@@ -599,11 +648,11 @@ int TNotation::ParseMovetext(const std::string& Buf) {
                 WorkMove = s.Move;
                 WorkLine = s.Line;
                 CurrentMove = s.Current;
-                FBoardBefore = s.BoardBefore;
+                FTouched = s.Touched;
                 FMoveBefore = s.MoveBefore;
                 stack.pop_back();
             }
-        } else if (Buf.compare(p, 4, "e.p.") == 0 &&
+        } else if (c == 'e' && Buf.substr(p, 4) == "e.p." &&
                    (p + 4 >= n || Buf[p + 4] == ' ' || Buf[p + 4] == ')')) {
             p += 3; // the en-passant remark after a capture
         } else if (IsUpper(c) || IsLower(c) ||
@@ -674,27 +723,34 @@ int TNotation::LoadPGN(std::string_view Text) {
                 }
                 // A ";" comment runs to the end of its line; lines are joined
                 // with blanks, so it becomes a brace comment here.
+                // Tabs count as blanks. Each line grows by at most its blank
+                // and the braces of a ";" comment.
                 bool inBraces = false;
+                size_t room = 0;
+                for (size_t k = i; k < lines.size(); ++k)
+                    room += lines[k].size() + 2;
+                buffer.resize(room);
+                char* out = buffer.data();
+                auto put = [&out](char c) { *out++ = c == '\t' ? ' ' : c; };
                 for (; i < lines.size(); ++i) {
                     const std::string_view line = lines[i];
                     if (!line.empty() && line[0] == '%') continue;
                     for (size_t k = 0; k < line.size(); ++k) {
                         const char c = line[k];
                         if (!inBraces && c == ';') {
-                            buffer += '{';
+                            put('{');
                             for (const char r : line.substr(k + 1))
-                                if (r != '{' && r != '}') buffer += r;
-                            buffer += '}';
+                                if (r != '{' && r != '}') put(r);
+                            put('}');
                             break;
                         }
                         if (c == '{') inBraces = true;
                         if (c == '}') inBraces = false;
-                        buffer += c;
+                        put(c);
                     }
-                    buffer += ' ';
+                    put(' ');
                 }
-                for (char& c : buffer)
-                    if (c == '\t') c = ' ';
+                buffer.resize(static_cast<size_t>(out - buffer.data()));
             }
         }
         if (!GameData.EventData.FEN.empty())
@@ -705,7 +761,7 @@ int TNotation::LoadPGN(std::string_view Text) {
         CheckFischerPosition();
         const std::string_view trimmed = TrimView(buffer);
         if (!trimmed.empty()) {
-            const int parsed = ParseMovetext(std::string(trimmed));
+            const int parsed = ParseMovetext(trimmed);
             if (parsed != ParseOk) result = -1;
             // A variation before the first move fails without a message.
             if (parsed == ParseError) {
