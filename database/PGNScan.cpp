@@ -16,8 +16,20 @@ constexpr size_t kTagLen = 7;
 // A line end and the tag.
 constexpr size_t kLineTagLen = kTagLen + 1;
 
-bool IsLineTag(const char* p) {
-    return (*p == '\n' || *p == '\r') && std::memcmp(p + 1, kTag, kTagLen) == 0;
+constexpr char kBom[] = "\xEF\xBB\xBF";
+constexpr size_t kBomLen = 3;
+
+// Length of what stands between a line end at p and the "[Event " of a game
+// start: 0, or 3 for a byte order mark (files joined with cat keep the marks
+// of all but the first). -1 when no game starts there. At most Avail bytes
+// after the line end may be read.
+int LineTagGap(const char* p, size_t Avail) {
+    if (*p != '\n' && *p != '\r') return -1;
+    if (Avail >= kTagLen && std::memcmp(p + 1, kTag, kTagLen) == 0) return 0;
+    if (Avail >= kBomLen + kTagLen && std::memcmp(p + 1, kBom, kBomLen) == 0 &&
+        std::memcmp(p + 1 + kBomLen, kTag, kTagLen) == 0)
+        return static_cast<int>(kBomLen);
+    return -1;
 }
 
 } // namespace
@@ -32,24 +44,30 @@ void FindLineEventTags(const char* Data, size_t From, size_t Len, int64_t Base,
     // compared in full. Loads at i and i + 2 must stay inside Len.
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
+    // Behind a byte order mark the byte two on is its 0xBB.
     const __m128i e = _mm_set1_epi8('E');
+    const __m128i bom = _mm_set1_epi8(static_cast<char>(0xBB));
     while (i + 2 + 16 <= Len) {
         __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Data + i));
         __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Data + i + 2));
         __m128i eol = _mm_or_si128(_mm_cmpeq_epi8(a, lf), _mm_cmpeq_epi8(a, cr));
-        unsigned mask =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(eol, _mm_cmpeq_epi8(b, e))));
+        __m128i next = _mm_or_si128(_mm_cmpeq_epi8(b, e), _mm_cmpeq_epi8(b, bom));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(eol, next)));
         while (mask != 0) {
             unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
             size_t p = i + bit;
-            if (p <= last && IsLineTag(Data + p)) Starts.push_back(Base + static_cast<int64_t>(p));
+            if (p <= last) {
+                const int gap = LineTagGap(Data + p, Len - p - 1);
+                if (gap >= 0) Starts.push_back(Base + static_cast<int64_t>(p) + gap);
+            }
             mask &= mask - 1;
         }
         i += 16;
     }
 #endif
     for (; i <= last; ++i) {
-        if (IsLineTag(Data + i)) Starts.push_back(Base + static_cast<int64_t>(i));
+        const int gap = LineTagGap(Data + i, Len - i - 1);
+        if (gap >= 0) Starts.push_back(Base + static_cast<int64_t>(i) + gap);
     }
 }
 
@@ -74,13 +92,20 @@ void TGameStartScanner::Feed(char* Block, size_t Count, std::vector<int64_t>& St
     if (haveFirst_) {
         size_t before = Starts.size();
         FindLineEventTags(work, from, len, base, Starts);
-        // The "[" follows the line feed.
-        for (size_t k = before; k < Starts.size(); ++k)
-            ++Starts[k];
+        // The "[" follows the line feed. A start that lies wholly in the
+        // carried bytes was reported with the previous block.
+        size_t kept = before;
+        for (size_t k = before; k < Starts.size(); ++k) {
+            const int64_t bracket = Starts[k] + 1;
+            if (bracket + static_cast<int64_t>(kTagLen) > consumed_) Starts[kept++] = bracket;
+        }
+        Starts.resize(kept);
     }
 
-    // Keep the last bytes for the next border: 7 are enough for both patterns.
-    size_t keep = len < kTagLen ? len : kTagLen;
+    // Keep the last bytes for the next border: enough for a line end, a byte
+    // order mark and all but the last byte of the tag.
+    constexpr size_t kCarry = kBomLen + kTagLen;
+    size_t keep = len < kCarry ? len : kCarry;
     std::memcpy(carry_, work + len - keep, keep);
     carryLen_ = keep;
     consumed_ += static_cast<int64_t>(Count);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Finds the game starts of a PGN file block by block: the first "[Event "
 // anywhere, then every "[Event " that begins a line (after LF, CR LF or a
-// lone CR). Blocks are searched by
+// lone CR), also behind a byte order mark. Blocks are searched by
 // their real length (0x00 bytes hide nothing), and a start split by a block
 // border is found through the bytes carried over from the previous block.
 #pragma once
@@ -15,7 +15,7 @@ namespace kb {
 class TGameStartScanner {
 public:
     // Bytes the caller must leave free in front of each block it feeds.
-    static constexpr size_t HeadRoom = 8;
+    static constexpr size_t HeadRoom = 16;
 
     // Block points at the next bytes of the file, with HeadRoom writable
     // bytes before it. The offsets of the "[" of each start found are

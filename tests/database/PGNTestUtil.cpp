@@ -11,13 +11,17 @@ std::vector<int64_t> PlainStarts(const std::string& Bytes) {
     size_t p = Bytes.find(first);
     if (p == std::string::npos) return starts;
     starts.push_back(static_cast<int64_t>(p));
-    // A line starts after LF, CR LF or a lone CR.
-    for (size_t i = p + 1; i + 8 <= Bytes.size(); ++i) {
-        bool match = Bytes[i] == '\n' || Bytes[i] == '\r';
-        for (size_t k = 0; k < first.size() && match; ++k)
-            match = Bytes[i + 1 + k] == first[k];
-        if (match) starts.push_back(static_cast<int64_t>(i + 1));
+    // A line starts after LF, CR LF or a lone CR, and a byte order mark at
+    // its start is not part of the game.
+    for (const std::string& lead : {std::string(), std::string("\xEF\xBB\xBF")}) {
+        const std::string tag = lead + first;
+        for (size_t i = p + 1; i + 1 + tag.size() <= Bytes.size(); ++i) {
+            if ((Bytes[i] == '\n' || Bytes[i] == '\r') &&
+                Bytes.compare(i + 1, tag.size(), tag) == 0)
+                starts.push_back(static_cast<int64_t>(i + 1 + lead.size()));
+        }
     }
+    std::sort(starts.begin(), starts.end());
     return starts;
 }
 
