@@ -3,6 +3,8 @@
 // A damaged payload gives partial text, never a read outside the payload.
 #include "ChessDatabase.h"
 
+#include "GameRecordFormat.h"
+
 #include "SchachProcs.h"
 
 #include <array>
@@ -11,38 +13,7 @@
 namespace kb {
 namespace {
 
-enum TItem : unsigned char {
-    itWhiteElo = 0x03,
-    itBlackElo = 0x04,
-    itMoveCount = 0x05,
-    itEventYear = 0x06,
-    itTimeBase = 0x07,
-    itTimeIncrement = 0x08,
-    itWhite = 0x09,
-    itBlack = 0x0A,
-    itEvent = 0x0B,
-    itAnnotator = 0x0C,
-    itSite = 0x0D,
-    itResult = 0x0E,
-    itECO = 0x0F,
-    itRound = 0x10,
-    itWhiteGMT = 0x11,
-    itBlackGMT = 0x12,
-    itDateTimeFormat = 0x13,
-    itGameId = 0x14,
-    itMetaDescription = 0x15,
-    itMetaKeywords = 0x16,
-    itFEN = 0x17,
-    itComment = 0x18,
-    itEventMonth = 0x19,
-    itEventDay = 0x1A,
-    itYear = 0x1B,
-    itMonth = 0x1C,
-    itDay = 0x1D,
-};
-
-constexpr char HeaderEnd = 0x02;
-constexpr char StringEnd = 0x01;
+using namespace gamerecord;
 
 bool IsNumberItem(unsigned char c) {
     return (c >= itWhiteElo && c <= itTimeIncrement) || c == itRound ||
@@ -123,7 +94,7 @@ public:
         bool skipping = false;
         while (pos_ < bytes_.size()) {
             const char c = bytes_[pos_++];
-            if (c == StringEnd && !skipping) return true;
+            if (c == TextEnd && !skipping) return true;
             if (c == HeaderEnd) {
                 skipping = !skipping;
                 continue;
@@ -310,7 +281,7 @@ std::string TChessDatabase::RecordToPGN(const std::string& Payload) const {
             h.Number[c] = hi * 256 + lo;
             i += 3;
         } else if (c >= itWhite && c <= itDay) {
-            size_t e = Payload.find(StringEnd, i + 1);
+            size_t e = Payload.find(TextEnd, i + 1);
             if (e == std::string::npos) e = Payload.size();
             h.Text[c] = Payload.substr(i + 1, e - i - 1);
             i = e + 1;

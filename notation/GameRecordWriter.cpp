@@ -1,43 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "GameRecordWriter.h"
 
+#include "GameRecordFormat.h"
+
 #include <vector>
 
 namespace kb {
 namespace {
 
-// Header item codes.
-enum : unsigned char {
-    itWhiteElo = 0x03,
-    itBlackElo = 0x04,
-    itMoveCount = 0x05,
-    itEventYear = 0x06,
-    itTimeBase = 0x07,
-    itTimeIncrement = 0x08,
-    itWhite = 0x09,
-    itBlack = 0x0A,
-    itEvent = 0x0B,
-    itAnnotator = 0x0C,
-    itSite = 0x0D,
-    itResult = 0x0E,
-    itECO = 0x0F,
-    itRound = 0x10,
-    itWhiteGMT = 0x11,
-    itBlackGMT = 0x12,
-    itDateTimeFormat = 0x13,
-    itGameId = 0x14,
-    itMetaDescription = 0x15,
-    itMetaKeywords = 0x16,
-    itFEN = 0x17,
-    itComment = 0x18,
-    itEventMonth = 0x19,
-    itEventDay = 0x1A,
-    itYear = 0x1B,
-    itMonth = 0x1C,
-    itDay = 0x1D,
-};
-constexpr char HeaderEnd = 0x02;
-constexpr char TextEnd = 0x01;
+using namespace gamerecord;
 
 // The main bit stream, packed into the output as it grows.
 class TBitStream {
