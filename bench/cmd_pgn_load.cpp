@@ -5,20 +5,28 @@
 #include "KbBench.h"
 #include "Notation.h"
 
-#include <fstream>
+#include <cstdio>
 #include <iostream>
-#include <sstream>
+#include <memory>
 
 namespace kbbench {
 
 // Shared with pgn-export.
 bool ReadPgnFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    bytes = s.str();
-    return !in.bad();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!f) return false;
+    // Read straight into the string, growing it only if the file grows.
+    bytes.clear();
+    if (std::fseek(f.get(), 0, SEEK_END) == 0) {
+        const long size = std::ftell(f.get());
+        if (size > 0) bytes.reserve(static_cast<size_t>(size));
+        std::rewind(f.get());
+    }
+    char chunk[1 << 16];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, f.get())) > 0)
+        bytes.append(chunk, got);
+    return !std::ferror(f.get());
 }
 
 // A game starts at a line beginning with "[Event "; text before the first
@@ -48,12 +56,14 @@ int RunPgnLoad(const kbbench::Args& args) {
     if (!kbbench::ReadPgnFile(args[0], bytes)) return kbbench::UsageError("cannot read " + args[0]);
     kb::TNotation notation;
     int number = 0;
+    std::string out;
+    std::vector<const kb::TVariante*> lines;
     for (const std::string_view game : kbbench::SplitPgnGames(bytes)) {
         ++number;
         const int result = notation.LoadPGN(game);
         // Count every node with an explicit stack of lines.
         long nodes = 0;
-        std::vector<const kb::TVariante*> lines;
+        lines.clear();
         if (notation.RootLine) lines.push_back(notation.RootLine);
         while (!lines.empty()) {
             const kb::TVariante* line = lines.back();
@@ -78,10 +88,24 @@ int RunPgnLoad(const kbbench::Args& args) {
         }
         const std::string fen = kb::StellungToFEN(notation.WorkBoard, notation.WorkMove, moveNo,
                                                   notation.ActiveFischerInfo() != nullptr);
-        std::cout << number << '\t' << plies << '\t' << nodes << '\t' << result << '\t' << fen
-                  << '\n';
+        out += std::to_string(number);
+        out += '\t';
+        out += std::to_string(plies);
+        out += '\t';
+        out += std::to_string(nodes);
+        out += '\t';
+        out += std::to_string(result);
+        out += '\t';
+        out += fen;
+        out += '\n';
+        // Written in large pieces: one write per line would cost more than a load.
+        if (out.size() >= (1u << 16)) {
+            std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
+            out.clear();
+        }
     }
-    return 0;
+    std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
+    return std::cout ? 0 : 1;
 }
 
 const kbbench::Command command{"pgn-load", "FILE", &RunPgnLoad};

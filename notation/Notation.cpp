@@ -4,6 +4,9 @@
 #include "Notation.h"
 
 #include <cctype>
+#include <memory>
+#include <mutex>
+#include <new>
 
 namespace kb {
 
@@ -20,6 +23,70 @@ const std::array<char, 19> TNotation::DefaultNagChars = {
     'i', 'j', 'k', 'l', 'm', 'n', 'o', 'p', 'q', 'r', 's', 't', 'u', 'v', 'w', 'y', 'z', '|', '~'};
 const std::array<uint8_t, 19> TNotation::NagNumbers = {22, 8,   18, 16, 14,  11, 13,  15,  17, 19,
                                                        44, 132, 36, 40, 138, 32, 146, 140, 142};
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KB_NODE_POOL 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KB_NODE_POOL 0
+#endif
+#endif
+#ifndef KB_NODE_POOL
+#define KB_NODE_POOL 1
+#endif
+
+#if KB_NODE_POOL
+union TNodeBlock {
+    TNodeBlock* Next;
+    alignas(TBaum) unsigned char Bytes[sizeof(TBaum)];
+};
+
+// Each thread takes blocks from its own list; a block freed on another
+// thread simply joins that thread's list. The chunks stay for the life of
+// the process and stay reachable from here.
+thread_local TNodeBlock* FreeNodes = nullptr;
+
+void AddNodeChunk() {
+    constexpr size_t ChunkNodes = 1024;
+    static std::mutex mutex;
+    static auto* chunks = new std::vector<std::unique_ptr<TNodeBlock[]>>;
+    auto chunk = std::make_unique<TNodeBlock[]>(ChunkNodes);
+    for (size_t i = 0; i < ChunkNodes; ++i)
+        chunk[i].Next = i + 1 < ChunkNodes ? &chunk[i + 1] : FreeNodes;
+    FreeNodes = &chunk[0];
+    const std::lock_guard<std::mutex> lock(mutex);
+    chunks->push_back(std::move(chunk));
+}
+#endif
+
+} // namespace
+
+void* TBaum::operator new(size_t Size) {
+#if KB_NODE_POOL
+    if (Size == sizeof(TBaum)) {
+        if (!FreeNodes) AddNodeChunk();
+        TNodeBlock* b = FreeNodes;
+        FreeNodes = b->Next;
+        return b;
+    }
+#endif
+    return ::operator new(Size);
+}
+
+void TBaum::operator delete(void* P, size_t Size) noexcept {
+    if (!P) return;
+#if KB_NODE_POOL
+    if (Size == sizeof(TBaum)) {
+        auto* b = static_cast<TNodeBlock*>(P);
+        b->Next = FreeNodes;
+        FreeNodes = b;
+        return;
+    }
+#endif
+    ::operator delete(P);
+}
 
 TNotation::TNotation() {
     NagChars = DefaultNagChars;
@@ -156,8 +223,9 @@ TBaum* TNotation::NewNode(const TZug& Zug) {
 
 namespace {
 
-bool OnBoard(int32_t sq) {
-    return IsBoardSquare(sq);
+// Same test as IsBoardSquare, inline: it runs for every move read.
+inline bool OnBoard(int32_t sq) {
+    return sq >= 21 && sq <= 98 && sq % 10 >= 1 && sq % 10 <= 8;
 }
 
 } // namespace

@@ -35,6 +35,11 @@ struct TBaum {
     int32_t TextLen = 0;
     int32_t ZugNummer = 0; // full move number
     bool Versteckt = false;
+
+    // Every load makes and frees a move per ply: they come from a free list
+    // rather than the heap (plain new and delete in sanitizer builds).
+    static void* operator new(size_t Size);
+    static void operator delete(void* P, size_t Size) noexcept;
 };
 
 // One line of the tree: the main line or one alternative.

@@ -145,57 +145,69 @@ std::string TNotation::NormalizeMoveToken(std::string S) {
     return S;
 }
 
+namespace {
+
+// Squares from which a piece on Board (value Wanted) reaches Square along
+// Dirs, in the order of Dirs; Slide for queen, rook and bishop. Each
+// direction holds at most one. Returns how many were written to Out.
+template <size_t N>
+size_t ReachingPieces(const TSchachbrett& Board, int32_t Square, int32_t Wanted,
+                      const std::array<int32_t, N>& Dirs, bool Slide, int32_t* Out) {
+    const int32_t* b = Board.data();
+    size_t count = 0;
+    for (const int32_t d : Dirs) {
+        // Border squares are never empty, so every ray stops inside the
+        // board array; the first piece on it is the one that counts.
+        int32_t sq = Square + d;
+        if (Slide)
+            while (static_cast<uint32_t>(sq) < 120u && b[sq] == 0)
+                sq += d;
+        if (static_cast<uint32_t>(sq) < 120u) {
+            Out[count] = sq;
+            count += b[sq] == Wanted ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
 bool TNotation::Scan(int Kind, int32_t Square, bool Enemy, bool Record) {
     const int colour = (WorkMove.Side == -1 ? -1 : 1) * (Enemy ? -1 : 1);
     const int32_t wanted = Kind * colour;
-    bool found = false;
-    auto hit = [&](int32_t sq) {
-        found = true;
-        if (Record && !Enemy) {
-            Candidates.push_back(sq);
-            CandidateCount =
-                static_cast<uint8_t>(Candidates.size() > 255 ? 255 : Candidates.size());
-        }
-    };
     if (Square < 0 || Square >= 120) return false;
-    const int32_t* dirs = nullptr;
+    int32_t hits[8];
     size_t count = 0;
-    bool slide = false;
     switch (Kind) {
     case Dame:
-        dirs = QueenOffsets.data(), count = QueenOffsets.size(), slide = true;
+        count = ReachingPieces(WorkBoard, Square, wanted, QueenOffsets, true, hits);
         break;
     case Turm:
-        dirs = RookOffsets.data(), count = RookOffsets.size(), slide = true;
+        count = ReachingPieces(WorkBoard, Square, wanted, RookOffsets, true, hits);
         break;
     case Laeufer:
-        dirs = BishopOffsets.data(), count = BishopOffsets.size(), slide = true;
+        count = ReachingPieces(WorkBoard, Square, wanted, BishopOffsets, true, hits);
         break;
     case Springer:
-        dirs = KnightOffsets.data(), count = KnightOffsets.size();
+        count = ReachingPieces(WorkBoard, Square, wanted, KnightOffsets, false, hits);
         break;
     case Koenig:
-        dirs = KingOffsets.data(), count = KingOffsets.size();
+        count = ReachingPieces(WorkBoard, Square, wanted, KingOffsets, false, hits);
         break;
-    case Bauer:
+    case Bauer: {
+        bool found = false;
         for (const int32_t sq : {Square - 9 * colour, Square - 11 * colour})
             if (sq >= 0 && sq < 120 && WorkBoard[sq] == wanted) found = true;
         return found;
+    }
     default:
         return false;
     }
-    for (size_t d = 0; d < count; ++d) {
-        int32_t sq = Square + dirs[d];
-        while (sq >= 0 && sq < 120 && WorkBoard[sq] != Border) {
-            if (WorkBoard[sq] != 0) {
-                if (WorkBoard[sq] == wanted) hit(sq);
-                break;
-            }
-            if (!slide) break;
-            sq += dirs[d];
-        }
+    if (Record && !Enemy && count > 0) {
+        Candidates.insert(Candidates.end(), hits, hits + count);
+        CandidateCount = static_cast<uint8_t>(Candidates.size() > 255 ? 255 : Candidates.size());
     }
-    return found;
+    return count > 0;
 }
 
 bool TNotation::ScanQueen(int32_t Square, bool Enemy) {
