@@ -33,10 +33,10 @@ bool ReadPgnFile(const std::string& path, std::string& bytes) {
 // such line belongs to the first game.
 std::vector<std::string_view> SplitPgnGames(std::string_view bytes) {
     std::vector<size_t> starts{0};
-    for (size_t pos = 1; pos < bytes.size(); ++pos) {
+    for (size_t pos = bytes.find("[Event ", 1); pos != std::string_view::npos;
+         pos = bytes.find("[Event ", pos + 1)) {
         const char before = bytes[pos - 1];
-        if ((before == '\n' || before == '\r') && bytes.compare(pos, 7, "[Event ") == 0)
-            starts.push_back(pos);
+        if (before == '\n' || before == '\r') starts.push_back(pos);
     }
     std::vector<std::string_view> games;
     for (size_t i = 0; i < starts.size(); ++i) {

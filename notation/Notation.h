@@ -350,7 +350,8 @@ private:
     void UpdateCastlingRights(int32_t From, int32_t To);
     void NagToAnnotation(std::string_view Digits);
     // Scratch texts of the reader, kept to spare an allocation per move.
-    std::string FToken, FTarget, FDigits;
+    std::string FToken, FTarget, FDigits, FMovetext;
+    std::vector<std::string_view> FLines;
     bool Scan(int Kind, int32_t Square, bool Enemy, bool Record);
 
     // Layout helpers.

@@ -26,8 +26,8 @@ std::string_view TrimView(std::string_view s) {
 }
 
 // Lines split at CR LF, LF or a lone CR.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
+void SplitLines(std::string_view text, std::vector<std::string_view>& lines) {
+    lines.clear();
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\n' || text[i] == '\r') {
@@ -37,8 +37,35 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
         }
     }
     if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
 }
+
+// Characters the movetext reader acts on; all others are skipped.
+constexpr std::array<bool, 256> MovetextActive = [] {
+    std::array<bool, 256> t{};
+    for (int c = 'a'; c <= 'z'; ++c)
+        t[static_cast<size_t>(c)] = true;
+    for (int c = 'A'; c <= 'Z'; ++c)
+        t[static_cast<size_t>(c)] = true;
+    for (const char c : {'{', '$', '(', ')', '0', '*', '-'})
+        t[static_cast<unsigned char>(c)] = true;
+    return t;
+}();
+
+// Characters that end a move token or carry its signs.
+constexpr std::array<bool, 256> TokenMark = [] {
+    std::array<bool, 256> t{};
+    for (const char c : {' ', ')', '(', '{', '$', '*', '+', '#', '=', '!', '?'})
+        t[static_cast<unsigned char>(c)] = true;
+    return t;
+}();
+
+// Characters the movetext copy treats apart.
+constexpr std::array<bool, 256> CopySpecial = [] {
+    std::array<bool, 256> t{};
+    for (const char c : {';', '{', '}', '\t'})
+        t[static_cast<unsigned char>(c)] = true;
+    return t;
+}();
 
 bool IsFileChar(char c) {
     return c >= 'a' && c <= 'h';
@@ -420,6 +447,12 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
     size_t suffixLen = 0;
     for (; q < Buf.size(); ++q) {
         const char c = Buf[q];
+        if (!TokenMark[static_cast<unsigned char>(c)]) {
+            // A promotion letter after "=" may come in lower case.
+            token += (afterEquals && IsLower(c)) ? static_cast<char>(c - 'a' + 'A') : c;
+            afterEquals = false;
+            continue;
+        }
         if (c == ' ' || c == ')' || c == '(' || c == '{' || c == '$' || c == '*') break;
         if (c == '+')
             z.Flags |= FlagCheck;
@@ -427,20 +460,16 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
             z.Flags |= FlagMate;
         else if (c == '=')
             afterEquals = true;
-        else if (c == '!' || c == '?') {
+        else { // "!" or "?"
             if (suffixLen < 2) suffix[suffixLen] = c;
             ++suffixLen;
-        } else {
-            // A promotion letter after "=" may come in lower case.
-            token += (afterEquals && IsLower(c)) ? static_cast<char>(c - 'a' + 'A') : c;
-            afterEquals = false;
         }
     }
-    static const std::string_view glyphs[] = {"!", "!!", "?", "??", "!?", "?!"};
-    if (suffixLen <= 2) {
-        const std::string_view sv(suffix, suffixLen);
-        for (int g = 0; g < 6; ++g)
-            if (sv == glyphs[g]) z.Glyph = g + 1;
+    // "!" 1, "!!" 2, "?" 3, "??" 4, "!?" 5, "?!" 6; longer runs mean nothing.
+    if (suffixLen == 1) {
+        z.Glyph = suffix[0] == '!' ? 1 : 3;
+    } else if (suffixLen == 2) {
+        z.Glyph = suffix[0] == '!' ? (suffix[1] == '!' ? 2 : 5) : (suffix[1] == '?' ? 4 : 6);
     }
     if (q < Buf.size() && (Buf[q] == ')' || Buf[q] == '(' || Buf[q] == '{' || Buf[q] == '$'))
         Pos = q - 1;
@@ -469,7 +498,8 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
     } else {
         if (token.size() > 4 && token.compare(token.size() - 4, 4, "e.p.") == 0)
             token.resize(token.size() - 4);
-        NormalizeInPlace(token);
+        // Only "x" and "-" make the long form to shorten.
+        if (token.find_first_of("x-") != std::string::npos) NormalizeInPlace(token);
         if (token.size() < 2) return false;
         int piece = token.size() == 2 ? Bauer * side : PieceFromLetter(token[0]);
         if (piece == -100) return false;
@@ -607,6 +637,7 @@ int TNotation::ParseMovetext(std::string_view Buf) {
     int result = ParseOk;
     for (size_t p = start; p < n; ++p) {
         const char c = Buf[p];
+        if (!MovetextActive[static_cast<unsigned char>(c)]) continue;
         if (c == '{') {
             const size_t close = Buf.find('}', p + 1);
             if (close == std::string_view::npos) {
@@ -706,9 +737,11 @@ int TNotation::LoadPGN(std::string_view Text) {
         // A UTF-8 byte order mark is no part of the first tag.
         if (Text.size() >= 3 && std::memcmp(Text.data(), "\xEF\xBB\xBF", 3) == 0)
             Text.remove_prefix(3);
-        std::string buffer;
+        std::string& buffer = FMovetext;
+        buffer.clear();
         if (!TrimView(Text).empty()) {
-            const auto lines = SplitLines(Text);
+            std::vector<std::string_view>& lines = FLines;
+            SplitLines(Text, lines);
             size_t i = 0;
             while (i < lines.size() &&
                    !(TrimView(lines[i]).size() > 0 && TrimView(lines[i])[0] == '['))
@@ -749,6 +782,10 @@ int TNotation::LoadPGN(std::string_view Text) {
                     if (!line.empty() && line[0] == '%') continue;
                     for (size_t k = 0; k < line.size(); ++k) {
                         const char c = line[k];
+                        if (!CopySpecial[static_cast<unsigned char>(c)]) {
+                            *out++ = c;
+                            continue;
+                        }
                         if (!inBraces && c == ';') {
                             put('{');
                             for (const char r : line.substr(k + 1))
@@ -771,6 +808,7 @@ int TNotation::LoadPGN(std::string_view Text) {
         WorkBoard = GameData.Stellung;
         // Tells the host whether this is Chess960 before any move is read.
         CheckFischerPosition();
+        FLines.clear(); // views into Text
         const std::string_view trimmed = TrimView(buffer);
         if (!trimmed.empty()) {
             const int parsed = ParseMovetext(trimmed);
@@ -784,6 +822,8 @@ int TNotation::LoadPGN(std::string_view Text) {
     } catch (...) {
         result = -1;
     }
+    // Scratch space stays for the next game unless this one was huge.
+    if (FMovetext.capacity() > (1u << 20)) std::string().swap(FMovetext);
     CurrentMove = nullptr;
     if (Hidden()) {
         // Leave the working board, line flag and error state as a layout

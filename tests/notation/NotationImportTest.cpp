@@ -383,3 +383,22 @@ TEST(NotationImport, MoveSuffixesSetTheGlyph) {
 }
 
 } // namespace
+
+namespace {
+
+// Runs of three signs and NAG numbers with leading zeros stand for nothing;
+// a later NAG of the group still replaces an earlier one.
+TEST(NotationImport, OddSuffixesAndNagNumbers) {
+    Loaded g(Pgn("1. e4!!? e5 $014 2. Nf3 $0 $0146 Nc6 $36 $132 3. Bc4?!? $10 Bc5!?"));
+    auto ml = MainLine(g.n);
+    ASSERT_EQ(ml.size(), 6u);
+    EXPECT_EQ(ml[0]->Zug.Glyph, 0);
+    EXPECT_EQ(ml[1]->Zug.NAG, 0);
+    EXPECT_EQ(ml[2]->Zug.NAG, 0);
+    EXPECT_EQ(ml[3]->Zug.NAG, 132);
+    EXPECT_EQ(ml[4]->Zug.Glyph, 0);
+    EXPECT_EQ(ml[4]->Zug.NAG, 0); // 10 is no NAG of ours
+    EXPECT_EQ(ml[5]->Zug.Glyph, 5);
+}
+
+} // namespace
