@@ -435,7 +435,9 @@ void TNotation::SetPieceLetters(const std::string& King, const std::string& Quee
 
 void TNotation::CheckFischerPosition() {
     TFischerInfo info{};
-    if (IsFischerStartPosition(WorkBoard)) {
+    // Most games start from the standard position: its answer is worked out once.
+    static const bool standardIsFischer = IsFischerStartPosition(StandardStellung);
+    if (WorkBoard == StandardStellung ? standardIsFischer : IsFischerStartPosition(WorkBoard)) {
         GameData.Zug.CastlingRights = AllCastlingRights;
         info.Fischer = true;
         for (int sq = 0; sq < 64; ++sq) {

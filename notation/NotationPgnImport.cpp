@@ -105,39 +105,39 @@ struct TNotation::TVarState {
     TZug MoveBefore;
 };
 
-int8_t TNotation::PieceFromLetter(char C) const {
-    const int side = WorkMove.Side == -1 ? -1 : 1;
-    int piece = 0;
+namespace {
+
+// Piece type of a SAN letter (German or English; a file letter is a pawn),
+// -100 for anything else.
+inline int PieceKindOf(char C) {
     switch (C) {
     case 'K':
-        piece = Koenig;
-        break;
+        return Koenig;
     case 'Q':
     case 'D':
-        piece = Dame;
-        break;
+        return Dame;
     case 'R':
     case 'T':
-        piece = Turm;
-        break;
+        return Turm;
     case 'B':
     case 'L':
-        piece = Laeufer;
-        break;
+        return Laeufer;
     case 'N':
     case 'S':
-        piece = Springer;
-        break;
+        return Springer;
     case 'P':
-        piece = Bauer;
-        break;
+        return Bauer;
     default:
-        if (IsFileChar(C))
-            piece = Bauer;
-        else
-            return -100;
+        return IsFileChar(C) ? Bauer : -100;
     }
-    return static_cast<int8_t>(piece * side);
+}
+
+} // namespace
+
+int8_t TNotation::PieceFromLetter(char C) const {
+    const int kind = PieceKindOf(C);
+    if (kind == -100) return -100;
+    return static_cast<int8_t>(kind * (WorkMove.Side == -1 ? -1 : 1));
 }
 
 namespace {
@@ -445,12 +445,15 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
     bool afterEquals = false;
     char suffix[2]; // "!", "?!", ...: the move's glyph
     size_t suffixLen = 0;
+    bool longForm = false; // holds "x" or "-"
+
     for (; q < Buf.size(); ++q) {
         const char c = Buf[q];
         if (!TokenMark[static_cast<unsigned char>(c)]) {
             // A promotion letter after "=" may come in lower case.
             token += (afterEquals && IsLower(c)) ? static_cast<char>(c - 'a' + 'A') : c;
             afterEquals = false;
+            longForm = longForm || c == 'x' || c == '-';
             continue;
         }
         if (c == ' ' || c == ')' || c == '(' || c == '{' || c == '$' || c == '*') break;
@@ -499,10 +502,11 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
         if (token.size() > 4 && token.compare(token.size() - 4, 4, "e.p.") == 0)
             token.resize(token.size() - 4);
         // Only "x" and "-" make the long form to shorten.
-        if (token.find_first_of("x-") != std::string::npos) NormalizeInPlace(token);
+        if (longForm) NormalizeInPlace(token);
         if (token.size() < 2) return false;
-        int piece = token.size() == 2 ? Bauer * side : PieceFromLetter(token[0]);
+        int piece = token.size() == 2 ? Bauer : PieceKindOf(token[0]);
         if (piece == -100) return false;
+        piece *= side;
         if (IsUpper(token.back())) {
             const int promo = PieceFromLetter(token.back());
             if (promo == -100) return false;
