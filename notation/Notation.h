@@ -416,6 +416,13 @@ private:
     };
     TTouchedSquares FTouched;
     TZug FMoveBefore{};
+    // Where each piece stands on the working board while the reader runs:
+    // one bit per square (0..63) for each code -6..6.
+    using TPieceSets = std::array<uint64_t, 13>;
+    TPieceSets FPieceSets{};
+    void BuildPieceSets();
+    void MovePieceSets(int32_t Square, int32_t Old, int32_t New);
+    void CollectReaching(int Kind, int32_t Square);
     bool FMoveRead = false;
     bool FVariationOpened = false;
     bool FVariationClosed = false;

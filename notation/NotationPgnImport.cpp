@@ -4,6 +4,7 @@
 // of a piece of the mover from a real square.
 #include "Notation.h"
 
+#include <bit>
 #include <cstring>
 
 namespace kb {
@@ -103,7 +104,142 @@ struct TNotation::TVarState {
     TBaum* Current;
     TTouchedSquares Touched;
     TZug MoveBefore;
+    TPieceSets PieceSets;
 };
+
+namespace {
+
+// Mailbox index of each of the 64 squares, and back (-1 off the board).
+constexpr std::array<int32_t, 64> Square120 = [] {
+    std::array<int32_t, 64> t{};
+    for (int i = 0; i < 64; ++i)
+        t[static_cast<size_t>(i)] = 21 + (i / 8) * 10 + i % 8;
+    return t;
+}();
+constexpr std::array<int8_t, 120> Square64 = [] {
+    std::array<int8_t, 120> t{};
+    for (auto& v : t)
+        v = -1;
+    for (int i = 0; i < 64; ++i)
+        t[static_cast<size_t>(21 + (i / 8) * 10 + i % 8)] = static_cast<int8_t>(i);
+    return t;
+}();
+
+// The unit step of the line from one square to another (their difference
+// -77..77 at index +77): rank, file or diagonal; 0 when none fits. A step
+// that would cross the board's edge meets a border square on the way.
+constexpr std::array<int8_t, 155> LineStep = [] {
+    std::array<int8_t, 155> t{};
+    for (int delta = -77; delta <= 77; ++delta) {
+        const int a = delta < 0 ? -delta : delta;
+        const int sign = delta < 0 ? -1 : 1;
+        int step = 0;
+        if (a == 0)
+            step = 0;
+        else if (a % 10 == 0)
+            step = 10;
+        else if (a <= 7)
+            step = 1;
+        else if (a % 11 == 0)
+            step = 11;
+        else if (a % 9 == 0)
+            step = 9;
+        t[static_cast<size_t>(delta + 77)] = static_cast<int8_t>(sign * step);
+    }
+    return t;
+}();
+
+bool IsPieceCode(int32_t v) {
+    return v != 0 && v >= -6 && v <= 6;
+}
+
+} // namespace
+
+void TNotation::BuildPieceSets() {
+    FPieceSets.fill(0);
+    for (size_t i = 0; i < 64; ++i) {
+        const int32_t v = WorkBoard[static_cast<size_t>(Square120[i])];
+        if (IsPieceCode(v)) FPieceSets[static_cast<size_t>(v + 6)] |= uint64_t{1} << i;
+    }
+}
+
+void TNotation::MovePieceSets(int32_t Square, int32_t Old, int32_t New) {
+    if (Old == New || Square < 0 || Square >= 120) return;
+    const int8_t i = Square64[static_cast<size_t>(Square)];
+    if (i < 0) return;
+    const uint64_t bit = uint64_t{1} << i;
+    if (IsPieceCode(Old)) FPieceSets[static_cast<size_t>(Old + 6)] &= ~bit;
+    if (IsPieceCode(New)) FPieceSets[static_cast<size_t>(New + 6)] |= bit;
+}
+
+namespace {
+
+// For each piece type, the index in its offset list of the direction in
+// which a piece Delta (-77..77, at index +77) away from a square would
+// reach it; -1 when none does. Sliders go by the line's unit step.
+template <size_t N>
+constexpr std::array<int8_t, 155> DirectionTable(const std::array<int32_t, N>& Dirs, bool Slide) {
+    std::array<int8_t, 155> t{};
+    for (int delta = -77; delta <= 77; ++delta) {
+        const int step = Slide ? LineStep[static_cast<size_t>(delta + 77)] : delta;
+        int8_t index = -1;
+        for (size_t d = 0; d < N; ++d)
+            if (step != 0 && Dirs[d] == step) index = static_cast<int8_t>(d);
+        t[static_cast<size_t>(delta + 77)] = index;
+    }
+    return t;
+}
+
+constexpr std::array<std::array<int8_t, 155>, 7> DirectionOf = {
+    std::array<int8_t, 155>{},
+    std::array<int8_t, 155>{},
+    DirectionTable(RookOffsets, true),
+    DirectionTable(BishopOffsets, true),
+    DirectionTable(KnightOffsets, false),
+    DirectionTable(QueenOffsets, true),
+    DirectionTable(KingOffsets, false),
+};
+
+} // namespace
+
+// Same candidates, in the same order, as Scan(Kind, Square, false, true),
+// but found from where the pieces stand rather than by walking every ray.
+void TNotation::CollectReaching(int Kind, int32_t Square) {
+    if (Kind < Turm || Kind > Koenig || !IsBoardSquare(Square)) return;
+    const bool slide = Kind == Dame || Kind == Turm || Kind == Laeufer;
+    const int32_t wanted = Kind * (WorkMove.Side == -1 ? -1 : 1);
+    const std::array<int8_t, 155>& direction = DirectionOf[static_cast<size_t>(Kind)];
+    // At most one piece per direction gets through: sorted by direction.
+    struct THit {
+        int8_t Direction;
+        int32_t Square;
+    };
+    std::array<THit, 8> hits{};
+    size_t count = 0;
+    for (uint64_t set = FPieceSets[static_cast<size_t>(wanted + 6)]; set; set &= set - 1) {
+        const int32_t sq = Square120[static_cast<size_t>(std::countr_zero(set))];
+        const int32_t delta = sq - Square;
+        const int8_t d = direction[static_cast<size_t>(delta + 77)];
+        if (d < 0) continue;
+        if (slide) {
+            // Only the first piece on the ray counts.
+            const int32_t step = LineStep[static_cast<size_t>(delta + 77)];
+            int32_t s = Square + step;
+            while (s != sq && WorkBoard[static_cast<size_t>(s)] == 0)
+                s += step;
+            if (s != sq) continue;
+        }
+        size_t at = count++;
+        for (; at > 0 && hits[at - 1].Direction > d; --at)
+            hits[at] = hits[at - 1];
+        hits[at] = {d, sq};
+        if (count == hits.size()) break;
+    }
+    for (size_t i = 0; i < count; ++i)
+        Candidates.push_back(hits[i].Square);
+    if (count > 0)
+        CandidateCount = static_cast<uint8_t>(Candidates.size() > 255 ? 255 : Candidates.size());
+}
 
 namespace {
 
@@ -317,7 +453,7 @@ bool TNotation::ResolvePiece(int Piece, const std::string& T, int32_t& From) {
     const int32_t to = WorkMove.To;
     Candidates.clear();
     CandidateCount = 0;
-    Scan(Piece, to, false, true);
+    CollectReaching(Piece, to);
     if (Candidates.empty()) return false;
     // At most one piece per ray or knight step reaches the square.
     std::array<int32_t, 16> cands{};
@@ -587,6 +723,10 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
     }
     CurrentMove = node;
     DoMove();
+    for (size_t t = 0; t < FTouched.Count; ++t) {
+        const TTouched& x = FTouched.Squares[t];
+        MovePieceSets(x.Square, x.Piece, WorkBoard[static_cast<size_t>(x.Square)]);
+    }
     FMoveRead = true;
     return true;
 }
@@ -636,6 +776,7 @@ int TNotation::ParseMovetext(std::string_view Buf) {
     WorkMove = GameData.Zug;
     FTouched.Count = 0;
     FMoveBefore = WorkMove;
+    BuildPieceSets();
 
     std::vector<TVarState> stack;
     int result = ParseOk;
@@ -675,13 +816,16 @@ int TNotation::ParseMovetext(std::string_view Buf) {
                 result = ParseSilent;
                 break;
             }
-            stack.push_back(
-                TVarState{WorkBoard, WorkMove, WorkLine, CurrentMove, FTouched, FMoveBefore});
+            stack.push_back(TVarState{WorkBoard, WorkMove, WorkLine, CurrentMove, FTouched,
+                                      FMoveBefore, FPieceSets});
             // Back to the board before the move: the working board is that
             // board from now on.
-            for (size_t t = FTouched.Count; t-- > 0;)
-                WorkBoard[static_cast<size_t>(FTouched.Squares[t].Square)] =
-                    FTouched.Squares[t].Piece;
+            for (size_t t = FTouched.Count; t-- > 0;) {
+                const TTouched& x = FTouched.Squares[t];
+                int32_t& cell = WorkBoard[static_cast<size_t>(x.Square)];
+                MovePieceSets(x.Square, cell, x.Piece);
+                cell = x.Piece;
+            }
             FTouched.Count = 0;
             WorkMove = FMoveBefore;
             WorkLine = CurrentMove->Variations;
@@ -697,6 +841,7 @@ int TNotation::ParseMovetext(std::string_view Buf) {
                 CurrentMove = s.Current;
                 FTouched = s.Touched;
                 FMoveBefore = s.MoveBefore;
+                FPieceSets = s.PieceSets;
                 stack.pop_back();
             }
         } else if (c == 'e' && Buf.substr(p, 4) == "e.p." &&
