@@ -22,12 +22,21 @@ struct TNotation::TLayoutRun {
 
 namespace {
 
-// Every layout takes one blank after the "{" and one before the "}" of a
-// move's comment; true when the comment is shown.
+// A layout takes the blanks after the "{" and before the "}" of a move's
+// comment off the stored comment. All of them, so that a second layout (every
+// refresh and export lays out) finds nothing more to take; true when the
+// comment is shown.
 bool TrimComment(std::string& k) {
     if (k.size() <= 2) return false;
-    if (k[1] == ' ') k.erase(1, 1);
-    if (k.size() >= 2 && k[k.size() - 2] == ' ') k.erase(k.size() - 2, 1);
+    size_t lead = 1;
+    while (lead < k.size() - 1 && k[lead] == ' ')
+        ++lead;
+    k.erase(1, lead - 1);
+    size_t end = k.size() - 1; // the "}"
+    size_t tail = end;
+    while (tail > 1 && k[tail - 1] == ' ')
+        --tail;
+    k.erase(tail, end - tail);
     return true;
 }
 

@@ -259,3 +259,19 @@ TEST(NotationExport, StartFromTheStandardBoardKeepsItsState) {
     plain.GetPGN(text);
     EXPECT_EQ(text.find("[FEN "), std::string::npos);
 }
+
+TEST(NotationExport, RepeatedLayoutsKeepTheComments) {
+    // Every refresh and export lays out again; the blanks inside a comment's
+    // braces go at the first layout, and after that nothing more may go.
+    TNotation n;
+    ASSERT_EQ(n.LoadPGN("[Event \"x\"]\n\n1. e4 {   wide   open   } e5 {x} *"), 0);
+    n.EnsureLayout();
+    const std::string once = n.RootLine->Erster->Kommentar;
+    EXPECT_EQ(once, "{wide   open}");
+    std::string first, second;
+    n.GetPGN(first);
+    n.GetPGN(second);
+    EXPECT_EQ(n.RootLine->Erster->Kommentar, once);
+    EXPECT_EQ(first, second);
+    EXPECT_NE(first.find("{wide open}"), std::string::npos) << first;
+}
