@@ -895,6 +895,9 @@ int TNotation::LoadPGN(std::string_view Text) {
             while (i < lines.size() &&
                    !(TrimView(lines[i]).size() > 0 && TrimView(lines[i])[0] == '['))
                 ++i;
+            // Bare movetext (a pasted "1. e4 e5") has no tags: read all of
+            // it as moves rather than load an empty game and call it done.
+            if (i == lines.size()) i = 0;
             if (i < lines.size()) {
                 while (i < lines.size()) {
                     const std::string_view t = TrimView(lines[i]);

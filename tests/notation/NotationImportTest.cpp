@@ -283,10 +283,14 @@ TEST(NotationImport, HeadersAndEmptyGames) {
     EXPECT_EQ(fenOnly.n.GameData.Zug.Side, -1);
     EXPECT_EQ(fenOnly.n.GameData.Stellung[Sq("e5")], -Koenig);
 
+    // Bare movetext is read as moves; an illegal one is an error, not an
+    // empty game loaded without complaint.
     Loaded noTags("1. e4 e5");
     EXPECT_EQ(noTags.result, 0);
-    EXPECT_EQ(noTags.n.RootLine, nullptr);
+    EXPECT_EQ(MainLine(noTags.n).size(), 2u);
     EXPECT_EQ(noTags.n.GameData.EventData.White, "N.N.");
+    Loaded noTagsIllegal("1. e5 *");
+    EXPECT_EQ(noTagsIllegal.result, -1);
 
     Loaded blank("   \r\n ");
     EXPECT_EQ(blank.result, 0);
