@@ -2,6 +2,7 @@
 #include "EngineTools.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <sstream>
 #include <vector>
 
@@ -13,15 +14,36 @@ int SquareOf(int File, int Rank) {
     return (Rank + 1) * 10 + File;
 } // both 1-based
 
+// True when a piece on From shares a rank, file or diagonal with the king.
+bool InLineWith(int From, int King) {
+    const int df = From % 10 - King % 10, dr = From / 10 - King / 10;
+    return df == 0 || dr == 0 || df == dr || df == -dr;
+}
+
 uint64_t Perft(TMiniMax& e, int depth) {
     e.ZugGenerator(1);
     const int ply = e.Ply();
     const int first = e.FirstMove(ply), last = e.LastMove(ply);
+    const int side = e.Side();
+    const int king = e.KingSquare(side);
+    const bool inCheck = e.Angegriffen(king, -side);
     uint64_t n = 0;
     for (int i = first; i < last; ++i) {
+        const TMMZug& m = e.Move(i);
+        const auto& b = e.Board();
+        // Out of check, a move by a piece off every line through its king
+        // cannot uncover an attack on it: no test needed. King moves,
+        // castling and en passant (two pieces leave) are always tested.
+        const bool enPassant = std::abs(b[m.From]) == 1 && m.From % 10 != m.To % 10 && b[m.To] == 0;
+        const bool safe =
+            !inCheck && m.From != king && m.Castle == 0 && !enPassant && !InLineWith(m.From, king);
+        if (safe && depth <= 1) {
+            ++n;
+            continue;
+        }
         e.ZugAusfuehren(i);
         // The mover's king must not be left attacked.
-        if (!e.Angegriffen(e.KingSquare(-e.Side()), e.Side()))
+        if (safe || !e.Angegriffen(e.KingSquare(-e.Side()), e.Side()))
             n += depth <= 1 ? 1 : Perft(e, depth - 1);
         e.ZugZuruecknehmen(i);
     }
