@@ -22,4 +22,8 @@ struct Command {
 // Prints a usage error for the running subcommand and returns exit status 2.
 int UsageError(const std::string& message);
 
+// Reads "DEPTH FEN..." (the FEN as one argument or spread over several).
+// Returns 0, or the usage error's exit status.
+int DepthAndFen(const Args& args, int minDepth, int maxDepth, int& depth, std::string& fen);
+
 } // namespace kbbench

@@ -11,17 +11,9 @@
 namespace {
 
 int RunEnginePerft(const kbbench::Args& args) {
-    if (args.size() < 2) return kbbench::UsageError("DEPTH and FEN needed");
     int depth = 0;
-    try {
-        depth = std::stoi(args[0]);
-    } catch (...) {
-        return kbbench::UsageError("DEPTH is not a number");
-    }
-    if (depth < 0 || depth > kb::TMiniMax::MaxPly) return kbbench::UsageError("DEPTH out of range");
     std::string fen;
-    for (size_t i = 1; i < args.size(); ++i)
-        fen += (i > 1 ? " " : "") + args[i];
+    if (const int rc = kbbench::DepthAndFen(args, 0, kb::TMiniMax::MaxPly, depth, fen)) return rc;
     kb::TMiniMaxBrett brett;
     kb::TEngineZug zug;
     kb::TEngineFischerInfo fischer;

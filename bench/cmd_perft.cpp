@@ -215,18 +215,9 @@ uint64_t Perft(const TSchachbrett& b, const TZug& z, const Game& g, int depth) {
 }
 
 int RunPerft(const kbbench::Args& args) {
-    if (args.size() < 2) return kbbench::UsageError("DEPTH and FEN needed");
     int depth = 0;
-    try {
-        depth = std::stoi(args[0]);
-    } catch (...) {
-        return kbbench::UsageError("DEPTH is not a number");
-    }
-    if (depth < 0 || depth > 12) return kbbench::UsageError("DEPTH out of range 0..12");
-    // Accept the FEN as one argument or spread over several.
-    std::string fen = args[1];
-    for (size_t i = 2; i < args.size(); ++i)
-        fen += " " + args[i];
+    std::string fen;
+    if (const int rc = kbbench::DepthAndFen(args, 0, 12, depth, fen)) return rc;
     TSchachbrett b;
     TZug z;
     Game g;
