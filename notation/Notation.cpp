@@ -433,7 +433,7 @@ void TNotation::SetPieceLetters(const std::string& King, const std::string& Quee
     LayoutNotation(RootLine);
 }
 
-void TNotation::CheckFischerPosition() {
+void TNotation::CheckFischerPosition(const TFischerInfo* Marked) {
     TFischerInfo info{};
     // Most games start from the standard position: its answer is worked out once.
     static const bool standardIsFischer = IsFischerStartPosition(StandardStellung);
@@ -459,6 +459,8 @@ void TNotation::CheckFischerPosition() {
                 break;
             }
         }
+    } else if (Marked && Marked->Fischer) {
+        info = *Marked;
     }
     // Kept here too, so a notation without a host still plays Chess960.
     FOwnFischerInfo = info;

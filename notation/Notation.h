@@ -261,7 +261,10 @@ public:
                          const std::string& Bishop, const std::string& Knight,
                          const std::string& Pawn);
     bool LetterMode() const { return FLetterMode; }
-    void CheckFischerPosition();
+    // Tells the host whether the start position is Chess960. Marked is the
+    // record a FEN read with its "f1" marker gave: it holds for a start that
+    // is no start array (a Chess960 game taken up part-way).
+    void CheckFischerPosition(const TFischerInfo* Marked = nullptr);
 
     // === move entry, editing and navigation ==================================
     // Answers the new-move and "Select move" questions; not owned. Nil in

@@ -954,12 +954,15 @@ int TNotation::LoadPGN(std::string_view Text) {
                 buffer.resize(static_cast<size_t>(out - buffer.data()));
             }
         }
+        // The FEN's "f1" marker keeps a Chess960 game that we wrote from a
+        // later position Chess960 when it is read back.
+        TFischerInfo marked{};
         if (!GameData.EventData.FEN.empty())
             FENToStellung(GameData.EventData.FEN, GameData.Stellung, GameData.Zug,
-                          GameData.ZugNummer, nullptr);
+                          GameData.ZugNummer, &marked);
         WorkBoard = GameData.Stellung;
         // Tells the host whether this is Chess960 before any move is read.
-        CheckFischerPosition();
+        CheckFischerPosition(&marked);
         FLines.clear(); // views into Text
         const std::string_view trimmed = TrimView(buffer);
         if (!trimmed.empty()) {

@@ -185,7 +185,9 @@ TEST(PGNEdit, RandomEditsFollowTheSpliceModel) {
             ASSERT_EQ(pgntest::OtherFiles(dir.path(), "games.pgn"), std::vector<std::string>{});
             ASSERT_FALSE(pgn.Busy());
         }
-        if (filtered) EXPECT_LT(pgn.ItemCount(), pgn.GameCount());
+        if (filtered) {
+            EXPECT_LT(pgn.ItemCount(), pgn.GameCount());
+        }
         // Every game reads back as it was given.
         for (size_t i = 0; i < m.starts.size(); ++i) {
             std::string text;

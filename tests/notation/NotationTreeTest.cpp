@@ -151,6 +151,36 @@ TEST(NotationTree, Chess960CastlingUsesTheRookStartSquares) {
     EXPECT_EQ(ml[8]->Zug.CastlingRights, WhiteShort | WhiteLong | BlackLong);
 }
 
+TEST(NotationTree, Chess960TakenUpPartWayStaysChess960) {
+    // A FEN with the "f1" marker from a later position of a Chess960 game
+    // (as our export writes it): castling still follows the rook squares.
+    const std::string fen = "1rbqbkrn/pppppppp/1n6/8/8/1N6/PPPPPPPP/1RBQBKRN w KQkq f1 0 2";
+    TNotation n;
+    ASSERT_EQ(n.LoadPGN(kbtest::Pgn("2. O-O O-O", fen)), 0);
+    const TFischerInfo* fi = n.ActiveFischerInfo();
+    ASSERT_NE(fi, nullptr);
+    EXPECT_EQ(fi->WhiteRookA, Sq("b1"));
+    EXPECT_EQ(fi->WhiteRookH, Sq("g1"));
+    EXPECT_EQ(fi->BlackKing, Sq("f8"));
+    const std::string end = kbtest::FinalFen(n);
+    EXPECT_EQ(end.substr(0, end.find(' ')), "1rbqbrkn/pppppppp/1n6/8/8/1N6/PPPPPPPP/1RBQBRKN");
+
+    // Written and read back, it is the same Chess960 game.
+    std::string text;
+    n.GetPGN(text);
+    TNotation back;
+    ASSERT_EQ(back.LoadPGN(text), 0) << text;
+    ASSERT_NE(back.ActiveFischerInfo(), nullptr);
+    EXPECT_EQ(kbtest::FinalFen(back), kbtest::FinalFen(n));
+
+    // Without the marker the same position is standard chess: no castling.
+    TNotation plain;
+    EXPECT_EQ(plain.LoadPGN(kbtest::Pgn(
+                  "2. O-O O-O", "1rbqbkrn/pppppppp/1n6/8/8/1N6/PPPPPPPP/1RBQBKRN w KQkq - 0 2")),
+              -1);
+    EXPECT_EQ(plain.ActiveFischerInfo(), nullptr);
+}
+
 TEST(NotationTree, HostFischerInfoWinsAndStandardGamesClearTheOwnRecord) {
     TNotation n;
     TFischerInfo host{};
