@@ -10,6 +10,9 @@ using kbtest::NodeText;
 using kbtest::Pgn;
 using kbtest::Sq;
 
+using kbtest::FindNode;
+using kbtest::SelectNode;
+
 namespace {
 
 std::string Export(TNotation& n) {
@@ -23,28 +26,6 @@ void Forward(TNotation& n, int plies) {
     uint8_t f, t, p, c;
     for (int i = 0; i < plies; ++i)
         ASSERT_TRUE(n.MoveForwardMain(f, t, p, c));
-}
-
-// The node whose laid-out text is Text.
-TBaum* Find(TNotation& n, const std::string& text) {
-    std::vector<TBaum*> work{n.RootLine ? n.RootLine->Erster : nullptr};
-    while (!work.empty()) {
-        TBaum* b = work.back();
-        work.pop_back();
-        for (; b; b = b->Next) {
-            if (NodeText(n, b) == text) return b;
-            for (TVariante* v = b->Variations; v; v = v->Naechste)
-                work.push_back(v->Erster);
-        }
-    }
-    ADD_FAILURE() << "no move " << text;
-    return nullptr;
-}
-
-// Makes Node current through the layout's own replay.
-void Select(TNotation& n, TBaum* node) {
-    n.CurrentMove = node;
-    n.LayoutNotation(n.RootLine);
 }
 
 const char* const Nested =
@@ -128,7 +109,7 @@ TEST(EditTree, CutBeforeInAVariationIsRefused) {
     TNotation n;
     n.SetEnglish(true);
     ASSERT_EQ(n.LoadPGN(Pgn(Nested)), 0);
-    Select(n, Find(n, "3.d4"));
+    SelectNode(n, FindNode(n, "3.d4"));
     ASSERT_FALSE(n.CurrentOnMainLine);
     EXPECT_FALSE(n.CutMoves(false));
     // Navigation keeps knowing where it is: after stepping out of the
@@ -146,31 +127,31 @@ TEST(EditTree, DeleteVariationAndUndoAtItsIndex) {
     ASSERT_EQ(n.LoadPGN(Pgn(Nested)), 0);
     const std::string original = Export(n);
     // Inside the sub-variation 3...h6: only that line goes.
-    Select(n, Find(n, "3...h6"));
+    SelectNode(n, FindNode(n, "3...h6"));
     int moved = 0;
     n.OnMoveChange = [&](TNotation*, TZug, TSchachbrett, bool) { ++moved; };
     n.DeleteVariation();
     EXPECT_EQ(moved, 1);
     // Back to the position before 3...Be7: after 3.Bc4.
-    EXPECT_EQ(n.CurrentMove, Find(n, "3.Bc4"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "3.Bc4"));
     kbtest::CheckWorkPosition(n, "after delete");
-    EXPECT_EQ(Find(n, "Be7")->Variations, nullptr);
+    EXPECT_EQ(FindNode(n, "Be7")->Variations, nullptr);
     n.UndoDelete();
     EXPECT_EQ(Export(n), original);
 
     // The second of three lines on 2...Nc6 (the empty one is the second).
-    Select(n, Find(n, "2...Nf6"));
+    SelectNode(n, FindNode(n, "2...Nf6"));
     n.DeleteVariation();
-    EXPECT_EQ(n.CurrentMove, Find(n, "2.Nf3"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "2.Nf3"));
     n.UndoDelete();
     EXPECT_EQ(Export(n), original);
-    Select(n, Find(n, "2...d6"));
+    SelectNode(n, FindNode(n, "2...d6"));
     n.DeleteVariation();
     n.UndoDelete();
     EXPECT_EQ(Export(n), original);
     kbtest::CheckLinks(n, "undo delete");
     // A move entry drops the undo.
-    Select(n, Find(n, "3.Nxe5"));
+    SelectNode(n, FindNode(n, "3.Nxe5"));
     n.DeleteVariation();
     EXPECT_FALSE(n.MoveDone(Move(n, "g8f6"))); // no chooser: cancelled, still offered
     EXPECT_EQ(n.UndoKind, 0);
@@ -184,14 +165,14 @@ TEST(EditTree, DeleteOnAFirstMoveOfANestedFirstMove) {
     TNotation n;
     n.SetEnglish(true);
     ASSERT_EQ(n.LoadPGN(Pgn("1. e4 e5 2. Nc3 (2. Nf3 (2. Ne2) 2... Nc6) Nf6")), 0);
-    Select(n, Find(n, "2.Ne2"));
+    SelectNode(n, FindNode(n, "2.Ne2"));
     n.DeleteVariation();
-    EXPECT_EQ(n.CurrentMove, Find(n, "e5"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "e5"));
     kbtest::CheckWorkPosition(n, "nested delete");
     // The next move lands beside 2.Nc3, where the deleted line branched.
     n.NewVariationOnce = true;
     ASSERT_TRUE(n.MoveDone(Move(n, "d2d4")));
-    EXPECT_EQ(n.CurrentMove->Prev, Find(n, "2.Nc3"));
+    EXPECT_EQ(n.CurrentMove->Prev, FindNode(n, "2.Nc3"));
     kbtest::CheckWorkPosition(n, "after entry");
     kbtest::CheckLinks(n, "after entry");
     kbtest::CheckWorkPosition(n, "after cancelled entry");
@@ -201,8 +182,8 @@ TEST(EditTree, PromoteSwapsOnlyAtTheBranchPoint) {
     TNotation n;
     n.SetEnglish(true);
     ASSERT_EQ(n.LoadPGN(Pgn(Nested)), 0);
-    TBaum* deep = Find(n, "4.d3");
-    Select(n, deep);
+    TBaum* deep = FindNode(n, "4.d3");
+    SelectNode(n, deep);
     n.Modified = false;
     n.PromoteVariation();
     EXPECT_TRUE(n.Modified);
@@ -217,8 +198,8 @@ TEST(EditTree, PromoteSwapsOnlyAtTheBranchPoint) {
         << pgn;
 
     // Promoting from a variation's first move keeps that move current.
-    TBaum* first = Find(n, "2...Nf6");
-    Select(n, first);
+    TBaum* first = FindNode(n, "2...Nf6");
+    SelectNode(n, first);
     n.PromoteVariation();
     EXPECT_EQ(NodeText(n, n.CurrentMove), "Nf6");
     EXPECT_TRUE(n.IsOnMainLine(n.CurrentMove));

@@ -10,6 +10,9 @@ using kbtest::Pgn;
 using kbtest::ScriptedChooser;
 using kbtest::Sq;
 
+using kbtest::FindNode;
+using kbtest::SelectNode;
+
 namespace {
 
 struct Recorder {
@@ -27,27 +30,6 @@ struct Recorder {
     }
 };
 
-// The node whose laid-out text is Text, anywhere in the tree.
-TBaum* Find(TNotation& n, const std::string& text) {
-    std::vector<TBaum*> work{n.RootLine ? n.RootLine->Erster : nullptr};
-    while (!work.empty()) {
-        TBaum* b = work.back();
-        work.pop_back();
-        for (; b; b = b->Next) {
-            if (NodeText(n, b) == text) return b;
-            for (TVariante* v = b->Variations; v; v = v->Naechste)
-                work.push_back(v->Erster);
-        }
-    }
-    ADD_FAILURE() << "no move " << text;
-    return nullptr;
-}
-
-void Select(TNotation& n, TBaum* node) {
-    n.CurrentMove = node;
-    n.LayoutNotation(n.RootLine);
-}
-
 TNotation& English(TNotation& n) {
     n.SetEnglish(true);
     return n;
@@ -59,12 +41,12 @@ TEST(Navigate, BackFromFirstMovesOfNestedVariations) {
     ASSERT_EQ(n.LoadPGN(Pgn("1. e4 e5 2. Nc3 (2. Nf3 (2. Ne2 d6) 2... Nc6) Nf6")), 0);
     Recorder r;
     r.Attach(n);
-    Select(n, Find(n, "d6"));
+    SelectNode(n, FindNode(n, "d6"));
     ASSERT_TRUE(n.MoveBack());
-    EXPECT_EQ(n.CurrentMove, Find(n, "2.Ne2"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "2.Ne2"));
     ASSERT_TRUE(n.MoveBack());
     // Not after 2.Nf3 or 2.Nc3: before both, after 1...e5.
-    EXPECT_EQ(n.CurrentMove, Find(n, "e5"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "e5"));
     EXPECT_EQ(r.events, 2);
     EXPECT_FALSE(r.lastNext);
     EXPECT_EQ(r.lastBoard, n.WorkBoard);
@@ -105,14 +87,14 @@ TEST(Navigate, ForwardAsksWhereTheNextMoveHasAlternatives) {
     // The second entry is 2.Bc4, although the empty line comes first.
     chooser.selectAnswers = {1};
     ASSERT_TRUE(n.MoveForward());
-    EXPECT_EQ(n.CurrentMove, Find(n, "2.Bc4"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "2.Bc4"));
     EXPECT_FALSE(n.CurrentOnMainLine);
     EXPECT_TRUE(r.lastNext);
     kbtest::CheckWorkPosition(n, "entered 2.Bc4");
     ASSERT_TRUE(n.MoveBack());
     chooser.selectAnswers = {2};
     ASSERT_TRUE(n.MoveForward());
-    EXPECT_EQ(n.CurrentMove, Find(n, "2.d4"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "2.d4"));
     ASSERT_TRUE(n.MoveBack());
     chooser.selectAnswers = {0};
     ASSERT_TRUE(n.MoveForward());
@@ -140,15 +122,15 @@ TEST(Navigate, ForwardAtTheEndOfAVariationJumpsOut) {
     ASSERT_EQ(n.LoadPGN(Pgn("1. e4 e5 (1... c5 2. Nf3 (2. c3 d5) 2... d6) 2. Nf3 Nc6")), 0);
     Recorder r;
     r.Attach(n);
-    Select(n, Find(n, "d5"));
+    SelectNode(n, FindNode(n, "d5"));
     EXPECT_FALSE(n.MoveForward());
-    EXPECT_EQ(n.CurrentMove, Find(n, "2...d6"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "2...d6"));
     EXPECT_EQ(r.beeps, 1);
     EXPECT_EQ(r.events, 1);
     EXPECT_FALSE(r.lastNext);
     kbtest::CheckWorkPosition(n, "jumped");
     EXPECT_FALSE(n.MoveForward());
-    EXPECT_EQ(n.CurrentMove, Find(n, "2.Nf3"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "2.Nf3"));
     EXPECT_TRUE(n.CurrentOnMainLine);
     kbtest::CheckWorkPosition(n, "jumped to the main line");
     // At the end of the main line nothing happens.
@@ -160,9 +142,9 @@ TEST(Navigate, ForwardAtTheEndOfAVariationJumpsOut) {
 
     // A variation on the last main move has nothing to jump to.
     ASSERT_EQ(n.LoadPGN(Pgn("1. e4 e5 (1... c5 2. Nf3)")), 0);
-    Select(n, Find(n, "2.Nf3"));
+    SelectNode(n, FindNode(n, "2.Nf3"));
     EXPECT_FALSE(n.MoveForward());
-    EXPECT_EQ(n.CurrentMove, Find(n, "2.Nf3"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "2.Nf3"));
     EXPECT_EQ(r.beeps, 2);
 }
 
@@ -193,27 +175,27 @@ TEST(Navigate, BranchPointsStartAndEnd) {
     r.Attach(n);
     EXPECT_FALSE(n.GotoStart()); // already there
     ASSERT_TRUE(n.NextVariationStart());
-    EXPECT_EQ(n.CurrentMove, Find(n, "2.Nf3")); // right before 2...Nc6 and its alternatives
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "2.Nf3")); // right before 2...Nc6 and its alternatives
     ASSERT_TRUE(n.NextVariationStart());
-    EXPECT_EQ(n.CurrentMove, Find(n, "4.Ba4"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "4.Ba4"));
     EXPECT_FALSE(n.NextVariationStart());
     ASSERT_TRUE(n.PrevVariationStart());
-    EXPECT_EQ(n.CurrentMove, Find(n, "2.Nf3"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "2.Nf3"));
     ASSERT_TRUE(n.PrevVariationStart());
     EXPECT_EQ(n.CurrentMove, nullptr);
     EXPECT_FALSE(n.PrevVariationStart());
 
     // Inside a sub-variation: the branch point of 3.d4's alternatives.
-    Select(n, Find(n, "h6"));
+    SelectNode(n, FindNode(n, "h6"));
     ASSERT_TRUE(n.PrevVariationStart());
-    EXPECT_EQ(n.CurrentMove, Find(n, "2...d6"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "2...d6"));
     kbtest::CheckWorkPosition(n, "branch point");
 
     // A nested first move: before 2.Nc3 and 2.Nf3 both.
     ASSERT_EQ(n.LoadPGN(Pgn("1. e4 e5 2. Nc3 (2. Nf3 (2. Ne2 d6) 2... Nc6) Nf6")), 0);
-    Select(n, Find(n, "d6"));
+    SelectNode(n, FindNode(n, "d6"));
     ASSERT_TRUE(n.PrevVariationStart());
-    EXPECT_EQ(n.CurrentMove, Find(n, "e5"));
+    EXPECT_EQ(n.CurrentMove, FindNode(n, "e5"));
     kbtest::CheckWorkPosition(n, "nested branch point");
 
     const int events = r.events;

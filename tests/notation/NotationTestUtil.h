@@ -2,6 +2,8 @@
 // Small helpers for the notation tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include "Notation.h"
 
 #include <string>
@@ -56,6 +58,28 @@ inline std::string NodeText(kb::TNotation& n, const kb::TBaum* b) {
 inline std::vector<std::string> MainLineTexts(kb::TNotation& n) {
     n.EnsureLayout();
     return MainLineTexts(static_cast<const kb::TNotation&>(n));
+}
+
+// The node whose laid-out text is Text, anywhere in the tree.
+inline kb::TBaum* FindNode(kb::TNotation& n, const std::string& text) {
+    std::vector<kb::TBaum*> work{n.RootLine ? n.RootLine->Erster : nullptr};
+    while (!work.empty()) {
+        kb::TBaum* b = work.back();
+        work.pop_back();
+        for (; b; b = b->Next) {
+            if (NodeText(n, b) == text) return b;
+            for (kb::TVariante* v = b->Variations; v; v = v->Naechste)
+                work.push_back(v->Erster);
+        }
+    }
+    ADD_FAILURE() << "no move " << text;
+    return nullptr;
+}
+
+// Makes Node current through the layout's own replay.
+inline void SelectNode(kb::TNotation& n, kb::TBaum* node) {
+    n.CurrentMove = node;
+    n.LayoutNotation(n.RootLine);
 }
 
 inline int Sq(const char* name) {
