@@ -7,7 +7,8 @@ KB_PACKAGES=(
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core
-    stockfish pgn-extract fairymax hoichess phalanx
+    stockfish pgn-extract fairymax hoichess phalanx polyglot
+    xvfb xauth xdotool poppler-utils desktop-file-utils ccache
 )
 
 kb_install_deps() {
