@@ -15,7 +15,9 @@
 #include <string>
 
 class QWidget;
+namespace kb {
 class TPGN;
+}
 
 // A board window (TMDIBrett).
 class TBoardWindowIntf {
@@ -24,18 +26,21 @@ public:
     // The widget shown inside the MDI sub-window.
     virtual QWidget *Window() = 0;
     // The bound list (nullptr for a new game) and game number (-1 for a new game).
-    virtual TPGN *SourcePGN() const = 0;
+    virtual kb::TPGN *SourcePGN() const = 0;
     virtual int GameNumber() const = 0;
     // The frame's OpenBoardWindow after creating the window: engine menu, then
     // bind, load or set up, caption, pane sizes, training mode.
     virtual void BuildEnginesMenu() {}
-    virtual void StartGame(TPGN *PGN, const std::string &Text, int GameNo, bool FRC,
+    virtual void StartGame(kb::TPGN *PGN, const std::string &Text, int GameNo, bool FRC,
                            bool Training) = 0;
     // LockBoards: pause and resume the window's analysis threads.
     virtual void SuspendThreads() {}
     virtual void ResumeThreads() {}
     // The frame changed piece letters, notation font or sign font.
     virtual void ApplyNotationSettings() {}
+    // The frame changed animation, click-click entry, square colours or the
+    // comment font: the window reads them again from the frame.
+    virtual void ApplyBoardSettings() {}
     // The bound list window closes: drop the binding.
     virtual void ReleaseList() {}
 };
@@ -48,7 +53,7 @@ public:
     // Opens the file in the window's list (TPGN::SetFileName); the file name
     // the list now holds, empty when opening failed.
     virtual QString OpenFile(const QString &FileName) = 0;
-    virtual TPGN *PGN() = 0;
+    virtual kb::TPGN *PGN() = 0;
     // The frame's SetupListWindow: buttons by file kind.
     virtual void SetupForKind(bool IsDatabase) = 0;
 };
