@@ -73,6 +73,9 @@ struct TWindowFactories {
     std::function<TBoardWindowIntf *()> NewBoardWindow;
     std::function<TListWindowIntf *()> NewListWindow;
     std::function<TDatabaseWindowIntf *()> NewDatabaseWindow;
+    // The engine list dialog (Options - Engines): edits Engines in place
+    // (at most eight executables), whatever button closes it.
+    std::function<void(QWidget *Parent, QStringList &Engines)> EditEngineList;
 };
 
 TWindowFactories &WindowFactories();
