@@ -6,8 +6,15 @@
 //
 // A method added here later gets a default body, so that implementers that do
 // not need it keep building.
+//
+// Lifetime: the frame puts Window() into a QMdiSubWindow that deletes itself
+// when closed. The interface object must live exactly as long as that widget
+// (normally the window class derives from both QWidget and the interface and
+// Window() returns this). A window refuses a close by ignoring its
+// QCloseEvent; the frame asks every child that way before it closes.
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -19,24 +26,40 @@ namespace kb {
 class TPGN;
 }
 
-// A board window (TMDIBrett).
-class TBoardWindowIntf {
+// What every MDI child tells the frame.
+class TMdiChildIntf {
 public:
-    virtual ~TBoardWindowIntf() = default;
+    virtual ~TMdiChildIntf() = default;
     // The widget shown inside the MDI sub-window.
-    virtual QWidget *Window() = 0;
+    virtual QWidget* Window() = 0;
+    // Where the new sub-window goes, in MDI-area coordinates; an empty
+    // rectangle leaves the placement to the frame.
+    virtual QRect InitialGeometry() const { return {}; }
+    // True: the new sub-window is shown maximized.
+    virtual bool InitiallyMaximized() const { return false; }
+    // The language changed: apply Text(n) to the window's captions.
+    virtual void ApplyLanguage() {}
+};
+
+// A board window (TMDIBrett).
+class TBoardWindowIntf : public TMdiChildIntf {
+public:
     // The bound list (nullptr for a new game) and game number (-1 for a new game).
-    virtual kb::TPGN *SourcePGN() const = 0;
+    virtual kb::TPGN* SourcePGN() const = 0;
     virtual int GameNumber() const = 0;
     // The frame's OpenBoardWindow after creating the window: engine menu, then
     // bind, load or set up, caption, pane sizes, training mode.
     virtual void BuildEnginesMenu() {}
-    virtual void StartGame(kb::TPGN *PGN, const std::string &Text, int GameNo, bool FRC,
+    virtual void StartGame(kb::TPGN* PGN, const std::string& Text, int GameNo, bool FRC,
                            bool Training) = 0;
-    // LockBoards: pause and resume the window's analysis threads.
+    // LockBoards: the frame calls SuspendThreads once when the first lock
+    // begins and ResumeThreads once when the last lock ends. SuspendThreads
+    // pauses the analysis threads that run now and remembers them;
+    // ResumeThreads resumes only those, never a thread the user paused.
     virtual void SuspendThreads() {}
     virtual void ResumeThreads() {}
-    // The frame changed piece letters, notation font or sign font.
+    // The frame changed piece letters, notation font or sign characters
+    // (MainForm()->figK .. figP, FontDialog1, InformantSigns).
     virtual void ApplyNotationSettings() {}
     // The frame changed animation, click-click entry, square colours or the
     // comment font: the window reads them again from the frame.
@@ -46,36 +69,37 @@ public:
 };
 
 // A game list window (TMDIPGN).
-class TListWindowIntf {
+class TListWindowIntf : public TMdiChildIntf {
 public:
-    virtual ~TListWindowIntf() = default;
-    virtual QWidget *Window() = 0;
     // Opens the file in the window's list (TPGN::SetFileName); the file name
     // the list now holds, empty when opening failed.
-    virtual QString OpenFile(const QString &FileName) = 0;
-    virtual kb::TPGN *PGN() = 0;
+    virtual QString OpenFile(const QString& FileName) = 0;
+    virtual kb::TPGN* PGN() = 0;
     // The frame's SetupListWindow: buttons by file kind.
     virtual void SetupForKind(bool IsDatabase) = 0;
 };
 
 // The database window (TMDIDatabase).
-class TDatabaseWindowIntf {
+class TDatabaseWindowIntf : public TMdiChildIntf {
 public:
-    virtual ~TDatabaseWindowIntf() = default;
-    virtual QWidget *Window() = 0;
     // The frame's history changed: show a copy of it.
-    virtual void SetHistory(const QStringList &History) = 0;
+    virtual void SetHistory(const QStringList& History) = 0;
 };
 
 // Factories installed by RegisterProgramWindows(). Each returns a new window
 // owned by the caller (the frame puts it into an MDI sub-window).
 struct TWindowFactories {
-    std::function<TBoardWindowIntf *()> NewBoardWindow;
-    std::function<TListWindowIntf *()> NewListWindow;
-    std::function<TDatabaseWindowIntf *()> NewDatabaseWindow;
+    std::function<TBoardWindowIntf*()> NewBoardWindow;
+    std::function<TListWindowIntf*()> NewListWindow;
+    std::function<TDatabaseWindowIntf*()> NewDatabaseWindow;
     // The engine list dialog (Options - Engines): edits Engines in place
     // (at most eight executables), whatever button closes it.
-    std::function<void(QWidget *Parent, QStringList &Engines)> EditEngineList;
+    std::function<void(QWidget* Parent, QStringList& Engines)> EditEngineList;
 };
 
-TWindowFactories &WindowFactories();
+TWindowFactories& WindowFactories();
+
+// Installs the factories of the board, list and database windows and the
+// engines dialog (boardwindow/RegisterWindows.cpp). The program calls it
+// before it builds the frame.
+void RegisterProgramWindows();

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "InstanceLock.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+TInstanceLock::TInstanceLock() : TInstanceLock(DefaultFileName()) {}
+
+TInstanceLock::TInstanceLock(std::string FileName) : FileName_(std::move(FileName)) {}
+
+TInstanceLock::~TInstanceLock() {
+    Release();
+}
+
+std::string TInstanceLock::DefaultFileName() {
+    std::string dir;
+    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run) {
+        dir = run;
+    } else {
+        const char* tmp = std::getenv("TMPDIR");
+        dir = tmp && *tmp ? tmp : "/tmp";
+    }
+    if (dir.back() != '/') dir += '/';
+    // The temp folder is shared by all users: one file each.
+    return dir + "VODOZAVODOVEREVARI-" + std::to_string(::getuid()) + ".lock";
+}
+
+bool TInstanceLock::Acquire() {
+    if (Fd_ >= 0) return true;
+    const int fd = ::open(FileName_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    int r;
+    do
+        r = ::flock(fd, LOCK_SH);
+    while (r != 0 && errno == EINTR);
+    if (r != 0) {
+        ::close(fd);
+        return false;
+    }
+    Fd_ = fd;
+    return true;
+}
+
+void TInstanceLock::Release() {
+    if (Fd_ < 0) return;
+    ::close(Fd_); // drops the lock
+    Fd_ = -1;
+}
+
+bool TInstanceLock::OtherInstanceFound() {
+    if (Fd_ < 0) {
+        // Not holding it ourselves: any holder is another copy.
+        const int fd = ::open(FileName_.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool other = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        ::close(fd);
+        return other;
+    }
+    // Our own shared lock would block a second descriptor, so ours is
+    // turned into an exclusive one, which succeeds only when no one else
+    // holds the file, and then back into a shared one.
+    const bool other = ::flock(Fd_, LOCK_EX | LOCK_NB) != 0;
+    int r;
+    do
+        r = ::flock(Fd_, LOCK_SH);
+    while (r != 0 && errno == EINTR);
+    return other;
+}

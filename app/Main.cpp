@@ -1,0 +1,619 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The frame: start-up, menus, status bar, commands and the orderly close.
+#include "Main.h"
+
+#include "Brett.h"
+#include "PGN.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProgressBar>
+#include <QProxyStyle>
+#include <QStatusTipEvent>
+#include <QStyleOptionMenuItem>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <climits>
+
+namespace {
+
+TMainForm* g_MainForm = nullptr;
+
+// The three menu images: a board, a board marked 960, a stack of files.
+QIcon MenuImage(int Index) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    if (Index == 2) {
+        for (int i = 2; i >= 0; --i) {
+            const QRect r(1 + 2 * i, 1 + 3 * i, 10, 8);
+            p.fillRect(r, i == 0 ? QColor(255, 240, 200) : QColor(220, 200, 150));
+            p.setPen(QColor(120, 90, 40));
+            p.drawRect(r);
+        }
+        return QIcon(pm);
+    }
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            p.fillRect(1 + 3 * x + (x > 1 ? 1 : 0), 1 + 3 * y + (y > 1 ? 1 : 0), 3, 3,
+                       (x + y) % 2 ? QColor(120, 80, 40) : QColor(240, 220, 180));
+    p.setPen(QColor(60, 40, 20));
+    p.drawRect(0, 0, 14, 14);
+    if (Index == 1) {
+        p.fillRect(8, 9, 8, 7, QColor(200, 0, 0));
+        p.setPen(Qt::white);
+        p.drawLine(10, 11, 14, 11);
+        p.drawLine(10, 13, 14, 13);
+    }
+    return QIcon(pm);
+}
+
+// Menu-bar items that carry an image show it beside their caption.
+class TMenuBarStyle : public QProxyStyle {
+public:
+    QSize sizeFromContents(ContentsType Type, const QStyleOption* Option, const QSize& Size,
+                           const QWidget* Widget) const override {
+        QSize s = QProxyStyle::sizeFromContents(Type, Option, Size, Widget);
+        if (Type == CT_MenuBarItem)
+            if (auto* mi = qstyleoption_cast<const QStyleOptionMenuItem*>(Option);
+                mi && !mi->icon.isNull() && !mi->text.isEmpty())
+                s.rwidth() += 4 + mi->fontMetrics.horizontalAdvance(PlainText(mi->text));
+        return s;
+    }
+    void drawControl(ControlElement Element, const QStyleOption* Option, QPainter* Painter,
+                     const QWidget* Widget) const override {
+        auto* mi = qstyleoption_cast<const QStyleOptionMenuItem*>(Option);
+        if (Element != CE_MenuBarItem || !mi || mi->icon.isNull() || mi->text.isEmpty()) {
+            QProxyStyle::drawControl(Element, Option, Painter, Widget);
+            return;
+        }
+        // The item's background as the style draws it, then image and caption.
+        QStyleOptionMenuItem bg = *mi;
+        bg.text.clear();
+        bg.icon = QIcon();
+        QProxyStyle::drawControl(Element, &bg, Painter, Widget);
+        const int ext = pixelMetric(PM_SmallIconSize, Option, Widget);
+        const QRect r = mi->rect.adjusted(4, 0, -4, 0);
+        const QRect iconRect(r.left(), r.center().y() - ext / 2, ext, ext);
+        mi->icon.paint(Painter, iconRect);
+        const QRect textRect = r.adjusted(ext + 4, 0, 0, 0);
+        drawItemText(Painter, textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic,
+                     mi->palette, mi->state & State_Enabled, mi->text, QPalette::ButtonText);
+    }
+
+private:
+    static QString PlainText(QString Text) {
+        Text.replace("&&", QString(QChar(1)));
+        Text.remove('&');
+        Text.replace(QChar(1), "&");
+        return Text;
+    }
+};
+
+} // namespace
+
+// While SafeProcessMessages pumps, the user's input reaches only the stop button.
+class TStopButtonFilter : public QObject {
+public:
+    explicit TStopButtonFilter(QWidget* Stop) : Stop_(Stop) {}
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        switch (Event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::Drop:
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* w = qobject_cast<QWidget*>(Watched);
+            if (w && Stop_ && (w == Stop_ || Stop_->isAncestorOf(w))) return false;
+            // Key events reach the focus widget; a focused stop button still works.
+            if (Stop_ && Stop_->hasFocus() &&
+                (Event->type() == QEvent::KeyPress || Event->type() == QEvent::KeyRelease) && !w)
+                return false;
+            // Windows of the platform (not widgets) get their input turned into widget events.
+            return w != nullptr;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    QPointer<QWidget> Stop_;
+};
+
+TMainForm* MainForm() {
+    return g_MainForm;
+}
+
+QString ExecutableDir() {
+    QString dir = QCoreApplication::applicationDirPath();
+    if (dir.isEmpty()) dir = QDir::currentPath();
+    if (!dir.endsWith('/')) dir += '/';
+    return dir;
+}
+
+TCommandLine ParseCommandLine(const QStringList& Arguments) {
+    TCommandLine cl;
+    if (Arguments.isEmpty()) return cl;
+    cl.FileName = Arguments[0];
+    if (Arguments.size() < 2) return cl;
+    cl.HasRow = true;
+    const QString& s = Arguments[1];
+    int i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i >= s.size()) return cl;
+    long long v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9') return cl;
+        v = v * 10 + (s[i].unicode() - '0');
+        // Checked per digit, so that no long input can overflow.
+        if (v > static_cast<long long>(INT_MAX) + 1) return cl;
+    }
+    if (negative) v = -v;
+    if (v < INT_MIN || v > INT_MAX) return cl;
+    cl.Row = static_cast<int>(v);
+    cl.RowValid = true;
+    return cl;
+}
+
+TMainForm::TMainForm(const QString& Dir, const QStringList& Arguments, QWidget* Parent)
+    : QMainWindow(Parent), Arguments_(Arguments) {
+    g_MainForm = this;
+    setObjectName("MainForm");
+    setWindowTitle("Kestrelbay");
+    ProgramDir = Dir.isEmpty() ? ExecutableDir() : Dir;
+    if (!ProgramDir.endsWith('/')) ProgramDir += '/';
+
+    MdiArea_ = new QMdiArea(this);
+    MdiArea_->setObjectName("MdiArea");
+    MdiArea_->setBackground(palette().brush(QPalette::Dark));
+    MdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    MdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(MdiArea_);
+
+    hBrett = new kb::TBrett(this);
+    hBrett->setObjectName("hBrett");
+    hBrett->hide();
+    TacticPGN_ = std::make_unique<kb::TPGN>();
+    tacticPGN = TacticPGN_.get();
+
+    CreateMenus();
+    CreateStatusBar();
+    StopFilter_ = std::make_unique<TStopButtonFilter>(bStop);
+
+    // First start without a file and without an ini: the install step
+    // belongs here; until it exists the program starts normally and writes
+    // its ini at close.
+    const bool hasTactics =
+        QFileInfo::exists(ProgramDir + "t1.pgn") || QFileInfo::exists(ProgramDir + "t1.kom");
+    mKombis->menuAction()->setVisible(hasTactics);
+
+    connect(MdiArea_, &QMdiArea::subWindowActivated, this, [this] { UpdateMenuItems(); });
+
+    ReadIni();
+    resize(800, 600);
+    ApplyMainGeometry();
+    UpdateMenuItems();
+
+    QMetaObject::invokeMethod(this, &TMainForm::WMStartup, Qt::QueuedConnection);
+}
+
+TMainForm::~TMainForm() {
+    // Children first, while the frame they read from still stands.
+    const auto subs = MdiArea_->subWindowList();
+    for (QMdiSubWindow* sub : subs)
+        delete sub;
+    Children_.clear();
+    if (g_MainForm == this) g_MainForm = nullptr;
+}
+
+void TMainForm::CreateMenus() {
+    auto action = [this](const char* Name, const QString& Caption, const QKeySequence& Key,
+                         void (TMainForm::*Slot)()) {
+        auto* a = new QAction(Caption, this);
+        a->setObjectName(Name);
+        if (!Key.isEmpty()) a->setShortcut(Key);
+        if (Slot) connect(a, &QAction::triggered, this, Slot);
+        addAction(a); // shortcuts work while the menu bar is hidden behind a dialog, too
+        return a;
+    };
+    auto checked = [](QAction* a, bool On) {
+        a->setCheckable(true);
+        a->setChecked(On);
+        return a;
+    };
+    QMenuBar* bar = menuBar();
+    auto* barStyle = new TMenuBarStyle;
+    barStyle->setParent(bar);
+    bar->setStyle(barStyle);
+
+    mGameOpen = action("mGameOpen", "&Neue Partie", Qt::Key_F4, &TMainForm::mGameOpenClick);
+    mGameOpen->setIcon(MenuImage(0));
+    mNewFRC = action("mNewFRC", "Neue F&RC-Partie", Qt::Key_F5, &TMainForm::mNewFRCClick);
+    mNewFRC->setIcon(MenuImage(1));
+    mHistory = action("mHistory", "&Datenbanken", Qt::Key_F8, &TMainForm::mHistoryClick);
+    mHistory->setIcon(MenuImage(2));
+    bar->addAction(mGameOpen);
+    bar->addAction(mNewFRC);
+    bar->addAction(mHistory);
+
+    mOptions = bar->addMenu("&Optionen");
+    mOptions->setObjectName("mOptions");
+    mKombis = mOptions->addMenu("Kombinationen");
+    mKombis->setObjectName("mKombis");
+    mFont = action("mFont", "Schriftart für Züge...", {}, &TMainForm::mFontClick);
+    mFontComm = action("mFontComm", "Schriftart für Kommentare...", {}, &TMainForm::mFontCommClick);
+    mOptions->addAction(mFont);
+    mOptions->addAction(mFontComm);
+    mFontPrint = mOptions->addMenu("Schriftart für Drucken");
+    mFontPrint->setObjectName("mFontPrint");
+    auto* printFonts = new QActionGroup(this);
+    m1Echecs = checked(action("m1Echecs", "1Echecs", {}, nullptr), false);
+    mChessMerida = checked(action("mChessMerida", "Chess Merida", {}, nullptr), true);
+    printFonts->addAction(m1Echecs);
+    printFonts->addAction(mChessMerida);
+    mFontPrint->addAction(m1Echecs);
+    mFontPrint->addAction(mChessMerida);
+    mOptions->addSeparator();
+    mWhiteSquare = action("mWhiteSquare", "Farbe helles Feld", {}, &TMainForm::mWhiteSquareClick);
+    mBlackSquare = action("mBlackSquare", "Farbe dunkles Feld", {}, &TMainForm::mBlackSquareClick);
+    mOptions->addAction(mWhiteSquare);
+    mOptions->addAction(mBlackSquare);
+    Engines1 = action("Engines1", "&Engines ...", {}, &TMainForm::Engines1Click);
+    mOptions->addAction(Engines1);
+    mOptions->addSeparator();
+    mAnimation = checked(action("mAnimation", "&Animation", {}, &TMainForm::mAnimationClick), true);
+    mClickClick = checked(
+        action("mClickClick", "&Zugeingabe per Klick&&Klick", {}, &TMainForm::mClickClickClick),
+        true);
+    mShowLastMove = checked(action("mShowLastMove", "&Letzten Zug zeigen", {}, nullptr), true);
+    mToolbarBelow = checked(action("mToolbarBelow", "&Toolbar unten", {}, nullptr), false);
+    mOptions->addAction(mAnimation);
+    mOptions->addAction(mClickClick);
+    mOptions->addAction(mShowLastMove);
+    mOptions->addAction(mToolbarBelow);
+    mOptions->addSeparator();
+    mSprache = mOptions->addMenu("Sprache");
+    mSprache->setObjectName("mSprache");
+    N2 = mSprache->addSeparator();
+    N2->setObjectName("N2");
+    mOtherLang = action("mOtherLang", "Weitere Sprachen ...", {}, &TMainForm::mOtherLangClick);
+    mSprache->addAction(mOtherLang);
+    mOptions->addSeparator();
+    // File association and uninstall come with the install step.
+    mAssignPGN = action("mAssignPGN", "&Endung .pgn zu Kestrelbay zuordnen", {}, nullptr);
+    mUninstall = action("mUninstall", "Kestrelbay &deinstallieren ...", {}, nullptr);
+    mAssignPGN->setEnabled(false);
+    mUninstall->setEnabled(false);
+    mOptions->addAction(mAssignPGN);
+    mOptions->addAction(mUninstall);
+    mOptions->addSeparator();
+    mExit = action("mExit", "&Beenden", QKeySequence(Qt::ALT | Qt::Key_F4), &TMainForm::mExitClick);
+    mOptions->addAction(mExit);
+
+    Window1 = bar->addMenu("&Fenster");
+    Window1->setObjectName("Window1");
+    mClose = action("mClose", "&Fenster schließen", Qt::Key_Escape, &TMainForm::mCloseClick);
+    WindowCascadeItem = action("WindowCascadeItem", "Ü&berlappend", {}, nullptr);
+    connect(WindowCascadeItem, &QAction::triggered, MdiArea_, &QMdiArea::cascadeSubWindows);
+    WindowTileItem = action("WindowTileItem", "&Nebeneinander", {}, nullptr);
+    connect(WindowTileItem, &QAction::triggered, MdiArea_, &QMdiArea::tileSubWindows);
+    WindowArrangeItem = action("WindowArrangeItem", "&Symbole anordnen", {}, nullptr);
+    connect(WindowArrangeItem, &QAction::triggered, this, [this] {
+        // Minimized windows in a row along the bottom, as icons are arranged.
+        int x = 0;
+        const int bottom = MdiArea_->viewport()->height();
+        for (const TMdiChild& c : MdiChildren()) {
+            if (!c.Sub->isMinimized()) continue;
+            c.Sub->move(x, bottom - c.Sub->height());
+            x += c.Sub->width();
+        }
+    });
+    WindowMinimizeItem =
+        action("WindowMinimizeItem", "&Alle verkleinern", {}, &TMainForm::WindowMinimizeItemClick);
+    Window1->addAction(mClose);
+    Window1->addAction(WindowCascadeItem);
+    Window1->addAction(WindowTileItem);
+    Window1->addAction(WindowArrangeItem);
+    Window1->addAction(WindowMinimizeItem);
+    connect(Window1, &QMenu::aboutToShow, this, [this] {
+        // The open windows below the commands, the active one checked.
+        for (QAction* a : Window1->actions())
+            if (a->property("kbWindowItem").toBool()) delete a;
+        const auto children = MdiChildren();
+        if (!children.empty()) {
+            QAction* sep = Window1->addSeparator();
+            sep->setProperty("kbWindowItem", true);
+        }
+        int n = 1;
+        for (const TMdiChild& c : children) {
+            QPointer<QMdiSubWindow> sub = c.Sub;
+            QString caption = c.Sub->windowTitle();
+            caption.replace('&', "&&");
+            auto* a = Window1->addAction(n < 10 ? QString("&%1 %2").arg(n).arg(caption) : caption);
+            a->setProperty("kbWindowItem", true);
+            a->setCheckable(true);
+            a->setChecked(c.Sub == MdiArea_->activeSubWindow());
+            connect(a, &QAction::triggered, this, [this, sub] {
+                if (sub) MdiArea_->setActiveSubWindow(sub);
+            });
+            ++n;
+        }
+    });
+
+    mNextWin = action("mNextWin", ">", Qt::Key_F9, &TMainForm::mNextWinClick);
+    mNextWin->setStatusTip("Nächstes Fenster (F9)");
+    bar->addAction(mNextWin);
+    HelpAboutItem = action("HelpAboutItem", "&?", Qt::Key_F1, &TMainForm::HelpAboutItemClick);
+    bar->addAction(HelpAboutItem);
+
+    mGameOpen->setStatusTip("Neue Partie anlegen (F4)");
+    mNewFRC->setStatusTip("Neue Fischer-Random-Chess-Stellung (F5)");
+    mHistory->setStatusTip("Datenbank-Fenster öffnen (F8)");
+    mClose->setStatusTip("Aktuelles Fenster schließen");
+    mExit->setStatusTip("Programm beenden");
+    mShowLastMove->setStatusTip("Letzten Zug markieren");
+    mAnimation->setStatusTip("Zuganimation ein- oder ausschalten");
+    mClickClick->setStatusTip("Zugeingabe per Klick auf Start- und Zielfeld");
+    WindowCascadeItem->setStatusTip("Überlappend");
+    WindowTileItem->setStatusTip("Nebeneinander");
+    WindowArrangeItem->setStatusTip("Symbole anordnen");
+    WindowMinimizeItem->setStatusTip("Alle verkleinern");
+    mFont->setStatusTip("Schriftart, Figurenbezeichner und Informatorzeichen der Notation");
+    mFontComm->setStatusTip("Schriftart der Kommentare");
+    mFontPrint->menuAction()->setStatusTip("Schachschrift für Diagramme im Druck");
+}
+
+void TMainForm::CreateStatusBar() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName("Panel1");
+    panel->setFixedHeight(std::max(18, fontMetrics().height() + 4));
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(2, 0, 2, 0);
+    row->setSpacing(4);
+    pHint = new QLabel(panel);
+    pHint->setObjectName("pHint");
+    pHint->setFrameShape(QFrame::Panel);
+    pHint->setFrameShadow(QFrame::Sunken);
+    pHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lBackuphint = new QLabel("Backup ", panel);
+    lBackuphint->setObjectName("lBackuphint");
+    lBackuphint->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lBackuphint->hide();
+    auto* pTrace = new QWidget(panel);
+    pTrace->setObjectName("pTrace");
+    pTrace->setFixedWidth(124);
+    auto* traceRow = new QHBoxLayout(pTrace);
+    traceRow->setContentsMargins(0, 1, 0, 1);
+    traceRow->setSpacing(2);
+    prBar = new QProgressBar(pTrace);
+    prBar->setObjectName("prBar");
+    prBar->setRange(0, 100);
+    prBar->setValue(0);
+    prBar->setTextVisible(false);
+    bStop = new QToolButton(pTrace);
+    bStop->setObjectName("bStop");
+    bStop->setText("X");
+    bStop->setToolTip("Abbrechen");
+    bStop->setStatusTip("Abbrechen");
+    bStop->setStyleSheet("QToolButton { color: red; font-weight: bold; }");
+    bStop->setFocusPolicy(Qt::NoFocus);
+    connect(bStop, &QToolButton::clicked, this, &TMainForm::bStopClick);
+    traceRow->addWidget(prBar, 1);
+    traceRow->addWidget(bStop);
+    row->addWidget(pHint, 1);
+    row->addWidget(lBackuphint);
+    row->addWidget(pTrace);
+    setStatusBar(nullptr);
+    // The panel sits below the MDI area, as the status line of the frame.
+    auto* central = new QWidget(this);
+    auto* col = new QVBoxLayout(central);
+    col->setContentsMargins(0, 0, 0, 0);
+    col->setSpacing(0);
+    takeCentralWidget();
+    col->addWidget(MdiArea_, 1);
+    col->addWidget(panel);
+    setCentralWidget(central);
+}
+
+bool TMainForm::event(QEvent* Event) {
+    // The application's hint: status tips of menus and controls go to pHint.
+    if (Event->type() == QEvent::StatusTip) {
+        QString tip = static_cast<QStatusTipEvent*>(Event)->tip();
+        // "short|long": the long part is the status line's.
+        const qsizetype bar = tip.indexOf('|');
+        if (bar >= 0) tip = tip.mid(bar + 1);
+        pHint->setText(tip);
+        return true;
+    }
+    return QMainWindow::event(Event);
+}
+
+void TMainForm::UpdateMenuItems() {
+    const bool any = !MdiChildren().empty();
+    mClose->setEnabled(any);
+    WindowCascadeItem->setEnabled(any);
+    WindowTileItem->setEnabled(any);
+    WindowArrangeItem->setEnabled(any);
+    WindowMinimizeItem->setEnabled(any);
+}
+
+void TMainForm::closeEvent(QCloseEvent* Event) {
+    if (Busy() || Closing_) {
+        Event->ignore();
+        return;
+    }
+    // Asked before the children go: the ini records whether it was open.
+    const bool databaseOpen = DatabaseWindow() != nullptr;
+    Closing_ = true;
+    // Every child is asked, the one longest inactive first; any may refuse.
+    const auto children = MdiChildren();
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        if (!it->Sub->close() || Busy()) {
+            Closing_ = false;
+            Event->ignore();
+            return;
+        }
+    }
+    if (!NoIniSave) {
+        DatabaseWinEnabled = databaseOpen;
+        // A failed write keeps the old file; the program closes all the same.
+        if (!WriteIni()) Log("Kestrelbay.ini could not be written");
+    }
+    Closing_ = false;
+    Event->accept();
+}
+
+// === commands ===============================================================
+
+void TMainForm::mGameOpenClick() {
+    OpenBoardWindow(nullptr, {}, -1, false);
+}
+
+void TMainForm::mNewFRCClick() {
+    OpenBoardWindow(nullptr, {}, -1, true);
+}
+
+void TMainForm::mHistoryClick() {
+    if (TDatabaseWindowIntf* db = DatabaseWindow()) {
+        BringToFront(db->Window());
+        return;
+    }
+    if (!WindowFactories().NewDatabaseWindow) return;
+    TDatabaseWindowIntf* db = WindowFactories().NewDatabaseWindow();
+    if (!db) return;
+    AddChild(db, TMdiChild::Database);
+    db->SetHistory(History);
+}
+
+void TMainForm::mFontCommClick() {
+    kb::TNotationFont f = FontDialogComm;
+    if (!RunFontDialog(f)) return;
+    FontDialogComm = f;
+    ApplyToBoards(&TBoardWindowIntf::ApplyBoardSettings);
+}
+
+void TMainForm::mWhiteSquareClick() {
+    QColor c = WhiteSquare ? ColorFromWin(WhiteSquare) : QColor(Qt::white);
+    if (!RunColorDialog(c)) return;
+    WhiteSquare = ColorToWin(c);
+    ApplyToBoards(&TBoardWindowIntf::ApplyBoardSettings);
+}
+
+void TMainForm::mBlackSquareClick() {
+    QColor c = BlackSquare ? ColorFromWin(BlackSquare) : QColor(Qt::darkGray);
+    if (!RunColorDialog(c)) return;
+    BlackSquare = ColorToWin(c);
+    ApplyToBoards(&TBoardWindowIntf::ApplyBoardSettings);
+}
+
+void TMainForm::Engines1Click() {
+    if (!WindowFactories().EditEngineList) return;
+    LockBoards(true);
+    WindowFactories().EditEngineList(this, WBEngines);
+    while (WBEngines.size() > 8)
+        WBEngines.removeLast();
+    LockBoards(false);
+    ApplyToBoards(&TBoardWindowIntf::BuildEnginesMenu);
+}
+
+// The check toggles with the click (checkable action); the boards follow it.
+void TMainForm::mAnimationClick() {
+    ApplyToBoards(&TBoardWindowIntf::ApplyBoardSettings);
+}
+
+void TMainForm::mClickClickClick() {
+    ApplyToBoards(&TBoardWindowIntf::ApplyBoardSettings);
+}
+
+void TMainForm::mExitClick() {
+    close();
+}
+
+void TMainForm::mCloseClick() {
+    if (QMdiSubWindow* sub = MdiArea_->activeSubWindow()) sub->close();
+}
+
+void TMainForm::WindowMinimizeItemClick() {
+    const auto children = MdiChildren();
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+        it->Sub->showMinimized();
+}
+
+void TMainForm::mNextWinClick() {
+    const auto children = MdiChildren();
+    if (children.size() < 2) return;
+    // The window longest inactive comes to the front; repeated presses cycle.
+    MdiArea_->setActiveSubWindow(children.back().Sub);
+}
+
+void TMainForm::bStopClick() {
+    StopRequested = true;
+}
+
+void TMainForm::ApplyToBoards(void (TBoardWindowIntf::*Method)()) {
+    const auto boards = BoardWindows();
+    for (auto it = boards.rbegin(); it != boards.rend(); ++it)
+        ((*it)->*Method)();
+}
+
+bool TMainForm::RunFontDialog(kb::TNotationFont& Font) {
+    if (FontChooser) return FontChooser(Font);
+    bool ok = false;
+    const QFont f = QFontDialog::getFont(&ok, Font.Font, this);
+    if (ok) Font.Font = f;
+    return ok;
+}
+
+bool TMainForm::RunColorDialog(QColor& Color) {
+    if (ColorChooser) return ColorChooser(Color);
+    const QColor c = QColorDialog::getColor(Color, this);
+    if (!c.isValid()) return false;
+    Color = c;
+    return true;
+}
+
+void TMainForm::SelectLanguage(int Column) {
+    LanguageColumn_ = Column == 1 ? 1 : 0;
+    for (const TMdiChild& c : MdiChildren())
+        c.Intf->ApplyLanguage();
+}
+
+void TMainForm::mFontClick() {}
+
+void TMainForm::mOtherLangClick() {}
+
+void TMainForm::HelpAboutItemClick() {}
+
+void TMainForm::Log(const QString& Text) {
+    Q_UNUSED(Text);
+}

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TWBInfo: the command set and the process of one external engine run. The
+// main window holds one as the template read from the ini; a board window
+// fills in the process when it starts an engine and hands a copy to its
+// worker.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+
+struct TWBInfo {
+    pid_t hProcess = 0; // the engine process, 0 when none runs
+    pid_t dwProcessId = 0;
+    int hWrite = -1;         // our end of the engine's standard input
+    int hRead = -1;          // our end of the engine's standard output and error
+    std::string Parameter;   // arguments after the executable, split at blanks
+    std::string Init;        // sent once after the start
+    std::string SetPosition; // "setboard" (any case): FEN mode, else the edit command
+    std::string StartAnalyze;
+    std::string StopAnalyze;
+    std::string Quit;
+    std::string GetState;
+    bool NoParseOutput = false; // show the engine's output unchanged
+    std::string GameFile;       // deleted when the run ends; empty for none
+};
+
+// The command set used when the ini has no [Engine] section.
+void SetEngineDefaults(TWBInfo& Info);
+
+// Text without leading and trailing blanks and control characters, each run
+// of spaces inside it turned into one CR LF: "xboard   post" -> "xboard\r\npost".
+std::string SpacesToLines(const std::string& Text);

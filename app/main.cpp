@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// kestrelbay [FILE [ROW]]: the program. Opens FILE in a game list and, with
+// ROW (0-based), that row's game in a board window.
+#include "Main.h"
+#include "InstanceLock.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Kestrelbay");
+    QApplication::setApplicationDisplayName("Kestrelbay");
+
+    // Other copies see this one by its lock (uninstall asks for them).
+    TInstanceLock instance;
+    instance.Acquire();
+
+#ifdef KB_HAVE_PROGRAM_WINDOWS
+    RegisterProgramWindows();
+#endif
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    int status = 0;
+    {
+        TMainForm frame({}, args);
+        frame.show();
+        status = QApplication::exec();
+    }
+    return status;
+}

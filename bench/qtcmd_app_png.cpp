@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// app-png OUT WIDTH HEIGHT [ARGS...]: the real main window, built offscreen
+// on a fresh program folder with an empty ini and ARGS as its command line,
+// painted into a PNG once the deferred start-up has run. Prints one line
+// per MDI child, front to back: kind, caption, x, y, width, height.
+#include "KbBench.h"
+#include "Main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+
+#include <iostream>
+#include <memory>
+
+namespace {
+
+int ParseSize(const std::string& Text, int& Value) {
+    char* end = nullptr;
+    const long v = std::strtol(Text.c_str(), &end, 10);
+    if (end == Text.c_str() || *end != '\0' || v < 200 || v > 8000) return 1;
+    Value = static_cast<int>(v);
+    return 0;
+}
+
+int RunAppPng(const kbbench::Args& args) {
+    if (args.size() < 3) return kbbench::UsageError("expected OUT WIDTH HEIGHT [ARGS...]");
+    int width = 0, height = 0;
+    if (ParseSize(args[1], width) || ParseSize(args[2], height))
+        return kbbench::UsageError("WIDTH and HEIGHT must be 200..8000");
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QApplication> app;
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "kbbench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+#ifdef KB_HAVE_PROGRAM_WINDOWS
+    RegisterProgramWindows();
+#endif
+
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::cerr << "kbbench app-png: no temporary folder\n";
+        return 1;
+    }
+    {
+        QFile ini(dir.filePath("Kestrelbay.ini"));
+        if (!ini.open(QIODevice::WriteOnly)) {
+            std::cerr << "kbbench app-png: cannot create the ini\n";
+            return 1;
+        }
+    }
+    QStringList cmd;
+    for (size_t i = 3; i < args.size(); ++i)
+        cmd << QString::fromStdString(args[i]);
+
+    QElapsedTimer clock;
+    clock.start();
+    TMainForm frame(dir.path(), cmd);
+    frame.resize(width, height);
+    frame.show();
+    while (!frame.StartupDone() && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // Let the windows lay out and paint once.
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const qint64 painted = clock.elapsed();
+
+    const QImage image = frame.grab().toImage();
+    if (!image.save(QString::fromStdString(args[0]), "PNG")) {
+        std::cerr << "kbbench app-png: cannot write " << args[0] << "\n";
+        return 1;
+    }
+    for (const TMdiChild& c : frame.MdiChildren()) {
+        const char* kind = c.ChildKind == TMdiChild::Board  ? "board"
+                           : c.ChildKind == TMdiChild::List ? "list"
+                                                            : "database";
+        const QRect g = c.Sub->geometry();
+        std::cout << kind << "\t" << c.Sub->windowTitle().toStdString() << "\t" << g.x() << "\t"
+                  << g.y() << "\t" << g.width() << "\t" << g.height() << "\n";
+    }
+    std::cout << "painted_ms\t" << painted << "\n";
+    return 0;
+}
+
+const kbbench::Command command{"app-png", "OUT WIDTH HEIGHT [ARGS...]", &RunAppPng};
+
+} // namespace
