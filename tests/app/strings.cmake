@@ -4,5 +4,6 @@ kb_add_gtest(kb_strings_tests
         ${CMAKE_CURRENT_LIST_DIR}/StringTableTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/LanguageSwitchTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/MessageDlgTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/ProtokollTest.cpp
     LIBS kb_app Qt6::Test
     QT)
