@@ -2,6 +2,9 @@
 // The frame: start-up, menus, status bar, commands and the orderly close.
 #include "Main.h"
 
+#include "DialogsLng.h"
+#include "Local.h"
+
 #include "Brett.h"
 #include "PGN.h"
 
@@ -9,11 +12,9 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QColorDialog>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
@@ -219,6 +220,11 @@ TMainForm::TMainForm(const QString& Dir, const QStringList& Arguments, QWidget* 
 
     connect(MdiArea_, &QMdiArea::subWindowActivated, this, [this] { UpdateMenuItems(); });
 
+    // The translators' template, then the language menu: "Deutsch" and one
+    // item per language file. A write-protected folder only costs the file.
+    WriteLanguageFile(ProgramDir + "English.lng");
+    BuildLanguageMenu();
+
     ReadIni();
     resize(800, 600);
     ApplyMainGeometry();
@@ -376,21 +382,60 @@ void TMainForm::CreateMenus() {
     HelpAboutItem = action("HelpAboutItem", "&?", Qt::Key_F1, &TMainForm::HelpAboutItemClick);
     bar->addAction(HelpAboutItem);
 
-    mGameOpen->setStatusTip("Neue Partie anlegen (F4)");
-    mNewFRC->setStatusTip("Neue Fischer-Random-Chess-Stellung (F5)");
-    mHistory->setStatusTip("Datenbank-Fenster öffnen (F8)");
-    mClose->setStatusTip("Aktuelles Fenster schließen");
-    mExit->setStatusTip("Programm beenden");
-    mShowLastMove->setStatusTip("Letzten Zug markieren");
-    mAnimation->setStatusTip("Zuganimation ein- oder ausschalten");
-    mClickClick->setStatusTip("Zugeingabe per Klick auf Start- und Zielfeld");
-    WindowCascadeItem->setStatusTip("Überlappend");
-    WindowTileItem->setStatusTip("Nebeneinander");
-    WindowArrangeItem->setStatusTip("Symbole anordnen");
-    WindowMinimizeItem->setStatusTip("Alle verkleinern");
-    mFont->setStatusTip("Schriftart, Figurenbezeichner und Informatorzeichen der Notation");
-    mFontComm->setStatusTip("Schriftart der Kommentare");
-    mFontPrint->menuAction()->setStatusTip("Schachschrift für Diagramme im Druck");
+    SetHint(mGameOpen, "Neue Partie anlegen (F4)");
+    SetHint(mNewFRC, "Neue Fischer-Random-Chess-Stellung anlegen (F5)");
+    SetHint(mHistory, "Datenbank-Fenster öffnen (F8)");
+    SetHint(mClose, "Aktuelles Fenster schließen");
+    SetHint(mExit, "Programm beenden");
+    SetHint(mShowLastMove, "Letzten Zug markieren");
+    SetHint(mAnimation, "Zuganimation ein- oder ausschalten");
+    SetHint(mClickClick, "Zugeingabe durch Klick auf Start- und Zielfeld");
+    SetHint(WindowCascadeItem, "Überlappend");
+    SetHint(WindowTileItem, "Nebeneinander");
+    SetHint(WindowArrangeItem, "Symbole anordnen");
+    SetHint(WindowMinimizeItem, "Alle verkleinern");
+    SetHint(mFont, "Schriftart, Figurenbezeichner und Informatorzeichen der Notation");
+    SetHint(mFontComm, "Schriftart der Kommentare");
+    SetHint(mFontPrint->menuAction(), "Schachschrift für Diagramme im Druck");
+    SetHint(mNextWin, "Nächstes Fenster (F9)");
+    SetHint(HelpAboutItem, "Über Kestrelbay (F1)");
+
+    // The German texts above are the frame's own; the language switch
+    // replaces them from the string table.
+    const std::pair<QObject*, int> pairs[] = {{mOptions->menuAction(), 25},
+                                              {Window1->menuAction(), 27},
+                                              {HelpAboutItem, 29},
+                                              {mHistory, 33},
+                                              {mGameOpen, 35},
+                                              {mClose, 37},
+                                              {mExit, 39},
+                                              {mNewFRC, 41},
+                                              {mShowLastMove, 45},
+                                              {mAnimation, 47},
+                                              {mClickClick, 49},
+                                              {WindowCascadeItem, 51},
+                                              {WindowTileItem, 53},
+                                              {WindowArrangeItem, 55},
+                                              {WindowMinimizeItem, 57},
+                                              {mFont, 107},
+                                              {mFontComm, 109},
+                                              {mFontPrint->menuAction(), 191}};
+    for (const auto& [item, n] : pairs) {
+        RegisterCaption(item, n);
+        RegisterHint(item, n + 1);
+    }
+    const std::pair<QObject*, int> captions[] = {{mSprache->menuAction(), 163},
+                                                 {mOtherLang, 253},
+                                                 {mWhiteSquare, 133},
+                                                 {mBlackSquare, 134},
+                                                 {mAssignPGN, 193},
+                                                 {mUninstall, 254},
+                                                 {Engines1, 211},
+                                                 {mKombis->menuAction(), 212},
+                                                 {mToolbarBelow, 247}};
+    for (const auto& [item, n] : captions)
+        RegisterCaption(item, n);
+    RegisterHint(mNextWin, 197);
 }
 
 void TMainForm::CreateStatusBar() {
@@ -423,8 +468,8 @@ void TMainForm::CreateStatusBar() {
     bStop = new QToolButton(pTrace);
     bStop->setObjectName("bStop");
     bStop->setText("X");
-    bStop->setToolTip("Abbrechen");
-    bStop->setStatusTip("Abbrechen");
+    SetHint(bStop, "Abbrechen");
+    RegisterHint(bStop, 59);
     bStop->setStyleSheet("QToolButton { color: red; font-weight: bold; }");
     bStop->setFocusPolicy(Qt::NoFocus);
     connect(bStop, &QToolButton::clicked, this, &TMainForm::bStopClick);
@@ -587,33 +632,67 @@ void TMainForm::ApplyToBoards(void (TBoardWindowIntf::*Method)()) {
 }
 
 bool TMainForm::RunFontDialog(kb::TNotationFont& Font) {
-    if (FontChooser) return FontChooser(Font);
-    bool ok = false;
-    const QFont f = QFontDialog::getFont(&ok, Font.Font, this);
-    if (ok) Font.Font = f;
-    return ok;
+    return ChooseFont(this, {}, Font.Font);
 }
 
 bool TMainForm::RunColorDialog(QColor& Color) {
-    if (ColorChooser) return ColorChooser(Color);
-    const QColor c = QColorDialog::getColor(Color, this);
-    if (!c.isValid()) return false;
-    Color = c;
-    return true;
+    return ChooseColor(this, Color);
+}
+
+void TMainForm::BuildLanguageMenu() {
+    LanguageGroup_ = new QActionGroup(this);
+    int number = 1;
+    AddLanguageItem(mSprache, LanguageGroup_, N2, number++, {});
+    for (const QString& file : LanguageFiles(ProgramDir))
+        AddLanguageItem(mSprache, LanguageGroup_, N2, number++, file);
+    for (QAction* item : LanguageGroup_->actions())
+        connect(item, &QAction::triggered, this, [this, item] { LanguageClick(item); });
 }
 
 void TMainForm::SelectLanguage(int Column) {
-    LanguageColumn_ = Column == 1 ? 1 : 0;
-    for (const TMdiChild& c : MdiChildren())
-        c.Intf->ApplyLanguage();
+    const QList<QAction*> items = LanguageGroup_->actions();
+    QAction* item =
+        Column == 1 && items.size() > 1 ? FindLanguageItem(items, OtherLang) : items.value(0);
+    if (item) LanguageClick(item);
 }
 
-void TMainForm::mFontClick() {}
+void TMainForm::LanguageClick(QAction* Item) {
+    const QString file = LanguageItemFile(Item);
+    if (!SelectLanguageFile(file)) {
+        // Unreadable now: the language stays as it was, and so does the check.
+        if (CurrentLanguageItem_) CurrentLanguageItem_->setChecked(true);
+        return;
+    }
+    if (!file.isEmpty()) OtherLang = QFileInfo(file).completeBaseName();
+    Item->setChecked(true);
+    CurrentLanguageItem_ = Item;
+}
 
-void TMainForm::mOtherLangClick() {}
+void TMainForm::mOtherLangClick() {
+    const QStringList german = {
+        "Sie können die Datei \"English.lng\" in \"IhreSprache.lng\" umbenennen und den "
+        "Inhalt übersetzen.",
+        "Sonderzeichen:",
+        "&& = verwendet in Menü-Einträgen - der nächste Buchstabe fungiert als Hotkey,",
+        "§ = Zeilenumbruch.",
+        "Entfernen Sie keine Leerzeilen.",
+        "Nach dem nächsten Programmstart sollte der Eintrag \"IhreSprache\" im Menü "
+        "\"Optionen - Sprache\" erscheinen."};
+    const QStringList english = {
+        "You may rename the file \"English.lng\" to \"YourLanguage.lng\" and translate it.",
+        "Special characters:",
+        "&& = used in menu captions - the next letter is the hotkey,",
+        "§ = Line break.",
+        "Do NOT delete empty lines.",
+        "After the next program start the item \"YourLanguage\" should appear in the "
+        "\"Options - Language\" menu."};
+    MessageDlgEx((LanguageColumn == 0 ? german : english).join('\r'), mtInformation, {mbOK}, 0);
+}
 
 void TMainForm::HelpAboutItemClick() {}
 
 void TMainForm::Log(const QString& Text) {
     Q_UNUSED(Text);
 }
+
+void TMainForm::mFontClick() {}

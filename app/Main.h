@@ -252,11 +252,7 @@ public:
     // Chooses the language column (0 German, 1 the other language) and
     // applies it to the frame and its children.
     void SelectLanguage(int Column);
-    int LanguageColumn() const { return LanguageColumn_; }
-
-    // Runs instead of QFontDialog / QColorDialog when set (tests).
-    std::function<bool(kb::TNotationFont& Font)> FontChooser;
-    std::function<bool(QColor& Color)> ColorChooser;
+    void LanguageClick(QAction* Item);
 
 protected:
     bool event(QEvent* Event) override;
@@ -265,6 +261,7 @@ protected:
 private:
     void CreateMenus();
     void CreateStatusBar();
+    void BuildLanguageMenu();
     void ChildGone(QObject* Window);
     void ReadOptions(const kb::IniFile& Ini);
     void ReadEngine(const kb::IniFile& Ini);
@@ -280,7 +277,8 @@ private:
     std::vector<TMdiChild> Children_; // in creation order
     std::vector<QPointer<QWidget>> Suspended_;
     std::unique_ptr<QObject> StopFilter_; // lets only the stop button take input
-    int LanguageColumn_ = 0;
+    QActionGroup* LanguageGroup_ = nullptr;
+    QAction* CurrentLanguageItem_ = nullptr;
     int BusyCount_ = 0;
     int LockCount_ = 0;
     bool Closing_ = false;

@@ -5,6 +5,7 @@
 #include "Main.h"
 
 #include "IniFile.h"
+#include "Local.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -99,7 +100,12 @@ void TMainForm::ReadOptions(const kb::IniFile& Ini) {
     ReadFont(Ini, "C", "Arial", false, 128, FontDialogComm);
 
     int column = ReadInt(Ini, SecOptions, "English", -1);
-    if (column == -1) column = QLocale::system().language() == QLocale::English ? 1 : 0;
+    if (column == -1) {
+        // The system's language: English (or the untranslated C locale) takes
+        // the English column, every other language German.
+        const QLocale::Language l = QLocale::system().language();
+        column = l == QLocale::English || l == QLocale::C ? 1 : 0;
+    }
     OtherLang = Q(Ini.ReadString(SecOptions, "otherLang", "English"));
     SelectLanguage(column);
 
@@ -184,7 +190,7 @@ void TMainForm::WriteOptions(kb::IniFile& Ini) {
     Ini.WriteBool(SecOptions, "ClickClick", mClickClick->isChecked());
     WriteFont(Ini, "", FontDialog1);
     WriteFont(Ini, "C", FontDialogComm);
-    Ini.WriteInteger(SecOptions, "English", LanguageColumn_);
+    Ini.WriteInteger(SecOptions, "English", LanguageColumn);
     Ini.WriteString(SecOptions, "otherLang", S(OtherLang));
     Ini.WriteBool(SecOptions, "ShowLastMove", mShowLastMove->isChecked());
     Ini.WriteBool(SecOptions, "Animation", mAnimation->isChecked());

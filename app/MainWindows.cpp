@@ -4,6 +4,8 @@
 // of the boards' threads, and the busy and progress state.
 #include "Main.h"
 
+#include "DialogsLng.h"
+#include "Local.h"
 #include "PGN.h"
 
 #include <QApplication>

@@ -37,8 +37,6 @@ public:
     virtual QRect InitialGeometry() const { return {}; }
     // True: the new sub-window is shown maximized.
     virtual bool InitiallyMaximized() const { return false; }
-    // The language changed: apply Text(n) to the window's captions.
-    virtual void ApplyLanguage() {}
 };
 
 // A board window (TMDIBrett).
