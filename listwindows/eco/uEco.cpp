@@ -24,10 +24,32 @@ uint64_t HashKey(const TEcoKey& K) {
     return h;
 }
 
-int PieceCount(const TSchachbrett& Brett) {
+// Square number 0..63 of a mailbox index, -1 off the board.
+int SquareOf(int32_t Index) {
+    const int32_t rank = Index / 10 - 2, file = Index % 10 - 1;
+    return rank >= 0 && rank < 8 && file >= 0 && file < 8 ? rank * 8 + file : -1;
+}
+
+void SetSquare(TEcoKey& K, int Square, int32_t Piece) {
+    uint64_t& word = K.Placement[static_cast<size_t>(Square / 16)];
+    const int shift = 4 * (Square % 16);
+    word = (word & ~(0xfULL << shift)) | ((static_cast<uint64_t>(Piece) & 0xf) << shift);
+}
+
+uint32_t StateOf(const TZug& Zug) {
+    // The en-passant square counts only where the FEN writes it: on the
+    // rank behind a pawn of the side that is not to move.
+    const int32_t ep = Zug.EnPassant;
+    const bool epFits = Zug.Side == 1 ? ep >= 71 && ep <= 78 : ep >= 41 && ep <= 48;
+    return (Zug.Side == 1 ? 1u : 0u) | (Zug.CastlingRights & AllCastlingRights) |
+           (epFits ? static_cast<uint32_t>(ep) << 8 : 0u);
+}
+
+// Occupied squares: nibbles that are not 0.
+int PieceCount(const TEcoKey& K) {
     int n = 0;
-    for (int sq = 0; sq < 64; ++sq)
-        n += Brett[Index64To120(static_cast<uint8_t>(sq))] != 0;
+    for (const uint64_t w : K.Placement)
+        n += std::popcount((w | w >> 1 | w >> 2 | w >> 3) & 0x1111111111111111ULL);
     return n;
 }
 
@@ -41,8 +63,8 @@ public:
             uint16_t moveNo = 1;
             if (!FENToStellung(EcoTable[static_cast<size_t>(row)].FEN, b, z, moveNo, nullptr))
                 continue;
-            FMinPieces = std::min(FMinPieces, PieceCount(b));
             const TEcoKey key = EcoKey(b, z);
+            FMinPieces = std::min(FMinPieces, PieceCount(key));
             size_t i = HashKey(key) & Mask;
             while (FSlots[i].Row >= 0 && !(FSlots[i].Key == key))
                 i = (i + 1) & Mask;
@@ -83,17 +105,10 @@ const TEcoIndex& Index() {
 
 TEcoKey EcoKey(const TSchachbrett& Brett, const TZug& Zug) {
     TEcoKey k;
-    for (int sq = 0; sq < 64; ++sq) {
-        const uint64_t nibble =
-            static_cast<uint64_t>(Brett[Index64To120(static_cast<uint8_t>(sq))]) & 0xf;
-        k.Placement[static_cast<size_t>(sq / 16)] |= nibble << (4 * (sq % 16));
-    }
-    // The en-passant square counts only where the FEN writes it: on the
-    // rank behind a pawn of the side that is not to move.
-    const int32_t ep = Zug.EnPassant;
-    const bool epFits = Zug.Side == 1 ? ep >= 71 && ep <= 78 : ep >= 41 && ep <= 48;
-    k.State = (Zug.Side == 1 ? 1u : 0u) | (Zug.CastlingRights & AllCastlingRights) |
-              (epFits ? static_cast<uint32_t>(ep) << 8 : 0u);
+    for (int rank = 0; rank < 8; ++rank)
+        for (int file = 0; file < 8; ++file)
+            SetSquare(k, rank * 8 + file, Brett[static_cast<size_t>(21 + rank * 10 + file)]);
+    k.State = StateOf(Zug);
     return k;
 }
 
@@ -142,20 +157,29 @@ bool TfrmEco::Classify(std::string_view Text) {
     }
     if (!FLoaded) return false;
 
-    // One pass forward over the main line; the deepest hit wins.
+    // One pass forward over the main line; the deepest hit wins. The key
+    // follows the moves square by square: only the squares a move touches
+    // are read again.
     const TEcoIndex& index = Index();
-    N.WorkBoard = N.GameData.Stellung;
-    int best = PieceCount(N.WorkBoard) >= index.MinPieces()
-                   ? index.Find(EcoKey(N.WorkBoard, N.GameData.Zug))
-                   : -1;
-    int pieces = PieceCount(N.WorkBoard);
+    TSchachbrett& b = N.WorkBoard;
+    b = N.GameData.Stellung;
+    TEcoKey key = EcoKey(b, N.GameData.Zug);
+    int pieces = PieceCount(key);
+    int best = pieces >= index.MinPieces() ? index.Find(key) : -1;
     for (const TBaum* n = N.RootLine ? N.RootLine->Erster : nullptr; n; n = n->Next) {
-        N.WorkMove = n->Zug;
+        const TZug& z = n->Zug;
+        N.WorkMove = z;
         N.DoMove();
-        if (n->Zug.Captured != 0 || n->Zug.EnPassantVictim != 0) pieces = PieceCount(N.WorkBoard);
+        for (const int32_t idx : {z.From, z.To, z.EnPassantVictim})
+            if (const int sq = SquareOf(idx); sq >= 0)
+                SetSquare(key, sq, b[static_cast<size_t>(idx)]);
+        if (z.CastlingKind != 0)
+            for (const int32_t idx : {21, 24, 26, 28, 91, 94, 96, 98})
+                SetSquare(key, SquareOf(idx), b[static_cast<size_t>(idx)]);
+        key.State = StateOf(z);
+        if (z.Captured != 0 || z.EnPassantVictim != 0) pieces = PieceCount(key);
         if (pieces < index.MinPieces()) break;
-        const int row = index.Find(EcoKey(N.WorkBoard, n->Zug));
-        if (row >= 0) best = row;
+        if (const int row = index.Find(key); row >= 0) best = row;
     }
     // The notation stays at its start position, as the load left it.
     N.WorkBoard = N.GameData.Stellung;
