@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// board-window-png OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en]: a real board
+// window on one game of a file, stepped PLY half-moves into the game and
+// painted offscreen into a PNG.
+#include "BrettWin.h"
+#include "KbBench.h"
+#include "PGN.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+bool ParseInt(const std::string& s, long lo, long hi, int& out) {
+    char* end = nullptr;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (end == s.c_str() || *end != '\0' || v < lo || v > hi) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+int RunBoardWindowPng(const kbbench::Args& args) {
+    if (args.size() < 5 || args.size() > 7)
+        return kbbench::UsageError("expected OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en]");
+    int width = 0, height = 0, row = 0, ply = 0;
+    if (!ParseInt(args[1], 200, 4000, width) || !ParseInt(args[2], 150, 4000, height))
+        return kbbench::UsageError("WIDTH and HEIGHT must be 200..4000 and 150..4000");
+    if (!ParseInt(args[4], 0, 100000000, row)) return kbbench::UsageError("ROW must be >= 0");
+    std::string lang;
+    for (size_t i = 5; i < args.size(); ++i) {
+        if (args[i] == "de" || args[i] == "en")
+            lang = args[i];
+        else if (!ParseInt(args[i], 0, 100000, ply))
+            return kbbench::UsageError("PLY must be >= 0, the language de or en");
+    }
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QApplication> app;
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "kbbench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+
+    kb::TPGN pgn;
+    if (!pgn.SetFileName(args[3])) {
+        std::cerr << "kbbench board-window-png: cannot open " << args[3] << "\n";
+        return 1;
+    }
+    int gameNo = -1;
+    std::string text;
+    pgn.GetGame(pgn.GameIndex(row), gameNo, text);
+    if (text.empty()) {
+        std::cerr << "kbbench board-window-png: no game in row " << row << "\n";
+        return 1;
+    }
+
+    int plies = 0;
+    {
+        TMDIBrett w;
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        w.SetLanguage(lang == "en" ? 1 : lang == "de" ? 0 : -1);
+        w.Brett1->Animation = 0;
+        w.resize(width, height);
+        w.StartGame(&pgn, text, gameNo, false, false);
+        w.show();
+        QApplication::processEvents();
+        // The board pane as a user would drag it: the board fills the height.
+        const int room = height - w.pButtonLeiste->height() - 32;
+        w.SetBoardPaneWidth(std::min({width * 3 / 5, room, 8 * 80 + w.FMargin}) + 4);
+        kb::TNotation& n = w.Notation1->Notation();
+        for (int i = 0; i < ply && n.MoveForward(); ++i)
+            ++plies;
+        QApplication::processEvents();
+        const QImage shot = w.grab().toImage();
+        if (!shot.save(QString::fromStdString(args[0]), "PNG")) {
+            std::cerr << "kbbench board-window-png: cannot write " << args[0] << "\n";
+            return 1;
+        }
+    }
+    std::cout << "png\t" << args[0] << "\t" << width << "x" << height << "\tply\t" << plies << "\n";
+    return 0;
+}
+
+const kbbench::Command command{"board-window-png", "OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en]",
+                               &RunBoardWindowPng};
+
+} // namespace

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Installs the factories of the program's MDI windows and dialogs for the
+// frame, which knows them only through MdiWindows.h.
+#include "BrettWin.h"
+#include "MdiWindows.h"
+#include "UfrmEngines.h"
+
+void RegisterProgramWindows() {
+    TWindowFactories& f = WindowFactories();
+    f.NewBoardWindow = []() -> TBoardWindowIntf* { return new TMDIBrett; };
+    f.EditEngines = [](QWidget* Parent, QStringList& Engines) {
+        TfrmEngines dlg(Parent);
+        dlg.SetEngines(Engines);
+        dlg.exec();
+        // Copied back whatever button closed the dialog.
+        Engines = dlg.Engines();
+    };
+}

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TfrmEngines: the list of external engine programs.
+#include "UfrmEngines.h"
+
+#include "BrettWinFrame.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TfrmEngines::TfrmEngines(QWidget* Parent) : QDialog(Parent) {
+    setObjectName(QStringLiteral("frmEngines"));
+    setWindowTitle(QStringLiteral("Winboard-Engines"));
+    ListBox1 = new QListWidget(this);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    bAdd = new QPushButton(QStringLiteral("Hinzufügen"), this);
+    bAdd->setObjectName(QStringLiteral("bAdd"));
+    bRemove = new QPushButton(QStringLiteral("Entfernen"), this);
+    bRemove->setObjectName(QStringLiteral("bRemove"));
+    bOk = new QPushButton(QStringLiteral("Ok"), this);
+    bOk->setObjectName(QStringLiteral("bOk"));
+    bOk->setDefault(true);
+    connect(bAdd, &QPushButton::clicked, this, &TfrmEngines::bAddClick);
+    connect(bRemove, &QPushButton::clicked, this, &TfrmEngines::bRemoveClick);
+    connect(bOk, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(bAdd);
+    buttons->addWidget(bRemove);
+    buttons->addStretch(1);
+    buttons->addWidget(bOk);
+    auto* row = new QHBoxLayout(this);
+    row->addWidget(ListBox1, 1);
+    row->addLayout(buttons);
+    resize(460, 220);
+    ApplyLanguage();
+}
+
+QString TfrmEngines::ShowFileDialog() {
+    QFileDialog dlg(this);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    // Engines are executable files; on this system they carry no extension.
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    dlg.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+    return dlg.selectedFiles().constFirst();
+}
+
+void TfrmEngines::bAddClick() {
+    if (ListBox1->count() >= MaxEngines) return;
+    bw::LockBoards(true);
+    const QString file = ChooseFile ? ChooseFile() : ShowFileDialog();
+    bw::LockBoards(false);
+    if (file.isEmpty()) return;
+    const QFileInfo info(file);
+    if (!info.isFile() || !info.isExecutable()) return;
+    ListBox1->addItem(info.absoluteFilePath());
+    UpdateButtons();
+}
+
+void TfrmEngines::bRemoveClick() {
+    const int row = ListBox1->currentRow();
+    if (row < 0 || !ListBox1->currentItem() || !ListBox1->currentItem()->isSelected()) return;
+    delete ListBox1->takeItem(row);
+    UpdateButtons();
+}
+
+void TfrmEngines::UpdateButtons() {
+    bAdd->setEnabled(ListBox1->count() < MaxEngines);
+}
+
+QStringList TfrmEngines::Engines() const {
+    QStringList list;
+    for (int i = 0; i < ListBox1->count(); ++i)
+        list << ListBox1->item(i)->text();
+    return list;
+}
+
+void TfrmEngines::SetEngines(const QStringList& Engines) {
+    ListBox1->clear();
+    for (const QString& e : Engines.mid(0, MaxEngines))
+        ListBox1->addItem(e);
+    UpdateButtons();
+}
+
+void TfrmEngines::ApplyLanguage() {
+    if (!bw::English()) return;
+    bAdd->setText(bw::Text(173));
+    bRemove->setText(bw::Text(174));
+    bOk->setText(bw::Text(169));
+}
