@@ -3,6 +3,8 @@
 #include "BrettWin.h"
 
 #include "BrettWinFrame.h"
+#include "DialogsLng.h"
+#include "Local.h"
 #include "NotationWidgetText.h"
 
 #include <QApplication>
@@ -365,12 +367,8 @@ void TMDIBrett::ApplySettings() {
     int h = s.BrettHeight > 100 ? s.BrettHeight : 520;
     resize(w, h);
     FBrettWidth = s.BrettSize > 50 ? s.BrettSize : 8 * DefaultSquare + FMargin + 4;
-    const QSize client = bw::FrameClientSize();
-    FInitialPos = QPoint(0, 0);
-    if (client.isValid()) {
-        if (s.BrettTop >= 0 && client.height() > s.BrettTop + h) FInitialPos.setY(s.BrettTop);
-        if (s.BrettLeft >= 0 && client.width() > s.BrettLeft + w) FInitialPos.setX(s.BrettLeft);
-    }
+    // The frame moves a place that does not fit its client area to the edge.
+    FInitialRect = QRect(std::max(0, s.BrettLeft), std::max(0, s.BrettTop), w, h);
     FInitialMaximized = s.BoardMaximized;
     Splitter1->setSizes({FBrettWidth, std::max(100, w - FBrettWidth)});
 
@@ -404,18 +402,14 @@ void TMDIBrett::ApplyNotationSettings() {
     Notation1->Refresh();
 }
 
-void TMDIBrett::ApplyBoardOptions() {
+void TMDIBrett::ApplyBoardSettings() {
     const bw::TFrameSettings s = bw::FrameSettings();
     Brett1->SetClickClick(s.ClickClick);
     Brett1->Animation = s.Animation ? 10 : 0;
     if (s.WhiteSquare.isValid()) Brett1->SetWhiteSquareColor(s.WhiteSquare);
     if (s.BlackSquare.isValid()) Brett1->SetBlackSquareColor(s.BlackSquare);
-    if (!s.ShowLastMove) ClearEngineMarks();
-}
-
-void TMDIBrett::ApplyCommentFont() {
-    const bw::TFrameSettings s = bw::FrameSettings();
     Notation1->SetFontComment(TNotationFont{s.CommentFont, s.CommentColor});
+    if (!s.ShowLastMove) ClearEngineMarks();
 }
 
 void TMDIBrett::InstallKeyPreview(QWidget* W) {
@@ -426,8 +420,11 @@ void TMDIBrett::InstallKeyPreview(QWidget* W) {
 }
 
 int TMDIBrett::RunModal(QDialog& Dialog) {
-    if (ModalRunner) return ModalRunner(Dialog);
-    return Dialog.exec();
+    return ExecDialog(Dialog);
+}
+
+QRect TMDIBrett::InitialGeometry() const {
+    return FInitialRect;
 }
 
 // ---------------------------------------------------------------------------
@@ -564,51 +561,25 @@ void TMDIBrett::SetCaptionFromGame() {
 }
 
 void TMDIBrett::Caption(QObject* O, const QString& German, int Number) {
-    FCaptions.push_back({O, German, Number, false});
+    if (auto* a = qobject_cast<QAction*>(O))
+        a->setText(German);
+    else if (auto* m = qobject_cast<QMenu*>(O))
+        m->setTitle(German);
+    else if (auto* b = qobject_cast<QAbstractButton*>(O))
+        b->setText(German);
+    else if (auto* l = qobject_cast<QLabel*>(O))
+        l->setText(German);
+    if (Number >= 0) RegisterCaption(O, Number);
 }
 
 void TMDIBrett::Hint(QObject* O, const QString& German, int Number) {
-    FCaptions.push_back({O, German, Number, true});
+    SetHint(O, German);
+    if (Number >= 0) RegisterHint(O, Number);
 }
 
-namespace {
-
-// "short|long": the short part is the tool tip, the long one the status line.
-void SetHintText(QObject* O, const QString& Text) {
-    const qsizetype bar = Text.indexOf(QLatin1Char('|'));
-    const QString shortHint = bar < 0 ? Text : Text.left(bar);
-    const QString longHint = bar < 0 ? Text : Text.mid(bar + 1);
-    if (auto* a = qobject_cast<QAction*>(O)) {
-        a->setToolTip(shortHint);
-        a->setStatusTip(longHint);
-    } else if (auto* w = qobject_cast<QWidget*>(O)) {
-        w->setToolTip(shortHint);
-        w->setStatusTip(longHint);
-    }
-}
-
-void SetCaptionText(QObject* O, const QString& Text) {
-    if (auto* a = qobject_cast<QAction*>(O))
-        a->setText(Text);
-    else if (auto* m = qobject_cast<QMenu*>(O))
-        m->setTitle(Text);
-    else if (auto* b = qobject_cast<QAbstractButton*>(O))
-        b->setText(Text);
-    else if (auto* l = qobject_cast<QLabel*>(O))
-        l->setText(Text);
-}
-
-} // namespace
-
+// The components that choose their own texts.
 void TMDIBrett::ApplyLanguage() {
     const bool english = bw::English();
-    for (const TCaptionItem& c : FCaptions) {
-        const QString text = english && c.Number >= 0 ? bw::Text(c.Number) : c.German;
-        if (c.Hint)
-            SetHintText(c.Object, text);
-        else
-            SetCaptionText(c.Object, text);
-    }
     Notation1->SetEnglish(english);
     Brett1->English = english;
     MiniMax1.English = english;
@@ -625,10 +596,6 @@ void TMDIBrett::showEvent(QShowEvent* Event) {
     if (FShownOnce) return;
     FShownOnce = true;
     ApplyLanguage();
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
-        sub->move(FInitialPos);
-        if (FInitialMaximized) sub->showMaximized();
-    }
 }
 
 // ---------------------------------------------------------------------------

@@ -78,12 +78,12 @@ public:
     void SuspendThreads() override;
     void ResumeThreads() override;
     void ApplyNotationSettings() override;
-    void ApplyBoardOptions() override;
-    void ApplyCommentFont() override;
+    void ApplyBoardSettings() override;
+    QRect InitialGeometry() const override;
+    bool InitiallyMaximized() const override { return FInitialMaximized; }
     void ReleaseList() override;
 
-    // Runs the window's modal dialogs; tests put their answer here.
-    std::function<int(QDialog& Dialog)> ModalRunner;
+    // Runs the window's modal dialogs (through the program's answerer).
     int RunModal(QDialog& Dialog);
 
     // --- components ---------------------------------------------------------
@@ -306,14 +306,8 @@ private:
     bool FormCloseQuery();
     void StoreGeometryBack();
 
-    // Captions: every captionable item once, with its German text and number.
-    struct TCaptionItem {
-        QObject* Object;
-        QString German;
-        int Number; // -1: the German text in every language
-        bool Hint;  // the number gives the hint, not the caption
-    };
-    std::vector<TCaptionItem> FCaptions;
+    // Registers an item's German caption or hint with the string table
+    // (a number below 0: the German text in every language).
     void Caption(QObject* O, const QString& German, int Number);
     void Hint(QObject* O, const QString& German, int Number);
 
@@ -324,6 +318,6 @@ private:
     bool FShownOnce = false;
     bool FInKey = false;
     int FBrettWidth = 0;
-    QPoint FInitialPos;
+    QRect FInitialRect;
     bool FInitialMaximized = false;
 };

@@ -1,25 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The board window's access to the frame, with defaults where none exists.
+// The board window's access to the frame; without one (tests, the picture
+// bench) the settings are the frame's defaults and nothing is stored.
 #include "BrettWinFrame.h"
 
+#include "DialogsLng.h"
+#include "Local.h"
+#include "Main.h"
 #include "MdiWindows.h"
 
+#include <QAction>
 #include <QApplication>
-#include <QMessageBox>
-#include <QWidget>
-
-#include <map>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
 
 namespace bw {
 
 namespace {
 
-TMessageAnswerer& Answerer() {
-    static TMessageAnswerer a;
-    return a;
+// Where no frame exists, the last save target lives here.
+QString& LocalSaveTarget() {
+    static QString s;
+    return s;
 }
 
-QString SaveTarget;
+QColor SquareColor(int32_t Win) {
+    return Win != 0 ? ColorFromWin(Win) : QColor();
+}
 
 } // namespace
 
@@ -27,85 +34,102 @@ TFrameSettings FrameSettings() {
     TFrameSettings s;
     s.NotationFont = QFont(QStringLiteral("Courier New"), 10, QFont::Bold);
     s.CommentFont = QFont(QStringLiteral("Arial"), 10);
+    const TMainForm* f = MainForm();
+    if (!f) return s;
+    s.BrettHeight = f->BrettHeight;
+    s.BrettWidth = f->BrettWidth;
+    s.BrettTop = f->BrettTop;
+    s.BrettLeft = f->BrettLeft;
+    s.BrettSize = f->BrettSize;
+    s.BoardMaximized = f->BoardWindowMaximized;
+    s.BlackSquare = SquareColor(f->BlackSquare);
+    s.WhiteSquare = SquareColor(f->WhiteSquare);
+    s.WhiteOnTop = f->WhiteOnTop;
+    if (f->mClickClick) s.ClickClick = f->mClickClick->isChecked();
+    if (f->mAnimation) s.Animation = f->mAnimation->isChecked();
+    if (f->mShowLastMove) s.ShowLastMove = f->mShowLastMove->isChecked();
+    if (f->mToolbarBelow) s.ToolbarBelow = f->mToolbarBelow->isChecked();
+    s.NotationFont = f->FontDialog1.Font;
+    s.NotationColor = f->FontDialog1.Color;
+    s.CommentFont = f->FontDialogComm.Font;
+    s.CommentColor = f->FontDialogComm.Color;
+    s.FigK = f->figK;
+    s.FigQ = f->figQ;
+    s.FigR = f->figR;
+    s.FigB = f->figB;
+    s.FigN = f->figN;
+    s.FigP = f->figP;
+    s.InformantSigns = f->InformantSigns;
+    s.GameTime = std::max(1, static_cast<int>(f->GameTime));
+    s.MoveTime = std::max(0, static_cast<int>(f->MoveTime));
+    s.WBEngines = f->WBEngines;
     return s;
 }
 
 bool ShowLastMove() {
-    return false;
+    const TMainForm* f = MainForm();
+    return f && f->mShowLastMove && f->mShowLastMove->isChecked();
 }
 
-void StoreGeometry(const TBoardGeometry&) {}
-void StoreClockDefaults(int, int) {}
-QSize FrameClientSize() {
-    return {};
-}
-kb::TBrett* FrameBoard() {
-    return nullptr;
-}
-
-QString Text(int N) {
-    static const std::map<int, QString> en = {
-        {0, QStringLiteral("Is this the first position of a Fischer-Random-Chess game?\nIf you "
-                           "choose \"No\", there will be reseted castling possibilities.")},
-        {1, QStringLiteral("Save")},
-        {2, QStringLiteral("Please open a database at first.")},
-        {3, QStringLiteral("Same position occurred three times.")},
-        {4, QStringLiteral("50-moves-rule.")},
-        {5, QStringLiteral("Resume")},
-        {6, QStringLiteral("RIGHT MOUSE BUTTON TO RESUME")},
-        {7, QStringLiteral("Please choose a database this game shall be saved into.")},
-        {19, QStringLiteral("An error occurred when saving.")},
-        {21, QStringLiteral("Game was changed.\nSave?")},
-        {202, QStringLiteral("White's thinking time expired.")},
-        {203, QStringLiteral("Black's thinking time expired.")},
-        {204, QStringLiteral("White to move")},
-        {205, QStringLiteral("Black to move")},
-        {206, QStringLiteral("and draw")},
-        {207, QStringLiteral("and win")},
-        {208, QStringLiteral("and attains an advantage")},
-        {209, QStringLiteral("and gains initiative")},
-        {210, QStringLiteral("and forces a good endgame")},
-    };
-    const auto it = en.find(N);
-    return it == en.end() ? QStringLiteral("Error") : it->second;
+void StoreGeometry(const TBoardGeometry& G) {
+    TMainForm* f = MainForm();
+    if (!f) return;
+    if (G.Normal) {
+        f->BrettHeight = G.Height;
+        f->BrettWidth = G.Width;
+        f->BrettTop = G.Top;
+        f->BrettLeft = G.Left;
+    }
+    f->BrettSize = G.BrettSize;
+    if (G.StoreState) f->BoardWindowMaximized = G.Maximized;
+    f->WhiteOnTop = G.WhiteOnTop;
+    f->BlackSquare = ColorToWin(G.BlackSquare);
+    f->WhiteSquare = ColorToWin(G.WhiteSquare);
 }
 
-int Column = 1;
-
-bool English() {
-    return Column != 0;
-}
-
-void SetLanguageColumn(int C) {
-    Column = C;
-}
-
-int Message(const QString& Text, TMsgType Type, int Buttons) {
-    if (Answerer()) return Answerer()(Text, Type, Buttons);
-    QMessageBox::StandardButtons b;
-    if (Buttons & mbYes) b |= QMessageBox::Yes;
-    if (Buttons & mbNo) b |= QMessageBox::No;
-    if (Buttons & mbOK) b |= QMessageBox::Ok;
-    if (Buttons & mbCancel) b |= QMessageBox::Cancel;
-    const QMessageBox::Icon icon = Type == TMsgType::Error          ? QMessageBox::Critical
-                                   : Type == TMsgType::Warning      ? QMessageBox::Warning
-                                   : Type == TMsgType::Confirmation ? QMessageBox::Question
-                                                                    : QMessageBox::Information;
-    QMessageBox box(icon, QStringLiteral("Kestrelbay"), Text, b);
-    switch (box.exec()) {
-    case QMessageBox::Yes:
-        return mrYes;
-    case QMessageBox::No:
-        return mrNo;
-    case QMessageBox::Ok:
-        return mrOk;
-    default:
-        return mrCancel;
+void StoreClockDefaults(int GameTime, int MoveTime) {
+    if (TMainForm* f = MainForm()) {
+        f->GameTime = GameTime;
+        f->MoveTime = MoveTime;
     }
 }
 
-void SetMessageAnswerer(TMessageAnswerer A) {
-    Answerer() = std::move(A);
+QSize FrameClientSize() {
+    const TMainForm* f = MainForm();
+    return f && f->MdiArea() ? f->MdiArea()->viewport()->size() : QSize();
+}
+
+kb::TBrett* FrameBoard() {
+    const TMainForm* f = MainForm();
+    return f ? f->hBrett : nullptr;
+}
+
+QString Text(int N) {
+    return ScreenLines(::Text(N));
+}
+
+bool English() {
+    return ::LanguageColumn != 0;
+}
+
+void SetLanguageColumn(int Column) {
+    ::LanguageColumn = Column;
+    ::ApplyLanguage();
+}
+
+int Message(const QString& Text, TMsgType Type, int Buttons) {
+    TMsgDlgButtons set{::mbOK};
+    if ((Buttons & mbYes) && (Buttons & mbNo) && (Buttons & mbCancel))
+        set = {::mbYes, ::mbNo, ::mbCancel};
+    else if ((Buttons & mbYes) && (Buttons & mbNo))
+        set = {::mbYes, ::mbNo};
+    else if ((Buttons & mbOK) && (Buttons & mbCancel))
+        set = {::mbOK, ::mbCancel};
+    const TMsgDlgType t = Type == TMsgType::Error          ? mtError
+                          : Type == TMsgType::Warning      ? mtWarning
+                          : Type == TMsgType::Confirmation ? mtConfirmation
+                                                           : mtInformation;
+    return MessageDlgEx(ScreenLines(Text), t, set, 0);
 }
 
 void ShowMessage(const QString& Text) {
@@ -113,36 +137,60 @@ void ShowMessage(const QString& Text) {
 }
 
 bool Busy() {
-    return false;
+    const TMainForm* f = MainForm();
+    return f && f->Busy();
 }
-void SetStopRequested(bool) {}
-void ShowBackupHint(bool) {}
-void Log(const QString&) {}
-void LockBoards(bool) {}
-void OpenHistoryWindow() {}
+
+void SetStopRequested(bool Value) {
+    if (TMainForm* f = MainForm()) f->StopRequested = Value;
+}
+
+void ShowBackupHint(bool Visible) {
+    if (TMainForm* f = MainForm(); f && f->lBackuphint) f->lBackuphint->setVisible(Visible);
+}
+
+void Log(const QString& Line) {
+    if (TMainForm* f = MainForm()) f->Log(Line);
+}
+
+void LockBoards(bool Lock) {
+    if (TMainForm* f = MainForm()) f->LockBoards(Lock);
+}
+
+void OpenHistoryWindow() {
+    if (TMainForm* f = MainForm()) f->mHistoryClick();
+}
 
 QString SaveDataBase() {
-    return SaveTarget;
+    const TMainForm* f = MainForm();
+    return f ? f->SaveDataBase : LocalSaveTarget();
 }
+
 void SetSaveDataBase(const QString& Entry) {
-    SaveTarget = Entry;
+    if (TMainForm* f = MainForm())
+        f->SaveDataBase = Entry;
+    else
+        LocalSaveTarget() = Entry;
 }
 
 QString HistoryEntry(const QString& FileName) {
-    const qsizetype slash = FileName.lastIndexOf(QLatin1Char('/'));
-    return FileName.mid(slash + 1) + QStringLiteral("   \"") + FileName + QLatin1Char('"');
+    return ::HistoryEntry(FileName);
 }
 
 QString HistoryEntryPath(const QString& Entry) {
-    const qsizetype q = Entry.indexOf(QLatin1Char('"'));
-    if (q < 0) return {};
-    return Entry.mid(q + 1).chopped(1);
+    return ::HistoryEntryPath(Entry);
 }
 
 std::vector<TListWindowIntf*> OpenListWindows() {
     std::vector<TListWindowIntf*> out;
+    if (const TMainForm* f = MainForm()) {
+        // The frame lists front to back; the last MDI index comes first here.
+        const std::vector<TListWindowIntf*> lists = f->ListWindows();
+        out.assign(lists.rbegin(), lists.rend());
+        return out;
+    }
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* l = dynamic_cast<TListWindowIntf*>(w)) out.push_back(l);
+        if (auto* l = dynamic_cast<TListWindowIntf*>(w); l && w->isVisible()) out.push_back(l);
     return out;
 }
 
@@ -151,11 +199,17 @@ QString ListWindowCaption(TListWindowIntf* W) {
 }
 
 kb::TPGN* TacticPGN() {
-    return nullptr;
+    const TMainForm* f = MainForm();
+    return f ? f->tacticPGN : nullptr;
 }
+
 std::vector<int> TacticPicks() {
-    return {};
+    const TMainForm* f = MainForm();
+    return f ? f->TacticPicks : std::vector<int>{};
 }
-void EnableKombis() {}
+
+void EnableKombis() {
+    if (TMainForm* f = MainForm(); f && f->mKombis) f->mKombis->setEnabled(true);
+}
 
 } // namespace bw

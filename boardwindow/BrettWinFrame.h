@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Everything the board window and its dialogs take from the frame: settings,
-// the string table, messages, the busy state, the log and the open lists.
-// One place, so that a window also works (with defaults) where no frame
-// exists, as in the window tests and the picture bench.
+// messages, the busy state, the log and the open lists. One place, so that a
+// window also works (with the frame's defaults) where no frame exists, as in
+// the window tests and the picture bench.
 #pragma once
 
 #include <QColor>
@@ -68,10 +68,10 @@ QSize FrameClientSize();
 // without a frame.
 kb::TBrett* FrameBoard();
 
-// String table.
+// String table: entry N with its line breaks for the screen.
 QString Text(int N);
 bool English();
-// Chooses the language column (0 German, 1 the other language).
+// Chooses the language column (0 German, 1 the other language) and applies it.
 void SetLanguageColumn(int Column);
 
 // Messages through the frame's localised message dialog.

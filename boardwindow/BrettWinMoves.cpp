@@ -4,6 +4,7 @@
 #include "BrettWin.h"
 
 #include "BrettWinFrame.h"
+#include "DialogsLng.h"
 #include "NotationWidgetText.h"
 #include "PGNList.h"
 
@@ -39,7 +40,7 @@ void TMDIBrett::ConnectEvents() {
     Brett1->OnNewPosition = [this](TBrett* s, const TSchachbrett& st, const TZug& z, int n) {
         Brett1NewPosition(s, st, z, n);
     };
-    Brett1->ModalRunner = [this](QDialog& d) { return RunModal(d); };
+    Brett1->ModalRunner = [](QDialog& d) { return ExecDialog(d); };
     Brett1->installEventFilter(this);
     pBoard->OnMouseMove = [this] { ClearEngineMarks(); };
 
@@ -52,9 +53,6 @@ void TMDIBrett::ConnectEvents() {
     n.On3Repetition = [this](TNotation* s) { Notation13Repetition(s); };
     n.On50MovesRule = [this](TNotation* s) { Notation150MovesRule(s); };
     n.OnGameChanged = [this](TNotation* s) { Notation1GameChanged(s); };
-    Notation1->Dialogs().OnOpen = [this](QDialog* d) {
-        if (ModalRunner) QMetaObject::invokeMethod(d, [this, d] { ModalRunner(*d); });
-    };
 
     // Context menus.
     Brett1->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -2,7 +2,7 @@
 // TKomm: the comment dialog.
 #include "Comment.h"
 
-#include "BrettWinFrame.h"
+#include "Local.h"
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
@@ -51,9 +51,8 @@ void TKomm::showEvent(QShowEvent* Event) {
 }
 
 void TKomm::ApplyLanguage() {
-    if (!bw::English()) return;
-    setWindowTitle(bw::Text(142));
-    Button3->setText(bw::Text(143));
-    bCancel->setText(bw::Text(144));
-    bOk->setText(bw::Text(169));
+    RegisterText(this, 142, windowTitle(), [this](const QString& s) { setWindowTitle(s); });
+    RegisterCaption(Button3, 143);
+    RegisterCaption(bCancel, 144);
+    RegisterCaption(bOk, 169);
 }

@@ -3,6 +3,7 @@
 #include "PGNSave.h"
 
 #include "BrettWinFrame.h"
+#include "Local.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -172,15 +173,12 @@ void TfPGNSave::bOkClick() {
 }
 
 void TfPGNSave::ApplyLanguage() {
-    if (!bw::English()) return;
-    setWindowTitle(bw::Text(149));
-    const std::pair<QLabel*, int> labels[] = {
-        {lWeiss, 150}, {lSchwarz, 151}, {lQuelle, 152}, {lSite, 153},        {lJahr, 154},
-        {lMonat, 155}, {lTag, 156},     {lRunde, 157},  {lKommentator, 158}, {lFileName, 161}};
-    for (const auto& [l, n] : labels)
-        l->setText(bw::Text(n));
-    GroupBox3->setTitle(bw::Text(159));
-    rbKeinErgebnis->setText(bw::Text(160));
-    bCancel->setText(bw::Text(162));
-    bOk->setText(bw::Text(169));
+    RegisterText(this, 149, windowTitle(), [this](const QString& s) { setWindowTitle(s); });
+    const std::pair<QObject*, int> items[] = {
+        {lWeiss, 150},       {lSchwarz, 151},  {lQuelle, 152},   {lSite, 153},
+        {lJahr, 154},        {lMonat, 155},    {lTag, 156},      {lRunde, 157},
+        {lKommentator, 158}, {lFileName, 161}, {GroupBox3, 159}, {rbKeinErgebnis, 160},
+        {bCancel, 162},      {bOk, 169}};
+    for (const auto& [o, n] : items)
+        RegisterCaption(o, n);
 }

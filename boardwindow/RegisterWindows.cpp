@@ -5,13 +5,15 @@
 #include "MdiWindows.h"
 #include "UfrmEngines.h"
 
+#include "DialogsLng.h"
+
 void RegisterProgramWindows() {
     TWindowFactories& f = WindowFactories();
     f.NewBoardWindow = []() -> TBoardWindowIntf* { return new TMDIBrett; };
-    f.EditEngines = [](QWidget* Parent, QStringList& Engines) {
+    f.EditEngineList = [](QWidget* Parent, QStringList& Engines) {
         TfrmEngines dlg(Parent);
         dlg.SetEngines(Engines);
-        dlg.exec();
+        ExecDialog(dlg);
         // Copied back whatever button closed the dialog.
         Engines = dlg.Engines();
     };

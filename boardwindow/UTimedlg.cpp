@@ -2,7 +2,7 @@
 // TTimeDlg: thinking time of a clock.
 #include "UTimedlg.h"
 
-#include "BrettWinFrame.h"
+#include "Local.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -50,11 +50,9 @@ TTimeDlg::TTimeDlg(QWidget* Parent) : QDialog(Parent) {
 }
 
 void TTimeDlg::ApplyLanguage() {
-    if (!bw::English()) return;
-    setWindowTitle(bw::Text(198));
-    Label1->setText(bw::Text(199));
-    Label2->setText(bw::Text(200));
-    cbOnlyOneClock->setText(bw::Text(258));
-    Button1->setText(bw::Text(169));
-    Button2->setText(bw::Text(168));
+    RegisterText(this, 198, windowTitle(), [this](const QString& s) { setWindowTitle(s); });
+    const std::pair<QObject*, int> items[] = {
+        {Label1, 199}, {Label2, 200}, {cbOnlyOneClock, 258}, {Button1, 169}, {Button2, 168}};
+    for (const auto& [o, n] : items)
+        RegisterCaption(o, n);
 }

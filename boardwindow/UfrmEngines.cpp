@@ -3,6 +3,7 @@
 #include "UfrmEngines.h"
 
 #include "BrettWinFrame.h"
+#include "Local.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -88,8 +89,7 @@ void TfrmEngines::SetEngines(const QStringList& Engines) {
 }
 
 void TfrmEngines::ApplyLanguage() {
-    if (!bw::English()) return;
-    bAdd->setText(bw::Text(173));
-    bRemove->setText(bw::Text(174));
-    bOk->setText(bw::Text(169));
+    RegisterCaption(bAdd, 173);
+    RegisterCaption(bRemove, 174);
+    RegisterCaption(bOk, 169);
 }
