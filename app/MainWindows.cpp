@@ -73,6 +73,13 @@ QString HistoryEntry(const QString& FileName) {
 }
 
 QString HistoryEntryPath(const QString& Entry) {
+    // A name may hold a double quote itself: the path is the one whose file
+    // name stands before it.
+    for (qsizetype sep = Entry.indexOf("   \""); sep >= 0; sep = Entry.indexOf("   \"", sep + 1)) {
+        QString path = Entry.mid(sep + 4);
+        path.chop(1);
+        if (QFileInfo(path).fileName() == Entry.left(sep)) return path;
+    }
     const qsizetype q = Entry.indexOf('"');
     if (q < 0) return {};
     QString rest = Entry.mid(q + 1);
@@ -257,7 +264,7 @@ void TMainForm::OpenBoardWindow(kb::TPGN* PGN, const std::string& Text, int Game
 }
 
 void TMainForm::ShowBackupMessage(const QString& Path) {
-    Q_UNUSED(Path);
+    MessageDlgEx(QString(Text(201)).replace("%s", Path), mtWarning, {mbOK}, 0);
 }
 
 // === history ================================================================
