@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The dialog "Schriftart für Züge": the notation font, the six piece letters
+// of the notation and the characters of the 19 evaluation signs in that
+// font. It only presents the controls; the frame fills it and reads it back.
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QImage>
+
+#include <array>
+#include <vector>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kb {
+class TBrett;
+}
+
+// The sign pictures, in the notation's sign order (NAGs 22, 8, 18, 16, 14,
+// 11, 13, 15, 17, 19, 44, 132, 36, 40, 138, 32, 146, 140, 142), drawn from
+// the symbols' outlines in DejaVu Sans. Size is the square's side.
+constexpr int SignCount = 19;
+QImage DrawSignPicture(int Index, int Size);
+
+class TfrmPieces : public QDialog {
+    Q_OBJECT
+
+public:
+    // NotationFont is the frame's notation font: the font button changes it
+    // in place, also when the dialog is cancelled afterwards.
+    explicit TfrmPieces(QFont* NotationFont, QWidget* Parent = nullptr);
+    ~TfrmPieces() override;
+
+    // Esc closes as cancelled.
+    void reject() override;
+
+    QPushButton* bFont;
+    QPlainTextEdit* Memo1;
+    QPushButton* bOk;
+    QPushButton* bCancel;
+    QGroupBox* GroupBox1;
+    std::array<QLabel*, 6> fImage{};   // fImage1 .. fImage6: K, Q, R, B, N, P
+    std::array<QLineEdit*, 6> fEdit{}; // fEdit1 .. fEdit6
+    QGroupBox* GroupBox2;
+    std::array<QLabel*, SignCount> Image{};   // Image1 .. Image19
+    std::array<QLineEdit*, SignCount> Edit{}; // Edit1 .. Edit19
+    std::vector<QImage> ImageListBold;
+    kb::TBrett* Brett1;
+
+    // Memo1 and the sign edits show the notation font.
+    void ApplyFont();
+    void bFontClick();
+
+protected:
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    void FormCreate();
+
+    QFont* NotationFont_;
+    QFont OwnFont_; // when no frame font is given
+};

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// dialogs-png WHICH FILE [english]: paints one of the shell's small dialogs
+// offscreen into a PNG. WHICH is about, pieces or message.
+#include "About.h"
+#include "DialogsLng.h"
+#include "KbBench.h"
+#include "Local.h"
+#include "UPieces.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+#include <iostream>
+#include <memory>
+
+namespace {
+
+int RunDialogsPng(const kbbench::Args& args) {
+    if (args.size() < 2 || args.size() > 3 || (args.size() == 3 && args[2] != "english"))
+        return kbbench::UsageError("expected WHICH FILE [english]");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QApplication> app;
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "kbbench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    QApplication::setApplicationDisplayName(QStringLiteral("Kestrelbay"));
+    LanguageColumn = args.size() == 3 ? 1 : 0;
+    ApplyLanguage();
+
+    std::unique_ptr<QWidget> dialog;
+    if (args[0] == "about") {
+        dialog = std::make_unique<TAboutBox>();
+    } else if (args[0] == "pieces") {
+        static QFont notation(QStringLiteral("DejaVu Sans Mono"), 11, QFont::Bold);
+        auto pieces = std::make_unique<TfrmPieces>(&notation);
+        const char* letters[6] = {"K", "D", "T", "L", "S", ""};
+        for (int i = 0; i < 6; ++i)
+            pieces->fEdit[i]->setText(letters[i]);
+        pieces->ApplyFont();
+        dialog = std::move(pieces);
+    } else if (args[0] == "message") {
+        dialog = CreateMessageDialogEx(Text(12) + "\r" + Text(201), mtConfirmation, mbYesNoCancel);
+    } else {
+        return kbbench::UsageError("WHICH is about, pieces or message");
+    }
+    dialog->adjustSize();
+    const QImage picture = dialog->grab().toImage();
+    if (!picture.save(QString::fromStdString(args[1]), "PNG")) {
+        std::cerr << "kbbench dialogs-png: cannot write " << args[1] << "\n";
+        return 1;
+    }
+    std::cout << "png\t" << args[1] << "\t" << picture.width() << "\t" << picture.height() << "\n";
+    return 0;
+}
+
+const kbbench::Command command{"dialogs-png", "WHICH FILE [english]", &RunDialogsPng};
+
+} // namespace
