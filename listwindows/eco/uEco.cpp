@@ -146,7 +146,9 @@ bool TfrmEco::Classify(std::string_view Text) {
     Opening.clear();
     Variation.clear();
     TNotation& N = Notation1;
-    FLoaded = N.LoadPGN(Text) == 0 && !N.ActiveFischerInfo();
+    // Blank text is no game: written back it would become one.
+    const bool blank = Text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+    FLoaded = N.LoadPGN(Text) == 0 && !blank && !N.ActiveFischerInfo();
     // A FEN tag the reader rejects leaves the standard board in its place:
     // that is not the game.
     if (FLoaded && !N.GameData.EventData.FEN.empty()) {

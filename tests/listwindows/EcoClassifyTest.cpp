@@ -121,6 +121,7 @@ TEST(EcoClassify, GamesThatCannotBeClassifiedComeBackUntouched) {
         {"a move that does not read", Game("1. e4 e5 2. Nf3 Zz4 3. Bc4 Nf6", "[ECO \"C40\"]\r\n")},
         {"a FEN the reader rejects", Game("", "[FEN \"not a position\"]\r\n[ECO \"B00\"]\r\n")},
         {"Chess960", chess960},
+        {"blank text", "\r\n \r\n"},
     };
     TfrmEco eco;
     for (const auto& [what, text] : cases) {
