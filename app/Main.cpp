@@ -2,8 +2,11 @@
 // The frame: start-up, menus, status bar, commands and the orderly close.
 #include "Main.h"
 
+#include "About.h"
 #include "DialogsLng.h"
 #include "Local.h"
+#include "UPieces.h"
+#include "cProtokoll.h"
 
 #include "Brett.h"
 #include "PGN.h"
@@ -17,6 +20,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -220,12 +224,15 @@ TMainForm::TMainForm(const QString& Dir, const QStringList& Arguments, QWidget* 
 
     connect(MdiArea_, &QMdiArea::subWindowActivated, this, [this] { UpdateMenuItems(); });
 
+    LogFile_ = std::make_unique<TProtokoll>(ProgramDir + "kblogfile.txt");
+
     // The translators' template, then the language menu: "Deutsch" and one
     // item per language file. A write-protected folder only costs the file.
     WriteLanguageFile(ProgramDir + "English.lng");
     BuildLanguageMenu();
 
     ReadIni();
+    LogFile_->DisableLog = DisableLog;
     resize(800, 600);
     ApplyMainGeometry();
     UpdateMenuItems();
@@ -689,10 +696,41 @@ void TMainForm::mOtherLangClick() {
     MessageDlgEx((LanguageColumn == 0 ? german : english).join('\r'), mtInformation, {mbOK}, 0);
 }
 
-void TMainForm::HelpAboutItemClick() {}
-
-void TMainForm::Log(const QString& Text) {
-    Q_UNUSED(Text);
+void TMainForm::HelpAboutItemClick() {
+    {
+        TAboutBox box(this);
+        ExecDialog(box);
+    }
+    if (LogFile_) LogFile_->Flush();
 }
 
-void TMainForm::mFontClick() {}
+void TMainForm::Log(const QString& Text) {
+    if (LogFile_) LogFile_->LogOut(Text);
+}
+
+void TMainForm::mFontClick() {
+    // The font button changes FontDialog1 in place, kept even on cancel.
+    TfrmPieces dlg(&FontDialog1.Font, this);
+    std::string* const letters[] = {&figK, &figQ, &figR, &figB, &figN, &figP};
+    for (size_t i = 0; i < dlg.fEdit.size(); ++i)
+        dlg.fEdit[i]->setText(QString::fromStdString(*letters[i]));
+    for (size_t i = 0; i < dlg.Image.size() && i < dlg.ImageListBold.size(); ++i)
+        if (!dlg.ImageListBold[i].isNull())
+            dlg.Image[i]->setPixmap(QPixmap::fromImage(dlg.ImageListBold[i]));
+    // One byte per sign, in the notation font's 8-bit character set.
+    for (size_t k = 0; k < dlg.Edit.size() && k < InformantSigns.size(); ++k)
+        if (InformantSigns[k] != '#')
+            dlg.Edit[k]->setText(QString(QChar::fromLatin1(InformantSigns[k])));
+    if (ExecDialog(dlg) != mrOk) return;
+
+    for (size_t i = 0; i < dlg.fEdit.size(); ++i)
+        *letters[i] = dlg.fEdit[i]->text().trimmed().toStdString();
+    std::string signs;
+    for (const QLineEdit* e : dlg.Edit) {
+        const QString t = e->text();
+        // A sign outside the 8-bit set cannot be shown: the default then.
+        signs += t.size() == 1 && t[0].unicode() <= 0xFF ? static_cast<char>(t[0].unicode()) : '#';
+    }
+    InformantSigns = signs;
+    ApplyToBoards(&TBoardWindowIntf::ApplyNotationSettings);
+}

@@ -30,6 +30,7 @@ class QMdiSubWindow;
 class QMenu;
 class QProgressBar;
 class QToolButton;
+class TProtokoll;
 
 namespace kb {
 class IniFile;
@@ -202,6 +203,7 @@ public:
     bool IsClosing() const { return Closing_; }
     // One line into the program log.
     void Log(const QString& Text);
+    TProtokoll* LogFile() const { return LogFile_.get(); }
     // Asks for FileName to be deleted and dropped from the history once the
     // calling window has gone (a list window that closed its database).
     void PostDeleteFile(const QString& FileName);
@@ -274,6 +276,7 @@ private:
     QMdiArea* MdiArea_ = nullptr;
     QStringList Arguments_;
     std::unique_ptr<kb::TPGN> TacticPGN_;
+    std::unique_ptr<TProtokoll> LogFile_;
     std::vector<TMdiChild> Children_; // in creation order
     std::vector<QPointer<QWidget>> Suspended_;
     std::unique_ptr<QObject> StopFilter_; // lets only the stop button take input
