@@ -20,6 +20,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <string>
@@ -356,10 +357,17 @@ bool SelectLanguageFile(const QString& FileName) {
 
 QStringList LanguageFiles(const QString& Folder) {
     QDir dir(Folder);
+    QStringList names =
+        dir.entryList({QStringLiteral("*.lng")}, QDir::Files | QDir::Hidden | QDir::System);
+    // English is built in: offered even when English.lng could not be
+    // written (a read-only program folder).
+    const QString english = QStringLiteral("English.lng");
+    if (!names.contains(english, Qt::CaseInsensitive)) names << english;
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
     QStringList files;
-    for (const QString& name :
-         dir.entryList({QStringLiteral("*.lng")}, QDir::Files | QDir::Hidden | QDir::System,
-                       QDir::Name | QDir::IgnoreCase))
+    for (const QString& name : names)
         files << dir.filePath(name);
     return files;
 }

@@ -100,7 +100,8 @@ bool SelectLanguageFile(const QString& FileName);
 // Language menu items. The file name sits in the action's data (empty for
 // "Deutsch"), never taken from the caption.
 //
-// LanguageFiles: the .lng files of a folder, sorted by name.
+// LanguageFiles: the .lng files of a folder, sorted by name; English.lng is
+// among them even when missing, since English needs no file.
 QStringList LanguageFiles(const QString& Folder);
 // One radio item of Group, inserted into Menu before Before (or appended):
 // caption the file's base name ("Deutsch" for an empty file name), shortcut

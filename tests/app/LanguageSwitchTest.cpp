@@ -201,6 +201,8 @@ TEST_F(LanguageSwitch, LanguageMenuItems) {
     kbtest::WriteFile(dir / "R&D.lng", "R0\n");
     kbtest::WriteFile(dir / "notes.txt", "");
     const QString folder = QString::fromStdString(dir.path().string());
+    // English is offered even where its file is missing.
+    ASSERT_EQ(LanguageFiles(folder + "/nowhere"), QStringList(folder + "/nowhere/English.lng"));
     const QStringList files = LanguageFiles(folder);
     ASSERT_EQ(files.size(), 3);
     EXPECT_TRUE(files[0].endsWith("English.lng"));
