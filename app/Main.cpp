@@ -110,6 +110,25 @@ private:
     }
 };
 
+// The program's own icon: a small board, in two sizes.
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 64}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        const int cell = size / 4;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                p.fillRect(x * cell, y * cell, cell, cell,
+                           (x + y) % 2 ? QColor(120, 80, 40) : QColor(240, 220, 180));
+        p.setPen(QColor(60, 40, 20));
+        p.drawRect(0, 0, size - 1, size - 1);
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
 } // namespace
 
 // While SafeProcessMessages pumps, the user's input reaches only the stop button.
@@ -195,6 +214,7 @@ TMainForm::TMainForm(const QString& Dir, const QStringList& Arguments, QWidget* 
     g_MainForm = this;
     setObjectName("MainForm");
     setWindowTitle("Kestrelbay");
+    setWindowIcon(ProgramIcon());
     ProgramDir = Dir.isEmpty() ? ExecutableDir() : Dir;
     if (!ProgramDir.endsWith('/')) ProgramDir += '/';
 
@@ -526,12 +546,12 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
     }
     // Asked before the children go: the ini records whether it was open.
     const bool databaseOpen = DatabaseWindow() != nullptr;
-    Closing_ = true;
+    Closing_ = InWMClose = true;
     // Every child is asked, the one longest inactive first; any may refuse.
     const auto children = MdiChildren();
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
         if (!it->Sub->close() || Busy()) {
-            Closing_ = false;
+            Closing_ = InWMClose = false;
             Event->ignore();
             return;
         }
@@ -541,7 +561,7 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
         // A failed write keeps the old file; the program closes all the same.
         if (!WriteIni()) Log("Kestrelbay.ini could not be written");
     }
-    Closing_ = false;
+    Closing_ = InWMClose = false;
     Event->accept();
 }
 

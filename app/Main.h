@@ -72,6 +72,7 @@ struct TMdiChild {
     Kind ChildKind = Board;
     QMdiSubWindow* Sub = nullptr;
     TMdiChildIntf* Intf = nullptr;
+    QWidget* Widget = nullptr; // Intf->Window(), kept: it is asked no more once going
     TBoardWindowIntf* BoardWindow() const {
         return ChildKind == Board ? static_cast<TBoardWindowIntf*>(Intf) : nullptr;
     }
@@ -198,7 +199,7 @@ public:
     bool Busy() const { return BusyCount_ > 0; }
     // The progress callback of list and database operations (TPGNTraceEvent).
     void PGNTrace(void* Sender, int Percent, int& CancelMode);
-    // True while the frame closes and asks its children: list windows then
+    // True while the frame closes and asks its children (InWMClose is the same): list windows then
     // skip the question whether games are still open from them.
     bool IsClosing() const { return Closing_; }
     // One line into the program log.

@@ -103,10 +103,11 @@ QMdiSubWindow* TMainForm::AddChild(TMdiChildIntf* Child, TMdiChild::Kind Kind) {
     auto* sub = new QMdiSubWindow;
     sub->setWidget(w);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    if (w->windowIcon().cacheKey() == QApplication::windowIcon().cacheKey())
+        sub->setWindowIcon(windowIcon());
     MdiArea_->addSubWindow(sub);
-    Children_.push_back({Kind, sub, Child});
+    Children_.push_back({Kind, sub, Child, w});
     connect(w, &QObject::destroyed, this, [this, w] { ChildGone(w); });
-    connect(sub, &QObject::destroyed, this, [this] { UpdateMenuItems(); });
 
     QRect r = Child->InitialGeometry();
     if (!r.isEmpty()) {
@@ -128,8 +129,9 @@ QMdiSubWindow* TMainForm::AddChild(TMdiChildIntf* Child, TMdiChild::Kind Kind) {
 }
 
 void TMainForm::ChildGone(QObject* Window) {
-    std::erase_if(Children_, [Window](const TMdiChild& c) { return c.Intf->Window() == Window; });
-    UpdateMenuItems();
+    std::erase_if(Children_, [Window](const TMdiChild& c) { return c.Widget == Window; });
+    // Its sub-window is still being destroyed: look at the windows afterwards.
+    QMetaObject::invokeMethod(this, &TMainForm::UpdateMenuItems, Qt::QueuedConnection);
 }
 
 std::vector<TMdiChild> TMainForm::MdiChildren() const {
@@ -140,7 +142,7 @@ std::vector<TMdiChild> TMainForm::MdiChildren() const {
         QMdiSubWindow* sub = *it;
         if (sub->isHidden()) continue; // closed, waiting to be deleted
         for (const TMdiChild& c : Children_)
-            if (c.Sub == sub && sub->widget() == c.Intf->Window()) out.push_back(c);
+            if (c.Sub == sub && sub->widget() == c.Widget) out.push_back(c);
     }
     return out;
 }
@@ -167,7 +169,7 @@ TDatabaseWindowIntf* TMainForm::DatabaseWindow() const {
 
 QMdiSubWindow* TMainForm::SubWindowOf(QWidget* Window) const {
     for (const TMdiChild& c : Children_)
-        if (c.Intf->Window() == Window) return c.Sub;
+        if (c.Widget == Window) return c.Sub;
     return nullptr;
 }
 
@@ -321,7 +323,7 @@ void TMainForm::LockBoards(bool Lock) {
     for (const QPointer<QWidget>& w : paused) {
         if (!w) continue;
         for (const TMdiChild& c : Children_)
-            if (c.Intf->Window() == w)
+            if (c.Widget == w)
                 if (TBoardWindowIntf* b = c.BoardWindow()) b->ResumeThreads();
     }
 }
