@@ -1,0 +1,340 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ChessPrint.h"
+
+#include "ChessPrintDiagram.h"
+#include "NotationWidgetText.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cstring>
+
+namespace kb {
+
+namespace {
+
+const QColor Maroon(0x80, 0x00, 0x00);
+constexpr char32_t NonBreakingHyphen = 0x2011;
+
+void SetFontProps(TPrintFont& F, const QString& Name, int Size, bool Bold, const QColor& Color,
+                  QFont::StyleHint Hint) {
+    F.Font = QFont(Name);
+    F.Font.setStyleHint(Hint);
+    F.Font.setPointSize(Size);
+    F.Font.setBold(Bold);
+    F.Color = Color;
+}
+
+QTextCharFormat CharFormat(const TPrintFont& F) {
+    QTextCharFormat f;
+    f.setFont(F.Font);
+    f.setForeground(F.Color);
+    return f;
+}
+
+QTextBlockFormat BlockFormat(uint8_t Kind) {
+    QTextBlockFormat b;
+    // Diagram lines in a chess font hold blanks: they must not wrap there.
+    b.setNonBreakableLines(Kind == pkDiagram);
+    return b;
+}
+
+} // namespace
+
+TQRChessRichText::TQRChessRichText()
+    : HiddenNotation_(std::make_unique<TNotation>()),
+      DiagramObject_(std::make_unique<TDiagramObject>()),
+      HiddenRichEdit_(std::make_unique<QTextDocument>()),
+      MeasureDoc_(std::make_unique<QTextDocument>()) {
+    SetFontProps(FontHeadLine, QStringLiteral("Arial"), 12, true, Maroon, QFont::SansSerif);
+    SetFontProps(FontHVar, QStringLiteral("Courier New"), 10, true, Maroon, QFont::Monospace);
+    SetFontProps(Font1Var, QStringLiteral("Courier New"), 10, false, Maroon, QFont::Monospace);
+    SetFontProps(Font2Var, QStringLiteral("Courier New"), 8, false, Qt::black, QFont::Monospace);
+    SetFontProps(FontDia, QStringLiteral("1Echecs"), 20, false, Qt::black, QFont::AnyStyle);
+    SetFontProps(FontResult, QStringLiteral("Arial"), 12, true, Maroon, QFont::SansSerif);
+    SetFontProps(FontComment, QStringLiteral("Arial"), 10, false, Maroon, QFont::SansSerif);
+    SetupDocument(*HiddenRichEdit_);
+    SetupDocument(*MeasureDoc_);
+}
+
+TQRChessRichText::~TQRChessRichText() {
+    ClearPrintText();
+    // The documents go before the object handler they use.
+    HiddenRichEdit_.reset();
+    MeasureDoc_.reset();
+}
+
+const TPrintFont& TQRChessRichText::FontOfKind(uint8_t Kind) const {
+    switch (Kind) {
+    case pkHeadline:
+        return FontHeadLine;
+    case pkDiagram:
+        return FontDia;
+    case pkResult:
+        return FontResult;
+    case pkMain:
+        return FontHVar;
+    case pkVar1:
+        return Font1Var;
+    case pkVar2:
+        return Font2Var;
+    default:
+        return FontComment;
+    }
+}
+
+bool TQRChessRichText::DrawnDiagrams() const {
+    return !ChessFontInstalled(FontDia.Font.family());
+}
+
+void TQRChessRichText::SetupDocument(QTextDocument& Doc) const {
+    Doc.setUndoRedoEnabled(false);
+    Doc.setDocumentMargin(0);
+    QTextOption option;
+    // A word wider than the band still breaks rather than run out of it.
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    Doc.setDefaultTextOption(option);
+    Doc.setDefaultFont(FontResult.Font);
+    Doc.documentLayout()->setPaintDevice(Device_);
+    Doc.documentLayout()->registerHandler(TDiagramObject::Type, DiagramObject_.get());
+    Doc.setTextWidth(Size_.width());
+}
+
+void TQRChessRichText::SetBounds(QPaintDevice* Device, const QSizeF& Size) {
+    Device_ = Device;
+    Size_ = Size;
+    PrepareRenderer();
+}
+
+void TQRChessRichText::PrepareRenderer() {
+    SetupDocument(*HiddenRichEdit_);
+    SetupDocument(*MeasureDoc_);
+    if (FENShown_) ShowFEN();
+}
+
+void TQRChessRichText::ClearPrintText() {
+    Text_.ClearPrintText();
+}
+
+void TQRChessRichText::SetFEN(const std::string& Value) {
+    if (Value == FEN_) return;
+    FEN_ = Value;
+    PrepareRenderer();
+    ShowFEN();
+}
+
+void TQRChessRichText::ShowFEN() {
+    const std::string text =
+        FENToFontDiagram(FEN_, FontDia.Font.family().toStdString(), FontIniFile);
+    FENShown_ = true;
+    HiddenRichEdit_->clear();
+    SetupDocument(*HiddenRichEdit_);
+    if (text.empty()) return;
+    const std::vector<TPrintSegment> runs = {{1, static_cast<int32_t>(text.size()), pkDiagram}};
+    FillDocument(*HiddenRichEdit_, text, runs, 1, static_cast<int32_t>(text.size()), nullptr);
+}
+
+void TQRChessRichText::FillDocument(QTextDocument& Doc, const std::string& Text,
+                                    const std::vector<TPrintSegment>& Runs, int32_t First,
+                                    int32_t Last, std::vector<int32_t>* Map) const {
+    Doc.clear();
+    SetupDocument(Doc);
+    if (Map) Map->clear();
+    QTextCursor cur(&Doc);
+    const bool drawn = DrawnDiagrams();
+    const TChessFontChars chars =
+        ChessFontCharsFor(FontDia.Font.family().toStdString(), FontIniFile);
+    const qreal diaPoints = FontDia.Font.pointSizeF() > 0 ? FontDia.Font.pointSizeF() : 20.0;
+
+    auto segAt = [&](int32_t p) {
+        auto it = std::upper_bound(Runs.begin(), Runs.end(), p,
+                                   [](int32_t v, const TPrintSegment& s) { return v < s.Start; });
+        return it == Runs.begin() ? Runs.begin() : std::prev(it);
+    };
+    auto it = segAt(First);
+    if (it == Runs.end()) return;
+    cur.setBlockFormat(BlockFormat(it->Kind));
+    cur.setBlockCharFormat(CharFormat(FontOfKind(it->Kind)));
+
+    QString run;
+    QTextCharFormat fmt;
+    auto flush = [&] {
+        if (run.isEmpty()) return;
+        cur.insertText(run, fmt);
+        run.clear();
+    };
+    auto add = [&](char32_t c, int32_t p) {
+        if (QChar::requiresSurrogates(c)) {
+            run += QChar(QChar::highSurrogate(c));
+            run += QChar(QChar::lowSurrogate(c));
+            if (Map) Map->push_back(p);
+        } else {
+            run += QChar(static_cast<char16_t>(c));
+        }
+        if (Map) Map->push_back(p);
+    };
+    auto lineBreak = [&](int32_t p, uint8_t kind) {
+        flush();
+        cur.insertBlock(BlockFormat(kind), fmt);
+        if (Map) Map->push_back(p);
+        // CR LF is one break, also when the LF opens the next run.
+        return Text[static_cast<size_t>(p - 1)] == '\r' && p < Last &&
+                       Text[static_cast<size_t>(p)] == '\n'
+                   ? 2
+                   : 1;
+    };
+
+    int32_t p = First;
+    for (; it != Runs.end() && p <= Last; ++it) {
+        const int32_t end = std::min(it->End(), Last);
+        if (p > end) continue;
+        const uint8_t kind = it->Kind;
+        fmt = CharFormat(FontOfKind(kind));
+        if (kind == pkDiagram && drawn) {
+            while (p <= end && (Text[static_cast<size_t>(p - 1)] == '\r' ||
+                                Text[static_cast<size_t>(p - 1)] == '\n'))
+                p += lineBreak(p, kind);
+            TSchachbrett board;
+            if (p <= end &&
+                ParseFontDiagram(std::string_view(Text).substr(static_cast<size_t>(p - 1),
+                                                               static_cast<size_t>(end - p + 1)),
+                                 chars, board)) {
+                flush();
+                cur.insertText(QString(QChar::ObjectReplacementCharacter),
+                               TDiagramObject::Format(board, diaPoints));
+                if (Map) Map->push_back(p);
+                p = end + 1;
+                continue;
+            }
+        }
+        while (p <= end) {
+            const char c = Text[static_cast<size_t>(p - 1)];
+            if (c == '\r' || c == '\n') {
+                p += lineBreak(p, kind);
+                continue;
+            }
+            if (kind == pkDiagram) {
+                // Chess-font text is single bytes of the font's code page.
+                add(static_cast<unsigned char>(c), p);
+                ++p;
+                continue;
+            }
+            size_t len = 1;
+            char32_t ch = CharacterAt(Text, static_cast<size_t>(p - 1), len);
+            // Castling and results stay whole at a line end.
+            if (ch == '-' && kind != pkComment && kind != pkHeadline) ch = NonBreakingHyphen;
+            add(ch, p);
+            p += static_cast<int32_t>(std::max<size_t>(len, 1));
+        }
+        flush();
+    }
+    flush();
+}
+
+int32_t TQRChessRichText::EstimateLast(int32_t First) const {
+    // Enough runs to fill the band half again, from line breaks and text
+    // length in each run's font; the measuring extends it when short.
+    const auto& segs = Text_.Segments;
+    const std::string& t = Text_.PrintText;
+    const qreal width = std::max<qreal>(Size_.width(), 1);
+    qreal height = 0;
+    int j = Text_.SegmentAt(First);
+    int32_t last = First;
+    for (; j < static_cast<int>(segs.size()); ++j) {
+        const TPrintSegment& s = segs[static_cast<size_t>(j)];
+        const int32_t a = std::max(s.Start, First);
+        last = s.End();
+        const QFontMetricsF fm(FontOfKind(s.Kind).Font, Device_);
+        const auto n = static_cast<size_t>(last - a + 1);
+        const char* from = t.data() + a - 1;
+        const qreal breaks = static_cast<qreal>(std::count(from, from + n, '\n'));
+        height +=
+            (breaks + 1 + static_cast<qreal>(n) * fm.averageCharWidth() / width) * fm.lineSpacing();
+        if (height > Size_.height() * 1.5) break;
+    }
+    return std::min<int32_t>(last, static_cast<int32_t>(t.size()));
+}
+
+TChunkFit TQRChessRichText::FitChars(int32_t First) {
+    const auto length = static_cast<int32_t>(Text_.PrintText.size());
+    const qreal height = Size_.height();
+    int32_t last = EstimateLast(First);
+    std::vector<int32_t> map;
+    while (true) {
+        FillDocument(*MeasureDoc_, Text_.PrintText, Text_.Segments, First, last, &map);
+        QTextDocument& d = *MeasureDoc_;
+        d.documentLayout()->documentSize(); // lays out the whole text
+        auto posOf = [&](int docPos) {
+            return docPos >= 0 && docPos < static_cast<int>(map.size())
+                       ? map[static_cast<size_t>(docPos)]
+                       : last + 1;
+        };
+        int lineNo = 0;
+        int32_t firstLineEnd = last;
+        int32_t lastFit = -1;
+        bool done = false;
+        for (QTextBlock b = d.begin(); b.isValid() && !done; b = b.next()) {
+            const QTextLayout* lay = b.layout();
+            if (!lay) continue;
+            const qreal top = lay->position().y();
+            for (int i = 0; i < lay->lineCount(); ++i) {
+                const QTextLine ln = lay->lineAt(i);
+                const int docPos = b.position() + ln.textStart();
+                if (lineNo == 1) firstLineEnd = posOf(docPos) - 1;
+                if (lastFit < 0 && top + ln.y() + ln.height() > height + 0.5)
+                    lastFit = posOf(docPos) - 1;
+                ++lineNo;
+                if (lastFit >= 0 && lineNo >= 2) {
+                    done = true;
+                    break;
+                }
+            }
+        }
+        if (lastFit >= 0) return {lastFit, firstLineEnd};
+        if (last >= length) return {length, firstLineEnd};
+        // All of it fits: measure more.
+        last = std::min<int32_t>(length, last + std::max<int32_t>(last - First + 1, 256));
+    }
+}
+
+bool TQRChessRichText::NextChunk() {
+    try {
+        if (Text_.PrintText.empty()) {
+            PrepareRenderer();
+            Text_.FirstPosition = FirstPosition;
+            Text_.DiagramFont = FontDia.Font.family().toStdString();
+            Text_.FontIniFile = FontIniFile;
+            Text_.BuildText(PGNGames, *HiddenNotation_);
+        }
+        FENShown_ = false;
+        if (!Text_.NextChunk([this](int32_t First) { return FitChars(First); })) {
+            HiddenRichEdit_->clear();
+            return false;
+        }
+        FillDocument(*HiddenRichEdit_, Text_.PrintText, Text_.Segments, Text_.ChunkFirst,
+                     Text_.ChunkLast, nullptr);
+        return true;
+    } catch (...) {
+        // Anything failing here ends the report.
+        ClearPrintText();
+        return false;
+    }
+}
+
+void TQRChessRichText::Print(QPainter& Painter, const QPointF& TopLeft) {
+    Painter.save();
+    Painter.translate(TopLeft);
+    const QRectF band(QPointF(0, 0), Size_);
+    Painter.setClipRect(band, Qt::IntersectClip);
+    HiddenRichEdit_->drawContents(&Painter, band);
+    Painter.restore();
+}
+
+} // namespace kb

@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TQRChessRichText: the printable chess text of a report band. It prints
+// either games given as PGN text (PGNGames: headline per game, moves in
+// fonts by variation depth, comments, diagrams at the comments' diagram
+// marks, results) band by band through NextChunk, or one diagram of a
+// position (FEN).
+//
+// What a band holds is measured with Qt's text layout on the device that
+// prints it (SetBounds gives the printer and the band size), so what is
+// measured is what prints. A diagram is set in its chess font when that font
+// is installed, otherwise drawn square by square in the same room.
+#pragma once
+
+#include "ChessPrintText.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPointF>
+#include <QSizeF>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QPaintDevice;
+class QPainter;
+class QTextDocument;
+
+namespace kb {
+
+class TDiagramObject;
+
+// A font with its colour.
+struct TPrintFont {
+    QFont Font;
+    QColor Color;
+};
+
+class TQRChessRichText {
+public:
+    TQRChessRichText();
+    ~TQRChessRichText();
+    TQRChessRichText(const TQRChessRichText&) = delete;
+    TQRChessRichText& operator=(const TQRChessRichText&) = delete;
+
+    // --- published properties ----------------------------------------------
+    bool FirstPosition = false;
+    // Set before a report starts; changing it while printing is not supported.
+    std::string PGNGames;
+    const std::string& FEN() const { return FEN_; }
+    // One diagram of the position; an unreadable FEN leaves the text empty.
+    void SetFEN(const std::string& Value);
+    TPrintFont FontHeadLine, FontHVar, Font1Var, Font2Var, FontDia, FontResult, FontComment;
+    // Font table file for the diagram text functions; never set.
+    std::string FontIniFile;
+
+    // --- printing ------------------------------------------------------------
+    // The band this element fills: the device it prints on and its size in
+    // that device's pixels. Without a device the screen's resolution is used.
+    void SetBounds(QPaintDevice* Device, const QSizeF& Size);
+    QSizeF Size() const { return Size_; }
+    // Loads the next band's worth of text; false when all was handed out
+    // (the state is then cleared, so the next call starts over).
+    bool NextChunk();
+    void ClearPrintText();
+    int SegmentAt(int32_t Position) const { return Text_.SegmentAt(Position); }
+    // Draws what NextChunk or SetFEN loaded, clipped to the band.
+    void Print(QPainter& Painter, const QPointF& TopLeft);
+
+    // What prints: the band's text as laid out.
+    QTextDocument& HiddenRichEdit() { return *HiddenRichEdit_; }
+    // Text, runs and chunk state.
+    const TChessPrintText& PrintData() const { return Text_; }
+    TNotation& HiddenNotation() { return *HiddenNotation_; }
+    // Diagrams are drawn (the diagram font is not installed).
+    bool DrawnDiagrams() const;
+    const TPrintFont& FontOfKind(uint8_t Kind) const;
+
+private:
+    void PrepareRenderer();
+    void SetupDocument(QTextDocument& Doc) const;
+    // Fills Doc with the text First..Last of Text in the runs' fonts; Map
+    // gets for each document position the 1-based text position it came from.
+    void FillDocument(QTextDocument& Doc, const std::string& Text,
+                      const std::vector<TPrintSegment>& Runs, int32_t First, int32_t Last,
+                      std::vector<int32_t>* Map) const;
+    TChunkFit FitChars(int32_t First);
+    int32_t EstimateLast(int32_t First) const;
+    void ShowFEN();
+
+    std::string FEN_;
+    bool FENShown_ = false;
+    TChessPrintText Text_;
+    std::unique_ptr<TNotation> HiddenNotation_;
+    std::unique_ptr<TDiagramObject> DiagramObject_; // before the documents that use it
+    std::unique_ptr<QTextDocument> HiddenRichEdit_;
+    std::unique_ptr<QTextDocument> MeasureDoc_;
+    QPaintDevice* Device_ = nullptr;
+    QSizeF Size_{600, 800};
+};
+
+} // namespace kb

@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "uReport.h"
+
+#include "PGN.h"
+
+#include <QPainter>
+
+#if __has_include("Main.h")
+#include "Main.h"
+
+#include <QAction>
+#define KB_HAVE_MAIN_FORM 1
+#endif
+
+namespace kb {
+
+namespace {
+
+void LogLine(const QString& Text) {
+#ifdef KB_HAVE_MAIN_FORM
+    if (TMainForm* m = MainForm()) m->Log(Text);
+#else
+    (void)Text;
+#endif
+}
+
+} // namespace
+
+TfrmReport::TfrmReport(QWidget* Parent, std::optional<bool> Use1Echecs)
+    : QWidget(Parent), ChessReport(new TChessReport(this)) {
+    setWindowTitle(QStringLiteral("frmReport"));
+    setVisible(false);
+
+    TChessReport& r = *ChessReport;
+    r.PageSize = QPageSize(QPageSize::A4);
+    r.Orientation = QPageLayout::Portrait;
+    r.Columns = 2;
+    r.FirstPageHeader = true;
+    r.LastPageFooter = true;
+    r.PrintIfEmpty = true;
+    r.Detail.FillColumn = true;
+    r.Detail.BeforePrint = [this](QPaintDevice* Device, const QSizeF& Size) {
+        QRChessRichText1.SetBounds(Device, Size);
+    };
+    r.Detail.OnPrint = [this](QPainter& Painter, const QRectF& Rect) {
+        QRChessRichText1.Print(Painter, Rect.topLeft());
+    };
+    r.OnNeedData = [this](bool& MoreData) { ChessReportNeedData(MoreData); };
+    r.BeforeRun = [this] {
+        // From the start on every run: a second run from the preview
+        // prints the same pages again.
+        RecordDone_ = false;
+        QRChessRichText1.ClearPrintText();
+    };
+    r.OnPage = [this](int) { return !OnProgress || OnProgress(Percent()); };
+
+    // Design fonts of the form.
+    TQRChessRichText& t = QRChessRichText1;
+    t.FirstPosition = true;
+    t.FontHeadLine.Font.setFamily(QStringLiteral("Arial"));
+    t.FontHeadLine.Font.setBold(true);
+    t.FontHVar.Font.setFamily(QStringLiteral("Courier New"));
+    t.FontHVar.Font.setBold(true);
+    t.Font1Var.Font.setFamily(QStringLiteral("Courier New"));
+    t.Font1Var.Font.setBold(false);
+    t.Font2Var.Font.setFamily(QStringLiteral("Courier New"));
+    t.Font2Var.Font.setPointSize(8);
+    t.FontResult.Font = QFont(QStringLiteral("Courier New"), 12, QFont::Bold);
+    t.FontResult.Font.setStyleHint(QFont::Monospace);
+    t.FontResult.Color = QColor(0x80, 0x00, 0x00);
+    t.FontDia.Font.setFamily(QStringLiteral("Chess Merida"));
+
+    FormCreate(Use1Echecs);
+}
+
+TfrmReport::~TfrmReport() = default;
+
+void TfrmReport::FormCreate(std::optional<bool> Use1Echecs) {
+    bool echecs = true; // the print-font setting's default
+#ifdef KB_HAVE_MAIN_FORM
+    TMainForm* m = MainForm();
+    if (m && m->m1Echecs) echecs = m->m1Echecs->isChecked();
+    if (m && !OnProgress) {
+        OnProgress = [m](int Percent) {
+            int cancel = cmGoOn;
+            m->PGNTrace(nullptr, Percent, cancel);
+            return cancel != cmCancel;
+        };
+    }
+#endif
+    if (Use1Echecs) echecs = *Use1Echecs;
+    QRChessRichText1.FontDia.Font.setFamily(echecs ? QStringLiteral("1Echecs")
+                                                   : QStringLiteral("Chess Merida"));
+}
+
+void TfrmReport::ChessReportNeedData(bool& MoreData) {
+    if (Tag != 0) {
+        MoreData = !RecordDone_;
+        RecordDone_ = true;
+        return;
+    }
+    MoreData = QRChessRichText1.NextChunk();
+}
+
+int TfrmReport::Percent() const {
+    const TChessPrintText& d = QRChessRichText1.PrintData();
+    if (Tag != 0 || d.PrintText.empty()) return 100;
+    return kb::Percent(d.PrintPos, static_cast<int64_t>(d.PrintText.size()));
+}
+
+int TfrmReport::Run(TReportOutput Output, QWidget* Parent, const QString& PdfFile) {
+#ifdef KB_HAVE_MAIN_FORM
+    if (TMainForm* m = MainForm()) m->StopRequested = false;
+#endif
+    int pages = 0;
+    switch (Output) {
+    case TReportOutput::Preview:
+        pages = ChessReport->Preview(Parent) ? ChessReport->PageCount() : 0;
+        break;
+    case TReportOutput::Printer:
+        pages = ChessReport->PrintWithDialog(Parent);
+        break;
+    case TReportOutput::Pdf:
+        pages = ChessReport->ExportPdf(PdfFile);
+        break;
+    }
+    if (OnProgress) OnProgress(0);
+    if (pages < 0)
+        LogLine(QStringLiteral("Printing failed"));
+    else if (pages > 0)
+        LogLine(QStringLiteral("Printed %1 pages").arg(pages));
+    return pages;
+}
+
+int TfrmReport::PrintDiagram(const std::string& FEN, TReportOutput Output, QWidget* Parent,
+                             const QString& PdfFile, std::optional<bool> Use1Echecs) {
+    TfrmReport form(nullptr, Use1Echecs);
+    form.QRChessRichText1.SetFEN(FEN);
+    form.Tag = 1;
+    return form.Run(Output, Parent, PdfFile);
+}
+
+int TfrmReport::PrintGames(const std::string& PGNGames, const QFont* NotationFont,
+                           TReportOutput Output, QWidget* Parent, const QString& PdfFile,
+                           std::optional<bool> Use1Echecs) {
+    if (PGNGames.empty()) return 0;
+    TfrmReport form(nullptr, Use1Echecs);
+    TQRChessRichText& t = form.QRChessRichText1;
+    if (NotationFont) {
+        t.FontHVar.Font = *NotationFont;
+        t.FontHVar.Font.setBold(true);
+        t.Font1Var.Font = *NotationFont;
+        t.Font1Var.Font.setBold(false);
+        t.Font1Var.Font.setItalic(false);
+        t.Font2Var.Font = *NotationFont;
+        t.Font2Var.Font.setBold(false);
+        t.Font2Var.Font.setItalic(true);
+    }
+    t.PGNGames = PGNGames;
+    return form.Run(Output, Parent, PdfFile);
+}
+
+} // namespace kb

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TfrmReport: the print form. It holds one report (A4 portrait, two
+// columns) whose detail band prints a TQRChessRichText: flowing game text
+// band by band (Tag 0), or one diagram as a single record (Tag 1).
+//
+// Entry points for the windows:
+//
+//   Board window, one diagram of the current position (printer dialog, then
+//   paper):
+//     TfrmReport::PrintDiagram(FEN, TReportOutput::Printer, this);
+//
+//   Game list, the selected games joined (each game's PGN text from its
+//   [Event tag line on), with the main window's notation font for the moves
+//   (bold main line, plain first level, italic deeper), in the preview:
+//     TfrmReport::PrintGames(Text, &NotationFont, TReportOutput::Preview, this);
+//
+//   Either into a PDF file: TReportOutput::Pdf and the file name.
+//
+// The diagram font follows the main window's print-font choice ("1Echecs" or
+// "Chess Merida"); a caller without a main window passes the choice.
+#pragma once
+
+#include "ChessPrint.h"
+#include "ReportLayer.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kb {
+
+enum class TReportOutput {
+    Preview, // the print preview; printing from there prints on paper
+    Printer, // the print dialog, then the chosen printer
+    Pdf,     // a PDF file, no dialog
+};
+
+class TfrmReport : public QWidget {
+    Q_OBJECT
+
+public:
+    // Use1Echecs: the diagram font, "1Echecs" when true, "Chess Merida" when
+    // false; left out, the main window's choice ("1Echecs" without one).
+    explicit TfrmReport(QWidget* Parent = nullptr, std::optional<bool> Use1Echecs = std::nullopt);
+    ~TfrmReport() override;
+
+    // 1: one record (a single diagram set through QRChessRichText1.SetFEN);
+    // 0: flowing text from QRChessRichText1.PGNGames.
+    int Tag = 0;
+    TChessReport* ChessReport = nullptr;
+    TReportBand& bandDetail() { return ChessReport->Detail; }
+    TQRChessRichText QRChessRichText1;
+    // Progress of a run in percent of the text; false stops it. Set to the
+    // main window's progress and stop button when there is one.
+    std::function<bool(int Percent)> OnProgress;
+
+    void FormCreate(std::optional<bool> Use1Echecs);
+    void ChessReportNeedData(bool& MoreData);
+
+    // Prints as Output says; the page count, 0 when cancelled, -1 on failure.
+    int Run(TReportOutput Output, QWidget* Parent = nullptr, const QString& PdfFile = {});
+
+    // One diagram of the position, as the board window prints it.
+    static int PrintDiagram(const std::string& FEN, TReportOutput Output, QWidget* Parent = nullptr,
+                            const QString& PdfFile = {},
+                            std::optional<bool> Use1Echecs = std::nullopt);
+    // Games as PGN text. NotationFont, when given, sets the move fonts.
+    static int PrintGames(const std::string& PGNGames, const QFont* NotationFont,
+                          TReportOutput Output, QWidget* Parent = nullptr,
+                          const QString& PdfFile = {},
+                          std::optional<bool> Use1Echecs = std::nullopt);
+
+private:
+    bool RecordDone_ = false;
+    int Percent() const;
+};
+
+} // namespace kb
