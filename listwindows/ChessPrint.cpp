@@ -181,14 +181,17 @@ void TQRChessRichText::FillDocument(QTextDocument& Doc, const std::string& Text,
         if (Map) Map->push_back(p);
     };
     auto lineBreak = [&](int32_t p, uint8_t kind) {
+        // CR LF is one break, also when the LF opens the next run.
+        const int32_t n = Text[static_cast<size_t>(p - 1)] == '\r' && p < Last &&
+                                  Text[static_cast<size_t>(p)] == '\n'
+                              ? 2
+                              : 1;
+        // A break that ends the range opens no empty line below it.
+        if (p + n - 1 >= Last) return n;
         flush();
         cur.insertBlock(BlockFormat(kind), fmt);
         if (Map) Map->push_back(p);
-        // CR LF is one break, also when the LF opens the next run.
-        return Text[static_cast<size_t>(p - 1)] == '\r' && p < Last &&
-                       Text[static_cast<size_t>(p)] == '\n'
-                   ? 2
-                   : 1;
+        return n;
     };
 
     int32_t p = First;

@@ -76,7 +76,9 @@ std::vector<std::string> SplitPrintGames(std::string_view PGNGames) {
         size_t e = p;
         while (e < PGNGames.size() && PGNGames[e] != '\r' && PGNGames[e] != '\n')
             ++e;
-        const std::string_view line = PGNGames.substr(p, e - p);
+        std::string_view line = PGNGames.substr(p, e - p);
+        // Files joined with cat may carry a byte order mark before a game.
+        if (line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
         if (StartsWithEvent(line)) {
             games.emplace_back();
             inGame = true;

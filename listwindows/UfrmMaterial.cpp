@@ -2,6 +2,7 @@
 #include "UfrmMaterial.h"
 
 #include "Brett.h"
+#include "DialogsLng.h"
 #include "Local.h"
 
 #include <QCheckBox>
@@ -161,6 +162,14 @@ void TfrmMaterial::StoreFilter(TPiecesFilter& Filter) const {
         Filter.Min[i] = r.Min->value();
         Filter.Max[i] = r.Max->value();
     }
+}
+
+bool TfrmMaterial::EditFilter(TPiecesFilter& Filter, QWidget* Parent) {
+    TfrmMaterial dlg(Parent);
+    dlg.LoadFilter(Filter);
+    if (ExecDialog(dlg) != mrOk) return false;
+    dlg.StoreFilter(Filter);
+    return true;
 }
 
 void TfrmMaterial::keyPressEvent(QKeyEvent* Event) {

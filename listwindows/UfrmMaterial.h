@@ -57,6 +57,10 @@ public:
     std::array<TRow, 10> Rows() const;
     void LoadFilter(const TPiecesFilter& Filter);
     void StoreFilter(TPiecesFilter& Filter) const;
+    // The whole round for the game list: the dialog filled from Filter, run
+    // modally (through the answerer of modal questions), Filter updated on
+    // OK only. True on OK.
+    static bool EditFilter(TPiecesFilter& Filter, QWidget* Parent = nullptr);
 
 protected:
     void keyPressEvent(QKeyEvent* Event) override;

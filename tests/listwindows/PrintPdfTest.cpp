@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Printed PDF files read back with poppler: the text of real games in
+// order, pages growing with the games, and a diagram's pieces on its squares.
+#include "NotationWidgetText.h"
+#include "PrintTestSupport.h"
+#include "uReport.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace kb;
+
+namespace {
+
+// The games' text as a reader sees it: column by column, page by page,
+// without white space.
+std::string PdfText(const std::string& pdftotext, const std::filesystem::path& pdf, int pages) {
+    std::string all;
+    for (int page = 1; page <= pages; ++page) {
+        for (int col = 0; col < 2; ++col) {
+            // A4 in points; the columns meet at the middle of the page.
+            const kbtest::RunResult r =
+                kbtest::Run({pdftotext, "-q", "-r", "72", "-f", std::to_string(page), "-l",
+                             std::to_string(page), "-x", std::to_string(col * 298), "-y", "0", "-W",
+                             "297", "-H", "842", pdf.string(), "-"});
+            EXPECT_EQ(r.exitCode, 0);
+            all += r.out;
+        }
+    }
+    std::string out;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (all.compare(i, 3, "\xE2\x80\x91") == 0) { // non-breaking hyphen
+            out += '-';
+            i += 2;
+        } else if (all.compare(i, 3, "\xEF\xAC\x81") == 0) { // the font's "fi" ligature
+            out += "fi";
+            i += 2;
+        } else if (all.compare(i, 3, "\xEF\xAC\x82") == 0) {
+            out += "fl";
+            i += 2;
+        } else if (!std::isspace(static_cast<unsigned char>(all[i]))) {
+            out += all[i];
+        }
+    }
+    return out;
+}
+
+std::string NoSpace(const std::string& s) {
+    std::string out;
+    for (char c : s)
+        if (!std::isspace(static_cast<unsigned char>(c))) out += c;
+    return out;
+}
+
+std::string SomeGames(const char* file, size_t count) {
+    const std::vector<std::string> games =
+        SplitPrintGames(kbtest::ReadFile(kbtest::TestData(file)));
+    std::string text;
+    for (size_t i = 0; i < games.size() && i < count; ++i)
+        text += games[i] + "\r\n";
+    return text;
+}
+
+} // namespace
+
+TEST(PrintPdf, RealGamesReadBackInOrder) {
+    KB_REQUIRE_PEER(pdftotext, "pdftotext");
+    kbtest::TempDir dir;
+    const std::string games = SomeGames("pgn/Korchnoi.pgn", 50) + printtest::Annotated();
+    const int pages =
+        TfrmReport::PrintGames(games, nullptr, TReportOutput::Pdf, nullptr,
+                               QString::fromStdString((dir / "g.pdf").string()), true);
+    ASSERT_GT(pages, 3);
+    const std::string text = PdfText(pdftotext, dir / "g.pdf", pages);
+
+    size_t at = 0;
+    int checkedMoves = 0;
+    const std::vector<std::string> split = SplitPrintGames(games);
+    ASSERT_EQ(split.size(), 53u);
+    for (const std::string& g : split) {
+        TNotation n;
+        ASSERT_EQ(n.LoadPGN(g), 0);
+        const TEventData& e = n.GameData.EventData;
+        // Each player on his own: poppler joins a line ending in " -" with
+        // the next one, taking the hyphen for a hyphenation.
+        for (const std::string& player : {e.White, e.Black}) {
+            const std::string name = NoSpace(DecodeGameText(player).toStdString());
+            const size_t found = text.find(name, at);
+            ASSERT_NE(found, std::string::npos) << "player missing: " << name;
+            at = found + name.size();
+        }
+        const std::string& layout = n.GetText();
+        for (const TBaum* b = n.RootLine ? n.RootLine->Erster : nullptr; b; b = b->Next) {
+            const std::string move =
+                NoSpace(DecodeGameText(layout.substr(static_cast<size_t>(b->TextPos - 1),
+                                                     static_cast<size_t>(b->TextLen)))
+                            .toStdString());
+            const size_t m = text.find(move, at);
+            ASSERT_NE(m, std::string::npos) << "move missing or out of order: " << move;
+            at = m + move.size();
+            ++checkedMoves;
+        }
+    }
+    EXPECT_GT(checkedMoves, 50 * 20);
+}
+
+TEST(PrintPdf, PagesGrowWithTheGames) {
+    kbtest::TempDir dir;
+    int last = 0;
+    for (size_t count : {5, 25, 80}) {
+        const int pages =
+            TfrmReport::PrintGames(SomeGames("pgn/Carlsen.pgn", count), nullptr, TReportOutput::Pdf,
+                                   nullptr, QString::fromStdString((dir / "p.pdf").string()), true);
+        EXPECT_GT(pages, last) << count << " games";
+        last = pages;
+    }
+}
+
+TEST(PrintPdf, DiagramShowsThePiecesOnTheirSquares) {
+    KB_REQUIRE_PEER(pdftoppm, "pdftoppm");
+    kbtest::TempDir dir;
+    for (const std::string fen :
+         {"r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 0 1",
+          "8/2k5/3p4/p2P1p2/P2P1P2/8/3K4/8 w - - 0 1"}) {
+        SCOPED_TRACE(fen);
+        const auto pdf = dir / "d.pdf";
+        ASSERT_EQ(TfrmReport::PrintDiagram(fen, TReportOutput::Pdf, nullptr,
+                                           QString::fromStdString(pdf.string()), false),
+                  1);
+        const kbtest::RunResult r = kbtest::Run({pdftoppm, "-r", "150", "-gray", "-png", "-f", "1",
+                                                 "-l", "1", pdf.string(), (dir / "d").string()});
+        ASSERT_EQ(r.exitCode, 0);
+        QImage img(QString::fromStdString((dir / "d-1.png").string()));
+        ASSERT_FALSE(img.isNull());
+        img = img.convertToFormat(QImage::Format_Grayscale8);
+        auto ink = [&](int x, int y) { return qGray(img.pixel(x, y)) < 128; };
+
+        // The frame: the ink of the top left quarter of the page.
+        int left = img.width(), top = img.height(), right = -1, bottom = -1;
+        for (int y = 0; y < img.height() / 2; ++y)
+            for (int x = 0; x < img.width() / 2; ++x)
+                if (ink(x, y)) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        ASSERT_GT(right, left);
+        const double cell = (right - left + 1) / 8.4;
+        EXPECT_NEAR((bottom - top + 1) / 8.4, cell, 1.0);
+        // 20 points a square.
+        EXPECT_NEAR(cell, 20.0 * 150 / 72, 2.0);
+
+        TSchachbrett board;
+        TZug zug{};
+        uint16_t no = 1;
+        ASSERT_TRUE(FENToStellung(fen, board, zug, no, nullptr));
+        // The middle of a square: on a light one any ink is a piece; on a
+        // dark one the hatching leaves only short runs of white or black
+        // pixels along a row, a piece's body makes long ones.
+        auto middle = [&](int square, auto&& pixel) {
+            const int file = square % 8, rank = square / 8;
+            const double x0 = left + 0.2 * cell + file * cell,
+                         y0 = top + 0.2 * cell + (7 - rank) * cell;
+            for (int y = static_cast<int>(y0 + 0.2 * cell); y < y0 + 0.8 * cell; ++y)
+                for (int x = static_cast<int>(x0 + 0.2 * cell); x < x0 + 0.8 * cell; ++x)
+                    pixel(x, y, x == static_cast<int>(x0 + 0.2 * cell));
+        };
+        auto inkShare = [&](int square) {
+            int n = 0, inked = 0;
+            middle(square, [&](int x, int y, bool) {
+                ++n;
+                inked += ink(x, y);
+            });
+            return static_cast<double>(inked) / n;
+        };
+        auto longestRun = [&](int square) {
+            int best = 0, run = 0, kind = -1;
+            middle(square, [&](int x, int y, bool rowStart) {
+                const int g = qGray(img.pixel(x, y));
+                const int k = g > 200 ? 0 : (g < 60 ? 1 : -1);
+                run = !rowStart && k >= 0 && k == kind ? run + 1 : 1;
+                kind = k;
+                if (k >= 0) best = std::max(best, run);
+            });
+            return best;
+        };
+        for (int s = 0; s < 64; ++s) {
+            const bool piece = board[Index64To120(static_cast<uint8_t>(s))] != 0;
+            if (FeldFarben[s] == 0) {
+                const double share = inkShare(s);
+                EXPECT_EQ(share > 0.04, piece) << FeldNamen[s] << " ink " << share;
+            } else {
+                const int run = longestRun(s);
+                EXPECT_EQ(run > cell / 5, piece) << FeldNamen[s] << " longest run " << run;
+            }
+        }
+    }
+}
