@@ -1,27 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "uReport.h"
 
+#include "Main.h"
 #include "PGN.h"
 
-#include <QPainter>
-
-#if __has_include("Main.h")
-#include "Main.h"
-
 #include <QAction>
-#define KB_HAVE_MAIN_FORM 1
-#endif
+#include <QPainter>
 
 namespace kb {
 
 namespace {
 
 void LogLine(const QString& Text) {
-#ifdef KB_HAVE_MAIN_FORM
     if (TMainForm* m = MainForm()) m->Log(Text);
-#else
-    (void)Text;
-#endif
 }
 
 } // namespace
@@ -77,7 +68,6 @@ TfrmReport::~TfrmReport() = default;
 
 void TfrmReport::FormCreate(std::optional<bool> Use1Echecs) {
     bool echecs = true; // the print-font setting's default
-#ifdef KB_HAVE_MAIN_FORM
     TMainForm* m = MainForm();
     if (m && m->m1Echecs) echecs = m->m1Echecs->isChecked();
     if (m && !OnProgress) {
@@ -87,7 +77,6 @@ void TfrmReport::FormCreate(std::optional<bool> Use1Echecs) {
             return cancel != cmCancel;
         };
     }
-#endif
     if (Use1Echecs) echecs = *Use1Echecs;
     QRChessRichText1.FontDia.Font.setFamily(echecs ? QStringLiteral("1Echecs")
                                                    : QStringLiteral("Chess Merida"));
@@ -109,9 +98,7 @@ int TfrmReport::Percent() const {
 }
 
 int TfrmReport::Run(TReportOutput Output, QWidget* Parent, const QString& PdfFile) {
-#ifdef KB_HAVE_MAIN_FORM
     if (TMainForm* m = MainForm()) m->StopRequested = false;
-#endif
     int pages = 0;
     switch (Output) {
     case TReportOutput::Preview:

@@ -17,7 +17,7 @@
 //   Either into a PDF file: TReportOutput::Pdf and the file name.
 //
 // The diagram font follows the main window's print-font choice ("1Echecs" or
-// "Chess Merida"); a caller without a main window passes the choice.
+// "Chess Merida"); a caller may pass the choice instead.
 #pragma once
 
 #include "ChessPrint.h"

@@ -3,10 +3,12 @@
 // header and footer, single records, runs repeated from the preview,
 // stopping, and the PDF file replaced only by a complete one.
 #include "DialogsLng.h"
+#include "Main.h"
 #include "PrintTestSupport.h"
 #include "ReportLayer.h"
 #include "uReport.h"
 
+#include <QAction>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -211,4 +213,40 @@ TEST(ReportForm, ProgressCanStopARun) {
     fresh.QRChessRichText1.PGNGames = games;
     EXPECT_EQ(pages, fresh.Run(TReportOutput::Pdf, nullptr, Path(dir, "t.pdf")));
     EXPECT_GT(pages, 2);
+}
+
+TEST(ReportForm, DiagramFontFollowsTheMainWindow) {
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "Kestrelbay.ini", "");
+    TAnswerer answers;
+    answers.Message = [](const TMessageRequest&) { return mrOk; };
+    TAnswererScope scope(answers);
+    auto frame = std::make_unique<TMainForm>(QString::fromStdString(dir.path().string()));
+    ASSERT_EQ(MainForm(), frame.get());
+    ASSERT_NE(frame->m1Echecs, nullptr);
+    frame->m1Echecs->setChecked(false);
+    EXPECT_EQ(TfrmReport().QRChessRichText1.FontDia.Font.family(), QStringLiteral("Chess Merida"));
+    frame->m1Echecs->setChecked(true);
+    EXPECT_EQ(TfrmReport().QRChessRichText1.FontDia.Font.family(), QStringLiteral("1Echecs"));
+    // A caller's choice wins.
+    EXPECT_EQ(TfrmReport(nullptr, false).QRChessRichText1.FontDia.Font.family(),
+              QStringLiteral("Chess Merida"));
+
+    // Printing reports its progress in the main window's status bar, and
+    // its stop button ends the run.
+    TfrmReport form;
+    std::string games;
+    for (int i = 0; i < 8; ++i)
+        games += kbtest::ReadFile(kbtest::TestData("pgn/kasparov-deep-blue-1997.pgn"));
+    form.QRChessRichText1.PGNGames = games;
+    auto report = form.OnProgress;
+    ASSERT_TRUE(report);
+    int calls = 0;
+    form.OnProgress = [&](int Percent) {
+        if (++calls == 2) frame->StopRequested = true;
+        return report(Percent);
+    };
+    EXPECT_EQ(
+        form.Run(TReportOutput::Pdf, nullptr, QString::fromStdString((dir / "m.pdf").string())), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "m.pdf"));
 }
