@@ -69,3 +69,12 @@ bool TInstanceLock::OtherInstanceFound() {
     while (r != 0 && errno == EINTR);
     return other;
 }
+
+TInstanceLock& ProgramInstanceLock() {
+    static TInstanceLock lock;
+    return lock;
+}
+
+bool OtherInstanceFound() {
+    return ProgramInstanceLock().OtherInstanceFound();
+}

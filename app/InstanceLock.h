@@ -28,3 +28,8 @@ private:
     std::string FileName_;
     int Fd_ = -1;
 };
+
+// The running program's own lock, taken by main() at start.
+TInstanceLock& ProgramInstanceLock();
+// True when another copy of the program runs (uninstall refuses then).
+bool OtherInstanceFound();

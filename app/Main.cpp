@@ -137,13 +137,15 @@ public:
     explicit TStopButtonFilter(QWidget* Stop) : Stop_(Stop) {}
     bool eventFilter(QObject* Watched, QEvent* Event) override {
         switch (Event->type()) {
+        case QEvent::Shortcut:
+            // Menu shortcuts go to their actions, which are no widgets.
+            return true;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
         case QEvent::MouseMove:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
-        case QEvent::Shortcut:
         case QEvent::ShortcutOverride:
         case QEvent::Wheel:
         case QEvent::ContextMenu:
@@ -155,14 +157,11 @@ public:
         case QEvent::Drop:
         case QEvent::DragEnter:
         case QEvent::DragMove: {
+            // Input reaches the platform's windows first and widgets after:
+            // it is held back at the widget, unless that is the stop button.
             auto* w = qobject_cast<QWidget*>(Watched);
-            if (w && Stop_ && (w == Stop_ || Stop_->isAncestorOf(w))) return false;
-            // Key events reach the focus widget; a focused stop button still works.
-            if (Stop_ && Stop_->hasFocus() &&
-                (Event->type() == QEvent::KeyPress || Event->type() == QEvent::KeyRelease) && !w)
-                return false;
-            // Windows of the platform (not widgets) get their input turned into widget events.
-            return w != nullptr;
+            if (!w) return false;
+            return !(Stop_ && (w == Stop_ || Stop_->isAncestorOf(w)));
         }
         default:
             return false;
@@ -520,11 +519,7 @@ void TMainForm::CreateStatusBar() {
 bool TMainForm::event(QEvent* Event) {
     // The application's hint: status tips of menus and controls go to pHint.
     if (Event->type() == QEvent::StatusTip) {
-        QString tip = static_cast<QStatusTipEvent*>(Event)->tip();
-        // "short|long": the long part is the status line's.
-        const qsizetype bar = tip.indexOf('|');
-        if (bar >= 0) tip = tip.mid(bar + 1);
-        pHint->setText(tip);
+        pHint->setText(static_cast<QStatusTipEvent*>(Event)->tip());
         return true;
     }
     return QMainWindow::event(Event);

@@ -289,5 +289,8 @@ private:
     bool StartupDone_ = false;
 };
 
+// The MDI child window (or else the top-level window) that holds Control.
+QWidget* FindParentForm(QWidget* Control);
+
 // The one frame of the program, nullptr before it is built and after it is gone.
 TMainForm* MainForm();

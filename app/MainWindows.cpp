@@ -186,6 +186,17 @@ TBoardWindowIntf* TMainForm::FindBoardWindow() const {
     return boards.empty() ? nullptr : boards.back();
 }
 
+QWidget* FindParentForm(QWidget* Control) {
+    const TMainForm* f = MainForm();
+    for (QWidget* w = Control; w; w = w->parentWidget()) {
+        if (f)
+            for (const TMdiChild& c : f->MdiChildren())
+                if (c.Widget == w) return w;
+        if (w->isWindow()) return w;
+    }
+    return nullptr;
+}
+
 // === opening files and games ================================================
 
 void TMainForm::OpenListWindow(const QString& FileName) {

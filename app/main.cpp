@@ -12,8 +12,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationDisplayName("Kestrelbay");
 
     // Other copies see this one by its lock (uninstall asks for them).
-    TInstanceLock instance;
-    instance.Acquire();
+    ProgramInstanceLock().Acquire();
 
 #ifdef KB_HAVE_PROGRAM_WINDOWS
     RegisterProgramWindows();

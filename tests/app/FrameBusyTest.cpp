@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QProgressBar>
+#include <QStatusTipEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -78,6 +79,26 @@ TEST_F(FrameTest, StopButtonCancelsAndOtherInputIsHeldBack) {
     // Not busy any more: typing works again.
     QTest::keyClicks(edit, "ok");
     EXPECT_EQ(edit->text(), "ok");
+
+    // Menu shortcuts wait too: F4 opens no new game while the list pumps.
+    QTimer::singleShot(0, &f, [&] { QTest::keyClick(edit, Qt::Key_F4); });
+    mode = kb::cmGoOn;
+    f.StopRequested = false;
+    f.PGNTrace(nullptr, 20, mode);
+    EXPECT_TRUE(Boards.empty());
+    EXPECT_EQ(mode, kb::cmGoOn);
+    QTest::keyClick(edit, Qt::Key_F4);
+    EXPECT_EQ(Boards.size(), 1u);
+}
+
+TEST_F(FrameTest, HintsOfMenusAndControlsShowInTheStatusLine) {
+    WriteIni("");
+    TMainForm& f = Start();
+    QStatusTipEvent tip("Datenbank-Fenster öffnen (F8)");
+    QCoreApplication::sendEvent(f.bStop, &tip); // travels up to the frame
+    EXPECT_EQ(f.pHint->text(), "Datenbank-Fenster öffnen (F8)");
+    f.mHistory->showStatusText(&f);
+    EXPECT_EQ(f.pHint->text(), f.mHistory->statusTip());
 }
 
 TEST_F(FrameTest, UncancellableProgressNeverPumps) {

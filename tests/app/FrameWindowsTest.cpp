@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QToolButton>
 
 #include <climits>
 
@@ -249,6 +250,16 @@ TEST_F(FrameTest, BoardWindowsForGamesAndNewGames) {
     EXPECT_EQ(f.FindBoardWindow(), static_cast<TBoardWindowIntf*>(Boards[1].data()));
 }
 
+TEST_F(FrameTest, ParentFormOfAControlIsItsMdiWindow) {
+    WriteIni("");
+    TMainForm& f = Start();
+    f.mGameOpenClick();
+    auto* inner = new QWidget(new QWidget(Boards[0]));
+    EXPECT_EQ(FindParentForm(inner), Boards[0].data());
+    EXPECT_EQ(FindParentForm(f.bStop), &f);
+    EXPECT_EQ(FindParentForm(nullptr), nullptr);
+}
+
 TEST_F(FrameTest, NextWindowCyclesAndMenusFollowTheWindows) {
     WriteIni("");
     TMainForm& f = Start();
@@ -332,4 +343,15 @@ TEST_F(FrameTest, DeleteRequestRemovesFileAndHistoryEntry) {
     EXPECT_TRUE(std::filesystem::exists(Dir() / "gone.kbf")); // later, not now
     ASSERT_TRUE(WaitFor([&] { return !std::filesystem::exists(Dir() / "gone.kbf"); }));
     EXPECT_TRUE(f.History.isEmpty() || HistoryEntryPath(f.History[0]) != DirQ() + "/gone.kbf");
+
+    // Two requests are two deletes, not one overwritten name.
+    kbtest::WriteFile(Dir() / "one.kbf", "1");
+    kbtest::WriteFile(Dir() / "two.kbf", "2");
+    kbtest::WriteFile(Dir() / "three.kbf", "3");
+    f.PostDeleteFile(DirQ() + "/one.kbf");
+    f.PostDeleteFile(DirQ() + "/two.kbf");
+    Flush();
+    EXPECT_FALSE(std::filesystem::exists(Dir() / "one.kbf"));
+    EXPECT_FALSE(std::filesystem::exists(Dir() / "two.kbf"));
+    EXPECT_TRUE(std::filesystem::exists(Dir() / "three.kbf"));
 }
