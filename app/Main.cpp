@@ -605,11 +605,10 @@ void TMainForm::mBlackSquareClick() {
 
 void TMainForm::Engines1Click() {
     if (!WindowFactories().EditEngineList) return;
-    LockBoards(true);
+    // The dialog pauses the boards itself while it browses for files.
     WindowFactories().EditEngineList(this, WBEngines);
     while (WBEngines.size() > 8)
         WBEngines.removeLast();
-    LockBoards(false);
     ApplyToBoards(&TBoardWindowIntf::BuildEnginesMenu);
 }
 

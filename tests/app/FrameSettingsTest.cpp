@@ -247,6 +247,35 @@ TEST_F(FrameTest, FullDiskAtCloseLosesNothingAndStillCloses) {
     EXPECT_EQ(files, 2); // the ini and English.lng
 }
 
+TEST_F(FrameTest, WithoutAnIniTheProgramStartsAndWritesOneAtClose) {
+    kbtest::WriteFile(Dir() / "g.pgn", Games(2));
+    TMainForm& f = Start({DirQ() + "/g.pgn"});
+    EXPECT_EQ(f.History.size(), 16);
+    ASSERT_TRUE(Close());
+    kb::IniFile r((Dir() / "Kestrelbay.ini").string());
+    EXPECT_EQ(r.ReadString("History", "File0", ""),
+              "g.pgn   \"" + (Dir() / "g.pgn").string() + "\"");
+    EXPECT_EQ(r.ReadString("Options", "GameTime", ""), "5");
+}
+
+TEST_F(FrameTest, EngineListDialogEditsTheListAndBoardsRebuildTheirMenus) {
+    WriteIni("[WBEngines]\nWBEngine0=/usr/games/fairymax\n");
+    TMainForm& f = Start();
+    f.mGameOpenClick();
+    QStringList seen;
+    WindowFactories().EditEngineList = [&](QWidget*, QStringList& Engines) {
+        seen = Engines;
+        Engines.clear();
+        for (int i = 0; i < 10; ++i)
+            Engines << QString("/e/%1").arg(i);
+    };
+    const int menus = Boards[0]->EngineMenus;
+    f.Engines1Click();
+    EXPECT_EQ(seen, QStringList({"/usr/games/fairymax"}));
+    EXPECT_EQ(f.WBEngines.size(), 8); // eight slots in the ini
+    EXPECT_EQ(Boards[0]->EngineMenus, menus + 1);
+}
+
 TEST_F(FrameTest, NoIniSaveWritesNothing) {
     WriteIni("[Options]\nGameTime=9\n");
     TMainForm& f = Start();
