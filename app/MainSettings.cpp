@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QGuiApplication>
-#include <QLocale>
 #include <QScreen>
 
 #include <algorithm>
@@ -100,12 +99,7 @@ void TMainForm::ReadOptions(const kb::IniFile& Ini) {
     ReadFont(Ini, "C", "Arial", false, 128, FontDialogComm);
 
     int column = ReadInt(Ini, SecOptions, "English", -1);
-    if (column == -1) {
-        // The system's language: English (or the untranslated C locale) takes
-        // the English column, every other language German.
-        const QLocale::Language l = QLocale::system().language();
-        column = l == QLocale::English || l == QLocale::C ? 1 : 0;
-    }
+    if (column == -1) column = SystemLanguageColumn();
     OtherLang = Q(Ini.ReadString(SecOptions, "otherLang", "English"));
     SelectLanguage(column);
 

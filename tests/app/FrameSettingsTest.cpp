@@ -49,6 +49,8 @@ TEST_F(FrameTest, EmptyIniGivesTheDefaults) {
     EXPECT_EQ(f.GameTime, 5);
     EXPECT_EQ(f.MoveTime, 5);
     EXPECT_EQ(f.OtherLang, "English");
+    // The first start speaks the system's language, by the string table's one rule.
+    EXPECT_EQ(LanguageColumn, SystemLanguageColumn());
     EXPECT_TRUE(f.DisableLog);
     EXPECT_TRUE(f.WBEngines.isEmpty());
     EXPECT_FALSE(f.EngineFromIni);
