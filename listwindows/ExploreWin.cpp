@@ -1,0 +1,428 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ExploreWin.h"
+
+#include "ChessDatabase.h"
+#include "PGNWin.h"
+#include "PGNWinCopy.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMdiSubWindow>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace kb {
+
+namespace {
+
+const QString kMaskBoth = QStringLiteral("*.pgn;*.kbf");
+
+bool IsIndexOrLock(const QString& Name) {
+    const QString suffix = QFileInfo(Name).suffix().toUpper();
+    return suffix == QLatin1String("KBFIDX") || suffix == QLatin1String("KBFTMP");
+}
+
+} // namespace
+
+bool TGameFileFilter::filterAcceptsRow(int Row, const QModelIndex& Parent) const {
+    const QModelIndex i = sourceModel()->index(Row, 0, Parent);
+    auto* fs = qobject_cast<QFileSystemModel*>(sourceModel());
+    if (fs && fs->isDir(i)) return true;
+    return !IsIndexOrLock(i.data().toString());
+}
+
+// --- history list -----------------------------------------------------------
+
+THistoryList::THistoryList(TMDIDatabase* Owner, QWidget* Parent)
+    : QListWidget(Parent), owner_(Owner) {
+    setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setDragDropMode(QAbstractItemView::DropOnly);
+}
+
+void THistoryList::dragEnterEvent(QDragEnterEvent* Event) {
+    if (Event->mimeData()->hasFormat(kGamesMimeType))
+        Event->acceptProposedAction();
+    else
+        Event->ignore();
+}
+
+void THistoryList::dragMoveEvent(QDragMoveEvent* Event) {
+    // The entry under the mouse becomes the selected one.
+    QListWidgetItem* item = itemAt(Event->position().toPoint());
+    if (item) setCurrentItem(item);
+    const TPGN* source = nullptr;
+    std::vector<int> rows;
+    if (item && DecodeGamesDrag(Event->mimeData()->data(kGamesMimeType), source, rows) &&
+        TMDIPGN::FromList(source)) {
+        Event->setDropAction(Qt::CopyAction);
+        Event->accept();
+    } else {
+        Event->ignore();
+    }
+}
+
+void THistoryList::dropEvent(QDropEvent* Event) {
+    QListWidgetItem* item = itemAt(Event->position().toPoint());
+    const TPGN* source = nullptr;
+    std::vector<int> rows;
+    if (!item || !DecodeGamesDrag(Event->mimeData()->data(kGamesMimeType), source, rows)) return;
+    TMDIPGN* from = TMDIPGN::FromList(source);
+    if (!from) return;
+    Event->setDropAction(Qt::CopyAction);
+    Event->accept();
+    const QString target = LwHistoryEntryPath(item->text());
+    QMetaObject::invokeMethod(
+        owner_,
+        [owner = QPointer<TMDIDatabase>(owner_), from = QPointer<TMDIPGN>(from), target] {
+            if (owner && from) owner->DropOnto(target, from->PGN());
+        },
+        Qt::QueuedConnection);
+}
+
+void THistoryList::keyPressEvent(QKeyEvent* Event) {
+    if ((Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) && currentItem()) {
+        owner_->lbDatabaseDblClick();
+        return;
+    }
+    QListWidget::keyPressEvent(Event);
+}
+
+// --- the window -------------------------------------------------------------
+
+TMDIDatabase::TMDIDatabase(QWidget* Parent) : QWidget(Parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    outer->addWidget(split);
+
+    pLeft = new QWidget(split);
+    auto* left = new QVBoxLayout(pLeft);
+    left->setContentsMargins(4, 4, 4, 4);
+    Folders = new QFileSystemModel(this);
+    Folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    Folders->setRootPath(QStringLiteral("/"));
+    DirectoryListBox1 = new QTreeView(pLeft);
+    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+    DirectoryListBox1->setModel(Folders);
+    DirectoryListBox1->setRootIndex(Folders->index(QStringLiteral("/")));
+    for (int c = 1; c < Folders->columnCount(); ++c)
+        DirectoryListBox1->hideColumn(c);
+    DirectoryListBox1->header()->hide();
+    left->addWidget(DirectoryListBox1, 3);
+
+    FileEdit = new QLineEdit(kMaskBoth, pLeft);
+    FileEdit->setObjectName(QStringLiteral("FileEdit"));
+    left->addWidget(FileEdit);
+
+    Files = new QFileSystemModel(this);
+    Files->setFilter(QDir::Files | QDir::NoDotAndDotDot);
+    Files->setNameFilterDisables(false);
+    FileFilter = new TGameFileFilter(this);
+    FileFilter->setSourceModel(Files);
+    FileListBox1 = new QListView(pLeft);
+    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
+    FileListBox1->setModel(FileFilter);
+    FileListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    left->addWidget(FileListBox1, 4);
+
+    FilterComboBox1 = new QComboBox(pLeft);
+    FilterComboBox1->addItem(QStringLiteral("*.pgn; *.kbf"), kMaskBoth);
+    FilterComboBox1->addItem(QStringLiteral("*.*"), QStringLiteral("*"));
+    left->addWidget(FilterComboBox1);
+
+    auto* buttons = new QHBoxLayout;
+    bPGN = new QPushButton(pLeft);
+    bKBF = new QPushButton(pLeft);
+    buttons->addWidget(bPGN);
+    buttons->addWidget(bKBF);
+    left->addLayout(buttons);
+
+    Panel1 = new QWidget(split);
+    auto* right = new QVBoxLayout(Panel1);
+    right->setContentsMargins(4, 4, 4, 4);
+    Label1 = new QLabel(Panel1);
+    lbDatabase = new THistoryList(this, Panel1);
+    lbDatabase->setObjectName(QStringLiteral("lbDatabase"));
+    right->addWidget(Label1);
+    right->addWidget(lbDatabase, 1);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+
+    connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& I) { FolderChosen(I); });
+    connect(Files, &QFileSystemModel::directoryLoaded, this, [this](const QString& Folder) {
+        FileListBox1->setRootIndex(FileFilter->mapFromSource(Files->index(CurrentFolder())));
+        emit FilesLoaded(Folder);
+    });
+    connect(FileListBox1, &QListView::doubleClicked, this, [this] { FileListBox1DblClick(); });
+    connect(FileListBox1, &QListView::activated, this, [this] { FileListBox1DblClick(); });
+    connect(FileEdit, &QLineEdit::returnPressed, this, [this] { SetMask(FileEdit->text()); });
+    connect(FilterComboBox1, &QComboBox::activated, this,
+            [this](int I) { SetMask(FilterComboBox1->itemData(I).toString()); });
+    connect(lbDatabase, &QListWidget::itemDoubleClicked, this, [this] { lbDatabaseDblClick(); });
+    connect(bPGN, &QPushButton::clicked, this, [this] { bPGNClick(); });
+    connect(bKBF, &QPushButton::clicked, this, [this] { bKBFClick(); });
+
+    SetMask(kMaskBoth);
+    QString folder = ListHost().DatabaseFolder();
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+    SetFolder(folder);
+    SetHistory(ListHost().History());
+
+    move(0, 0);
+    const QRect g = ListHost().DatabaseGeometry();
+    resize(g.width() > 200 ? g.width() : 620, g.height() > 200 ? g.height() : 420);
+    ApplyLanguage();
+}
+
+TMDIDatabase::~TMDIDatabase() = default;
+
+void TMDIDatabase::ApplyLanguage() {
+    const bool german = LwLanguageColumn() == 0;
+    auto text = [german](int N, const char* German) {
+        return german ? QString::fromUtf8(German) : LwText(N);
+    };
+    setWindowTitle(text(60, "Datenbanken (Doppelklick zum Öffnen)"));
+    const QString hint = text(61, "Diese Liste akzeptiert Drag&&Drop.");
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    lbDatabase->setToolTip(QString(bar < 0 ? hint : hint.mid(bar + 1))
+                               .replace(QStringLiteral("&&"), QStringLiteral("&")));
+    Label1->setText(text(248, "Historie"));
+    bPGN->setText(text(249, "Neue PGN"));
+    bKBF->setText(text(250, "Neue KBF"));
+}
+
+void TMDIDatabase::showEvent(QShowEvent* Event) {
+    QWidget::showEvent(Event);
+    ApplyLanguage();
+}
+
+void TMDIDatabase::SetHistory(const QStringList& History) {
+    const int row = lbDatabase->currentRow();
+    lbDatabase->clear();
+    for (const QString& e : History)
+        lbDatabase->addItem(e);
+    if (row >= 0 && row < lbDatabase->count()) lbDatabase->setCurrentRow(row);
+}
+
+QString TMDIDatabase::CurrentFolder() const {
+    const QModelIndex i = DirectoryListBox1->currentIndex();
+    return i.isValid() ? Folders->filePath(i) : QDir::homePath();
+}
+
+void TMDIDatabase::SetFolder(const QString& Folder) {
+    const QModelIndex i = Folders->index(QDir(Folder).absolutePath());
+    if (!i.isValid()) return;
+    DirectoryListBox1->setCurrentIndex(i);
+    DirectoryListBox1->scrollTo(i);
+    FolderChosen(i);
+}
+
+void TMDIDatabase::FolderChosen(const QModelIndex& Index) {
+    if (!Index.isValid()) return;
+    const QString folder = Folders->filePath(Index);
+    Files->setRootPath(folder);
+    FileListBox1->setRootIndex(FileFilter->mapFromSource(Files->index(folder)));
+}
+
+void TMDIDatabase::SetMask(const QString& Mask) {
+    QStringList filters;
+    for (const QString& p : Mask.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        if (!p.trimmed().isEmpty()) filters << p.trimmed();
+    if (filters.isEmpty()) filters << QStringLiteral("*");
+    Files->setNameFilters(filters);
+    FileFilter->invalidate();
+}
+
+QStringList TMDIDatabase::ListedFiles() const {
+    QStringList out;
+    const QModelIndex root = FileListBox1->rootIndex();
+    for (int r = 0; r < FileFilter->rowCount(root); ++r) {
+        const QModelIndex i = FileFilter->mapToSource(FileFilter->index(r, 0, root));
+        if (!Files->isDir(i)) out << Files->filePath(i);
+    }
+    return out;
+}
+
+void TMDIDatabase::FileListBox1DblClick() {
+    const QModelIndex i = FileFilter->mapToSource(FileListBox1->currentIndex());
+    if (!i.isValid() || Files->isDir(i)) return;
+    ListHost().OpenListWindow(Files->filePath(i));
+}
+
+void TMDIDatabase::lbDatabaseDblClick() {
+    QListWidgetItem* item = lbDatabase->currentItem();
+    if (!item) return;
+    const QString path = LwHistoryEntryPath(item->text());
+    if (!path.isEmpty()) ListHost().OpenListWindow(path);
+}
+
+QString TMDIDatabase::NewFile(const QString& Extension) {
+    QString name;
+    if (!ListHost().InputQuery(this, LwText(251), LwText(252), name)) return {};
+    name = name.trimmed();
+    // A name, not a path: the file goes into the folder shown.
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".") ||
+        name == QLatin1String("..")) {
+        LwMessage(this, TLwMsgType::Error,
+                  LwLanguageColumn() == 0 ? QStringLiteral("Ungültiger Dateiname.")
+                                          : QStringLiteral("Invalid file name."),
+                  lbOK);
+        return {};
+    }
+    QString path = QDir(CurrentFolder()).filePath(name);
+    const QString suffix = QFileInfo(name).suffix().toUpper();
+    if (suffix != QLatin1String("PGN") && suffix != QLatin1String("KBF")) path += Extension;
+    ListHost().OpenListWindow(path);
+    // The new file shows in the list.
+    FileFilter->invalidate();
+    return path;
+}
+
+void TMDIDatabase::IndexRebuildNotice() {
+    LwMessage(this, TLwMsgType::Error, LwText(228), lbOK);
+}
+
+TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
+    TDropResult result;
+    TMDIPGN* from = TMDIPGN::FromList(Source);
+    if (!from || Target.isEmpty() || ListHost().Busy() || Source->Busy()) return result;
+    const std::vector<int> rows = from->SelectedRows();
+    if (rows.empty() || TChessDatabase::SameFile(Target.toStdString(), Source->FileName()))
+        return result;
+    if (ListHost().WindowOpenFor(Target)) {
+        LwMessage(this, TLwMsgType::Error, LwText(15) + Target + LwText(16), lbOK);
+        return result;
+    }
+    if (LwMessage(this, TLwMsgType::Confirmation, LwText(17) + Target + LwText(18), lbYes | lbNo) !=
+        lbYes)
+        return result;
+
+    const std::string target = Target.toStdString();
+    auto db = std::make_unique<TChessDatabase>();
+    if (db->IsDatabaseFile(target)) {
+        db->OnBeforeCreateIndex = [this](TCustomDatabase*) { IndexRebuildNotice(); };
+        if (!db->Open(target)) {
+            LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
+            result.Failed = true;
+            return result;
+        }
+    } else {
+        db.reset();
+        if (!IsPGNFile(target)) {
+            LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
+            result.Failed = true;
+            return result;
+        }
+    }
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QPointer<TMDIPGN> source(from);
+    setEnabled(false);
+    from->setEnabled(false);
+    ListHost().LockBoards(true);
+    ListHost().SetStopRequested(false);
+    const bool raw = db && Source->IsDatabase();
+    if (db) {
+        db->Notation = from->hNotation.get();
+        db->SetKeepOpen(true);
+    }
+    Source->RawRecords = raw;
+    Source->KeepOpen(true);
+
+    std::string collected;
+    for (int row : rows) {
+        int no = -1;
+        std::string text;
+        Source->GetGame(Source->GameIndex(row), no, text);
+        if (!text.empty()) {
+            if (db) {
+                int64_t index = -1;
+                const bool ok = raw ? db->AddRecord(index, text) : db->AddGame(index, text);
+                // A game that did not go in is reported, not counted.
+                if (!ok) {
+                    result.Failed = true;
+                    break;
+                }
+            } else {
+                collected += "\r\n\r\n" + text;
+            }
+            ++result.Appended;
+        }
+        if (AfterEachGame) AfterEachGame();
+        TCancelMode mode = cmGoOn;
+        ListHost().PGNTrace(Source, 0, mode);
+        if (!source || mode == cmCancel || ListHost().StopRequested()) {
+            result.Stopped = true;
+            break;
+        }
+    }
+    if (db && !db->Flush()) {
+        result.Failed = true;
+        result.Appended = 0;
+    }
+    if (!db && !collected.empty() && !AppendGameToPGNFile(target, collected)) {
+        result.Failed = true;
+        result.Appended = 0;
+    }
+
+    if (source) {
+        Source->RawRecords = false;
+        Source->KeepOpen(false);
+        source->setEnabled(true);
+    }
+    db.reset();
+    setEnabled(true);
+    ListHost().LockBoards(false);
+    QApplication::restoreOverrideCursor();
+    if (result.Failed) LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
+    return result;
+}
+
+// --- closing and keys ---------------------------------------------------------
+
+void TMDIDatabase::closeEvent(QCloseEvent* Event) {
+    if (ListHost().Busy() || !isEnabled()) {
+        Event->ignore();
+        return;
+    }
+    QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
+    if (!frame->isMaximized() && !frame->isMinimized())
+        ListHost().SetDatabaseGeometry(frame->geometry());
+    ListHost().SetDatabaseFolder(CurrentFolder());
+    Event->accept();
+}
+
+void TMDIDatabase::keyPressEvent(QKeyEvent* Event) {
+    if (Event->key() == Qt::Key_Escape) {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+            sub->close();
+        else
+            close();
+        return;
+    }
+    QWidget::keyPressEvent(Event);
+}
+
+TDatabaseWindowIntf* NewDatabaseWindow() {
+    return new TMDIDatabase;
+}
+
+} // namespace kb

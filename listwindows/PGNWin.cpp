@@ -1,0 +1,632 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TMDIPGN: building the window, captions, closing, keys and the list's
+// events.
+#include "PGNWin.h"
+
+#include "Brett.h"
+#include "NotationWidgetText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDate>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStandardItemModel>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace kb {
+
+namespace {
+
+std::vector<TMDIPGN*>& OpenWindows() {
+    static std::vector<TMDIPGN*> windows;
+    return windows;
+}
+
+// "Short|long" hints: the short part labels the button, the long one is its
+// tool tip.
+void SetHint(QToolButton* B, const QString& Hint) {
+    const qsizetype bar = Hint.indexOf(QLatin1Char('|'));
+    const QString shortText = bar < 0 ? Hint : Hint.left(bar);
+    const QString longText = bar < 0 ? Hint : Hint.mid(bar + 1);
+    B->setText(shortText.isEmpty() ? longText : shortText);
+    B->setToolTip(longText.isEmpty() ? shortText : longText);
+}
+
+QString ToolTipOf(const QString& Hint) {
+    const qsizetype bar = Hint.indexOf(QLatin1Char('|'));
+    return bar < 0 ? Hint : Hint.mid(bar + 1);
+}
+
+TFigurenset SetFor(int Size) {
+    TFigurenset best = TFigurenset::F32;
+    for (int i = 1; i <= 14; ++i) {
+        const auto set = static_cast<TFigurenset>(i);
+        if (std::abs(FigurenGroesse(set) - Size) < std::abs(FigurenGroesse(best) - Size))
+            best = set;
+    }
+    return best;
+}
+
+} // namespace
+
+// --- the list ---------------------------------------------------------------
+
+TPGNWinList::TPGNWinList(TMDIPGN* Owner, QWidget* Parent) : TPGNList(Parent), owner_(Owner) {
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setDragDropMode(QAbstractItemView::DragDrop);
+}
+
+void TPGNWinList::startDrag(Qt::DropActions) {
+    const std::vector<int> rows = owner_->SelectedRows();
+    if (rows.empty()) return;
+    auto* mime = new QMimeData;
+    mime->setData(kGamesMimeType, EncodeGamesDrag(&PGN(), rows));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
+}
+
+void TPGNWinList::dragEnterEvent(QDragEnterEvent* Event) {
+    if (Event->mimeData()->hasFormat(kGamesMimeType))
+        Event->acceptProposedAction();
+    else
+        Event->ignore();
+}
+
+void TPGNWinList::dragMoveEvent(QDragMoveEvent* Event) {
+    const TPGN* source = nullptr;
+    std::vector<int> rows;
+    // Only another list window's games are taken.
+    if (DecodeGamesDrag(Event->mimeData()->data(kGamesMimeType), source, rows) &&
+        source != &PGN() && TMDIPGN::FromList(source)) {
+        Event->setDropAction(Qt::CopyAction);
+        Event->accept();
+    } else {
+        Event->ignore();
+    }
+}
+
+void TPGNWinList::dropEvent(QDropEvent* Event) {
+    const TPGN* source = nullptr;
+    std::vector<int> rows;
+    if (!DecodeGamesDrag(Event->mimeData()->data(kGamesMimeType), source, rows)) return;
+    TMDIPGN* from = TMDIPGN::FromList(source);
+    if (!from || source == &PGN()) return;
+    Event->setDropAction(Qt::CopyAction);
+    Event->accept();
+    const int row = ItemAtPos(Event->position().toPoint());
+    // The drag ends before the copy starts, so the copy may pump messages.
+    QMetaObject::invokeMethod(
+        owner_,
+        [owner = QPointer<TMDIPGN>(owner_), from = QPointer<TMDIPGN>(from), row] {
+            if (owner && from) owner->DropFrom(from, row);
+        },
+        Qt::QueuedConnection);
+}
+
+// --- the window -------------------------------------------------------------
+
+TMDIPGN::TMDIPGN(QWidget* Parent) : QWidget(Parent) {
+    OpenWindows().push_back(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    hNotation = std::make_unique<TNotation>();
+    hNotation->OnFischerInfo = [this](TNotation*, TFischerInfo Info) {
+        if (Info.Fischer) {
+            fischerInfo_ = Info;
+            hNotation->FischerInfo = &fischerInfo_;
+        } else {
+            hNotation->FischerInfo = nullptr;
+        }
+    };
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    BuildToolbar();
+    BuildList();
+    BuildFilterPanel();
+    const bool below = ListHost().ToolbarBelow();
+    if (!below) layout->addWidget(Panel1);
+    layout->addWidget(Panel2, 1);
+    layout->addWidget(pFilter);
+    if (below) layout->addWidget(Panel1);
+    pFilter->hide();
+
+    // Geometry from the settings; kept inside the frame.
+    const QRect g = ListHost().ListGeometry();
+    int w = g.width() > 100 ? g.width() : 640;
+    int h = g.height() > 100 ? g.height() : 420;
+    resize(w, h);
+    const QSize client = ListHost().MainClientSize();
+    const int top =
+        g.top() >= 0 && client.height() - Panel1->sizeHint().height() > g.top() + h ? g.top() : 0;
+    const int left = g.left() >= 0 && client.width() > g.left() + w ? g.left() : 0;
+    move(left, top);
+
+    ApplyLanguage();
+}
+
+TMDIPGN::~TMDIPGN() {
+    auto& all = OpenWindows();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+    // The list goes before the notation it converts records with.
+    delete PGN1;
+    PGN1 = nullptr;
+}
+
+const std::vector<TMDIPGN*>& TMDIPGN::Windows() {
+    return OpenWindows();
+}
+
+TMDIPGN* TMDIPGN::FromList(const TPGN* List) {
+    for (TMDIPGN* w : OpenWindows())
+        if (w->PGN1 && &w->PGN1->PGN() == List) return w;
+    return nullptr;
+}
+
+void TMDIPGN::BuildToolbar() {
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    auto* bar = new QHBoxLayout(Panel1);
+    bar->setContentsMargins(2, 2, 2, 2);
+    bar->setSpacing(2);
+    auto button = [&](QToolButton*& B, const char* Name, bool Checkable) {
+        B = new QToolButton(Panel1);
+        B->setObjectName(QLatin1String(Name));
+        B->setCheckable(Checkable);
+        B->setAutoRaise(true);
+        bar->addWidget(B);
+    };
+    button(sbFilter, "sbFilter", true);
+    button(sbOpen, "sbOpen", false);
+    sbOpen->hide();
+    button(sbDeleteGame, "sbDeleteGame", false);
+    button(sbDeleteDatabase, "sbDeleteDatabase", false);
+    button(sbDragInsert, "sbDragInsert", true);
+    button(bPrint, "bPrint", false);
+    button(bECO, "bECO", false);
+    button(bCompress, "bCompress", false);
+    bCompress->setEnabled(false);
+    bar->addStretch(1);
+
+    connect(sbFilter, &QToolButton::clicked, this, [this] { sbFilterClick(); });
+    connect(sbDeleteGame, &QToolButton::clicked, this, [this] { sbDeleteGameClick(); });
+    connect(sbDeleteDatabase, &QToolButton::clicked, this, [this] { sbDeleteDatabaseClick(); });
+    connect(bPrint, &QToolButton::clicked, this, [this] { bPrintClick(); });
+    connect(bECO, &QToolButton::clicked, this, [this] { bECOClick(); });
+    connect(bCompress, &QToolButton::clicked, this, [this] { bCompressClick(); });
+
+    RegisterCaption(
+        79, [this](const QString& S) { SetHint(sbFilter, S); },
+        QStringLiteral("Filter|Filter ein- oder ausschalten"));
+    RegisterCaption(
+        78, [this](const QString& S) { SetHint(sbOpen, S); },
+        QStringLiteral("Öffnen|KBF/PGN-Datei öffnen oder neu anlegen"));
+    RegisterCaption(
+        82, [this](const QString& S) { SetHint(sbDeleteGame, S); },
+        QStringLiteral("Partie löschen"));
+    RegisterCaption(
+        83, [this](const QString& S) { SetHint(sbDeleteDatabase, S); },
+        QStringLiteral("Datenbank löschen"));
+    RegisterCaption(
+        80, [this](const QString& S) { SetHint(sbDragInsert, S); },
+        QStringLiteral("Einfügen|Gedrückt = Partien werden an der Mausposition "
+                       "eingefügt"));
+    RegisterCaption(
+        81, [this](const QString& S) { SetHint(bPrint, S); },
+        QStringLiteral("Drucken|Partien mit Diagrammen drucken"));
+    RegisterCaption(
+        172, [this](const QString& S) { SetHint(bECO, QStringLiteral("ECO|") + S); },
+        QStringLiteral("Eröffnungen bestimmen"));
+    RegisterCaption(
+        227,
+        [this](const QString& S) {
+            SetHint(bCompress, (LwLanguageColumn() == 0 ? QStringLiteral("Komprimieren|")
+                                                        : QStringLiteral("Compress|")) +
+                                   S);
+        },
+        QStringLiteral("Datenbank komprimieren; gelöschte Partien entfernen"));
+}
+
+void TMDIPGN::BuildList() {
+    Panel2 = new QWidget(this);
+    auto* v = new QVBoxLayout(Panel2);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+
+    auto* model = new QStandardItemModel(0, 6, this);
+    HeaderControl = new QHeaderView(Qt::Horizontal, Panel2);
+    HeaderControl->setObjectName(QStringLiteral("HeaderControl"));
+    HeaderControl->setModel(model);
+    HeaderControl->setSectionsClickable(true);
+    HeaderControl->setHighlightSections(false);
+    HeaderControl->setStretchLastSection(true);
+    HeaderControl->setSectionResizeMode(QHeaderView::Interactive);
+    HeaderControl->setFixedHeight(HeaderControl->fontMetrics().height() + 8);
+    const int widths[6] = {56, 250, 230, 48, 66, 50};
+    for (int i = 0; i < 6; ++i)
+        HeaderControl->resizeSection(i, widths[i]);
+    model->setHeaderData(5, Qt::Horizontal, QStringLiteral("ECO"));
+    v->addWidget(HeaderControl);
+
+    PGN1 = new TPGNWinList(this, Panel2);
+    PGN1->setObjectName(QStringLiteral("PGN1"));
+    PGN1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    v->addWidget(PGN1, 1);
+    TPGN& pgn = PGN1->PGN();
+    pgn.DatabaseNotation = hNotation.get();
+    pgn.OnPGNTrace = [this](TPGN*, int Percent, TCancelMode& Mode) { Trace(Percent, Mode); };
+    pgn.OnFilterRequest = [this](TPGN*, const TEventData& H, bool& Show) {
+        PGN1FilterRequest(H, Show);
+    };
+    pgn.BeforeCreatePGNFile = [this](TPGN*, const std::string& F, bool& Create) {
+        PGN1BeforeCreatePGNFile(F, Create);
+    };
+    PGN1->OnPGNDrawItem = [this](QWidget*, QPainter* P, int Index, const QRect& R,
+                                 const TEventData& H,
+                                 int GameIndex) { PGN1PGNDrawItem(P, Index, R, H, GameIndex); };
+    PGN1->OnPGNDblClick = [this](TPGNList*, const std::string& Text, int GameNo) {
+        PGN1PGNDblClick(Text, GameNo);
+    };
+    PGN1->ItemHeight = PGN1->fontMetrics().height() + 2;
+
+    connect(HeaderControl, &QHeaderView::sectionClicked, this,
+            [this](int Section) { HeaderControlSectionClick(Section); });
+    connect(HeaderControl, &QHeaderView::sectionResized, this,
+            [this] { PGN1->viewport()->update(); });
+
+    PopupMenu1 = new QMenu(this);
+    HTMLkopieren1 = PopupMenu1->addAction(QStringLiteral("HTML kopieren"));
+    extkopieren1 = PopupMenu1->addAction(QStringLiteral("Text kopieren"));
+    connect(HTMLkopieren1, &QAction::triggered, this, [this] { HTMLkopieren1Click(); });
+    connect(extkopieren1, &QAction::triggered, this, [this] { extkopieren1Click(); });
+    PGN1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(PGN1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& P) { PopupMenu1->popup(PGN1->viewport()->mapToGlobal(P)); });
+
+    for (int i = 0; i < 5; ++i) {
+        static const char* const german[5] = {"Nr.", "Spieler", "Quelle", "Jahr", "Ergebnis"};
+        RegisterCaption(
+            62 + i, [model, i](const QString& S) { model->setHeaderData(i, Qt::Horizontal, S); },
+            QString::fromUtf8(german[i]));
+    }
+    RegisterCaption(
+        67, [this](const QString& S) { HeaderControl->setToolTip(ToolTipOf(S)); },
+        QStringLiteral("|Sortieren..."));
+    RegisterCaption(
+        61, [this](const QString& S) { PGN1->setToolTip(ToolTipOf(S)); },
+        QStringLiteral("Diese Liste akzeptiert Drag&&Drop."));
+}
+
+void TMDIPGN::BuildFilterPanel() {
+    pFilter = new QWidget(this);
+    pFilter->setObjectName(QStringLiteral("pFilter"));
+    auto* h = new QHBoxLayout(pFilter);
+    h->setContentsMargins(4, 4, 4, 4);
+
+    SearchBrett = new TBrett(pFilter);
+    SearchBrett->SetGroesse(20);
+    SearchBrett->SetFiguren(SetFor(20));
+    SearchBrett->Ziehenmoeglich = false;
+    h->addWidget(SearchBrett, 0, Qt::AlignTop);
+    pFilter->setMinimumHeight(SearchBrett->height() + 10);
+
+    auto* grid = new QVBoxLayout;
+    h->addLayout(grid, 1);
+    auto row = [&] {
+        auto* r = new QHBoxLayout;
+        grid->addLayout(r);
+        return r;
+    };
+    auto* r1 = row();
+    Label17 = new QLabel(pFilter);
+    eSpieler = new QLineEdit(pFilter);
+    rbWeiss = new QRadioButton(pFilter);
+    rbSchwarz = new QRadioButton(pFilter);
+    rbBeide = new QRadioButton(pFilter);
+    rbBeide->setChecked(true);
+    r1->addWidget(Label17);
+    r1->addWidget(eSpieler, 1);
+    r1->addWidget(rbWeiss);
+    r1->addWidget(rbSchwarz);
+    r1->addWidget(rbBeide);
+
+    auto* r2 = row();
+    Label19 = new QLabel(pFilter);
+    eEreignis = new QLineEdit(pFilter);
+    LabelECO = new QLabel(QStringLiteral("ECO:"), pFilter);
+    eECO = new QLineEdit(pFilter);
+    eECO->setMaximumWidth(70);
+    r2->addWidget(Label19);
+    r2->addWidget(eEreignis, 1);
+    r2->addWidget(LabelECO);
+    r2->addWidget(eECO);
+
+    auto* r3 = row();
+    cbZeitraum = new QCheckBox(pFilter);
+    seAYear = new QSpinBox(pFilter);
+    seEYear = new QSpinBox(pFilter);
+    for (QSpinBox* s : {seAYear, seEYear}) {
+        s->setRange(0, 3000);
+        s->setValue(QDate::currentDate().year());
+    }
+    cbGewinn = new QCheckBox(QStringLiteral("1 - 0"), pFilter);
+    cbRemis = new QCheckBox(QStringLiteral("1/2 - 1/2"), pFilter);
+    cbVerlust = new QCheckBox(QStringLiteral("0 - 1"), pFilter);
+    r3->addWidget(cbZeitraum);
+    r3->addWidget(seAYear);
+    r3->addWidget(new QLabel(QStringLiteral("-"), pFilter));
+    r3->addWidget(seEYear);
+    r3->addSpacing(12);
+    r3->addWidget(cbGewinn);
+    r3->addWidget(cbRemis);
+    r3->addWidget(cbVerlust);
+    r3->addStretch(1);
+
+    auto* r4 = row();
+    cbPosition = new QCheckBox(pFilter);
+    cbMaterial = new QCheckBox(pFilter);
+    bFilter = new QPushButton(pFilter);
+    bEmpty = new QPushButton(pFilter);
+    bFilter->setDefault(true);
+    r4->addWidget(cbPosition);
+    r4->addWidget(cbMaterial);
+    r4->addStretch(1);
+    r4->addWidget(bEmpty);
+    r4->addWidget(bFilter);
+    grid->addStretch(1);
+
+    for (QLineEdit* e : {eSpieler, eEreignis, eECO})
+        connect(e, &QLineEdit::returnPressed, this, [this] { bFilterClick(); });
+    connect(bFilter, &QPushButton::clicked, this, [this] { bFilterClick(); });
+    connect(bEmpty, &QPushButton::clicked, this, [this] { bEmptyClick(); });
+    connect(cbPosition, &QCheckBox::clicked, this, [this] { cbPositionClick(); });
+    connect(cbMaterial, &QCheckBox::clicked, this, [this] { cbMaterialClick(); });
+
+    RegisterCaption(
+        68, [this](const QString& S) { Label17->setText(S); }, QStringLiteral("Spieler:"));
+    RegisterCaption(
+        69, [this](const QString& S) { Label19->setText(S); }, QStringLiteral("Ereignis:"));
+    RegisterCaption(
+        70, [this](const QString& S) { rbWeiss->setText(S); }, QStringLiteral("Weiß"));
+    RegisterCaption(
+        71, [this](const QString& S) { rbSchwarz->setText(S); }, QStringLiteral("Schwarz"));
+    RegisterCaption(
+        72, [this](const QString& S) { rbBeide->setText(S); }, QStringLiteral("Beide"));
+    RegisterCaption(
+        73, [this](const QString& S) { cbZeitraum->setText(S); }, QStringLiteral("Zeitraum:"));
+    RegisterCaption(
+        74, [this](const QString& S) { cbPosition->setText(S); }, QStringLiteral("Stellung"));
+    RegisterCaption(
+        244, [this](const QString& S) { cbMaterial->setText(S); }, QStringLiteral("Material"));
+    RegisterCaption(
+        76, [this](const QString& S) { bEmpty->setText(S); }, QStringLiteral("Alles Leer"));
+    RegisterCaption(
+        77, [this](const QString& S) { bFilter->setText(S); }, QStringLiteral("Filtern"));
+}
+
+void TMDIPGN::RegisterCaption(int N, std::function<void(const QString&)> Set,
+                              const QString& German) {
+    captions_.push_back({N, std::move(Set), German});
+}
+
+void TMDIPGN::ApplyLanguage() {
+    const bool german = LwLanguageColumn() == 0;
+    for (const auto& c : captions_)
+        c.Set(german ? c.German : LwText(c.N));
+    const bool english = !german;
+    HTMLkopieren1->setText(english ? QStringLiteral("Copy HTML") : QStringLiteral("HTML kopieren"));
+    extkopieren1->setText(english ? QStringLiteral("Copy text") : QStringLiteral("Text kopieren"));
+    SearchBrett->English = english;
+    UpdateOptionalButtons();
+}
+
+// Printing, the ECO run and the material dialog come with their own units;
+// until they are built in, their buttons say so.
+void TMDIPGN::UpdateOptionalButtons() {
+    const bool english = LwLanguageColumn() != 0;
+    auto missing = [english](QWidget* W, bool Present) {
+        W->setEnabled(Present);
+        if (!Present)
+            W->setToolTip(english ? QStringLiteral("Not available in this version")
+                                  : QStringLiteral("In dieser Version nicht verfügbar"));
+    };
+    missing(bPrint, static_cast<bool>(GamePrinter()));
+    missing(bECO, static_cast<bool>(EcoClassifier()));
+    missing(cbMaterial, static_cast<bool>(MaterialDialog()));
+}
+
+std::function<std::string(const std::string&)>& TMDIPGN::EcoClassifier() {
+    static std::function<std::string(const std::string&)> f;
+    return f;
+}
+
+std::function<void(QWidget*, const std::string&)>& TMDIPGN::GamePrinter() {
+    static std::function<void(QWidget*, const std::string&)> f;
+    return f;
+}
+
+std::function<bool(QWidget*, TPiecesFilter&)>& TMDIPGN::MaterialDialog() {
+    static std::function<bool(QWidget*, TPiecesFilter&)> f;
+    return f;
+}
+
+void TMDIPGN::showEvent(QShowEvent* Event) {
+    QWidget::showEvent(Event);
+    ApplyLanguage();
+}
+
+QString TMDIPGN::OpenFile(const QString& FileName) {
+    ListHost().SetStopRequested(false);
+    PGN1->PGN().SetFileName(FileName.toStdString());
+    const QString name = QString::fromStdString(PGN1->PGN().FileName());
+    setWindowTitle(name);
+    if (!name.isEmpty()) SetupForKind(PGN1->PGN().IsDatabase());
+    return name;
+}
+
+TPGN* TMDIPGN::PGN() {
+    return &PGN1->PGN();
+}
+
+void TMDIPGN::SetupForKind(bool IsDatabase) {
+    sbDragInsert->setEnabled(!IsDatabase);
+    if (IsDatabase) sbDragInsert->setChecked(false);
+    bCompress->setEnabled(IsDatabase);
+}
+
+void TMDIPGN::Trace(int Percent, TCancelMode& Mode) {
+    ListHost().PGNTrace(&PGN1->PGN(), Percent, Mode);
+}
+
+std::vector<int> TMDIPGN::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& i : PGN1->selectionModel()->selectedRows())
+        rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void TMDIPGN::CloseWindow() {
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->close();
+    else
+        close();
+}
+
+// --- closing ----------------------------------------------------------------
+
+bool TMDIPGN::ListInUse() {
+    if (ListHost().BoundBoards(&PGN1->PGN()) == 0) return false;
+    return LwMessage(this, TLwMsgType::Warning, LwText(12), lbYes | lbNo) != lbYes;
+}
+
+void TMDIPGN::ReleaseBoards() {
+    ListHost().ReleaseBoards(&PGN1->PGN());
+}
+
+bool TMDIPGN::FormCloseQuery() {
+    if (ListHost().Busy() || PGN1->PGN().Busy()) return false;
+    if (!ListHost().MainClosing()) {
+        if (ListInUse()) return false;
+        ReleaseBoards();
+        QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
+        if (!frame->isMaximized() && !frame->isMinimized())
+            ListHost().SetListGeometry(frame->geometry());
+    }
+    return true;
+}
+
+void TMDIPGN::closeEvent(QCloseEvent* Event) {
+    if (!isEnabled() || !FormCloseQuery()) {
+        Event->ignore();
+        return;
+    }
+    Event->accept();
+    if (!pendingDelete_.isEmpty()) {
+        // The path travels with the call; the list closes its file when the
+        // window is destroyed, and only then may the file go.
+        connect(this, &QObject::destroyed, qApp,
+                [path = pendingDelete_] { ListHost().DeleteFileLater(path); });
+        pendingDelete_.clear();
+    }
+}
+
+void TMDIPGN::keyPressEvent(QKeyEvent* Event) {
+    if (Event->key() == Qt::Key_Escape) {
+        CloseWindow();
+        return;
+    }
+    if (Event->key() == Qt::Key_Delete) {
+        sbDeleteGameClick();
+        return;
+    }
+    QWidget::keyPressEvent(Event);
+}
+
+// --- list events ------------------------------------------------------------
+
+void TMDIPGN::PGN1PGNDrawItem(QPainter* Canvas, int Index, const QRect& Rect, const TEventData& H,
+                              int) {
+    const bool selected = PGN1->Selected(Index);
+    const QPalette& pal = PGN1->palette();
+    Canvas->fillRect(Rect, selected ? pal.highlight() : pal.base());
+    Canvas->setPen(selected ? pal.highlightedText().color() : pal.text().color());
+    if (PGN1->ItemIndex() == Index && PGN1->hasFocus()) {
+        Canvas->save();
+        Canvas->setPen(QPen(pal.text().color(), 1, Qt::DotLine));
+        Canvas->drawRect(Rect.adjusted(0, 0, -1, -1));
+        Canvas->restore();
+    }
+    QFont normal = PGN1->font();
+    normal.setStrikeOut(H.Deleted);
+    QFont bold = normal;
+    bold.setBold(true);
+
+    auto field = [](const std::string& S) { return !S.empty() && S != "?"; };
+    QString source;
+    if (field(H.Event)) source = DecodeGameText(H.Event);
+    if (field(H.Site)) {
+        if (!source.isEmpty()) source += QStringLiteral(", ");
+        source += DecodeGameText(H.Site);
+    }
+    std::string result = H.Result == "1/2-1/2" ? std::string("1/2") : H.Result;
+    const QString texts[6] = {
+        QStringLiteral("%1").arg(Index + 1, 6),
+        DecodeGameText(H.White) + QStringLiteral(" - ") + DecodeGameText(H.Black),
+        source,
+        H.Year == 0 ? QString() : QString::number(H.Year),
+        DecodeGameText(result),
+        DecodeGameText(H.ECO),
+    };
+    // Each column is clipped two pixels before the next section starts.
+    int x = Rect.left() - HeaderControl->offset();
+    for (int s = 0; s < 6; ++s) {
+        const int w = HeaderControl->sectionSize(s);
+        const int right = x + w - 2;
+        Canvas->setFont(s == 1 || s == 4 ? bold : normal);
+        const int left = s == 0 ? x + 5 : x + 2;
+        QRect cell(left, Rect.top(), std::max(0, right - left), Rect.height());
+        Canvas->drawText(
+            cell, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+            Canvas->fontMetrics().elidedText(texts[s], Qt::ElideRight, cell.width() + 1));
+        x += w;
+    }
+}
+
+void TMDIPGN::PGN1PGNDblClick(const std::string& Text, int GameNo) {
+    ListHost().Log(QStringLiteral("Open %1").arg(PGN1->ItemIndex()));
+    ListHost().OpenBoardWindow(&PGN1->PGN(), Text, GameNo);
+}
+
+void TMDIPGN::PGN1BeforeCreatePGNFile(const std::string& FileName, bool& Create) {
+    const QString text = LwText(8) + QString::fromStdString(FileName) + LwText(9);
+    Create = LwMessage(this, TLwMsgType::Confirmation, text, lbYes | lbNo) == lbYes;
+}
+
+TListWindowIntf* NewListWindow() {
+    return new TMDIPGN;
+}
+
+} // namespace kb

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The ECO run over every game of a list. Only the [ECO] tag of a game
+// changes; a game the classifier cannot take (unreadable, Chess960, no
+// code found) keeps its text byte for byte. A PGN file is written anew
+// into a temporary file beside it and replaces the file by rename only when
+// the whole run succeeded; a database has its games replaced one by one,
+// deleted slots untouched.
+#pragma once
+
+#include "PGN.h"
+
+#include <functional>
+#include <string>
+
+namespace kb {
+
+// Returns the game text with its [ECO] tag set (or the text unchanged).
+using TEcoClassifier = std::function<std::string(const std::string& GameText)>;
+
+enum class TEcoRunResult { Done, Stopped, Failed, NoTempName };
+
+struct TEcoRunOptions {
+    // Per game; answers false to stop.
+    std::function<bool(int Done, int Total)> Progress;
+    // Called with the list closed, just before the new file replaces the
+    // old one (tests stop or fail the run there).
+    std::function<void()> BeforeReplace;
+};
+
+// The ECO code a game text carries in its tag section, empty when none.
+std::string EcoTagOf(const std::string& GameText);
+// The game text with its [ECO] tag set to Eco: an existing tag line is
+// replaced, else one is added after the last tag line. Every other byte
+// stays.
+std::string SetEcoTag(const std::string& GameText, const std::string& Eco);
+// The classified text of a game, or the game as it was when it should not
+// be rewritten (does not load, Chess960, no code).
+std::string ClassifyKeepingText(const std::string& GameText, const TEcoClassifier& Classify);
+
+TEcoRunResult RunEcoClassification(TPGN& List, const TEcoClassifier& Classify,
+                                   const TEcoRunOptions& Options = {});
+
+} // namespace kb
