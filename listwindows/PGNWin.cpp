@@ -72,9 +72,10 @@ TFigurenset SetFor(int Size) {
 
 TPGNWinList::TPGNWinList(TMDIPGN* Owner, QWidget* Parent) : TPGNList(Parent), owner_(Owner) {
     setDragEnabled(true);
-    setAcceptDrops(true);
-    setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DragDrop);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
 }
 
 void TPGNWinList::startDrag(Qt::DropActions) {

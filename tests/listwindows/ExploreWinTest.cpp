@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The database window: the file list (never index or lock files), new file
+// names, opening from the history, and games dropped onto history entries.
+#include "ExploreWin.h"
+#include "PGNWinTestUtil.h"
+#include "TestSupport.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Id(const std::string& Game) {
+    auto t = kbtest::TagsOf(Game);
+    return t["White"] + "|" + t["Black"] + "|" + t["Event"] + "|" + t["Round"];
+}
+
+class DatabaseWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        games_ = kbtest::GamesOfFile(kbtest::TestData("pgn/Carlsen.pgn"));
+        games_.resize(20);
+        kb::ListHost().OpenListWindow = [this](const QString& F) { opened_.push_back(F); };
+    }
+    fs::path MakePgn(const std::string& Name, int From, int To) {
+        std::string text;
+        for (int i = From; i < To; ++i)
+            text += games_[static_cast<size_t>(i)] + "\r\n\r\n";
+        kbtest::WriteFile(dir_ / Name, text);
+        return dir_ / Name;
+    }
+    std::vector<std::string> Want(std::initializer_list<int> Games) {
+        std::vector<std::string> out;
+        for (int g : Games)
+            out.push_back(Id(games_[static_cast<size_t>(g)]));
+        return out;
+    }
+    static std::vector<std::string> IdsOf(kb::TPGN& P) {
+        std::vector<std::string> out;
+        for (int r = 0; r < P.ItemCount(); ++r) {
+            bool deleted = false;
+            std::string text;
+            P.ReadGameText(P.GameIndex(r), deleted, text);
+            out.push_back(Id(text));
+        }
+        return out;
+    }
+
+    kbtest::THostScope host_;
+    kbtest::TempDir dir_;
+    std::vector<std::string> games_;
+    std::vector<QString> opened_;
+};
+
+QStringList Names(const QStringList& Paths) {
+    QStringList out;
+    for (const auto& p : Paths)
+        out << QFileInfo(p).fileName();
+    out.sort();
+    return out;
+}
+
+TEST_F(DatabaseWindow, FileListNeverShowsIndexOrLockFiles) {
+    for (const char* n : {"a.pgn", "b.kbf", "b.kbfidx", "b.kbftmp", "c.txt", "D.KBFIDX"})
+        kbtest::WriteFile(dir_ / n, "x");
+    kb::TMDIDatabase w;
+    QSignalSpy loaded(&w, &kb::TMDIDatabase::FilesLoaded);
+    w.SetFolder(QString::fromStdString(dir_.path().string()));
+    ASSERT_TRUE(loaded.wait(5000));
+    EXPECT_EQ(Names(w.ListedFiles()), (QStringList{"a.pgn", "b.kbf"}));
+    w.FilterComboBox1->setCurrentIndex(1);
+    emit w.FilterComboBox1->activated(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.ListedFiles().size() == 3; }, 5000));
+    EXPECT_EQ(Names(w.ListedFiles()), (QStringList{"a.pgn", "b.kbf", "c.txt"}));
+    // A mask typed into the edit.
+    w.FileEdit->setText(QStringLiteral("*.txt"));
+    QTest::keyClick(w.FileEdit, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.ListedFiles().size() == 1; }, 5000));
+
+    // Enter on a listed file opens it.
+    w.SetMask(QStringLiteral("*.pgn"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return Names(w.ListedFiles()) == QStringList{"a.pgn"}; }, 5000));
+    w.FileListBox1->setCurrentIndex(
+        w.FileListBox1->model()->index(0, 0, w.FileListBox1->rootIndex()));
+    w.FileListBox1DblClick();
+    ASSERT_EQ(opened_.size(), 1u);
+    EXPECT_EQ(QFileInfo(opened_[0]).fileName(), QStringLiteral("a.pgn"));
+}
+
+TEST_F(DatabaseWindow, NewFileNames) {
+    kb::TMDIDatabase w;
+    w.SetFolder(QString::fromStdString(dir_.path().string()));
+    QString answer;
+    bool ok = true;
+    kb::ListHost().InputQuery = [&](QWidget*, const QString&, const QString&, QString& V) {
+        V = answer;
+        return ok;
+    };
+    const QString folder = QString::fromStdString(dir_.path().string());
+    answer = "games.txt";
+    EXPECT_EQ(w.NewFile(".pgn"), folder + "/games.txt.pgn");
+    answer = "base.pgn";
+    EXPECT_EQ(w.NewFile(".kbf"), folder + "/base.pgn");
+    answer = "Base.KBF";
+    EXPECT_EQ(w.NewFile(".pgn"), folder + "/Base.KBF");
+    EXPECT_EQ(opened_.size(), 3u);
+    EXPECT_TRUE(host_.Messages.empty());
+    // Refused with a message: empty names and names with a folder.
+    for (const char* bad : {"", "  ", "sub/x", "/etc/passwd", ".."}) {
+        answer = bad;
+        EXPECT_TRUE(w.NewFile(".pgn").isEmpty()) << bad;
+    }
+    EXPECT_EQ(host_.Messages.size(), 5u);
+    EXPECT_EQ(opened_.size(), 3u);
+    ok = false;
+    answer = "fine";
+    EXPECT_TRUE(w.NewFile(".pgn").isEmpty());
+}
+
+TEST_F(DatabaseWindow, HistoryOpensAndTakesDrops) {
+    const fs::path source = MakePgn("source.pgn", 0, 8);
+    const fs::path target = MakePgn("target.pgn", 8, 10);
+    auto list = kbtest::OpenWindow(source);
+    kb::TMDIDatabase w;
+    w.SetHistory({kb::LwHistoryEntry(QString::fromStdString(target.string())),
+                  kb::LwHistoryEntry(QString::fromStdString(source.string()))});
+    w.lbDatabase->setCurrentRow(0);
+    w.lbDatabaseDblClick();
+    ASSERT_EQ(opened_.size(), 1u);
+    EXPECT_EQ(opened_[0], QString::fromStdString(target.string()));
+
+    const QString t = QString::fromStdString(target.string());
+    // No selection, or the source's own file: nothing, not even a question.
+    EXPECT_EQ(w.DropOnto(t, list->PGN()).Appended, 0);
+    kbtest::SelectRows(*list, {5, 1, 3});
+    EXPECT_EQ(w.DropOnto(QString::fromStdString(source.string()), list->PGN()).Appended, 0);
+    EXPECT_TRUE(host_.Messages.empty());
+
+    // The target is open in a window: refused.
+    kb::ListHost().WindowOpenFor = [&](const QString& F) { return F == t; };
+    EXPECT_EQ(w.DropOnto(t, list->PGN()).Appended, 0);
+    ASSERT_EQ(host_.Messages.size(), 1u);
+    EXPECT_EQ(host_.Messages[0].Text, kb::LwText(15) + t + kb::LwText(16));
+    kb::ListHost().WindowOpenFor = [](const QString&) { return false; };
+
+    // Appended in source row order; the source stays as it was.
+    auto r = w.DropOnto(t, list->PGN());
+    EXPECT_EQ(r.Appended, 3);
+    EXPECT_EQ(host_.Messages.back().Text, kb::LwText(17) + t + kb::LwText(18));
+    std::vector<std::string> got;
+    for (const auto& g : kbtest::GamesOfFile(target))
+        got.push_back(Id(g));
+    EXPECT_EQ(got, Want({8, 9, 1, 3, 5}));
+    EXPECT_EQ(kbtest::GamesOfFile(source).size(), 8u);
+
+    // A file that is neither a database nor a PGN file.
+    kbtest::WriteFile(dir_ / "notes.txt", "just text\n");
+    r = w.DropOnto(QString::fromStdString((dir_ / "notes.txt").string()), list->PGN());
+    EXPECT_TRUE(r.Failed);
+    EXPECT_EQ(host_.Messages.back().Text, kb::LwText(19));
+    EXPECT_EQ(kbtest::ReadFile(dir_ / "notes.txt"), "just text\n");
+}
+
+TEST_F(DatabaseWindow, DropsIntoDatabases) {
+    const fs::path source = MakePgn("source.pgn", 0, 8);
+    auto list = kbtest::OpenWindow(source);
+    kbtest::SelectRows(*list, {2, 6});
+    kb::TMDIDatabase w;
+    // A new database (made empty by a list that is then closed).
+    { auto make = kbtest::OpenWindow(dir_ / "base.kbf"); }
+    const QString base = QString::fromStdString((dir_ / "base.kbf").string());
+    auto r = w.DropOnto(base, list->PGN());
+    EXPECT_EQ(r.Appended, 2);
+    EXPECT_FALSE(r.Failed);
+
+    // Database to database, records as stored.
+    auto baseList = kbtest::OpenWindow(dir_ / "base.kbf");
+    EXPECT_EQ(IdsOf(*baseList->PGN()), Want({2, 6}));
+    kbtest::SelectRows(*baseList, {1, 0});
+    { auto make = kbtest::OpenWindow(dir_ / "other.kbf"); }
+    const QString other = QString::fromStdString((dir_ / "other.kbf").string());
+    EXPECT_EQ(w.DropOnto(other, baseList->PGN()).Appended, 2);
+    auto otherList = kbtest::OpenWindow(dir_ / "other.kbf");
+    EXPECT_EQ(IdsOf(*otherList->PGN()), Want({2, 6}));
+    otherList.reset();
+
+    // A damaged index is announced, rebuilt, and the games go in.
+    baseList.reset();
+    // The last slot points past the end of the main file.
+    std::string index = kbtest::ReadFile(dir_ / "base.kbfidx");
+    const int64_t beyond = static_cast<int64_t>(fs::file_size(dir_ / "base.kbf")) + 1;
+    ASSERT_EQ(index.size(), (8u + 2u) * 8u);
+    for (int i = 0; i < 8; ++i)
+        index[(8 + 1) * 8 + static_cast<size_t>(i)] = static_cast<char>((beyond >> (8 * i)) & 0xff);
+    kbtest::WriteFile(dir_ / "base.kbfidx", index);
+    const size_t before = host_.Messages.size();
+    kbtest::SelectRows(*list, {0});
+    r = w.DropOnto(base, list->PGN());
+    EXPECT_EQ(r.Appended, 1);
+    ASSERT_GE(host_.Messages.size(), before + 2);
+    EXPECT_EQ(host_.Messages[before + 1].Text, kb::LwText(228));
+    auto again = kbtest::OpenWindow(dir_ / "base.kbf");
+    EXPECT_EQ(IdsOf(*again->PGN()), Want({2, 6, 0}));
+}
+
+} // namespace

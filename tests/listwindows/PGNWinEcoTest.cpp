@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The ECO run: only the [ECO] tag changes; Chess960 games and games that do
+// not load keep their text; a stopped or failed run leaves the file byte for
+// byte; a database run leaves deleted slots alone.
+#include "PGNWinEco.h"
+#include "PGNWinTestUtil.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Stands in for the opening table: a code made from the game's length.
+std::string FakeClassify(const std::string& Text) {
+    return kb::SetEcoTag(Text, "Z" + std::to_string(10 + Text.size() % 90));
+}
+
+const std::string kBadGame = "[Event \"Broken\"]\r\n[Site \"?\"]\r\n[White \"A\"]\r\n"
+                             "[Black \"B\"]\r\n[Result \"*\"]\r\n\r\n1. e4 e5 2. Qxf7 *";
+
+class EcoRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto carlsen = kbtest::GamesOfFile(kbtest::TestData("pgn/Carlsen.pgn"));
+        carlsen.resize(60);
+        std::string text;
+        for (const auto& g : carlsen)
+            text += g + "\r\n\r\n";
+        text += kbtest::ReadFile(kbtest::TestData("pgn/chess960-engine-games.pgn"));
+        text += "\r\n\r\n" + kBadGame + "\r\n";
+        file_ = dir_ / "games.pgn";
+        kbtest::WriteFile(file_, text);
+        before_ = kbtest::ReadFile(file_);
+    }
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_.path()))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    kbtest::THostScope host_;
+    kbtest::TempDir dir_;
+    fs::path file_;
+    std::string before_;
+};
+
+TEST(EcoTag, SetAndReadKeepEveryOtherByte) {
+    const std::string lf = "[Event \"x\"]\n[ECO \"A00\"]\n[White \"w\"]\n\n1. e4 *";
+    EXPECT_EQ(kb::EcoTagOf(lf), "A00");
+    EXPECT_EQ(kb::SetEcoTag(lf, "C20"), "[Event \"x\"]\n[ECO \"C20\"]\n[White \"w\"]\n\n1. e4 *");
+    const std::string none = "[Event \"x\"]\r\n[White \"w\"]\r\n\r\n1. e4 *";
+    EXPECT_EQ(kb::SetEcoTag(none, "B00"),
+              "[Event \"x\"]\r\n[White \"w\"]\r\n[ECO \"B00\"]\r\n\r\n1. e4 *");
+    EXPECT_EQ(kb::EcoTagOf(kb::SetEcoTag(none, "B00")), "B00");
+    // A bracket in the moves is no tag.
+    EXPECT_EQ(kb::EcoTagOf("[Event \"x\"]\n\n1. e4 {[ECO \"Z\"]} *"), "");
+}
+
+TEST_F(EcoRun, OnlyTheEcoTagChanges) {
+    auto w = kbtest::OpenWindow(file_);
+    const int count = w->PGN()->ItemCount();
+    ASSERT_EQ(count, 65);
+    EXPECT_EQ(kb::RunEcoClassification(*w->PGN(), FakeClassify), kb::TEcoRunResult::Done);
+    EXPECT_EQ(w->PGN()->ItemCount(), count);
+    const auto old = kbtest::SplitGames(before_);
+    const auto now = kbtest::GamesOfFile(file_);
+    ASSERT_EQ(now.size(), old.size());
+    int classified = 0;
+    for (size_t i = 0; i < old.size(); ++i) {
+        auto a = kbtest::TagsOf(old[i]), b = kbtest::TagsOf(now[i]);
+        if (i >= 60) {
+            // Chess960 games and the broken one keep their text.
+            EXPECT_EQ(now[i], old[i]) << i;
+            continue;
+        }
+        EXPECT_EQ(kbtest::MovesOf(now[i]), kbtest::MovesOf(old[i])) << i;
+        EXPECT_EQ(b["ECO"], "Z" + std::to_string(10 + old[i].size() % 90)) << i;
+        a.erase("ECO");
+        b.erase("ECO");
+        EXPECT_EQ(a, b) << i;
+        ++classified;
+    }
+    EXPECT_EQ(classified, 60);
+    // No temporary file stays behind.
+    EXPECT_EQ(Files(), std::vector<std::string>{"games.pgn"});
+}
+
+TEST_F(EcoRun, StoppedOrFailedRunLeavesTheFileAlone) {
+    auto w = kbtest::OpenWindow(file_);
+    kb::TEcoRunOptions stop;
+    stop.Progress = [](int Done, int) { return Done < 30; };
+    EXPECT_EQ(kb::RunEcoClassification(*w->PGN(), FakeClassify, stop), kb::TEcoRunResult::Stopped);
+    EXPECT_EQ(kbtest::ReadFile(file_), before_);
+    EXPECT_EQ(Files(), std::vector<std::string>{"games.pgn"});
+    EXPECT_EQ(w->PGN()->ItemCount(), 65);
+
+    // The new file vanishes before it can replace the old one.
+    kb::TEcoRunOptions fail;
+    fail.BeforeReplace = [&] {
+        for (int k = 0; k < 100; ++k)
+            fs::remove(file_.string() + std::to_string(k));
+    };
+    EXPECT_EQ(kb::RunEcoClassification(*w->PGN(), FakeClassify, fail), kb::TEcoRunResult::Failed);
+    EXPECT_EQ(kbtest::ReadFile(file_), before_);
+    EXPECT_EQ(w->PGN()->ItemCount(), 65);
+
+    // Every temporary name taken: nothing is done.
+    for (int k = 0; k < 100; ++k)
+        kbtest::WriteFile(file_.string() + std::to_string(k), "keep");
+    EXPECT_EQ(kb::RunEcoClassification(*w->PGN(), FakeClassify), kb::TEcoRunResult::NoTempName);
+    EXPECT_EQ(kbtest::ReadFile(file_), before_);
+    EXPECT_EQ(kbtest::ReadFile(file_.string() + "42"), "keep");
+}
+
+TEST_F(EcoRun, DatabaseRunLeavesDeletedSlotsAlone) {
+    auto src = kbtest::OpenWindow(file_);
+    auto db = kbtest::OpenWindow(dir_ / "games.kbf");
+    std::vector<int> rows;
+    for (int i = 0; i < 10; ++i)
+        rows.push_back(i);
+    ASSERT_EQ(kb::copyGames(*src->PGN(), rows, *db->PGN(), -1).Copied, 10);
+    kb::TPGN& p = *db->PGN();
+    ASSERT_TRUE(p.DeleteGame(2));
+    ASSERT_TRUE(p.DeleteGame(7));
+    std::vector<std::string> before(10);
+    for (int i = 0; i < 10; ++i) {
+        bool deleted = false;
+        p.ReadGameText(i, deleted, before[static_cast<size_t>(i)]);
+    }
+    EXPECT_EQ(kb::RunEcoClassification(p, FakeClassify), kb::TEcoRunResult::Done);
+    for (int i = 0; i < 10; ++i) {
+        bool deleted = false;
+        std::string text;
+        p.ReadGameText(i, deleted, text);
+        EXPECT_EQ(deleted, i == 2 || i == 7) << i;
+        if (deleted) {
+            EXPECT_EQ(text, before[static_cast<size_t>(i)]) << i;
+        } else {
+            EXPECT_EQ(kb::EcoTagOf(text),
+                      kb::EcoTagOf(FakeClassify(before[static_cast<size_t>(i)])))
+                << i;
+            EXPECT_EQ(kbtest::MovesOf(text), kbtest::MovesOf(before[static_cast<size_t>(i)])) << i;
+        }
+    }
+}
+
+TEST_F(EcoRun, ButtonAsksAndRuns) {
+    auto w = kbtest::OpenWindow(file_);
+    kb::TMDIPGN::EcoClassifier() = FakeClassify;
+    host_.Answers = {kb::lbNo};
+    w->bECOClick();
+    EXPECT_EQ(kbtest::ReadFile(file_), before_);
+    ASSERT_EQ(host_.Messages.size(), 1u);
+    EXPECT_EQ(host_.Messages[0].Text, kb::LwText(171));
+    w->bECOClick();
+    EXPECT_NE(kbtest::ReadFile(file_), before_);
+    EXPECT_EQ(w->PGN()->ItemCount(), 65);
+    kb::TMDIPGN::EcoClassifier() = nullptr;
+}
+
+} // namespace

@@ -1,0 +1,301 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Deleting rows and files, compressing, and copying games between PGN and
+// database lists (the copy itself, the window's drop and a drop event):
+// afterwards the files hold exactly the expected games.
+#include "ChessDatabase.h"
+#include "PGNWinTestUtil.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPointer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What identifies a game across PGN text and database records.
+std::string Id(const std::string& Game) {
+    auto t = kbtest::TagsOf(Game);
+    return t["White"] + "|" + t["Black"] + "|" + t["Event"] + "|" + t["Date"] + "|" + t["Round"] +
+           "|" + t["Result"];
+}
+
+std::vector<std::string> Ids(const std::vector<std::string>& Games) {
+    std::vector<std::string> out;
+    for (const auto& g : Games)
+        out.push_back(Id(g));
+    return out;
+}
+
+// The moves of a game without move numbers.
+std::vector<std::string> Sans(const std::string& Game) {
+    std::vector<std::string> out;
+    std::istringstream in(kbtest::MovesOf(Game));
+    std::string token;
+    while (in >> token) {
+        size_t i = 0;
+        while (i < token.size() &&
+               (std::isdigit(static_cast<unsigned char>(token[i])) || token[i] == '.'))
+            ++i;
+        // Database games come back with captures written without the x.
+        std::string san = token.substr(i);
+        san.erase(std::remove(san.begin(), san.end(), 'x'), san.end());
+        if (!san.empty()) out.push_back(san);
+    }
+    return out;
+}
+
+// The games a list holds, read back through it (PGN file or database).
+std::vector<std::string> ListIds(kb::TPGN& P) {
+    std::vector<std::string> out;
+    for (int r = 0; r < P.ItemCount(); ++r) {
+        bool deleted = false;
+        std::string text;
+        P.ReadGameText(P.GameIndex(r), deleted, text);
+        if (!deleted) out.push_back(Id(text));
+    }
+    return out;
+}
+
+class ListEdit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        games_ = kbtest::GamesOfFile(kbtest::TestData("pgn/Carlsen.pgn"));
+        games_.resize(40);
+    }
+    // A PGN file of the games From..To-1.
+    fs::path MakePgn(const std::string& Name, int From, int To) {
+        std::string text;
+        for (int i = From; i < To; ++i)
+            text += games_[static_cast<size_t>(i)] + "\r\n\r\n";
+        kbtest::WriteFile(dir_ / Name, text);
+        return dir_ / Name;
+    }
+    // A new database holding the games From..To-1 (copied in from a PGN list).
+    fs::path MakeDb(const std::string& Name, int From, int To) {
+        auto src = kbtest::OpenWindow(MakePgn(Name + ".src.pgn", From, To));
+        auto db = kbtest::OpenWindow(dir_ / Name);
+        EXPECT_TRUE(db->PGN()->IsDatabase());
+        std::vector<int> rows(static_cast<size_t>(To - From));
+        for (int i = 0; i < To - From; ++i)
+            rows[static_cast<size_t>(i)] = i;
+        auto r = kb::copyGames(*src->PGN(), rows, *db->PGN(), -1);
+        EXPECT_EQ(r.Copied, To - From);
+        return dir_ / Name;
+    }
+    std::vector<std::string> Expected(std::initializer_list<std::pair<int, int>> Ranges) {
+        std::vector<std::string> out;
+        for (auto [a, b] : Ranges)
+            for (int i = a; i < b; ++i)
+                out.push_back(Id(games_[static_cast<size_t>(i)]));
+        return out;
+    }
+
+    kbtest::THostScope host_;
+    kbtest::TempDir dir_;
+    std::vector<std::string> games_;
+};
+
+TEST_F(ListEdit, DeletesSelectedRowsFromTheLastUp) {
+    auto w = kbtest::OpenWindow(MakePgn("a.pgn", 0, 12));
+    std::vector<QString> log;
+    kb::ListHost().Log = [&](const QString& L) { log.push_back(L); };
+    kbtest::SelectRows(*w, {3, 9, 7});
+    // No: nothing goes.
+    host_.Answers = {kb::lbNo};
+    w->sbDeleteGameClick();
+    EXPECT_EQ(kbtest::GamesOfFile(dir_ / "a.pgn").size(), 12u);
+    ASSERT_EQ(host_.Messages.size(), 1u);
+    EXPECT_EQ(host_.Messages[0].Type, kb::TLwMsgType::Warning);
+
+    w->sbDeleteGameClick();
+    EXPECT_EQ(log, (std::vector<QString>{"Delete 9", "Delete 7", "Delete 3"}));
+    auto want = Expected({{0, 3}, {4, 7}, {8, 9}, {10, 12}});
+    EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "a.pgn")), want);
+    EXPECT_EQ(ListIds(*w->PGN()), want);
+}
+
+TEST_F(ListEdit, DeletingAPgnFileWaitsForTheWindowToGo) {
+    const fs::path file = MakePgn("gone.pgn", 0, 3);
+    auto* w = new kb::TMDIPGN;
+    w->OpenFile(QString::fromStdString(file.string()));
+    kb::ListHost().AddToHistory(QString::fromStdString(file.string()));
+    int bound = 1, released = 0;
+    kb::ListHost().BoundBoards = [&](kb::TPGN*) { return bound; };
+    kb::ListHost().ReleaseBoards = [&](kb::TPGN*) {
+        ++released;
+        bound = 0;
+    };
+    // A board holds a game and the user keeps the list: nothing happens.
+    host_.Answers = {kb::lbYes, kb::lbNo};
+    w->sbDeleteDatabaseClick();
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(released, 0);
+    ASSERT_EQ(host_.Messages.size(), 2u);
+    EXPECT_TRUE(host_.Messages[1].Text.startsWith(kb::LwText(12).left(20)));
+
+    QPointer<kb::TMDIPGN> alive(w);
+    host_.Answers = {kb::lbYes, kb::lbYes};
+    w->sbDeleteDatabaseClick();
+    EXPECT_GE(released, 1);
+    // Closed, not yet destroyed: the file is still there.
+    EXPECT_TRUE(fs::exists(file));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(kb::ListHost().History().isEmpty());
+}
+
+TEST_F(ListEdit, DeletingADatabaseAndCompressingIt) {
+    const fs::path db = MakeDb("games.kbf", 0, 6);
+    auto w = kbtest::OpenWindow(db);
+    ASSERT_TRUE(w->PGN()->IsDatabase());
+    EXPECT_TRUE(w->bCompress->isEnabled());
+    EXPECT_FALSE(w->sbDragInsert->isEnabled());
+    kbtest::SelectRows(*w, {1, 4});
+    w->sbDeleteGameClick();
+    EXPECT_EQ(host_.Messages.back().Type, kb::TLwMsgType::Confirmation);
+    // Database rows stay, marked deleted, until the compress.
+    EXPECT_EQ(w->PGN()->ItemCount(), 6);
+    w->PGN()->ReadHeader(1);
+    EXPECT_TRUE(w->PGN()->GameHeader().Deleted);
+    w->bCompressClick();
+    EXPECT_EQ(w->PGN()->ItemCount(), 4);
+    EXPECT_EQ(ListIds(*w->PGN()), Expected({{0, 1}, {2, 4}, {5, 6}}));
+
+    w->sbDeleteDatabaseClick();
+    EXPECT_FALSE(fs::exists(db));
+    EXPECT_FALSE(fs::exists(db.string() + "idx"));
+}
+
+TEST_F(ListEdit, CopiesKeepSourceOrderInEveryDirection) {
+    auto pgnA = kbtest::OpenWindow(MakePgn("a.pgn", 0, 10));
+    auto pgnB = kbtest::OpenWindow(MakePgn("b.pgn", 10, 20));
+    // Insert three games before row 2; they keep their order.
+    auto r = kb::copyGames(*pgnA->PGN(), {1, 5, 8}, *pgnB->PGN(), 2);
+    EXPECT_EQ(r.Copied, 3);
+    auto want = Expected({{10, 12}, {1, 2}, {5, 6}, {8, 9}, {12, 20}});
+    EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "b.pgn")), want);
+    EXPECT_EQ(ListIds(*pgnB->PGN()), want);
+    // The source is unchanged.
+    EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "a.pgn")), Expected({{0, 10}}));
+
+    // PGN into a database, database into a database (records as stored),
+    // database into a PGN file at a row.
+    const fs::path db1 = MakeDb("one.kbf", 20, 25);
+    auto d1 = kbtest::OpenWindow(db1);
+    r = kb::copyGames(*pgnA->PGN(), {0, 9}, *d1->PGN(), 3);
+    EXPECT_EQ(r.Copied, 2);
+    EXPECT_EQ(ListIds(*d1->PGN()), Expected({{20, 25}, {0, 1}, {9, 10}}));
+
+    auto d2 = kbtest::OpenWindow(dir_ / "two.kbf");
+    r = kb::copyGames(*d1->PGN(), {6, 0, 5}, *d2->PGN(), -1);
+    EXPECT_EQ(r.Copied, 3);
+    EXPECT_EQ(ListIds(*d2->PGN()), Expected({{9, 10}, {20, 21}, {0, 1}}));
+
+    r = kb::copyGames(*d2->PGN(), {0, 1}, *pgnA->PGN(), 0);
+    EXPECT_EQ(r.Copied, 2);
+    EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "a.pgn")), Expected({{9, 10}, {20, 21}, {0, 10}}));
+    // The database games read back with the same moves.
+    auto copied = kbtest::GamesOfFile(dir_ / "a.pgn");
+    EXPECT_EQ(Sans(copied[0]), Sans(games_[9]));
+    EXPECT_GT(Sans(copied[0]).size(), 20u);
+}
+
+TEST_F(ListEdit, StoppedCopyHoldsTheGamesDoneSoFar) {
+    auto a = kbtest::OpenWindow(MakePgn("a.pgn", 0, 10));
+    auto b = kbtest::OpenWindow(MakePgn("b.pgn", 10, 12));
+    kb::TCopyOptions stopAfterTwo;
+    stopAfterTwo.Progress = [](int, int Done, int) { return Done < 2; };
+    auto r = kb::copyGames(*a->PGN(), {0, 1, 2, 3, 4}, *b->PGN(), -1, stopAfterTwo);
+    EXPECT_TRUE(r.Stopped);
+    EXPECT_EQ(r.Copied, 2);
+    EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "b.pgn")), Expected({{10, 12}, {0, 2}}));
+
+    auto db = kbtest::OpenWindow(MakeDb("d.kbf", 20, 21));
+    r = kb::copyGames(*a->PGN(), {0, 1, 2, 3, 4}, *db->PGN(), -1, stopAfterTwo);
+    EXPECT_EQ(r.Copied, 2);
+    db.reset();
+    auto again = kbtest::OpenWindow(dir_ / "d.kbf");
+    EXPECT_EQ(ListIds(*again->PGN()), Expected({{20, 21}, {0, 2}}));
+}
+
+TEST_F(ListEdit, DropsBetweenWindows) {
+    auto a = kbtest::OpenWindow(MakePgn("a.pgn", 0, 6));
+    auto b = kbtest::OpenWindow(MakePgn("b.pgn", 6, 10));
+    kbtest::SelectRows(*a, {4, 2});
+    // Insert button up: appended.
+    b->DropFrom(a.get(), 1);
+    EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "b.pgn")), Expected({{6, 10}, {2, 3}, {4, 5}}));
+    // The copied rows are no longer selected.
+    EXPECT_EQ(a->SelectedRows().size(), 0u);
+
+    // Insert button down: at the drop row, in source order.
+    kbtest::SelectRows(*a, {0, 5});
+    b->sbDragInsert->setChecked(true);
+    b->DropFrom(a.get(), 1);
+    EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "b.pgn")),
+              Expected({{6, 7}, {0, 1}, {5, 6}, {7, 10}, {2, 3}, {4, 5}}));
+
+    // Onto its own list: nothing.
+    kbtest::SelectRows(*a, {0});
+    auto r = a->DropFrom(a.get(), 0);
+    EXPECT_EQ(r.Copied, 0);
+    EXPECT_EQ(kbtest::GamesOfFile(dir_ / "a.pgn").size(), 6u);
+
+    // The mouse part: a drop event with our MIME data lands at the row under
+    // the point (the copy runs queued, after the drag has ended).
+    b->resize(600, 400);
+    b->show();
+    kbtest::SelectRows(*a, {3});
+    auto* mime = new QMimeData;
+    mime->setData(kb::kGamesMimeType, kb::EncodeGamesDrag(a->PGN(), {3}));
+    const QRect row0 = b->PGN1->visualRect(b->PGN1->model()->index(0, 0));
+    QDragEnterEvent enter(row0.center(), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(b->PGN1->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDragMoveEvent move(row0.center(), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(b->PGN1->viewport(), &move);
+    EXPECT_TRUE(move.isAccepted());
+    QDropEvent drop(QPointF(row0.center()), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(b->PGN1->viewport(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "b.pgn")),
+              Expected({{3, 4}, {6, 7}, {0, 1}, {5, 6}, {7, 10}, {2, 3}, {4, 5}}));
+    delete mime;
+
+    // A drag naming a list that is not open is refused.
+    const kb::TPGN* source = nullptr;
+    std::vector<int> rows;
+    ASSERT_TRUE(kb::DecodeGamesDrag(kb::EncodeGamesDrag(a->PGN(), {1, 2}), source, rows));
+    EXPECT_EQ(source, a->PGN());
+    EXPECT_EQ(rows, (std::vector<int>{1, 2}));
+    EXPECT_EQ(kb::TMDIPGN::FromList(reinterpret_cast<const kb::TPGN*>(&rows)), nullptr);
+}
+
+TEST_F(ListEdit, NewFileQuestion) {
+    host_.Answers = {kb::lbNo};
+    auto w = kbtest::OpenWindow(dir_ / "new.pgn");
+    EXPECT_FALSE(fs::exists(dir_ / "new.pgn"));
+    EXPECT_TRUE(w->PGN()->FileName().empty());
+    ASSERT_EQ(host_.Messages.size(), 1u);
+    EXPECT_EQ(host_.Messages[0].Text,
+              QStringLiteral("Soll die Datei \"%1\" neu angelegt werden?")
+                  .arg(QString::fromStdString((dir_ / "new.pgn").string())));
+    kb::LwSetLanguageColumn(1);
+    auto w2 = kbtest::OpenWindow(dir_ / "new.pgn");
+    EXPECT_TRUE(fs::exists(dir_ / "new.pgn"));
+    EXPECT_EQ(host_.Messages[1].Text,
+              QStringLiteral("Create new file \"%1\"?")
+                  .arg(QString::fromStdString((dir_ / "new.pgn").string())));
+}
+
+} // namespace

@@ -1,0 +1,6 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Game list window, database window, pairing tables.
+kb_add_gtest(listwindows_tests QT
+    SOURCES PairingTest.cpp PGNWinTestUtil.cpp PGNWinFilterTest.cpp PGNWinEditTest.cpp
+            PGNWinEcoTest.cpp PGNWinLargeTest.cpp ExploreWinTest.cpp
+    LIBS kb_listwindows Qt6::Test)
