@@ -2,6 +2,7 @@
 #include "ExploreWin.h"
 
 #include "ChessDatabase.h"
+#include "Local.h"
 #include "PGNWin.h"
 #include "PGNWinCopy.h"
 
@@ -189,30 +190,21 @@ TMDIDatabase::TMDIDatabase(QWidget* Parent) : QWidget(Parent) {
     move(0, 0);
     const QRect g = ListHost().DatabaseGeometry();
     resize(g.width() > 200 ? g.width() : 620, g.height() > 200 ? g.height() : 420);
-    ApplyLanguage();
+
+    // German design-time texts; the string table switches them.
+    setWindowTitle(QStringLiteral("Datenbanken (Doppelklick zum Öffnen)"));
+    RegisterCaption(this, 60);
+    ::SetHint(lbDatabase, QStringLiteral("Diese Liste akzeptiert Drag&&Drop."));
+    RegisterHint(lbDatabase, 61);
+    Label1->setText(QStringLiteral("Historie"));
+    RegisterCaption(Label1, 248);
+    bPGN->setText(QStringLiteral("Neue PGN"));
+    RegisterCaption(bPGN, 249);
+    bKBF->setText(QStringLiteral("Neue KBF"));
+    RegisterCaption(bKBF, 250);
 }
 
 TMDIDatabase::~TMDIDatabase() = default;
-
-void TMDIDatabase::ApplyLanguage() {
-    const bool german = LwLanguageColumn() == 0;
-    auto text = [german](int N, const char* German) {
-        return german ? QString::fromUtf8(German) : LwText(N);
-    };
-    setWindowTitle(text(60, "Datenbanken (Doppelklick zum Öffnen)"));
-    const QString hint = text(61, "Diese Liste akzeptiert Drag&&Drop.");
-    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
-    lbDatabase->setToolTip(QString(bar < 0 ? hint : hint.mid(bar + 1))
-                               .replace(QStringLiteral("&&"), QStringLiteral("&")));
-    Label1->setText(text(248, "Historie"));
-    bPGN->setText(text(249, "Neue PGN"));
-    bKBF->setText(text(250, "Neue KBF"));
-}
-
-void TMDIDatabase::showEvent(QShowEvent* Event) {
-    QWidget::showEvent(Event);
-    ApplyLanguage();
-}
 
 void TMDIDatabase::SetHistory(const QStringList& History) {
     const int row = lbDatabase->currentRow();

@@ -64,6 +64,7 @@ public:
 
     // TDatabaseWindowIntf.
     QWidget* Window() override { return this; }
+    QRect InitialGeometry() const override { return geometry(); }
     void SetHistory(const QStringList& History) override;
 
     QWidget* pLeft = nullptr;
@@ -88,7 +89,6 @@ public:
     // The full paths of the files listed now.
     QStringList ListedFiles() const;
 
-    void ApplyLanguage();
     void FileListBox1DblClick();
     void lbDatabaseDblClick();
     void bPGNClick() { NewFile(QStringLiteral(".pgn")); }
@@ -110,7 +110,6 @@ signals:
 protected:
     void closeEvent(QCloseEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
-    void showEvent(QShowEvent* Event) override;
 
 private:
     void FolderChosen(const QModelIndex& Index);

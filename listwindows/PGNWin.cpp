@@ -4,7 +4,9 @@
 #include "PGNWin.h"
 
 #include "Brett.h"
+#include "Local.h"
 #include "NotationWidgetText.h"
+#include "PGNWinEco.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,14 +43,13 @@ std::vector<TMDIPGN*>& OpenWindows() {
     return windows;
 }
 
-// "Short|long" hints: the short part labels the button, the long one is its
-// tool tip.
-void SetHint(QToolButton* B, const QString& Hint) {
+// "Short|long" hints: the short part labels the button (the long one when
+// there is no short part); tool tip and status tip as everywhere.
+void ShowHint(QToolButton* B, const QString& Hint) {
     const qsizetype bar = Hint.indexOf(QLatin1Char('|'));
     const QString shortText = bar < 0 ? Hint : Hint.left(bar);
-    const QString longText = bar < 0 ? Hint : Hint.mid(bar + 1);
-    B->setText(shortText.isEmpty() ? longText : shortText);
-    B->setToolTip(longText.isEmpty() ? shortText : longText);
+    B->setText(shortText.isEmpty() ? Hint.mid(bar + 1) : shortText);
+    ::SetHint(B, Hint);
 }
 
 QString ToolTipOf(const QString& Hint) {
@@ -154,16 +155,9 @@ TMDIPGN::TMDIPGN(QWidget* Parent) : QWidget(Parent) {
     if (below) layout->addWidget(Panel1);
     pFilter->hide();
 
-    // Geometry from the settings; kept inside the frame.
-    const QRect g = ListHost().ListGeometry();
-    int w = g.width() > 100 ? g.width() : 640;
-    int h = g.height() > 100 ? g.height() : 420;
-    resize(w, h);
-    const QSize client = ListHost().MainClientSize();
-    const int top =
-        g.top() >= 0 && client.height() - Panel1->sizeHint().height() > g.top() + h ? g.top() : 0;
-    const int left = g.left() >= 0 && client.width() > g.left() + w ? g.left() : 0;
-    move(left, top);
+    const QRect g = InitialGeometry();
+    resize(g.size());
+    move(g.topLeft());
 
     ApplyLanguage();
 }
@@ -174,6 +168,18 @@ TMDIPGN::~TMDIPGN() {
     // The list goes before the notation it converts records with.
     delete PGN1;
     PGN1 = nullptr;
+}
+
+// The stored place when it is sensible; inside the frame's client area.
+QRect TMDIPGN::InitialGeometry() const {
+    const QRect g = ListHost().ListGeometry();
+    const int w = g.width() > 100 ? g.width() : 640;
+    const int h = g.height() > 100 ? g.height() : 420;
+    const QSize client = ListHost().MainClientSize();
+    const int top =
+        g.top() >= 0 && client.height() - Panel1->sizeHint().height() > g.top() + h ? g.top() : 0;
+    const int left = g.left() >= 0 && client.width() > g.left() + w ? g.left() : 0;
+    return {left, top, w, h};
 }
 
 const std::vector<TMDIPGN*>& TMDIPGN::Windows() {
@@ -219,33 +225,33 @@ void TMDIPGN::BuildToolbar() {
     connect(bCompress, &QToolButton::clicked, this, [this] { bCompressClick(); });
 
     RegisterCaption(
-        79, [this](const QString& S) { SetHint(sbFilter, S); },
+        79, [this](const QString& S) { ShowHint(sbFilter, S); },
         QStringLiteral("Filter|Filter ein- oder ausschalten"));
     RegisterCaption(
-        78, [this](const QString& S) { SetHint(sbOpen, S); },
+        78, [this](const QString& S) { ShowHint(sbOpen, S); },
         QStringLiteral("Öffnen|KBF/PGN-Datei öffnen oder neu anlegen"));
     RegisterCaption(
-        82, [this](const QString& S) { SetHint(sbDeleteGame, S); },
+        82, [this](const QString& S) { ShowHint(sbDeleteGame, S); },
         QStringLiteral("Partie löschen"));
     RegisterCaption(
-        83, [this](const QString& S) { SetHint(sbDeleteDatabase, S); },
+        83, [this](const QString& S) { ShowHint(sbDeleteDatabase, S); },
         QStringLiteral("Datenbank löschen"));
     RegisterCaption(
-        80, [this](const QString& S) { SetHint(sbDragInsert, S); },
+        80, [this](const QString& S) { ShowHint(sbDragInsert, S); },
         QStringLiteral("Einfügen|Gedrückt = Partien werden an der Mausposition "
                        "eingefügt"));
     RegisterCaption(
-        81, [this](const QString& S) { SetHint(bPrint, S); },
+        81, [this](const QString& S) { ShowHint(bPrint, S); },
         QStringLiteral("Drucken|Partien mit Diagrammen drucken"));
     RegisterCaption(
-        172, [this](const QString& S) { SetHint(bECO, QStringLiteral("ECO|") + S); },
+        172, [this](const QString& S) { ShowHint(bECO, QStringLiteral("ECO|") + S); },
         QStringLiteral("Eröffnungen bestimmen"));
     RegisterCaption(
         227,
         [this](const QString& S) {
-            SetHint(bCompress, (LwLanguageColumn() == 0 ? QStringLiteral("Komprimieren|")
-                                                        : QStringLiteral("Compress|")) +
-                                   S);
+            ShowHint(bCompress, (LwLanguageColumn() == 0 ? QStringLiteral("Komprimieren|")
+                                                         : QStringLiteral("Compress|")) +
+                                    S);
         },
         QStringLiteral("Datenbank komprimieren; gelöschte Partien entfernen"));
 }
@@ -309,7 +315,12 @@ void TMDIPGN::BuildList() {
     for (int i = 0; i < 5; ++i) {
         static const char* const german[5] = {"Nr.", "Spieler", "Quelle", "Jahr", "Ergebnis"};
         RegisterCaption(
-            62 + i, [model, i](const QString& S) { model->setHeaderData(i, Qt::Horizontal, S); },
+            62 + i,
+            [this, model, i](const QString& S) {
+                model->setHeaderData(i, Qt::Horizontal, S);
+                // The search board follows the language too.
+                if (i == 0 && SearchBrett) SearchBrett->English = LwLanguageColumn() != 0;
+            },
             QString::fromUtf8(german[i]));
     }
     RegisterCaption(
@@ -429,17 +440,13 @@ void TMDIPGN::BuildFilterPanel() {
 
 void TMDIPGN::RegisterCaption(int N, std::function<void(const QString&)> Set,
                               const QString& German) {
-    captions_.push_back({N, std::move(Set), German});
+    ::RegisterText(this, N, German, std::move(Set));
 }
 
+// What the string table does not cover: the search board's own language
+// and the buttons whose units are missing.
 void TMDIPGN::ApplyLanguage() {
-    const bool german = LwLanguageColumn() == 0;
-    for (const auto& c : captions_)
-        c.Set(german ? c.German : LwText(c.N));
-    const bool english = !german;
-    HTMLkopieren1->setText(english ? QStringLiteral("Copy HTML") : QStringLiteral("HTML kopieren"));
-    extkopieren1->setText(english ? QStringLiteral("Copy text") : QStringLiteral("Text kopieren"));
-    SearchBrett->English = english;
+    SearchBrett->English = LwLanguageColumn() != 0;
     UpdateOptionalButtons();
 }
 
@@ -459,7 +466,7 @@ void TMDIPGN::UpdateOptionalButtons() {
 }
 
 std::function<std::string(const std::string&)>& TMDIPGN::EcoClassifier() {
-    static std::function<std::string(const std::string&)> f;
+    static std::function<std::string(const std::string&)> f = ClassifyByTable;
     return f;
 }
 

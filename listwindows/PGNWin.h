@@ -62,6 +62,7 @@ public:
 
     // TListWindowIntf.
     QWidget* Window() override { return this; }
+    QRect InitialGeometry() const override;
     QString OpenFile(const QString& FileName) override;
     TPGN* PGN() override;
     void SetupForKind(bool IsDatabase) override;
@@ -178,12 +179,6 @@ private:
     class TLongWork;
     void Trace(int Percent, TCancelMode& Mode);
 
-    struct TCaption {
-        int N;
-        std::function<void(const QString&)> Set;
-        QString German;
-    };
-    std::vector<TCaption> captions_;
     TFischerInfo fischerInfo_{};
     // A PGN file to delete once this window is gone.
     QString pendingDelete_;

@@ -2,6 +2,7 @@
 #include "PGNWinEco.h"
 #include "ChessDatabase.h"
 #include "Notation.h"
+#include "uEco.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -187,13 +188,19 @@ std::string SetEcoTag(const std::string& GameText, const std::string& Eco) {
            GameText.substr(lastTagEnd);
 }
 
+std::string ClassifyByTable(const std::string& GameText) {
+    // One classifier per thread: its notation is reused game after game.
+    thread_local TfrmEco eco;
+    return eco.Classify(GameText) ? eco.Code : std::string();
+}
+
 std::string ClassifyKeepingText(const std::string& GameText, const TEcoClassifier& Classify) {
     if (!Classify || GameText.empty()) return GameText;
     {
         TNotation check;
         if (check.LoadPGN(GameText) != 0 || check.ActiveFischerInfo() != nullptr) return GameText;
     }
-    const std::string eco = EcoTagOf(Classify(GameText));
+    const std::string eco = Classify(GameText);
     if (eco.empty() || eco == EcoTagOf(GameText)) return GameText;
     return SetEcoTag(GameText, eco);
 }

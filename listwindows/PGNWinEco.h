@@ -14,8 +14,11 @@
 
 namespace kb {
 
-// Returns the game text with its [ECO] tag set (or the text unchanged).
+// The ECO code of a game text, empty when none is found.
 using TEcoClassifier = std::function<std::string(const std::string& GameText)>;
+
+// The opening table's classifier.
+std::string ClassifyByTable(const std::string& GameText);
 
 enum class TEcoRunResult { Done, Stopped, Failed, NoTempName };
 

@@ -1,13 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PGNWinHost.h"
 
+#include "DialogsLng.h"
+#include "Local.h"
+#include "Main.h"
+
+#include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFont>
 #include <QInputDialog>
-#include <QMessageBox>
+#include <QLabel>
+#include <QMdiArea>
 #include <QPushButton>
 #include <QTimer>
 
@@ -18,103 +24,41 @@ namespace kb {
 
 namespace {
 
-// The texts of the list and database windows, German and English, for the
-// time the window runs without the program's string table.
-const std::map<int, std::pair<const char*, const char*>>& BuiltInTexts() {
-    static const std::map<int, std::pair<const char*, const char*>> t = {
-        {8, {"Soll die Datei \"", "Create new file \""}},
-        {9, {"\" neu angelegt werden?", "\"?"}},
-        {10, {"Wirklich löschen?", "Are you sure that you want to delete the game(s)?"}},
-        {11,
-         {"Soll die gesamte Datenbank wirklich gelöscht werden?",
-          "Are you sure that you want to delete the whole database??"}},
-        {12,
-         {"Aus dieser Datenbank sind noch Partien geöffnet.\rWird sie geschlossen, müssen Sie "
-          "diese Partien an diese oder eine andere Datenbank anhängen.\rSoll sie trotzdem "
-          "geschlossen werden?",
-          "Games are opened from this database.\rIf you close it, the games must be appended to "
-          "this or another database later.\rShall this database be closed?"}},
-        {15, {"Die Datenbank \"", "The database \""}},
-        {16, {"\" ist bereits geöffnet.", "\" is already opened."}},
-        {17, {"Markierte Partien werden an die Datei \"", "Selected games will be appended to \""}},
-        {18, {"\" angehängt.\rFortfahren?", "\".\rContinue?"}},
-        {19, {"Beim Speichern ist ein Fehler aufgetreten.", "An error occurred when saving."}},
-        {60, {"Datenbanken (Doppelklick zum Öffnen)", "Databases (double click to open a file)"}},
-        {61,
-         {"Diese Liste akzeptiert Drag&&Drop.",
-          "|This list accepts Drag&&Drop of games from a database window"}},
-        {62, {"Nr.", "No."}},
-        {63, {"Spieler", "Players"}},
-        {64, {"Quelle", "Event"}},
-        {65, {"Jahr", "Date"}},
-        {66, {"Ergebnis", "Result"}},
-        {67, {"|Sortieren...", "|Sort..."}},
-        {68, {"Spieler:", "Player:"}},
-        {69, {"Ereignis:", "Event:"}},
-        {70, {"Weiß", "White"}},
-        {71, {"Schwarz", "Black"}},
-        {72, {"Beide", "Both"}},
-        {73, {"Zeitraum:", "Date:"}},
-        {74, {"Stellung", "Position"}},
-        {76, {"Alles Leer", "Clear"}},
-        {77, {"Filtern", "Filter"}},
-        {78,
-         {"Öffnen|KBF/PGN-Datei öffnen oder neu anlegen",
-          "Open|Open a KBF/PGN-file or create new one"}},
-        {79, {"Filter|Filter ein- oder ausschalten", "Filter|Activate or deactivate filter"}},
-        {80,
-         {"Drag and Drop|Gedrückt = Partien werden an der Mausposition eingefügt",
-          "Drag and Drop|Down = Games will be inserted at mouse position"}},
-        {81, {"Drucken|Partie mit Diagrammen drucken", "Print|Print game with diagrams"}},
-        {82, {"Partie löschen", "Delete game"}},
-        {83, {"Datenbank löschen", "Delete database"}},
-        {171,
-         {"Allen Partien aus dieser Datenbank wird der ECO-Code zugeordnet.\rWeitermachen?",
-          "Now the ECO-code will be assigned to all games of this database.\rContinue?"}},
-        {172, {"Eröffnungen bestimmen", "Analyze openings"}},
-        {227,
-         {"Datenbank komprimieren; gelöschte Partien entfernen",
-          "Compress database; remove deleted games"}},
-        {228,
-         {"Fehler in der Datenbank. Eine neue Index-Datei wird nun erstellt - es könnte einige "
-          "Zeit in Anspruch nehmen.",
-          "Error in database. Index file will be recreated - it could take a longer while."}},
-        {229,
-         {"Soll die Datenbank komprimiert und gelöschte Partien endgültig entfernt werden?",
-          "Shall the database be compressed and deleted games irrecoverably be removed?"}},
-        {244, {"Material", "Material"}},
-        {246,
-         {"Wirklich UNWIDERRUFLICH löschen?",
-          "Are you sure that you want to delete the game(s) IRRECOVERABLY?"}},
-        {248, {"Historie", "History"}},
-        {249, {"Neue PGN", "New PGN"}},
-        {250, {"Neue KBF", "New KBF"}},
-        {251, {"Neue Datenbank", "New Database"}},
-        {252, {"Bitte geben Sie einen Dateinamen an:", "Please enter a file name:"}},
-    };
-    return t;
-}
-
 bool g_stop = false;
 bool g_busy = false;
-int g_column = 0;
 QStringList g_history;
 QRect g_listGeometry(0, 0, 0, 0);
 QRect g_databaseGeometry(0, 0, 0, 0);
 QString g_databaseFolder;
 
-QMessageBox::Icon IconOf(TLwMsgType T) {
+TMsgDlgType TypeOf(TLwMsgType T) {
     switch (T) {
     case TLwMsgType::Warning:
-        return QMessageBox::Warning;
+        return mtWarning;
     case TLwMsgType::Error:
-        return QMessageBox::Critical;
+        return mtError;
     case TLwMsgType::Information:
-        return QMessageBox::Information;
+        return mtInformation;
     case TLwMsgType::Confirmation:
         break;
     }
-    return QMessageBox::Question;
+    return mtConfirmation;
+}
+
+TMsgDlgButtons ButtonsOf(int B) {
+    if (B == (lbYes | lbNo)) return {mbYes, mbNo};
+    if (B == (lbYes | lbNo | lbCancel)) return mbYesNoCancel;
+    if (B == (lbOK | lbCancel)) return mbOKCancel;
+    return {mbOK};
+}
+
+// Board windows bound to a list.
+std::vector<TBoardWindowIntf*> BoardsOf(TPGN* List) {
+    std::vector<TBoardWindowIntf*> out;
+    if (!MainForm() || !List) return out;
+    for (TBoardWindowIntf* b : MainForm()->BoardWindows())
+        if (b->SourcePGN() == List) out.push_back(b);
+    return out;
 }
 
 void SafeProcessMessages() {
@@ -123,56 +67,79 @@ void SafeProcessMessages() {
     g_busy = false;
 }
 
+// Everything goes to the frame when there is one; without it (kbbench,
+// tests) the stand-ins keep their own state.
 TListHost Defaults() {
     TListHost h;
-    h.Text = [](int N) {
-        auto it = BuiltInTexts().find(N);
-        if (it == BuiltInTexts().end()) return QStringLiteral("Error");
-        return QString::fromUtf8(g_column == 0 ? it->second.first : it->second.second);
-    };
-    h.LanguageColumn = [] { return g_column; };
-    h.Message = [](QWidget* Parent, TLwMsgType Type, const QString& Text, int Buttons) {
-        QMessageBox box(IconOf(Type), QApplication::applicationName(),
-                        QString(Text).replace(QLatin1Char('\r'), QLatin1Char('\n')),
-                        QMessageBox::NoButton, Parent);
-        std::map<QAbstractButton*, int> answers;
-        for (int b : {lbYes, lbNo, lbOK, lbCancel}) {
-            if (!(Buttons & b)) continue;
-            QMessageBox::StandardButton sb = b == lbYes  ? QMessageBox::Yes
-                                             : b == lbNo ? QMessageBox::No
-                                             : b == lbOK ? QMessageBox::Ok
-                                                         : QMessageBox::Cancel;
-            answers[box.addButton(sb)] = b;
+    h.Text = [](int N) { return ::Text(N); };
+    h.LanguageColumn = [] { return ::LanguageColumn; };
+    h.Message = [](QWidget*, TLwMsgType Type, const QString& Msg, int Buttons) {
+        switch (MessageDlgEx(ScreenLines(Msg), TypeOf(Type), ButtonsOf(Buttons), 0)) {
+        case mrYes:
+            return int(lbYes);
+        case mrNo:
+            return int(lbNo);
+        case mrOk:
+            return int(lbOK);
+        case mrCancel:
+            return int(lbCancel);
+        default:
+            return int(lbNone);
         }
-        box.exec();
-        auto it = answers.find(box.clickedButton());
-        return it == answers.end() ? int(lbNone) : it->second;
     };
     h.InputQuery = [](QWidget* Parent, const QString& Title, const QString& Prompt,
-                      QString& Value) {
-        bool ok = false;
-        QString v = QInputDialog::getText(Parent, Title, Prompt, QLineEdit::Normal, Value, &ok);
-        if (ok) Value = v;
-        return ok;
-    };
-    h.PGNTrace = [](TPGN*, int, TCancelMode& CancelMode) {
+                      QString& Value) { return InputQueryEx(Title, Prompt, Value, Parent); };
+    h.PGNTrace = [](TPGN* Sender, int Percent, TCancelMode& CancelMode) {
+        if (MainForm()) {
+            int mode = CancelMode;
+            MainForm()->PGNTrace(Sender, Percent, mode);
+            CancelMode = mode;
+            return;
+        }
         if (CancelMode == cmNoCancel) return;
         SafeProcessMessages();
         if (g_stop) CancelMode = cmCancel;
     };
-    h.Busy = [] { return g_busy; };
-    h.StopRequested = [] { return g_stop; };
-    h.SetStopRequested = [](bool V) { g_stop = V; };
-    h.LockBoards = [](bool) {};
-    h.Log = [](const QString&) {};
-    h.BackupHint = [](bool) {};
-    h.MainClosing = [] { return false; };
-    h.BoundBoards = [](TPGN*) { return 0; };
-    h.ReleaseBoards = [](TPGN*) {};
-    h.OpenBoardWindow = [](TPGN*, const std::string&, int) {};
-    h.OpenListWindow = [](const QString&) {};
-    h.WindowOpenFor = [](const QString&) { return false; };
+    h.Busy = [] { return MainForm() ? MainForm()->Busy() : g_busy; };
+    h.StopRequested = [] { return MainForm() ? MainForm()->StopRequested : g_stop; };
+    h.SetStopRequested = [](bool V) {
+        if (MainForm())
+            MainForm()->StopRequested = V;
+        else
+            g_stop = V;
+    };
+    h.LockBoards = [](bool Lock) {
+        if (MainForm()) MainForm()->LockBoards(Lock);
+    };
+    h.Log = [](const QString& Line) {
+        if (MainForm()) MainForm()->Log(Line);
+    };
+    h.BackupHint = [](bool Show) {
+        if (MainForm() && MainForm()->lBackuphint) MainForm()->lBackuphint->setVisible(Show);
+    };
+    h.MainClosing = [] { return MainForm() && MainForm()->IsClosing(); };
+    h.BoundBoards = [](TPGN* List) { return static_cast<int>(BoardsOf(List).size()); };
+    h.ReleaseBoards = [](TPGN* List) {
+        for (TBoardWindowIntf* b : BoardsOf(List))
+            b->ReleaseList();
+    };
+    h.OpenBoardWindow = [](TPGN* List, const std::string& Text, int GameNo) {
+        if (MainForm()) MainForm()->OpenBoardWindow(List, Text, GameNo, false);
+    };
+    h.OpenListWindow = [](const QString& F) {
+        if (MainForm()) MainForm()->OpenListWindow(F);
+    };
+    h.WindowOpenFor = [](const QString& F) {
+        if (!MainForm()) return false;
+        for (const TMdiChild& c : MainForm()->MdiChildren())
+            if (c.Intf->Window()->windowTitle() == F) return true;
+        return false;
+    };
     h.AddToHistory = [](const QString& F) {
+        if (MainForm()) {
+            MainForm()->AddToHistory(F);
+            return;
+        }
         if (F.isEmpty()) return;
         const QString e = LwHistoryEntry(F);
         for (const auto& x : g_history)
@@ -182,30 +149,73 @@ TListHost Defaults() {
             g_history.removeLast();
     };
     h.RemoveFromHistory = [](const QString& F) {
+        if (MainForm()) {
+            MainForm()->RemoveFromHistory(F);
+            return;
+        }
         const QString e = LwHistoryEntry(F);
-        for (qsizetype i = 0; i < g_history.size(); ++i)
-            if (g_history[i].compare(e, Qt::CaseInsensitive) == 0) {
-                g_history.removeAt(i);
-                return;
-            }
+        g_history.removeIf(
+            [&](const QString& x) { return x.compare(e, Qt::CaseInsensitive) == 0; });
     };
-    h.History = [] { return g_history; };
+    h.History = [] { return MainForm() ? MainForm()->History : g_history; };
     h.DeleteFileLater = [](const QString& F) {
+        if (MainForm()) {
+            MainForm()->PostDeleteFile(F);
+            return;
+        }
         QTimer::singleShot(0, qApp, [F] {
             QFile::remove(F);
             ListHost().RemoveFromHistory(F);
         });
     };
-    h.ListGeometry = [] { return g_listGeometry; };
-    h.SetListGeometry = [](const QRect& R) { g_listGeometry = R; };
-    h.DatabaseGeometry = [] { return g_databaseGeometry; };
-    h.SetDatabaseGeometry = [](const QRect& R) { g_databaseGeometry = R; };
-    h.DatabaseFolder = [] { return g_databaseFolder; };
-    h.SetDatabaseFolder = [](const QString& F) { g_databaseFolder = F; };
-    h.ToolbarBelow = [] { return false; };
-    h.NotationFont = [] { return QFont(QStringLiteral("DejaVu Sans"), 10); };
-    h.MainClientSize = [] { return QSize(4000, 4000); };
-    h.ProgramDir = [] { return QCoreApplication::applicationDirPath(); };
+    h.ListGeometry = [] {
+        if (!MainForm()) return g_listGeometry;
+        const TMainForm& m = *MainForm();
+        return QRect(m.PGNLeft, m.PGNTop, m.PGNWidth, m.PGNHeight);
+    };
+    h.SetListGeometry = [](const QRect& R) {
+        if (!MainForm()) {
+            g_listGeometry = R;
+            return;
+        }
+        TMainForm& m = *MainForm();
+        m.PGNLeft = R.left();
+        m.PGNTop = R.top();
+        m.PGNWidth = R.width();
+        m.PGNHeight = R.height();
+    };
+    h.DatabaseGeometry = [] {
+        if (!MainForm()) return g_databaseGeometry;
+        return QRect(0, 0, MainForm()->DatabaseWidth, MainForm()->DatabaseHeight);
+    };
+    h.SetDatabaseGeometry = [](const QRect& R) {
+        if (!MainForm()) {
+            g_databaseGeometry = R;
+            return;
+        }
+        MainForm()->DatabaseWidth = R.width();
+        MainForm()->DatabaseHeight = R.height();
+    };
+    h.DatabaseFolder = [] { return MainForm() ? MainForm()->DatabaseFolder : g_databaseFolder; };
+    h.SetDatabaseFolder = [](const QString& F) {
+        if (MainForm())
+            MainForm()->DatabaseFolder = F;
+        else
+            g_databaseFolder = F;
+    };
+    h.ToolbarBelow = [] {
+        return MainForm() && MainForm()->mToolbarBelow && MainForm()->mToolbarBelow->isChecked();
+    };
+    h.NotationFont = [] {
+        return MainForm() ? MainForm()->FontDialog1.Font : QFont(QStringLiteral("DejaVu Sans"), 10);
+    };
+    h.MainClientSize = [] {
+        if (MainForm() && MainForm()->MdiArea()) return MainForm()->MdiArea()->viewport()->size();
+        return QSize(4000, 4000);
+    };
+    h.ProgramDir = [] {
+        return MainForm() ? MainForm()->ProgramDir : QCoreApplication::applicationDirPath();
+    };
     return h;
 }
 
@@ -219,7 +229,6 @@ TListHost& ListHost() {
 void ResetListHost() {
     g_stop = false;
     g_busy = false;
-    g_column = 0;
     g_history.clear();
     ListHost() = Defaults();
 }
@@ -233,7 +242,8 @@ int LwLanguageColumn() {
 }
 
 void LwSetLanguageColumn(int Column) {
-    g_column = Column;
+    ::LanguageColumn = Column;
+    ::ApplyLanguage();
 }
 
 int LwMessage(QWidget* Parent, TLwMsgType Type, const QString& Text, int Buttons) {

@@ -72,8 +72,16 @@ TEST_F(DatabaseWindow, FileListNeverShowsIndexOrLockFiles) {
         kbtest::WriteFile(dir_ / n, "x");
     kb::TMDIDatabase w;
     QSignalSpy loaded(&w, &kb::TMDIDatabase::FilesLoaded);
-    w.SetFolder(QString::fromStdString(dir_.path().string()));
-    ASSERT_TRUE(loaded.wait(5000));
+    const QString folder = QString::fromStdString(dir_.path().string());
+    w.SetFolder(folder);
+    // The home folder may finish loading first.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const auto& args : loaded)
+                if (args.at(0).toString() == folder) return true;
+            return false;
+        },
+        5000));
     EXPECT_EQ(Names(w.ListedFiles()), (QStringList{"a.pgn", "b.kbf"}));
     w.FilterComboBox1->setCurrentIndex(1);
     emit w.FilterComboBox1->activated(1);
@@ -98,31 +106,24 @@ TEST_F(DatabaseWindow, FileListNeverShowsIndexOrLockFiles) {
 TEST_F(DatabaseWindow, NewFileNames) {
     kb::TMDIDatabase w;
     w.SetFolder(QString::fromStdString(dir_.path().string()));
-    QString answer;
-    bool ok = true;
-    kb::ListHost().InputQuery = [&](QWidget*, const QString&, const QString&, QString& V) {
-        V = answer;
-        return ok;
-    };
     const QString folder = QString::fromStdString(dir_.path().string());
-    answer = "games.txt";
+    host_.Inputs = {"games.txt", "base.pgn", "Base.KBF"};
     EXPECT_EQ(w.NewFile(".pgn"), folder + "/games.txt.pgn");
-    answer = "base.pgn";
     EXPECT_EQ(w.NewFile(".kbf"), folder + "/base.pgn");
-    answer = "Base.KBF";
     EXPECT_EQ(w.NewFile(".pgn"), folder + "/Base.KBF");
     EXPECT_EQ(opened_.size(), 3u);
     EXPECT_TRUE(host_.Messages.empty());
     // Refused with a message: empty names and names with a folder.
     for (const char* bad : {"", "  ", "sub/x", "/etc/passwd", ".."}) {
-        answer = bad;
+        host_.Inputs = {QString::fromUtf8(bad)};
         EXPECT_TRUE(w.NewFile(".pgn").isEmpty()) << bad;
     }
     EXPECT_EQ(host_.Messages.size(), 5u);
     EXPECT_EQ(opened_.size(), 3u);
-    ok = false;
-    answer = "fine";
+    // Cancelled.
+    host_.Inputs = {std::nullopt};
     EXPECT_TRUE(w.NewFile(".pgn").isEmpty());
+    EXPECT_EQ(opened_.size(), 3u);
 }
 
 TEST_F(DatabaseWindow, HistoryOpensAndTakesDrops) {

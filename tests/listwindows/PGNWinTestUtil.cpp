@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PGNWinTestUtil.h"
 
+#include "Local.h"
 #include "TestSupport.h"
 
 #include <QItemSelectionModel>
@@ -11,17 +12,40 @@ namespace kbtest {
 
 THostScope::THostScope() {
     kb::ResetListHost();
-    kb::ListHost().Message = [this](QWidget*, kb::TLwMsgType Type, const QString& Text, int) {
-        Messages.push_back({Type, Text});
-        if (Answers.empty()) return int(kb::lbYes);
-        const int a = Answers.front();
-        Answers.pop_front();
-        return a;
+    ResetStringTable();
+    TAnswerer a;
+    a.Message = [this](const TMessageRequest& R) {
+        const kb::TLwMsgType type = R.DlgType == mtWarning       ? kb::TLwMsgType::Warning
+                                    : R.DlgType == mtError       ? kb::TLwMsgType::Error
+                                    : R.DlgType == mtInformation ? kb::TLwMsgType::Information
+                                                                 : kb::TLwMsgType::Confirmation;
+        // The dialog shows the table's carriage returns as line feeds.
+        Messages.push_back({type, QString(R.Msg).replace(QLatin1Char('\n'), QLatin1Char('\r'))});
+        int answer = kb::lbYes;
+        if (!Answers.empty()) {
+            answer = Answers.front();
+            Answers.pop_front();
+        }
+        return answer == kb::lbYes  ? mrYes
+               : answer == kb::lbNo ? mrNo
+               : answer == kb::lbOK ? mrOk
+                                    : mrCancel;
     };
+    a.InputText = [this](const QString&, const QString&, const QString&) -> std::optional<QString> {
+        if (Inputs.empty() || !Inputs.front().has_value()) {
+            if (!Inputs.empty()) Inputs.pop_front();
+            return std::nullopt;
+        }
+        const QString v = *Inputs.front();
+        Inputs.pop_front();
+        return v;
+    };
+    answers_ = std::make_unique<TAnswererScope>(a);
 }
 
 THostScope::~THostScope() {
     kb::ResetListHost();
+    ResetStringTable();
 }
 
 namespace {

@@ -7,16 +7,22 @@
 #include "PGNWin.h"
 #include "PGNWinHost.h"
 
+#include "DialogsLng.h"
+
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace kbtest {
 
-// Puts the list host back to its defaults, records every message and
-// answers each with the next queued answer (Yes when none is queued).
+// Puts the list host back to its defaults and answers the program's modal
+// questions: records every message and answers each with the next queued
+// answer (Yes when none is queued); input queries take the next queued text
+// (nullopt: cancelled).
 class THostScope {
 public:
     THostScope();
@@ -30,6 +36,10 @@ public:
     };
     std::vector<TMessage> Messages;
     std::deque<int> Answers;
+    std::deque<std::optional<QString>> Inputs;
+
+private:
+    std::unique_ptr<TAnswererScope> answers_;
 };
 
 // The games of a PGN text, each trimmed, split before every line that
