@@ -2,7 +2,9 @@
 // Installs the factories of the program's MDI windows and dialogs for the
 // frame, which knows them only through MdiWindows.h.
 #include "BrettWin.h"
+#include "ExploreWin.h"
 #include "MdiWindows.h"
+#include "PGNWin.h"
 #include "UfrmEngines.h"
 
 #include "DialogsLng.h"
@@ -10,6 +12,8 @@
 void RegisterProgramWindows() {
     TWindowFactories& f = WindowFactories();
     f.NewBoardWindow = []() -> TBoardWindowIntf* { return new TMDIBrett; };
+    f.NewListWindow = kb::NewListWindow;
+    f.NewDatabaseWindow = kb::NewDatabaseWindow;
     f.EditEngineList = [](QWidget* Parent, QStringList& Engines) {
         TfrmEngines dlg(Parent);
         dlg.SetEngines(Engines);
