@@ -77,6 +77,7 @@ int RunDbImport(const kbbench::Args& args) {
     db.SetKeepOpen(true);
     const size_t games = starts.size() - 1;
     std::vector<std::string> payloads(BatchGames);
+    std::vector<char> skipped(BatchGames);
     std::vector<int64_t> done;
     for (size_t first = 0; first < games; first += BatchGames) {
         const size_t count = std::min(BatchGames, games - first);
@@ -85,6 +86,9 @@ int RunDbImport(const kbbench::Args& args) {
                 const int64_t from = starts[first + g], to = starts[first + g + 1];
                 const std::string text(bytes.data() + room + from, static_cast<size_t>(to - from));
                 payloads[g] = converters[t]->PGNToRecord(text);
+                // Text with neither a tag nor a move is no game to store.
+                skipped[g] = notations[t]->NoGameFound() ? 1 : 0;
+                if (skipped[g]) payloads[g].clear();
             }
         };
         std::vector<std::thread> pool;
@@ -94,6 +98,11 @@ int RunDbImport(const kbbench::Args& args) {
         for (auto& th : pool)
             th.join();
         for (size_t g = 0; g < count; ++g) {
+            if (skipped[g]) {
+                std::cerr << "kbbench db-import: text " << first + g + 1
+                          << " holds no game, skipped\n";
+                continue;
+            }
             if (payloads[g].empty()) continue; // nothing but blanks
             int64_t number = -1;
             if (!db.AddRecord(number, payloads[g])) {

@@ -21,6 +21,8 @@ int RunEnginePerft(const kbbench::Args& args) {
     auto engine = std::make_unique<kb::TMiniMax>();
     engine->SetFischerInfo(&fischer);
     engine->SetPosition(brett, zug);
+    if (!engine->PlayablePosition())
+        return kbbench::UsageError("no game reaches this position: " + fen);
     std::cout << kb::EnginePerft(*engine, depth) << "\n";
     return 0;
 }

@@ -222,6 +222,8 @@ int RunPerft(const kbbench::Args& args) {
     TZug z;
     Game g;
     if (!ReadPosition(fen, b, z, g)) return kbbench::UsageError("FEN not readable: " + fen);
+    if (!IsPlayablePosition(b, z))
+        return kbbench::UsageError("no game reaches this position: " + fen);
     std::cout << Perft(b, z, g, depth) << "\n";
     return 0;
 }

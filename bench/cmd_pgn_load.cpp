@@ -75,19 +75,19 @@ int RunPgnLoad(const kbbench::Args& args) {
             }
         }
         // Replay the main line on the working board.
-        notation.WorkBoard = notation.GameData.Stellung;
-        notation.WorkMove = notation.GameData.Zug;
+        kb::TSchachbrett board = notation.GameData.Stellung;
+        const kb::TZug* last = &notation.GameData.Zug;
+        const kb::TFischerInfo* fischer = notation.ActiveFischerInfo();
         int plies = 0;
         int moveNo = notation.GameData.ZugNummer;
         for (const kb::TBaum* n = notation.RootLine ? notation.RootLine->Erster : nullptr; n;
              n = n->Next) {
-            notation.WorkMove = n->Zug;
-            notation.DoMove();
+            kb::ZugAusfuehren(board, n->Zug, fischer);
+            last = &n->Zug;
             ++plies;
             moveNo = n->ZugNummer + (n->Zug.Side == 1 ? 1 : 0);
         }
-        const std::string fen = kb::StellungToFEN(notation.WorkBoard, notation.WorkMove, moveNo,
-                                                  notation.ActiveFischerInfo() != nullptr);
+        const std::string fen = kb::StellungToFEN(board, *last, moveNo, fischer != nullptr);
         out += std::to_string(number);
         out += '\t';
         out += std::to_string(plies);

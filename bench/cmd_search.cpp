@@ -33,6 +33,8 @@ int RunSearch(const kbbench::Args& args) {
         std::cerr << "kbbench search: no result reported\n";
         return 1;
     }
+    if (status == kb::StatusIllegal)
+        return kbbench::UsageError("no game reaches this position: " + fen);
     const bool hasMove = status == 0 || status == 4 || status == 7;
     const uint64_t nodes = engine->Nodes();
     const double nps = took.count() > 0 ? nodes / took.count() : 0.0;

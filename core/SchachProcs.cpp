@@ -5,19 +5,23 @@
 namespace kb {
 namespace {
 
-constexpr TSchachbrett MakeBoard(bool standard)
-{
+constexpr TSchachbrett MakeBoard(bool standard) {
     TSchachbrett b{};
-    for (int i = 0; i < 120; ++i) b[i] = Border;
+    for (int i = 0; i < 120; ++i)
+        b[i] = Border;
     constexpr int32_t backRank[8] = {2, 4, 3, 5, 6, 3, 4, 2};
     for (int f = 1; f <= 8; ++f) {
         for (int r = 1; r <= 8; ++r) {
             int32_t v = 0;
             if (standard) {
-                if (r == 1) v = backRank[f - 1];
-                else if (r == 2) v = 1;
-                else if (r == 7) v = -1;
-                else if (r == 8) v = -backRank[f - 1];
+                if (r == 1)
+                    v = backRank[f - 1];
+                else if (r == 2)
+                    v = 1;
+                else if (r == 7)
+                    v = -1;
+                else if (r == 8)
+                    v = -backRank[f - 1];
             }
             b[10 * (r + 1) + f] = v;
         }
@@ -25,10 +29,10 @@ constexpr TSchachbrett MakeBoard(bool standard)
     return b;
 }
 
-constexpr std::array<uint8_t, 64> MakeColours()
-{
+constexpr std::array<uint8_t, 64> MakeColours() {
     std::array<uint8_t, 64> c{};
-    for (int sq = 0; sq < 64; ++sq) c[sq] = ((sq % 8 + 1) + (sq / 8 + 1)) % 2 == 0 ? 1 : 0;
+    for (int sq = 0; sq < 64; ++sq)
+        c[sq] = ((sq % 8 + 1) + (sq / 8 + 1)) % 2 == 0 ? 1 : 0;
     return c;
 }
 
@@ -46,23 +50,15 @@ const std::array<const char*, 64> FeldNamen = {
 
 const std::array<uint8_t, 64> FeldFarben = MakeColours();
 
-uint8_t Index120To64(uint8_t Index)
-{
+uint8_t Index120To64(uint8_t Index) {
     return static_cast<uint8_t>((Index / 10 - 2) * 8 + (Index % 10 - 1));
 }
 
-uint8_t Index64To120(uint8_t Square)
-{
+uint8_t Index64To120(uint8_t Square) {
     return static_cast<uint8_t>((Square >> 3) * 10 + (Square & 7) + 21);
 }
 
-bool IsBoardSquare(int32_t Index)
-{
-    return Index >= 21 && Index <= 98 && Index % 10 >= 1 && Index % 10 <= 8;
-}
-
-int Percent(int64_t Part, int64_t Total)
-{
+int Percent(int64_t Part, int64_t Total) {
     if (Total == 0) return 0;
     return static_cast<int>(static_cast<double>(Part * 100) / static_cast<double>(Total));
 }

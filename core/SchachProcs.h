@@ -25,6 +25,20 @@ using TSchachbrett = std::array<int32_t, 120>;
 
 constexpr int32_t Border = 100;
 
+// Squares by name, as mailbox indices.
+// clang-format off
+enum TFeld : int32_t {
+    SqA1 = 21, SqB1 = 22, SqC1 = 23, SqD1 = 24, SqE1 = 25, SqF1 = 26, SqG1 = 27, SqH1 = 28,
+    SqA2 = 31, SqB2 = 32, SqC2 = 33, SqD2 = 34, SqE2 = 35, SqF2 = 36, SqG2 = 37, SqH2 = 38,
+    SqA3 = 41, SqB3 = 42, SqC3 = 43, SqD3 = 44, SqE3 = 45, SqF3 = 46, SqG3 = 47, SqH3 = 48,
+    SqA4 = 51, SqB4 = 52, SqC4 = 53, SqD4 = 54, SqE4 = 55, SqF4 = 56, SqG4 = 57, SqH4 = 58,
+    SqA5 = 61, SqB5 = 62, SqC5 = 63, SqD5 = 64, SqE5 = 65, SqF5 = 66, SqG5 = 67, SqH5 = 68,
+    SqA6 = 71, SqB6 = 72, SqC6 = 73, SqD6 = 74, SqE6 = 75, SqF6 = 76, SqG6 = 77, SqH6 = 78,
+    SqA7 = 81, SqB7 = 82, SqC7 = 83, SqD7 = 84, SqE7 = 85, SqF7 = 86, SqG7 = 87, SqH7 = 88,
+    SqA8 = 91, SqB8 = 92, SqC8 = 93, SqD8 = 94, SqE8 = 95, SqF8 = 96, SqG8 = 97, SqH8 = 98,
+};
+// clang-format on
+
 enum Piece : int32_t { Bauer = 1, Turm = 2, Laeufer = 3, Springer = 4, Dame = 5, Koenig = 6 };
 
 // Castling-right bits. Bit 1 carries no right (the board's start record
@@ -100,7 +114,9 @@ inline constexpr std::array<int32_t, 8> KingOffsets = QueenOffsets;
 uint8_t Index120To64(uint8_t Index);
 uint8_t Index64To120(uint8_t Square);
 // True for the mailbox indices of the 64 board squares.
-bool IsBoardSquare(int32_t Index);
+constexpr bool IsBoardSquare(int32_t Index) {
+    return Index >= SqA1 && Index <= SqH8 && Index % 10 >= 1 && Index % 10 <= 8;
+}
 
 // Part * 100 / Total truncated toward zero; 0 when Total is 0.
 int Percent(int64_t Part, int64_t Total);
@@ -112,7 +128,8 @@ int Percent(int64_t Part, int64_t Total);
 // in the en-passant field and never an en-passant square. An en-passant
 // square is written only on the rank that fits the side to move.
 std::string StellungToFEN(const TSchachbrett& Brett, const TZug& Zug, int MoveNo, bool Fischer);
-// True when the position was read (eight ranks of eight squares); then Brett,
+// True when the position was read: eight ranks of eight squares, piece
+// letters PNBRQK/pnbrqk only, the side "w" or "b" when given. Then Brett,
 // Zug (its position fields; From, To, NAG and ExtraNAG are kept), MoveNo (when
 // the last field is a number) and *FischerInfo (castling rooks: the outermost
 // own rook on the home rank on each side of the king) are replaced. On False
@@ -178,6 +195,54 @@ using TRandomFn = std::function<int(int n)>;
 TSchachbrett RandomFischerStellung(const TRandomFn& Random);
 // The same with the program's generator (seeded once at start).
 TSchachbrett RandomFischerStellung();
+
+// ---------------------------------------------------------------------------
+// Making moves
+
+// King and rook squares of one castling.
+struct TCastlingSquares {
+    int32_t KingFrom = 0;
+    int32_t KingTo = 0;
+    int32_t RookFrom = 0;
+    int32_t RookTo = 0;
+};
+// The squares of Colour's short or long castling: the standard ones, or in
+// a Chess960 game the record's king and rook. False when the record's rook
+// or king is no board square.
+bool CastlingSquares(int32_t Colour, bool Short, const TFischerInfo* FischerInfo,
+                     TCastlingSquares& Squares);
+
+// The squares a move wrote, each with what it held before: enough to take
+// the move back and to redraw it.
+struct TMoveChanges {
+    struct TChange {
+        int32_t Square = 0;
+        int32_t Before = 0;
+    };
+    std::array<TChange, 4> Changes{};
+    uint8_t Count = 0;
+};
+
+// Plays a move record on Brett: the piece goes From -> To, an en-passant
+// victim leaves, a castling moves its rook (CastlingKind 1/2 standard, 3/4
+// by the Chess960 record), a promotion replaces the pawn. Zug.Side is the
+// side to move after the move, as in the game tree. The record is taken as
+// it is (no legality test); squares off the board move nothing.
+void ZugAusfuehren(TSchachbrett& Brett, const TZug& Zug, const TFischerInfo* FischerInfo,
+                   TMoveChanges* Changes = nullptr);
+// Undoes what ZugAusfuehren recorded.
+void ZugZuruecknehmen(TSchachbrett& Brett, const TMoveChanges& Changes);
+// The castling rights left after the move From -> To on Before, the board
+// before the move. A king move ends both rights of its side, a rook leaving
+// its start square and any move onto it end that side's right; in standard
+// chess a right also ends when its king or rook is not on its square.
+uint8_t CastlingRightsAfter(uint8_t Rights, const TSchachbrett& Before, int32_t From, int32_t To,
+                            const TFischerInfo* FischerInfo);
+
+// A position a game can reach: one king per side, no pawn on the first or
+// last rank, and the side not to move not in check. Games and searches
+// start only from such positions.
+bool IsPlayablePosition(const TSchachbrett& Brett, const TZug& Zug);
 
 // ---------------------------------------------------------------------------
 // Game header and PGN tag lines

@@ -55,32 +55,25 @@ int32_t PieceOfLetter(char c) {
     }
 }
 
-// Reads the board field: eight ranks of exactly eight squares each, separated
-// by "/"; "88" also stands for two empty ranks. Any letter we do not know
-// is an empty square.
+// Reads the board field: eight ranks of exactly eight squares each,
+// separated by "/"; a letter that names no piece makes it no position.
 bool ReadBoard(std::string_view Field, TSchachbrett& Board) {
     Board = LeeresBrett;
     int rank = 8, file = 0, rankChanges = 0;
-    auto nextRank = [&] {
-        if (file != 8 || rank == 1) return false;
-        --rank;
-        file = 0;
-        ++rankChanges;
-        return true;
-    };
-    for (size_t i = 0; i < Field.size(); ++i) {
-        const char c = Field[i];
+    for (const char c : Field) {
         if (c == '/') {
-            if (!nextRank()) return false;
+            if (file != 8 || rank == 1) return false;
+            --rank;
+            file = 0;
+            ++rankChanges;
         } else if (c >= '1' && c <= '8') {
             file += c - '0';
             if (file > 8) return false;
-            if (c == '8' && i + 1 < Field.size() && Field[i + 1] == '8' && !nextRank())
-                return false;
         } else {
-            if (file >= 8) return false;
+            const int32_t piece = PieceOfLetter(c);
+            if (piece == 0 || file >= 8) return false;
             ++file;
-            Board[10 * (rank + 1) + file] = PieceOfLetter(c);
+            Board[static_cast<size_t>(10 * (rank + 1) + file)] = piece;
         }
     }
     return rankChanges == 7 && file == 8;
@@ -163,7 +156,10 @@ bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_
         uint16_t moveNo = MoveNo;
         bool fischer = false;
 
-        if (fields.size() > 1 && fields[1] == "b") zug.Side = -1;
+        if (fields.size() > 1) {
+            if (fields[1] != "w" && fields[1] != "b") return false;
+            if (fields[1] == "b") zug.Side = -1;
+        }
         if (fields.size() > 2) {
             for (char c : fields[2]) {
                 if (c == 'K')

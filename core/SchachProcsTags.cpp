@@ -75,11 +75,6 @@ std::string QuestionMarkEmpty(std::string v) {
     return v == "?" ? std::string() : v;
 }
 
-bool StartsWithNoCase(std::string_view Line, std::string_view Prefix) {
-    return Line.size() >= Prefix.size() &&
-           CompareNoCase(Line.substr(0, Prefix.size()), Prefix) == 0;
-}
-
 bool IsDatabaseFileName(const std::filesystem::path& p) {
     std::string ext = p.extension().string();
     for (char& c : ext)
@@ -145,65 +140,168 @@ std::string ExtractTagValue(std::string_view Line) {
     return v;
 }
 
+namespace {
+
+// The tag lines with a field of their own, by upper-case name.
+enum class TTagName {
+    Other,
+    Event,
+    Site,
+    White,
+    Black,
+    Annotator,
+    Result,
+    WhiteElo,
+    BlackElo,
+    PlyCount,
+    Date,
+    Round,
+    ECO,
+    FEN,
+    MetaKeywords,
+    MetaDescription,
+    WhiteClubId,
+    BlackClubId,
+    SetUp,
+    EventDate,
+    TimeControl,
+    WhiteDifferenceToGMT,
+    BlackDifferenceToGMT,
+    DateTimeFormat,
+    GameId,
+};
+
+// The name between "[" and the first blank, letter case ignored; a line
+// without that blank names no tag of ours. One look-up per line: every
+// game read passes each of its tag lines through here.
+TTagName TagNameOf(std::string_view Line) {
+    if (Line.size() < 3 || Line[0] != '[') return TTagName::Other;
+    const size_t blank = Line.find(' ', 1);
+    if (blank == std::string_view::npos || blank - 1 > 24) return TTagName::Other;
+    char name[24];
+    const size_t n = blank - 1;
+    for (size_t i = 0; i < n; ++i)
+        name[i] = UpperAscii(Line[i + 1]);
+    static constexpr std::pair<std::string_view, TTagName> names[] = {
+        {"EVENT", TTagName::Event},
+        {"SITE", TTagName::Site},
+        {"WHITE", TTagName::White},
+        {"BLACK", TTagName::Black},
+        {"ANNOTATOR", TTagName::Annotator},
+        {"RESULT", TTagName::Result},
+        {"WHITEELO", TTagName::WhiteElo},
+        {"BLACKELO", TTagName::BlackElo},
+        {"PLYCOUNT", TTagName::PlyCount},
+        {"DATE", TTagName::Date},
+        {"ROUND", TTagName::Round},
+        {"ECO", TTagName::ECO},
+        {"FEN", TTagName::FEN},
+        {"METAKEYWORDS", TTagName::MetaKeywords},
+        {"METADESCRIPTION", TTagName::MetaDescription},
+        {"WHITECLUBID", TTagName::WhiteClubId},
+        {"BLACKCLUBID", TTagName::BlackClubId},
+        {"SETUP", TTagName::SetUp},
+        {"EVENTDATE", TTagName::EventDate},
+        {"TIMECONTROL", TTagName::TimeControl},
+        {"WHITEDIFFERENCETOGMT", TTagName::WhiteDifferenceToGMT},
+        {"BLACKDIFFERENCETOGMT", TTagName::BlackDifferenceToGMT},
+        {"DATETIMEFORMAT", TTagName::DateTimeFormat},
+        {"GAMEID", TTagName::GameId},
+    };
+    const std::string_view key(name, n);
+    for (const auto& [text, tag] : names)
+        if (text.size() == n && text == key) return tag;
+    return TTagName::Other;
+}
+
+} // namespace
+
 void ParseTagLine(TEventData& E, std::string_view Line) {
     auto value = [&] { return ExtractTagValue(Line); };
-    if (StartsWithNoCase(Line, "[Event ")) {
+    switch (TagNameOf(Line)) {
+    case TTagName::Event:
         E.Event = QuestionMarkEmpty(value());
-    } else if (StartsWithNoCase(Line, "[SITE ")) {
+        break;
+    case TTagName::Site:
         E.Site = QuestionMarkEmpty(value());
-    } else if (StartsWithNoCase(Line, "[WHITE ")) {
+        break;
+    case TTagName::White:
         E.White = QuestionMarkEmpty(value());
-    } else if (StartsWithNoCase(Line, "[BLACK ")) {
+        break;
+    case TTagName::Black:
         E.Black = QuestionMarkEmpty(value());
-    } else if (StartsWithNoCase(Line, "[ANNOTATOR ")) {
+        break;
+    case TTagName::Annotator:
         E.Annotator = value();
-    } else if (StartsWithNoCase(Line, "[RESULT ")) {
+        break;
+    case TTagName::Result:
         E.Result = value();
-    } else if (StartsWithNoCase(Line, "[WHITEELO ")) {
+        break;
+    case TTagName::WhiteElo:
         E.WhiteElo = TagNumber(value());
-    } else if (StartsWithNoCase(Line, "[BLACKELO ")) {
+        break;
+    case TTagName::BlackElo:
         E.BlackElo = TagNumber(value());
-    } else if (StartsWithNoCase(Line, "[PLYCOUNT ")) {
+        break;
+    case TTagName::PlyCount: {
         // Plies to full moves: 80 plies are 40 moves, 81 are 41.
         const unsigned plies = TagNumber(value());
         E.MoveCount = static_cast<uint16_t>((plies + 1) / 2);
-    } else if (StartsWithNoCase(Line, "[DATE ")) {
+        break;
+    }
+    case TTagName::Date:
         SetDate(value(), E.Year, E.Month, E.Day);
-    } else if (StartsWithNoCase(Line, "[ROUND ")) {
+        break;
+    case TTagName::Round:
         E.Round = TagNumber(value());
-    } else if (StartsWithNoCase(Line, "[ECO ")) {
+        break;
+    case TTagName::ECO:
         E.ECO = value();
-    } else if (StartsWithNoCase(Line, "[FEN ")) {
+        break;
+    case TTagName::FEN:
         E.FEN = value();
-    } else if (StartsWithNoCase(Line, "[METAKEYWORDS ")) {
+        break;
+    case TTagName::MetaKeywords:
         E.MetaKeywords += value();
-    } else if (StartsWithNoCase(Line, "[METADESCRIPTION ")) {
+        break;
+    case TTagName::MetaDescription:
         E.MetaDescription += value();
-    } else if (StartsWithNoCase(Line, "[WHITECLUBID ")) {
+        break;
+    case TTagName::WhiteClubId:
         E.WhiteClubId += value();
-    } else if (StartsWithNoCase(Line, "[BLACKCLUBID ")) {
+        break;
+    case TTagName::BlackClubId:
         E.BlackClubId += value();
-    } else if (StartsWithNoCase(Line, "[SETUP ")) {
-        // The FEN tag alone sets up the position.
-    } else if (StartsWithNoCase(Line, "[EVENTDATE ")) {
+        break;
+    case TTagName::SetUp:
+        break; // the FEN tag alone sets up the position
+    case TTagName::EventDate:
         SetDate(value(), E.EventYear, E.EventMonth, E.EventDay);
-    } else if (StartsWithNoCase(Line, "[TIMECONTROL ")) {
+        break;
+    case TTagName::TimeControl: {
         const std::string v = value();
         const size_t p = v.find('+');
         if (p != std::string::npos) {
             E.TimeControlBase = TagNumber(TrimBlanks(std::string_view(v).substr(0, p)));
             E.TimeControlIncrement = TagNumber(TrimBlanks(std::string_view(v).substr(p + 1)));
         }
-    } else if (StartsWithNoCase(Line, "[WhiteDifferenceToGMT ")) {
+        break;
+    }
+    case TTagName::WhiteDifferenceToGMT:
         E.WhiteDifferenceToGMT = value();
-    } else if (StartsWithNoCase(Line, "[BlackDifferenceToGMT ")) {
+        break;
+    case TTagName::BlackDifferenceToGMT:
         E.BlackDifferenceToGMT = value();
-    } else if (StartsWithNoCase(Line, "[DateTimeFormat ")) {
+        break;
+    case TTagName::DateTimeFormat:
         E.DateTimeFormat = value();
-    } else if (StartsWithNoCase(Line, "[GameId ")) {
+        break;
+    case TTagName::GameId:
         E.GameId = value();
-    } else if (E.Tags) {
-        E.Tags->Add(std::string(Line));
+        break;
+    case TTagName::Other:
+        if (E.Tags) E.Tags->Add(std::string(Line));
+        break;
     }
 }
 

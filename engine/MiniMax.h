@@ -185,10 +185,14 @@ public:
     bool InCheck() const { return inCheck_[ply_]; }
     // The side to move's king is attacked by the other side.
     bool SideInCheck() const;
+    // One king a side, no pawn on the first or last rank, and the side not
+    // to move not in check: a position some game can reach.
+    bool PlayablePosition() const;
 
     // --- search
     // Searches to depth Tiefe in the caller's thread and reports through
-    // OnStop. False (and nothing happens) while the engine is busy, which it
+    // OnStop. A position no game can reach is not searched: OnStop reports
+    // StatusIllegal with no move. False (and nothing happens) while the engine is busy, which it
     // is until OnStop has returned: a new Start comes after that.
     bool Start(const TMiniMaxBrett& Brett, const TEngineZug& PosInfo, uint8_t Tiefe);
     // Ends the running search without OnStop. True when a search was running

@@ -127,6 +127,18 @@ const TMMZug& TMiniMax::Move(int Index) const {
     return Index >= 0 && Index <= stackSize_ ? stack_[static_cast<size_t>(Index)] : none;
 }
 
+bool TMiniMax::PlayablePosition() const {
+    int white = 0, black = 0;
+    for (int sq = 21; sq <= 98; ++sq) {
+        const int p = brett_[sq];
+        white += p == 6;
+        black += p == -6;
+        const int rank = sq / 10 - 1;
+        if ((p == 1 || p == -1) && (rank == 1 || rank == 8)) return false;
+    }
+    return white == 1 && black == 1 && !Angegriffen(KingSquare(-side_), side_);
+}
+
 bool TMiniMax::SideInCheck() const {
     return Angegriffen(KingSquare(side_), -side_);
 }

@@ -196,6 +196,12 @@ bool TMiniMax::Start(const TMiniMaxBrett& Brett, const TEngineZug& PosInfo, uint
     status_ = StatusMove;
     MaxDepth = Tiefe < 1 ? 1 : Tiefe;
     Prepare(brett, posInfo);
+    if (!PlayablePosition()) {
+        // Nothing to search where no game can be.
+        status_ = StatusIllegal;
+        Fertig();
+        return true;
+    }
     if (SideInCheck() && OnSchach) OnSchach(this);
     Iteration();
     Wiederholung();
@@ -402,7 +408,9 @@ void TMiniMax::SpeichereVariante(int Index) {
 void TMiniMax::Fertig() {
     uint8_t status = status_;
     TEngineZug& r = record_;
-    if (overflow_) {
+    if (status == StatusIllegal) {
+        r.From = r.To = r.EnPassantVictim = r.CastlingKind = r.Promotion = r.Captured = 0;
+    } else if (overflow_) {
         status = StatusNoMove;
     } else if (status == StatusMated || status == StatusStalemate) {
         // No move to play: the record keeps the position with an empty move.

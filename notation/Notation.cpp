@@ -221,108 +221,33 @@ TBaum* TNotation::NewNode(const TZug& Zug) {
     return node;
 }
 
-namespace {
-
-// Same test as IsBoardSquare, inline: it runs for every move read.
-inline bool OnBoard(int32_t sq) {
-    return sq >= 21 && sq <= 98 && sq % 10 >= 1 && sq % 10 <= 8;
-}
-
-} // namespace
-
 void TNotation::DoMove() {
-    TSchachbrett& b = WorkBoard;
-    const TZug& z = WorkMove;
-    const int32_t side = z.Side; // side to move after the move
-    const int32_t from = z.From, to = z.To;
-    if (!OnBoard(from) || !OnBoard(to)) return; // a broken record moves nothing
-    b[to] = b[from];
-    if (to != from) b[from] = 0;
-    if (z.EnPassantVictim != 0 && OnBoard(z.EnPassantVictim)) b[z.EnPassantVictim] = 0;
-    const TFischerInfo* fi = ActiveFischerInfo();
-    switch (z.CastlingKind) {
-    case 1:
-        if (side == -1) {
-            b[28] = 0;
-            b[26] = Turm;
-        } else {
-            b[98] = 0;
-            b[96] = -Turm;
-        }
-        break;
-    case 2:
-        if (side == -1) {
-            b[21] = 0;
-            b[24] = Turm;
-        } else {
-            b[91] = 0;
-            b[94] = -Turm;
-        }
-        break;
-    case 3:
-    case 4: {
-        if (!fi) break;
-        const bool shortSide = z.CastlingKind == 3;
-        const int32_t rook = side == -1 ? (shortSide ? fi->WhiteRookH : fi->WhiteRookA)
-                                        : (shortSide ? fi->BlackRookH : fi->BlackRookA);
-        if (OnBoard(rook)) b[rook] = 0;
-        b[shortSide ? to - 1 : to + 1] = -Turm * side;
-        b[to] = -Koenig * side; // last: the rook may have started on the king's target
-        break;
-    }
-    default:
-        break;
-    }
-    if (z.Promotion != 0) b[to] = z.Promotion;
+    ZugAusfuehren(WorkBoard, WorkMove, ActiveFischerInfo());
 }
 
 void TNotation::UndoMove(const TZug& Zug) {
     TSchachbrett& b = WorkBoard;
     const int32_t from = Zug.From, to = Zug.To, side = Zug.Side;
-    if (!OnBoard(from) || !OnBoard(to)) return;
+    if (!IsBoardSquare(from) || !IsBoardSquare(to)) return;
     b[from] = b[to];
     if (Zug.Promotion != 0) b[from] = -side * Bauer;
-    if (WorkMove.EnPassantVictim != 0 && OnBoard(WorkMove.EnPassantVictim)) {
+    if (WorkMove.EnPassantVictim != 0 && IsBoardSquare(WorkMove.EnPassantVictim)) {
         b[WorkMove.EnPassantVictim] = side * Bauer;
         b[to] = 0;
     } else if (to != from) {
         b[to] = Zug.Captured;
     }
-    const int32_t cside = WorkMove.Side;
-    const TFischerInfo* fi = ActiveFischerInfo();
-    switch (WorkMove.CastlingKind) {
-    case 1:
-        if (cside == -1) {
-            b[26] = 0;
-            b[28] = Turm;
-        } else {
-            b[96] = 0;
-            b[98] = -Turm;
-        }
-        break;
-    case 2:
-        if (cside == -1) {
-            b[24] = 0;
-            b[21] = Turm;
-        } else {
-            b[94] = 0;
-            b[91] = -Turm;
-        }
-        break;
-    case 3:
-    case 4: {
-        if (!fi) break;
-        const bool shortSide = WorkMove.CastlingKind == 3;
-        const int32_t rook = cside == -1 ? (shortSide ? fi->WhiteRookH : fi->WhiteRookA)
-                                         : (shortSide ? fi->BlackRookH : fi->BlackRookA);
+    const int32_t kind = WorkMove.CastlingKind;
+    TCastlingSquares c;
+    // WorkMove.Side is the side to move after the castling.
+    if (kind >= 1 && kind <= 4 &&
+        CastlingSquares(-WorkMove.Side, kind == 1 || kind == 3,
+                        kind >= 3 ? ActiveFischerInfo() : nullptr, c)) {
+        const int32_t mover = -WorkMove.Side;
         b[to] = 0;
-        b[shortSide ? to - 1 : to + 1] = 0;
-        if (OnBoard(rook)) b[rook] = -Turm * cside;
-        b[from] = -Koenig * cside;
-        break;
-    }
-    default:
-        break;
+        b[c.RookTo] = 0;
+        b[c.RookFrom] = Turm * mover;
+        b[from] = Koenig * mover;
     }
 }
 

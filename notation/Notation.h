@@ -211,6 +211,8 @@ public:
     // --- PGN import ---------------------------------------------------------
     // 0 when the game was read, -1 on an error.
     int LoadPGN(std::string_view Text);
+    // The last LoadPGN found neither a tag nor a move: the text is no game.
+    bool NoGameFound() const { return FNoGame; }
     int8_t PieceFromLetter(char C) const;
     static std::string NormalizeMoveToken(std::string S);
     bool ScanQueen(int32_t Square, bool Enemy);
@@ -350,7 +352,6 @@ private:
     bool ReadMoveToken(std::string_view Buf, size_t& Pos);
     bool ResolvePawn(const std::string& T, int32_t& From);
     bool ResolvePiece(int Piece, const std::string& T, int32_t& From);
-    void UpdateCastlingRights(int32_t From, int32_t To);
     void NagToAnnotation(std::string_view Digits);
     // Scratch texts of the reader, kept to spare an allocation per move.
     std::string FToken, FTarget, FDigits, FMovetext;
@@ -407,17 +408,9 @@ private:
     std::array<std::string, 7> FPieceLetters; // by piece type 1..6
     TFischerInfo FOwnFischerInfo{};
     // Running copies of the reader: the position and record before CurrentMove.
-    // The board before CurrentMove is the working board with these squares
-    // put back: copying the whole board for every move read costs more.
-    struct TTouched {
-        int32_t Square = 0;
-        int32_t Piece = 0;
-    };
-    struct TTouchedSquares {
-        std::array<TTouched, 20> Squares{};
-        size_t Count = 0;
-    };
-    TTouchedSquares FTouched;
+    // The board before CurrentMove is the working board with CurrentMove's
+    // changes taken back: copying the whole board for every move read costs more.
+    TMoveChanges FChanges;
     TZug FMoveBefore{};
     // Where each piece stands on the working board while the reader runs:
     // one bit per square (0..63) for each code -6..6.
@@ -426,7 +419,14 @@ private:
     void BuildPieceSets();
     void MovePieceSets(int32_t Square, int32_t Old, int32_t New);
     void CollectReaching(int Kind, int32_t Square);
+    // Side's king stands attacked on the working board (or is missing).
+    bool KingAttacked(int32_t Side) const;
+    // A piece of colour By attacks square Square64 (0..63) on the working board.
+    bool SquareAttacked(size_t Square64, int32_t By) const;
+    // The king move From -> To is castling written as the king's move.
+    bool KingMoveIsCastling(int32_t From, int32_t To, int32_t Side, bool& Short) const;
     bool FMoveRead = false;
+    bool FNoGame = false;
     bool FVariationOpened = false;
     bool FVariationClosed = false;
 };

@@ -230,14 +230,8 @@ bool TNotation::RederiveMove(const TSchachbrett& Before, const TZug& Prior, TZug
         if (IsPawn(p) && std::abs(Move.To - Move.From) == 20) Move.EnPassant = Move.From + 10 * s;
     }
     // The rights follow the same bookkeeping as reading a game.
-    const TSchachbrett keepBoard = WorkBoard;
-    const TZug keepMove = WorkMove;
-    WorkBoard = Before;
-    WorkMove = Prior;
-    UpdateCastlingRights(Move.From, Move.To);
-    Move.CastlingRights = WorkMove.CastlingRights;
-    WorkBoard = keepBoard;
-    WorkMove = keepMove;
+    Move.CastlingRights =
+        CastlingRightsAfter(Prior.CastlingRights, Before, Move.From, Move.To, ActiveFischerInfo());
 
     Move.Flags = (Move.Flags & (FlagGreater | FlagLess)) | SanFlags(Before, Move);
     TSchachbrett after = Before;

@@ -5,6 +5,7 @@
 #include "Notation.h"
 
 #include <bit>
+#include <cctype>
 #include <cstring>
 
 namespace kb {
@@ -12,6 +13,25 @@ namespace {
 
 const char* const LoadErrorDe = "Beim Einlesen der Züge ist ein Fehler aufgetreten.";
 const char* const LoadErrorEn = "Error reading moves.";
+const char* const NoGameDe = "Der Text enthält keine Partie.";
+const char* const NoGameEn = "The text holds no game.";
+const char* const BadFenDe = "Die Stellung im FEN-Tag ist ungültig: ";
+const char* const BadFenEn = "The position in the FEN tag is not valid: ";
+const char* const VariantDe = "Diese Schachvariante wird nicht unterstützt: ";
+const char* const VariantEn = "This chess variant is not supported: ";
+
+// Variant tag values that name standard chess or Chess960.
+bool IsChessVariant(std::string_view Value) {
+    if (Value.empty()) return true;
+    std::string v;
+    for (const char c : Value)
+        if (c != ' ' && c != '-' && c != '_')
+            v += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* ok : {"", "standard", "chess", "normal", "chess960", "960", "fischerandom",
+                           "fischerrandom", "frc", "fromposition"})
+        if (v == ok) return true;
+    return false;
+}
 
 bool IsBlankChar(char c) {
     return static_cast<unsigned char>(c) <= ' ';
@@ -102,7 +122,7 @@ struct TNotation::TVarState {
     TZug Move;
     TVariante* Line;
     TBaum* Current;
-    TTouchedSquares Touched;
+    TMoveChanges Changes;
     TZug MoveBefore;
     TPieceSets PieceSets;
 };
@@ -239,6 +259,70 @@ void TNotation::CollectReaching(int Kind, int32_t Square) {
         Candidates.push_back(hits[i].Square);
     if (count > 0)
         CandidateCount = static_cast<uint8_t>(Candidates.size() > 255 ? 255 : Candidates.size());
+}
+
+namespace {
+
+// Squares (0..63) from which a piece stepping by Offsets reaches each square.
+template <size_t N>
+constexpr std::array<uint64_t, 64> StepMasks(const std::array<int32_t, N>& Offsets) {
+    std::array<uint64_t, 64> t{};
+    for (size_t i = 0; i < 64; ++i) {
+        const int32_t sq = Square120[i];
+        for (const int32_t off : Offsets) {
+            const int32_t from = sq - off;
+            if (from >= 0 && from < 120 && Square64[static_cast<size_t>(from)] >= 0)
+                t[i] |= uint64_t{1} << Square64[static_cast<size_t>(from)];
+        }
+    }
+    return t;
+}
+constexpr std::array<uint64_t, 64> KnightMasks = StepMasks(KnightOffsets);
+constexpr std::array<uint64_t, 64> KingMasks = StepMasks(KingOffsets);
+// A white pawn attacks forward (+9, +11), a black one backward.
+constexpr std::array<uint64_t, 64> WhitePawnMasks = StepMasks(std::array<int32_t, 2>{9, 11});
+constexpr std::array<uint64_t, 64> BlackPawnMasks = StepMasks(std::array<int32_t, 2>{-9, -11});
+
+// Squares on the rook lines and the bishop lines through each square.
+template <size_t N>
+constexpr std::array<uint64_t, 64> LineMasks(const std::array<int32_t, N>& Dirs) {
+    std::array<uint64_t, 64> t{};
+    for (size_t i = 0; i < 64; ++i)
+        for (const int32_t d : Dirs)
+            for (int32_t sq = Square120[i] + d; Square64[static_cast<size_t>(sq)] >= 0; sq += d)
+                t[i] |= uint64_t{1} << Square64[static_cast<size_t>(sq)];
+    return t;
+}
+constexpr std::array<uint64_t, 64> RookLines = LineMasks(RookOffsets);
+constexpr std::array<uint64_t, 64> BishopLines = LineMasks(BishopOffsets);
+
+} // namespace
+
+bool TNotation::KingAttacked(int32_t Side) const {
+    const uint64_t kings = FPieceSets[static_cast<size_t>(Koenig * Side + 6)];
+    if (kings == 0) return true;
+    return SquareAttacked(static_cast<size_t>(std::countr_zero(kings)), -Side);
+}
+
+bool TNotation::SquareAttacked(size_t k, int32_t e) const {
+    auto set = [this, e](int Kind) { return FPieceSets[static_cast<size_t>(Kind * e + 6)]; };
+    if ((set(Springer) & KnightMasks[k]) |
+        (set(Bauer) & (e == 1 ? WhitePawnMasks : BlackPawnMasks)[k]) | (set(Koenig) & KingMasks[k]))
+        return true;
+    // A slider on a line with the king attacks it when nothing stands between.
+    uint64_t sliders =
+        ((set(Dame) | set(Turm)) & RookLines[k]) | ((set(Dame) | set(Laeufer)) & BishopLines[k]);
+    if (sliders == 0) return false;
+    const int32_t square = Square120[k];
+    for (; sliders; sliders &= sliders - 1) {
+        const int32_t sq = Square120[static_cast<size_t>(std::countr_zero(sliders))];
+        const int32_t step = LineStep[static_cast<size_t>(sq - square + 77)];
+        int32_t s = square + step;
+        while (s != sq && WorkBoard[static_cast<size_t>(s)] == 0)
+            s += step;
+        if (s == sq) return true;
+    }
+    return false;
 }
 
 namespace {
@@ -418,36 +502,6 @@ void TNotation::NagToAnnotation(std::string_view Digits) {
     }
 }
 
-void TNotation::UpdateCastlingRights(int32_t From, int32_t To) {
-    uint8_t& r = WorkMove.CastlingRights;
-    if (r == 0) return; // nothing left to lose
-    const TSchachbrett& b = WorkBoard;
-    const TFischerInfo* fi = ActiveFischerInfo();
-    auto clear = [&r](int bits) { r = static_cast<uint8_t>(r & ~bits); };
-    int32_t wA = 21, wH = 28, bA = 91, bH = 98;
-    if (fi) {
-        wA = fi->WhiteRookA, wH = fi->WhiteRookH, bA = fi->BlackRookA, bH = fi->BlackRookH;
-    } else {
-        if (b[25] == 0) clear(WhiteShort | WhiteLong);
-        if (b[95] == 0) clear(BlackShort | BlackLong);
-        if (b[28] <= 0) clear(WhiteShort);
-        if (b[21] <= 0) clear(WhiteLong);
-        if (b[98] >= 0 || b[98] == Border) clear(BlackShort);
-        if (b[91] >= 0 || b[91] == Border) clear(BlackLong);
-    }
-    const int32_t p = b[From];
-    if (p == Koenig) clear(WhiteShort | WhiteLong);
-    if (p == -Koenig) clear(BlackShort | BlackLong);
-    if (p == Turm && From == wH) clear(WhiteShort);
-    if (p == Turm && From == wA) clear(WhiteLong);
-    if (p == -Turm && From == bH) clear(BlackShort);
-    if (p == -Turm && From == bA) clear(BlackLong);
-    if (To == wA) clear(WhiteLong);
-    if (To == wH) clear(WhiteShort);
-    if (To == bA) clear(BlackLong);
-    if (To == bH) clear(BlackShort);
-}
-
 bool TNotation::ResolvePiece(int Piece, const std::string& T, int32_t& From) {
     const int side = WorkMove.Side == -1 ? -1 : 1;
     const int32_t to = WorkMove.To;
@@ -617,23 +671,10 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
 
     int32_t from = 0;
     const TFischerInfo* fi = ActiveFischerInfo();
+    bool castling = false, shortSide = false;
     if (!token.empty() && (token[0] == 'O' || token[0] == 'o' || token[0] == '0')) {
-        const bool shortSide = token.size() <= 3;
-        int32_t rook;
-        if (fi) {
-            from = side == 1 ? fi->WhiteKing : fi->BlackKing;
-            z.To = side == 1 ? (shortSide ? 27 : 23) : (shortSide ? 97 : 93);
-            z.CastlingKind = shortSide ? 3 : 4;
-            rook = side == 1 ? (shortSide ? fi->WhiteRookH : fi->WhiteRookA)
-                             : (shortSide ? fi->BlackRookH : fi->BlackRookA);
-        } else {
-            from = side == 1 ? 25 : 95;
-            z.To = from + (shortSide ? 2 : -2);
-            z.CastlingKind = shortSide ? 1 : 2;
-            rook = side == 1 ? (shortSide ? 28 : 21) : (shortSide ? 98 : 91);
-        }
-        if (!IsBoardSquare(from) || WorkBoard[from] != Koenig * side) return false;
-        if (!IsBoardSquare(rook) || WorkBoard[rook] != Turm * side) return false;
+        castling = true;
+        shortSide = token.size() <= 3;
     } else {
         if (token.size() > 4 && token.compare(token.size() - 4, 4, "e.p.") == 0)
             token.resize(token.size() - 4);
@@ -673,12 +714,17 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
         z.To = SquareOf(tf, tr);
         z.Captured = WorkBoard[z.To];
         const int kind = piece < 0 ? -piece : piece;
-        if (kind == Bauer && T.size() == 4 && IsFileChar(T[0]) && IsRankChar(T[1])) {
+        const bool fromSquare = T.size() == 4 && IsFileChar(T[0]) && IsRankChar(T[1]);
+        if (kind == Bauer && fromSquare) {
             const int32_t p = WorkBoard[SquareOf(T[0], T[1])];
             if (p != 0 && p != Border && p != Bauer && p != -Bauer) piece = p;
         }
         const int k = piece < 0 ? -piece : piece;
-        if (k == Bauer) {
+        // Long algebraic notation writes castling as the king's move.
+        if (k == Koenig && fromSquare && z.Promotion == 0 &&
+            KingMoveIsCastling(SquareOf(T[0], T[1]), z.To, side, shortSide)) {
+            castling = true;
+        } else if (k == Bauer) {
             if (!ResolvePawn(T, from)) return false;
             const bool lastRank = z.To / 10 - 1 == (side == 1 ? 8 : 1);
             if (lastRank != (z.Promotion != 0)) return false;
@@ -686,33 +732,73 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
             if (z.Promotion != 0) return false;
             if (!ResolvePiece(k, T, from)) return false;
         }
-        if (WorkBoard[z.To] * side > 0) return false; // never onto an own piece
+        if (!castling && WorkBoard[z.To] * side > 0) return false; // never onto an own piece
+    }
+    if (castling) {
+        TCastlingSquares c;
+        if (!CastlingSquares(side, shortSide, fi, c)) return false;
+        from = c.KingFrom;
+        z.To = c.KingTo;
+        z.CastlingKind = fi ? (shortSide ? 3 : 4) : (shortSide ? 1 : 2);
+        z.Captured = 0;
+        z.Promotion = 0;
+        // Only with its right held, and not out of, through or into check.
+        if (fi) {
+            TZug probe = z;
+            probe.From = from;
+            probe.Side = side;
+            if (!IsLegalMove(WorkBoard, probe, fi)) return false;
+        } else {
+            const uint8_t right = side == 1 ? (shortSide ? WhiteShort : WhiteLong)
+                                            : (shortSide ? BlackShort : BlackLong);
+            const int32_t step = shortSide ? 1 : -1;
+            const TSchachbrett& b = WorkBoard;
+            if (!(z.CastlingRights & right) || b[static_cast<size_t>(from)] != Koenig * side ||
+                b[static_cast<size_t>(c.RookFrom)] != Turm * side)
+                return false;
+            for (int32_t sq = from + step; sq != c.RookFrom; sq += step)
+                if (b[static_cast<size_t>(sq)] != 0) return false;
+            for (int32_t sq = from;; sq += step) {
+                if (SquareAttacked(static_cast<size_t>(Square64[static_cast<size_t>(sq)]), -side))
+                    return false;
+                if (sq == c.KingTo) break;
+            }
+        }
     }
     if (!IsBoardSquare(from)) return false;
     z.From = from;
 
-    // Every square DoMove may write, as it stands before the move.
-    FTouched.Count = 0;
-    auto touch = [this](int32_t sq) {
-        if (sq >= 0 && sq < 120 && FTouched.Count < FTouched.Squares.size())
-            FTouched.Squares[FTouched.Count++] = {sq, WorkBoard[sq]};
-    };
-    touch(from);
-    touch(z.To);
-    if (z.EnPassantVictim != 0) touch(z.EnPassantVictim);
-    if (z.CastlingKind != 0) {
-        for (const int32_t sq : {21, 24, 26, 28, 91, 94, 96, 98})
-            touch(sq);
-        if (fi)
-            for (const int32_t sq :
-                 {fi->WhiteRookA, fi->WhiteRookH, fi->BlackRookA, fi->BlackRookH})
-                touch(sq);
-        touch(z.To - 1);
-        touch(z.To + 1);
-    }
-    FMoveBefore = z;
-    UpdateCastlingRights(from, z.To);
+    const uint8_t rightsBefore = z.CastlingRights;
+    if (z.CastlingRights & AllCastlingRights)
+        z.CastlingRights = CastlingRightsAfter(z.CastlingRights, WorkBoard, from, z.To, fi);
     z.Side = -side;
+    TMoveChanges changes;
+    ZugAusfuehren(WorkBoard, z, fi, &changes);
+    for (size_t t = 0; t < changes.Count; ++t) {
+        // Every changed square is a board square; border and empty cells
+        // have no set.
+        const TMoveChanges::TChange& x = changes.Changes[t];
+        const int32_t now = WorkBoard[static_cast<size_t>(x.Square)];
+        const uint64_t bit = uint64_t{1} << Square64[static_cast<size_t>(x.Square)];
+        if (x.Before != 0) FPieceSets[static_cast<size_t>(x.Before + 6)] &= ~bit;
+        if (now != 0) FPieceSets[static_cast<size_t>(now + 6)] |= bit;
+    }
+    // A move that leaves the own king attacked is no move (castling was
+    // tested in full above).
+    const bool exposed = !castling && KingAttacked(side);
+    if (exposed) {
+        for (size_t t = changes.Count; t-- > 0;) {
+            const TMoveChanges::TChange& x = changes.Changes[t];
+            MovePieceSets(x.Square, WorkBoard[static_cast<size_t>(x.Square)], x.Before);
+        }
+        ZugZuruecknehmen(WorkBoard, changes);
+        return false;
+    }
+    FChanges = changes;
+    // The record as it was before the move, with the mover as its side.
+    FMoveBefore = z;
+    FMoveBefore.CastlingRights = rightsBefore;
+    FMoveBefore.Side = side;
     TBaum* node = NewNode(z);
     if (!WorkLine->Erster) {
         WorkLine->Erster = node;
@@ -722,13 +808,35 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
         if (CurrentMove) CurrentMove->Next = node;
     }
     CurrentMove = node;
-    DoMove();
-    for (size_t t = 0; t < FTouched.Count; ++t) {
-        const TTouched& x = FTouched.Squares[t];
-        MovePieceSets(x.Square, x.Piece, WorkBoard[static_cast<size_t>(x.Square)]);
-    }
     FMoveRead = true;
     return true;
+}
+
+bool TNotation::KingMoveIsCastling(int32_t From, int32_t To, int32_t Side, bool& Short) const {
+    const TFischerInfo* fi = ActiveFischerInfo();
+    if (WorkBoard[static_cast<size_t>(From)] != Koenig * Side) return false;
+    if (!fi) {
+        // Two files from its start square.
+        if (From != (Side == 1 ? SqE1 : SqE8) || (To != From + 2 && To != From - 2)) return false;
+        Short = To > From;
+        return true;
+    }
+    if (From != (Side == 1 ? fi->WhiteKing : fi->BlackKing)) return false;
+    const int32_t rookH = Side == 1 ? fi->WhiteRookH : fi->BlackRookH;
+    const int32_t rookA = Side == 1 ? fi->WhiteRookA : fi->BlackRookA;
+    // Onto its own castling rook, as engines write it.
+    if (WorkBoard[static_cast<size_t>(To)] == Turm * Side && (To == rookH || To == rookA)) {
+        Short = To == rookH;
+        return true;
+    }
+    // Onto the castling target where that is no king step.
+    const int32_t base = Side == 1 ? SqA1 - 1 : SqA8 - 1;
+    const int32_t d = To > From ? To - From : From - To;
+    if ((To == base + 7 || To == base + 3) && d != 1 && d != 9 && d != 10 && d != 11) {
+        Short = To == base + 7;
+        return true;
+    }
+    return false;
 }
 
 int TNotation::ParseMovetext(std::string_view Buf) {
@@ -774,7 +882,7 @@ int TNotation::ParseMovetext(std::string_view Buf) {
         return ParseOk;
     }
     WorkMove = GameData.Zug;
-    FTouched.Count = 0;
+    FChanges.Count = 0;
     FMoveBefore = WorkMove;
     BuildPieceSets();
 
@@ -816,17 +924,16 @@ int TNotation::ParseMovetext(std::string_view Buf) {
                 result = ParseSilent;
                 break;
             }
-            stack.push_back(TVarState{WorkBoard, WorkMove, WorkLine, CurrentMove, FTouched,
+            stack.push_back(TVarState{WorkBoard, WorkMove, WorkLine, CurrentMove, FChanges,
                                       FMoveBefore, FPieceSets});
             // Back to the board before the move: the working board is that
             // board from now on.
-            for (size_t t = FTouched.Count; t-- > 0;) {
-                const TTouched& x = FTouched.Squares[t];
-                int32_t& cell = WorkBoard[static_cast<size_t>(x.Square)];
-                MovePieceSets(x.Square, cell, x.Piece);
-                cell = x.Piece;
+            for (size_t t = FChanges.Count; t-- > 0;) {
+                const TMoveChanges::TChange& x = FChanges.Changes[t];
+                MovePieceSets(x.Square, WorkBoard[static_cast<size_t>(x.Square)], x.Before);
             }
-            FTouched.Count = 0;
+            ZugZuruecknehmen(WorkBoard, FChanges);
+            FChanges.Count = 0;
             WorkMove = FMoveBefore;
             WorkLine = CurrentMove->Variations;
             AddVariation();
@@ -839,7 +946,7 @@ int TNotation::ParseMovetext(std::string_view Buf) {
                 WorkMove = s.Move;
                 WorkLine = s.Line;
                 CurrentMove = s.Current;
-                FTouched = s.Touched;
+                FChanges = s.Changes;
                 FMoveBefore = s.MoveBefore;
                 FPieceSets = s.PieceSets;
                 stack.pop_back();
@@ -853,6 +960,10 @@ int TNotation::ParseMovetext(std::string_view Buf) {
                 result = ParseError;
                 break;
             }
+        }
+        if (p < n && Buf[p] == '-' && p + 1 < n && Buf[p + 1] == '-') {
+            result = ParseError; // a null move: no position follows from it
+            break;
         }
         if (p >= n || Buf[p] == '*' || Buf[p] == '-') break;
     }
@@ -888,6 +999,9 @@ int TNotation::LoadPGN(std::string_view Text) {
             Text.remove_prefix(3);
         std::string& buffer = FMovetext;
         buffer.clear();
+        bool hasTags = false;
+        std::string variant;
+        FNoGame = false;
         if (!TrimView(Text).empty()) {
             std::vector<std::string_view>& lines = FLines;
             SplitLines(Text, lines);
@@ -903,6 +1017,8 @@ int TNotation::LoadPGN(std::string_view Text) {
                     const std::string_view t = TrimView(lines[i]);
                     if (!t.empty() && t[0] == '[') {
                         ParseTagLine(GameData.EventData, t);
+                        if (t.substr(1, 8) == "Variant ") variant = ExtractTagValue(t);
+                        hasTags = true;
                         ++i;
                         continue;
                     }
@@ -957,20 +1073,48 @@ int TNotation::LoadPGN(std::string_view Text) {
         // The FEN's "f1" marker keeps a Chess960 game that we wrote from a
         // later position Chess960 when it is read back.
         TFischerInfo marked{};
-        if (!GameData.EventData.FEN.empty())
-            FENToStellung(GameData.EventData.FEN, GameData.Stellung, GameData.Zug,
-                          GameData.ZugNummer, &marked);
+        std::string refused; // why no move is read
+        if (!IsChessVariant(variant)) {
+            refused = (FEnglish ? VariantEn : VariantDe) + variant;
+        } else if (!GameData.EventData.FEN.empty()) {
+            // Moves are read only from a position a game can have.
+            TSchachbrett board = GameData.Stellung;
+            TZug zug = GameData.Zug;
+            uint16_t moveNo = GameData.ZugNummer;
+            if (FENToStellung(GameData.EventData.FEN, board, zug, moveNo, &marked) &&
+                IsPlayablePosition(board, zug)) {
+                GameData.Stellung = board;
+                GameData.Zug = zug;
+                GameData.ZugNummer = moveNo;
+            } else {
+                marked = TFischerInfo{};
+                refused = (FEnglish ? BadFenEn : BadFenDe) + GameData.EventData.FEN;
+            }
+        }
         WorkBoard = GameData.Stellung;
         // Tells the host whether this is Chess960 before any move is read.
         CheckFischerPosition(&marked);
         FLines.clear(); // views into Text
         const std::string_view trimmed = TrimView(buffer);
-        if (!trimmed.empty()) {
+        if (!refused.empty()) {
+            result = -1;
+            if (OnError) OnError(this, refused);
+            ErrorShown = true;
+        } else if (!trimmed.empty()) {
             const int parsed = ParseMovetext(trimmed);
             if (parsed != ParseOk) result = -1;
             // A variation before the first move fails without a message.
             if (parsed == ParseError) {
                 if (OnError) OnError(this, FEnglish ? LoadErrorEn : LoadErrorDe);
+                ErrorShown = true;
+            }
+        }
+        if (!hasTags && !HasMoves()) {
+            // Neither a tag nor a move: blanks, NUL bytes, noise.
+            FNoGame = true;
+            if (result == 0) {
+                result = -1;
+                if (OnError) OnError(this, FEnglish ? NoGameEn : NoGameDe);
                 ErrorShown = true;
             }
         }

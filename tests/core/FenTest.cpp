@@ -134,10 +134,10 @@ TEST(Fen, ReadingTable) {
         bool fischer; // expected Chess960 flag
     };
     const Case cases[] = {
-        // Empty board, also with two empty ranks written as "88".
+        // Empty board; "88" is a rank of sixteen squares, not two ranks.
         {"8/8/8/8/8/8/8/8 w - - 0 1", true, 1, 0, 0, 1, false},
-        {"88/8/8/8/8/8/8 w - - 0 1", true, 1, 0, 0, 1, false},
-        {"8/8/8/888/8/8 b - - 0 3", true, -1, 0, 0, 3, false},
+        {"88/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},
+        {"8/8/8/888/8/8 b - - 0 3", false, 0, 0, 0, 0, false},
         // En passant: the square must fit the side to move.
         {"4k3/8/8/8/4Pp2/8/8/4K3 b - e3 0 14", true, -1, 45, 0, 14, false},
         {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 9", true, 1, 74, 0, 9, false},
@@ -162,8 +162,13 @@ TEST(Fen, ReadingTable) {
         {"4k3/8/8/8/8/8/8/4K3 w - - 0 12x", true, 1, 0, 0, 777, false},
         // Castling letters other than KQkq are ignored.
         {"4k3/8/8/8/8/8/8/4K3 w HAha - 0 2", true, 1, 0, 0, 2, false},
-        // Unknown letters are empty squares.
-        {"4k3/8/8/8/8/8/8/4K2x w - - 0 1", true, 1, 0, 0, 1, false},
+        // Letters that name no piece, and sides other than w and b, are no position.
+        {"4k3/8/8/8/8/8/8/4K2x w - - 0 1", false, 0, 0, 0, 0, false},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPePPPP/RNBQKBNR w KQkq - 0 1", false, 0, 0, 0, 0, false},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNX w KQkq - 0 1", false, 0, 0, 0, 0, false},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq - 0 1", false, 0, 0, 0, 0, false},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR W KQkq - 0 1", false, 0, 0, 0, 0, false},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR 0 KQkq - 0 1", false, 0, 0, 0, 0, false},
         // Failures.
         {"", false, 0, 0, 0, 0, false},
         {"   ", false, 0, 0, 0, 0, false},

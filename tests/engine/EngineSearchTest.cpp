@@ -190,11 +190,15 @@ TEST(EngineSearch, PositionWithoutAnyMoveScoresAsStalemateBelowTheRoot) {
 }
 
 TEST(EngineSearch, SideToMoveCanTakeTheKing) {
-    // Not a position to search: no move, status 6.
-    const SearchResult r = Search("R3k3/8/8/8/8/8/8/4K3 w - -", 3);
-    EXPECT_EQ(r.stops, 1);
-    EXPECT_EQ(r.status, StatusNoMove);
-    EXPECT_EQ(r.zug.From, 0);
+    // No game reaches a position whose side not to move is in check, has
+    // two kings or a pawn on its first rank: not searched, status 3.
+    for (const char* fen : {"R3k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/3KK3 w - -",
+                            "4k3/8/8/8/8/8/8/P3K3 w - -"}) {
+        const SearchResult r = Search(fen, 3);
+        EXPECT_EQ(r.stops, 1) << fen;
+        EXPECT_EQ(r.status, StatusIllegal) << fen;
+        EXPECT_EQ(r.zug.From, 0) << fen;
+    }
 }
 
 TEST(EngineSearch, ResultRecordDescribesTheMove) {

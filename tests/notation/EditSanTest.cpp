@@ -198,7 +198,7 @@ TEST(EditSan, EnteredMovesAgreeWithStockfish) {
     KB_REQUIRE_PEER(stockfish, "stockfish");
     CompareWalks(stockfish,
                  {"", "N3k2N/8/8/8/8/8/8/N3K2N w - - 0 1", "Q6Q/8/1k6/8/8/8/8/Q3K2Q w - - 0 1",
-                  "4k3/1P3P2/8/8/8/8/2p3p1/4K3 w - - 0 1",
+                  "3k4/1P3P2/8/8/8/8/2p3p1/4K3 w - - 0 1",
                   "r3k2r/pp1n1ppp/2p1pn2/q2p4/1bPP4/2N1PN2/PPQ2PPP/R3KB1R w KQkq - 0 1",
                   "R3K2R/8/8/8/8/8/8/r3k2r w - - 0 1", "7k/5Q2/6K1/8/8/8/8/8 w - - 0 1"},
                  false, 5150);

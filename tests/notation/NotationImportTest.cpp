@@ -292,8 +292,10 @@ TEST(NotationImport, HeadersAndEmptyGames) {
     Loaded noTagsIllegal("1. e5 *");
     EXPECT_EQ(noTagsIllegal.result, -1);
 
+    // Neither a tag nor a move: no game, and said so.
     Loaded blank("   \r\n ");
-    EXPECT_EQ(blank.result, 0);
+    EXPECT_EQ(blank.result, -1);
+    EXPECT_TRUE(blank.n.NoGameFound());
     EXPECT_EQ(blank.moveChanges, 1);
 
     // Moves without numbers still load.
