@@ -41,6 +41,13 @@ void TMDIBrett::ConnectEvents() {
         Brett1NewPosition(s, st, z, n);
     };
     Brett1->ModalRunner = [](QDialog& d) { return ExecDialog(d); };
+    // The notation's questions go to the program's answerer too, when one
+    // is installed: it answers from inside the dialog's loop.
+    Notation1->Dialogs().OnOpen = [](QDialog* d) {
+        if (!Answerer().Dialog) return;
+        QMetaObject::invokeMethod(
+            d, [d] { d->done(Answerer().Dialog(*d)); }, Qt::QueuedConnection);
+    };
     Brett1->installEventFilter(this);
     pBoard->OnMouseMove = [this] { ClearEngineMarks(); };
 
@@ -445,7 +452,12 @@ void TMDIBrett::mInsertFENClick() {
     }
     const TSchachbrett board = BoardStellung();
     Brett1->SetStellung(board, zug);
-    Notation1->Notation().SetStartPosition(board, zug, -1);
+    TNotation& n = Notation1->Notation();
+    n.SetStartPosition(board, zug, -1);
+    // The notation grants a Chess960 start array all rights; the answer No
+    // takes them away again.
+    n.GameData.Zug.CastlingRights = zug.CastlingRights;
+    n.WorkMove.CastlingRights = zug.CastlingRights;
     PositionChanged();
 }
 

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "BoardWindowSupport.h"
+
+#include "Local.h"
+
+#include <QApplication>
+#include <QVBoxLayout>
+
+namespace bwtest {
+
+TTestListWindow::TTestListWindow() {
+    auto* l = new QVBoxLayout(this);
+    List = new kb::TPGNList(this);
+    l->addWidget(List);
+}
+
+QString TTestListWindow::OpenFile(const QString& FileName) {
+    if (!List->PGN().SetFileName(FileName.toStdString())) return {};
+    setWindowTitle(FileName);
+    show();
+    return FileName;
+}
+
+int TAnswers::Reply() {
+    if (Replies.empty()) return -1;
+    const int r = Replies.front();
+    Replies.erase(Replies.begin());
+    return r;
+}
+
+TAnswerScope::TAnswerScope(TAnswers& A) {
+    TAnswerer ans;
+    ans.Message = [&A](const TMessageRequest& R) {
+        A.Messages.push_back(R.Msg);
+        const int r = A.Reply();
+        if (r >= 0) return r;
+        if (R.Buttons.Contains(mbYes)) return mrYes;
+        return mrOk;
+    };
+    ans.Dialog = [&A](QDialog& D) { return A.Dialog ? A.Dialog(D) : static_cast<int>(mrCancel); };
+    Scope_ = std::make_unique<TAnswererScope>(ans);
+}
+
+TMDIBrett* NewWindow() {
+    auto* w = new TMDIBrett;
+    w->Brett1->Animation = 0;
+    w->resize(900, 600);
+    w->show();
+    w->StartGame(nullptr, {}, -1, false, false);
+    return w;
+}
+
+TMDIBrett* OpenFromList(TTestListWindow& L, int Row) {
+    kb::TPGN& pgn = L.List->PGN();
+    int gameNo = -1;
+    std::string text;
+    pgn.GetGame(pgn.GameIndex(Row), gameNo, text);
+    auto* w = new TMDIBrett;
+    w->Brett1->Animation = 0;
+    w->resize(900, 600);
+    w->show();
+    w->StartGame(&pgn, text, gameNo, false, false);
+    L.List->SetItemIndex(Row);
+    return w;
+}
+
+void Drag(TMDIBrett& W, const char* From, const char* To, Qt::KeyboardModifiers Mods) {
+    kb::TBrett& b = *W.Brett1;
+    auto centre = [&b](const char* s) {
+        return b.SquareRect((s[0] - 'a') + 8 * (s[1] - '1')).center();
+    };
+    const QPoint f = centre(From), t = centre(To);
+    QTest::mousePress(&b, Qt::LeftButton, Mods, f);
+    QTest::mouseMove(&b, (f + t) / 2);
+    QTest::mouseMove(&b, t);
+    QTest::mouseRelease(&b, Qt::LeftButton, Mods, t);
+}
+
+kb::TSchachbrett NotationBoard(TMDIBrett& W) {
+    kb::TSchachbrett b;
+    kb::TZug z;
+    W.Notation1->Notation().PositionAfter(W.Notation1->Notation().CurrentMove, b, z);
+    return b;
+}
+
+kb::TSchachbrett BoardOf(TMDIBrett& W) {
+    kb::TSchachbrett b;
+    W.Brett1->GetStellung(b);
+    return b;
+}
+
+std::vector<std::string> ReadGames(const std::string& Path) {
+    kb::TPGN pgn;
+    if (!pgn.SetFileName(Path)) return {};
+    return ReadGames(pgn);
+}
+
+std::vector<std::string> ReadGames(kb::TPGN& pgn) {
+    std::vector<std::string> out;
+    for (int i = 0; i < pgn.ItemCount(); ++i) {
+        int no = -1;
+        std::string text;
+        pgn.GetGame(pgn.GameIndex(i), no, text);
+        out.push_back(text);
+    }
+    return out;
+}
+
+} // namespace bwtest

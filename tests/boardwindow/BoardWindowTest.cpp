@@ -1,0 +1,373 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The board window: board sizes, coordinates, moves, messages, navigation,
+// games of the source list, new games, FEN paste, engine answers, keys.
+#include "BoardWindowSupport.h"
+#include "BrettWinFrame.h"
+#include "Local.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QToolButton>
+
+#include <filesystem>
+#include <set>
+
+using namespace bwtest;
+using kb::TZug;
+
+namespace {
+
+class BoardWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetStringTable();
+        LanguageColumn = 1;
+        W = NewWindow();
+        W->Notation1->Notation().Chooser = &Chooser;
+    }
+    void TearDown() override {
+        delete W.data();
+        QApplication::processEvents();
+    }
+    QString Caption() {
+        const kb::TEventData& e = W->Notation1->Notation().GameData.EventData;
+        return QString::fromStdString(e.White + " - " + e.Black);
+    }
+    TAnswers A;
+    TAnswerScope Scope{A};
+    TFixedChooser Chooser;
+    QPointer<TMDIBrett> W;
+};
+
+// A copy of a shared game file in a temporary folder.
+std::string CopyOf(const kbtest::TempDir& Dir, const std::string& Name) {
+    const auto to = Dir / Name;
+    std::filesystem::copy_file(kbtest::TestData("pgn/" + Name), to);
+    return to.string();
+}
+
+} // namespace
+
+TEST_F(BoardWindow, SplitterWidthsGiveTheFourteenSquareSizes) {
+    const std::set<int> sizes{16, 21, 25, 29, 33, 37, 40, 45, 49, 54, 58, 64, 72, 80};
+    std::set<int> seen;
+    for (int width = 60; width <= 900; width += 3) {
+        W->SetBoardPaneWidth(width);
+        const int s = W->Brett1->Groesse();
+        ASSERT_TRUE(sizes.count(s)) << "width " << width << " gave " << s;
+        // The largest size whose board fits the pane.
+        EXPECT_LE(8 * s, std::max(8 * 16, width - W->FMargin)) << width;
+        for (int bigger : sizes) {
+            if (bigger > s) {
+                EXPECT_GT(8 * bigger, width - W->FMargin - 7) << width;
+            }
+        }
+        EXPECT_EQ(W->pBoard->width(), 8 * s + W->FMargin);
+        EXPECT_EQ(W->pBoard->height(), 8 * s + W->FMargin);
+        const kb::TFigurenset set = W->Brett1->Figuren();
+        if (s == 16 || s == 21) {
+            EXPECT_EQ(set, kb::TFigurenset::WinboardF21);
+        } else {
+            EXPECT_EQ(kb::FigurenGroesse(set), s);
+        }
+        // File letters sit below their files, ranks beside their ranks.
+        const QLabel* a = W->FRankFileLabels[0][8];
+        const QPoint boardA = W->Brett1->mapTo(W->pBoard, W->Brett1->SquareRect(0).center());
+        EXPECT_LE(std::abs(a->geometry().center().x() - boardA.x()), 1) << width;
+        EXPECT_GT(a->geometry().top(), W->Brett1->geometry().bottom() - 1);
+        seen.insert(s);
+    }
+    EXPECT_EQ(seen, sizes);
+}
+
+TEST_F(BoardWindow, FlipTurnsBoardAndCoordinates) {
+    auto texts = [this] {
+        QString t;
+        for (QLabel* l : W->FRankFileLabels[0])
+            t += l->text();
+        return t;
+    };
+    EXPECT_EQ(texts(), "87654321ABCDEFGH");
+    W->mDrehen->trigger();
+    EXPECT_TRUE(W->Brett1->GetGedreht());
+    EXPECT_EQ(texts(), "12345678HGFEDCBA");
+    // The label beside the top rank names the rank drawn there.
+    W->mDrehen->trigger();
+    EXPECT_FALSE(W->Brett1->GetGedreht());
+    EXPECT_EQ(texts(), "87654321ABCDEFGH");
+}
+
+TEST_F(BoardWindow, UserMovesGoIntoTheNotation) {
+    Drag(*W, "e2", "e4");
+    Drag(*W, "e7", "e5");
+    Drag(*W, "e1", "e3"); // illegal: taken back
+    kb::TNotation& n = W->Notation1->Notation();
+    ASSERT_TRUE(n.CurrentMove);
+    EXPECT_EQ(n.CurrentMove->Zug.To, Sq("e5"));
+    EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
+    EXPECT_EQ(BoardOf(*W)[Sq("e1")], 6);
+    EXPECT_TRUE(W->sbReplace->isEnabled());
+    EXPECT_TRUE(n.Modified);
+    EXPECT_EQ(W->windowTitle(), Caption());
+}
+
+TEST_F(BoardWindow, RefusedMoveTouchesNeitherClocksNorThinkTimer) {
+    Drag(*W, "e2", "e4");
+    Drag(*W, "e7", "e5");
+    W->sbBackClick();
+    ASSERT_EQ(BoardOf(*W)[Sq("e7")], -1);
+    // Play mode with frozen clocks, White's clock not running.
+    for (kb::TTimeLabel* t : {W->tlWhite, W->tlBlack})
+        t->SetClock([] { return int64_t{0}; });
+    W->sbAnalyse->click();
+    W->sbPlay->setEnabled(true);
+    W->sbPlay->click();
+    ASSERT_TRUE(W->sbPlay->isChecked());
+    W->StopClocks();
+    const auto before = BoardOf(*W);
+    Chooser.Choice = kb::TNewMoveChoice::Cancel;
+    W->Brett1->Ziehenmoeglich = true;
+    Drag(*W, "d7", "d5");
+    EXPECT_EQ(Chooser.Asked, 1);
+    EXPECT_EQ(BoardOf(*W), before);
+    EXPECT_FALSE(W->tlWhite->Running());
+    EXPECT_FALSE(W->tlBlack->Running());
+    EXPECT_FALSE(W->Timer1->isActive());
+    // A move that is taken switches the clocks and starts the think timer.
+    Chooser.Choice = kb::TNewMoveChoice::NewVariation;
+    Drag(*W, "d7", "d5");
+    EXPECT_TRUE(W->tlWhite->Running() || W->tlBlack->Running());
+    EXPECT_TRUE(W->Timer1->isActive());
+    W->sbPlay->click();
+    W->sbAnalyse->click();
+    EXPECT_FALSE(W->Timer1->isActive());
+    EXPECT_FALSE(W->pTime->isVisible());
+}
+
+TEST_F(BoardWindow, MessagesSwitchSilencesRepetition) {
+    auto shuffle = [this] {
+        for (int i = 0; i < 2; ++i) {
+            Drag(*W, "g1", "f3");
+            Drag(*W, "g8", "f6");
+            Drag(*W, "f3", "g1");
+            Drag(*W, "f6", "g8");
+        }
+    };
+    shuffle();
+    ASSERT_EQ(A.Messages.size(), 1u);
+    EXPECT_EQ(A.Messages[0], bw::Text(3));
+    A.Messages.clear();
+    W->Notation1->Notation().SetModified(false);
+    W->bNewClick();
+    W->mMessages->trigger();
+    EXPECT_TRUE(W->FMessagesOff);
+    shuffle();
+    EXPECT_TRUE(A.Messages.empty());
+    W->mMessages->trigger();
+    EXPECT_FALSE(W->FMessagesOff);
+}
+
+TEST_F(BoardWindow, PreviousAndNextGameWrapAround) {
+    kbtest::TempDir dir;
+    TTestListWindow list;
+    ASSERT_FALSE(list.OpenFile(QString::fromStdString(CopyOf(dir, "Korchnoi.pgn"))).isEmpty());
+    const std::vector<std::string> games = ReadGames(list.List->PGN().FileName());
+    const int n = list.List->ItemCount();
+    ASSERT_GE(n, 3);
+    auto captionOf = [&](int row) {
+        kb::TNotation t;
+        t.LoadPGN(games[static_cast<size_t>(row)]);
+        return QString::fromStdString(t.GameData.EventData.White + " - " +
+                                      t.GameData.EventData.Black);
+    };
+    delete W.data();
+    W = OpenFromList(list, 0);
+    EXPECT_TRUE(W->bNext->isEnabled());
+    W->bNextClick();
+    EXPECT_EQ(list.List->ItemIndex(), 1);
+    EXPECT_EQ(W->windowTitle(), captionOf(1));
+    EXPECT_EQ(W->SourcePGN(), &list.List->PGN());
+    list.List->SetItemIndex(n - 1);
+    W->bNextClick();
+    EXPECT_EQ(list.List->ItemIndex(), 0);
+    EXPECT_EQ(W->windowTitle(), captionOf(0));
+    W->bPrevClick();
+    EXPECT_EQ(list.List->ItemIndex(), n - 1);
+    EXPECT_EQ(W->windowTitle(), captionOf(n - 1));
+    EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
+    list.List->SetItemIndex(-1);
+    W->bPrevClick();
+    EXPECT_EQ(list.List->ItemIndex(), n - 1);
+    list.List->SetItemIndex(-1);
+    W->bNextClick();
+    EXPECT_EQ(list.List->ItemIndex(), 0);
+    // A changed game asks first; Cancel stays on the game.
+    Drag(*W, "a2", "a3");
+    W->Notation1->Notation().SetModified(true);
+    A.Replies = {mrCancel};
+    W->bNextClick();
+    EXPECT_EQ(list.List->ItemIndex(), 0);
+    EXPECT_EQ(A.Messages.size(), 1u);
+    // The list window closes: the window lets go of it.
+    delete list.List;
+    list.List = nullptr;
+    EXPECT_EQ(W->SourcePGN(), nullptr);
+    W->bNextClick(); // nothing to step through, no crash
+}
+
+TEST_F(BoardWindow, NewGameAndChess960) {
+    Drag(*W, "e2", "e4");
+    W->Notation1->Notation().SetModified(false);
+    W->bNewClick();
+    EXPECT_FALSE(W->Notation1->Notation().HasMoves());
+    EXPECT_EQ(W->GameNumber(), -1);
+    EXPECT_EQ(W->SourcePGN(), nullptr);
+    EXPECT_TRUE(W->lFRC->isHidden());
+
+    delete W.data();
+    W = new TMDIBrett;
+    W->Brett1->Animation = 0;
+    W->show();
+    W->StartGame(nullptr, {}, -1, true, false);
+    for (int i = 0; i < 3; ++i) {
+        const kb::TSchachbrett start = BoardOf(*W);
+        EXPECT_EQ(start, NotationBoard(*W));
+        EXPECT_FALSE(W->Notation1->Notation().Modified);
+        EXPECT_FALSE(W->sbReplace->isEnabled());
+        if (!kb::IsStandardStartPosition(start)) {
+            EXPECT_FALSE(W->lFRC->isHidden());
+            EXPECT_TRUE(W->FFischerInfo.Fischer);
+            EXPECT_EQ(W->Brett1->FischerInfo, &W->FFischerInfo);
+        }
+        W->bNewClick(); // stays a Chess960 game
+    }
+}
+
+TEST_F(BoardWindow, FenPasteInChess960AsksAboutCastling) {
+    delete W.data();
+    W = new TMDIBrett;
+    W->Brett1->Animation = 0;
+    W->show();
+    W->StartGame(nullptr, {}, -1, true, false);
+    W->Notation1->Notation().Chooser = &Chooser;
+    const char* fen = "bbqnnrkr/pppppppp/8/8/8/8/PPPPPPPP/BBQNNRKR w KQkq - 0 1";
+    for (int answer : {mrYes, mrNo}) {
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(fen));
+        W->Notation1->Notation().SetModified(false);
+        A.Messages.clear();
+        A.Replies = {answer};
+        W->mInsertFENClick();
+        ASSERT_EQ(A.Messages.size(), 1u);
+        EXPECT_EQ(A.Messages[0], bw::Text(0));
+        const kb::TNotation& n = W->Notation1->Notation();
+        EXPECT_EQ(n.GameData.Zug.CastlingRights, answer == mrYes ? 30 : 0);
+        TZug z;
+        W->Brett1->GetZug(z);
+        EXPECT_EQ(z.CastlingRights, answer == mrYes ? 30 : 0);
+        EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
+        EXPECT_EQ(BoardOf(*W)[Sq("a1")], 3);
+    }
+}
+
+TEST_F(BoardWindow, EngineAnswersOnlyForTheShownPosition) {
+    Drag(*W, "e2", "e4");
+    W->sbAnalyse->click();
+    W->sbPlay->setEnabled(true);
+    W->sbPlay->click();
+    for (kb::TTimeLabel* t : {W->tlWhite, W->tlBlack})
+        t->SetClock([] { return int64_t{0}; });
+    TZug e5;
+    e5.CastlingRights = 30;
+    e5.Side = 1;
+    e5.From = Sq("e7");
+    e5.To = Sq("e5");
+    e5.EnPassant = Sq("e6");
+    const auto before = BoardOf(*W);
+    // Illegal and no-move answers change nothing but the memo.
+    for (int status : {kb::StatusIllegal, kb::StatusNoMove}) {
+        W->Memo1->setPlainText("thinking");
+        W->WMEngineMove(e5, status, W->FSearchNo);
+        EXPECT_EQ(BoardOf(*W), before);
+        EXPECT_EQ(W->Notation1->Notation().CurrentMove->Zug.To, Sq("e4"));
+        EXPECT_TRUE(W->Memo1->toPlainText().isEmpty());
+    }
+    // An answer for an older position is dropped.
+    W->WMEngineMove(e5, kb::StatusMove, W->FSearchNo - 1);
+    EXPECT_EQ(BoardOf(*W), before);
+    // A move that is not legal here is dropped.
+    TZug bad = e5;
+    bad.To = Sq("e4");
+    W->WMEngineMove(bad, kb::StatusMove, W->FSearchNo);
+    EXPECT_EQ(BoardOf(*W), before);
+    // The current answer is played.
+    W->WMEngineMove(e5, kb::StatusMove, W->FSearchNo);
+    EXPECT_EQ(W->Notation1->Notation().CurrentMove->Zug.To, Sq("e5"));
+    EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
+    EXPECT_TRUE(W->tlWhite->Running());
+}
+
+TEST_F(BoardWindow, KeysWalkTheGameAndEscapeCloses) {
+    Drag(*W, "e2", "e4");
+    Drag(*W, "e7", "e5");
+    W->Notation1->Notation().SetModified(false);
+    QTest::keyClick(W->Brett1, Qt::Key_Left);
+    EXPECT_EQ(W->Notation1->Notation().CurrentMove->Zug.To, Sq("e4"));
+    EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
+    QTest::keyClick(W->Brett1, Qt::Key_Home);
+    EXPECT_EQ(W->Notation1->Notation().CurrentMove, nullptr);
+    EXPECT_EQ(BoardOf(*W), kb::StandardStellung);
+    QTest::keyClick(W->Brett1, Qt::Key_End);
+    EXPECT_EQ(W->Notation1->Notation().CurrentMove->Zug.To, Sq("e5"));
+    W->bNextMainClick(); // at the end: nothing, autoplay off
+    EXPECT_FALSE(W->AutoplayTimer->isActive());
+    QTest::keyClick(W->Brett1, Qt::Key_Escape);
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(W.isNull());
+}
+
+TEST_F(BoardWindow, NextMainMovePlaysAlongTheMainLine) {
+    W->Notation1->Notation().LoadPGN("[Event \"x\"]\n\n1. e4 (1. d4 d5) 1... e5 2. Nf3 *\n");
+    W->Notation1->Notation().GotoStart();
+    W->bAutoplayClick();
+    EXPECT_TRUE(W->AutoplayTimer->isActive());
+    EXPECT_EQ(W->bAutoplay->text(), "S");
+    W->AutoplayTimerTimer();
+    W->AutoplayTimerTimer();
+    EXPECT_EQ(W->Notation1->Notation().CurrentMove->Zug.To, Sq("f3"));
+    EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
+    W->AutoplayTimerTimer(); // the end switches autoplay off
+    EXPECT_FALSE(W->AutoplayTimer->isActive());
+    EXPECT_EQ(W->bAutoplay->text(), "A");
+}
+
+TEST_F(BoardWindow, TrainingTaskText) {
+    struct Case {
+        const char* Annotator;
+        const char* Result;
+        const char* Fen; // empty: White to move from the start
+        const char* Text;
+    };
+    const Case cases[] = {
+        {"T+", "*", "", "White to move and attains an advantage"},
+        {"T!3", "*", "", "White to move and gains initiative"},
+        {"T=", "*", "", "White to move and forces a good endgame"},
+        {"T3", "1/2-1/2", "", "White to move and draw"},
+        {"Tv", "1-0", "8/8/8/8/8/8/k7/K7 b - - 0 1", "Black to move and win"},
+        {"T", "1-0", "", ""},
+        {"X+", "1-0", "", ""},
+    };
+    for (const Case& c : cases) {
+        std::string pgn = std::string("[Event \"x\"]\n[Annotator \"") + c.Annotator +
+                          "\"]\n[Result \"" + c.Result + "\"]\n";
+        if (*c.Fen) pgn += std::string("[SetUp \"1\"]\n[FEN \"") + c.Fen + "\"]\n";
+        pgn += "\n*\n";
+        W->Notation1->Notation().LoadPGN(pgn);
+        EXPECT_EQ(W->ForderungText(), QString::fromLatin1(c.Text)) << c.Annotator;
+    }
+    LanguageColumn = 0;
+    W->Notation1->Notation().LoadPGN("[Event \"x\"]\n[Annotator \"T+\"]\n\n*\n");
+    EXPECT_EQ(W->ForderungText(), "Weiß zieht und erreicht Vorteil");
+}
