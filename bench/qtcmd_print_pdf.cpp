@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <set>
@@ -71,7 +72,12 @@ int RunPrintPdf(const kbbench::Args& args) {
     } else {
         if (args.size() > 3) return kbbench::UsageError("too many arguments");
         kb::TPGN pgn;
-        if (!pgn.SetFileName(args[1])) return kbbench::UsageError("cannot open " + args[1]);
+        // Printing never creates a file.
+        pgn.BeforeCreatePGNFile = [](kb::TPGN*, const std::string&, bool& Create) {
+            Create = false;
+        };
+        if (!std::filesystem::is_regular_file(args[1]) || !pgn.SetFileName(args[1]))
+            return kbbench::UsageError("cannot open " + args[1]);
         std::vector<int> rows;
         if (args.size() == 3) {
             if (!ParseRows(args[2], pgn.ItemCount(), rows))

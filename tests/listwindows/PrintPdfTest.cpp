@@ -198,3 +198,28 @@ TEST(PrintPdf, DiagramShowsThePiecesOnTheirSquares) {
         }
     }
 }
+
+TEST(PrintPdf, BenchCommand) {
+    kbtest::TempDir dir;
+    const std::string out = (dir / "b.pdf").string();
+    kbtest::RunResult r =
+        kbtest::Run({kbtest::BenchPath(), "print-pdf", out,
+                     kbtest::TestData("pgn/kasparov-deep-blue-1997.pgn").string(), "0-1,4"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("games\t3\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("pages\t1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("seconds\t"), std::string::npos) << r.out;
+    EXPECT_TRUE(std::filesystem::exists(out));
+
+    r = kbtest::Run({kbtest::BenchPath(), "print-pdf", out, "--fen", "8/8/8/8/8/8/8/K6k", "w", "-",
+                     "-", "0", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("pages\t1\n"), std::string::npos) << r.out;
+
+    r = kbtest::Run({kbtest::BenchPath(), "print-pdf", out,
+                     kbtest::TestData("pgn/kasparov-deep-blue-1997.pgn").string(), "2-x"});
+    EXPECT_EQ(r.exitCode, 2);
+    r = kbtest::Run({kbtest::BenchPath(), "print-pdf", out, (dir / "missing.pgn").string()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing.pgn"));
+}
