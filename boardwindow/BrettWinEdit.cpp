@@ -6,6 +6,7 @@
 #include "BrettWinFrame.h"
 #include "Comment.h"
 #include "NotationWidgetText.h"
+#include "uReport.h"
 
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -217,8 +218,7 @@ void TMDIBrett::Blind1Click() {
 }
 
 void TMDIBrett::mPrintClick() {
-    // The report form that prints diagrams is not part of the program yet.
-    bw::Message(bw::English() ? QStringLiteral("Printing is not available yet.")
-                              : QStringLiteral("Drucken ist noch nicht möglich."),
-                bw::TMsgType::Information, bw::mbOK);
+    // One diagram of the shown position, numbered as a first move.
+    const std::string fen = StellungToFEN(BoardStellung(), BoardZug(), 1, false);
+    TfrmReport::PrintDiagram(fen, TReportOutput::Printer, this);
 }

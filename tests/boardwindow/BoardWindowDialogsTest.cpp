@@ -203,3 +203,17 @@ TEST_F(Dialogs, EngineListHoldsAtMostEightExecutables) {
     WindowFactories().EditEngineList(nullptr, engines);
     EXPECT_EQ(engines, QStringList{"/bin/true"}); // kept whatever button closed it
 }
+
+TEST_F(Dialogs, PrintAsksForThePrinterWithTheShownPosition) {
+    QPointer<TMDIBrett> w = NewWindow();
+    Drag(*w, "e2", "e4");
+    int asked = 0;
+    A.Dialog = [&asked](QDialog& D) {
+        if (D.inherits("QPrintDialog")) ++asked;
+        return int(mrCancel);
+    };
+    w->mPrint->trigger();
+    EXPECT_EQ(asked, 1);
+    w->Notation1->Notation().SetModified(false);
+    delete w.data();
+}

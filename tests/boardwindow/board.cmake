@@ -6,5 +6,6 @@ kb_add_gtest(boardwindow_tests
         ${CMAKE_CURRENT_LIST_DIR}/BoardWindowSaveTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/BoardWindowDialogsTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/BoardWindowRandomTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/BoardWindowFrameTest.cpp
     LIBS kb_boardwindow Qt6::Test
     QT)

@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Board windows inside the real frame with the real list windows: the
+// command line opens a game, a new game is saved into an open list, and a
+// closing window gives its geometry back to the frame's settings.
+#include "BoardWindowSupport.h"
+#include "Local.h"
+#include "Main.h"
+#include "PGNSave.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QElapsedTimer>
+#include <QMdiSubWindow>
+
+#include <filesystem>
+
+using namespace bwtest;
+
+namespace {
+
+class BoardWindowFrame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetStringTable();
+        WindowFactories() = {};
+        RegisterProgramWindows();
+        kbtest::WriteFile(Dir / "Kestrelbay.ini", "");
+        File = (Dir / "korchnoi.pgn").string();
+        std::filesystem::copy_file(kbtest::TestData("pgn/Korchnoi.pgn"), File);
+    }
+    void TearDown() override {
+        for (TBoardWindowIntf* b : Frame ? Frame->BoardWindows() : std::vector<TBoardWindowIntf*>{})
+            static_cast<TMDIBrett*>(b)->Notation1->Notation().SetModified(false);
+        Frame.reset();
+        WindowFactories() = {};
+        ResetStringTable();
+    }
+    void Start(const QStringList& Args) {
+        Frame = std::make_unique<TMainForm>(QString::fromStdString(Dir.path().string()), Args);
+        QElapsedTimer t;
+        t.start();
+        while (!Frame->StartupDone() && t.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_TRUE(Frame->StartupDone());
+    }
+    TMDIBrett* FrontBoard() {
+        const auto boards = Frame->BoardWindows();
+        return boards.empty() ? nullptr : dynamic_cast<TMDIBrett*>(boards.front());
+    }
+    kbtest::TempDir Dir;
+    std::string File;
+    TAnswers A;
+    TAnswerScope Scope{A};
+    std::unique_ptr<TMainForm> Frame;
+};
+
+} // namespace
+
+TEST_F(BoardWindowFrame, CommandLineShowsTheGameAndSaveGoesToTheList) {
+    Start({QString::fromStdString(File), "2"});
+    TMDIBrett* b = FrontBoard();
+    ASSERT_TRUE(b);
+    const std::vector<std::string> games = ReadGames(File);
+    kb::TNotation third;
+    third.LoadPGN(games.at(2));
+    EXPECT_EQ(b->windowTitle().toStdString(),
+              third.GameData.EventData.White + " - " + third.GameData.EventData.Black);
+    ASSERT_EQ(Frame->ListWindows().size(), 1u);
+    EXPECT_EQ(b->SourcePGN(), Frame->ListWindows().front()->PGN());
+    EXPECT_TRUE(b->bNext->isEnabled());
+    // The same game again: the window comes to the front, no second one.
+    kb::TPGN* pgn = b->SourcePGN();
+    int no = -1;
+    std::string text;
+    pgn->GetGame(pgn->GameIndex(2), no, text);
+    Frame->OpenBoardWindow(pgn, text, no, false);
+    EXPECT_EQ(Frame->BoardWindows().size(), 1u);
+
+    // A new game, saved into the open list.
+    Frame->mGameOpenClick();
+    TMDIBrett* n = FrontBoard();
+    ASSERT_TRUE(n);
+    ASSERT_NE(n, b);
+    n->Brett1->Animation = 0;
+    Drag(*n, "d2", "d4");
+    Drag(*n, "g8", "f6");
+    A.Dialog = [](QDialog& D) {
+        auto* s = dynamic_cast<TfPGNSave*>(&D);
+        if (!s) return int(mrCancel);
+        EXPECT_EQ(s->cbFileName->count(), 1);
+        s->eWeiss->setText("Neu");
+        s->bOkClick();
+        return s->result() == QDialog::Accepted ? int(mrOk) : int(mrCancel);
+    };
+    n->sbSaveClick();
+    EXPECT_TRUE(A.Messages.empty());
+    EXPECT_EQ(n->SourcePGN(), pgn);
+    EXPECT_EQ(Frame->SaveDataBase, HistoryEntry(QString::fromStdString(File)));
+    const std::vector<std::string> after = ReadGames(*pgn);
+    ASSERT_EQ(after.size(), games.size() + 1);
+    EXPECT_NE(after.back().find("Nf6"), std::string::npos);
+}
+
+TEST_F(BoardWindowFrame, ClosingGivesTheGeometryBack) {
+    Start({});
+    Frame->mNewFRCClick();
+    TMDIBrett* b = FrontBoard();
+    ASSERT_TRUE(b);
+    EXPECT_FALSE(b->lFRC->isHidden() && !kb::IsStandardStartPosition(BoardOf(*b)));
+    b->SetBoardPaneWidth(420);
+    b->mDrehenClick();
+    QMdiSubWindow* sub = Frame->SubWindowOf(b);
+    ASSERT_TRUE(sub);
+    sub->showNormal();
+    sub->setGeometry(10, 20, 700, 500);
+    ASSERT_TRUE(sub->close());
+    QApplication::processEvents();
+    EXPECT_EQ(Frame->BrettSize, 420);
+    EXPECT_TRUE(Frame->WhiteOnTop);
+    EXPECT_EQ(Frame->BrettWidth, 700);
+    EXPECT_EQ(Frame->BrettHeight, 500);
+    EXPECT_EQ(Frame->BrettLeft, 10);
+    EXPECT_EQ(Frame->BrettTop, 20);
+    // The next window starts from them.
+    Frame->mGameOpenClick();
+    TMDIBrett* next = FrontBoard();
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(next->Brett1->GetGedreht());
+    EXPECT_EQ(next->BoardPaneWidth(), 420);
+    EXPECT_EQ(next->Brett1->Groesse(), 49);
+}
