@@ -69,7 +69,7 @@ int RunDbImport(const kbbench::Args& args) {
     }
 
     kb::TChessDatabase db;
-    if (!db.Open(args[1])) {
+    if (!db.Open(args[1], true)) {
         std::cerr << "kbbench db-import: cannot open " << args[1] << " (code " << db.LastError()
                   << ")\n";
         return 1;

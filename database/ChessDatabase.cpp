@@ -30,13 +30,19 @@ bool TChessDatabase::IsDatabaseFile(const std::string& FileName) {
     return got >= 40 && GetInt64LE(header + 32) == ChessOwnerSignature;
 }
 
-bool TChessDatabase::OpenFile(const std::string& FileName, bool CheckFormat) {
+bool TChessDatabase::OpenFile(const std::string& FileName, bool CheckFormat, bool CreateMissing) {
     SetCheckTimeLimit(30);
-    std::string lock = lockExt_;
-    // Not ours: equal extensions make the engine refuse it, so it is never rebuilt over.
-    if (CheckFormat && Fs().Exists(FileName) && !IsDatabaseFile(FileName)) lock = indexExt_;
-    OpenDatabase(FileName, indexExt_, lock, ChessOwnerSignature, 0, 0, 0);
+    if (CheckFormat && Fs().Exists(FileName) && !IsDatabaseFile(FileName)) {
+        // Not ours: refused before anything is written, so it is never rebuilt over.
+        RefuseOpen(dbeNotDatabase);
+        return false;
+    }
+    OpenDatabase(FileName, indexExt_, lockExt_, ChessOwnerSignature, 0, 0, 0, CreateMissing);
     return !this->FileName().empty();
+}
+
+bool TChessDatabase::IsRecordLead(unsigned char First) const {
+    return First == PrefixPlain || First == PrefixEscaped || First == DeletedFill;
 }
 
 std::string TChessDatabase::MakeRecord(std::string_view Payload) {

@@ -28,8 +28,12 @@ public:
     const std::string& IndexExt() const { return indexExt_; }
     const std::string& LockExt() const { return lockExt_; }
 
-    bool Open(const std::string& FileName) { return OpenFile(FileName, true); }
-    bool OpenFile(const std::string& FileName, bool CheckFormat);
+    // Reading never creates: a missing file is made only with CreateMissing
+    // (for adding games to it).
+    bool Open(const std::string& FileName, bool CreateMissing = false) {
+        return OpenFile(FileName, true, CreateMissing);
+    }
+    bool OpenFile(const std::string& FileName, bool CheckFormat, bool CreateMissing = false);
     bool IsDatabaseFile(const std::string& FileName);
 
     static std::string MakeRecord(std::string_view Payload);
@@ -49,6 +53,10 @@ public:
 
     // Two names of one file: canonical paths compared exactly.
     static bool SameFile(const std::string& A, const std::string& B);
+
+protected:
+    // Record prefixes, and the fill of a replaced record.
+    bool IsRecordLead(unsigned char First) const override;
 
 private:
     std::string mainExt_, indexExt_, lockExt_;

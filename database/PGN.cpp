@@ -139,14 +139,14 @@ bool TPGN::SetFileName(const std::string& FileName) {
     }
     std::error_code ec;
     if (fs::exists(name, ec)) {
-        if (!HasPGNExtension(name)) return OpenDatabase(name);
+        if (!HasPGNExtension(name)) return OpenDatabase(name, false);
         if (!IsPGNFile(name)) return false;
         return OpenPGN(name);
     }
     bool create = true;
     if (BeforeCreatePGNFile) BeforeCreatePGNFile(this, name, create);
     if (!create) return false;
-    if (!HasPGNExtension(name)) return OpenDatabase(name);
+    if (!HasPGNExtension(name)) return OpenDatabase(name, true);
     int fd = io_->Open(name, O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0) return false;
     bool ok = io_->Sync(fd);

@@ -172,7 +172,7 @@ private:
     struct Splice;
 
     bool OpenPGN(const std::string& Path);
-    bool OpenDatabase(const std::string& Path);
+    bool OpenDatabase(const std::string& Path, bool Create);
     void DBProgress(bool& Cancel, int Percent);
     void AddDatabaseRow(int Number);
     bool DBAppend(int& GameNo, const std::string& Text);

@@ -51,7 +51,7 @@ void TPGN::DBProgress(bool& Cancel, int Percent) {
     if (mode == cmCancel) Cancel = true;
 }
 
-bool TPGN::OpenDatabase(const std::string& Path) {
+bool TPGN::OpenDatabase(const std::string& Path, bool Create) {
     indexMissing_ = true;
     expectedStep_ = 0;
     std::error_code ec;
@@ -80,7 +80,7 @@ bool TPGN::OpenDatabase(const std::string& Path) {
     db->Notation = DatabaseNotation;
     {
         BusyScope busy(*this);
-        db->Open(Path);
+        db->Open(Path, Create);
     }
     expectedStep_ = 0;
     if (db->FileName().empty()) return false;

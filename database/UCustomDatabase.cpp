@@ -42,11 +42,15 @@ const char* DatabaseErrorText(int64_t Code) {
     case dbeReplace:
         return "Data could not be replaced.";
     case dbeAdd:
-        return "File could not be compressed.";
-    case dbeAddUnused:
         return "Data could not be added.";
+    case dbeCompress:
+        return "File could not be compressed.";
     case dbeExtensions:
         return "Wrong file extensions.";
+    case dbeNotDatabase:
+        return "The file is not a database.";
+    case dbeNotFound:
+        return "The database file does not exist.";
     default:
         return "";
     }
@@ -76,7 +80,7 @@ std::string TCustomDatabase::UnescapeRecord(std::string_view Text) {
 
 bool TCustomDatabase::OpenDatabase(const std::string& FileName, const std::string& IndexExt,
                                    const std::string& LockExt, int64_t Owner1, int64_t Owner2,
-                                   int64_t Owner3, int64_t Owner4) {
+                                   int64_t Owner3, int64_t Owner4, bool CreateMissing) {
     if (busy_) return false;
     lastError_ = 0;
     const std::string ie = UpperAscii(IndexExt), le = UpperAscii(LockExt),
@@ -100,6 +104,19 @@ bool TCustomDatabase::OpenDatabase(const std::string& FileName, const std::strin
         fileName_ = FileName;
         indexFileName_ = ChangeFileExt(FileName, IndexExt);
         suspect_ = false;
+        // Judged before the lock, so that a refused file gets no companions.
+        const bool exists =
+            Fs().Exists(fileName_) || Fs().Exists(ChangeFileExt(fileName_, ".maintmp"));
+        TFilesKind kind = TFilesKind::Database;
+        if (!exists && !CreateMissing) {
+            SetError(dbeNotFound);
+        } else if ((kind = ExamineFiles()) != TFilesKind::Database) {
+            SetError(kind == TFilesKind::NotDatabase ? dbeNotDatabase : dbeOpen);
+        }
+        if (lastError_ != 0) {
+            fileName_.clear();
+            return false;
+        }
         readOnly_ = Fs().Exists(fileName_) && Fs().IsReadOnly(fileName_);
         if (!TakeLock()) {
             SetError(dbeOpen);
@@ -510,18 +527,37 @@ bool TCustomDatabase::Replace(const std::string& Text, bool Raw, int64_t Index) 
         // A live slot must point at a whole record, else its length is unknown.
         const bool start = IsRecordStart(offset);
         const int64_t oldLength = start ? RecordLength(offset) : -1;
+        // The old bytes, to put back should filling them fail half way.
+        std::string old(static_cast<size_t>(std::max<int64_t>(0, oldLength)), '\0');
+        const bool oldRead =
+            oldLength <= 0 || main_->ReadAt(offset, old.data(), oldLength) == oldLength;
         int64_t wasted = 0, valid = 0;
-        if ((deleted || oldLength >= 0) && MarkDirty() && ReadIndexRecord(ihWasted, wasted) &&
-            ReadIndexRecord(ihValid, valid)) {
+        if ((deleted || oldLength >= 0) && oldRead && MarkDirty() &&
+            ReadIndexRecord(ihWasted, wasted) && ReadIndexRecord(ihValid, valid)) {
             const int64_t at = mainSize_;
             if (main_->WriteAt(at, record.data(), static_cast<int64_t>(record.size())) &&
                 main_->Sync()) {
                 mainSize_ = at + static_cast<int64_t>(record.size());
                 // Wasted bytes first: a crash leaves them too high, which is harmless.
                 const bool counted = deleted || WriteIndexRecord(ihWasted, wasted + oldLength + 1);
-                ok = counted && WriteIndexRecord(IndexHeaderRecords + Index, at + 1) &&
-                     (!deleted || WriteIndexRecord(ihValid, valid + 1)) && index_->Sync();
-                if (!ok) {
+                const bool committed =
+                    counted && WriteIndexRecord(IndexHeaderRecords + Index, at + 1) &&
+                    (!deleted || WriteIndexRecord(ihValid, valid + 1)) && index_->Sync();
+                // The old version is no longer part of any game: fill it, so
+                // that an index rebuild does not bring it back.
+                bool undo = !committed;
+                if (committed && oldLength > 0) {
+                    const std::string fill(static_cast<size_t>(oldLength), DeletedFill);
+                    ok = main_->WriteAt(offset, fill.data(), oldLength) && main_->Sync();
+                    // The old bytes go back before the slot does, so that the
+                    // slot never points at a fill.
+                    undo = !ok && main_->WriteAt(offset, old.data(), oldLength) && main_->Sync();
+                    // Not even that: the new version stays, and the next open checks all.
+                    if (!ok && !undo) suspect_ = true;
+                } else {
+                    ok = committed;
+                }
+                if (undo) {
                     bool undone = RestoreSlot(Index, slot, wasted, valid);
                     undone = main_->Truncate(at) && undone;
                     if (!undone) suspect_ = true;
@@ -530,12 +566,6 @@ bool TCustomDatabase::Replace(const std::string& Text, bool Raw, int64_t Index) 
             } else if (!main_->Truncate(at)) {
                 suspect_ = true;
             }
-            // The old version is no longer part of any game: fill it, so that
-            // an index rebuild does not bring it back.
-            if (ok && oldLength > 0)
-                main_->WriteAt(offset,
-                               std::string(static_cast<size_t>(oldLength), DeletedFill).data(),
-                               oldLength);
         }
     }
     if (!ok) SetError(dbeReplace);

@@ -32,8 +32,10 @@ enum TDatabaseError : int64_t {
     dbeRead = 6,
     dbeReplace = 7,
     dbeAdd = 8,
-    dbeAddUnused = 9,
+    dbeCompress = 9,
     dbeExtensions = 10,
+    dbeNotDatabase = 11, // the files are not one of our databases; nothing was touched
+    dbeNotFound = 12,    // no main file, and the open was not asked to create one
 };
 
 // The English text the unit keeps for a LastError code.
@@ -52,10 +54,12 @@ public:
     TCustomDatabase(const TCustomDatabase&) = delete;
     TCustomDatabase& operator=(const TCustomDatabase&) = delete;
 
-    // Success = FileName() non-empty afterwards.
+    // Success = FileName() non-empty afterwards. A missing main file is made
+    // only with CreateMissing; files that are not a database of ours are
+    // refused before anything is written.
     bool OpenDatabase(const std::string& FileName, const std::string& IndexExt,
                       const std::string& LockExt, int64_t Owner1, int64_t Owner2, int64_t Owner3,
-                      int64_t Owner4);
+                      int64_t Owner4, bool CreateMissing = false);
     void Close();
 
     // In batch mode (SetKeepOpen(true)) Add only queues the record; it is on
@@ -104,19 +108,30 @@ public:
 
 protected:
     TDbFileSystem& Fs() { return *fs_; }
+    // Whether a record may begin with this byte (an empty record is always
+    // allowed). The owner's record prefixes; any byte for the plain engine.
+    virtual bool IsRecordLead(unsigned char First) const { return First != 0; }
+    // Sets LastError unless an earlier failure of this call set it already.
+    void SetError(int64_t Code);
+    // Ends an open that fails before the engine's own checks: closed, with Code.
+    void RefuseOpen(int64_t Code) {
+        Close();
+        lastError_ = Code;
+    }
 
 private:
     enum class TCheckMode { Open, Compress };
     enum class TCheckResult { Passed, Failed, Cancelled, NotVerified };
 
     // Opening.
+    enum class TFilesKind { Database, NotDatabase, Unreadable };
+    TFilesKind ExamineFiles();
     bool TakeLock();
     void ReleaseLock();
     void FinishInterruptedCompress();
     bool RepairTails();
     TCheckResult CheckIndex(TCheckMode Mode, bool Full);
     bool RebuildIndex();
-    void SetError(int64_t Code);
     bool MarkDirty();
     void MarkClean();
 

@@ -96,9 +96,78 @@ void TCustomDatabase::FinishInterruptedCompress() {
     Fs().Rename(mainTmp, fileName_);
 }
 
+// Offset just past the last 0x00 of the main file (0 when it has none), -1 on
+// a read error.
+static int64_t TailStart(TDbFile& Main, int64_t Size) {
+    char buf[4096];
+    for (int64_t end = Size; end > 0;) {
+        const int64_t from = std::max<int64_t>(0, end - static_cast<int64_t>(sizeof buf));
+        if (Main.ReadAt(from, buf, end - from) != end - from) return -1;
+        for (int64_t i = end - from; i > 0; --i)
+            if (buf[i - 1] == RecordEnd) return from + i;
+        end = from;
+    }
+    return 0;
+}
+
+// Decides, reading only, whether the main file and its index are a database
+// of ours: an index with our header, or without an index records that all
+// start the way ours do; and at most one incomplete record at the end, which
+// only a database with its index may have (the append that a crash cut
+// short). Anything else is some other file with our extension and is left
+// alone.
+TCustomDatabase::TFilesKind TCustomDatabase::ExamineFiles() {
+    bool indexed = false;
+    if (Fs().Exists(indexFileName_)) {
+        auto index = Fs().Open(indexFileName_, TOpenMode::Read);
+        if (!index) return TFilesKind::Unreadable;
+        char header[IndexHeaderBytes];
+        const int64_t got = index->ReadAt(0, header, IndexHeaderBytes);
+        if (got < 0) return TFilesKind::Unreadable;
+        // An index shorter than one value never got its header: as good as none.
+        if (got >= 8) {
+            indexed = GetInt64LE(header) == IndexMagic ||
+                      (got >= 40 && owner_[0] != 0 && GetInt64LE(header + 32) == owner_[0]);
+            if (!indexed) return TFilesKind::NotDatabase;
+        }
+    }
+    if (!Fs().Exists(fileName_)) return TFilesKind::Database;
+    auto main = Fs().Open(fileName_, TOpenMode::Read);
+    if (!main) return TFilesKind::Unreadable;
+    const int64_t size = main->Size();
+    if (size < 0) return TFilesKind::Unreadable;
+    if (size == 0) return TFilesKind::Database;
+    const int64_t tail = TailStart(*main, size);
+    if (tail < 0) return TFilesKind::Unreadable;
+    if (tail < size) {
+        char lead = 0;
+        if (!indexed || main->ReadAt(tail, &lead, 1) != 1 ||
+            !IsRecordLead(static_cast<unsigned char>(lead)))
+            return TFilesKind::NotDatabase;
+    }
+    if (indexed) return TFilesKind::Database;
+    // No index to vouch for the file: every record must look like one of ours.
+    std::vector<char> buf(size_t{1} << 20);
+    bool atStart = true;
+    for (int64_t pos = 0; pos < tail;) {
+        const int64_t got = main->ReadAt(
+            pos, buf.data(), std::min<int64_t>(static_cast<int64_t>(buf.size()), tail - pos));
+        if (got <= 0) return TFilesKind::Unreadable;
+        for (int64_t i = 0; i < got; ++i) {
+            const char c = buf[static_cast<size_t>(i)];
+            if (atStart && c != RecordEnd && !IsRecordLead(static_cast<unsigned char>(c)))
+                return TFilesKind::NotDatabase;
+            atStart = c == RecordEnd;
+        }
+        pos += got;
+    }
+    return TFilesKind::Database;
+}
+
 // A main file not ending in 0x00 lost the tail of its last append; no slot
 // points there, so it is cut back to the last whole record. A partial index
-// record goes the same way.
+// record goes the same way. Only a tail that starts like a record is cut
+// (the open has refused any other file).
 bool TCustomDatabase::RepairTails() {
     if (readOnly_ || !main_ || !index_) return false;
     bool ok = true;
@@ -106,18 +175,11 @@ bool TCustomDatabase::RepairTails() {
         char last = 1;
         if (main_->ReadAt(mainSize_ - 1, &last, 1) != 1) return false;
         if (last != RecordEnd) {
-            int64_t keep = 0;
-            char buf[4096];
-            for (int64_t end = mainSize_; end > 0 && keep == 0;) {
-                const int64_t from = std::max<int64_t>(0, end - static_cast<int64_t>(sizeof buf));
-                if (main_->ReadAt(from, buf, end - from) != end - from) return false;
-                for (int64_t i = end - from; i > 0; --i)
-                    if (buf[i - 1] == RecordEnd) {
-                        keep = from + i;
-                        break;
-                    }
-                end = from;
-            }
+            const int64_t keep = TailStart(*main_, mainSize_);
+            char lead = 0;
+            if (keep < 0 || main_->ReadAt(keep, &lead, 1) != 1 ||
+                !IsRecordLead(static_cast<unsigned char>(lead)))
+                return false;
             ok = main_->Truncate(keep) && main_->Sync();
             if (ok) mainSize_ = keep;
         }

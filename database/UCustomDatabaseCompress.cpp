@@ -11,11 +11,11 @@ namespace kb {
 bool TCustomDatabase::Compress() {
     if (busy_) return false;
     if (!OpenFiles()) {
-        SetError(dbeReplace);
+        SetError(dbeCompress);
         return false;
     }
     if (readOnly_ || !FlushPending()) {
-        SetError(dbeReplace);
+        SetError(dbeCompress);
         CloseFiles();
         return false;
     }
@@ -30,7 +30,7 @@ bool TCustomDatabase::Compress() {
     else
         ok = CompressFiles();
     busy_ = false;
-    if (!ok && !nothing) SetError(dbeReplace);
+    if (!ok && !nothing) SetError(dbeCompress);
     if (fileName_.empty()) return false; // the swap broke half way; closed
     CloseFiles();
     return ok;

@@ -114,7 +114,7 @@ TEST(DbBench, KilledImportKeepsWhatItReported) {
     TNotation notation;
     TChessDatabase db;
     db.Notation = &notation;
-    ASSERT_TRUE(db.Open(kbf));
+    ASSERT_TRUE(db.Open(kbf, true));
     ASSERT_GE(db.GetValidCount(), static_cast<int64_t>(lines.size()));
     const auto sources = Games(kbtest::ReadFile(pgn));
     for (size_t i = 0; i < lines.size(); ++i) {

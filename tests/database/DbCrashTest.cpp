@@ -22,7 +22,7 @@ constexpr int OpsPerChild = 12;
 // Reopens the database and finds which of the possible states it is in; -1 for none.
 int MatchAny(const std::string& Name, const std::vector<TModel>& States, std::string& Why) {
     TChessDatabase db;
-    if (!db.Open(Name)) {
+    if (!db.Open(Name, true)) {
         Why = "open failed, code " + std::to_string(db.LastError());
         return -1;
     }
@@ -63,7 +63,7 @@ TEST(DbCrash, KilledAtRandomPointsLosesNothingAcknowledged) {
             std::mt19937_64 rng(seed + static_cast<uint64_t>(k));
             {
                 TChessDatabase db(&fs);
-                if (!db.Open(name)) ::_exit(3);
+                if (!db.Open(name, true)) ::_exit(3);
                 for (int j = 0; j < OpsPerChild; ++j) {
                     const TOp op = NextOp(rng, m);
                     if (!RunOp(db, op, m)) ::_exit(4);
@@ -129,7 +129,7 @@ TEST(DbCrash, FailedWritesAreReportedAndUndone) {
         static constexpr TFault kinds[] = {TFault::Fail, TFault::ShortWrite, TFault::NoSpace};
         fs.Fault = kinds[rng() % 3];
         TChessDatabase db(&fs);
-        if (db.Open(name)) {
+        if (db.Open(name, true)) {
             for (int j = 0; j < 20 && fs.Faults == 0; ++j) {
                 const TOp op = NextOp(rng, model);
                 TModel after = model;
@@ -162,7 +162,7 @@ TEST(DbCrash, FailedWritesAreReportedAndUndone) {
         }
         db.Close();
         TChessDatabase check;
-        ASSERT_TRUE(check.Open(name)) << "round " << round;
+        ASSERT_TRUE(check.Open(name, true)) << "round " << round;
         ASSERT_TRUE(Matches(check, model)) << "round " << round << " reopened";
     }
     EXPECT_GT(failures, 50);
@@ -179,7 +179,7 @@ TEST(DbCrash, LockHeldByAnotherProcessAndFreedWhenItDies) {
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             TChessDatabase db;
-            const char ok = db.Open(name) ? 'o' : 'x';
+            const char ok = db.Open(name, true) ? 'o' : 'x';
             if (::write(ready[1], &ok, 1) != 1) ::_exit(2);
             char c = 0;
             if (::read(hold[0], &c, 1) == 1) db.Close();
@@ -190,7 +190,7 @@ TEST(DbCrash, LockHeldByAnotherProcessAndFreedWhenItDies) {
         ASSERT_EQ(::read(ready[0], &c, 1), 1);
         ASSERT_EQ(c, 'o');
         TChessDatabase db;
-        EXPECT_FALSE(db.Open(name));
+        EXPECT_FALSE(db.Open(name, true));
         EXPECT_EQ(db.LastError(), 3);
         if (kill) {
             ::kill(pid, SIGKILL);
@@ -200,7 +200,7 @@ TEST(DbCrash, LockHeldByAnotherProcessAndFreedWhenItDies) {
         }
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(db.Open(name))
+        EXPECT_TRUE(db.Open(name, true))
             << (kill ? "after the holder was killed" : "after the holder closed");
         for (int fd : {ready[0], ready[1], hold[0], hold[1]})
             ::close(fd);
@@ -215,13 +215,13 @@ TEST(DbCrash, RandomRunAgainstModel) {
     TModel model;
     std::mt19937_64 rng(seed);
     TChessDatabase db;
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     int64_t compresses = 0;
     for (int step = 0; step < 3000; ++step) {
         const int r = static_cast<int>(rng() % 100);
         if (r < 2) {
             db.Close();
-            ASSERT_TRUE(db.Open(name));
+            ASSERT_TRUE(db.Open(name, true));
         } else if (r < 4) {
             db.SetKeepOpen(!db.KeepOpen());
         } else if (r < 5) {
@@ -251,7 +251,7 @@ TEST(DbCrash, RandomRunAgainstModel) {
     EXPECT_EQ(db.Generation(), compresses);
     EXPECT_GT(compresses, 10);
     db.Close();
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     ASSERT_TRUE(Matches(db, model));
 }
 

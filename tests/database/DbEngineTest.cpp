@@ -41,7 +41,7 @@ std::string ReadPayload(TChessDatabase& db, int64_t i, bool* deleted = nullptr) 
 TEST(DbEngine, ReadDeletedAndReviveByReplace) {
     kbtest::TempDir dir;
     TChessDatabase db;
-    ASSERT_TRUE(db.Open((dir / "g.kbf").string()));
+    ASSERT_TRUE(db.Open((dir / "g.kbf").string(), true));
     Fill(db, 4);
     ASSERT_TRUE(db.DeleteGame(2));
     EXPECT_EQ(db.GetValidCount(), 3);
@@ -72,7 +72,7 @@ TEST(DbEngine, ReadDeletedAndReviveByReplace) {
 TEST(DbEngine, ReadStopsAtTheRecordEndAcrossBlocks) {
     kbtest::TempDir dir;
     TCustomDatabase db;
-    ASSERT_TRUE(db.OpenDatabase((dir / "r.dat").string(), ".ix", ".lk", 1, 2, 3, 4));
+    ASSERT_TRUE(db.OpenDatabase((dir / "r.dat").string(), ".ix", ".lk", 1, 2, 3, 4, true));
     // Lengths around the read block size, each followed by another record
     // whose bytes must not leak in.
     std::string key;
@@ -107,14 +107,14 @@ TEST(DbEngine, SecondOpenerIsRefusedUntilTheFirstCloses) {
     kbtest::TempDir dir;
     const std::string name = (dir / "g.kbf").string();
     TChessDatabase a, b;
-    ASSERT_TRUE(a.Open(name));
+    ASSERT_TRUE(a.Open(name, true));
     EXPECT_TRUE(a.LockHeld());
-    EXPECT_FALSE(b.Open(name));
+    EXPECT_FALSE(b.Open(name, true));
     EXPECT_EQ(b.LastError(), 3);
     EXPECT_TRUE(b.FileName().empty());
     a.Close();
     EXPECT_TRUE(fs::exists(dir / "g.kbftmp")); // closed, not deleted
-    EXPECT_TRUE(b.Open(name));
+    EXPECT_TRUE(b.Open(name, true));
 }
 
 TEST(DbEngine, ReadOnlyMainFileStaysReadOnly) {
@@ -122,7 +122,7 @@ TEST(DbEngine, ReadOnlyMainFileStaysReadOnly) {
     const std::string name = (dir / "g.kbf").string();
     {
         TChessDatabase db;
-        ASSERT_TRUE(db.Open(name));
+        ASSERT_TRUE(db.Open(name, true));
         Fill(db, 3);
     }
     fs::remove(dir / "g.kbftmp");
@@ -130,7 +130,7 @@ TEST(DbEngine, ReadOnlyMainFileStaysReadOnly) {
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const std::string before = ReadFile(dir / "g.kbf");
     TChessDatabase db;
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     EXPECT_TRUE(db.ReadOnly());
     EXPECT_FALSE(db.LockHeld());
     EXPECT_FALSE(fs::exists(dir / "g.kbftmp"));
@@ -150,7 +150,7 @@ TEST(DbEngine, ReadOnlyTornRecordGivesOnlyItsOwnBytes) {
     const std::string name = (dir / "g.kbf").string();
     {
         TCustomDatabase db;
-        ASSERT_TRUE(db.OpenDatabase(name, ".kbfidx", ".kbftmp", 0, 0, 0, 0));
+        ASSERT_TRUE(db.OpenDatabase(name, ".kbfidx", ".kbftmp", 0, 0, 0, 0, true));
         std::string key;
         ASSERT_TRUE(db.Add(key, std::string(5000, 'a'), true));
         ASSERT_TRUE(db.Add(key, std::string(3000, 'b'), true));
@@ -161,7 +161,7 @@ TEST(DbEngine, ReadOnlyTornRecordGivesOnlyItsOwnBytes) {
     WriteFile(dir / "g.kbf", main);
     fs::permissions(dir / "g.kbf", fs::perms::owner_read);
     TCustomDatabase db;
-    ASSERT_TRUE(db.OpenDatabase(name, ".kbfidx", ".kbftmp", 0, 0, 0, 0));
+    ASSERT_TRUE(db.OpenDatabase(name, ".kbfidx", ".kbftmp", 0, 0, 0, 0, true));
     ASSERT_TRUE(db.ReadOnly());
     std::string key, text;
     bool deleted;
@@ -175,7 +175,7 @@ TEST(DbEngine, TornTailIsCutBackNotRebuilt) {
     const std::string name = (dir / "g.kbf").string();
     {
         TChessDatabase db;
-        ASSERT_TRUE(db.Open(name));
+        ASSERT_TRUE(db.Open(name, true));
         Fill(db, 3);
         ASSERT_TRUE(db.DeleteGame(1));
     }
@@ -185,7 +185,7 @@ TEST(DbEngine, TornTailIsCutBackNotRebuilt) {
     TChessDatabase db;
     int rebuilds = 0;
     db.OnBeforeCreateIndex = [&](TCustomDatabase*) { ++rebuilds; };
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     EXPECT_EQ(rebuilds, 0);
     EXPECT_EQ(ReadFile(dir / "g.kbf"), good);
     EXPECT_EQ(ReadFile(dir / "g.kbfidx"), index);
@@ -195,7 +195,8 @@ TEST(DbEngine, TornTailIsCutBackNotRebuilt) {
     db.Close();
 
     // A crash in the very first add can leave one byte.
-    fs::remove(dir / "n.kbf");
+    ASSERT_TRUE(db.Open((dir / "n.kbf").string(), true));
+    db.Close();
     WriteFile(dir / "n.kbf", "\x01");
     ASSERT_TRUE(db.Open((dir / "n.kbf").string()));
     EXPECT_EQ(db.GetCount(), 0);
@@ -207,7 +208,7 @@ TEST(DbEngine, CheckFailures) {
     const std::string name = (dir / "g.kbf").string();
     {
         TChessDatabase db;
-        ASSERT_TRUE(db.Open(name));
+        ASSERT_TRUE(db.Open(name, true));
         Fill(db, 5);
         ASSERT_TRUE(db.DeleteGame(3));
     }
@@ -222,7 +223,7 @@ TEST(DbEngine, CheckFailures) {
     TChessDatabase db;
     int rebuilds = 0;
     db.OnBeforeCreateIndex = [&](TCustomDatabase*) { ++rebuilds; };
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     EXPECT_EQ(rebuilds, 1);
     EXPECT_EQ(db.GetCount(), 5);
     EXPECT_EQ(db.GetValidCount(), 4);
@@ -238,7 +239,7 @@ TEST(DbEngine, CheckFailures) {
     PutInt64LE(&off[16], 3);
     WriteFile(dir / "g.kbfidx", off);
     rebuilds = 0;
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     EXPECT_EQ(rebuilds, 0);
     EXPECT_EQ(db.GetValidCount(), 4);
     db.Close();
@@ -248,7 +249,7 @@ TEST(DbEngine, CheckFailures) {
     // is rebuilt from the main file and the last game comes back.
     std::string cut = index.substr(0, index.size() - 8);
     WriteFile(dir / "g.kbfidx", cut);
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     EXPECT_EQ(rebuilds, 1);
     EXPECT_EQ(db.GetCount(), 5);
     EXPECT_EQ(db.GetValidCount(), 4);
@@ -262,7 +263,7 @@ TEST(DbEngine, CheckFailures) {
     double now = 0;
     db.Clock = [&] { return now += 20; };
     WriteFile(dir / "g.kbfidx", off);
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     EXPECT_EQ(rebuilds, 0);
     EXPECT_EQ(IndexValues(ReadFile(dir / "g.kbfidx")), IndexValues(off));
 }
@@ -272,7 +273,7 @@ TEST(DbEngine, RebuildKeepsDeletedAndDropsReplacedVersions) {
     const std::string name = (dir / "g.kbf").string();
     {
         TChessDatabase db;
-        ASSERT_TRUE(db.Open(name));
+        ASSERT_TRUE(db.Open(name, true));
         Fill(db, 4);
         ASSERT_TRUE(db.ReplaceRecord("new one", 1));
         ASSERT_TRUE(db.DeleteGame(2));
@@ -280,7 +281,7 @@ TEST(DbEngine, RebuildKeepsDeletedAndDropsReplacedVersions) {
     // Index lost: only the main file is left.
     fs::remove(dir / "g.kbfidx");
     TChessDatabase db;
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     // The replaced version does not come back; game numbers follow the file.
     EXPECT_EQ(db.GetValidCount(), 4); // games 0, 2 (no mark left), 3, new 1
     std::vector<std::string> live;
@@ -297,7 +298,7 @@ TEST(DbEngine, CancelledRebuildLeavesTheOldIndex) {
     const std::string name = (dir / "g.kbf").string();
     {
         TChessDatabase db;
-        ASSERT_TRUE(db.Open(name));
+        ASSERT_TRUE(db.Open(name, true));
         Fill(db, 6);
     }
     std::string index = ReadFile(dir / "g.kbfidx");
@@ -310,7 +311,7 @@ TEST(DbEngine, CancelledRebuildLeavesTheOldIndex) {
         if (percent == 0) ++zeroes;
         if (++steps == 3) cancel = true;
     };
-    EXPECT_FALSE(db.Open(name));
+    EXPECT_FALSE(db.Open(name, true));
     EXPECT_EQ(db.LastError(), 1);
     EXPECT_EQ(errors, 1);
     EXPECT_EQ(zeroes, 1);
@@ -318,14 +319,14 @@ TEST(DbEngine, CancelledRebuildLeavesTheOldIndex) {
     EXPECT_FALSE(fs::exists(dir / "g.rebuildtmp"));
     // The lock is free again.
     TChessDatabase other;
-    EXPECT_TRUE(other.Open(name));
+    EXPECT_TRUE(other.Open(name, true));
 }
 
 TEST(DbEngine, CompressKeepsBusyAndRefusesReentry) {
     kbtest::TempDir dir;
     const std::string name = (dir / "g.kbf").string();
     TChessDatabase db;
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     // Nothing wasted: nothing to do.
     Fill(db, 10);
     const std::string before = ReadFile(dir / "g.kbf");
@@ -375,7 +376,7 @@ TEST(DbEngine, InterruptedCompressIsFinishedOrDiscarded) {
     const std::string name = (dir / "g.kbf").string();
     {
         TChessDatabase db;
-        ASSERT_TRUE(db.Open(name));
+        ASSERT_TRUE(db.Open(name, true));
         Fill(db, 3);
     }
     const std::string main = ReadFile(dir / "g.kbf"), index = ReadFile(dir / "g.kbfidx");
@@ -383,7 +384,7 @@ TEST(DbEngine, InterruptedCompressIsFinishedOrDiscarded) {
     WriteFile(dir / "g.maintmp", "junk");
     WriteFile(dir / "g.indextmp", "junk");
     TChessDatabase db;
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     EXPECT_EQ(db.GetCount(), 3);
     EXPECT_FALSE(fs::exists(dir / "g.maintmp"));
     EXPECT_FALSE(fs::exists(dir / "g.indextmp"));
@@ -393,7 +394,7 @@ TEST(DbEngine, InterruptedCompressIsFinishedOrDiscarded) {
     std::string small = index.substr(0, 9 * 8);
     PutInt64LE(&small[16], 1);
     WriteFile(dir / "g.kbfidx", small);
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     EXPECT_EQ(db.GetCount(), 1);
     EXPECT_EQ(ReadPayload(db, 0), Payload(0));
     EXPECT_FALSE(fs::exists(dir / "g.maintmp"));
@@ -403,7 +404,7 @@ TEST(DbEngine, SampledCheckAndBatchMode) {
     kbtest::TempDir dir;
     const std::string name = (dir / "g.kbf").string();
     TChessDatabase db;
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     db.SetKeepOpen(true);
     for (int i = 0; i < 1000; ++i) {
         std::string key;
@@ -426,7 +427,7 @@ TEST(DbEngine, SampledCheckAndBatchMode) {
         ++steps;
         step = 99;
     };
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     EXPECT_LE(steps, 12);
     EXPECT_EQ(db.GetCount(), 1001);
     db.Close();
@@ -436,7 +437,7 @@ TEST(DbEngine, SampledCheckAndBatchMode) {
         ASSERT_TRUE(lock->WriteAt(0, "\x01", 1));
     }
     steps = 0;
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     EXPECT_EQ(steps, 1001);
 }
 
@@ -444,7 +445,7 @@ TEST(DbEngine, OtherWritersRaiseTheGeneration) {
     kbtest::TempDir dir;
     const std::string name = (dir / "g.kbf").string();
     TChessDatabase db;
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     Fill(db, 2);
     EXPECT_EQ(db.Generation(), 0);
     // Another program appends to the main file behind our back.
@@ -462,7 +463,7 @@ TEST(DbEngine, DeleteDatabaseFiles) {
     kbtest::TempDir dir;
     TChessDatabase db;
     EXPECT_TRUE(db.DeleteDatabaseFiles()); // nothing open
-    ASSERT_TRUE(db.Open((dir / "g.kbf").string()));
+    ASSERT_TRUE(db.Open((dir / "g.kbf").string(), true));
     Fill(db, 1);
     EXPECT_TRUE(db.DeleteDatabaseFiles());
     EXPECT_TRUE(db.FileName().empty());
@@ -486,7 +487,7 @@ TEST(DbEngine, DamagedIndexLosesNoGameText) {
         std::vector<std::string> live;
         {
             TChessDatabase db;
-            ASSERT_TRUE(db.Open(name));
+            ASSERT_TRUE(db.Open(name, true));
             const int n = 1 + static_cast<int>(rng() % 30);
             for (int i = 0; i < n; ++i) {
                 int64_t k;
@@ -525,7 +526,7 @@ TEST(DbEngine, DamagedIndexLosesNoGameText) {
         }
         WriteFile(dir / ("d" + std::to_string(round) + ".kbfidx"), index);
         TChessDatabase db;
-        ASSERT_TRUE(db.Open(name)) << "round " << round << " code " << db.LastError();
+        ASSERT_TRUE(db.Open(name, true)) << "round " << round << " code " << db.LastError();
         std::multiset<std::string> found;
         for (int64_t i = 0; i < db.GetCount(); ++i) {
             std::string key, payload;
@@ -540,7 +541,7 @@ TEST(DbEngine, DamagedIndexLosesNoGameText) {
         }
         db.Compress(); // whatever it finds, it must not fail the files
         db.Close();
-        ASSERT_TRUE(db.Open(name)) << "round " << round;
+        ASSERT_TRUE(db.Open(name, true)) << "round " << round;
     }
 }
 
@@ -549,19 +550,21 @@ TEST(DbEngine, DamagedIndexLosesNoGameText) {
 namespace {
 
 // Whatever happens to the main file, opening, reading and compressing give
-// results, not crashes, and the database opens again afterwards.
+// results, not crashes, and the database opens again afterwards. A file
+// damaged beyond a cut-off last record is refused, and stays as it was.
 TEST(DbEngine, DamagedMainFileOpens) {
     const uint64_t seed =
         std::getenv("KB_TEST_SEED") ? std::strtoull(std::getenv("KB_TEST_SEED"), nullptr, 10) : 6;
     SCOPED_TRACE("seed " + std::to_string(seed) + " (KB_TEST_SEED)");
     std::mt19937_64 rng(seed);
     kbtest::TempDir dir;
+    int refused = 0;
     for (int round = 0; round < 100; ++round) {
         const std::string base = "m" + std::to_string(round);
         const std::string name = (dir / (base + ".kbf")).string();
         {
             TChessDatabase db;
-            ASSERT_TRUE(db.Open(name));
+            ASSERT_TRUE(db.Open(name, true));
             const int n = 1 + static_cast<int>(rng() % 20);
             for (int i = 0; i < n; ++i) {
                 int64_t k;
@@ -574,8 +577,15 @@ TEST(DbEngine, DamagedMainFileOpens) {
             main[rng() % main.size()] = static_cast<char>(rng() % 3 ? 0 : rng());
         if (rng() % 2) main.resize(rng() % (main.size() + 1));
         WriteFile(dir / (base + ".kbf"), main);
+        const std::string index = ReadFile(dir / (base + ".kbfidx"));
         TChessDatabase db;
-        ASSERT_TRUE(db.Open(name)) << "round " << round << " code " << db.LastError();
+        if (!db.Open(name)) {
+            ASSERT_EQ(db.LastError(), dbeNotDatabase) << "round " << round;
+            EXPECT_EQ(ReadFile(dir / (base + ".kbf")), main) << "round " << round;
+            EXPECT_EQ(ReadFile(dir / (base + ".kbfidx")), index) << "round " << round;
+            ++refused;
+            continue;
+        }
         for (int64_t i = 0; i < db.GetCount(); ++i) {
             std::string key, pgn;
             bool deleted;
@@ -583,9 +593,12 @@ TEST(DbEngine, DamagedMainFileOpens) {
         }
         db.Compress();
         db.Close();
-        ASSERT_TRUE(db.Open(name)) << "round " << round;
+        ASSERT_TRUE(db.Open(name)) << "round " << round << " code " << db.LastError();
         EXPECT_GE(db.GetCount(), db.GetValidCount());
     }
+    // Both ways are taken.
+    EXPECT_GT(refused, 0);
+    EXPECT_LT(refused, 100);
 }
 
 } // namespace

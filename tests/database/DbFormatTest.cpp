@@ -51,7 +51,7 @@ TEST(DbFormat, NewDatabaseAndRecordBytes) {
     TChessDatabase db;
     int notified = 0;
     db.OnBeforeCreateIndex = [&](TCustomDatabase*) { ++notified; };
-    ASSERT_TRUE(db.Open(name));
+    ASSERT_TRUE(db.Open(name, true));
     EXPECT_EQ(notified, 1);
     EXPECT_EQ(ReadFile(dir / "g.kbf"), "");
     EXPECT_EQ(IndexValues(ReadFile(dir / "g.kbfidx")),
@@ -99,20 +99,26 @@ TEST(DbFormat, NewDatabaseAndRecordBytes) {
 
 TEST(DbFormat, RebuildFromMainFile) {
     kbtest::TempDir dir;
-    // No index: the rebuild makes one slot per terminated record; the bytes
-    // after the last terminator are an incomplete record and go.
-    WriteFile(dir / "a.kbf", S({'x', 0, 'y'}));
+    // With an index beside it, the bytes after the last terminator are an
+    // append cut short and go; the index is rebuilt with one slot per record.
+    std::string header(72, '\0');
+    PutInt64LE(header.data(), 1234567890);
+    PutInt64LE(&header[16], 1);
+    PutInt64LE(&header[32], 9876543210);
+    PutInt64LE(&header[64], 1);
+    WriteFile(dir / "a.kbfidx", header);
+    WriteFile(dir / "a.kbf", S({1, 'x', 0, 1, 'y'}));
     TChessDatabase db;
     ASSERT_TRUE(db.Open((dir / "a.kbf").string()));
     EXPECT_EQ(db.GetCount(), 1);
-    EXPECT_EQ(ReadFile(dir / "a.kbf"), S({'x', 0}));
+    EXPECT_EQ(ReadFile(dir / "a.kbf"), S({1, 'x', 0}));
     EXPECT_EQ(IndexValues(ReadFile(dir / "a.kbfidx")),
               (std::vector<int64_t>{1234567890, 0, 1, 0, 9876543210, 0, 0, 0, 1}));
     db.Close();
 
     // Empty records and records of 0x07 bytes come back deleted.
     WriteFile(dir / "b.kbf", S({1, 'p', 0, 0, 7, 7, 0, 1, 'q', 0}));
-    ASSERT_TRUE(db.Open((dir / "b.kbf").string()));
+    ASSERT_TRUE(db.Open((dir / "b.kbf").string(), true));
     EXPECT_EQ(db.GetCount(), 4);
     EXPECT_EQ(db.GetValidCount(), 2);
     EXPECT_EQ(IndexValues(ReadFile(dir / "b.kbfidx")),
@@ -148,7 +154,7 @@ TEST(DbFormat, IsDatabaseFileAndExtensions) {
     WriteFile(dir / "b.kbf", "not a database\n");
     WriteFile(dir / "b.kbfidx", std::string(64, 'z'));
     EXPECT_FALSE(db.Open((dir / "b.kbf").string()));
-    EXPECT_EQ(db.LastError(), 10);
+    EXPECT_EQ(db.LastError(), 11);
     EXPECT_EQ(ReadFile(dir / "b.kbfidx"), std::string(64, 'z'));
 
     // Index and lock extensions equal but for case: refused, nothing made.

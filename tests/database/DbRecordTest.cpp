@@ -223,7 +223,7 @@ TEST(DbRecord, DamagedPayloadsGiveTextNotCrashes) {
 TEST(DbRecord, ThroughTheDatabase) {
     kbtest::TempDir dir;
     TChessDatabase db;
-    ASSERT_TRUE(db.Open((dir / "r.kbf").string()));
+    ASSERT_TRUE(db.Open((dir / "r.kbf").string(), true));
     const std::string payload =
         Number(0x03, 2047) + "\x02" + TBits().Move(e2, e4, false).Put(1, 1).Done();
     int64_t n = -1;
