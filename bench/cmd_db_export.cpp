@@ -13,8 +13,8 @@ int RunDbExport(const kbbench::Args& args) {
     if (args.size() != 1) return kbbench::UsageError("expected KBF");
     kb::TChessDatabase db;
     if (!db.Open(args[0])) {
-        std::cerr << "kbbench db-export: cannot open " << args[0] << " (code " << db.LastError()
-                  << ")\n";
+        std::cerr << "kbbench db-export: cannot open " << args[0] << ": "
+                  << kb::DatabaseErrorText(db.LastError()) << " (code " << db.LastError() << ")\n";
         return 1;
     }
     db.SetKeepOpen(true);

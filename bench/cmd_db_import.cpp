@@ -70,8 +70,8 @@ int RunDbImport(const kbbench::Args& args) {
 
     kb::TChessDatabase db;
     if (!db.Open(args[1], true)) {
-        std::cerr << "kbbench db-import: cannot open " << args[1] << " (code " << db.LastError()
-                  << ")\n";
+        std::cerr << "kbbench db-import: cannot open " << args[1] << ": "
+                  << kb::DatabaseErrorText(db.LastError()) << " (code " << db.LastError() << ")\n";
         return 1;
     }
     db.SetKeepOpen(true);

@@ -3,7 +3,9 @@
 # kb_add_gtest(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT])
 # One GoogleTest executable; every test case becomes a ctest test.
 # QT marks suites that need a display (they run on the offscreen platform)
-# and are skipped in the logic-only build.
+# and are skipped in the logic-only build. A suite whose sources run kbbench
+# (kbtest::BenchPath) depends on it, so building the suite alone never
+# leaves it testing an old kbbench.
 function(kb_add_gtest name)
     cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS" ${ARGN})
     if(ARG_QT AND NOT KB_WITH_QT)
@@ -14,6 +16,14 @@ function(kb_add_gtest name)
     if(ARG_QT)
         target_link_libraries(${name} PRIVATE kb_testsupport_qt)
     endif()
+    foreach(src ${ARG_SOURCES})
+        get_filename_component(path ${src} ABSOLUTE)
+        file(STRINGS ${path} calls REGEX "BenchPath\\(")
+        if(calls)
+            add_dependencies(${name} kbbench)
+            break()
+        endif()
+    endforeach()
     # One variable only: a second one would split the property list. The test
     # support library puts Qt on its offscreen platform by itself.
     gtest_discover_tests(${name}
