@@ -97,43 +97,20 @@ bool ReadPosition(const std::string& fen, TSchachbrett& b, TZug& z, Game& g) {
     return true;
 }
 
-void ClearRightsAt(int32_t sq, const TFischerInfo& fi, TZug& z) {
-    if (sq == fi.WhiteRookH) z.CastlingRights &= ~WhiteShort;
-    if (sq == fi.WhiteRookA) z.CastlingRights &= ~WhiteLong;
-    if (sq == fi.BlackRookH) z.CastlingRights &= ~BlackShort;
-    if (sq == fi.BlackRookA) z.CastlingRights &= ~BlackLong;
-}
-
-// Makes a move the core called legal; m.Side is the mover.
+// Makes a move the core called legal with the program's own move maker;
+// m.Side is the mover.
 void MakeMove(TSchachbrett& b, TZug& z, const TZug& m, const Game& g) {
     const int32_t s = m.Side == 1 ? 1 : -1;
-    const int32_t p = b[m.From];
-    const int32_t kind = p < 0 ? -p : p;
-    const int32_t base = HomeBase(s);
-    const int32_t ep = z.EnPassant;
-    z.EnPassant = 0;
-    if (m.CastlingKind != 0) {
-        const bool isShort = m.To == base + 7;
-        int32_t rook = isShort ? base + 8 : base + 1;
-        if (g.fischer)
-            rook = isShort ? (s == 1 ? g.fi.WhiteRookH : g.fi.BlackRookH)
-                           : (s == 1 ? g.fi.WhiteRookA : g.fi.BlackRookA);
-        b[m.From] = 0;
-        b[rook] = 0;
-        b[isShort ? base + 6 : base + 4] = Turm * s;
-        b[m.To] = p;
-    } else {
-        const int32_t diff = m.To - m.From;
-        if (kind == Bauer && m.To == ep && b[m.To] == 0 && (diff == 9 * s || diff == 11 * s))
-            b[m.To - 10 * s] = 0;
-        b[m.To] = m.Promotion != 0 ? m.Promotion : p;
-        b[m.From] = 0;
-        if (kind == Bauer && (diff == 20 * s)) z.EnPassant = m.From + 10 * s;
-    }
-    if (kind == Koenig)
-        z.CastlingRights &= s == 1 ? ~(WhiteShort | WhiteLong) : ~(BlackShort | BlackLong);
-    ClearRightsAt(m.From, g.fi, z);
-    ClearRightsAt(m.To, g.fi, z);
+    const bool pawn = b[m.From] == Bauer * s;
+    const TFischerInfo* fi = g.fischer ? &g.fi : nullptr;
+    TZug r = m;
+    r.EnPassantVictim = pawn && m.To == z.EnPassant && b[m.To] == 0 && (m.To - m.From) % 10 != 0
+                            ? m.To - 10 * s
+                            : 0;
+    r.Side = -s; // the record names the side to move after the move
+    z.CastlingRights = CastlingRightsAfter(z.CastlingRights, b, m.From, m.To, fi);
+    ZugAusfuehren(b, r, fi);
+    z.EnPassant = pawn && m.To - m.From == 20 * s ? m.From + 10 * s : 0;
     z.Side = -s;
 }
 

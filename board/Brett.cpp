@@ -335,21 +335,6 @@ void TBrett::DoZug(const TZug& Zug) {
     ExecuteZug();
 }
 
-namespace {
-
-// Home square of a rook: the Chess960 record's when it is in use and holds
-// one, else the standard corner.
-int32_t RookHome(const TFischerInfo* fi, bool White, bool HSide) {
-    if (fi && fi->Fischer) {
-        const int32_t sq = White ? (HSide ? fi->WhiteRookH : fi->WhiteRookA)
-                                 : (HSide ? fi->BlackRookH : fi->BlackRookA);
-        if (IsBoardSquare(sq)) return sq;
-    }
-    return White ? (HSide ? 28 : 21) : (HSide ? 98 : 91);
-}
-
-} // namespace
-
 bool TBrett::MakeMove(int32_t From, int32_t To, bool Castle960, int32_t Promotion) {
     if (!IsBoardSquare(From) || !IsBoardSquare(To)) return false;
     const TZug saved = Zug_;
@@ -372,25 +357,15 @@ bool TBrett::MakeMove(int32_t From, int32_t To, bool Castle960, int32_t Promotio
     case 6:
     case -6: {
         const bool white = piece > 0;
-        int32_t home = white ? 25 : 95;
+        int32_t home = white ? SqE1 : SqE8;
         if (Castle960 && FischerInfo)
             home = white ? FischerInfo->WhiteKing : FischerInfo->BlackKing;
         if (From == home) {
-            if (To == (white ? 23 : 93))
+            if (To == (white ? SqC1 : SqC8))
                 Zug_.CastlingKind = Castle960 ? 4 : 2;
-            else if (To == (white ? 27 : 97))
+            else if (To == (white ? SqG1 : SqG8))
                 Zug_.CastlingKind = Castle960 ? 3 : 1;
         }
-        Zug_.CastlingRights &= white ? ~(WhiteShort | WhiteLong) : ~(BlackShort | BlackLong);
-        break;
-    }
-    case 2:
-    case -2: {
-        const bool white = piece > 0;
-        if (From == RookHome(FischerInfo, white, true))
-            Zug_.CastlingRights &= white ? ~WhiteShort : ~BlackShort;
-        if (From == RookHome(FischerInfo, white, false))
-            Zug_.CastlingRights &= white ? ~WhiteLong : ~BlackLong;
         break;
     }
     case 1:
@@ -402,7 +377,7 @@ bool TBrett::MakeMove(int32_t From, int32_t To, bool Castle960, int32_t Promotio
         const bool fromEpRank = white ? (From >= 61 && From <= 68) : (From >= 51 && From <= 58);
         if ((step == 7 || step == 9) && Board_[To] == 0 && fromEpRank)
             Zug_.EnPassantVictim = To + behind;
-        const bool lastRank = white ? To >= 91 : To <= 28;
+        const bool lastRank = white ? To >= SqA8 : To <= SqH1;
         if (lastRank) {
             if (Promotion == -1) {
                 const int32_t p = AskPromotion(white ? 1 : -1);
@@ -422,11 +397,7 @@ bool TBrett::MakeMove(int32_t From, int32_t To, bool Castle960, int32_t Promotio
         break;
     }
 
-    // Any move onto a rook's home square ends that right.
-    if (To == RookHome(FischerInfo, true, false)) Zug_.CastlingRights &= ~WhiteLong;
-    if (To == RookHome(FischerInfo, true, true)) Zug_.CastlingRights &= ~WhiteShort;
-    if (To == RookHome(FischerInfo, false, false)) Zug_.CastlingRights &= ~BlackLong;
-    if (To == RookHome(FischerInfo, false, true)) Zug_.CastlingRights &= ~BlackShort;
+    Zug_.CastlingRights = CastlingRightsAfter(Zug_.CastlingRights, Board_, From, To, FischerInfo);
 
     // A Chess960 king may castle onto its own rook: that is no capture.
     if (Zug_.CastlingKind >= 3) Zug_.Captured = 0;
@@ -449,47 +420,13 @@ void TBrett::ExecuteZug() {
         DrawSquare(Sq64(to));
         DrawPiece(Sq64(to), piece);
     }
-    Board_[to] = piece;
-    if (from != to) Board_[from] = 0;
+    // The board changes in one place for every kind of move; then each
+    // square it wrote is drawn again.
+    TMoveChanges changes;
+    ZugAusfuehren(Board_, Zug_, FischerInfo, &changes);
+    for (uint8_t i = 0; i < changes.Count; ++i)
+        DrawSquareWithPiece(changes.Changes[i].Square);
 
-    if (IsBoardSquare(Zug_.EnPassantVictim)) {
-        DrawSquareEmpty(Zug_.EnPassantVictim);
-        Board_[Zug_.EnPassantVictim] = 0;
-    }
-
-    const bool whiteMoved = Zug_.Side == -1;
-    const int32_t colour = whiteMoved ? 1 : -1;
-    auto put = [this](int32_t i, int32_t v) {
-        if (!IsBoardSquare(i)) return;
-        Board_[i] = v;
-        DrawSquareWithPiece(i);
-    };
-    switch (Zug_.CastlingKind) {
-    case 1:
-        put(whiteMoved ? 28 : 98, 0);
-        put(whiteMoved ? 26 : 96, 2 * colour);
-        break;
-    case 2:
-        put(whiteMoved ? 21 : 91, 0);
-        put(whiteMoved ? 24 : 94, 2 * colour);
-        break;
-    case 3:
-    case 4:
-        if (FischerInfo) {
-            const bool hSide = Zug_.CastlingKind == 3;
-            const int32_t rook = whiteMoved
-                                     ? (hSide ? FischerInfo->WhiteRookH : FischerInfo->WhiteRookA)
-                                     : (hSide ? FischerInfo->BlackRookH : FischerInfo->BlackRookA);
-            put(rook, 0);
-            put(hSide ? to - 1 : to + 1, 2 * colour);
-            put(to, 6 * colour);
-        }
-        break;
-    default:
-        break;
-    }
-
-    if (Zug_.Promotion != 0) put(to, Zug_.Promotion);
     if (Ton) Beep();
     for (int i = 0; i < 120; ++i)
         Cache_[i] = Board_[i];

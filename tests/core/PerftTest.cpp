@@ -354,6 +354,13 @@ TEST(Perft, BenchRefusesBadInput) {
     // A castling letter naming a file without a rook.
     BenchPerft(1, "4k3/8/8/8/8/8/8/R3K2R w Bb - 0 1", &rc);
     EXPECT_NE(rc, 0);
+    // Positions no game reaches: the king of the side not to move in
+    // capture, two kings, no king, a pawn on the first rank.
+    for (const char* fen : {"4k3/8/8/8/8/8/4R3/4K3 w - - 0 1", "4k3/8/8/8/8/8/8/3KK3 w - - 0 1",
+                            "8/8/8/8/8/8/8/4K3 w - - 0 1", "4k3/8/8/8/8/8/8/P3K3 w - - 0 1"}) {
+        BenchPerft(1, fen, &rc);
+        EXPECT_NE(rc, 0) << fen;
+    }
     // The FEN may come split over several arguments.
     const kbtest::RunResult r = kbtest::Run(
         {kbtest::BenchPath(), "perft", "2", "4k3/8/8/8/8/8/8/R3K2R", "w", "KQ", "-", "0", "1"});
