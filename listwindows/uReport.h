@@ -16,6 +16,9 @@
 //
 //   Either into a PDF file: TReportOutput::Pdf and the file name.
 //
+// Game list windows print through the hook RegisterPrinting() installs
+// (it also installs the material dialog); RegisterProgramWindows() calls it.
+//
 // The diagram font follows the main window's print-font choice ("1Echecs" or
 // "Chess Merida"); a caller may pass the choice instead.
 #pragma once
@@ -77,5 +80,9 @@ private:
     bool RecordDone_ = false;
     int Percent() const;
 };
+
+// Installs printing of selected games (TMDIPGN::GamePrinter, the preview)
+// and the material dialog (TMDIPGN::MaterialDialog) into the game lists.
+void RegisterPrinting();
 
 } // namespace kb

@@ -4,14 +4,18 @@
 // stopping, and the PDF file replaced only by a complete one.
 #include "DialogsLng.h"
 #include "Main.h"
+#include "PGNWin.h"
 #include "PrintTestSupport.h"
 #include "ReportLayer.h"
+#include "UfrmMaterial.h"
 #include "uReport.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QSpinBox>
 
 #include <gtest/gtest.h>
 
@@ -249,4 +253,34 @@ TEST(ReportForm, DiagramFontFollowsTheMainWindow) {
     EXPECT_EQ(
         form.Run(TReportOutput::Pdf, nullptr, QString::fromStdString((dir / "m.pdf").string())), 0);
     EXPECT_FALSE(std::filesystem::exists(dir / "m.pdf"));
+}
+
+TEST(ReportForm, GameListPrintsThroughTheInstalledHooks) {
+    RegisterPrinting();
+    ASSERT_TRUE(TMDIPGN::GamePrinter());
+    ASSERT_TRUE(TMDIPGN::MaterialDialog());
+    int previewPages = 0;
+    TAnswerer answers;
+    answers.Dialog = [&](QDialog& d) {
+        if (auto* preview = d.findChild<QPrintPreviewWidget*>()) {
+            preview->updatePreview();
+            previewPages = preview->pageCount();
+            return mrOk;
+        }
+        // The material dialog: one criterion, then OK.
+        auto& m = dynamic_cast<TfrmMaterial&>(d);
+        m.cbbR->setChecked(true);
+        m.sebRe->setValue(2);
+        return mrOk;
+    };
+    TAnswererScope scope(answers);
+    TMDIPGN::GamePrinter()(nullptr, printtest::Annotated());
+    EXPECT_EQ(previewPages, 1);
+    TPiecesFilter filter;
+    filter.Reset();
+    EXPECT_TRUE(TMDIPGN::MaterialDialog()(nullptr, filter));
+    EXPECT_TRUE(filter.Enabled[TPiecesFilter::Index(-2)]);
+    EXPECT_EQ(filter.Max[TPiecesFilter::Index(-2)], 2);
+    TMDIPGN::GamePrinter() = nullptr;
+    TMDIPGN::MaterialDialog() = nullptr;
 }
