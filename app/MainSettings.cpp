@@ -17,7 +17,6 @@ namespace {
 
 constexpr const char* SecHistory = "History";
 constexpr const char* SecOptions = "Options";
-constexpr const char* SecEngine = "Engine";
 constexpr const char* SecWBEngines = "WBEngines";
 constexpr int HistorySize = 16;
 constexpr int EngineSlots = 8;
@@ -136,23 +135,7 @@ void TMainForm::ReadOptions(const kb::IniFile& Ini) {
 }
 
 void TMainForm::ReadEngine(const kb::IniFile& Ini) {
-    SetEngineDefaults(EngineInfo);
-    EngineFromIni = false;
-    auto take = [&](const char* Key, std::string& Field, bool Lines, bool LineEnd) {
-        const std::string v = Ini.ReadString(SecEngine, Key, "");
-        if (v.empty()) return;
-        Field = Lines ? SpacesToLines(v) : v;
-        if (LineEnd) Field += "\r\n";
-        EngineFromIni = true;
-    };
-    take("Parameter", EngineInfo.Parameter, false, false);
-    take("Init", EngineInfo.Init, true, true);
-    take("SetPosition", EngineInfo.SetPosition, true, false);
-    take("StartAnalyze", EngineInfo.StartAnalyze, true, true);
-    take("StopAnalyze", EngineInfo.StopAnalyze, true, true);
-    take("Quit", EngineInfo.Quit, true, true);
-    take("GetState", EngineInfo.GetState, true, true);
-    EngineInfo.NoParseOutput = Ini.ReadBool(SecEngine, "NoParseOutput", false);
+    EngineFromIni = ReadEngineSection(Ini, EngineInfo);
 }
 
 bool TMainForm::WriteIni() {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WBInfo.h"
 
+#include "IniFile.h"
+
 void SetEngineDefaults(TWBInfo& Info) {
     Info.Parameter = "log=off hash=1000000";
     Info.Init = "xboard\r\npost\r\nforce\r\n";
@@ -32,4 +34,26 @@ std::string SpacesToLines(const std::string& Text) {
         }
     }
     return out;
+}
+
+bool ReadEngineSection(const kb::IniFile& Ini, TWBInfo& Info) {
+    constexpr const char* Sec = "Engine";
+    SetEngineDefaults(Info);
+    bool fromIni = false;
+    auto take = [&](const char* Key, std::string& Field, bool Lines, bool LineEnd) {
+        const std::string v = Ini.ReadString(Sec, Key, "");
+        if (v.empty()) return;
+        Field = Lines ? SpacesToLines(v) : v;
+        if (LineEnd) Field += "\r\n";
+        fromIni = true;
+    };
+    take("Parameter", Info.Parameter, false, false);
+    take("Init", Info.Init, true, true);
+    take("SetPosition", Info.SetPosition, true, false);
+    take("StartAnalyze", Info.StartAnalyze, true, true);
+    take("StopAnalyze", Info.StopAnalyze, true, true);
+    take("Quit", Info.Quit, true, true);
+    take("GetState", Info.GetState, true, true);
+    Info.NoParseOutput = Ini.ReadBool(Sec, "NoParseOutput", false);
+    return fromIni;
 }

@@ -8,6 +8,10 @@
 #include <string>
 #include <sys/types.h>
 
+namespace kb {
+class IniFile;
+}
+
 struct TWBInfo {
     pid_t hProcess = 0; // the engine process, 0 when none runs
     pid_t dwProcessId = 0;
@@ -30,3 +34,7 @@ void SetEngineDefaults(TWBInfo& Info);
 // Text without leading and trailing blanks and control characters, each run
 // of spaces inside it turned into one CR LF: "xboard   post" -> "xboard\r\npost".
 std::string SpacesToLines(const std::string& Text);
+
+// The defaults, then the ini's [Engine] keys over them. True when one of the
+// command keys (all but NoParseOutput) gave a value.
+bool ReadEngineSection(const kb::IniFile& Ini, TWBInfo& Info);
