@@ -22,9 +22,11 @@ else
     status=1
 fi
 
-echo "== engine threads under ThreadSanitizer"
-if kb_build build/tsan -DKB_WITH_QT=OFF -DKB_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo --target engine_tests; then
-    ctest --test-dir build/tsan -j "$jobs" --output-on-failure --timeout 900 -R '^Engine' -E 'Bench' || status=1
+echo "== engine and engine-worker threads under ThreadSanitizer"
+if kb_build build/tsan -DKB_WITH_QT=OFF -DKB_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    --target engine_tests --target athread_tests; then
+    ctest --test-dir build/tsan -j "$jobs" --output-on-failure --timeout 900 \
+        -R '^(Engine|Worker|XBoard)' -E 'Bench' || status=1
 else
     status=1
 fi

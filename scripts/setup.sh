@@ -42,7 +42,7 @@ kb_build() {
     local opts=() target=()
     while [ $# -gt 0 ]; do
         if [ "$1" = --target ]; then
-            target=(--target "$2")
+            target+=(--target "$2")
             shift 2
         else
             opts+=("$1")

@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// kbbench xboard-run [--ini FILE] SECONDS FEN ENGINE [ARG...]: runs the
+// external-engine worker on FEN for SECONDS with the command set a board
+// window would use for ENGINE (the defaults, or the [Engine] section of FILE
+// as the settings read it). Prints every memo text, one per line with its
+// CR LF shown as " | ", then how the engine ended and its exit status:
+// "end<TAB>quit|terminated|killed<TAB>exit N|signal N".
+#include "KbBench.h"
+
+#include "AThreadWB.h"
+#include "IniFile.h"
+#include "WBInfo.h"
+
+#include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <iostream>
+#include <mutex>
+#include <sys/wait.h>
+
+namespace {
+
+std::string OneLine(const std::string& Text) {
+    std::string out;
+    for (size_t i = 0; i < Text.size(); ++i) {
+        if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') {
+            out += " | ";
+            ++i;
+        } else if (Text[i] == '\n') {
+            out += " | ";
+        } else {
+            out += Text[i];
+        }
+    }
+    return out;
+}
+
+int RunXboard(const kbbench::Args& args) {
+    size_t a = 0;
+    std::string ini;
+    if (a < args.size() && args[a] == "--ini") {
+        if (a + 1 >= args.size()) return kbbench::UsageError("--ini needs a file");
+        ini = args[a + 1];
+        a += 2;
+    }
+    if (args.size() < a + 3) return kbbench::UsageError("SECONDS FEN ENGINE expected");
+    double seconds = 0;
+    const std::string& secText = args[a];
+    if (std::from_chars(secText.data(), secText.data() + secText.size(), seconds).ec !=
+            std::errc() ||
+        seconds < 0 || seconds > 3600)
+        return kbbench::UsageError("bad SECONDS");
+    kb::TEnginePosition pos;
+    uint16_t moveNo = 1;
+    kb::TFischerInfo fischer;
+    if (!kb::FENToStellung(args[a + 1], pos.Brett, pos.Zug, moveNo, &fischer))
+        return kbbench::UsageError("bad FEN");
+    pos.MoveNo = moveNo;
+    pos.Fischer = fischer.Fischer;
+    const std::string engine = args[a + 2];
+
+    TWBInfo tmpl;
+    bool fromIni = false;
+    if (!ini.empty()) {
+        kb::IniFile file(ini);
+        if (file.ReadFailed()) return kbbench::UsageError("cannot read " + ini);
+        fromIni = ReadEngineSection(file, tmpl);
+    } else {
+        SetEngineDefaults(tmpl);
+    }
+    TWBInfo defaults;
+    SetEngineDefaults(defaults);
+    TWBInfo info = kb::EngineCommandsFor(engine, tmpl, fromIni, defaults.Parameter);
+
+    std::vector<std::string> argv{engine};
+    for (size_t i = a + 3; i < args.size(); ++i)
+        argv.push_back(args[i]);
+    for (const std::string& w : kb::SplitWords(info.Parameter))
+        argv.push_back(w);
+    auto process = std::make_unique<kb::TEngineProcess>();
+    std::string error;
+    if (!process->Start(argv, error)) {
+        std::cerr << "kbbench xboard-run: " << error << "\n";
+        return 1;
+    }
+    std::mutex m;
+    std::condition_variable cv;
+    bool terminated = false;
+    kb::TAnalyseThreadWB worker(std::move(process), info, [&](const std::string& Text) {
+        std::lock_guard lk(m);
+        std::cout << OneLine(Text) << "\n";
+        if (Text == "engine terminated") {
+            terminated = true;
+            cv.notify_all();
+        }
+    });
+    worker.Start(pos);
+    {
+        std::unique_lock lk(m);
+        cv.wait_for(lk, std::chrono::duration<double>(seconds), [&] { return terminated; });
+    }
+    const kb::TEngineProcess::TEnd end = worker.Finish();
+    const int st = worker.ExitStatus();
+    const char* how = end == kb::TEngineProcess::TEnd::Quit         ? "quit"
+                      : end == kb::TEngineProcess::TEnd::Terminated ? "terminated"
+                                                                    : "killed";
+    std::cout << "end\t" << how << "\t";
+    if (WIFEXITED(st))
+        std::cout << "exit " << WEXITSTATUS(st) << "\n";
+    else if (WIFSIGNALED(st))
+        std::cout << "signal " << WTERMSIG(st) << "\n";
+    else
+        std::cout << "status " << st << "\n";
+    std::cout.flush();
+    return 0;
+}
+
+const kbbench::Command command{"xboard-run", "[--ini FILE] SECONDS FEN ENGINE [ARG...]",
+                               &RunXboard};
+
+} // namespace

@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TAnalyseThreadWB: drives one external xboard engine for a board window.
+// Two owned threads: the writer drains the one command queue (each command
+// one write, so the window never writes to the pipe), the reader splits the
+// engine's output into lines and turns them into memo texts. The window
+// hands a snapshot of the position with every restart; nothing here reads
+// the window.
+#pragma once
+
+#include "EngineProcess.h"
+#include "SchachProcs.h"
+#include "WBInfo.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kb {
+
+// The position an engine is to analyse.
+struct TEnginePosition {
+    TSchachbrett Brett = StandardStellung;
+    TZug Zug{AllCastlingRights, 0, 1};
+    int MoveNo = 1; // number of the next move
+    bool Fischer = false;
+};
+
+// Command set of the general column and of engines named like CRAFTY.
+void SetGeneralEngineCommands(TWBInfo& Info);
+void SetCraftyEngineCommands(TWBInfo& Info);
+bool IsCraftyEngine(const std::string& Path);
+// The command set a window uses for the engine at Path: Template as read
+// from the settings (FromIni), else the general column; the CRAFTY column
+// for engines named so. Only CRAFTY gets the default command-line words;
+// other engines get Parameter words only when the settings gave them.
+TWBInfo EngineCommandsFor(const std::string& Path, const TWBInfo& Template, bool FromIni,
+                          const std::string& DefaultParameter);
+// "game.001", "game.002", ... in Folder: the first one created here
+// (exclusively, so two windows or two copies never share one); empty when
+// none could be created.
+std::string CraftyGameFile(const std::string& Folder);
+
+// The writes that put Pos on the engine and start it thinking.
+bool IsFenMode(const TWBInfo& Info);
+std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosition& Pos);
+// CR LF ends become LF; anything else is sent as it stands.
+std::string ToLf(const std::string& Text);
+
+// One line of engine output as the memo shows it; MoveNo is the number of
+// the next move of the analysed position.
+std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput);
+
+class TAnalyseThreadWB {
+public:
+    // Longest line kept from the engine; the rest of a longer line is dropped.
+    static constexpr size_t MaxLine = 1024;
+
+    using TStatusEvent = std::function<void(const std::string& Text)>;
+    // Process is started; Info is this run's own copy of the command set.
+    TAnalyseThreadWB(std::unique_ptr<TEngineProcess> Process, const TWBInfo& Info,
+                     TStatusEvent OnStatus);
+    ~TAnalyseThreadWB(); // Finish
+
+    // Sends Init and "level", then the position; starts both threads.
+    void Start(const TEnginePosition& Pos);
+    // The position changed: stop thinking and analyse Pos.
+    void Restart(const TEnginePosition& Pos);
+    // Stop thinking (GetState, StopAnalyze).
+    void StopEngine();
+    // Quit, wait up to Grace, then SIGTERM and SIGKILL; both threads joined,
+    // the child reaped, the game file deleted. Once only; later calls return
+    // the first result.
+    TEngineProcess::TEnd Finish(std::chrono::milliseconds Grace = std::chrono::seconds(3));
+    int ExitStatus() const; // wait status of the reaped engine
+
+    // Pause reasons: the user's and the frame's lock. The engine is stopped
+    // with SIGSTOP while any reason holds, continued when none does.
+    enum : unsigned { PauseUser = 1, PauseLock = 2 };
+    void SetPaused(unsigned Reason, bool On);
+    bool Paused() const;
+
+    // For the watchdog: the engine's output ended, or it has not said a word
+    // since the last position was sent.
+    bool Dead() const;
+    bool Answered() const;
+    const TWBInfo& Info() const { return Info_; }
+    pid_t Pid() const { return Process_->Pid(); }
+
+private:
+    void Enqueue(std::vector<std::string> Writes, bool Position);
+    void WriterLoop();
+    void ReaderLoop();
+    void Line(const std::string& L);
+    void ShowStatus(const std::string& Text);
+
+    std::unique_ptr<TEngineProcess> Process_;
+    TWBInfo Info_;
+    TStatusEvent OnStatus_;
+
+    mutable std::mutex M_;
+    std::condition_variable Cv_;
+    struct TWrite {
+        std::string Text;
+        bool Position = false; // the last write of a position: the engine must answer
+        int MoveNo = 1;
+    };
+    std::deque<TWrite> Queue_;
+    bool StopWriter_ = false;
+    bool Finishing_ = false;
+    bool Finished_ = false;
+    bool Dead_ = false;
+    bool WriteFailed_ = false;
+    unsigned Paused_ = 0;
+    int MoveNo_ = 1; // of the position the engine works on
+    int PositionGen_ = 0;
+    int AnsweredGen_ = 0;
+    TEngineProcess::TEnd End_ = TEngineProcess::TEnd::Running;
+
+    int Wake_[2] = {-1, -1}; // wakes the reader out of poll
+    std::thread Writer_;
+    std::thread Reader_;
+};
+
+} // namespace kb

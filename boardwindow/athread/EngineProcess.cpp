@@ -1,0 +1,244 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "EngineProcess.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace kb {
+
+namespace {
+
+// A write into a pipe whose engine has gone must fail with EPIPE, not end
+// the program.
+void IgnoreSigPipe() {
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
+}
+
+void CloseFd(int& Fd) {
+    if (Fd >= 0) ::close(Fd);
+    Fd = -1;
+}
+
+int PidFdOpen(pid_t Pid) {
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, Pid, 0));
+#else
+    (void)Pid;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+} // namespace
+
+std::vector<std::string> SplitWords(const std::string& Text) {
+    std::vector<std::string> words;
+    std::string w;
+    for (char c : Text) {
+        if (static_cast<unsigned char>(c) <= ' ') {
+            if (!w.empty()) words.push_back(std::move(w));
+            w.clear();
+        } else {
+            w += c;
+        }
+    }
+    if (!w.empty()) words.push_back(std::move(w));
+    return words;
+}
+
+TEngineProcess::~TEngineProcess() {
+    if (Pid_ > 0 && !Reaped_) Finish(std::chrono::milliseconds(0));
+    CloseAll();
+}
+
+bool TEngineProcess::Start(const std::vector<std::string>& Argv, std::string& Error) {
+    IgnoreSigPipe();
+    if (Started() || Argv.empty() || Argv[0].empty()) {
+        Error = "no program";
+        return false;
+    }
+    const std::string& path = Argv[0];
+    const bool search = path.find('/') == std::string::npos;
+    struct stat st {};
+    if (!search && (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) {
+        Error = "file not found: " + path;
+        return false;
+    }
+    // Our ends are close-on-exec, so that engines of other windows never hold
+    // them open (the reader would then never see end of file).
+    int toEngine[2], fromEngine[2];
+    if (::pipe2(toEngine, O_CLOEXEC) != 0) {
+        Error = std::strerror(errno);
+        return false;
+    }
+    if (::pipe2(fromEngine, O_CLOEXEC) != 0) {
+        Error = std::strerror(errno);
+        ::close(toEngine[0]);
+        ::close(toEngine[1]);
+        return false;
+    }
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, toEngine[0], 0);
+    posix_spawn_file_actions_adddup2(&fa, fromEngine[1], 1);
+    posix_spawn_file_actions_adddup2(&fa, fromEngine[1], 2);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    // Own process group; SIGPIPE back to its default and no blocked signals,
+    // whatever this program does with them.
+    sigset_t def, none;
+    sigemptyset(&def);
+    sigaddset(&def, SIGPIPE);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attr, &def);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
+                                        POSIX_SPAWN_SETSIGMASK);
+    std::vector<char*> argv;
+    for (const std::string& a : Argv)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = search ? ::posix_spawnp(&pid, path.c_str(), &fa, &attr, argv.data(), environ)
+                          : ::posix_spawn(&pid, path.c_str(), &fa, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    posix_spawnattr_destroy(&attr);
+    // The child's ends are closed here whether the start worked or not.
+    ::close(toEngine[0]);
+    ::close(fromEngine[1]);
+    if (rc != 0) {
+        Error = std::string("cannot start ") + path + ": " + std::strerror(rc);
+        ::close(toEngine[1]);
+        ::close(fromEngine[0]);
+        return false;
+    }
+    Pid_ = pid;
+    WriteFd_ = toEngine[1];
+    ReadFd_ = fromEngine[0];
+    PidFd_ = PidFdOpen(pid);
+    ExitSeen_ = Reaped_ = false;
+    End_ = TEnd::Running;
+    return true;
+}
+
+bool TEngineProcess::Write(const std::string& Text) {
+    if (WriteFd_ < 0) return false;
+    size_t done = 0;
+    while (done < Text.size()) {
+        const ssize_t n = ::write(WriteFd_, Text.data() + done, Text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void TEngineProcess::CloseInput() {
+    CloseFd(WriteFd_);
+}
+
+void TEngineProcess::CloseOutput() {
+    CloseFd(ReadFd_);
+}
+
+void TEngineProcess::Pause() {
+    if (Pid_ > 0 && !Exited()) ::kill(-Pid_, SIGSTOP);
+}
+
+void TEngineProcess::Continue() {
+    if (Pid_ > 0 && !Exited()) ::kill(-Pid_, SIGCONT);
+}
+
+bool TEngineProcess::WaitExit(std::chrono::milliseconds Timeout) {
+    if (Pid_ <= 0 || Exited()) return true;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + Timeout;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (PidFd_ >= 0) {
+            pollfd p{PidFd_, POLLIN, 0};
+            const int r = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(0, left.count())));
+            if (r > 0) {
+                ExitSeen_ = true;
+                return true;
+            }
+            if (r < 0 && errno == EINTR) continue;
+            if (r == 0) return false;
+            // poll failed on the pidfd: fall back to waitpid below.
+            CloseFd(PidFd_);
+            continue;
+        }
+        // No pidfd (old kernel): look at the child every few milliseconds.
+        int status = 0;
+        const pid_t r = ::waitpid(Pid_, &status, WNOHANG);
+        if (r == Pid_) {
+            Reaped_ = true;
+            WaitStatus_ = status;
+            return true;
+        }
+        if (left.count() <= 0) return false;
+        std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(5)));
+    }
+}
+
+void TEngineProcess::Reap() {
+    if (Pid_ <= 0 || Reaped_) return;
+    int status = 0;
+    for (;;) {
+        const pid_t r = ::waitpid(Pid_, &status, 0);
+        if (r == Pid_) break;
+        if (r < 0 && errno == EINTR) continue;
+        break;
+    }
+    Reaped_ = true;
+    WaitStatus_ = status;
+}
+
+TEngineProcess::TEnd TEngineProcess::Finish(std::chrono::milliseconds Grace) {
+    if (Pid_ <= 0) return End_;
+    if (End_ != TEnd::Running) return End_;
+    TEnd end = TEnd::Quit;
+    // A paused engine cannot leave by itself.
+    if (!Exited()) ::kill(-Pid_, SIGCONT);
+    if (!WaitExit(Grace)) {
+        ::kill(-Pid_, SIGTERM);
+        end = TEnd::Terminated;
+        if (!WaitExit(std::chrono::milliseconds(1000))) {
+            ::kill(-Pid_, SIGKILL);
+            end = TEnd::Killed;
+            WaitExit(std::chrono::milliseconds(10000));
+        }
+    }
+    // While the leader is not reaped its group id cannot be reused: whatever
+    // the engine started and left behind goes with it.
+    if (!Reaped_) ::kill(-Pid_, SIGKILL);
+    Reap();
+    CloseFd(PidFd_);
+    End_ = end;
+    return end;
+}
+
+void TEngineProcess::CloseAll() {
+    CloseFd(WriteFd_);
+    CloseFd(ReadFd_);
+    CloseFd(PidFd_);
+}
+
+} // namespace kb

@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TEngineProcess: one external engine as a child process with its standard
+// input on one pipe and its standard output and error on another. Started
+// from an argv (never through a shell), in a process group of its own so
+// that pausing and ending reach every process the engine starts itself.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace kb {
+
+class TEngineProcess {
+public:
+    // How a run ended.
+    enum class TEnd { Running, Quit, Terminated, Killed };
+
+    TEngineProcess() = default;
+    ~TEngineProcess(); // kills and reaps a child that still runs
+    TEngineProcess(const TEngineProcess&) = delete;
+    TEngineProcess& operator=(const TEngineProcess&) = delete;
+
+    // Argv[0] is the executable. False with Error set when the file is
+    // missing or the process cannot be created; nothing is left open then.
+    bool Start(const std::vector<std::string>& Argv, std::string& Error);
+    bool Started() const { return Pid_ > 0; }
+    pid_t Pid() const { return Pid_; }
+    int WriteFd() const { return WriteFd_; }
+    int ReadFd() const { return ReadFd_; }
+
+    // The whole text in one write (retried after partial writes and EINTR);
+    // false when the engine's input is closed or broken.
+    bool Write(const std::string& Text);
+    // Closes our end of the engine's input (the engine reads end of file).
+    void CloseInput();
+    void CloseOutput();
+
+    // SIGSTOP / SIGCONT to the engine's process group.
+    void Pause();
+    void Continue();
+
+    // Waits up to Timeout for the process to exit, without busy waiting.
+    bool WaitExit(std::chrono::milliseconds Timeout);
+    bool Exited() const { return Reaped_ || ExitSeen_; }
+    // Ends the run: waits up to Grace for the engine to leave by itself, then
+    // SIGTERM (one more second), then SIGKILL; every process of the group is
+    // killed, the child reaped and the pipes closed. Returns how it ended.
+    TEnd Finish(std::chrono::milliseconds Grace);
+    TEnd End() const { return End_; }
+    // The wait status from waitpid once reaped.
+    int WaitStatus() const { return WaitStatus_; }
+
+private:
+    void Reap();
+    void CloseAll();
+
+    pid_t Pid_ = 0;
+    int PidFd_ = -1;
+    int WriteFd_ = -1;
+    int ReadFd_ = -1;
+    bool ExitSeen_ = false;
+    bool Reaped_ = false;
+    int WaitStatus_ = 0;
+    TEnd End_ = TEnd::Running;
+};
+
+// Splits command-line words at blanks (no quoting, no shell).
+std::vector<std::string> SplitWords(const std::string& Text);
+
+} // namespace kb

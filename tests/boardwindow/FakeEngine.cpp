@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A small xboard engine for the hard cases of the engine driver. The first
+// argument picks its behaviour:
+//   normal      answers every position with thinking lines, leaves on quit
+//   silent      reads everything, never answers, leaves on quit
+//   huge        answers with a line of one megabyte, then a normal line
+//   closeout    closes its output after the first command, keeps reading
+//   ignorequit  never leaves on quit (SIGTERM ends it)
+//   ignoreterm  never leaves on quit and ignores SIGTERM (only SIGKILL ends it)
+//   diemidline  answers half a line and dies with exit status 3
+//   overflow    answers with numbers too large for any integer
+//   grandchild  starts a child of its own that sleeps, prints its pid
+// With FAKE_ENGINE_LOG set, every line read is appended to that file.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace {
+
+void Say(const std::string& S) {
+    std::fputs(S.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "normal";
+    FILE* log = nullptr;
+    if (const char* p = std::getenv("FAKE_ENGINE_LOG")) log = std::fopen(p, "a");
+    if (mode == "ignoreterm") std::signal(SIGTERM, SIG_IGN);
+    if (mode == "grandchild") {
+        const pid_t child = fork();
+        if (child == 0) {
+            for (;;)
+                pause();
+        }
+        Say("child " + std::to_string(child) + "\n");
+    }
+    char buf[4096];
+    int positions = 0;
+    bool closed = false;
+    while (std::fgets(buf, sizeof buf, stdin)) {
+        std::string line = buf;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        if (log) {
+            std::fprintf(log, "%s\n", line.c_str());
+            std::fflush(log);
+        }
+        if (mode == "closeout" && !closed) {
+            std::fclose(stdout);
+            ::close(2);
+            closed = true;
+        }
+        if (line == "quit") {
+            if (mode == "ignorequit" || mode == "ignoreterm") continue;
+            return 0;
+        }
+        if (line != "analyze" && line != "go") continue;
+        ++positions;
+        if (mode == "normal" || mode == "grandchild") {
+            Say("1 11 0 100 1. e4\n");
+            Say("2 " + std::to_string(10 + positions) + " 0 200 1. e4 e5 2. Nf3\n");
+        } else if (mode == "huge") {
+            Say(std::string(1 << 20, 'x') + "\n");
+            Say("3 25 0 300 1. d4 d5\n");
+        } else if (mode == "diemidline") {
+            Say("4 30 0 400 1. c4 ");
+            std::_Exit(3);
+        } else if (mode == "overflow") {
+            Say("99999999999999999999999 -99999999999999999999999 1 1 "
+                "99999999999999999999999. e4 e5\n");
+            Say("5 2147483647 1 1 1. e4\n");
+        }
+    }
+    return 0;
+}

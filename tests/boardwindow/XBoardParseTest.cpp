@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The text side of the xboard driver: output lines into memo texts, the
+// position commands, the command sets and the game files.
+#include "AThreadWB.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace kb;
+
+namespace {
+
+TEnginePosition FromFen(const std::string& Fen) {
+    TEnginePosition p;
+    uint16_t no = 1;
+    TFischerInfo f;
+    EXPECT_TRUE(FENToStellung(Fen, p.Brett, p.Zug, no, &f)) << Fen;
+    p.MoveNo = no;
+    p.Fischer = f.Fischer;
+    return p;
+}
+
+} // namespace
+
+TEST(XBoardParse, ThinkingLinesAsTheMemoShowsThem) {
+    // The usual line at move 20: renumbered from 1 to the game's move.
+    EXPECT_EQ(ParseOutput("9 35 120 12345 1. e4 e5 2. Nf3", 20, false),
+              "Depth: 9  Value: 0.35\r\n20. e4 e5 21. Nf3");
+    // No move number: the head ends before the first move.
+    EXPECT_EQ(ParseOutput("9 35 120 12345 Nf3 Nc6", 20, false), "Depth: 9  Value: 0.35\r\nNf3 Nc6");
+    // Neither letter nor dot: shown trimmed.
+    EXPECT_EQ(ParseOutput("  12345  ", 20, false), "12345");
+    // Scores: sign, two decimals, large values.
+    EXPECT_EQ(ParseOutput("3 -120 5 5 e2e4", 1, false), "Depth: 3  Value: -1.20\r\ne2e4");
+    EXPECT_EQ(ParseOutput("3 -5 5 5 e2e4", 1, false), "Depth: 3  Value: -0.05\r\ne2e4");
+    EXPECT_EQ(ParseOutput("3 1500 5 5 e2e4", 1, false), "Depth: 3  Value: 15.00\r\ne2e4");
+    // A score that is no number gives an empty value.
+    EXPECT_EQ(ParseOutput("3 x12 5 5 1. e2e4", 1, false), "Depth: 3  Value: \r\n1. e2e4");
+    // Everything up to the first TAB goes.
+    EXPECT_EQ(ParseOutput("junk 77\t4 10 0 9 1. d4", 1, false), "Depth: 4  Value: 0.10\r\n1. d4");
+    // Unchanged when asked.
+    EXPECT_EQ(ParseOutput("\t 4 10 0 9 1. d4", 5, true), "\t 4 10 0 9 1. d4");
+    // Lines that are no thinking output stay as they are.
+    EXPECT_EQ(ParseOutput("move e2e4", 1, false), "move e2e4");
+    EXPECT_EQ(ParseOutput("Error (unknown command): e9", 1, false), "Error (unknown command): e9");
+}
+
+TEST(XBoardParse, RenumbersOnlyLinesCountedFromOne) {
+    // FEN mode: the engine numbers from the FEN's move; that stays.
+    EXPECT_EQ(ParseOutput("9 35 1 1 20. e4 e5 21. Nf3", 20, false),
+              "Depth: 9  Value: 0.35\r\n20. e4 e5 21. Nf3");
+    EXPECT_EQ(ParseOutput("9 35 1 1 20... e5 21. Nf3", 20, false),
+              "Depth: 9  Value: 0.35\r\n20... e5 21. Nf3");
+    // Edit mode with Black to move.
+    EXPECT_EQ(ParseOutput("9 35 1 1 1... e5 2. Nf3", 31, false),
+              "Depth: 9  Value: 0.35\r\n31... e5 32. Nf3");
+    // At move 1 nothing changes.
+    EXPECT_EQ(ParseOutput("9 35 1 1 1. e4 e5 2. Nf3", 1, false),
+              "Depth: 9  Value: 0.35\r\n1. e4 e5 2. Nf3");
+}
+
+TEST(XBoardParse, HostileLinesStayBounded) {
+    // Numbers beyond any integer: clamped score, number left as it is.
+    const std::string s = ParseOutput(
+        "99999999999999999999999 -99999999999999999999999 1 1 99999999999999999999999. e4", 40,
+        false);
+    EXPECT_EQ(s, "Depth: 99999999999999999999999  Value: -21474836.47\r\n"
+                 "99999999999999999999999. e4");
+    EXPECT_EQ(ParseOutput("5 2147483647 1 1 1. e4 2. d4", 2147483647, false),
+              "Depth: 5  Value: 21474836.47\r\n2147483647. e4 2147483648. d4");
+    // A megabyte line is cut to the kept length before it is parsed.
+    const std::string big = "7 10 1 1 " + std::string(1 << 20, 'a');
+    const std::string out = ParseOutput(big, 1, false);
+    EXPECT_LE(out.size(), TAnalyseThreadWB::MaxLine + 40);
+    EXPECT_EQ(out.rfind("Depth: 7  Value: 0.10\r\n", 0), 0u);
+    // Seeded random bytes: never a crash, always bounded.
+    uint32_t seed = 12345;
+    for (int i = 0; i < 2000; ++i) {
+        std::string line;
+        const int len = static_cast<int>(seed % 300);
+        for (int j = 0; j < len; ++j) {
+            seed = seed * 1103515245 + 12345;
+            line += static_cast<char>("0123456789. -+\tabcNRe\r"[(seed >> 16) % 22]);
+        }
+        const std::string r = ParseOutput(line, static_cast<int>(seed % 500) + 1, false);
+        ASSERT_LE(r.size(), 3 * line.size() + 64) << "seed step " << i;
+    }
+}
+
+TEST(XBoardCommands, FenModeIsOneWriteEditModeSeveral) {
+    TWBInfo info;
+    SetCraftyEngineCommands(info);
+    const TEnginePosition black =
+        FromFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
+    const auto fen = PositionCommands(info, black);
+    ASSERT_EQ(fen.size(), 1u);
+    EXPECT_EQ(fen[0], "setboard rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1\r\n"
+                      "post\r\nanalyze\r\n");
+    // Any case selects FEN mode.
+    info.SetPosition = "SetBoard";
+    EXPECT_TRUE(IsFenMode(info));
+
+    SetGeneralEngineCommands(info);
+    const TEnginePosition p = FromFen("4k3/8/8/8/8/8/4P3/4K2R b K - 0 30");
+    const auto edit = PositionCommands(info, p);
+    const std::vector<std::string> want{"new\r\nforce\r\n",        "a2a3\r\n", "edit\r\n#\r\n",
+                                        "Ke1\r\nRh1\r\nPe2\r\n",   "c\r\n",    "Ke8\r\n",
+                                        ".\r\npost\r\nanalyze\r\n"};
+    EXPECT_EQ(edit, want);
+    // White to move: no a2a3.
+    const auto white = PositionCommands(info, FromFen("4k3/8/8/8/8/8/4P3/4K2R w K - 0 30"));
+    EXPECT_EQ(white[1], "edit\r\n#\r\n");
+    EXPECT_EQ(ToLf(want.back()), ".\npost\nanalyze\n");
+    EXPECT_EQ(ToLf("a\rb\r\n"), "a\rb\n");
+}
+
+TEST(XBoardCommands, EachRunGetsItsOwnCommandSet) {
+    TWBInfo tmpl;
+    tmpl.Parameter = "log=off hash=1000000";
+    tmpl.Init = "xboard\r\n";
+    tmpl.SetPosition = "setboard";
+    // CRAFTY in any case gets its column and its words...
+    TWBInfo c = EngineCommandsFor("/opt/x/Crafty-25", tmpl, true, "log=off hash=1000000");
+    EXPECT_EQ(c.Parameter, "log=off hash=1000000");
+    EXPECT_EQ(c.StopAnalyze, "exit\r\n");
+    // ... and the next engine does not inherit them.
+    TWBInfo g = EngineCommandsFor("/usr/games/fairymax", tmpl, false, "log=off hash=1000000");
+    EXPECT_EQ(g.SetPosition, "edit");
+    EXPECT_EQ(g.Parameter, "");
+    EXPECT_EQ(tmpl.Init, "xboard\r\n");
+    // From the ini: the commands as read, the default words dropped, words
+    // the ini gave kept.
+    TWBInfo i = EngineCommandsFor("/usr/games/phalanx", tmpl, true, "log=off hash=1000000");
+    EXPECT_EQ(i.SetPosition, "setboard");
+    EXPECT_EQ(i.Init, "xboard\r\n");
+    EXPECT_EQ(i.Parameter, "");
+    tmpl.Parameter = "-c /usr/games/stockfish";
+    EXPECT_EQ(
+        EngineCommandsFor("/usr/games/polyglot", tmpl, true, "log=off hash=1000000").Parameter,
+        "-c /usr/games/stockfish");
+    EXPECT_EQ(SplitWords("  -noini   -ec\t/x "), (std::vector<std::string>{"-noini", "-ec", "/x"}));
+}
+
+TEST(XBoardCommands, GameFilesAreCreatedExclusively) {
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "game.001", "taken");
+    const std::string a = CraftyGameFile(dir.path().string());
+    const std::string b = CraftyGameFile(dir.path().string() + "/");
+    EXPECT_EQ(a, (dir / "game.002").string());
+    EXPECT_EQ(b, (dir / "game.003").string());
+    EXPECT_TRUE(std::filesystem::exists(a));
+    EXPECT_EQ(kbtest::ReadFile(dir / "game.001"), "taken");
+    EXPECT_EQ(CraftyGameFile((dir / "missing" / "deeper").string()), "");
+}

@@ -1,0 +1,12 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The engine workers: plain suites (also run under the thread sanitizer) with
+# a fake xboard engine of our own, and the board window's engine handling.
+add_executable(kb_fake_engine ${CMAKE_CURRENT_LIST_DIR}/FakeEngine.cpp)
+set_target_properties(kb_fake_engine PROPERTIES AUTOMOC OFF)
+kb_add_gtest(athread_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/XBoardParseTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/XBoardProcessTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/WorkerBuiltinTest.cpp
+    LIBS kb_athread)
+target_compile_definitions(athread_tests PRIVATE KB_FAKE_ENGINE="$<TARGET_FILE:kb_fake_engine>")
+add_dependencies(athread_tests kb_fake_engine)
