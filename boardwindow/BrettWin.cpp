@@ -582,7 +582,7 @@ void TMDIBrett::ApplyLanguage() {
     const bool english = bw::English();
     Notation1->SetEnglish(english);
     Brett1->English = english;
-    MiniMax1.English = english;
+    // MiniMax1 gets the language with each search (it may be searching now).
     MMCheck.English = english;
 }
 

@@ -10,6 +10,8 @@
 // clocks, autoplay, engine menu).
 #pragma once
 
+#include "AThread.h"
+#include "AThreadWB.h"
 #include "Brett.h"
 #include "MdiWindows.h"
 #include "MiniMax.h"
@@ -42,6 +44,7 @@ class TPGNList;
 }
 
 class TMDIBrett;
+struct TMemoBox;
 
 // The panel that carries the board and its coordinate border.
 class TBoardPanel : public QWidget {
@@ -148,9 +151,22 @@ public:
 
     // --- own state ----------------------------------------------------------
     bool FMessagesOff = false;
-    bool FThreadRunning = false;
-    bool FRestart = false;
+    // The engine's next answer is to be played also in analysis (Space).
     bool FMoveNow = false;
+    // The workers: at most one of them exists. Both are joined before the
+    // window is freed.
+    std::unique_ptr<kb::TAnalyseThread> FAnalyseThread;
+    std::unique_ptr<kb::TAnalyseThreadWB> FEngineThread;
+    // List position of the external engine the watchdog restarts, and how
+    // often it has done so in a row.
+    int FReactivateTag = 0;
+    int FReactivations = 0;
+    // The memo texts of the current worker.
+    std::shared_ptr<TMemoBox> FMemoBox;
+    // LockBoards holds the workers.
+    bool FLocked = false;
+    // The evaluation the think-time control reads (tests put their own).
+    std::function<double()> FEngineValue;
     QStringList FDatabases;
     std::vector<int> FTickValues;
     int32_t FMarkFrom = -1;
@@ -258,6 +274,17 @@ public:
     void tlWhiteZue();
     void tlBlackZue();
     void MoveNowKey();
+    // A worker searches or an external engine runs.
+    bool ThreadRunning() const;
+    bool StartEngine(const QString& Path);
+    // The started process, or null (the file is missing or cannot be run).
+    std::unique_ptr<kb::TEngineProcess> StartEngineProcess(const QString& Path,
+                                                           const TWBInfo& Info);
+    QString CraftyGameFile() const;
+    // Snapshots of the shown position for the workers.
+    kb::TEnginePosition EnginePosition() const;
+    kb::TSearchRequest SearchRequest() const;
+    void EngineStatus(const QString& Text);
     // The engine's move for search SearchNo, on the GUI thread.
     void WMEngineMove(kb::TZug Zug, int Status, int SearchNo);
     void MiniMax1Trace(const QString& S);

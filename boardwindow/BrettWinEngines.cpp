@@ -1,27 +1,50 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// TMDIBrett: analysis and play hooks, clocks, think time, autoplay, the
-// engine menu and the engine's move.
+// TMDIBrett: analysis and play, clocks, think time, autoplay, the engine
+// menu, external engines and the engine's move.
 //
-// The search workers (built-in and external engines) plug in here: they
-// start from AnalysisRestart, end in StopAnalysis, pause through
-// SuspendThreads/mStopClick, and hand their move to WMEngineMove together
-// with the number of the position they searched (FSearchNo at their start).
+// The workers (AThread.h, AThreadWB.h) get a snapshot of the position with
+// every request and never touch the window; what they report comes here as
+// queued calls, tagged with the number of the position it belongs to
+// (FSearchNo), so an answer for a position no longer shown is dropped.
 #include "BrettWin.h"
 
 #include "BrettWinFrame.h"
+#include "Main.h"
 #include "UTimedlg.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <unistd.h>
 
 using namespace kb;
+
+namespace {
+
+// At most this many external engines get a menu entry (Ctrl+2 .. Ctrl+9).
+constexpr int MaxEngines = 8;
+// The watchdog gives up after this many restarts in a row.
+constexpr int MaxReactivations = 3;
+
+} // namespace
+
+// The latest memo text of one worker, handed to the GUI thread by at most
+// one queued call at a time: engines print far faster than a memo needs.
+struct TMemoBox {
+    std::mutex M;
+    QString Text;
+    bool Posted = false;
+    bool Dead = false; // the worker was stopped: late texts are dropped
+};
 
 void TMDIBrett::ConnectEngineEvents() {
     connect(TimerEngineReactivate, &QTimer::timeout, this, &TMDIBrett::TimerEngineReactivateTimer);
@@ -32,21 +55,141 @@ void TMDIBrett::ConnectEngineEvents() {
 }
 
 // ---------------------------------------------------------------------------
+// Snapshots and memo
+
+TEnginePosition TMDIBrett::EnginePosition() const {
+    TEnginePosition p;
+    Brett1->GetStellung(p.Brett);
+    Brett1->GetZug(p.Zug);
+    p.MoveNo = std::max(1, Notation1->Notation().NextMoveNumber());
+    p.Fischer = FFischerInfo.Fischer && IsFRC();
+    return p;
+}
+
+TSearchRequest TMDIBrett::SearchRequest() const {
+    TSearchRequest r;
+    TSchachbrett b;
+    Brett1->GetStellung(b);
+    r.Brett = b;
+    r.PosInfo = ToEngineZug(BoardZug());
+    if (FFischerInfo.Fischer && IsFRC()) r.Fischer = ToEngineFischerInfo(FFischerInfo);
+    r.SearchNo = FSearchNo;
+    r.English = bw::English();
+    return r;
+}
+
+namespace {
+
+// Called on a worker's thread: keeps the text and posts one update.
+void PostMemo(TMDIBrett* W, const std::shared_ptr<TMemoBox>& Box, const QString& Text) {
+    std::lock_guard lk(Box->M);
+    if (Box->Dead) return;
+    Box->Text = Text;
+    if (Box->Posted) return;
+    Box->Posted = true;
+    QMetaObject::invokeMethod(
+        W,
+        [W, Box] {
+            QString text;
+            {
+                std::lock_guard lk(Box->M);
+                Box->Posted = false;
+                if (Box->Dead) return;
+                text = Box->Text;
+            }
+            W->EngineStatus(text);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+void TMDIBrett::EngineStatus(const QString& Text) {
+    if (FEngineThread) {
+        QString t = Text;
+        t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        Memo1->setPlainText(t);
+    } else {
+        MiniMax1Trace(Text);
+    }
+}
+
+void TMDIBrett::MiniMax1Trace(const QString& S) {
+    if (sbPlay->isChecked()) {
+        const qsizetype cr = S.indexOf(QLatin1Char('\r'));
+        Memo1->setPlainText(cr < 0 ? S : S.left(cr));
+    } else {
+        Memo1->setPlainText(S);
+    }
+}
+
+// ---------------------------------------------------------------------------
 // Analysis
+
+bool TMDIBrett::ThreadRunning() const {
+    return FEngineThread || (FAnalyseThread && FAnalyseThread->Searching());
+}
 
 void TMDIBrett::AnalysisRestart() {
     if (!sbAnalyse->isChecked()) return;
-    // No search worker is built in yet: the analysis button only shows the
-    // memo and enables play.
+    if (FEngineThread) {
+        // The watchdog's 2.5 s start again with the new position.
+        TimerEngineReactivate->stop();
+        FEngineThread->Restart(EnginePosition());
+        TimerEngineReactivate->start();
+        return;
+    }
+    if (!FAnalyseThread) {
+        FMemoBox = std::make_shared<TMemoBox>();
+        FAnalyseThread = std::make_unique<TAnalyseThread>(MiniMax1);
+        std::shared_ptr<TMemoBox> box = FMemoBox;
+        FAnalyseThread->OnTrace = [this, box](const std::string& Text, int) {
+            PostMemo(this, box, QString::fromStdString(Text));
+        };
+        FAnalyseThread->OnMove = [this, box](const TEngineZug& E, uint8_t Status, int SearchNo) {
+            {
+                std::lock_guard lk(box->M);
+                if (box->Dead) return;
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, E, Status, SearchNo] {
+                    TZug z = BoardZug();
+                    FromEngineZug(E, z);
+                    WMEngineMove(z, Status, SearchNo);
+                },
+                Qt::QueuedConnection);
+        };
+        if (FLocked) FAnalyseThread->SetPaused(TAnalyseThread::PauseLock, true);
+    }
+    // No user moves while the engine thinks about its own.
+    if (sbPlay->isChecked()) Brett1->Ziehenmoeglich = false;
+    FAnalyseThread->Search(SearchRequest());
 }
 
 void TMDIBrett::StopBuiltinSearch() {
-    if (MiniMax1.Busy()) MiniMax1.Stop();
+    if (FAnalyseThread) FAnalyseThread->Finish();
 }
 
 void TMDIBrett::StopAnalysis() {
-    StopBuiltinSearch();
-    FThreadRunning = false;
+    // Whatever the stopped worker still has on its way is void.
+    ++FSearchNo;
+    if (FMemoBox) {
+        std::lock_guard lk(FMemoBox->M);
+        FMemoBox->Dead = true;
+    }
+    FMemoBox.reset();
+    if (FEngineThread) {
+        TimerEngineReactivate->stop();
+        FEngineThread->Finish();
+        FEngineThread.reset();
+        return;
+    }
+    if (FAnalyseThread) {
+        FAnalyseThread->Finish();
+        FAnalyseThread.reset();
+        if (!FTraining && !AutoplayTimer->isActive()) Brett1->Ziehenmoeglich = true;
+    }
 }
 
 void TMDIBrett::AnalysisOff() {
@@ -57,14 +200,25 @@ void TMDIBrett::AnalysisOff() {
     sbPlay->setChecked(false);
     Timer1->stop();
     Memo1->clear();
+    if (mStop->text() != QStringLiteral("Stop")) {
+        // A paused analysis that is switched off leaves nothing paused.
+        mStop->setText(QStringLiteral("Stop"));
+        for (QWidget* w : {pBrett, static_cast<QWidget*>(Notation1), pButtons})
+            w->setEnabled(true);
+        Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    }
 }
 
 void TMDIBrett::SuspendThreads() {
-    if (FThreadRunning && !MiniMax1.Paused()) MiniMax1.Pause();
+    FLocked = true;
+    if (FAnalyseThread) FAnalyseThread->SetPaused(TAnalyseThread::PauseLock, true);
+    if (FEngineThread) FEngineThread->SetPaused(TAnalyseThreadWB::PauseLock, true);
 }
 
 void TMDIBrett::ResumeThreads() {
-    if (MiniMax1.Paused()) MiniMax1.Resume();
+    FLocked = false;
+    if (FAnalyseThread) FAnalyseThread->SetPaused(TAnalyseThread::PauseLock, false);
+    if (FEngineThread) FEngineThread->SetPaused(TAnalyseThreadWB::PauseLock, false);
 }
 
 void TMDIBrett::sbAnalyseClick() {
@@ -112,72 +266,154 @@ void TMDIBrett::sbPlayClick() {
 }
 
 void TMDIBrett::mStopClick() {
-    if (mStop->text() == QStringLiteral("Stop") && FThreadRunning) {
+    if (FEngineThread) return; // the built-in engine's pause only
+    if (mStop->text() == QStringLiteral("Stop") && FAnalyseThread && FAnalyseThread->Searching()) {
         mStop->setText(bw::Text(5));
         for (QWidget* w : {pBrett, static_cast<QWidget*>(Notation1), pButtons})
             w->setEnabled(false);
-        MiniMax1.Pause();
+        FAnalyseThread->SetPaused(TAnalyseThread::PauseUser, true);
         Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
         Memo1->setPlainText(bw::Text(6) + QLatin1Char('\n') + Memo1->toPlainText());
     } else {
         mStop->setText(QStringLiteral("Stop"));
         for (QWidget* w : {pBrett, static_cast<QWidget*>(Notation1), pButtons})
             w->setEnabled(true);
-        if (FThreadRunning) {
+        if (FAnalyseThread) {
             QString text = Memo1->toPlainText();
-            const qsizetype nl = text.indexOf(QLatin1Char('\n'));
-            text = nl < 0 ? QString() : text.mid(nl + 1);
-            Memo1->setPlainText(text);
+            if (!text.isEmpty()) {
+                const qsizetype nl = text.indexOf(QLatin1Char('\n'));
+                text = nl < 0 ? QString() : text.mid(nl + 1);
+                Memo1->setPlainText(text);
+            }
             Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-            if (MiniMax1.Paused()) MiniMax1.Resume();
+            FAnalyseThread->SetPaused(TAnalyseThread::PauseUser, false);
         }
     }
 }
 
-void TMDIBrett::TimerEngineReactivateTimer() {
-    // The external-engine watchdog lives with the external engines.
-}
-
-void TMDIBrett::MiniMax1Trace(const QString& S) {
-    if (sbPlay->isChecked()) {
-        const qsizetype cr = S.indexOf(QLatin1Char('\r'));
-        Memo1->setPlainText(cr < 0 ? S : S.left(cr));
-    } else {
-        Memo1->setPlainText(S);
-    }
-}
-
 // ---------------------------------------------------------------------------
-// Engine menu
+// Engine menu and external engines
 
 void TMDIBrett::BuildEnginesMenu() {
+    for (QAction* a : puEngines->actions())
+        removeAction(a);
     puEngines->clear();
     auto add = [this](const QString& Caption, int Tag) {
         QAction* a = puEngines->addAction(Caption);
         a->setData(Tag);
         const QString digit = QString::number(Tag + 1).left(1);
         a->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + digit));
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         connect(a, &QAction::triggered, this, [this, Tag] { EngineMenuClick(Tag); });
+        // The shortcuts work in the window, not only in the open popup.
+        addAction(a);
     };
     add(QStringLiteral("MiniMax"), 0);
     const QStringList engines = bw::FrameSettings().WBEngines;
-    for (int i = 0; i < engines.size(); ++i)
+    for (int i = 0; i < engines.size() && i < MaxEngines; ++i)
         add(QFileInfo(engines[i]).fileName(), i + 1);
 }
 
 void TMDIBrett::EngineMenuClick(int Tag) {
+    const QStringList engines = bw::FrameSettings().WBEngines;
+    if (Tag < 0 || Tag > MaxEngines || Tag > engines.size()) return;
+    if (FTraining || sbPlay->isChecked()) return; // no analysis choice while playing
+    // A shortcut may choose an engine with analysis off: it switches it on.
+    if (!sbAnalyse->isChecked()) {
+        sbAnalyse->setChecked(true);
+        Memo1->setVisible(true);
+        sbPlay->setEnabled(true);
+    }
+    // Whatever analyses now makes way for the choice.
+    StopAnalysis();
+    FReactivations = 0;
     if (Tag == 0) {
         mStop->setEnabled(true);
         Memo1->setToolTip(QStringLiteral("Raruzoz 1.0"));
+        sbPlay->setEnabled(true);
         AnalysisRestart();
         return;
     }
-    // External engines are started by their own driver; without it the
-    // choice ends as a failed start does.
     mStop->setEnabled(false);
-    sbAnalyse->setChecked(false);
-    Memo1->setVisible(false);
+    if (!StartEngine(engines[Tag - 1])) {
+        sbAnalyse->setChecked(false);
+        Memo1->setVisible(false);
+        sbPlay->setEnabled(false);
+        return;
+    }
+    FReactivateTag = Tag - 1;
+}
+
+QString TMDIBrett::CraftyGameFile() const {
+    const TMainForm* f = MainForm();
+    const QString dir =
+        f && !f->ProgramDir.isEmpty() ? f->ProgramDir : QCoreApplication::applicationDirPath();
+    return QString::fromStdString(kb::CraftyGameFile(dir.toStdString()));
+}
+
+std::unique_ptr<TEngineProcess> TMDIBrett::StartEngineProcess(const QString& Path,
+                                                              const TWBInfo& Info) {
+    if (!QFileInfo(Path).isFile()) return nullptr;
+    std::vector<std::string> argv{Path.toStdString()};
+    for (const std::string& w : SplitWords(Info.Parameter))
+        argv.push_back(w);
+    auto p = std::make_unique<TEngineProcess>();
+    std::string error;
+    if (!p->Start(argv, error)) {
+        bw::Log(QStringLiteral("Engine: ") + QString::fromStdString(error));
+        return nullptr;
+    }
+    return p;
+}
+
+bool TMDIBrett::StartEngine(const QString& Path) {
+    TWBInfo defaults;
+    SetEngineDefaults(defaults);
+    const TMainForm* f = MainForm();
+    const TWBInfo& tmpl = f ? f->EngineInfo : defaults;
+    TWBInfo info =
+        EngineCommandsFor(Path.toStdString(), tmpl, f && f->EngineFromIni, defaults.Parameter);
+    if (IsCraftyEngine(Path.toStdString())) info.GameFile = CraftyGameFile().toStdString();
+    std::unique_ptr<TEngineProcess> process = StartEngineProcess(Path, info);
+    if (!process) {
+        if (!info.GameFile.empty()) ::unlink(info.GameFile.c_str());
+        return false;
+    }
     sbPlay->setEnabled(false);
+    Memo1->setToolTip(QFileInfo(Path).fileName());
+    FMemoBox = std::make_shared<TMemoBox>();
+    std::shared_ptr<TMemoBox> box = FMemoBox;
+    FEngineThread = std::make_unique<TAnalyseThreadWB>(
+        std::move(process), info, [this, box](const std::string& Text) {
+            PostMemo(this, box, QString::fromStdString(Text));
+        });
+    if (FLocked) FEngineThread->SetPaused(TAnalyseThreadWB::PauseLock, true);
+    FEngineThread->Start(EnginePosition());
+    TimerEngineReactivate->start();
+    return true;
+}
+
+void TMDIBrett::TimerEngineReactivateTimer() {
+    if (!sbAnalyse->isChecked() || !FEngineThread || FEngineThread->Paused()) return;
+    // Restart only an engine that died or never answered its position (a
+    // long silence while it thinks is no reason), and not forever.
+    if (!FEngineThread->Dead() && FEngineThread->Answered()) {
+        FReactivations = 0;
+        return;
+    }
+    if (FReactivations >= MaxReactivations) {
+        TimerEngineReactivate->stop();
+        return;
+    }
+    ++FReactivations;
+    const QStringList engines = bw::FrameSettings().WBEngines;
+    StopAnalysis();
+    if (FReactivateTag < 0 || FReactivateTag >= engines.size() ||
+        !StartEngine(engines[FReactivateTag])) {
+        sbAnalyse->setChecked(false);
+        Memo1->setVisible(false);
+        sbPlay->setEnabled(false);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -233,10 +469,13 @@ void TMDIBrett::Timer1Timer() {
     if (!sbPlay->isChecked()) return;
     TTimeLabel* clock = Brett1->WhiteToMove() ? tlWhite : tlBlack;
     const int64_t secs = clock->Remaining() / 1000;
-    FTickValues.push_back(static_cast<int>(std::lround(MiniMax1.Bewertung() * 100)));
+    const double value = FEngineValue ? FEngineValue() : MiniMax1.Bewertung();
+    FTickValues.push_back(static_cast<int>(std::lround(std::clamp(value, -1e6, 1e6) * 100)));
     const int64_t limit = secs / 20;
+    // Through the worker: a stop asked for just as its search begins is
+    // not lost.
     if (static_cast<int64_t>(FTickValues.size()) >= limit || ValuesStable(10))
-        MiniMax1.SetStopFlag();
+        if (FAnalyseThread) FAnalyseThread->MoveNow();
 }
 
 void TMDIBrett::tlWhiteClick() {
@@ -267,21 +506,21 @@ void TMDIBrett::ClockClick(TTimeLabel* Clicked) {
 
 void TMDIBrett::tlWhiteZue() {
     StopClocks();
-    MiniMax1.SetStopFlag();
+    if (FAnalyseThread) FAnalyseThread->MoveNow();
     bw::Message(bw::Text(202), bw::TMsgType::Information, bw::mbOK);
 }
 
 void TMDIBrett::tlBlackZue() {
     StopClocks();
-    MiniMax1.SetStopFlag();
+    if (FAnalyseThread) FAnalyseThread->MoveNow();
     bw::Message(bw::Text(203), bw::TMsgType::Information, bw::mbOK);
 }
 
 void TMDIBrett::MoveNowKey() {
-    if (FThreadRunning) {
-        if (!sbPlay->isChecked()) FRestart = true;
+    if (FEngineThread) return; // the built-in engine's key only
+    if (FAnalyseThread && FAnalyseThread->MoveNow()) {
+        // In analysis the move is played and the new position analysed.
         FMoveNow = true;
-        MiniMax1.SetStopFlag();
     } else {
         AnalysisRestart();
         if (sbPlay->isChecked()) StartThinkTimer();
@@ -345,4 +584,9 @@ void TMDIBrett::WMEngineMove(TZug Zug, int Status, int SearchNo) {
     }
     if (Status == StatusMated || Status == StatusStalemate || Status == StatusMates) StopClocks();
     Memo1->clear();
+    if (sbPlay->isChecked()) {
+        if (!FTraining && !AutoplayTimer->isActive()) Brett1->Ziehenmoeglich = true;
+    } else if (moveNow) {
+        AnalysisRestart(); // analysis goes on from the move just played
+    }
 }

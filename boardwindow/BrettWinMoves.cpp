@@ -200,14 +200,13 @@ void TMDIBrett::Notation1FischerInfo(TNotation*, TFischerInfo Info) {
         FFischerInfo = Info;
         Brett1->FischerInfo = &FFischerInfo;
         n.FischerInfo = &FFischerInfo;
+        // The search worker takes the record with each position.
         const TEngineFischerInfo e = ToEngineFischerInfo(FFischerInfo);
-        if (!MiniMax1.Busy()) MiniMax1.SetFischerInfo(&e);
         MMCheck.SetFischerInfo(&e);
         lFRC->setVisible(true);
     } else {
         Brett1->FischerInfo = nullptr;
         n.FischerInfo = nullptr;
-        if (!MiniMax1.Busy()) MiniMax1.SetFischerInfo(nullptr);
         MMCheck.SetFischerInfo(nullptr);
         lFRC->setVisible(false);
     }
