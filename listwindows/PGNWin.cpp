@@ -7,6 +7,8 @@
 #include "Local.h"
 #include "NotationWidgetText.h"
 #include "PGNWinEco.h"
+#include "UfrmMaterial.h"
+#include "uReport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -447,22 +449,6 @@ void TMDIPGN::RegisterCaption(int N, std::function<void(const QString&)> Set,
 // and the buttons whose units are missing.
 void TMDIPGN::ApplyLanguage() {
     SearchBrett->English = LwLanguageColumn() != 0;
-    UpdateOptionalButtons();
-}
-
-// Printing, the ECO run and the material dialog come with their own units;
-// until they are built in, their buttons say so.
-void TMDIPGN::UpdateOptionalButtons() {
-    const bool english = LwLanguageColumn() != 0;
-    auto missing = [english](QWidget* W, bool Present) {
-        W->setEnabled(Present);
-        if (!Present)
-            W->setToolTip(english ? QStringLiteral("Not available in this version")
-                                  : QStringLiteral("In dieser Version nicht verfügbar"));
-    };
-    missing(bPrint, static_cast<bool>(GamePrinter()));
-    missing(bECO, static_cast<bool>(EcoClassifier()));
-    missing(cbMaterial, static_cast<bool>(MaterialDialog()));
 }
 
 std::function<std::string(const std::string&)>& TMDIPGN::EcoClassifier() {
@@ -471,12 +457,19 @@ std::function<std::string(const std::string&)>& TMDIPGN::EcoClassifier() {
 }
 
 std::function<void(QWidget*, const std::string&)>& TMDIPGN::GamePrinter() {
-    static std::function<void(QWidget*, const std::string&)> f;
+    static std::function<void(QWidget*, const std::string&)> f = [](QWidget* Parent,
+                                                                    const std::string& Games) {
+        const QFont font = ListHost().NotationFont();
+        TfrmReport::PrintGames(Games, &font, TReportOutput::Preview, Parent);
+    };
     return f;
 }
 
 std::function<bool(QWidget*, TPiecesFilter&)>& TMDIPGN::MaterialDialog() {
-    static std::function<bool(QWidget*, TPiecesFilter&)> f;
+    static std::function<bool(QWidget*, TPiecesFilter&)> f = [](QWidget* Parent,
+                                                                TPiecesFilter& Filter) {
+        return TfrmMaterial::EditFilter(Filter, Parent);
+    };
     return f;
 }
 

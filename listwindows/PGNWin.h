@@ -154,13 +154,11 @@ public:
     // Closes the MDI sub-window around this window (or this window).
     void CloseWindow();
 
-    // Classifies a game text; set when the opening classifier is built in.
+    // The ECO code of a game text (the opening table; tests put their own).
     static std::function<std::string(const std::string& GameText)>& EcoClassifier();
-    // Prints or previews the joined texts of games; set when printing is
-    // built in.
+    // Previews and prints the joined texts of games.
     static std::function<void(QWidget* Parent, const std::string& Games)>& GamePrinter();
-    // Edits the material filter in a dialog; true on OK. Set when the
-    // material dialog is built in.
+    // Edits the material filter in the material dialog; true on OK.
     static std::function<bool(QWidget* Parent, TPiecesFilter& Filter)>& MaterialDialog();
 
 protected:
@@ -173,7 +171,6 @@ private:
     void BuildList();
     void BuildFilterPanel();
     void RegisterCaption(int N, std::function<void(const QString&)> Set, const QString& German);
-    void UpdateOptionalButtons();
     bool FormCloseQuery();
     // Disables the window and locks the boards for one long operation.
     class TLongWork;

@@ -4,6 +4,7 @@
 #include "Brett.h"
 #include "PGNWinTestUtil.h"
 #include "TestSupport.h"
+#include "UfrmMaterial.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -14,6 +15,8 @@
 #include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <regex>
+#include <set>
 
 namespace {
 
@@ -220,6 +223,78 @@ TEST_F(ListFilter, EveryColumnSortsLikeASortOfTheHeaders) {
     for (const auto& t : kbtest::ShownTags(*w_))
         shown.push_back(Key(t));
     EXPECT_TRUE(shown == fileOrder);
+}
+
+// Material: each game replayed by pgn-extract (a FEN after every move),
+// and the material counted here from the FENs.
+TEST_F(ListFilter, MaterialFilterAgreesWithPgnExtractReplays) {
+    KB_REQUIRE_PEER(extract, "pgn-extract");
+    kbtest::TempDir tmp;
+    auto r = kbtest::Run({extract, "-s", "--fencomments", "-w100000",
+                          "-o" + (tmp / "fens.pgn").string(), file_.string()});
+    ASSERT_EQ(r.exitCode, 0);
+    const std::regex fen(R"(\{\s*([1-8pnbrqkPNBRQK/]+) [wb] )");
+    // Per game the placements of every position, the start included.
+    std::vector<std::pair<std::string, std::vector<std::string>>> replays;
+    for (const auto& g : kbtest::GamesOfFile(tmp / "fens.pgn")) {
+        std::vector<std::string> placements{"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR"};
+        for (std::sregex_iterator it(g.begin(), g.end(), fen), end; it != end; ++it)
+            placements.push_back((*it)[1]);
+        replays.emplace_back(Key(kbtest::TagsOf(g)), std::move(placements));
+    }
+    ASSERT_EQ(replays.size(), all_.size());
+    auto count = [](const std::string& P, char C) {
+        return static_cast<int>(std::count(P.begin(), P.end(), C));
+    };
+
+    // White without queens, set in the material dialog.
+    TAnswererScope answers(TAnswerer{.Dialog = [](QDialog& D) {
+        auto* m = dynamic_cast<kb::TfrmMaterial*>(&D);
+        if (!m) return mrCancel;
+        m->bEmptyClick();
+        m->cbwQ->setChecked(true);
+        m->sewQa->setValue(0);
+        m->sewQe->setValue(0);
+        return mrOk;
+    }});
+    w_->cbMaterial->setChecked(true);
+    w_->cbMaterialClick();
+    ASSERT_TRUE(w_->MaterialFilter.Enabled[kb::TPiecesFilter::Index(5)]);
+    auto expect = [&](const std::function<bool(const std::string&)>& Position, const char* What) {
+        w_->bFilterClick();
+        std::multiset<std::string> expected, shown;
+        for (const auto& [key, placements] : replays)
+            if (std::any_of(placements.begin(), placements.end(), Position)) expected.insert(key);
+        for (const auto& t : kbtest::ShownTags(*w_))
+            shown.insert(Key(t));
+        EXPECT_GT(expected.size(), 50u) << What;
+        EXPECT_LT(expected.size(), all_.size()) << What;
+        EXPECT_TRUE(shown == expected) << What << ": " << shown.size() << " vs " << expected.size();
+    };
+    expect([&](const std::string& P) { return count(P, 'Q') == 0; }, "no white queen");
+
+    // Two black knights and at most three white pawns in the same position.
+    auto& f = w_->MaterialFilter;
+    f = {};
+    f.Enabled[kb::TPiecesFilter::Index(-4)] = true;
+    f.Min[kb::TPiecesFilter::Index(-4)] = 2;
+    f.Max[kb::TPiecesFilter::Index(-4)] = 2;
+    f.Enabled[kb::TPiecesFilter::Index(1)] = true;
+    f.Min[kb::TPiecesFilter::Index(1)] = 0;
+    f.Max[kb::TPiecesFilter::Index(1)] = 3;
+    expect([&](const std::string& P) { return count(P, 'n') == 2 && count(P, 'P') <= 3; },
+           "knights and pawns");
+}
+
+TEST_F(ListFilter, PrintJoinsTheSelectedGames) {
+    std::string printed;
+    auto saved = kb::TMDIPGN::GamePrinter();
+    kb::TMDIPGN::GamePrinter() = [&](QWidget*, const std::string& Games) { printed = Games; };
+    kbtest::SelectRows(*w_, {7, 2});
+    w_->bPrintClick();
+    kb::TMDIPGN::GamePrinter() = saved;
+    const auto games = kbtest::GamesOfFile(file_);
+    EXPECT_EQ(printed, games[2] + "\r\n\r\n" + games[7] + "\r\n\r\n");
 }
 
 } // namespace
