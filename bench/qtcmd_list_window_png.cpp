@@ -3,12 +3,22 @@
 // game list window on FILE, sorted by a column when SORTKEY is given (0..5:
 // number, players, event, year, result, ECO), painted offscreen into OUT.
 // Prints the time to the first painted rows and the peak resident memory.
+// database-window-png OUT WIDTH HEIGHT FOLDER [english]: the database window
+// on FOLDER.
+#include "ExploreWin.h"
 #include "KbBench.h"
 #include "PGNWin.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QPixmap>
+#include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <chrono>
 #include <iostream>
@@ -85,6 +95,65 @@ int RunListWindowPng(const kbbench::Args& args) {
     std::cout << "peak_rss_kib\t" << usage.ru_maxrss << "\n";
     return 0;
 }
+
+int RunDatabaseWindowPng(const kbbench::Args& args) {
+    if (args.size() < 4 || args.size() > 5)
+        return kbbench::UsageError("expected OUT WIDTH HEIGHT FOLDER");
+    int width = 0, height = 0;
+    try {
+        width = std::stoi(args[1]);
+        height = std::stoi(args[2]);
+    } catch (...) {
+        return kbbench::UsageError("WIDTH and HEIGHT must be numbers");
+    }
+    if (width < 100 || height < 100 || width > 4000 || height > 4000)
+        return kbbench::UsageError("WIDTH and HEIGHT must be 100..4000");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QApplication> app;
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "kbbench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    kb::LwSetLanguageColumn(args.size() == 5 && args[4] == "english" ? 1 : 0);
+    kb::TMDIDatabase w;
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    const QString folder = QString::fromStdString(args[3]);
+    QStringList history;
+    QDir dir(folder);
+    for (const QString& f : dir.entryList({"*.pgn", "*.kbf"}, QDir::Files))
+        history << kb::LwHistoryEntry(dir.absoluteFilePath(f));
+    w.SetHistory(history);
+    // The file list reads its folder in the background.
+    QEventLoop wait;
+    QObject::connect(&w, &kb::TMDIDatabase::FilesLoaded, &wait, [&](const QString& F) {
+        if (QDir(F) == QDir(folder)) wait.quit();
+    });
+    QTimer::singleShot(5000, &wait, &QEventLoop::quit);
+    w.SetFolder(folder);
+    w.resize(width, height);
+    w.show();
+    wait.exec();
+    // And the folder tree down to the folder (read in the background too).
+    QElapsedTimer clock;
+    clock.start();
+    auto shown = [&] {
+        QTreeView* t = w.DirectoryListBox1;
+        return t->viewport()->rect().contains(t->visualRect(t->currentIndex()).center());
+    };
+    while (!shown() && clock.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (!w.grab().save(QString::fromStdString(args[0]), "PNG")) {
+        std::cerr << "kbbench database-window-png: cannot write " << args[0] << "\n";
+        return 1;
+    }
+    std::cout << "files\t" << w.ListedFiles().size() << "\n";
+    return 0;
+}
+
+const kbbench::Command databaseCommand{"database-window-png", "OUT WIDTH HEIGHT FOLDER [english]",
+                                       &RunDatabaseWindowPng};
 
 const kbbench::Command command{"list-window-png",
                                "OUT WIDTH HEIGHT FILE [SORTKEY 0..5] [english] [filter]",

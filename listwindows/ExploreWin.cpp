@@ -126,7 +126,12 @@ TMDIDatabase::TMDIDatabase(QWidget* Parent) : QWidget(Parent) {
     for (int c = 1; c < Folders->columnCount(); ++c)
         DirectoryListBox1->hideColumn(c);
     DirectoryListBox1->header()->hide();
+    DirectoryListBox1->setSortingEnabled(true);
+    DirectoryListBox1->sortByColumn(0, Qt::AscendingOrder);
     left->addWidget(DirectoryListBox1, 3);
+    lFolder = new QLabel(pLeft);
+    lFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    left->addWidget(lFolder);
 
     FileEdit = new QLineEdit(kMaskBoth, pLeft);
     FileEdit->setObjectName(QStringLiteral("FileEdit"));
@@ -137,6 +142,9 @@ TMDIDatabase::TMDIDatabase(QWidget* Parent) : QWidget(Parent) {
     Files->setNameFilterDisables(false);
     FileFilter = new TGameFileFilter(this);
     FileFilter->setSourceModel(Files);
+    FileFilter->setSortCaseSensitivity(Qt::CaseInsensitive);
+    FileFilter->setDynamicSortFilter(true);
+    FileFilter->sort(0, Qt::AscendingOrder);
     FileListBox1 = new QListView(pLeft);
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
     FileListBox1->setModel(FileFilter);
@@ -168,6 +176,12 @@ TMDIDatabase::TMDIDatabase(QWidget* Parent) : QWidget(Parent) {
 
     connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& I) { FolderChosen(I); });
+    // The tree reads its folders in the background: the chosen one is shown
+    // once its parents are there.
+    connect(Folders, &QFileSystemModel::directoryLoaded, this, [this] { ShowFolder(); });
+    connect(
+        Folders, &QFileSystemModel::rowsInserted, this, [this] { ShowFolder(); },
+        Qt::QueuedConnection);
     connect(Files, &QFileSystemModel::directoryLoaded, this, [this](const QString& Folder) {
         FileListBox1->setRootIndex(FileFilter->mapFromSource(Files->index(CurrentFolder())));
         emit FilesLoaded(Folder);
@@ -222,14 +236,36 @@ QString TMDIDatabase::CurrentFolder() const {
 void TMDIDatabase::SetFolder(const QString& Folder) {
     const QModelIndex i = Folders->index(QDir(Folder).absolutePath());
     if (!i.isValid()) return;
-    DirectoryListBox1->setCurrentIndex(i);
-    DirectoryListBox1->scrollTo(i);
+    wantedFolder_ = Folders->filePath(i);
+    folderShown_ = false;
+    ShowFolder();
     FolderChosen(i);
+}
+
+// Selects the wanted folder in the tree and opens the tree down to it; done
+// again as the tree's folders arrive.
+void TMDIDatabase::ShowFolder() {
+    if (wantedFolder_.isEmpty() || folderShown_) return;
+    const QModelIndex i = Folders->index(wantedFolder_);
+    if (!i.isValid()) return;
+    if (DirectoryListBox1->currentIndex() != i) {
+        const QSignalBlocker block(DirectoryListBox1->selectionModel());
+        DirectoryListBox1->setCurrentIndex(i);
+    }
+    for (QModelIndex p = i.parent(); p.isValid(); p = p.parent())
+        DirectoryListBox1->expand(p);
+    DirectoryListBox1->scrollTo(i, QAbstractItemView::PositionAtCenter);
+    // Once in view, the user's own scrolling is left alone.
+    folderShown_ = DirectoryListBox1->isVisible() && DirectoryListBox1->viewport()->rect().contains(
+                                                         DirectoryListBox1->visualRect(i).center());
 }
 
 void TMDIDatabase::FolderChosen(const QModelIndex& Index) {
     if (!Index.isValid()) return;
     const QString folder = Folders->filePath(Index);
+    if (folder != wantedFolder_) folderShown_ = true;
+    wantedFolder_ = folder;
+    lFolder->setText(folder);
     Files->setRootPath(folder);
     FileListBox1->setRootIndex(FileFilter->mapFromSource(Files->index(folder)));
 }
@@ -386,6 +422,12 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
     QApplication::restoreOverrideCursor();
     if (result.Failed) LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
     return result;
+}
+
+void TMDIDatabase::showEvent(QShowEvent* Event) {
+    QWidget::showEvent(Event);
+    QMetaObject::invokeMethod(
+        this, [this] { ShowFolder(); }, Qt::QueuedConnection);
 }
 
 // --- closing and keys ---------------------------------------------------------

@@ -70,6 +70,7 @@ public:
     QWidget* pLeft = nullptr;
     QTreeView* DirectoryListBox1 = nullptr;
     QFileSystemModel* Folders = nullptr;
+    QLabel* lFolder = nullptr; // the folder shown
     QLineEdit* FileEdit = nullptr;
     QListView* FileListBox1 = nullptr;
     QFileSystemModel* Files = nullptr;
@@ -110,9 +111,13 @@ signals:
 protected:
     void closeEvent(QCloseEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
 
 private:
     void FolderChosen(const QModelIndex& Index);
+    void ShowFolder();
+    QString wantedFolder_;
+    bool folderShown_ = false;
 };
 
 // A new database window for the frame (owned by the caller).
