@@ -16,7 +16,9 @@ if [ -z "${KB_E2E_INNER:-}" ]; then
     ln "$program" "$work/kestrelbay" 2>/dev/null || cp "$program" "$work/kestrelbay" || exit 1
     cp "$pgn" "$work/games.pgn" || exit 1
     printf '[Mine]\r\nKeep=1\r\n[Options]\r\nBrettMax=1\r\nDisableLog=0\r\nEnglish=1\r\n' >"$work/Kestrelbay.ini"
-    KB_E2E_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+    # Several test runs share the machine: start the search for a free
+    # display at a random number, not all at the same one.
+    KB_E2E_INNER=1 exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
 fail() {
