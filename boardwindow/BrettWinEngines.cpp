@@ -105,6 +105,8 @@ void PostMemo(TMDIBrett* W, const std::shared_ptr<TMemoBox>& Box, const QString&
 } // namespace
 
 void TMDIBrett::EngineStatus(const QString& Text) {
+    // A paused memo keeps its resume line and the text under it.
+    if (mStop->text() != QStringLiteral("Stop")) return;
     if (FEngineThread) {
         QString t = Text;
         t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -10,6 +10,7 @@
 //   diemidline  answers half a line and dies with exit status 3
 //   overflow    answers with numbers too large for any integer
 //   grandchild  starts a child of its own that sleeps, prints its pid
+// Without an argument the mode comes from FAKE_ENGINE_MODE.
 // With FAKE_ENGINE_LOG set, every line read is appended to that file.
 #include <csignal>
 #include <cstdio>
@@ -29,7 +30,8 @@ void Say(const std::string& S) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string mode = argc > 1 ? argv[1] : "normal";
+    const char* env = std::getenv("FAKE_ENGINE_MODE");
+    const std::string mode = argc > 1 ? argv[1] : env ? env : "normal";
     FILE* log = nullptr;
     if (const char* p = std::getenv("FAKE_ENGINE_LOG")) log = std::fopen(p, "a");
     if (mode == "ignoreterm") std::signal(SIGTERM, SIG_IGN);

@@ -1,0 +1,356 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Engines in the board window: analysis and move-now, play on frozen clocks
+// (tick limits, stable values, clock reset), pause, closing while the engine
+// thinks, and external engines from the frame's engine list with the
+// watchdog.
+#include "BoardWindowSupport.h"
+#include "BrettWinFrame.h"
+#include "Local.h"
+#include "Main.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QToolButton>
+
+#include <fstream>
+
+using namespace bwtest;
+
+namespace {
+
+// 0 when the process is gone (reaped), else its state letter.
+char ProcState(pid_t Pid) {
+    std::ifstream f("/proc/" + std::to_string(Pid) + "/stat");
+    std::string s;
+    if (!std::getline(f, s)) return 0;
+    const size_t close = s.rfind(')');
+    return close != std::string::npos && close + 2 < s.size() ? s[close + 2] : '?';
+}
+
+int Plies(TMDIBrett& W) {
+    int n = 0;
+    for (const kb::TBaum* b = W.Notation1->Notation().CurrentMove; b; b = b->Prev)
+        ++n;
+    return n;
+}
+
+class EngineWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetStringTable();
+        LanguageColumn = 1;
+        W = NewWindow();
+        W->Notation1->Notation().Chooser = &Chooser;
+    }
+    void TearDown() override {
+        delete W.data();
+        QApplication::processEvents();
+    }
+    // Play mode with both clocks frozen at Seconds.
+    void Play(int Seconds) {
+        for (kb::TTimeLabel* t : {W->tlWhite, W->tlBlack}) {
+            t->SetClock([] { return int64_t{0}; });
+            t->SetSecTotal(Seconds);
+        }
+        W->sbAnalyse->click();
+        ASSERT_TRUE(W->sbPlay->isEnabled());
+        W->sbPlay->click();
+        ASSERT_TRUE(W->sbPlay->isChecked());
+    }
+    // The user's e2-e4; the engine starts thinking for Black. The real
+    // think timer is stopped: the test ticks.
+    void UserMove() {
+        Drag(*W, "e2", "e4");
+        ASSERT_EQ(Plies(*W), 1);
+        ASSERT_TRUE(W->Timer1->isActive());
+        W->Timer1->stop();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return W->MiniMax1.Busy(); }, 10000));
+    }
+    // Ticks until the engine's move is on the board; the number of ticks.
+    int TicksToMove(int Max) {
+        for (int i = 1; i <= Max; ++i) {
+            W->Timer1Timer();
+            if (QTest::qWaitFor([&] { return Plies(*W) == 2; }, i == Max ? 10000 : 100)) return i;
+        }
+        return -1;
+    }
+    TAnswers A;
+    TAnswerScope Scope{A};
+    TFixedChooser Chooser;
+    QPointer<TMDIBrett> W;
+};
+
+} // namespace
+
+TEST_F(EngineWindow, SpaceInAnalysisPlaysTheMoveAndAnalysisGoesOn) {
+    W->sbAnalyse->click();
+    ASSERT_TRUE(W->Memo1->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !W->Memo1->toPlainText().isEmpty(); }, 10000));
+    QTest::keyClick(W, Qt::Key_Space);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Plies(*W) == 1; }, 10000));
+    EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
+    // The worker analyses the new position: Black to move.
+    EXPECT_TRUE(W->ThreadRunning());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !W->Memo1->toPlainText().isEmpty(); }, 10000));
+    // Without Space nothing more is played.
+    QTest::qWait(200);
+    EXPECT_EQ(Plies(*W), 1);
+    W->sbAnalyse->click();
+    EXPECT_FALSE(W->ThreadRunning());
+    EXPECT_FALSE(W->MiniMax1.Busy());
+}
+
+TEST_F(EngineWindow, SpaceInPlayMakesTheEngineMoveForTheSideToMove) {
+    Play(600);
+    EXPECT_FALSE(W->ThreadRunning());
+    // No search runs: Space starts one for White with the think timer.
+    QTest::keyClick(W, Qt::Key_Space);
+    EXPECT_TRUE(W->Timer1->isActive());
+    W->Timer1->stop();
+    ASSERT_TRUE(W->ThreadRunning());
+    EXPECT_FALSE(W->Brett1->Ziehenmoeglich);
+    // Space again: the move now.
+    QTest::keyClick(W, Qt::Key_Space);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Plies(*W) == 1; }, 10000));
+    EXPECT_EQ(W->Notation1->Notation().CurrentMove->Zug.Side, -1);
+    EXPECT_TRUE(W->tlBlack->Running());
+    EXPECT_FALSE(W->tlWhite->Running());
+    EXPECT_TRUE(W->Brett1->Ziehenmoeglich);
+}
+
+TEST_F(EngineWindow, ThinkTimeFollowsTheClock) {
+    int v = 0;
+    W->FEngineValue = [&v] { return (v++) / 100.0; }; // never stable
+    // 100 s left: 100 / 20 = 5 ticks.
+    Play(100);
+    UserMove();
+    EXPECT_EQ(TicksToMove(10), 5);
+    EXPECT_TRUE(W->tlWhite->Running());
+}
+
+TEST_F(EngineWindow, UnderTwentySecondsTheFirstTickStops) {
+    W->FEngineValue = [] { return 0.5; };
+    Play(19);
+    UserMove();
+    EXPECT_EQ(TicksToMove(3), 1);
+}
+
+TEST_F(EngineWindow, TenEqualValuesStopEarly) {
+    // 1000 s would allow 50 ticks; the eleventh equal value stops.
+    W->FEngineValue = [] { return 0.25; };
+    Play(1000);
+    UserMove();
+    EXPECT_EQ(TicksToMove(20), 11);
+    EXPECT_FALSE(W->ValuesStable(11));
+    EXPECT_TRUE(W->ValuesStable(10));
+}
+
+TEST_F(EngineWindow, PlayResetsOnlyRunOutClocks) {
+    for (kb::TTimeLabel* t : {W->tlWhite, W->tlBlack})
+        t->SetClock([] { return int64_t{0}; });
+    W->tlWhite->SetSecTotal(100);
+    W->tlBlack->SetSecTotal(200);
+    W->sbAnalyse->click();
+    W->sbPlay->click();
+    EXPECT_EQ(W->tlWhite->Remaining(), 100000);
+    EXPECT_EQ(W->tlBlack->Remaining(), 200000);
+    W->sbPlay->click();
+    W->tlBlack->SetSecTotal(0);
+    W->sbPlay->click();
+    const int game = bw::FrameSettings().GameTime * 60 * 1000;
+    EXPECT_EQ(W->tlWhite->Remaining(), game);
+    EXPECT_EQ(W->tlBlack->Remaining(), game);
+    EXPECT_TRUE(W->tlWhite->Running());
+}
+
+TEST_F(EngineWindow, PauseLineComesAndGoesExactly) {
+    W->sbAnalyse->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !W->Memo1->toPlainText().isEmpty(); }, 10000));
+    W->mStopClick();
+    EXPECT_EQ(W->mStop->text(), bw::Text(5));
+    EXPECT_TRUE(W->MiniMax1.Paused());
+    EXPECT_FALSE(W->pBrett->isEnabled());
+    const QString paused = W->Memo1->toPlainText();
+    EXPECT_TRUE(paused.startsWith(bw::Text(6) + "\n"));
+    // Late texts of the search do not overwrite the paused memo.
+    QTest::qWait(100);
+    EXPECT_EQ(W->Memo1->toPlainText(), paused);
+    W->mStopClick();
+    EXPECT_EQ(W->mStop->text(), QStringLiteral("Stop"));
+    EXPECT_FALSE(W->MiniMax1.Paused());
+    EXPECT_EQ(W->Memo1->toPlainText(), paused.mid(bw::Text(6).size() + 1));
+    EXPECT_TRUE(W->pBrett->isEnabled());
+    // The frame's lock and the user's pause are separate reasons.
+    W->SuspendThreads();
+    W->mStopClick();
+    W->mStopClick();
+    EXPECT_TRUE(W->MiniMax1.Paused());
+    W->ResumeThreads();
+    EXPECT_FALSE(W->MiniMax1.Paused());
+}
+
+TEST_F(EngineWindow, ClosingWhileTheEngineThinksLeavesOtherWindowsRunning) {
+    QPointer<TMDIBrett> other = NewWindow();
+    other->sbAnalyse->click();
+    W->sbAnalyse->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W->MiniMax1.Busy(); }, 10000));
+    W->mStopClick(); // paused as well: closing must not hang on it
+    QElapsedTimer t;
+    t.start();
+    delete W.data();
+    EXPECT_LT(t.elapsed(), 5000);
+    other->Memo1->clear();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !other->Memo1->toPlainText().isEmpty(); }, 10000));
+    delete other.data();
+}
+
+// --- external engines from the frame's list -------------------------------
+
+namespace {
+
+class EngineWindowFrame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetStringTable();
+        WindowFactories() = {};
+        RegisterProgramWindows();
+        kbtest::WriteFile(Dir / "Kestrelbay.ini", "");
+        Frame = std::make_unique<TMainForm>(QString::fromStdString(Dir.path().string()));
+        QElapsedTimer t;
+        t.start();
+        while (!Frame->StartupDone() && t.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_TRUE(Frame->StartupDone());
+        Frame->OpenBoardWindow(nullptr, {}, -1, false);
+        const auto boards = Frame->BoardWindows();
+        ASSERT_FALSE(boards.empty());
+        W = dynamic_cast<TMDIBrett*>(boards.front());
+        ASSERT_TRUE(W);
+        W->Brett1->Animation = 0;
+    }
+    void TearDown() override {
+        unsetenv("FAKE_ENGINE_MODE");
+        if (W) W->Notation1->Notation().SetModified(false);
+        Frame.reset();
+        WindowFactories() = {};
+        ResetStringTable();
+    }
+    // Chooses list entry Tag (1 = the first external engine) as the menu does.
+    void Choose(int Tag) {
+        W->BuildEnginesMenu();
+        W->sbAnalyse->setChecked(true);
+        W->Memo1->setVisible(true);
+        W->EngineMenuClick(Tag);
+    }
+    bool MemoStartsWith(const QString& S, int Ms = 10000) {
+        return QTest::qWaitFor([&] { return W->Memo1->toPlainText().startsWith(S); }, Ms);
+    }
+    kbtest::TempDir Dir;
+    TAnswers A;
+    TAnswerScope Scope{A};
+    std::unique_ptr<TMainForm> Frame;
+    QPointer<TMDIBrett> W;
+};
+
+} // namespace
+
+TEST_F(EngineWindowFrame, MenuHoldsMiniMaxAndAtMostEightEngines) {
+    QStringList nine;
+    for (int i = 0; i < 9; ++i)
+        nine << QStringLiteral("/opt/engines/e%1").arg(i);
+    Frame->WBEngines = nine;
+    W->BuildEnginesMenu();
+    const auto actions = W->puEngines->actions();
+    ASSERT_EQ(actions.size(), 9);
+    EXPECT_EQ(actions[0]->text(), "MiniMax");
+    EXPECT_EQ(actions[0]->shortcut(), QKeySequence("Ctrl+1"));
+    EXPECT_EQ(actions[8]->text(), "e7");
+    EXPECT_EQ(actions[8]->shortcut(), QKeySequence("Ctrl+9"));
+    // A missing program: analysis goes off again.
+    Choose(1);
+    EXPECT_FALSE(W->sbAnalyse->isChecked());
+    EXPECT_FALSE(W->Memo1->isVisible());
+    EXPECT_FALSE(W->sbPlay->isEnabled());
+    EXPECT_FALSE(W->FEngineThread);
+}
+
+TEST_F(EngineWindowFrame, FakeEngineAnalysesRestartsAndIsReplacedByTheNextChoice) {
+    Frame->WBEngines = {KB_FAKE_ENGINE, KB_FAKE_ENGINE};
+    Choose(1);
+    ASSERT_TRUE(W->FEngineThread);
+    EXPECT_FALSE(W->sbPlay->isEnabled());
+    EXPECT_FALSE(W->mStop->isEnabled());
+    ASSERT_TRUE(MemoStartsWith("Depth: 2  Value: 0.11\n1. e4 e5 2. Nf3"));
+    const pid_t first = W->FEngineThread->Pid();
+    // A user move restarts the engine on the new position.
+    Drag(*W, "e2", "e4");
+    ASSERT_TRUE(MemoStartsWith("Depth: 2  Value: 0.12"));
+    // Space does nothing to an external engine.
+    QTest::keyClick(W, Qt::Key_Space);
+    EXPECT_EQ(Plies(*W), 1);
+    // The next choice stops the running engine first.
+    Choose(2);
+    ASSERT_TRUE(W->FEngineThread);
+    EXPECT_NE(W->FEngineThread->Pid(), first);
+    EXPECT_EQ(ProcState(first), 0);
+    const pid_t second = W->FEngineThread->Pid();
+    // The watchdog leaves an engine alone that has answered.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W->FEngineThread->Answered(); }, 10000));
+    W->TimerEngineReactivateTimer();
+    EXPECT_EQ(W->FEngineThread->Pid(), second);
+    // Locked boards stop the engine process.
+    W->SuspendThreads();
+    siginfo_t si{};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(second), &si, WSTOPPED | WNOWAIT), 0);
+    W->ResumeThreads();
+    W->sbAnalyse->click(); // off
+    EXPECT_FALSE(W->FEngineThread);
+    EXPECT_EQ(ProcState(second), 0);
+}
+
+TEST_F(EngineWindowFrame, WatchdogRestartsASilentEngineThreeTimesThenGivesUp) {
+    setenv("FAKE_ENGINE_MODE", "silent", 1);
+    Frame->WBEngines = {KB_FAKE_ENGINE};
+    Choose(1);
+    ASSERT_TRUE(W->FEngineThread);
+    W->TimerEngineReactivate->stop();
+    std::vector<pid_t> pids{W->FEngineThread->Pid()};
+    for (int i = 0; i < 3; ++i) {
+        W->TimerEngineReactivateTimer();
+        ASSERT_TRUE(W->FEngineThread);
+        EXPECT_EQ(ProcState(pids.back()), 0);
+        pids.push_back(W->FEngineThread->Pid());
+        EXPECT_NE(pids.back(), pids[pids.size() - 2]);
+    }
+    W->TimerEngineReactivate->start();
+    W->TimerEngineReactivateTimer();
+    EXPECT_EQ(W->FEngineThread->Pid(), pids.back());
+    EXPECT_FALSE(W->TimerEngineReactivate->isActive());
+    // Closing the window ends the engine.
+    const pid_t last = pids.back();
+    W->Notation1->Notation().SetModified(false);
+    delete W.data();
+    EXPECT_EQ(ProcState(last), 0);
+}
+
+TEST_F(EngineWindowFrame, FairymaxAnalysesInTheWindow) {
+    KB_REQUIRE_PEER(fairymax, "fairymax");
+    Frame->WBEngines = {QString::fromStdString(fairymax)};
+    Choose(1);
+    ASSERT_TRUE(W->FEngineThread);
+    EXPECT_EQ(W->Memo1->toolTip(), "fairymax");
+    ASSERT_TRUE(MemoStartsWith("Depth: "));
+    Drag(*W, "e2", "e4");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QString m = W->Memo1->toPlainText();
+            return m.startsWith("Depth: ") && W->FEngineThread->Answered();
+        },
+        10000));
+    const pid_t pid = W->FEngineThread->Pid();
+    W->sbAnalyse->click();
+    EXPECT_EQ(ProcState(pid), 0);
+}
