@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPointer>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -119,6 +120,17 @@ TEST_F(ListEdit, DeletesSelectedRowsFromTheLastUp) {
     auto want = Expected({{0, 3}, {4, 7}, {8, 9}, {10, 12}});
     EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "a.pgn")), want);
     EXPECT_EQ(ListIds(*w->PGN()), want);
+}
+
+TEST_F(ListEdit, KeysDeleteAndClose) {
+    auto w = kbtest::OpenWindow(MakePgn("k.pgn", 0, 5));
+    w->show();
+    w->PGN1->setFocus();
+    kbtest::SelectRows(*w, {1});
+    QTest::keyClick(w->PGN1, Qt::Key_Delete);
+    EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "k.pgn")), Expected({{0, 1}, {2, 5}}));
+    QTest::keyClick(w->PGN1, Qt::Key_Escape);
+    EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(ListEdit, DeletingAPgnFileWaitsForTheWindowToGo) {

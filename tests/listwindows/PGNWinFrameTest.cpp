@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The list and database windows inside the real frame: Enter opens a game
+// in a board window, closing the list asks while a board holds one of its
+// games and frees the board, a deleted PGN file goes once its window is
+// gone, the database window shows the frame's history, and the captions
+// follow the language.
+#include "BrettWin.h"
+#include "ExploreWin.h"
+#include "Local.h"
+#include "Main.h"
+#include "PGNWinTestUtil.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ListFrame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WindowFactories() = {};
+        RegisterProgramWindows();
+        kbtest::WriteFile(dir_ / "Kestrelbay.ini", "");
+        auto games = kbtest::GamesOfFile(kbtest::TestData("pgn/Carlsen.pgn"));
+        std::string text;
+        for (int i = 0; i < 6; ++i)
+            text += games[static_cast<size_t>(i)] + "\r\n\r\n";
+        kbtest::WriteFile(dir_ / "six.pgn", text);
+        file_ = QString::fromStdString((dir_ / "six.pgn").string());
+        frame_ = std::make_unique<TMainForm>(QString::fromStdString(dir_.path().string()),
+                                             QStringList{file_});
+        QElapsedTimer t;
+        t.start();
+        while (!frame_->StartupDone() && t.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_TRUE(frame_->StartupDone());
+        ASSERT_EQ(frame_->ListWindows().size(), 1u);
+        list_ = dynamic_cast<kb::TMDIPGN*>(frame_->ListWindows().front());
+        ASSERT_TRUE(list_);
+    }
+    void TearDown() override {
+        if (frame_)
+            for (TBoardWindowIntf* b : frame_->BoardWindows())
+                static_cast<TMDIBrett*>(b)->Notation1->Notation().SetModified(false);
+        frame_.reset();
+        WindowFactories() = {};
+    }
+    static void Settle() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+
+    kbtest::THostScope host_;
+    kbtest::TempDir dir_;
+    QString file_;
+    std::unique_ptr<TMainForm> frame_;
+    kb::TMDIPGN* list_ = nullptr;
+};
+
+TEST_F(ListFrame, EnterOpensTheGameAndClosingFreesTheBoard) {
+    list_->PGN1->setFocus();
+    list_->PGN1->SetItemIndex(2);
+    QTest::keyClick(list_->PGN1, Qt::Key_Return);
+    ASSERT_EQ(frame_->BoardWindows().size(), 1u);
+    TBoardWindowIntf* board = frame_->BoardWindows().front();
+    EXPECT_EQ(board->SourcePGN(), list_->PGN());
+    EXPECT_EQ(board->GameNumber(), 2);
+
+    // A board holds a game: closing asks; No keeps the list.
+    QPointer<kb::TMDIPGN> alive(list_);
+    QMdiSubWindow* sub = frame_->SubWindowOf(list_);
+    ASSERT_TRUE(sub);
+    host_.Answers = {kb::lbNo};
+    sub->close();
+    Settle();
+    ASSERT_TRUE(alive);
+    ASSERT_EQ(host_.Messages.size(), 1u);
+    EXPECT_EQ(host_.Messages[0].Text, Text(12));
+    EXPECT_EQ(board->SourcePGN(), list_->PGN());
+
+    // Yes: the board lets go of the list before the list goes.
+    host_.Answers = {kb::lbYes};
+    sub->close();
+    Settle();
+    EXPECT_FALSE(alive);
+    ASSERT_EQ(frame_->BoardWindows().size(), 1u);
+    EXPECT_EQ(frame_->BoardWindows().front()->SourcePGN(), nullptr);
+    EXPECT_EQ(frame_->BoardWindows().front()->GameNumber(), -1);
+    // The list's place went into the settings.
+    EXPECT_GT(frame_->PGNWidth, 100);
+}
+
+TEST_F(ListFrame, DeletedPgnFileGoesAfterItsWindow) {
+    ASSERT_TRUE(frame_->History.join('\n').contains(file_));
+    QPointer<kb::TMDIPGN> alive(list_);
+    host_.Answers = {kb::lbYes};
+    list_->sbDeleteDatabaseClick();
+    EXPECT_TRUE(fs::exists(dir_ / "six.pgn"));
+    Settle();
+    Settle();
+    EXPECT_FALSE(alive);
+    EXPECT_FALSE(fs::exists(dir_ / "six.pgn"));
+    EXPECT_FALSE(frame_->History.join('\n').contains(file_));
+}
+
+TEST_F(ListFrame, DatabaseWindowAndLanguage) {
+    frame_->mHistoryClick();
+    auto* db = dynamic_cast<kb::TMDIDatabase*>(frame_->DatabaseWindow());
+    ASSERT_TRUE(db);
+    QStringList shown;
+    for (int i = 0; i < db->lbDatabase->count(); ++i)
+        shown << db->lbDatabase->item(i)->text();
+    EXPECT_EQ(shown, frame_->History);
+
+    auto header = [&](int S) {
+        return list_->HeaderControl->model()->headerData(S, Qt::Horizontal).toString();
+    };
+    frame_->SelectLanguage(0);
+    EXPECT_EQ(header(1), "Spieler");
+    EXPECT_EQ(db->bPGN->text(), "Neue PGN");
+    frame_->SelectLanguage(1);
+    EXPECT_EQ(header(1), "Players");
+    EXPECT_EQ(header(3), "Date");
+    EXPECT_EQ(db->bPGN->text(), "New PGN");
+    EXPECT_EQ(db->windowTitle(), "Databases (double click to open a file)");
+    EXPECT_TRUE(list_->SearchBrett->English);
+    frame_->SelectLanguage(0);
+    EXPECT_EQ(header(1), "Spieler");
+    EXPECT_EQ(db->Label1->text(), "Historie");
+    EXPECT_FALSE(list_->SearchBrett->English);
+}
+
+} // namespace
