@@ -16,6 +16,7 @@
 #include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QStyle>
 
 #include <cerrno>
 #include <cstdio>
@@ -117,6 +118,18 @@ QMdiSubWindow* TMainForm::AddChild(TMdiChildIntf* Child, TMdiChild::Kind Kind) {
         if (client.width() < r.left() + r.width() + 2) r.moveLeft(0);
         if (r.top() < 0) r.moveTop(0);
         if (r.left() < 0) r.moveLeft(0);
+        // Never exactly on top of another window (all start at 0,0 on a
+        // first run): one title bar further down and right, while it fits.
+        const int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const TMdiChild& c : MdiChildren())
+                if (c.Sub != sub && c.Sub->pos() == r.topLeft() && !c.Sub->isMaximized() &&
+                    r.bottom() + step < client.height() && r.right() + step < client.width()) {
+                    r.translate(step, step);
+                    moved = true;
+                }
+        }
         sub->setGeometry(r);
     }
     if (Child->InitiallyMaximized())

@@ -9,7 +9,6 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kestrelbay");
-    QApplication::setApplicationDisplayName("Kestrelbay");
 
     // Other copies see this one by its lock (uninstall asks for them).
     ProgramInstanceLock().Acquire();

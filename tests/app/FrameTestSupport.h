@@ -38,11 +38,13 @@ public:
         TrainingMode = Training;
         setWindowTitle(QString("Board %1").arg(No));
     }
+    QRect InitialGeometry() const override { return Geometry; }
     void SuspendThreads() override { ++Suspends; }
     void ResumeThreads() override { ++Resumes; }
     void ApplyNotationSettings() override { ++NotationApplied; }
     void ApplyBoardSettings() override { ++BoardApplied; }
 
+    static inline QRect Geometry; // where new test boards ask to go
     kb::TPGN* Pgn = nullptr;
     std::string GameText;
     int GameNo = -1;
@@ -153,6 +155,7 @@ protected:
             }});
     }
     void TearDown() override {
+        TTestBoardWindow::Geometry = {};
         Frame.reset();
         WindowFactories() = {};
         Answers.reset();

@@ -250,6 +250,28 @@ TEST_F(FrameTest, BoardWindowsForGamesAndNewGames) {
     EXPECT_EQ(f.FindBoardWindow(), static_cast<TBoardWindowIntf*>(Boards[1].data()));
 }
 
+TEST_F(FrameTest, NewWindowsAtTheSamePlaceAreCascaded) {
+    WriteIni("");
+    TMainForm& f = Start();
+    f.resize(800, 600);
+    f.show();
+    Flush();
+    TTestBoardWindow::Geometry = QRect(0, 0, 300, 200);
+    f.mGameOpenClick();
+    f.mGameOpenClick();
+    f.mGameOpenClick();
+    const QPoint a = f.SubWindowOf(Boards[0])->pos(), b = f.SubWindowOf(Boards[1])->pos(),
+                 c = f.SubWindowOf(Boards[2])->pos();
+    EXPECT_EQ(a, QPoint(0, 0));
+    EXPECT_GT(b.x(), 0);
+    EXPECT_EQ(b.x(), b.y());
+    EXPECT_EQ(c, b * 2);
+    // A place beyond the frame's client area starts at its edge.
+    TTestBoardWindow::Geometry = QRect(5000, 40, 300, 200);
+    f.mGameOpenClick();
+    EXPECT_EQ(f.SubWindowOf(Boards[3])->pos(), QPoint(0, 40));
+}
+
 TEST_F(FrameTest, ParentFormOfAControlIsItsMdiWindow) {
     WriteIni("");
     TMainForm& f = Start();
