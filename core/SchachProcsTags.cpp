@@ -2,6 +2,8 @@
 // The game header: PGN tag lines into typed fields, and small PGN file helpers.
 #include "SchachProcs.h"
 
+#include "FileIO.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -80,20 +82,6 @@ bool IsDatabaseFileName(const std::filesystem::path& p) {
     for (char& c : ext)
         c = UpperAscii(c);
     return ext == ".KBF" || ext == ".KBFIDX" || ext == ".KBFTMP";
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -371,10 +359,10 @@ bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameTex
     const off_t oldSize = ::lseek(fd, 0, SEEK_END);
     bool ok = oldSize >= 0;
     if (ok && GameText.front() != '\r') ok = WriteAll(fd, "\r\n\r\n", 4);
-    if (ok) ok = WriteAll(fd, GameText.data(), GameText.size());
-    if (ok) ok = ::fsync(fd) == 0;
+    if (ok) ok = WriteAll(fd, GameText.data(), static_cast<int64_t>(GameText.size()));
+    if (ok) ok = SyncFile(fd);
     // Leave no half game behind.
-    if (!ok && oldSize >= 0 && ::ftruncate(fd, oldSize) == 0) (void)::fsync(fd);
+    if (!ok && oldSize >= 0 && ::ftruncate(fd, oldSize) == 0) (void)SyncFile(fd);
     if (::close(fd) != 0) ok = false;
     return ok;
 }

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "schachfonts.h"
 
-#include "IniFile.h"
-
-#include <filesystem>
-
 namespace kb {
 namespace {
 
@@ -148,16 +144,13 @@ bool ValidFontChar(std::string& S) {
     return S != MissingFontChar;
 }
 
-bool LoadChessFontChars(const std::string& Section, const std::string& FileName,
+bool LoadChessFontChars(const std::string& Section, const TIniValueReader& Read,
                         TChessFontChars& Chars) {
-    std::error_code ec;
-    if (FileName.empty() || !std::filesystem::is_regular_file(FileName, ec)) return false;
-    const IniFile ini(FileName);
-    if (ini.ReadFailed()) return false;
+    if (!Read) return false;
     TChessFontChars loaded;
     for (const TChessFontField& f : ChessFontFields()) {
         std::string& value = loaded.*(f.Member);
-        value = ini.ReadString(Section, f.Name, MissingFontChar);
+        if (!Read(Section, f.Name, value)) value = MissingFontChar;
         if (!ValidFontChar(value)) return false;
     }
     Chars = std::move(loaded);
@@ -165,7 +158,7 @@ bool LoadChessFontChars(const std::string& Section, const std::string& FileName,
 }
 
 std::string StellungToFontDiagram(const TSchachbrett& Brett, const std::string& FontName,
-                                  const std::string& IniFileName) {
+                                  const TIniValueReader& Read) {
     std::string upper(TrimControl(FontName));
     for (char& ch : upper)
         if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
@@ -180,7 +173,7 @@ std::string StellungToFontDiagram(const TSchachbrett& Brett, const std::string& 
         c = &BuiltInChessFontChars(2);
     } else if (FontName == ChessFontNames[3]) {
         c = &BuiltInChessFontChars(3);
-    } else if (LoadChessFontChars(std::string(TrimControl(FontName)), IniFileName, loaded)) {
+    } else if (LoadChessFontChars(std::string(TrimControl(FontName)), Read, loaded)) {
         c = &loaded;
     }
 
@@ -215,12 +208,12 @@ std::string StellungToFontDiagram(const TSchachbrett& Brett, const std::string& 
 }
 
 std::string FENToFontDiagram(const std::string& FEN, const std::string& FontName,
-                             const std::string& IniFileName) {
+                             const TIniValueReader& Read) {
     TSchachbrett brett = LeeresBrett;
     TZug zug;
     uint16_t moveNo = 1;
     if (!FENToStellung(FEN, brett, zug, moveNo, nullptr)) return {};
-    return StellungToFontDiagram(brett, FontName, IniFileName);
+    return StellungToFontDiagram(brett, FontName, Read);
 }
 
 } // namespace kb

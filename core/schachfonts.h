@@ -7,6 +7,7 @@
 #include "SchachProcs.h"
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -58,20 +59,27 @@ const TChessFontChars& BuiltInChessFontChars(size_t Index);
 // marker.
 bool ValidFontChar(std::string& S);
 
-// Reads the 62 keys of Section from the ini file. False, and Chars
-// unchanged, when the file or any key is missing.
-bool LoadChessFontChars(const std::string& Section, const std::string& FileName,
+// Where font sets beyond the built-in ones come from: gives the text of one
+// key of an ini section, False when there is none. The core reads no files;
+// the caller hands it a settings file this way (IniValueReader of the
+// platform layer), or nothing.
+using TIniValueReader =
+    std::function<bool(const std::string& Section, const std::string& Key, std::string& Value)>;
+
+// Reads the 62 keys of Section. False, and Chars unchanged, when there is
+// no reader or any key is missing.
+bool LoadChessFontChars(const std::string& Section, const TIniValueReader& Read,
                         TChessFontChars& Chars);
 
 // Ten lines joined by CR LF, rank 8 at the top. "1Echecs" in any letter case
 // and with surrounding blanks, the other three built-in names exactly, or an
 // ini section named after the font; any other font gets the 1Echecs set.
 std::string StellungToFontDiagram(const TSchachbrett& Brett, const std::string& FontName,
-                                  const std::string& IniFileName);
+                                  const TIniValueReader& Read = {});
 
 // The diagram of the position a FEN describes; empty when the FEN cannot be
 // read.
 std::string FENToFontDiagram(const std::string& FEN, const std::string& FontName,
-                             const std::string& IniFileName);
+                             const TIniValueReader& Read = {});
 
 } // namespace kb

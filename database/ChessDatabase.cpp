@@ -5,7 +5,7 @@
 
 namespace kb {
 
-TChessDatabase::TChessDatabase(TDbFileSystem* FileSystem) : TCustomDatabase(FileSystem) {
+TChessDatabase::TChessDatabase(TFileSystem* FileSystem) : TCustomDatabase(FileSystem) {
     SetMainFileExt(".kbf");
 }
 
@@ -116,7 +116,7 @@ bool TChessDatabase::ReadRecord(std::string& Key, std::string& Payload, bool& De
 }
 
 bool TChessDatabase::SameFile(const std::string& A, const std::string& B) {
-    auto& fs = TDbFileSystem::Posix();
+    auto& fs = TFileSystem::Posix();
     const std::string a = fs.CanonicalPath(A), b = fs.CanonicalPath(B);
     return !a.empty() && a == b;
 }

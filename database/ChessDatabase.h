@@ -16,7 +16,7 @@ class TNotation;
 
 class TChessDatabase : public TCustomDatabase {
 public:
-    explicit TChessDatabase(TDbFileSystem* FileSystem = nullptr);
+    explicit TChessDatabase(TFileSystem* FileSystem = nullptr);
 
     // Turns PGN text into compact records and spells glyphs and NAGs; may be null.
     TNotation* Notation = nullptr;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PGNFile.h"
 
+#include "FileIO.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -46,17 +48,11 @@ bool TPGNFileIO::Truncate(int Fd, int64_t Size) {
 }
 
 bool TPGNFileIO::Sync(int Fd) {
-    return ::fsync(Fd) == 0;
+    return SyncFile(Fd);
 }
 
 bool TPGNFileIO::SyncDir(const std::string& Dir) {
-    int fd = ::open(Dir.empty() ? "." : Dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    // Some file systems cannot sync a folder; the files in it are synced
-    // on their own.
-    bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
-    ::close(fd);
-    return ok;
+    return SyncDirectory(Dir);
 }
 
 bool TPGNFileIO::Remove(const std::string& Path) {

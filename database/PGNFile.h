@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file calls of the game list, behind a small interface so that tests can
-// make reads and writes fail (short writes, a full disk) at any point.
+// make reads and writes fail (short writes, a full disk) at any point. The
+// real calls are those of the platform's file layer (FileIO.h).
 #pragma once
 
 #include <cstddef>

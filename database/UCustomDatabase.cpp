@@ -56,8 +56,8 @@ const char* DatabaseErrorText(int64_t Code) {
     }
 }
 
-TCustomDatabase::TCustomDatabase(TDbFileSystem* FileSystem)
-    : Clock(SteadySeconds), fs_(FileSystem ? FileSystem : &TDbFileSystem::Posix()) {}
+TCustomDatabase::TCustomDatabase(TFileSystem* FileSystem)
+    : Clock(SteadySeconds), fs_(FileSystem ? FileSystem : &TFileSystem::Posix()) {}
 
 TCustomDatabase::~TCustomDatabase() {
     busy_ = false;
@@ -125,10 +125,10 @@ bool TCustomDatabase::OpenDatabase(const std::string& FileName, const std::strin
         }
         bool ok = true;
         if (!readOnly_) {
-            FinishInterruptedCompress();
+            ok = FinishInterruptedCompress();
             Fs().Remove(ChangeFileExt(fileName_, ".rebuildtmp"));
             for (const std::string* name : {&indexFileName_, &fileName_}) {
-                if (!Fs().Exists(*name) && !Fs().Open(*name, TOpenMode::Create)) ok = false;
+                if (ok && !Fs().Exists(*name) && !Fs().Open(*name, TOpenMode::Create)) ok = false;
                 if (ok && !Fs().MakeWritable(*name)) ok = false;
             }
         } else if (!Fs().Exists(indexFileName_)) {

@@ -10,7 +10,7 @@
 // every acknowledged change in place.
 #pragma once
 
-#include "DatabaseFile.h"
+#include "FileIO.h"
 
 #include <cstdint>
 #include <functional>
@@ -49,7 +49,7 @@ public:
     using TNotifyEvent = std::function<void(TCustomDatabase* Sender)>;
 
     // FileSystem null = the real one. It must outlive the database.
-    explicit TCustomDatabase(TDbFileSystem* FileSystem = nullptr);
+    explicit TCustomDatabase(TFileSystem* FileSystem = nullptr);
     virtual ~TCustomDatabase();
     TCustomDatabase(const TCustomDatabase&) = delete;
     TCustomDatabase& operator=(const TCustomDatabase&) = delete;
@@ -107,7 +107,7 @@ public:
     std::function<double()> Clock;
 
 protected:
-    TDbFileSystem& Fs() { return *fs_; }
+    TFileSystem& Fs() { return *fs_; }
     // Whether a record may begin with this byte (an empty record is always
     // allowed). The owner's record prefixes; any byte for the plain engine.
     virtual bool IsRecordLead(unsigned char First) const { return First != 0; }
@@ -128,7 +128,7 @@ private:
     TFilesKind ExamineFiles();
     bool TakeLock();
     void ReleaseLock();
-    void FinishInterruptedCompress();
+    bool FinishInterruptedCompress();
     bool RepairTails();
     TCheckResult CheckIndex(TCheckMode Mode, bool Full);
     bool RebuildIndex();
@@ -155,8 +155,8 @@ private:
     bool PrepareRecord(const std::string& Text, bool Raw, std::string& Record);
     bool CompressFiles();
 
-    TDbFileSystem* fs_;
-    std::unique_ptr<TDbFile> main_, index_, lock_;
+    TFileSystem* fs_;
+    std::unique_ptr<TFile> main_, index_, lock_;
     std::string fileName_, indexFileName_, lockFileName_, lockExt_, keySuffix_;
     TFileStamp mainStamp_, indexStamp_;
     bool keepOpen_ = false;

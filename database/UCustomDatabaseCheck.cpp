@@ -15,7 +15,7 @@ namespace {
 // the byte before each record, mostly in ascending order).
 class TByteProbe {
 public:
-    explicit TByteProbe(TDbFile& File) : file_(File), buf_(16384) {}
+    explicit TByteProbe(TFile& File) : file_(File), buf_(16384) {}
     // -1 on error or past the end.
     int At(int64_t Offset) {
         if (Offset < start_ || Offset >= start_ + len_) {
@@ -31,7 +31,7 @@ public:
     }
 
 private:
-    TDbFile& file_;
+    TFile& file_;
     std::vector<char> buf_;
     int64_t start_ = 0;
     int64_t len_ = 0;
@@ -40,7 +40,7 @@ private:
 // Reads index records in chunks, or one at a time while sampling.
 class TSlotReader {
 public:
-    explicit TSlotReader(TDbFile& File) : file_(File) {}
+    explicit TSlotReader(TFile& File) : file_(File) {}
     bool At(int64_t Record, int64_t Total, bool Single, int64_t& Value) {
         if (Record < first_ || Record >= first_ + count_) {
             const int64_t n = Single ? 1 : std::min<int64_t>(8192, Total - Record);
@@ -57,7 +57,7 @@ public:
     }
 
 private:
-    TDbFile& file_;
+    TFile& file_;
     std::vector<char> buf_;
     int64_t first_ = 0;
     int64_t count_ = 0;
@@ -69,36 +69,29 @@ int RoundPercent(double Value) {
 
 } // namespace
 
-// A compress that a crash interrupted: the new index is written first under
-// ".indextmp", then the new main file under ".maintmp"; renaming the index
-// into place commits. So a main temp without index temp is a committed swap.
-void TCustomDatabase::FinishInterruptedCompress() {
+// A compress that a crash interrupted: the index temp is made (and its
+// folder entry synced) before the main temp, and renaming the index temp
+// into place commits. So a main temp standing alone is a committed swap,
+// which is finished; an index temp means the old pair stands. False when a
+// committed swap cannot be finished: the new index must never meet the old
+// main file.
+bool TCustomDatabase::FinishInterruptedCompress() {
     const std::string mainTmp = ChangeFileExt(fileName_, ".maintmp");
     const std::string indexTmp = ChangeFileExt(fileName_, ".indextmp");
     const bool hasMain = Fs().Exists(mainTmp), hasIndex = Fs().Exists(indexTmp);
-    if (!hasMain && !hasIndex) return;
-    if (!Fs().Exists(fileName_) && hasMain) {
-        // The old files were removed before the new ones were renamed.
-        Fs().Rename(mainTmp, fileName_);
-        if (hasIndex && !Fs().Exists(indexFileName_)) Fs().Rename(indexTmp, indexFileName_);
-        Fs().Remove(indexTmp);
-        return;
-    }
-    if (hasIndex && !hasMain && !Fs().Exists(indexFileName_)) {
-        Fs().Rename(indexTmp, indexFileName_);
-        return;
-    }
     if (hasIndex) {
-        // Not committed: the old pair stands. The main temp goes first.
-        if (Fs().Remove(mainTmp)) Fs().Remove(indexTmp);
-        return;
+        // The main temp goes first, and for good, before the index temp
+        // does: alone it would read as committed.
+        if (hasMain && !(Fs().Remove(mainTmp) && Fs().SyncFolder(mainTmp))) return false;
+        return Fs().Remove(indexTmp) && Fs().SyncFolder(indexTmp);
     }
-    Fs().Rename(mainTmp, fileName_);
+    if (!hasMain) return true;
+    return Fs().Rename(mainTmp, fileName_) && Fs().SyncFolder(fileName_);
 }
 
 // Offset just past the last 0x00 of the main file (0 when it has none), -1 on
 // a read error.
-static int64_t TailStart(TDbFile& Main, int64_t Size) {
+static int64_t TailStart(TFile& Main, int64_t Size) {
     char buf[4096];
     for (int64_t end = Size; end > 0;) {
         const int64_t from = std::max<int64_t>(0, end - static_cast<int64_t>(sizeof buf));
@@ -335,6 +328,8 @@ bool TCustomDatabase::RebuildIndex() {
             if (w) {
                 index_.reset();
                 ok = Fs().Rename(temp, indexFileName_);
+                // Old or new index: either is checked against the main file.
+                if (ok && !Fs().SyncFolder(indexFileName_)) suspect_ = true;
             }
         }
     }

@@ -57,10 +57,12 @@ bool TCustomDatabase::CompressFiles() {
         return false;
     }
     auto newMain = Fs().Open(mainTmp, TOpenMode::Truncate);
+    // The main temp goes for good before the index temp: alone it would
+    // read as a committed swap.
     auto discard = [&] {
         newMain.reset();
         newIndex.reset();
-        if (Fs().Remove(mainTmp)) Fs().Remove(indexTmp);
+        if (Fs().Remove(mainTmp) && Fs().SyncFolder(mainTmp)) Fs().Remove(indexTmp);
         return false;
     };
     if (!newMain) return discard();
@@ -129,6 +131,8 @@ bool TCustomDatabase::CompressFiles() {
         return discard();
     newMain.reset();
     newIndex.reset();
+    // Both temps stand on disk before the commit.
+    if (!Fs().SyncFolder(mainTmp)) return discard();
 
     CloseHandles();
     if (!Fs().Rename(indexTmp, indexFileName_)) {
@@ -136,12 +140,18 @@ bool TCustomDatabase::CompressFiles() {
         ReopenHandles();
         return false;
     }
-    // Committed. The next open finishes the swap if this rename does not.
+    // Committed: from here on the swap is only ever finished, never undone
+    // (the next open finishes it when this run cannot). A folder sync that
+    // fails leaves the renames less durable; a crash then finds old or new
+    // names, each of which opens, and the next open checks everything.
+    bool durable = Fs().SyncFolder(indexFileName_);
     if (!Fs().Rename(mainTmp, fileName_)) {
         ReleaseLock();
         fileName_.clear();
         return false;
     }
+    durable = Fs().SyncFolder(fileName_) && durable;
+    if (!durable) suspect_ = true;
     ++generation_;
     return ReopenHandles();
 }

@@ -2,6 +2,7 @@
 #include "ChessPrint.h"
 
 #include "ChessPrintDiagram.h"
+#include "IniFile.h"
 #include "NotationWidgetText.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -132,7 +133,7 @@ void TQRChessRichText::SetFEN(const std::string& Value) {
 
 void TQRChessRichText::ShowFEN() {
     const std::string text =
-        FENToFontDiagram(FEN_, FontDia.Font.family().toStdString(), FontIniFile);
+        FENToFontDiagram(FEN_, FontDia.Font.family().toStdString(), IniValueReader(FontIniFile));
     FENShown_ = true;
     HiddenRichEdit_->clear();
     SetupDocument(*HiddenRichEdit_);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChessPrintText.h"
 
+#include "IniFile.h"
 #include "schachfonts.h"
 
 #include <algorithm>
@@ -251,8 +252,8 @@ void TChessPrintText::AddGame(TNotation& N) {
                     continue;
                 }
                 AddSegment(pkComment);
-                Pending_ =
-                    "\r\n" + StellungToFontDiagram(boardBefore(brace), DiagramFont, FontIniFile);
+                Pending_ = "\r\n" + StellungToFontDiagram(boardBefore(brace), DiagramFont,
+                                                          IniValueReader(FontIniFile));
                 AddSegment(pkDiagram);
                 Pending_ = "\r\n";
             }
@@ -340,7 +341,7 @@ TChessFontChars ChessFontCharsFor(const std::string& FontName, const std::string
     for (size_t i = 1; i < ChessFontNames.size(); ++i)
         if (FontName == ChessFontNames[i]) return BuiltInChessFontChars(i);
     TChessFontChars loaded;
-    if (LoadChessFontChars(trimmed, IniFileName, loaded)) return loaded;
+    if (LoadChessFontChars(trimmed, IniValueReader(IniFileName), loaded)) return loaded;
     return BuiltInChessFontChars(0);
 }
 

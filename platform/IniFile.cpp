@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "IniFile.h"
 
+#include "FileIO.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kb {
 namespace {
@@ -63,32 +62,16 @@ std::string StoredValue(std::string_view Value) {
     return std::string(Value);
 }
 
-bool WriteAll(int fd, const std::string& s) {
-    const char* p = s.data();
-    size_t left = s.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
-IniFile::IniFile(std::string FileName) : FileName_(std::move(FileName)) {
+IniFile::IniFile(std::string FileName) : fileName_(std::move(FileName)) {
     std::error_code ec;
-    if (!fs::exists(FileName_, ec)) return;
-    std::ifstream in(FileName_, std::ios::binary);
+    if (!fs::exists(fileName_, ec)) return;
+    std::ifstream in(fileName_, std::ios::binary);
     std::ostringstream s;
     if (in) s << in.rdbuf();
-    if (!in || in.bad() || fs::is_directory(FileName_, ec)) {
-        ReadFailed_ = true;
+    if (!in || in.bad() || fs::is_directory(fileName_, ec)) {
+        readFailed_ = true;
         return;
     }
     Parse(s.str());
@@ -123,7 +106,7 @@ IniFile::Line IniFile::MakeLine(std::string Text, std::string Ending) {
 
 void IniFile::Parse(std::string_view Content) {
     if (Content.substr(0, 3) == "\xEF\xBB\xBF") {
-        Bom_ = "\xEF\xBB\xBF";
+        bom_ = "\xEF\xBB\xBF";
         Content.remove_prefix(3);
     }
     bool endingSeen = false;
@@ -143,29 +126,29 @@ void IniFile::Parse(std::string_view Content) {
             next = i + 1;
         }
         if (!endingSeen && !ending.empty()) {
-            Ending_ = ending;
+            ending_ = ending;
             endingSeen = true;
         }
-        Lines_.push_back(MakeLine(std::string(Content.substr(start, i - start)), ending));
+        lines_.push_back(MakeLine(std::string(Content.substr(start, i - start)), ending));
         start = next;
     }
 }
 
 const std::string& IniFile::DefaultEnding() const {
-    return Ending_;
+    return ending_;
 }
 
 long IniFile::FindSection(std::string_view Section) const {
     const std::string_view name = Trim(Section);
-    for (size_t i = 0; i < Lines_.size(); ++i)
-        if (Lines_[i].Type == Kind::Section && SameName(Lines_[i].Name, name))
+    for (size_t i = 0; i < lines_.size(); ++i)
+        if (lines_[i].Type == Kind::Section && SameName(lines_[i].Name, name))
             return static_cast<long>(i);
     return -1;
 }
 
 size_t IniFile::SectionEnd(size_t Header) const {
     size_t i = Header + 1;
-    while (i < Lines_.size() && Lines_[i].Type != Kind::Section)
+    while (i < lines_.size() && lines_[i].Type != Kind::Section)
         ++i;
     return i;
 }
@@ -176,7 +159,7 @@ long IniFile::FindKey(std::string_view Section, std::string_view Ident) const {
     const std::string_view key = Trim(Ident);
     const size_t end = SectionEnd(static_cast<size_t>(h));
     for (size_t i = static_cast<size_t>(h) + 1; i < end; ++i)
-        if (Lines_[i].Type == Kind::Key && SameName(Lines_[i].Name, key))
+        if (lines_[i].Type == Kind::Key && SameName(lines_[i].Name, key))
             return static_cast<long>(i);
     return -1;
 }
@@ -184,13 +167,13 @@ long IniFile::FindKey(std::string_view Section, std::string_view Ident) const {
 std::string IniFile::ReadString(std::string_view Section, std::string_view Ident,
                                 std::string_view Default) const {
     const long k = FindKey(Section, Ident);
-    return k < 0 ? std::string(Default) : Lines_[static_cast<size_t>(k)].Value;
+    return k < 0 ? std::string(Default) : lines_[static_cast<size_t>(k)].Value;
 }
 
 long IniFile::ReadInteger(std::string_view Section, std::string_view Ident, long Default) const {
     const long k = FindKey(Section, Ident);
     if (k < 0) return Default;
-    const std::string& v = Lines_[static_cast<size_t>(k)].Value;
+    const std::string& v = lines_[static_cast<size_t>(k)].Value;
     if (v.empty()) return Default;
     std::string digits = v;
     int base = 10;
@@ -225,7 +208,7 @@ bool IniFile::WriteString(std::string_view Section, std::string_view Ident,
     const std::string stored = StoredValue(Value);
     const long k = FindKey(Section, Ident);
     if (k >= 0) {
-        Line& l = Lines_[static_cast<size_t>(k)];
+        Line& l = lines_[static_cast<size_t>(k)];
         if (l.Value == Value) return true;
         l.Text = l.Name + "=" + stored;
         l.Value = std::string(Value);
@@ -235,11 +218,11 @@ bool IniFile::WriteString(std::string_view Section, std::string_view Ident,
     long h = FindSection(Section);
     if (h < 0) {
         // A new section goes to the end, after a blank line.
-        if (!Lines_.empty() && Lines_.back().Ending.empty()) Lines_.back().Ending = DefaultEnding();
-        if (!Lines_.empty() && !Trim(Lines_.back().Text).empty())
-            Lines_.push_back(MakeLine("", DefaultEnding()));
-        Lines_.push_back(MakeLine("[" + std::string(Trim(Section)) + "]", DefaultEnding()));
-        Lines_.push_back(std::move(nl));
+        if (!lines_.empty() && lines_.back().Ending.empty()) lines_.back().Ending = DefaultEnding();
+        if (!lines_.empty() && !Trim(lines_.back().Text).empty())
+            lines_.push_back(MakeLine("", DefaultEnding()));
+        lines_.push_back(MakeLine("[" + std::string(Trim(Section)) + "]", DefaultEnding()));
+        lines_.push_back(std::move(nl));
         return true;
     }
     // After the section's last key or other content line, so that blank
@@ -247,11 +230,11 @@ bool IniFile::WriteString(std::string_view Section, std::string_view Ident,
     size_t at = static_cast<size_t>(h);
     const size_t end = SectionEnd(at);
     for (size_t i = at + 1; i < end; ++i) {
-        const std::string_view t = Trim(Lines_[i].Text);
+        const std::string_view t = Trim(lines_[i].Text);
         if (!t.empty() && t.front() != ';') at = i;
     }
-    if (Lines_[at].Ending.empty()) Lines_[at].Ending = DefaultEnding();
-    Lines_.insert(Lines_.begin() + static_cast<long>(at) + 1, std::move(nl));
+    if (lines_[at].Ending.empty()) lines_[at].Ending = DefaultEnding();
+    lines_.insert(lines_.begin() + static_cast<long>(at) + 1, std::move(nl));
     return true;
 }
 
@@ -269,18 +252,18 @@ std::vector<std::string> IniFile::ReadSection(std::string_view Section) const {
     if (h < 0) return keys;
     const size_t end = SectionEnd(static_cast<size_t>(h));
     for (size_t i = static_cast<size_t>(h) + 1; i < end; ++i) {
-        if (Lines_[i].Type != Kind::Key) continue;
+        if (lines_[i].Type != Kind::Key) continue;
         bool seen = false;
         for (const std::string& k : keys)
-            seen = seen || SameName(k, Lines_[i].Name);
-        if (!seen) keys.push_back(Lines_[i].Name);
+            seen = seen || SameName(k, lines_[i].Name);
+        if (!seen) keys.push_back(lines_[i].Name);
     }
     return keys;
 }
 
 std::vector<std::string> IniFile::ReadSections() const {
     std::vector<std::string> names;
-    for (const Line& l : Lines_) {
+    for (const Line& l : lines_) {
         if (l.Type != Kind::Section) continue;
         bool seen = false;
         for (const std::string& n : names)
@@ -293,13 +276,13 @@ std::vector<std::string> IniFile::ReadSections() const {
 void IniFile::EraseSection(std::string_view Section) {
     for (long h = FindSection(Section); h >= 0; h = FindSection(Section)) {
         const size_t end = SectionEnd(static_cast<size_t>(h));
-        Lines_.erase(Lines_.begin() + h, Lines_.begin() + static_cast<long>(end));
+        lines_.erase(lines_.begin() + h, lines_.begin() + static_cast<long>(end));
     }
 }
 
 void IniFile::DeleteKey(std::string_view Section, std::string_view Ident) {
     for (long k = FindKey(Section, Ident); k >= 0; k = FindKey(Section, Ident))
-        Lines_.erase(Lines_.begin() + k);
+        lines_.erase(lines_.begin() + k);
 }
 
 bool IniFile::SectionExists(std::string_view Section) const {
@@ -310,53 +293,22 @@ bool IniFile::ValueExists(std::string_view Section, std::string_view Ident) cons
     return FindKey(Section, Ident) >= 0;
 }
 
-bool IniFile::UpdateFile() {
-    if (FileName_.empty()) return false;
-    std::error_code ec;
-    // Write through a symbolic link to the file it names.
-    fs::path target = FileName_;
-    if (fs::is_symlink(target, ec)) {
-        const fs::path real = fs::weakly_canonical(target, ec);
-        if (ec) return false;
-        target = real;
-    }
-    fs::path folder = target.parent_path();
-    if (folder.empty()) folder = ".";
-
-    std::string content = Bom_;
-    for (const Line& l : Lines_)
+bool IniFile::UpdateFile(TFileSystem& Fs) {
+    std::string content = bom_;
+    for (const Line& l : lines_)
         content += l.Text + l.Ending;
+    return ReplaceFileContent(Fs, fileName_, content);
+}
 
-    // A fresh name beside the file, created with the usual permissions
-    // (or those of the file it replaces).
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = (folder / (target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                          std::to_string(attempt)))
-                   .string();
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-    bool ok = true;
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
-    ok = ok && WriteAll(fd, content);
-    ok = ok && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
+std::function<bool(const std::string&, const std::string&, std::string&)>
+IniValueReader(const std::string& FileName) {
+    auto ini = std::make_shared<const IniFile>(FileName);
+    if (FileName.empty() || ini->ReadFailed()) ini.reset();
+    return [ini](const std::string& Section, const std::string& Key, std::string& Value) {
+        if (!ini || !ini->ValueExists(Section, Key)) return false;
+        Value = ini->ReadString(Section, Key, "");
+        return true;
+    };
 }
 
 } // namespace kb

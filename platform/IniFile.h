@@ -8,6 +8,10 @@
 // atomically.
 #pragma once
 
+#include "FileIO.h"
+
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,9 +23,9 @@ public:
     // Reads the file; a missing file is an empty one.
     explicit IniFile(std::string FileName);
 
-    const std::string& FileName() const { return FileName_; }
+    const std::string& FileName() const { return fileName_; }
     // True when the file exists but could not be read.
-    bool ReadFailed() const { return ReadFailed_; }
+    bool ReadFailed() const { return readFailed_; }
 
     std::string ReadString(std::string_view Section, std::string_view Ident,
                            std::string_view Default) const;
@@ -47,9 +51,10 @@ public:
     bool ValueExists(std::string_view Section, std::string_view Ident) const;
 
     // Writes the file through a temporary file in the same folder, synced
-    // and renamed over the old one. False when anything failed; the old
-    // file is then unchanged.
-    bool UpdateFile();
+    // and renamed over the old one (ReplaceFileContent). False when anything
+    // failed; the old file is then unchanged, unless only the final folder
+    // sync failed.
+    bool UpdateFile(TFileSystem& Fs = TFileSystem::Posix());
 
 private:
     enum class Kind { Other, Section, Key };
@@ -70,11 +75,17 @@ private:
     long FindKey(std::string_view Section, std::string_view Ident) const;
     const std::string& DefaultEnding() const;
 
-    std::string FileName_;
-    std::vector<Line> Lines_;
-    std::string Bom_;
-    std::string Ending_ = "\n";
-    bool ReadFailed_ = false;
+    std::string fileName_;
+    std::vector<Line> lines_;
+    std::string bom_;
+    std::string ending_ = "\n";
+    bool readFailed_ = false;
 };
+
+// The values of the settings file FileName as one lookup, read once, now;
+// a missing or unreadable file has no values. For readers that take a plain
+// function instead of this class (the diagram fonts of the rules core).
+std::function<bool(const std::string& Section, const std::string& Key, std::string& Value)>
+IniValueReader(const std::string& FileName);
 
 } // namespace kb

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Chess-font diagram text: built-in sets, sets from ini files, fallbacks.
+#include "IniFile.h"
 #include "TestSupport.h"
 #include "schachfonts.h"
 
@@ -65,25 +66,25 @@ std::string Section(const std::string& name, const std::string& skip = {},
 } // namespace
 
 TEST(Fonts, EmptyBoardInChessMerida) {
-    const std::string text = StellungToFontDiagram(kb::LeeresBrett, "Chess Merida", "");
+    const std::string text = StellungToFontDiagram(kb::LeeresBrett, "Chess Merida");
     EXPECT_EQ(text, Join({"1222222223", "4 + + + +5", "4+ + + + 5", "4 + + + +5", "4+ + + + 5",
                           "4 + + + +5", "4+ + + + 5", "4 + + + +5", "4+ + + + 5", "7888888889"}));
 }
 
 TEST(Fonts, StartPositionInEachBuiltInFont) {
     const auto& b = kb::StandardStellung;
-    EXPECT_EQ(StellungToFontDiagram(b, "Chess Merida", ""),
+    EXPECT_EQ(StellungToFontDiagram(b, "Chess Merida"),
               Join({"1222222223", "4tMvWlVmT5", "4OoOoOoOo5", "4 + + + +5", "4+ + + + 5",
                     "4 + + + +5", "4+ + + + 5", "4pPpPpPpP5", "4RnBqKbNr5", "7888888889"}));
-    EXPECT_EQ(StellungToFontDiagram(b, "Chess Berlin", ""),
+    EXPECT_EQ(StellungToFontDiagram(b, "Chess Berlin"),
               Join({"1222222223", "4tJnWlNjT5", "4OoOoOoOo5", "4 + + + +5", "4+ + + + 5",
                     "4 + + + +5", "4+ + + + 5", "4pPpPpPpP5", "4RhBqKbHr5", "7888888889"}));
     EXPECT_EQ(
-        StellungToFontDiagram(b, "DiagramTTHabsburg", ""),
+        StellungToFontDiagram(b, "DiagramTTHabsburg"),
         Join({"XABCDEFGHY", "8rsnlwqkvlntr(", "7zppzppzppzpp'", "6-+-+-+-+&", "5+-+-+-+-%",
               "4-+-+-+-+$", "3+-+-+-+-#", "2PzPPzPPzPPzP\"", "1tRNvLQmKLsNR!", "xabcdefghy"}));
     const std::string l = "\xB4", r = "\xDE";
-    EXPECT_EQ(StellungToFontDiagram(b, "1Echecs", ""),
+    EXPECT_EQ(StellungToFontDiagram(b, "1Echecs"),
               Join({"\xF1" + Repeat("\xDF", 8) + "\xF2", l + "T89CF23DR67FC45T" + r,
                     l + Repeat("()PP", 4) + r, l + " : : : :" + r, l + ": : : : " + r,
                     l + " : : : :" + r, l + ": : : : " + r, l + Repeat("p()p", 4) + r,
@@ -102,7 +103,7 @@ TEST(Fonts, KingsAndQueensOnTheOtherSquareColours) {
         {"1Echecs", "\xB4 : 01RD: :\xDE", "\xB4: :r23de : \xDE"},
     };
     for (const Row& row : rows) {
-        const auto lines = Lines(StellungToFontDiagram(Royals(), row.Font, ""));
+        const auto lines = Lines(StellungToFontDiagram(Royals(), row.Font));
         ASSERT_EQ(lines.size(), 10u) << row.Font;
         EXPECT_EQ(lines[1], row.Rank8) << row.Font;
         EXPECT_EQ(lines[8], row.Rank1) << row.Font;
@@ -110,26 +111,33 @@ TEST(Fonts, KingsAndQueensOnTheOtherSquareColours) {
     // A white king on a dark square in 1Echecs is three characters.
     kb::TSchachbrett b = kb::LeeresBrett;
     b[Sq("e1")] = kb::Koenig;
-    EXPECT_EQ(Lines(StellungToFontDiagram(b, "1Echecs", ""))[8], "\xB4: : 01r : \xDE");
+    EXPECT_EQ(Lines(StellungToFontDiagram(b, "1Echecs"))[8], "\xB4: : 01r : \xDE");
 }
 
 TEST(Fonts, ChoosingTheSet) {
     kbtest::TempDir dir;
     const std::string ini = (dir / "fonts.ini").string();
     kbtest::WriteFile(ini, Section("Chess Merida"));
-    const std::string echecs = StellungToFontDiagram(kb::LeeresBrett, "1Echecs", "");
-    const std::string merida = StellungToFontDiagram(kb::LeeresBrett, "Chess Merida", "");
+    const std::string echecs = StellungToFontDiagram(kb::LeeresBrett, "1Echecs");
+    const std::string merida = StellungToFontDiagram(kb::LeeresBrett, "Chess Merida");
     const std::string fromIni = "sfElosfRo1sfRo2sfRo3sfRo4sfRo5sfRo6sfRo7sfRo8sfEro";
 
-    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, " 1echecs\t", ini), echecs);
-    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "chess merida", ""), echecs);
-    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Unknown Font", ini), echecs);
-    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Unknown Font", ""), echecs);
+    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, " 1echecs\t", kb::IniValueReader(ini)),
+              echecs);
+    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "chess merida"), echecs);
+    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Unknown Font", kb::IniValueReader(ini)),
+              echecs);
+    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Unknown Font"), echecs);
     // The built-in name wins over an ini section of that name...
-    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Chess Merida", ini), merida);
+    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Chess Merida", kb::IniValueReader(ini)),
+              merida);
     // ...but only when spelt exactly; otherwise the section is read.
-    EXPECT_EQ(Lines(StellungToFontDiagram(kb::LeeresBrett, "chess merida", ini))[0], fromIni);
-    EXPECT_EQ(Lines(StellungToFontDiagram(kb::LeeresBrett, " Chess Merida ", ini))[0], fromIni);
+    EXPECT_EQ(
+        Lines(StellungToFontDiagram(kb::LeeresBrett, "chess merida", kb::IniValueReader(ini)))[0],
+        fromIni);
+    EXPECT_EQ(
+        Lines(StellungToFontDiagram(kb::LeeresBrett, " Chess Merida ", kb::IniValueReader(ini)))[0],
+        fromIni);
 }
 
 TEST(Fonts, SetsFromIniFiles) {
@@ -138,12 +146,12 @@ TEST(Fonts, SetsFromIniFiles) {
     kbtest::WriteFile(
         ini, "; user fonts\r\n" + Section("Full") + Section("Blank light", "", "sfwFl", "   ") +
                  Section("Lacks one", "sfsFsB") + Section("Marked", "", "sfRu3", "xxxxxxxxxx"));
-    const std::string echecs = StellungToFontDiagram(kb::LeeresBrett, "1Echecs", "");
+    const std::string echecs = StellungToFontDiagram(kb::LeeresBrett, "1Echecs");
 
     kb::TSchachbrett b = kb::LeeresBrett;
     b[Sq("a8")] = -kb::Turm;
     b[Sq("h1")] = kb::Bauer;
-    const auto full = Lines(StellungToFontDiagram(b, "Full", ini));
+    const auto full = Lines(StellungToFontDiagram(b, "Full", kb::IniValueReader(ini)));
     ASSERT_EQ(full.size(), 10u);
     EXPECT_EQ(full[0], "sfElosfRo1sfRo2sfRo3sfRo4sfRo5sfRo6sfRo7sfRo8sfEro");
     EXPECT_EQ(full[1], "sfRl8sfwFsTsfsFlsfwFlsfsFlsfwFlsfsFlsfwFlsfsFlsfRr8");
@@ -151,18 +159,21 @@ TEST(Fonts, SetsFromIniFiles) {
     EXPECT_EQ(full[9], "sfElusfRu1sfRu2sfRu3sfRu4sfRu5sfRu6sfRu7sfRu8sfEru");
 
     // A key set to blanks is present and gives nothing.
-    const auto blank = Lines(StellungToFontDiagram(kb::LeeresBrett, "Blank light", ini));
+    const auto blank =
+        Lines(StellungToFontDiagram(kb::LeeresBrett, "Blank light", kb::IniValueReader(ini)));
     EXPECT_EQ(blank[1], "sfRl8sfsFlsfsFlsfsFlsfsFlsfRr8");
 
-    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Lacks one", ini), echecs);
-    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Marked", ini), echecs);
-    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Full", (dir / "none.ini").string()), echecs);
+    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Lacks one", kb::IniValueReader(ini)), echecs);
+    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Marked", kb::IniValueReader(ini)), echecs);
+    EXPECT_EQ(StellungToFontDiagram(kb::LeeresBrett, "Full",
+                                    kb::IniValueReader((dir / "none.ini").string())),
+              echecs);
 
     kb::TChessFontChars chars = kb::BuiltInChessFontChars(2);
-    EXPECT_FALSE(kb::LoadChessFontChars("Lacks one", ini, chars));
+    EXPECT_FALSE(kb::LoadChessFontChars("Lacks one", kb::IniValueReader(ini), chars));
     EXPECT_EQ(chars, kb::BuiltInChessFontChars(2)) << "a refused section changes nothing";
-    EXPECT_FALSE(kb::LoadChessFontChars("Full", dir.path().string(), chars));
-    ASSERT_TRUE(kb::LoadChessFontChars("full", ini, chars));
+    EXPECT_FALSE(kb::LoadChessFontChars("Full", kb::IniValueReader(dir.path().string()), chars));
+    ASSERT_TRUE(kb::LoadChessFontChars("full", kb::IniValueReader(ini), chars));
     EXPECT_EQ(chars.sfsFsB, "sfsFsB");
     EXPECT_EQ(chars.sfRo1, "sfRo1");
 }
@@ -205,12 +216,12 @@ TEST(Fonts, FieldTableFollowsTheRecord) {
 
 TEST(Fonts, FromFEN) {
     EXPECT_EQ(kb::FENToFontDiagram("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-                                   "Chess Merida", ""),
-              StellungToFontDiagram(kb::StandardStellung, "Chess Merida", ""));
-    EXPECT_EQ(Lines(kb::FENToFontDiagram("3k4/8/8/8/8/8/8/4K3 b - - 0 1", "1Echecs", ""))[8],
+                                   "Chess Merida"),
+              StellungToFontDiagram(kb::StandardStellung, "Chess Merida"));
+    EXPECT_EQ(Lines(kb::FENToFontDiagram("3k4/8/8/8/8/8/8/4K3 b - - 0 1", "1Echecs"))[8],
               "\xB4: : 01r : \xDE");
-    EXPECT_EQ(kb::FENToFontDiagram("not a position", "Chess Merida", ""), "");
-    EXPECT_EQ(kb::FENToFontDiagram("", "1Echecs", ""), "");
-    EXPECT_EQ(
-        kb::FENToFontDiagram("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP w KQkq - 0 1", "1Echecs", ""), "");
+    EXPECT_EQ(kb::FENToFontDiagram("not a position", "Chess Merida"), "");
+    EXPECT_EQ(kb::FENToFontDiagram("", "1Echecs"), "");
+    EXPECT_EQ(kb::FENToFontDiagram("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP w KQkq - 0 1", "1Echecs"),
+              "");
 }

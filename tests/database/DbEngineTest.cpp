@@ -433,7 +433,7 @@ TEST(DbEngine, SampledCheckAndBatchMode) {
     db.Close();
     // After a session that did not close, every slot is looked at.
     {
-        auto lock = TDbFileSystem::Posix().Open((dir / "g.kbftmp").string(), TOpenMode::ReadWrite);
+        auto lock = TFileSystem::Posix().Open((dir / "g.kbftmp").string(), TOpenMode::ReadWrite);
         ASSERT_TRUE(lock->WriteAt(0, "\x01", 1));
     }
     steps = 0;
@@ -450,7 +450,7 @@ TEST(DbEngine, OtherWritersRaiseTheGeneration) {
     EXPECT_EQ(db.Generation(), 0);
     // Another program appends to the main file behind our back.
     {
-        auto f = TDbFileSystem::Posix().Open(name, TOpenMode::ReadWrite);
+        auto f = TFileSystem::Posix().Open(name, TOpenMode::ReadWrite);
         ASSERT_TRUE(f->WriteAt(f->Size(), "\x01z", 3));
     }
     EXPECT_EQ(db.GetCount(), 2);

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A file system for the database tests that fails, or kills the process, at
-// a chosen mutating call, and a few helpers over the database files.
+// The failing file system under its short names, and a few helpers over the
+// database files.
 #pragma once
 
-#include "DatabaseFile.h"
 #include "DatabaseFormat.h"
+#include "FaultyFileSystem.h"
 
 #include <csignal>
 #include <cstdint>
@@ -16,140 +16,8 @@
 
 namespace dbtest {
 
-enum class TFault {
-    Fail,         // the call reports failure, nothing written
-    ShortWrite,   // half the bytes written, then failure
-    NoSpace,      // this and every later write fails until cleared
-    KillBefore,   // SIGKILL before the call
-    KillMidWrite, // half the bytes written, then SIGKILL
-    KillAfter,    // the call done, then SIGKILL
-};
-
-class TFaultyFs : public kb::TDbFileSystem {
-public:
-    kb::TDbFileSystem& Real = kb::TDbFileSystem::Posix();
-    int64_t Calls = 0;   // mutating calls so far
-    int64_t FailAt = -1; // the call that meets the fault
-    TFault Fault = TFault::Fail;
-    bool NoSpace = false;
-    int64_t Faults = 0; // faults met
-
-    // What the current mutating call meets; false = go on normally.
-    bool Hit() {
-        if (NoSpace) return true;
-        if (++Calls != FailAt) return false;
-        ++Faults;
-        if (Fault == TFault::NoSpace) NoSpace = true;
-        if (Fault == TFault::KillBefore) Die();
-        return true;
-    }
-    [[noreturn]] static void Die() {
-        ::kill(::getpid(), SIGKILL);
-        for (;;)
-            ::pause();
-    }
-
-    std::unique_ptr<kb::TDbFile> Open(const std::string& Path, kb::TOpenMode Mode) override;
-    bool Exists(const std::string& Path) override { return Real.Exists(Path); }
-    bool IsReadOnly(const std::string& Path) override { return Real.IsReadOnly(Path); }
-    bool MakeWritable(const std::string& Path) override { return Real.MakeWritable(Path); }
-    bool Remove(const std::string& Path) override;
-    bool Rename(const std::string& From, const std::string& To) override;
-    bool SyncFolder(const std::string& Path) override { return Real.SyncFolder(Path); }
-    kb::TFileStamp Stamp(const std::string& Path) override { return Real.Stamp(Path); }
-    std::string CanonicalPath(const std::string& Path) override { return Real.CanonicalPath(Path); }
-};
-
-class TFaultyFile : public kb::TDbFile {
-public:
-    TFaultyFile(std::unique_ptr<kb::TDbFile> File, TFaultyFs& Fs)
-        : file_(std::move(File)), fs_(Fs) {}
-    int64_t ReadAt(int64_t Offset, char* Buffer, int64_t Count) override {
-        return file_->ReadAt(Offset, Buffer, Count);
-    }
-    bool WriteAt(int64_t Offset, const char* Data, int64_t Count) override {
-        // Out of space fails only writes that need new blocks; rewriting
-        // bytes in place still works.
-        if (fs_.NoSpace && Offset + Count <= file_->Size())
-            return file_->WriteAt(Offset, Data, Count);
-        if (!fs_.Hit()) return file_->WriteAt(Offset, Data, Count);
-        // A killed process stops a write only between pages.
-        const int64_t page = (Offset / 4096 + 1) * 4096;
-        const int64_t part = page < Offset + Count ? page - Offset : Count;
-        switch (fs_.Fault) {
-        case TFault::ShortWrite:
-            file_->WriteAt(Offset, Data, Count / 2);
-            return false;
-        case TFault::KillMidWrite:
-            file_->WriteAt(Offset, Data, part);
-            TFaultyFs::Die();
-        case TFault::KillAfter:
-            file_->WriteAt(Offset, Data, Count);
-            TFaultyFs::Die();
-        default:
-            return false;
-        }
-    }
-    int64_t Size() override { return file_->Size(); }
-    bool Truncate(int64_t NewSize) override {
-        if (fs_.NoSpace) return file_->Truncate(NewSize); // shrinking needs no space
-        if (!fs_.Hit()) return file_->Truncate(NewSize);
-        if (fs_.Fault == TFault::KillAfter || fs_.Fault == TFault::KillMidWrite) {
-            file_->Truncate(NewSize);
-            TFaultyFs::Die();
-        }
-        return false;
-    }
-    bool Sync() override {
-        if (fs_.NoSpace) return file_->Sync();
-        if (!fs_.Hit()) return file_->Sync();
-        if (fs_.Fault == TFault::KillAfter || fs_.Fault == TFault::KillMidWrite) {
-            file_->Sync();
-            TFaultyFs::Die();
-        }
-        return false;
-    }
-    bool TryLock() override { return file_->TryLock(); }
-    bool IsFileAt(const std::string& Path) override { return file_->IsFileAt(Path); }
-
-private:
-    std::unique_ptr<kb::TDbFile> file_;
-    TFaultyFs& fs_;
-};
-
-inline std::unique_ptr<kb::TDbFile> TFaultyFs::Open(const std::string& Path, kb::TOpenMode Mode) {
-    const bool creates =
-        Mode == kb::TOpenMode::Truncate || (Mode == kb::TOpenMode::Create && !Real.Exists(Path));
-    if (creates && Hit() && Fault != TFault::KillAfter && Fault != TFault::KillMidWrite)
-        return nullptr;
-    auto f = Real.Open(Path, Mode);
-    if (creates && Calls == FailAt && (Fault == TFault::KillAfter || Fault == TFault::KillMidWrite))
-        Die();
-    if (!f) return nullptr;
-    return std::make_unique<TFaultyFile>(std::move(f), *this);
-}
-
-inline bool TFaultyFs::Remove(const std::string& Path) {
-    if (Hit()) {
-        if (Fault == TFault::KillAfter || Fault == TFault::KillMidWrite) {
-            Real.Remove(Path);
-            Die();
-        }
-        return false;
-    }
-    return Real.Remove(Path);
-}
-
-inline bool TFaultyFs::Rename(const std::string& From, const std::string& To) {
-    if (Hit()) {
-        if (Fault == TFault::KillAfter || Fault == TFault::KillMidWrite) {
-            Real.Rename(From, To);
-            Die();
-        }
-        return false;
-    }
-    return Real.Rename(From, To);
-}
+using TFault = kb::TFault;
+using TFaultyFs = kb::TFaultyFileSystem;
 
 // Index file values, read straight from the file.
 inline std::vector<int64_t> IndexValues(const std::string& Bytes) {

@@ -129,7 +129,7 @@ TEST(PrintText, DiagramMarkPrintsThePositionAfterTheMove) {
             "Bc4 Nf6 7. Qb3 Qe7 8. Nc3 c6 9. Bg5 b5 10. Nxb5 cxb5 11. Bxb5+ Nbd7 12. O-O-O "
             "Rd8 13. Rxd7 Rxd7 14. Rd1 Qe6 *\r\n");
         EXPECT_EQ(SegmentText(t, t.Segments[i]),
-                  "\r\n" + StellungToFontDiagram(expected, "Chess Merida", ""));
+                  "\r\n" + StellungToFontDiagram(expected, "Chess Merida"));
         TSchachbrett parsed;
         ASSERT_TRUE(ParseFontDiagram(SegmentText(t, t.Segments[i]).substr(2),
                                      ChessFontCharsFor("Chess Merida", ""), parsed));
@@ -159,7 +159,7 @@ TEST(PrintText, FirstPositionOnlyForGamesWithAFen) {
     EXPECT_NE(SegmentText(with, with.Segments[start - 1]).find("Study - White to move"),
               std::string::npos);
     EXPECT_EQ(SegmentText(with, with.Segments[start]),
-              "\r\n" + FENToFontDiagram("6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "1Echecs", ""));
+              "\r\n" + FENToFontDiagram("6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1", "1Echecs"));
 }
 
 TEST(PrintText, ResultsAndSeparators) {

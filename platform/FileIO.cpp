@@ -1,0 +1,262 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FileIO.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kb {
+
+int64_t PReadAll(int Fd, char* Buffer, int64_t Count, int64_t Offset) {
+    if (Offset < 0 || Count < 0) return -1;
+    int64_t done = 0;
+    while (done < Count) {
+        const ssize_t n = ::pread(Fd, Buffer + done, static_cast<size_t>(Count - done),
+                                  static_cast<off_t>(Offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
+
+bool PWriteAll(int Fd, const char* Data, int64_t Count, int64_t Offset) {
+    if (Offset < 0 || Count < 0) return false;
+    int64_t done = 0;
+    while (done < Count) {
+        const ssize_t n = ::pwrite(Fd, Data + done, static_cast<size_t>(Count - done),
+                                   static_cast<off_t>(Offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        done += n;
+    }
+    return true;
+}
+
+bool WriteAll(int Fd, const char* Data, int64_t Count) {
+    if (Count < 0) return false;
+    while (Count > 0) {
+        const ssize_t n = ::write(Fd, Data, static_cast<size_t>(Count));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        Data += n;
+        Count -= n;
+    }
+    return true;
+}
+
+bool SyncFile(int Fd) {
+    int r;
+    do {
+        r = ::fdatasync(Fd);
+    } while (r != 0 && errno == EINTR);
+    return r == 0;
+}
+
+std::string FolderOf(const std::string& Path) {
+    const auto slash = Path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return Path.substr(0, slash);
+}
+
+bool SyncFolderOf(const std::string& Path) {
+    return SyncDirectory(FolderOf(Path));
+}
+
+bool SyncDirectory(const std::string& Folder) {
+    const int fd =
+        ::open(Folder.empty() ? "." : Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int r;
+    do {
+        r = ::fsync(fd);
+    } while (r != 0 && errno == EINTR);
+    // Some file systems cannot sync a folder; that is no failure of ours.
+    const bool ok = r == 0 || errno == EINVAL || errno == ENOTSUP || errno == EROFS;
+    ::close(fd);
+    return ok;
+}
+
+namespace {
+
+class TPosixFile final : public TFile {
+public:
+    explicit TPosixFile(int Fd) : fd_(Fd) {}
+    ~TPosixFile() override { ::close(fd_); }
+
+    int64_t ReadAt(int64_t Offset, char* Buffer, int64_t Count) override {
+        return PReadAll(fd_, Buffer, Count, Offset);
+    }
+    bool WriteAt(int64_t Offset, const char* Data, int64_t Count) override {
+        return PWriteAll(fd_, Data, Count, Offset);
+    }
+    int64_t Size() override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return -1;
+        return st.st_size;
+    }
+    bool Truncate(int64_t NewSize) override {
+        if (NewSize < 0) return false;
+        int r;
+        do {
+            r = ::ftruncate(fd_, static_cast<off_t>(NewSize));
+        } while (r != 0 && errno == EINTR);
+        return r == 0;
+    }
+    bool Sync() override { return SyncFile(fd_); }
+    bool TryLock() override {
+        int r;
+        do {
+            r = ::flock(fd_, LOCK_EX | LOCK_NB);
+        } while (r != 0 && errno == EINTR);
+        return r == 0;
+    }
+    bool IsFileAt(const std::string& Path) override {
+        struct stat mine {
+        }, there{};
+        if (::fstat(fd_, &mine) != 0 || ::stat(Path.c_str(), &there) != 0) return false;
+        return mine.st_dev == there.st_dev && mine.st_ino == there.st_ino;
+    }
+
+private:
+    int fd_;
+};
+
+class TPosixFileSystem final : public TFileSystem {
+public:
+    std::unique_ptr<TFile> Open(const std::string& Path, TOpenMode Mode) override {
+        int flags = O_CLOEXEC;
+        switch (Mode) {
+        case TOpenMode::Read:
+            flags |= O_RDONLY;
+            break;
+        case TOpenMode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case TOpenMode::Create:
+            flags |= O_RDWR | O_CREAT;
+            break;
+        case TOpenMode::Truncate:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
+        case TOpenMode::CreateNew:
+            flags |= O_RDWR | O_CREAT | O_EXCL;
+            break;
+        }
+        int fd;
+        do {
+            fd = ::open(Path.c_str(), flags, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) return nullptr;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return nullptr;
+        }
+        return std::make_unique<TPosixFile>(fd);
+    }
+
+    bool Exists(const std::string& Path) override {
+        struct stat st {};
+        return ::stat(Path.c_str(), &st) == 0;
+    }
+
+    bool IsReadOnly(const std::string& Path) override {
+        struct stat st {};
+        if (::stat(Path.c_str(), &st) != 0) return false;
+        return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    }
+
+    bool MakeWritable(const std::string& Path) override {
+        struct stat st {};
+        if (::stat(Path.c_str(), &st) != 0) return false;
+        if (st.st_mode & S_IWUSR) return true;
+        return ::chmod(Path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+    }
+
+    bool CopyPermissions(const std::string& Model, const std::string& Path) override {
+        struct stat st {};
+        if (::stat(Model.c_str(), &st) != 0) return true;
+        return ::chmod(Path.c_str(), st.st_mode & 07777) == 0;
+    }
+
+    bool Remove(const std::string& Path) override {
+        return ::unlink(Path.c_str()) == 0 || errno == ENOENT;
+    }
+
+    bool Rename(const std::string& From, const std::string& To) override {
+        return ::rename(From.c_str(), To.c_str()) == 0;
+    }
+
+    bool SyncFolder(const std::string& Path) override { return SyncFolderOf(Path); }
+
+    TFileStamp Stamp(const std::string& Path) override {
+        TFileStamp s;
+        struct stat st {};
+        if (::stat(Path.c_str(), &st) != 0) return s;
+        s.MTimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        s.Size = st.st_size;
+        s.Inode = st.st_ino;
+        return s;
+    }
+
+    std::string CanonicalPath(const std::string& Path) override {
+        std::error_code ec;
+        auto p = std::filesystem::weakly_canonical(std::filesystem::absolute(Path, ec), ec);
+        if (ec) return {};
+        return p.string();
+    }
+};
+
+} // namespace
+
+TFileSystem& TFileSystem::Posix() {
+    static TPosixFileSystem fs;
+    return fs;
+}
+
+bool ReplaceFileContent(TFileSystem& Fs, const std::string& Path, std::string_view Content) {
+    if (Path.empty()) return false;
+    std::string target = Path;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(target, ec)) {
+        target = Fs.CanonicalPath(Path);
+        if (target.empty()) return false;
+    }
+    std::string temp;
+    std::unique_ptr<TFile> file;
+    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+        temp = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        if (Fs.Exists(temp)) continue;
+        file = Fs.Open(temp, TOpenMode::CreateNew);
+        if (!file && !Fs.Exists(temp)) return false;
+    }
+    if (!file) return false;
+    bool ok = Fs.CopyPermissions(target, temp) &&
+              file->WriteAt(0, Content.data(), static_cast<int64_t>(Content.size())) &&
+              file->Sync();
+    file.reset();
+    ok = ok && Fs.Rename(temp, target);
+    if (!ok) {
+        Fs.Remove(temp);
+        return false;
+    }
+    // The new content is in place; a failed folder sync only leaves the
+    // rename less durable, which the caller learns.
+    return Fs.SyncFolder(target);
+}
+
+} // namespace kb

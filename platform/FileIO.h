@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one place where the program's files meet the operating system: whole
+// writes despite short ones, data synced to disk, folder entries synced
+// where the file system can sync a folder, and atomic replacement of a
+// file. The database, the game list, the settings file and the PGN append
+// all write through here. TFileSystem is the seam where tests put a failing
+// file system (FaultyFileSystem.h) in place of the real one.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kb {
+
+// Plain descriptor calls, retried on EINTR.
+// Reads until Count bytes or the end of the file; -1 on error.
+int64_t PReadAll(int Fd, char* Buffer, int64_t Count, int64_t Offset);
+// True only when all Count bytes were written; a write that makes no
+// progress is a failure.
+bool PWriteAll(int Fd, const char* Data, int64_t Count, int64_t Offset);
+// The same at the file position (files opened for appending).
+bool WriteAll(int Fd, const char* Data, int64_t Count);
+// Data and size on disk, not only in the page cache.
+bool SyncFile(int Fd);
+// Puts the entries of a folder on disk. A file system that cannot sync a
+// folder at all counts as done: its files are synced on their own.
+bool SyncDirectory(const std::string& Folder);
+// SyncDirectory of the folder holding Path.
+bool SyncFolderOf(const std::string& Path);
+// The folder part of Path ("." for a bare name).
+std::string FolderOf(const std::string& Path);
+
+// What tells whether another writer changed a file since we last looked.
+struct TFileStamp {
+    int64_t MTimeNs = -1;
+    int64_t Size = -1;
+    uint64_t Inode = 0;
+    friend bool operator==(const TFileStamp&, const TFileStamp&) = default;
+};
+
+class TFile {
+public:
+    virtual ~TFile() = default;
+    // Bytes read (fewer only at the end of the file), -1 on error.
+    virtual int64_t ReadAt(int64_t Offset, char* Buffer, int64_t Count) = 0;
+    // True only when all Count bytes were written.
+    virtual bool WriteAt(int64_t Offset, const char* Data, int64_t Count) = 0;
+    // -1 on error.
+    virtual int64_t Size() = 0;
+    virtual bool Truncate(int64_t NewSize) = 0;
+    // Data on disk, not only in the page cache.
+    virtual bool Sync() = 0;
+    // Exclusive lock of this open file, not waiting. Freed when the file is
+    // closed or the process dies.
+    virtual bool TryLock() = 0;
+    // True while Path still names this very file (not replaced or removed).
+    virtual bool IsFileAt(const std::string& Path) = 0;
+};
+
+enum class TOpenMode {
+    Read,      // existing file, read only
+    ReadWrite, // existing file
+    Create,    // read and write, created when missing, content kept
+    Truncate,  // read and write, created when missing, emptied
+    CreateNew, // read and write, only when no file of that name exists
+};
+
+class TFileSystem {
+public:
+    virtual ~TFileSystem() = default;
+    // Regular files only; null on failure.
+    virtual std::unique_ptr<TFile> Open(const std::string& Path, TOpenMode Mode) = 0;
+    virtual bool Exists(const std::string& Path) = 0;
+    // The file carries no write permission at all (our read-only attribute).
+    virtual bool IsReadOnly(const std::string& Path) = 0;
+    // Gives the owner write permission; True when the file is writable then.
+    virtual bool MakeWritable(const std::string& Path) = 0;
+    // Gives Path the permission bits of Model (when Model exists).
+    virtual bool CopyPermissions(const std::string& Model, const std::string& Path) = 0;
+    // True when the file is gone afterwards (also when it never existed).
+    virtual bool Remove(const std::string& Path) = 0;
+    // Atomically replaces To. Not yet durable: SyncFolder makes it so.
+    virtual bool Rename(const std::string& From, const std::string& To) = 0;
+    // SyncFolderOf through the seam.
+    virtual bool SyncFolder(const std::string& Path) = 0;
+    virtual TFileStamp Stamp(const std::string& Path) = 0;
+    // Absolute path with links resolved; for a missing file, its folder is
+    // resolved and the name kept. Empty on failure.
+    virtual std::string CanonicalPath(const std::string& Path) = 0;
+
+    // The real file system.
+    static TFileSystem& Posix();
+};
+
+// Writes Content to Path through a fresh temporary file beside it, synced,
+// renamed over Path and the folder synced. A symbolic link is written
+// through to the file it names, whose permission bits the new file keeps.
+// False when anything failed: before the rename Path is then as it was;
+// after it (the folder sync failed) Path holds the new content, which a
+// crash may still take back.
+bool ReplaceFileContent(TFileSystem& Fs, const std::string& Path, std::string_view Content);
+
+} // namespace kb
