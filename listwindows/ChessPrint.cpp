@@ -310,12 +310,18 @@ TChunkFit TQRChessRichText::FitChars(int32_t First) {
 
 bool TQRChessRichText::NextChunk() {
     try {
+        Cancelled_ = false;
         if (Text_.PrintText.empty()) {
             PrepareRenderer();
             Text_.FirstPosition = FirstPosition;
             Text_.DiagramFont = FontDia.Font.family().toStdString();
             Text_.FontIniFile = FontIniFile;
-            Text_.BuildText(PGNGames, *HiddenNotation_);
+            Text_.OnBuildProgress = OnBuildProgress;
+            if (!Text_.BuildText(PGNGames, *HiddenNotation_)) {
+                Cancelled_ = true;
+                HiddenRichEdit_->clear();
+                return false;
+            }
         }
         FENShown_ = false;
         if (!Text_.NextChunk([this](int32_t First) { return FitChars(First); })) {

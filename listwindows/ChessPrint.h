@@ -18,6 +18,7 @@
 #include <QPointF>
 #include <QSizeF>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,6 +63,10 @@ public:
     // Loads the next band's worth of text; false when all was handed out
     // (the state is then cleared, so the next call starts over).
     bool NextChunk();
+    // Percent of the games laid out while the text is built; false stops
+    // the build, and NextChunk then answers false with Cancelled() set.
+    std::function<bool(int Percent)> OnBuildProgress;
+    bool Cancelled() const { return Cancelled_; }
     void ClearPrintText();
     int SegmentAt(int32_t Position) const { return Text_.SegmentAt(Position); }
     // Draws what NextChunk or SetFEN loaded, clipped to the band.
@@ -90,6 +95,7 @@ private:
 
     std::string FEN_;
     bool FENShown_ = false;
+    bool Cancelled_ = false;
     TChessPrintText Text_;
     std::unique_ptr<TNotation> HiddenNotation_;
     std::unique_ptr<TDiagramObject> DiagramObject_; // before the documents that use it

@@ -273,10 +273,20 @@ void TChessPrintText::AddGame(TNotation& N) {
     }
 }
 
-void TChessPrintText::BuildText(std::string_view PGNGames, TNotation& Notation) {
+bool TChessPrintText::BuildText(std::string_view PGNGames, TNotation& Notation) {
     ClearPrintText();
     const std::vector<std::string> games = SplitPrintGames(PGNGames);
+    int shown = -1;
     for (size_t g = 0; g < games.size(); ++g) {
+        const int percent =
+            Percent(static_cast<int64_t>(g + 1), static_cast<int64_t>(games.size()));
+        if (OnBuildProgress && percent != shown) {
+            shown = percent;
+            if (!OnBuildProgress(percent)) {
+                ClearPrintText();
+                return false;
+            }
+        }
         Notation.LoadPGN(games[g]);
         AddGame(Notation);
         if (g + 1 < games.size()) {
@@ -285,6 +295,7 @@ void TChessPrintText::BuildText(std::string_view PGNGames, TNotation& Notation) 
         }
     }
     Pending_.clear();
+    return true;
 }
 
 int32_t TChessPrintText::AdjustBreak(int32_t First, int32_t Last) const {

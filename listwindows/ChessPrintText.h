@@ -74,8 +74,11 @@ public:
     int32_t ChunkLast = 0;
 
     // Builds PrintText and Segments from the games; Notation parses and lays
-    // out each game (a hidden notation: no metrics, no headline).
-    void BuildText(std::string_view PGNGames, TNotation& Notation);
+    // out each game (a hidden notation: no metrics, no headline). False, and
+    // nothing built, when OnBuildProgress asked to stop.
+    bool BuildText(std::string_view PGNGames, TNotation& Notation);
+    // Percent of the games built, each time it changes; false stops.
+    std::function<bool(int Percent)> OnBuildProgress;
     // Index of the segment holding Position; the segment count when none.
     int SegmentAt(int32_t Position) const;
     void ClearPrintText();

@@ -27,6 +27,7 @@ void TChessReport::SetupPrinter(QPrinter& Printer) const {
 int TChessReport::Print(QPrinter& Printer) {
     PageCount_ = 0;
     Stopped_ = false;
+    StopAsked_ = false;
     // Every run starts from the beginning, also a second one from the preview.
     if (BeforeRun) BeforeRun();
 
@@ -77,6 +78,10 @@ int TChessReport::Print(QPrinter& Printer) {
         if (Detail.BeforePrint) Detail.BeforePrint(&Printer, QSizeF(colWidth, h));
         bool more = false;
         if (OnNeedData) OnNeedData(more);
+        if (StopAsked_) {
+            Stopped_ = true;
+            break;
+        }
         if (!more) break;
         if (slotPage != page) {
             if (page > 0 && OnPage && !OnPage(page)) {

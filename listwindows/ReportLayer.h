@@ -52,6 +52,8 @@ public:
     TReportBand Detail;
     // Asked once before every detail band; MoreData false ends the report.
     std::function<void(bool& MoreData)> OnNeedData;
+    // Called from OnNeedData when the user stopped the run there.
+    void Stop() { StopAsked_ = true; }
     // Start of every print run (the preview runs it again for each repaint).
     std::function<void()> BeforeRun;
     // After every page; false stops the report there.
@@ -80,6 +82,7 @@ public:
 private:
     int PageCount_ = 0;
     bool Stopped_ = false;
+    bool StopAsked_ = false;
 };
 
 } // namespace kb

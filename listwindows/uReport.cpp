@@ -44,6 +44,9 @@ TfrmReport::TfrmReport(QWidget* Parent, std::optional<bool> Use1Echecs)
         QRChessRichText1.ClearPrintText();
     };
     r.OnPage = [this](int) { return !OnProgress || OnProgress(Percent()); };
+    QRChessRichText1.OnBuildProgress = [this](int Percent) {
+        return !OnProgress || OnProgress(Percent);
+    };
 
     // Design fonts of the form.
     TQRChessRichText& t = QRChessRichText1;
@@ -89,6 +92,7 @@ void TfrmReport::ChessReportNeedData(bool& MoreData) {
         return;
     }
     MoreData = QRChessRichText1.NextChunk();
+    if (QRChessRichText1.Cancelled()) ChessReport->Stop();
 }
 
 int TfrmReport::Percent() const {

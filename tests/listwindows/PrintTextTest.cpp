@@ -246,3 +246,22 @@ TEST(PrintText, RealGamesOneHeadlinePerGame) {
         EXPECT_GT(games, 0u) << file;
     }
 }
+
+TEST(PrintText, BuildReportsProgressAndStops) {
+    const std::string pgn = kbtest::ReadFile(kbtest::TestData("pgn/kasparov-deep-blue-1997.pgn"));
+    TChessPrintText t;
+    TNotation n;
+    std::vector<int> seen;
+    t.OnBuildProgress = [&](int Percent) {
+        seen.push_back(Percent);
+        return true;
+    };
+    EXPECT_TRUE(t.BuildText(pgn, n));
+    EXPECT_EQ(seen, (std::vector<int>{16, 33, 50, 66, 83, 100}));
+    EXPECT_FALSE(t.PrintText.empty());
+
+    t.OnBuildProgress = [](int Percent) { return Percent < 50; };
+    EXPECT_FALSE(t.BuildText(pgn, n));
+    EXPECT_TRUE(t.PrintText.empty());
+    EXPECT_TRUE(t.Segments.empty());
+}

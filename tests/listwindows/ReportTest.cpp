@@ -210,6 +210,17 @@ TEST(ReportForm, ProgressCanStopARun) {
     EXPECT_LT(seen[0], 100);
     EXPECT_EQ(seen.back(), 0); // progress reset at the end
 
+    // Stopped after the first page, once the text is built.
+    bool built = false;
+    form.OnProgress = [&](int Percent) {
+        if (built) return false;
+        built = Percent == 100;
+        return true;
+    };
+    EXPECT_EQ(form.Run(TReportOutput::Pdf, nullptr, Path(dir, "s.pdf")), 0);
+    EXPECT_EQ(form.ChessReport->PageCount(), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "s.pdf"));
+
     // The next run starts from the first game again.
     form.OnProgress = nullptr;
     const int pages = form.Run(TReportOutput::Pdf, nullptr, Path(dir, "s.pdf"));
