@@ -309,38 +309,63 @@ void TNotation::WrapLines() {
                                   static_cast<size_t>(p - 1));
     };
 
+    // Breaks come in text order, each before the next line entry not yet
+    // passed: the entries and the breaks are merged into a new list as the
+    // scan goes, rather than each break inserted into the old one.
+    std::vector<TLineStart> merged;
+    merged.reserve(LineStarts.size());
+    size_t i = 0;
+    int32_t pending = -1; // a break made: a line in pendingFont starts here
+    TLineFont pendingFont = TLineFont::Main;
+    int32_t lastBlank = 0; // the last blank passed, 0 for none
     int32_t p = 0;
-    int i = 0;
     int w = 0;
     TLineFont font = TLineFont::Main;
     int indent = 0;
     int32_t lastBreak = 0;
     while (p < length) {
         ++p;
-        if (ParagraphPos(i) == p) {
-            font = LineStarts[static_cast<size_t>(i)].Font;
+        const bool entry = i < LineStarts.size() && LineStarts[i].Pos == p;
+        if (entry || p == pending) {
+            if (entry) {
+                merged.push_back(LineStarts[i++]);
+            } else {
+                merged.push_back({p, pendingFont});
+            }
+            pending = -1;
+            font = merged.back().Font;
             indent = Metrics->Indent(font);
             w = width(p, font);
-            ++i;
+            if (s[static_cast<size_t>(p - 1)] == ' ') lastBlank = p;
             continue;
         }
         w += width(p, font);
+        if (s[static_cast<size_t>(p - 1)] == ' ') lastBlank = p;
         if (avail - indent > w) continue;
         // The line is full: break before the word that overflows.
         const int32_t over = p;
-        while (p > 0 && s[static_cast<size_t>(p - 1)] != ' ')
-            --p;
+        p = lastBlank;
+        // Only whether the word fills a line matters: measure no further.
+        const int room = avail - indent;
         int wordWidth = 0;
-        for (int32_t q = p + 1; q <= length; ++q) {
+        for (int32_t q = p + 1; q <= length && wordWidth < room; ++q) {
             wordWidth += width(q, font);
             if (q >= over && s[static_cast<size_t>(q - 1)] == ' ') break;
         }
-        if (wordWidth >= avail - indent && over - 3 > 2) p = over - 3; // a word wider than the line
-        if (p <= lastBreak) break;                                     // no progress: stop wrapping
+        if (wordWidth >= room && over - 3 > 2) p = over - 3; // a word wider than the line
+        if (p <= lastBreak) break;                           // no progress: stop wrapping
         lastBreak = p;
-        AddLineStart(p + 1, font, false);
+        if (!merged.empty() && merged.back().Pos == p + 1) {
+            // A line already starts there and keeps its font.
+        } else {
+            pending = p + 1;
+            pendingFont = font;
+        }
         w = 0;
     }
+    merged.insert(merged.end(), LineStarts.begin() + static_cast<std::ptrdiff_t>(i),
+                  LineStarts.end());
+    LineStarts = std::move(merged);
 }
 
 } // namespace kb

@@ -38,79 +38,125 @@ int NagCharIndex(char c) {
 // by the rewrite, so any LF left is a mark.
 const char BreakMark = '\n';
 
-// Rewrites the export layout into PGN movetext with break marks.
-void RewriteMovetext(std::string& S) {
+// Puts " $998" at the end of the word after each ">" outside comments;
+// the ">" stays for the rewrite to drop. What this inserts is scanned by
+// the rewrite like any other text.
+std::string MoveGreaterMarks(const std::string& S) {
+    std::string out;
+    out.reserve(S.size() + S.size() / 8);
+    size_t pendingAt = std::string::npos; // where the marks go
+    size_t pending = 0;
+    bool comment = false;
+    for (size_t i = 0; i < S.size(); ++i) {
+        if (i == pendingAt) {
+            for (; pending > 0; --pending)
+                out += " $998";
+            pendingAt = std::string::npos;
+        }
+        const char ch = S[i];
+        if (comment) {
+            comment = ch != '}';
+        } else if (ch == '{') {
+            comment = true;
+        } else if (ch == '>') {
+            if (pendingAt == std::string::npos) {
+                size_t q = i + 1;
+                while (q < S.size() && S[q] != ' ' && S[q] != '<')
+                    ++q;
+                pendingAt = q;
+            }
+            ++pending;
+        }
+        out += ch;
+    }
+    for (; pending > 0; --pending)
+        out += " $998";
+    return out;
+}
+
+// Rewrites the export layout into PGN movetext with break marks. The text
+// is read once and written once: rewriting it in place costs a copy of the
+// rest of the text for every sign.
+void RewriteMovetext(std::string& Text) {
+    const std::string S = MoveGreaterMarks(Text);
+    std::string out;
+    out.reserve(S.size() + S.size() / 4);
+    const size_t n = S.size();
     size_t p = 0;
     int c = 0;
-    auto dropLineFeeds = [&S](size_t at) {
-        size_t end = at;
-        while (end < S.size() && (S[end] == '\n' || S[end] == ' '))
-            ++end;
-        S.erase(at, end - at);
+    // Skips an LF with the blanks and LFs after it.
+    auto dropLineFeeds = [&] {
+        while (p < n && (S[p] == '\n' || S[p] == ' '))
+            ++p;
     };
     auto replace = [&](size_t count, const std::string& with) {
-        S.replace(p, count, with);
-        p += with.size();
+        out += with;
+        p += count;
         ++c;
     };
-    while (p < S.size()) {
+    while (p < n) {
         const char ch = S[p];
         if (ch == '{') {
             // Comments keep their letters; only their line ends and blank runs change.
+            out += ch;
             ++p;
             ++c;
-            while (p < S.size() && S[p] != '}') {
+            while (p < n && S[p] != '}') {
                 if (S[p] == '\n') {
-                    dropLineFeeds(p);
+                    dropLineFeeds();
                     continue;
                 }
-                if (S[p] == '\r') S[p] = ' ';
-                if (S[p] == ' ') {
-                    size_t end = p + 1;
-                    while (end < S.size() && S[end] == ' ')
-                        ++end;
-                    S.erase(p + 1, end - p - 1);
+                const char k = S[p] == '\r' ? ' ' : S[p];
+                if (k == ' ') {
+                    while (p + 1 < n && S[p + 1] == ' ')
+                        ++p;
                     // A line must not begin with "%": readers drop such lines.
-                    if (c > 60 && p + 1 < S.size() && S[p + 1] != '[' && S[p + 1] != '%') {
-                        S[p] = BreakMark;
+                    if (c > 60 && p + 1 < n && S[p + 1] != '[' && S[p + 1] != '%') {
+                        out += BreakMark;
                         c = 0;
+                    } else {
+                        out += ' ';
                     }
+                } else {
+                    out += k;
                 }
                 ++p;
                 ++c;
             }
-            if (p < S.size()) {
+            if (p < n) {
+                out += S[p];
                 ++p;
                 ++c;
             }
             continue;
         }
-        const bool last = p + 1 == S.size();
+        const bool last = p + 1 == n;
         const char next = last ? '\0' : S[p + 1];
+        char put = ch;
         switch (ch) {
         case 'D':
-            S[p] = 'Q';
+            put = 'Q';
             break;
         case 'T':
-            S[p] = 'R';
+            put = 'R';
             break;
         case 'L':
-            S[p] = 'B';
+            put = 'B';
             break;
         case 'S':
-            S[p] = 'N';
+            put = 'N';
             break;
         case '[':
-            S[p] = '(';
+            put = '(';
             break;
         case ']':
-            S[p] = ')';
+            put = ')';
             break;
         case '\r':
-            S[p] = ' ';
+            put = ' ';
             break;
         case '\n':
-            dropLineFeeds(p);
+            dropLineFeeds();
             continue;
         case '!':
             if (last) break;
@@ -133,18 +179,12 @@ void RewriteMovetext(std::string& S) {
         case '<':
             replace(1, " $999");
             continue;
-        case '>': {
-            // The mark goes after the move it belongs to.
-            S.erase(p, 1);
-            size_t q = p;
-            while (q < S.size() && S[q] != ' ' && S[q] != '<')
-                ++q;
-            S.insert(q, " $998");
+        case '>':
+            ++p; // its mark was placed after the move
             continue;
-        }
         case ' ':
             if (c > 70) {
-                S[p] = BreakMark;
+                put = BreakMark;
                 c = 0;
             }
             break;
@@ -157,9 +197,11 @@ void RewriteMovetext(std::string& S) {
             break;
         }
         }
+        out += put;
         ++p;
         ++c;
     }
+    Text = std::move(out);
 }
 
 } // namespace

@@ -886,7 +886,19 @@ int TNotation::ParseMovetext(std::string_view Buf) {
     FMoveBefore = WorkMove;
     BuildPieceSets();
 
-    std::vector<TVarState> stack;
+    // Open variations. A "(" right after another one, with no move read in
+    // between, keeps only the line to return to: the rest of its state is
+    // the full state below it, so long runs of "(" cost no board copies.
+    std::vector<TVarState> states;
+    struct TOpen {
+        TVariante* Line; // for a light entry
+        bool Full;
+    };
+    std::vector<TOpen> open;
+    // The last line added to a move's variations: adding one more must not
+    // walk all the others.
+    TBaum* tailOwner = nullptr;
+    TVariante* tailLine = nullptr;
     int result = ParseOk;
     for (size_t p = start; p < n; ++p) {
         const char c = Buf[p];
@@ -924,32 +936,73 @@ int TNotation::ParseMovetext(std::string_view Buf) {
                 result = ParseSilent;
                 break;
             }
-            stack.push_back(TVarState{WorkBoard, WorkMove, WorkLine, CurrentMove, FChanges,
-                                      FMoveBefore, FPieceSets});
-            // Back to the board before the move: the working board is that
-            // board from now on.
-            for (size_t t = FChanges.Count; t-- > 0;) {
-                const TMoveChanges::TChange& x = FChanges.Changes[t];
-                MovePieceSets(x.Square, WorkBoard[static_cast<size_t>(x.Square)], x.Before);
+            if (FChanges.Count == 0 && !open.empty()) {
+                open.push_back({WorkLine, false}); // no move since the last "("
+            } else {
+                states.push_back(TVarState{WorkBoard, WorkMove, WorkLine, CurrentMove, FChanges,
+                                           FMoveBefore, FPieceSets});
+                open.push_back({nullptr, true});
+                // Back to the board before the move: the working board is that
+                // board from now on.
+                for (size_t t = FChanges.Count; t-- > 0;) {
+                    const TMoveChanges::TChange& x = FChanges.Changes[t];
+                    MovePieceSets(x.Square, WorkBoard[static_cast<size_t>(x.Square)], x.Before);
+                }
+                ZugZuruecknehmen(WorkBoard, FChanges);
+                FChanges.Count = 0;
+                WorkMove = FMoveBefore;
             }
-            ZugZuruecknehmen(WorkBoard, FChanges);
-            FChanges.Count = 0;
-            WorkMove = FMoveBefore;
-            WorkLine = CurrentMove->Variations;
-            AddVariation();
+            auto* line = new TVariante{};
+            if (!CurrentMove->Variations) {
+                CurrentMove->Variations = line;
+            } else {
+                TVariante* last = tailOwner == CurrentMove ? tailLine : CurrentMove->Variations;
+                while (last->Naechste)
+                    last = last->Naechste;
+                last->Naechste = line;
+                line->Vorige = last;
+            }
+            LastNewLine = line;
+            WorkLine = line;
+            tailOwner = CurrentMove;
+            tailLine = line;
         } else if (c == ')') {
-            if (!stack.empty()) {
+            if (!open.empty()) {
                 // Back to the position after the move the variation replaced,
                 // with that move's own castling rights and side.
-                const TVarState& s = stack.back();
-                WorkBoard = s.Board;
-                WorkMove = s.Move;
-                WorkLine = s.Line;
-                CurrentMove = s.Current;
-                FChanges = s.Changes;
-                FMoveBefore = s.MoveBefore;
-                FPieceSets = s.PieceSets;
-                stack.pop_back();
+                TVariante* closed = WorkLine;
+                const TOpen o = open.back();
+                open.pop_back();
+                const TVarState& s = states.back();
+                if (o.Full) {
+                    WorkBoard = s.Board;
+                    WorkMove = s.Move;
+                    WorkLine = s.Line;
+                    CurrentMove = s.Current;
+                    FChanges = s.Changes;
+                    FMoveBefore = s.MoveBefore;
+                    FPieceSets = s.PieceSets;
+                    states.pop_back();
+                } else {
+                    // As right after the "(" below: the position before the
+                    // full state's move.
+                    WorkBoard = s.Board;
+                    FPieceSets = s.PieceSets;
+                    for (size_t t = s.Changes.Count; t-- > 0;) {
+                        const TMoveChanges::TChange& x = s.Changes.Changes[t];
+                        MovePieceSets(x.Square, WorkBoard[static_cast<size_t>(x.Square)], x.Before);
+                    }
+                    ZugZuruecknehmen(WorkBoard, s.Changes);
+                    FChanges.Count = 0;
+                    WorkMove = s.MoveBefore;
+                    FMoveBefore = s.MoveBefore;
+                    CurrentMove = s.Current;
+                    WorkLine = o.Line;
+                }
+                if (closed && !closed->Naechste) {
+                    tailOwner = CurrentMove;
+                    tailLine = closed;
+                }
             }
         } else if (c == 'e' && Buf.substr(p, 4) == "e.p." &&
                    (p + 4 >= n || Buf[p + 4] == ' ' || Buf[p + 4] == ')')) {

@@ -408,3 +408,40 @@ TEST(NotationImport, OddSuffixesAndNagNumbers) {
 }
 
 } // namespace
+
+namespace {
+
+// The tree as text: each move's SAN-free squares with its alternatives in brackets.
+std::string Shape(const TVariante* line) {
+    std::string s;
+    for (const TBaum* b = line ? line->Erster : nullptr; b; b = b->Next) {
+        s += FeldNamen[Index120To64(static_cast<uint8_t>(b->Zug.From))];
+        s += FeldNamen[Index120To64(static_cast<uint8_t>(b->Zug.To))];
+        for (const TVariante* v = b->Variations; v; v = v->Naechste)
+            s += "(" + Shape(v) + ")";
+        s += ' ';
+    }
+    return s;
+}
+
+TEST(NotationImport, RunsOfBracketsKeepTheirShape) {
+    const struct {
+        const char* movetext;
+        const char* shape;
+    } cases[] = {
+        {"1. e4 (( 1. d4 d5 ) 1. c4 ) e5", "e2e4(c2c4 )(d2d4 d7d5 ) e7e5 "},
+        {"1. e4 ( ) ( 1. d4 ) () e5", "e2e4()(d2d4 )() e7e5 "},
+        {"1. e4 ((( 1. d4 ) 1. c4 ) 1. Nf3 ) e5 2. Nf3", "e2e4(g1f3 )(c2c4 )(d2d4 ) e7e5 g1f3 "},
+        {"1. e4 e5 (1... c5 (1... c6 ((1... d5) 1... d6)) 2. Nf3) 2. Nf3",
+         "e2e4 e7e5(c7c5(c7c6(d7d6 )(d7d5 ) ) g1f3 ) g1f3 "},
+        // Left open: what was read stays.
+        {"1. e4 (( 1. d4 d5", "e2e4()(d2d4 d7d5 ) "},
+    };
+    for (const auto& c : cases) {
+        Loaded g(Pgn(c.movetext));
+        EXPECT_EQ(g.result, 0) << c.movetext;
+        EXPECT_EQ(Shape(g.n.RootLine), c.shape) << c.movetext;
+    }
+}
+
+} // namespace
