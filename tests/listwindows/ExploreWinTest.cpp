@@ -193,6 +193,23 @@ TEST_F(DatabaseWindow, DropsIntoDatabases) {
     EXPECT_EQ(IdsOf(*otherList->PGN()), Want({2, 6}));
     otherList.reset();
 
+    // A database another list holds open is written by nobody else: the
+    // failure is reported and nothing is counted.
+    {
+        auto holder = kbtest::OpenWindow(dir_ / "other.kbf");
+        kbtest::SelectRows(*list, {3});
+        const size_t before = host_.Messages.size();
+        r = w.DropOnto(other, list->PGN());
+        EXPECT_TRUE(r.Failed);
+        EXPECT_EQ(r.Appended, 0);
+        ASSERT_GT(host_.Messages.size(), before + 1);
+        EXPECT_EQ(host_.Messages.back().Text, kb::LwText(19));
+    }
+    {
+        auto check = kbtest::OpenWindow(dir_ / "other.kbf");
+        EXPECT_EQ(IdsOf(*check->PGN()), Want({2, 6}));
+    }
+
     // A damaged index is announced, rebuilt, and the games go in.
     baseList.reset();
     // The last slot points past the end of the main file.

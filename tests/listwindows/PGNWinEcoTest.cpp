@@ -161,3 +161,50 @@ TEST_F(EcoRun, ButtonAsksAndRuns) {
 }
 
 } // namespace
+
+namespace {
+
+// Every line but the ECO tag's stays.
+std::vector<std::string> LinesWithoutEco(const std::string& Game) {
+    std::vector<std::string> out;
+    size_t pos = 0;
+    while (pos <= Game.size()) {
+        size_t nl = Game.find('\n', pos);
+        std::string line = Game.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+        if (line.rfind("[ECO ", 0) != 0) out.push_back(line);
+        if (nl == std::string::npos) break;
+        pos = nl + 1;
+    }
+    return out;
+}
+
+TEST_F(EcoRun, OpeningTableAgreesWithPgnExtract) {
+    KB_REQUIRE_PEER(extract, "pgn-extract");
+    const std::string table = "/usr/share/pgn-extract/eco.pgn";
+    if (!fs::exists(table)) GTEST_SKIP() << "no " << table;
+    auto w = kbtest::OpenWindow(file_);
+    EXPECT_EQ(kb::RunEcoClassification(*w->PGN(), kb::ClassifyByTable), kb::TEcoRunResult::Done);
+    const auto old = kbtest::SplitGames(before_);
+    const auto now = kbtest::GamesOfFile(file_);
+    ASSERT_EQ(now.size(), old.size());
+    for (size_t i = 0; i < old.size(); ++i) {
+        EXPECT_EQ(LinesWithoutEco(now[i]), LinesWithoutEco(old[i])) << i;
+        if (i >= 60) {
+            EXPECT_EQ(now[i], old[i]) << i;
+        }
+    }
+    // pgn-extract classifies the same games from the same table.
+    auto r = kbtest::Run({extract, "-s", "-e" + table, "-o" + (dir_ / "eco.pgn").string(),
+                          (dir_ / "games.pgn").string()});
+    ASSERT_EQ(r.exitCode, 0);
+    const auto theirs = kbtest::GamesOfFile(dir_ / "eco.pgn");
+    int same = 0, compared = 0;
+    for (size_t i = 0; i < 60 && i < theirs.size(); ++i) {
+        ++compared;
+        if (kb::EcoTagOf(now[i]) == kbtest::TagsOf(theirs[i])["ECO"]) ++same;
+    }
+    EXPECT_EQ(compared, 60);
+    EXPECT_GE(same, 57) << same << " of " << compared;
+}
+
+} // namespace
