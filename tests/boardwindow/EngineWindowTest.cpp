@@ -354,3 +354,30 @@ TEST_F(EngineWindowFrame, FairymaxAnalysesInTheWindow) {
     W->sbAnalyse->click();
     EXPECT_EQ(ProcState(pid), 0);
 }
+
+// --- kbbench xboard-run ------------------------------------------------------
+
+TEST(EngineBench, XboardRunPrintsTheMemoAndHowTheEngineEnded) {
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "engine.ini", "[Engine]\r\nSetPosition=setboard\r\n");
+    const std::string fen = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 12";
+    const kbtest::RunResult r =
+        kbtest::Run({kbtest::BenchPath(), "xboard-run", "--ini", (dir / "engine.ini").string(),
+                     "0.5", fen, KB_FAKE_ENGINE, "normal"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out.rfind("Starting ...\nDepth: 1  Value: 0.11 | 12. e4\n"
+                          "Depth: 2  Value: 0.11 | 12. e4 e5 13. Nf3\nend\tquit\texit 0\nseconds\t",
+                          0),
+              0u)
+        << r.out;
+    // An engine that ignores quit is ended, and says so.
+    const kbtest::RunResult t =
+        kbtest::Run({kbtest::BenchPath(), "xboard-run", "0.2", fen, KB_FAKE_ENGINE, "ignorequit"});
+    EXPECT_NE(t.out.find("end\tterminated\tsignal 15\n"), std::string::npos) << t.out;
+    // Usage errors.
+    EXPECT_EQ(kbtest::Run({kbtest::BenchPath(), "xboard-run", "x", fen, KB_FAKE_ENGINE}).exitCode,
+              2);
+    EXPECT_EQ(
+        kbtest::Run({kbtest::BenchPath(), "xboard-run", "1", "no fen", KB_FAKE_ENGINE}).exitCode,
+        2);
+}
