@@ -170,7 +170,9 @@ void TMDIBrett::AnalysisRestart() {
 }
 
 void TMDIBrett::StopBuiltinSearch() {
-    if (FAnalyseThread) FAnalyseThread->Finish();
+    // The search ends without its answer; the worker stays for the restart
+    // that follows the new position.
+    if (FAnalyseThread) MiniMax1.Stop();
 }
 
 void TMDIBrett::StopAnalysis() {
@@ -319,12 +321,12 @@ void TMDIBrett::BuildEnginesMenu() {
 void TMDIBrett::EngineMenuClick(int Tag) {
     const QStringList engines = bw::FrameSettings().WBEngines;
     if (Tag < 0 || Tag > MaxEngines || Tag > engines.size()) return;
-    if (FTraining || sbPlay->isChecked()) return; // no analysis choice while playing
+    if (sbPlay->isChecked()) return; // play is the built-in engine's
     // A shortcut may choose an engine with analysis off: it switches it on.
     if (!sbAnalyse->isChecked()) {
         sbAnalyse->setChecked(true);
         Memo1->setVisible(true);
-        sbPlay->setEnabled(true);
+        if (!FTraining) sbPlay->setEnabled(true);
     }
     // Whatever analyses now makes way for the choice.
     StopAnalysis();
@@ -332,7 +334,7 @@ void TMDIBrett::EngineMenuClick(int Tag) {
     if (Tag == 0) {
         mStop->setEnabled(true);
         Memo1->setToolTip(QStringLiteral("Raruzoz 1.0"));
-        sbPlay->setEnabled(true);
+        if (!FTraining) sbPlay->setEnabled(true);
         AnalysisRestart();
         return;
     }

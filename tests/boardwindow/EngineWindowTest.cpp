@@ -381,3 +381,30 @@ TEST(EngineBench, XboardRunPrintsTheMemoAndHowTheEngineEnded) {
         kbtest::Run({kbtest::BenchPath(), "xboard-run", "1", "no fen", KB_FAKE_ENGINE}).exitCode,
         2);
 }
+
+TEST_F(EngineWindow, AutoplayWithAnalysisAnalysesEachPosition) {
+    for (auto [from, to] : {std::pair{"e2", "e4"}, {"e7", "e5"}, {"g1", "f3"}})
+        Drag(*W, from, to);
+    W->Notation1->Notation().GotoStart();
+    QApplication::processEvents();
+    ASSERT_EQ(Plies(*W), 0);
+    W->sbAnalyse->click();
+    W->bAutoplayClick();
+    EXPECT_TRUE(W->AutoplayTimer->isActive());
+    EXPECT_FALSE(W->Brett1->Ziehenmoeglich);
+    W->AutoplayTimer->stop(); // the test steps
+    W->AutoplayTimerTimer();
+    W->AutoplayTimerTimer();
+    ASSERT_EQ(Plies(*W), 3);
+    EXPECT_TRUE(W->ThreadRunning());
+    // At the end of the main line autoplay switches itself off.
+    W->AutoplayTimerTimer();
+    EXPECT_FALSE(W->AutoplayTimer->isActive());
+    EXPECT_TRUE(W->Brett1->Ziehenmoeglich);
+    // The worker searches the last position: its move is Black's and legal.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W->MiniMax1.Busy(); }, 10000));
+    QTest::keyClick(W, Qt::Key_Space);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Plies(*W) == 4; }, 10000));
+    EXPECT_EQ(W->Notation1->Notation().CurrentMove->Zug.Side, 1);
+    EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
+}
