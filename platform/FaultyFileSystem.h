@@ -132,6 +132,7 @@ inline std::unique_ptr<TFile> TFaultyFileSystem::Open(const std::string& Path, T
 }
 
 inline bool TFaultyFileSystem::Remove(const std::string& Path) {
+    if (NoSpace) return Real.Remove(Path); // removing needs no space
     if (Hit()) {
         if (Fault == TFault::KillAfter || Fault == TFault::KillMidWrite) {
             Real.Remove(Path);

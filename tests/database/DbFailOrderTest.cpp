@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kb;
 using namespace dbtest;
@@ -42,23 +45,32 @@ std::vector<std::string> Rebuilt(const TModel& M) {
     return games;
 }
 
+// A small database with a deleted game and a replaced one (wasted bytes,
+// so that a compress has work).
+TModel MakeDatabase(const std::string& Name) {
+    TModel model;
+    {
+        TChessDatabase db;
+        EXPECT_TRUE(db.Open(Name, true));
+        for (const char* p : {"\x01one", "two\xFF", "three", "four"}) {
+            int64_t n = 0;
+            EXPECT_TRUE(db.AddRecord(n, p));
+            model.push_back({p, false});
+        }
+        EXPECT_TRUE(db.DeleteGame(3));
+        model[3].Deleted = true;
+        EXPECT_TRUE(db.ReplaceRecord("TWO", 1));
+        model[1].Payload = "TWO";
+    }
+    return model;
+}
+
 // Runs Op against a fresh copy of a small database once per mutating call,
 // that call failing as Fault says.
 void EveryCallFails(const TOp& Op, TFault Fault) {
     kbtest::TempDir dir;
     const std::string name = (dir / "f.kbf").string();
-    TModel model;
-    {
-        TChessDatabase db;
-        ASSERT_TRUE(db.Open(name, true));
-        for (const char* p : {"\x01one", "two\xFF", "three", "four"}) {
-            int64_t n = 0;
-            ASSERT_TRUE(db.AddRecord(n, p));
-            model.push_back({p, false});
-        }
-        ASSERT_TRUE(db.DeleteGame(3));
-        model[3].Deleted = true;
-    }
+    const TModel model = MakeDatabase(name);
     const std::string main = kbtest::ReadFile(name), index = kbtest::ReadFile(dir / "f.kbfidx");
     TModel after = model;
     Apply(after, Op);
@@ -67,13 +79,16 @@ void EveryCallFails(const TOp& Op, TFault Fault) {
         kbtest::WriteFile(name, main);
         kbtest::WriteFile(dir / "f.kbfidx", index);
         TFaultyFs fs;
-        bool ok = false;
+        bool ok = false, closed = false;
         {
             TChessDatabase db(&fs);
             ASSERT_TRUE(db.Open(name));
             fs.FailAt = fs.Calls + k;
             fs.Fault = Fault;
             ok = RunOp(db, Op, model);
+            // A compress whose swap was committed but not finished closes
+            // the database; the next open finishes it.
+            closed = db.FileName().empty();
             fs.NoSpace = false;
         }
         if (fs.Faults == 0) {
@@ -81,11 +96,13 @@ void EveryCallFails(const TOp& Op, TFault Fault) {
             break;
         }
         ++faults;
-        const TModel& expected = ok ? after : model;
+        const TModel& expected = ok || closed ? after : model;
         TChessDatabase db;
         ASSERT_TRUE(db.Open(name)) << "call " << k << " code " << db.LastError();
         ASSERT_TRUE(Matches(db, expected)) << "call " << k << (ok ? " (done)" : " (failed)");
         db.Close();
+        EXPECT_FALSE(fs::exists(ChangeFileExt(name, ".maintmp"))) << "call " << k;
+        EXPECT_FALSE(fs::exists(ChangeFileExt(name, ".indextmp"))) << "call " << k;
         EXPECT_EQ(AfterRebuild(name), Rebuilt(expected)) << "call " << k;
     }
     EXPECT_GE(faults, 3);
@@ -101,6 +118,68 @@ TEST(DbFailOrder, ReplaceKeepsOneVersionOfTheGame) {
     // A deleted game comes back through a replace, also when a write fails.
     op.Index = 3;
     EveryCallFails(op, TFault::Fail);
+}
+
+TEST(DbFailOrder, CompressSwapsWholeOrNotAtAll) {
+    TOp op;
+    op.Kind = TOpKind::Compress;
+    for (TFault f : {TFault::Fail, TFault::ShortWrite, TFault::NoSpace})
+        EveryCallFails(op, f);
+}
+
+// The process killed before, in the middle of and after each mutating call
+// of a compress: the next open finds the old or the new pair, whole.
+TEST(DbFailOrder, CompressKilledAtEveryCall) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "k.kbf").string();
+    const TModel model = MakeDatabase(name);
+    TModel after = model;
+    TOp op;
+    op.Kind = TOpKind::Compress;
+    Apply(after, op);
+    const std::string main = kbtest::ReadFile(name), index = kbtest::ReadFile(dir / "k.kbfidx");
+    int kills = 0, newer = 0;
+    for (TFault fault : {TFault::KillBefore, TFault::KillMidWrite, TFault::KillAfter}) {
+        for (int64_t k = 1;; ++k) {
+            kbtest::WriteFile(name, main);
+            kbtest::WriteFile(dir / "k.kbfidx", index);
+            for (const char* ext : {".maintmp", ".indextmp"})
+                fs::remove(ChangeFileExt(name, ext));
+            const pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                TFaultyFs fs;
+                TChessDatabase db(&fs);
+                if (!db.Open(name)) ::_exit(3);
+                fs.FailAt = fs.Calls + k;
+                fs.Fault = fault;
+                ::_exit(db.Compress() ? 0 : 4);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+            if (!killed) {
+                ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "call " << k;
+                break;
+            }
+            ++kills;
+            TChessDatabase db;
+            ASSERT_TRUE(db.Open(name)) << "call " << k << " code " << db.LastError();
+            const bool isNew = Matches(db, after);
+            ASSERT_TRUE(isNew || Matches(db, model))
+                << "fault " << static_cast<int>(fault) << " call " << k << ": "
+                << Matches(db, model).message();
+            newer += isNew;
+            db.Close();
+            EXPECT_FALSE(fs::exists(ChangeFileExt(name, ".maintmp"))) << "call " << k;
+            EXPECT_FALSE(fs::exists(ChangeFileExt(name, ".indextmp"))) << "call " << k;
+            EXPECT_EQ(AfterRebuild(name), Rebuilt(isNew ? after : model)) << "call " << k;
+        }
+    }
+    EXPECT_GE(kills, 20);
+    // Both sides of the commit were hit.
+    EXPECT_GT(newer, 0);
+    EXPECT_LT(newer, kills);
 }
 
 } // namespace

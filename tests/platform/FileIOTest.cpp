@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The file layer: whole writes, atomic replacement under every failing call,
+// and the settings file written through it.
+#include "FileIO.h"
+#include "FaultyFileSystem.h"
+#include "IniFile.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kb;
+using kbtest::ReadFile;
+using kbtest::WriteFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+size_t FilesIn(const fs::path& Dir) {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(Dir), {}));
+}
+
+TEST(FileIO, PlainCallsWriteAndReadWhole) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "f.bin").string();
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    std::string big(3 << 20, 'x');
+    for (size_t i = 0; i < big.size(); i += 4097)
+        big[i] = static_cast<char>(i);
+    ASSERT_TRUE(PWriteAll(fd, big.data(), static_cast<int64_t>(big.size()), 5));
+    ASSERT_TRUE(SyncFile(fd));
+    std::string back(big.size() + 100, '\0');
+    EXPECT_EQ(PReadAll(fd, back.data(), static_cast<int64_t>(back.size()), 5),
+              static_cast<int64_t>(big.size()));
+    EXPECT_EQ(back.substr(0, big.size()), big);
+    EXPECT_EQ(PReadAll(fd, back.data(), 1, -1), -1);
+    EXPECT_FALSE(PWriteAll(fd, big.data(), 1, -1));
+    ::close(fd);
+    // A descriptor opened for reading only takes no write.
+    const int ro = ::open(name.c_str(), O_RDONLY);
+    EXPECT_FALSE(WriteAll(ro, "a", 1));
+    ::close(ro);
+
+    EXPECT_TRUE(SyncFolderOf(name));
+    EXPECT_FALSE(SyncFolderOf((dir / "missing" / "f").string()));
+    EXPECT_EQ(FolderOf("a"), ".");
+    EXPECT_EQ(FolderOf("/a"), "/");
+    EXPECT_EQ(FolderOf("x/y/z"), "x/y");
+}
+
+// Every mutating call of a replacement fails in turn: the file holds the
+// old or the new content, whole, and no temporary file stays behind.
+TEST(FileIO, ReplaceUnderEveryFailingCall) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "s.ini").string();
+    const std::string before = "[A]\r\nkey=old\r\n", after(100000, 'n');
+    int faults = 0;
+    for (TFault fault : {TFault::Fail, TFault::ShortWrite, TFault::NoSpace}) {
+        for (int64_t k = 1;; ++k) {
+            WriteFile(name, before);
+            TFaultyFileSystem faulty;
+            faulty.FailAt = k;
+            faulty.Fault = fault;
+            const bool ok = ReplaceFileContent(faulty, name, after);
+            if (faulty.Faults == 0) {
+                EXPECT_TRUE(ok);
+                EXPECT_EQ(ReadFile(name), after);
+                break;
+            }
+            ++faults;
+            const std::string now = ReadFile(name);
+            if (ok) {
+                EXPECT_EQ(now, after) << "call " << k;
+            } else if (now != before) {
+                // Only the folder sync, the last call, fails after the rename.
+                EXPECT_EQ(now, after) << "call " << k;
+                EXPECT_EQ(k, faulty.Calls) << "call " << k;
+            }
+            EXPECT_EQ(FilesIn(dir.path()), 1u) << "call " << k;
+        }
+    }
+    EXPECT_GE(faults, 6);
+}
+
+TEST(FileIO, ReplaceKeepsModeAndWritesThroughLinks) {
+    kbtest::TempDir dir;
+    const std::string real = (dir / "real.ini").string(), link = (dir / "link.ini").string();
+    WriteFile(real, "old");
+    ::chmod(real.c_str(), 0600);
+    fs::create_symlink(real, link);
+    ASSERT_TRUE(ReplaceFileContent(TFileSystem::Posix(), link, "new"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFile(real), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // A folder that is not there: refused, nothing made.
+    EXPECT_FALSE(ReplaceFileContent(TFileSystem::Posix(), (dir / "no" / "x.ini").string(), "a"));
+    EXPECT_FALSE(ReplaceFileContent(TFileSystem::Posix(), "", "a"));
+    EXPECT_EQ(FilesIn(dir.path()), 2u);
+}
+
+TEST(FileIO, SettingsFileWritesThroughTheLayer) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "Kestrelbay.ini").string();
+    WriteFile(name, "; mine\r\n[Options]\r\nLanguage=1\r\n");
+    IniFile ini(name);
+    ASSERT_TRUE(ini.WriteInteger("Options", "Language", 2));
+    TFaultyFileSystem faulty;
+    faulty.FailAt = 2; // the write of the temporary file
+    EXPECT_FALSE(ini.UpdateFile(faulty));
+    EXPECT_EQ(ReadFile(name), "; mine\r\n[Options]\r\nLanguage=1\r\n");
+    EXPECT_EQ(FilesIn(dir.path()), 1u);
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(ReadFile(name), "; mine\r\n[Options]\r\nLanguage=2\r\n");
+
+    // The plain lookup the rules core takes for its diagram fonts.
+    const auto read = IniValueReader(name);
+    std::string value;
+    ASSERT_TRUE(read("options", "LANGUAGE", value));
+    EXPECT_EQ(value, "2");
+    EXPECT_FALSE(read("Options", "Missing", value));
+    EXPECT_FALSE(IniValueReader((dir / "none.ini").string())("Options", "Language", value));
+}
+
+} // namespace
