@@ -11,7 +11,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QThread>
 
 #include <cmath>
 #include <cstdlib>
@@ -222,6 +221,7 @@ void TBrett::DrawSquareWithPiece(int32_t Index) {
 
 void TBrett::Redraw(bool Full) {
     if (UpdateLock) return;
+    FinishAnimation();
     for (int sq = 0; sq < 64; ++sq) {
         const int32_t i = Mailbox(sq);
         if (Full || Board_[i] != Cache_[i]) {
@@ -235,11 +235,13 @@ void TBrett::Redraw(bool Full) {
 }
 
 void TBrett::RedrawSquare(int32_t Index) {
+    FinishAnimation();
     DrawSquareWithPiece(Index);
 }
 
 void TBrett::MarkSquare(int32_t Index, const QColor& Colour) {
     if (UpdateLock || !IsBoardSquare(Index)) return;
+    FinishAnimation();
     const QRect r = SquareRect(Sq64(Index));
     QPainter p(&Picture_);
     p.setBrush(Qt::NoBrush);
@@ -297,6 +299,8 @@ void TBrett::FloatTo(const QRect& r) {
 }
 
 void TBrett::CancelDrag() {
+    // The animation shares the saved background with the drag.
+    FinishAnimation();
     if (Floating_) RestoreBackground();
     Floating_ = false;
     if (Dragged_ != 0) {
@@ -408,24 +412,23 @@ bool TBrett::MakeMove(int32_t From, int32_t To, bool Castle960, int32_t Promotio
 }
 
 void TBrett::ExecuteZug() {
+    FinishAnimation();
     const int32_t from = Zug_.From;
     const int32_t to = Zug_.To;
     if (!IsBoardSquare(from) || !IsBoardSquare(to)) return;
     const int32_t piece = Board_[from];
 
-    DrawSquareEmpty(from);
-    if (Animation > 0 && AnimateAllowed_ && from != to && piece != 0) {
-        Animate(from, to, piece);
-    } else {
-        DrawSquare(Sq64(to));
-        DrawPiece(Sq64(to), piece);
-    }
     // The board changes in one place for every kind of move; then each
     // square it wrote is drawn again.
+    DrawSquareEmpty(from);
     TMoveChanges changes;
     ZugAusfuehren(Board_, Zug_, FischerInfo, &changes);
     for (uint8_t i = 0; i < changes.Count; ++i)
         DrawSquareWithPiece(changes.Changes[i].Square);
+    // The position is exact from here on; only the picture of the moving
+    // piece follows, step by step.
+    if (Animation > 0 && AnimateAllowed_ && from != to && piece != 0 && !UpdateLock)
+        Animate(from, to, piece);
 
     if (Ton) Beep();
     for (int i = 0; i < 120; ++i)
@@ -438,38 +441,59 @@ void TBrett::Animate(int32_t From, int32_t To, int32_t Piece) {
     const QRect tr = SquareRect(Sq64(To));
     const int dv = fr.top() - tr.top();
     const int dh = fr.right() - tr.right();
-    int sv = 4, sh = 4;
+    AnimStepV_ = 4;
+    AnimStepH_ = 4;
     if (dv == 0)
-        sv = 0;
+        AnimStepV_ = 0;
     else if (dh == 0)
-        sh = 0;
+        AnimStepH_ = 0;
     else if (std::abs(dh) < std::abs(dv))
-        sh = 2;
+        AnimStepH_ = 2;
     else if (std::abs(dv) < std::abs(dh))
-        sv = 2;
-    const int needH = dh == 0 ? 1 : std::abs(dh);
-    const int needV = dv == 0 ? 1 : std::abs(dv);
-    const int dirH = dh > 0 ? -1 : 1;
-    const int dirV = dv > 0 ? -1 : 1;
+        AnimStepV_ = 2;
+    AnimNeedH_ = dh == 0 ? 1 : std::abs(dh);
+    AnimNeedV_ = dv == 0 ? 1 : std::abs(dv);
+    AnimDirH_ = dh > 0 ? -1 : 1;
+    AnimDirV_ = dv > 0 ? -1 : 1;
+    AnimMovedH_ = AnimMovedV_ = 0;
+    AnimFrom_ = fr;
+    AnimTo_ = To;
+    AnimPiece_ = Piece;
 
-    const int32_t keep = Dragged_;
-    Dragged_ = Piece;
+    // The target shows empty until the piece lands on it.
+    DrawSquare(Sq64(To));
     FloatRect_ = fr;
     SaveBackground();
-    setEnabled(false);
-    int movedH = 0, movedV = 0;
-    while (movedH < needH && movedV < needV) {
-        movedH += sh;
-        movedV += sv;
-        FloatTo(fr.translated(dirH * movedH, dirV * movedV));
-        QThread::msleep(Animation);
-        repaint();
+    FloatAnimated(fr);
+    if (!AnimTimer_) {
+        AnimTimer_ = new QTimer(this);
+        connect(AnimTimer_, &QTimer::timeout, this, &TBrett::AnimationStep);
     }
+    AnimTimer_->start(Animation);
+}
+
+void TBrett::FloatAnimated(const QRect& r) {
     RestoreBackground();
-    Dragged_ = keep;
-    DrawSquare(Sq64(To));
-    DrawPiece(Sq64(To), Piece);
-    setEnabled(true);
+    FloatRect_ = r;
+    SaveBackground();
+    if (!Blind) DrawFigurFromStrip(Picture_, FloatRect_, Strip_, AnimPiece_);
+    Changed();
+}
+
+void TBrett::AnimationStep() {
+    if (AnimPiece_ == 0) return;
+    AnimMovedH_ += AnimStepH_;
+    AnimMovedV_ += AnimStepV_;
+    FloatAnimated(AnimFrom_.translated(AnimDirH_ * AnimMovedH_, AnimDirV_ * AnimMovedV_));
+    if (AnimMovedH_ >= AnimNeedH_ || AnimMovedV_ >= AnimNeedV_) FinishAnimation();
+}
+
+void TBrett::FinishAnimation() {
+    if (AnimPiece_ == 0) return;
+    if (AnimTimer_) AnimTimer_->stop();
+    RestoreBackground();
+    AnimPiece_ = 0;
+    DrawSquareWithPiece(AnimTo_);
 }
 
 // ---------------------------------------------------------------------------

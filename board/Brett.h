@@ -12,6 +12,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -110,6 +111,10 @@ public:
     void SetClickClick(bool On);
     bool ClickClick() const { return ClickClick_; }
     const QImage& Picture() const { return Picture_; }
+    // A host move is sliding across the picture (the position is exact already).
+    bool Animating() const { return AnimPiece_ != 0; }
+    // Puts a sliding piece on its target at once.
+    void FinishAnimation();
 
     // Clipboard.
     void FENCopy();
@@ -167,6 +172,8 @@ private:
     void FloatTo(const QRect& r);
     void CancelDrag();
     void Animate(int32_t From, int32_t To, int32_t Piece);
+    void AnimationStep();
+    void FloatAnimated(const QRect& r);
     bool Castle960Requested(Qt::KeyboardModifiers Shift, int StartSquare, bool ExactCtrl) const;
     void FinishMove(int Start, int Drop, bool Castling, Qt::KeyboardModifiers Shift);
     void Changed() { update(); }
@@ -204,6 +211,15 @@ private:
     bool PolicySaved_ = false;
 
     TAufbauDialog* Aufbau_ = nullptr; // set on the setup dialog's own board
+
+    // Animation: a timer steps the piece from AnimFrom_ to AnimTo_, so the
+    // GUI thread never waits for it.
+    QTimer* AnimTimer_ = nullptr;
+    int32_t AnimPiece_ = 0; // 0 = no animation running
+    int32_t AnimTo_ = 0;    // mailbox
+    QRect AnimFrom_;
+    int AnimStepH_ = 0, AnimStepV_ = 0, AnimDirH_ = 0, AnimDirV_ = 0;
+    int AnimNeedH_ = 0, AnimNeedV_ = 0, AnimMovedH_ = 0, AnimMovedV_ = 0;
 };
 
 } // namespace kb

@@ -52,6 +52,8 @@ bool TBrett::Castle960Requested(Qt::KeyboardModifiers Shift, int StartSquare,
 }
 
 void TBrett::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y) {
+    // A piece still sliding lands before the user takes hold of the board.
+    FinishAnimation();
     if (Aufbau_) {
         Aufbau_->BoardMouseDown(Button, Shift, X, Y);
         return;

@@ -6,6 +6,9 @@
 #include <QDialog>
 #include <QPushButton>
 
+#include <QTest>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 using namespace kb;
@@ -247,11 +250,53 @@ TEST(MakeMove, HostMovesBeepWhenAskedAndAnimate) {
     ASSERT_TRUE(b.MakeMove(Sq("a1"), Sq("a7"), false, 0));
     EXPECT_EQ(b.beeps, 1);
     EXPECT_TRUE(b.isEnabled());
+    // The position is exact at once; the picture follows.
+    TSchachbrett s;
+    b.GetStellung(s);
+    EXPECT_EQ(s[Sq("a7")], 2);
+    EXPECT_EQ(s[Sq("a1")], 0);
+    EXPECT_TRUE(b.Animating());
+    QTRY_VERIFY_WITH_TIMEOUT(!b.Animating(), 5000);
     // The animated piece ends on its target and leaves nothing behind.
     TBrett plain;
     plain.SetFiguren(TFigurenset::F32);
+    plain.SetStellung(s, Record(0, -1));
+    EXPECT_EQ(b.Picture(), plain.Picture());
+}
+
+// The slide runs on a timer: the event loop keeps serving everything else
+// (clocks, engine output, other windows), and whatever comes next lands the
+// piece at once.
+TEST(MakeMove, AnimationLeavesTheEventLoopRunning) {
+    TBrett b;
+    b.SetFiguren(TFigurenset::F32);
+    b.SetStellung(Stellung({"Ke1", "ke8", "Ra1", "nb8"}), Record(0, 1));
+    b.Animation = 200; // seconds for the whole way, were it slept
+    ASSERT_TRUE(b.MakeMove(Sq("a1"), Sq("a8"), false, 0));
+    bool served = false;
+    QTimer::singleShot(0, [&] { served = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(served, 1000);
+    EXPECT_TRUE(b.Animating());
+
+    // The next move lands the first one, then slides itself; castling
+    // rights and the captured piece are exact throughout.
+    ASSERT_TRUE(b.MakeMove(Sq("b8"), Sq("c6"), false, 0));
+    EXPECT_TRUE(b.Animating());
+    b.FinishAnimation();
+    EXPECT_FALSE(b.Animating());
     TSchachbrett s;
     b.GetStellung(s);
-    plain.SetStellung(s, Record(0, -1));
+    TBrett plain;
+    plain.SetFiguren(TFigurenset::F32);
+    plain.SetStellung(s, Record(0, 1));
+    EXPECT_EQ(b.Picture(), plain.Picture());
+
+    // A new position stops a slide in the middle and shows exactly itself.
+    ASSERT_TRUE(b.MakeMove(Sq("a8"), Sq("a1"), false, 0));
+    ASSERT_TRUE(b.Animating());
+    const TSchachbrett fresh = Stellung({"Kg1", "kg8"});
+    b.SetStellung(fresh, Record(0, 1));
+    EXPECT_FALSE(b.Animating());
+    plain.SetStellung(fresh, Record(0, 1));
     EXPECT_EQ(b.Picture(), plain.Picture());
 }
