@@ -6,6 +6,7 @@
 #include "MdiWindows.h"
 #include "PGNWin.h"
 #include "UfrmEngines.h"
+#include "uReport.h"
 
 #include "DialogsLng.h"
 
@@ -14,6 +15,7 @@ void RegisterProgramWindows() {
     f.NewBoardWindow = []() -> TBoardWindowIntf* { return new TMDIBrett; };
     f.NewListWindow = kb::NewListWindow;
     f.NewDatabaseWindow = kb::NewDatabaseWindow;
+    kb::RegisterPrinting();
     f.EditEngineList = [](QWidget* Parent, QStringList& Engines) {
         TfrmEngines dlg(Parent);
         dlg.SetEngines(Engines);
