@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// board-window-png OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en]: a real board
-// window on one game of a file, stepped PLY half-moves into the game and
-// painted offscreen into a PNG.
+// board-window-png OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en] [play|gamedata|comment|time|engines]:
+// a real board window on one game of a file, stepped PLY half-moves into the game and painted
+// offscreen into a PNG; "play" shows it in play mode (clocks and the engine memo). With gamedata,
+// comment, time or engines the window's dialog of that name is painted instead, as the window fills
+// it.
 #include "BrettWin.h"
+#include "DialogsLng.h"
 #include "KbBench.h"
 #include "PGN.h"
+#include "UfrmEngines.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QToolButton>
 
 #include <cstdlib>
 #include <iostream>
@@ -25,15 +30,23 @@ bool ParseInt(const std::string& s, long lo, long hi, int& out) {
 }
 
 int RunBoardWindowPng(const kbbench::Args& args) {
-    if (args.size() < 5 || args.size() > 7)
-        return kbbench::UsageError("expected OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en]");
+    if (args.size() < 5 || args.size() > 8)
+        return kbbench::UsageError("expected OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en] "
+                                   "[play|gamedata|comment|time|engines]");
     int width = 0, height = 0, row = 0, ply = 0;
     if (!ParseInt(args[1], 200, 4000, width) || !ParseInt(args[2], 150, 4000, height))
         return kbbench::UsageError("WIDTH and HEIGHT must be 200..4000 and 150..4000");
     if (!ParseInt(args[4], 0, 100000000, row)) return kbbench::UsageError("ROW must be >= 0");
     std::string lang;
+    bool play = false;
+    std::string dialog;
     for (size_t i = 5; i < args.size(); ++i) {
-        if (args[i] == "de" || args[i] == "en")
+        if (args[i] == "play")
+            play = true;
+        else if (args[i] == "gamedata" || args[i] == "comment" || args[i] == "time" ||
+                 args[i] == "engines")
+            dialog = args[i];
+        else if (args[i] == "de" || args[i] == "en")
             lang = args[i];
         else if (!ParseInt(args[i], 0, 100000, ply))
             return kbbench::UsageError("PLY must be >= 0, the language de or en");
@@ -62,6 +75,14 @@ int RunBoardWindowPng(const kbbench::Args& args) {
         return 1;
     }
 
+    // Messages (a game that does not read to its end) go to stderr, not to
+    // a dialog nobody can close.
+    TAnswerer quiet;
+    quiet.Message = [](const TMessageRequest& R) {
+        std::cerr << "kbbench board-window-png: message: " << R.Msg.toStdString() << "\n";
+        return static_cast<int>(mrOk);
+    };
+    TAnswererScope quietScope(quiet);
     int plies = 0;
     {
         TMDIBrett w;
@@ -78,8 +99,36 @@ int RunBoardWindowPng(const kbbench::Args& args) {
         kb::TNotation& n = w.Notation1->Notation();
         for (int i = 0; i < ply && n.MoveForward(); ++i)
             ++plies;
+        if (play) {
+            w.sbAnalyse->click();
+            w.sbPlay->click();
+            w.StopClocks();
+        }
         QApplication::processEvents();
-        const QImage shot = w.grab().toImage();
+        QImage shot = w.grab().toImage();
+        if (!dialog.empty()) {
+            // The dialog is painted where it would show, then cancelled.
+            TAnswerer answers;
+            answers.Dialog = [&shot](QDialog& D) {
+                D.adjustSize();
+                D.show();
+                QApplication::processEvents();
+                shot = D.grab().toImage();
+                return static_cast<int>(mrCancel);
+            };
+            TAnswererScope scope(answers);
+            if (dialog == "gamedata")
+                w.mGameDataClick();
+            else if (dialog == "comment")
+                w.bCommentClick();
+            else if (dialog == "time")
+                w.tlWhiteClick();
+            else {
+                TfrmEngines e(&w);
+                e.SetEngines({"/usr/games/stockfish", "/usr/games/fairymax"});
+                ExecDialog(e);
+            }
+        }
         if (!shot.save(QString::fromStdString(args[0]), "PNG")) {
             std::cerr << "kbbench board-window-png: cannot write " << args[0] << "\n";
             return 1;
@@ -89,7 +138,9 @@ int RunBoardWindowPng(const kbbench::Args& args) {
     return 0;
 }
 
-const kbbench::Command command{"board-window-png", "OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en]",
-                               &RunBoardWindowPng};
+const kbbench::Command command{
+    "board-window-png",
+    "OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en] [play|gamedata|comment|time|engines]",
+    &RunBoardWindowPng};
 
 } // namespace
