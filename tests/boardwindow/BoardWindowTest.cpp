@@ -236,12 +236,14 @@ TEST_F(BoardWindow, NewGameAndChess960) {
         EXPECT_EQ(start, NotationBoard(*W));
         EXPECT_FALSE(W->Notation1->Notation().Modified);
         EXPECT_FALSE(W->sbReplace->isEnabled());
-        if (!kb::IsStandardStartPosition(start)) {
-            EXPECT_FALSE(W->lFRC->isHidden());
+        EXPECT_EQ(!W->lFRC->isHidden(), kb::IsFischerStartPosition(start));
+        if (kb::IsFischerStartPosition(start)) {
             EXPECT_TRUE(W->FFischerInfo.Fischer);
             EXPECT_EQ(W->Brett1->FischerInfo, &W->FFischerInfo);
         }
-        W->bNewClick(); // stays a Chess960 game
+        // Stays a Chess960 game (while the start is one).
+        if (W->lFRC->isHidden()) break;
+        W->bNewClick();
     }
 }
 
