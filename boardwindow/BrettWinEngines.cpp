@@ -52,12 +52,8 @@ void TMDIBrett::ConnectEngineEvents() {
     connect(Timer1, &QTimer::timeout, this, &TMDIBrett::Timer1Timer);
     tlWhite->Zue = [this](TTimeLabel*) { tlWhiteZue(); };
     tlBlack->Zue = [this](TTimeLabel*) { tlBlackZue(); };
-    // Both run on the searching thread: the window hears of them queued.
-    MiniMax1.OnTrace = [this](TMiniMax*, const std::string& S) {
-        const QString text = QString::fromStdString(S);
-        QMetaObject::invokeMethod(
-            this, [this, text] { MiniMax1Trace(text); }, Qt::QueuedConnection);
-    };
+    // Runs on the searching thread: the beep comes queued. The worker sets
+    // the engine's trace and stop events itself.
     MiniMax1.OnSchach = [this](TMiniMax*) {
         QMetaObject::invokeMethod(
             this, [] { QApplication::beep(); }, Qt::QueuedConnection);
