@@ -220,6 +220,9 @@ TMainForm::TMainForm(const QString& Dir, const QStringList& Arguments, QWidget* 
     MdiArea_ = new QMdiArea(this);
     MdiArea_->setObjectName("MdiArea");
     MdiArea_->setBackground(palette().brush(QPalette::Dark));
+    // As in the window stacking order: closing the front window shows the
+    // one that was in front before it.
+    MdiArea_->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     MdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     MdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(MdiArea_);

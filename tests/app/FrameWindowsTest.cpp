@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QToolButton>
 
 #include <climits>
@@ -270,6 +271,48 @@ TEST_F(FrameTest, NewWindowsAtTheSamePlaceAreCascaded) {
     TTestBoardWindow::Geometry = QRect(5000, 40, 300, 200);
     f.mGameOpenClick();
     EXPECT_EQ(f.SubWindowOf(Boards[3])->pos(), QPoint(0, 40));
+}
+
+TEST_F(FrameTest, WindowMenuListsTheWindowsFrontFirst) {
+    WriteIni("");
+    TMainForm& f = Start();
+    f.mGameOpenClick();
+    f.mGameOpenClick();
+    Boards[0]->setWindowTitle("A & B");
+    f.BringToFront(Boards[0]);
+    emit f.Window1->aboutToShow();
+    QStringList items;
+    QList<QAction*> windows;
+    for (QAction* a : f.Window1->actions())
+        if (a->isCheckable()) {
+            items << a->text() + (a->isChecked() ? "*" : "");
+            windows << a;
+        }
+    EXPECT_EQ(items, QStringList({"&1 A && B*", "&2 Board -1"}));
+    windows[1]->trigger();
+    EXPECT_EQ(f.MdiChildren()[0].Widget, Boards[1].data());
+    // Shown again: the same two items, not four.
+    emit f.Window1->aboutToShow();
+    int count = 0;
+    for (QAction* a : f.Window1->actions())
+        count += a->isCheckable();
+    EXPECT_EQ(count, 2);
+}
+
+TEST_F(FrameTest, ClosingTheFrontWindowShowsTheOneBeforeIt) {
+    WriteIni("");
+    TMainForm& f = Start();
+    f.mGameOpenClick();
+    f.mGameOpenClick();
+    f.mGameOpenClick();
+    f.BringToFront(Boards[1]);
+    f.BringToFront(Boards[2]);
+    f.mCloseClick();
+    Flush();
+    EXPECT_EQ(f.MdiChildren()[0].Widget, Boards[1].data());
+    f.mCloseClick();
+    Flush();
+    EXPECT_EQ(f.MdiChildren()[0].Widget, Boards[0].data());
 }
 
 TEST_F(FrameTest, ParentFormOfAControlIsItsMdiWindow) {

@@ -59,6 +59,14 @@ key "$frame" F4
 find_window '^Kestrelbay - \[N\.N\. - N\.N\.\]$' >/dev/null ||
     fail "F4 opened no new game: $(xdotool getwindowname "$frame")"
 
+# Escape closes the window in front; behind it the game of the command line.
+if [ -n "${KB_E2E_LISTS:-}" ]; then
+    key "$frame" Escape
+    find_window '^Kestrelbay - \[Bakulin' >/dev/null ||
+        fail "Escape did not close the new game: $(xdotool getwindowname "$frame")"
+    key "$frame" F4
+fi
+
 # F1: the About box, a window of its own; Escape closes it.
 key "$frame" F1
 about=$(find_window '^Info$') || true
