@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# A user's first minute with the real program under Xvfb:
+# A user's first minute with the real program on a virtual X display (Xvfb):
 #   frame_e2e.sh KESTRELBAY PGNFILE WORKDIR
 # The program runs from a folder of its own (it keeps its ini beside the
 # executable) on a copy of PGNFILE opened at row 2, with new board windows
@@ -16,9 +16,42 @@ if [ -z "${KB_E2E_INNER:-}" ]; then
     ln "$program" "$work/kestrelbay" 2>/dev/null || cp "$program" "$work/kestrelbay" || exit 1
     cp "$pgn" "$work/games.pgn" || exit 1
     printf '[Mine]\r\nKeep=1\r\n[Options]\r\nBrettMax=1\r\nDisableLog=0\r\nEnglish=1\r\n' >"$work/Kestrelbay.ini"
-    # Several test runs share the machine: start the search for a free
-    # display at a random number, not all at the same one.
-    KB_E2E_INNER=1 exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" "$0" "$@"
+    # Several test runs share the machine: Xvfb picks a free display itself
+    # and tells its number (xvfb-run's own search can hand one number to two
+    # runs that start together).
+    # Two servers starting together can still meet: then again.
+    display=
+    for _ in 1 2 3 4 5; do
+        exec 3<> <(:)
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.txt" 2>&1 &
+        xvfb=$!
+        for _ in $(seq 100); do
+            read -r -t 0.1 display <&3 && break
+            kill -0 "$xvfb" 2>/dev/null || break
+        done
+        exec 3<&-
+        # The display must answer, and be this server's.
+        if [ -n "$display" ]; then
+            for _ in $(seq 20); do
+                kill -0 "$xvfb" 2>/dev/null || break
+                DISPLAY=:$display xdotool getmouselocation >/dev/null 2>&1 && break 2
+                sleep 0.1
+            done
+        fi
+        display=
+        kill "$xvfb" 2>/dev/null
+        wait "$xvfb" 2>/dev/null
+        sleep 0.$((RANDOM % 10))
+    done
+    if [ -z "$display" ]; then
+        echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.txt")" >&2
+        exit 1
+    fi
+    DISPLAY=:$display KB_E2E_INNER=1 "$0" "$@"
+    status=$?
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+    exit $status
 fi
 
 fail() {
@@ -26,11 +59,11 @@ fail() {
     [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
     exit 1
 }
-# Waits up to 20 s for a window whose name matches $1; prints its id.
+# Waits up to 20 s for a shown window whose name matches $1; prints its id.
 find_window() {
     local id
     for _ in $(seq 200); do
-        id=$(xdotool search --name "$1" 2>/dev/null | head -1)
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1
     done
@@ -54,34 +87,44 @@ if [ -n "${KB_E2E_LISTS:-}" ]; then
         fail "no board window for row 2: $(xdotool getwindowname "$frame")"
 fi
 
+# Presses KEY on WINDOW until CHECK succeeds: keys wait while the program
+# is busy (a list still loading holds back the user's input), so a key
+# that came too early is pressed again after a while.
+press_until() {
+    local window=$1 keyname=$2
+    shift 2
+    for _ in 1 2 3 4 5; do
+        key "$window" "$keyname"
+        for _ in $(seq 40); do
+            "$@" && return 0
+            sleep 0.1
+        done
+    done
+    return 1
+}
+title_is() { xdotool getwindowname "$frame" 2>/dev/null | grep -q "$1"; }
+window_named() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+no_window_named() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+program_gone() { ! kill -0 "$pid" 2>/dev/null; }
+
 # F4: a new game, in front and maximized.
-key "$frame" F4
-find_window '^Kestrelbay - \[N\.N\. - N\.N\.\]$' >/dev/null ||
+press_until "$frame" F4 title_is '^Kestrelbay - \[N\.N\. - N\.N\.\]$' ||
     fail "F4 opened no new game: $(xdotool getwindowname "$frame")"
 
 # Escape closes the window in front; behind it the game of the command line.
 if [ -n "${KB_E2E_LISTS:-}" ]; then
-    key "$frame" Escape
-    find_window '^Kestrelbay - \[Bakulin' >/dev/null ||
+    press_until "$frame" Escape title_is '^Kestrelbay - \[Bakulin' ||
         fail "Escape did not close the new game: $(xdotool getwindowname "$frame")"
-    key "$frame" F4
 fi
 
 # F1: the About box, a window of its own; Escape closes it.
-key "$frame" F1
-about=$(find_window '^Info$') || true
-[ -n "$about" ] || fail "F1 showed no About box"
+press_until "$frame" F1 window_named '^Info$' || fail "F1 showed no About box"
+about=$(xdotool search --onlyvisible --name '^Info$' | head -1)
 echo "dialog: $(xdotool getwindowname "$about")"
-key "$about" Escape
-sleep 0.5
+press_until "$about" Escape no_window_named '^Info$' || fail "Escape left the About box open"
 
 # Alt+F4: the frame asks its windows and closes.
-key "$frame" alt+F4
-for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "the program did not close"
+press_until "$frame" alt+F4 program_gone || fail "the program did not close"
 wait "$pid"
 status=$?
 [ "$status" -eq 0 ] || fail "exit status $status: $(cat "$work/stderr.txt")"
