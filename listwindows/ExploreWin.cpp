@@ -208,8 +208,13 @@ TMDIDatabase::TMDIDatabase(QWidget* Parent) : QWidget(Parent) {
     // German design-time texts; the string table switches them.
     setWindowTitle(QStringLiteral("Datenbanken (Doppelklick zum Öffnen)"));
     RegisterCaption(this, 60);
-    ::SetHint(lbDatabase, QStringLiteral("Diese Liste akzeptiert Drag&&Drop."));
-    RegisterHint(lbDatabase, 61);
+    // "&&" stands for one ampersand in a caption, not in a tool tip.
+    RegisterText(
+        this, 61, QStringLiteral("Diese Liste akzeptiert Drag&&Drop."), [this](const QString& S) {
+            const qsizetype bar = S.indexOf(QLatin1Char('|'));
+            lbDatabase->setToolTip(QString(bar < 0 ? S : S.mid(bar + 1))
+                                       .replace(QStringLiteral("&&"), QStringLiteral("&")));
+        });
     Label1->setText(QStringLiteral("Historie"));
     RegisterCaption(Label1, 248);
     bPGN->setText(QStringLiteral("Neue PGN"));

@@ -329,7 +329,11 @@ void TMDIPGN::BuildList() {
         67, [this](const QString& S) { HeaderControl->setToolTip(ToolTipOf(S)); },
         QStringLiteral("|Sortieren..."));
     RegisterCaption(
-        61, [this](const QString& S) { PGN1->setToolTip(ToolTipOf(S)); },
+        61,
+        [this](const QString& S) {
+            // "&&" stands for one ampersand in a caption, not in a tool tip.
+            PGN1->setToolTip(ToolTipOf(S).replace(QStringLiteral("&&"), QStringLiteral("&")));
+        },
         QStringLiteral("Diese Liste akzeptiert Drag&&Drop."));
 }
 
