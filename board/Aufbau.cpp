@@ -35,7 +35,7 @@ constexpr std::array<uint8_t, 4> BoxBit = {WhiteShort, WhiteLong, BlackShort, Bl
 } // namespace
 
 TAufbauDialog::TAufbauDialog(TBrett* Caller, bool NoCheck)
-    : QDialog(Caller), Caller_(Caller), NoCheck_(NoCheck) {
+    : QDialog(Caller), caller_(Caller), noCheck_(NoCheck) {
     const bool en = Caller->English;
     setWindowTitle(Tr(en, "Stellung eingeben", "Setup position"));
     setFixedSize(545, 420);
@@ -47,29 +47,29 @@ TAufbauDialog::TAufbauDialog(TBrett* Caller, bool NoCheck)
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     frame->setLineWidth(2);
 
-    Board_ = new TBrett(frame);
-    Board_->setObjectName(QStringLiteral("AufbauBrett"));
-    Board_->move(5, 5);
-    Board_->ModalRunner = Caller->ModalRunner;
+    board_ = new TBrett(frame);
+    board_->setObjectName(QStringLiteral("AufbauBrett"));
+    board_->move(5, 5);
+    board_->ModalRunner = Caller->ModalRunner;
     // A caller without a strip of its own would leave the dialog without pieces.
     if (Caller->AufbauFiguren || Caller->GetFigurenBitmap().isNull())
-        Board_->SetFiguren(TFigurenset::F32);
+        board_->SetFiguren(TFigurenset::F32);
     else
-        Board_->SetFigurenBitmap(Caller->GetFigurenBitmap(), Caller->Figuren());
+        board_->SetFigurenBitmap(Caller->GetFigurenBitmap(), Caller->Figuren());
     if (Caller->Groesse() == 32) {
-        Board_->SetWhiteSquarePattern(Caller->WhiteSquarePattern());
-        Board_->SetBlackSquarePattern(Caller->BlackSquarePattern());
+        board_->SetWhiteSquarePattern(Caller->WhiteSquarePattern());
+        board_->SetBlackSquarePattern(Caller->BlackSquarePattern());
     }
-    Board_->setCursor(Qt::BlankCursor);
-    Board_->setMouseTracking(true);
-    Board_->installEventFilter(this);
+    board_->setCursor(Qt::BlankCursor);
+    board_->setMouseTracking(true);
+    board_->installEventFilter(this);
     TSchachbrett b;
     TZug z;
     Caller->GetStellung(b);
     Caller->GetZug(z);
-    Board_->SetStellung(b, z);
-    Board_->RedrawAll();
-    Board_->Aufbau_ = this;
+    board_->SetStellung(b, z);
+    board_->RedrawAll();
+    board_->aufbau_ = this;
 
     for (int i = 0; i < 8; ++i) {
         auto* rank = new QLabel(QString::number(i + 1), client);
@@ -86,15 +86,15 @@ TAufbauDialog::TAufbauDialog(TBrett* Caller, bool NoCheck)
             b->setGeometry(colour > 0 ? 306 : 348, 14 + 45 * (k - 1), 40, 40);
             QImage glyph(32, 32, QImage::Format_RGB32);
             glyph.fill(Qt::white);
-            Board_->DrawFigur(code, glyph, false);
+            board_->DrawFigur(code, glyph, false);
             b->setIcon(QIcon(QPixmap::fromImage(glyph)));
             b->setIconSize(QSize(32, 32));
             connect(b, &QPushButton::clicked, this, [this, code] {
                 HideFloat();
-                Figur_ = code;
-                CursorNeu_ = true;
+                figur_ = code;
+                cursorNeu_ = true;
             });
-            Pieces_[static_cast<size_t>(FigurenZelle(code) - 1)] = b;
+            pieces_[static_cast<size_t>(FigurenZelle(code) - 1)] = b;
         }
     }
 
@@ -103,14 +103,14 @@ TAufbauDialog::TAufbauDialog(TBrett* Caller, bool NoCheck)
         b->setGeometry(left, 360, 115, 25);
         return b;
     };
-    Ok_ = button("&Ok", "&Ok", 15);
-    Clear_ = button("&Brett leeren", "Clear &Board", 147);
-    Reset_ = button("&Grundstellung", "&Reset", 279);
-    Cancel_ = button("&Abbrechen", "&Cancel", 411);
-    connect(Ok_, &QPushButton::clicked, this, [this] { OkClicked(); });
-    connect(Clear_, &QPushButton::clicked, this, [this] { ClearClicked(); });
-    connect(Reset_, &QPushButton::clicked, this, [this] { ResetClicked(); });
-    connect(Cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    ok_ = button("&Ok", "&Ok", 15);
+    clear_ = button("&Brett leeren", "Clear &Board", 147);
+    reset_ = button("&Grundstellung", "&Reset", 279);
+    cancel_ = button("&Abbrechen", "&Cancel", 411);
+    connect(ok_, &QPushButton::clicked, this, [this] { OkClicked(); });
+    connect(clear_, &QPushButton::clicked, this, [this] { ClearClicked(); });
+    connect(reset_, &QPushButton::clicked, this, [this] { ResetClicked(); });
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* castling = new QGroupBox(Tr(en, "Rochade", "Castling"), client);
     castling->setGeometry(395, 15, 130, 145);
@@ -122,195 +122,195 @@ TAufbauDialog::TAufbauDialog(TBrett* Caller, bool NoCheck)
         auto* box = new QCheckBox(Tr(en, de[i], enNames[i]), castling);
         box->setGeometry(10, 25 + 25 * i, 110, 20);
         connect(box, &QCheckBox::clicked, this, [this, i] { CastlingClicked(i); });
-        Castle_[static_cast<size_t>(i)] = box;
+        castle_[static_cast<size_t>(i)] = box;
     }
 
     auto* side = new QGroupBox(Tr(en, "Am Zug:", "Who to move?"), client);
     side->setGeometry(395, 178, 130, 90);
-    White_ = new QRadioButton(Tr(en, " &Weiß", " &White"), side);
-    White_->move(10, 25);
-    Black_ = new QRadioButton(Tr(en, " &Schwarz", " B&lack"), side);
-    Black_->move(10, 50);
-    connect(White_, &QRadioButton::clicked, this, [this] { SideClicked(true); });
-    connect(Black_, &QRadioButton::clicked, this, [this] { SideClicked(false); });
+    white_ = new QRadioButton(Tr(en, " &Weiß", " &White"), side);
+    white_->move(10, 25);
+    black_ = new QRadioButton(Tr(en, " &Schwarz", " B&lack"), side);
+    black_->move(10, 50);
+    connect(white_, &QRadioButton::clicked, this, [this] { SideClicked(true); });
+    connect(black_, &QRadioButton::clicked, this, [this] { SideClicked(false); });
 
     auto* bottom = new QGroupBox(client);
     bottom->setGeometry(13, 299, 512, 52);
     auto* moveLabel = new QLabel(Tr(en, "Zugnummer :", "Move number:"), bottom);
     moveLabel->move(25, 20);
-    MoveNo_ = new QSpinBox(client);
-    MoveNo_->setGeometry(120, 317, 50, 22);
-    MoveNo_->setRange(1, 1000);
-    MoveNo_->setValue(1);
+    moveNo_ = new QSpinBox(client);
+    moveNo_->setGeometry(120, 317, 50, 22);
+    moveNo_->setRange(1, 1000);
+    moveNo_->setValue(1);
     auto* epLabel = new QLabel(Tr(en, "E.p. auf Linie :", "  E.p. on line:"), bottom);
     epLabel->move(282, 20);
-    EpFile_ = new QComboBox(client);
-    EpFile_->setGeometry(400, 317, 50, 22);
-    EpFile_->setEditable(true);
+    epFile_ = new QComboBox(client);
+    epFile_->setGeometry(400, 317, 50, 22);
+    epFile_->setEditable(true);
     for (char c = 'A'; c <= 'H'; ++c)
-        EpFile_->addItem(QString(QChar(c)));
-    EpFile_->setCurrentIndex(-1);
-    EpFile_->lineEdit()->setMaxLength(1);
+        epFile_->addItem(QString(QChar(c)));
+    epFile_->setCurrentIndex(-1);
+    epFile_->lineEdit()->setMaxLength(1);
 
-    Guard_ = true;
-    (z.Side == 1 ? White_ : Black_)->setChecked(true);
+    guard_ = true;
+    (z.Side == 1 ? white_ : black_)->setChecked(true);
     for (size_t i = 0; i < 4; ++i)
-        Castle_[i]->setChecked((z.CastlingRights & BoxBit[i]) != 0);
-    Guard_ = false;
-    Figur_ = 6;
-    CursorNeu_ = true;
+        castle_[i]->setChecked((z.CastlingRights & BoxBit[i]) != 0);
+    guard_ = false;
+    figur_ = 6;
+    cursorNeu_ = true;
     UpdateOk();
 }
 
 TAufbauDialog::~TAufbauDialog() {
-    if (Board_) Board_->Aufbau_ = nullptr;
+    if (board_) board_->aufbau_ = nullptr;
 }
 
 QPushButton* TAufbauDialog::PieceButton(int32_t Piece) const {
     const int cell = FigurenZelle(Piece);
-    return cell == 0 ? nullptr : Pieces_[static_cast<size_t>(cell - 1)];
+    return cell == 0 ? nullptr : pieces_[static_cast<size_t>(cell - 1)];
 }
 
 void TAufbauDialog::ShowFloat(const QRect& r) {
-    Board_->RestoreBackground();
-    Board_->FloatRect_ = r;
-    Board_->SaveBackground();
-    DrawFigurFromStrip(Board_->Picture_, r, Board_->Strip_, Figur_);
-    Board_->update();
+    board_->RestoreBackground();
+    board_->floatRect_ = r;
+    board_->SaveBackground();
+    DrawFigurFromStrip(board_->picture_, r, board_->strip_, figur_);
+    board_->update();
 }
 
 void TAufbauDialog::HideFloat() {
-    Board_->RestoreBackground();
+    board_->RestoreBackground();
 }
 
 bool TAufbauDialog::eventFilter(QObject* Watched, QEvent* Event) {
     // Off the board the piece in hand is not shown.
-    if (Watched == Board_ && Event->type() == QEvent::Leave) {
+    if (Watched == board_ && Event->type() == QEvent::Leave) {
         HideFloat();
-        CursorNeu_ = true;
+        cursorNeu_ = true;
     }
     return QDialog::eventFilter(Watched, Event);
 }
 
 void TAufbauDialog::BoardMouseMove(Qt::KeyboardModifiers, int X, int Y) {
-    if (Figur_ == 0) return;
-    const int s = Board_->Groesse();
-    CursorNeu_ = false;
-    LastMouse_ = QPoint(X, Y);
+    if (figur_ == 0) return;
+    const int s = board_->Groesse();
+    cursorNeu_ = false;
+    lastMouse_ = QPoint(X, Y);
     ShowFloat(QRect(X - s / 2, Y - s / 2, s, s));
 }
 
 void TAufbauDialog::BoardMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X,
                                    int Y) {
-    if (Figur_ == 0) return;
-    const int s = Board_->Groesse();
+    if (figur_ == 0) return;
+    const int s = board_->Groesse();
     const QRect at(X - s / 2, Y - s / 2, s, s);
     if (Button == Qt::RightButton && Shift == Qt::ControlModifier) {
         // Cycle the piece in hand: K Q N B R P, then the black ones.
-        if (Figur_ > 1)
-            --Figur_;
-        else if (Figur_ == 1)
-            Figur_ = -6;
-        else if (Figur_ < -1)
-            ++Figur_;
+        if (figur_ > 1)
+            --figur_;
+        else if (figur_ == 1)
+            figur_ = -6;
+        else if (figur_ < -1)
+            ++figur_;
         else
-            Figur_ = 6;
+            figur_ = 6;
         ShowFloat(at);
         return;
     }
     HideFloat();
-    const int32_t piece = Button == Qt::RightButton ? -Figur_ : Figur_;
-    const int sq = Board_->SquareAt(QPoint(X, Y));
+    const int32_t piece = Button == Qt::RightButton ? -figur_ : figur_;
+    const int sq = board_->SquareAt(QPoint(X, Y));
     if (sq >= 0) {
         const int32_t i = Mailbox(sq);
-        const bool empty = Board_->Board_[i] == piece ||
+        const bool empty = board_->board_[i] == piece ||
                            (Button == Qt::LeftButton && Shift == Qt::ControlModifier);
-        Board_->Board_[i] = empty ? 0 : piece;
-        Board_->Redraw(false);
+        board_->board_[i] = empty ? 0 : piece;
+        board_->Redraw(false);
     }
     ShowFloat(at);
     UpdateOk();
-    Guard_ = true;
+    guard_ = true;
     SyncCastlingBoxes();
-    Guard_ = false;
+    guard_ = false;
 }
 
 bool TAufbauDialog::HomeOk(int Box) const {
     const auto i = static_cast<size_t>(Box);
     const int32_t colour = Box < 2 ? 1 : -1;
-    return Board_->Board_[BoxKing[i]] == 6 * colour && Board_->Board_[BoxRook[i]] == 2 * colour;
+    return board_->board_[BoxKing[i]] == 6 * colour && board_->board_[BoxRook[i]] == 2 * colour;
 }
 
 void TAufbauDialog::SyncCastlingBoxes() {
     for (int i = 0; i < 4; ++i)
-        Castle_[static_cast<size_t>(i)]->setChecked(HomeOk(i));
+        castle_[static_cast<size_t>(i)]->setChecked(HomeOk(i));
 }
 
 void TAufbauDialog::UpdateOk() {
-    Ok_->setEnabled(NoCheck_ || Board_->AufbauLegal());
+    ok_->setEnabled(noCheck_ || board_->AufbauLegal());
 }
 
 void TAufbauDialog::CastlingClicked(int Box) {
-    if (Guard_) return;
-    if (!HomeOk(Box)) Castle_[static_cast<size_t>(Box)]->setChecked(false);
+    if (guard_) return;
+    if (!HomeOk(Box)) castle_[static_cast<size_t>(Box)]->setChecked(false);
 }
 
 void TAufbauDialog::SideClicked(bool White) {
-    if (Guard_) return;
-    Board_->Zug_.Side = White ? 1 : -1;
+    if (guard_) return;
+    board_->zug_.Side = White ? 1 : -1;
     UpdateOk();
 }
 
 void TAufbauDialog::OkClicked() {
-    Guard_ = true;
-    TZug& z = Board_->Zug_;
+    guard_ = true;
+    TZug& z = board_->zug_;
     for (size_t i = 0; i < 4; ++i) {
-        if (Castle_[i]->isChecked())
+        if (castle_[i]->isChecked())
             z.CastlingRights |= BoxBit[i];
         else
             z.CastlingRights &= static_cast<uint8_t>(~BoxBit[i]);
     }
-    z.Side = White_->isChecked() ? 1 : -1;
+    z.Side = white_->isChecked() ? 1 : -1;
     z.EnPassant = 0;
-    const QString text = EpFile_->currentText().trimmed().toUpper();
+    const QString text = epFile_->currentText().trimmed().toUpper();
     if (!text.isEmpty() && text[0] >= QLatin1Char('A') && text[0] <= QLatin1Char('H')) {
         const int f = text[0].unicode() - 'A';
-        const auto& b = Board_->Board_;
+        const auto& b = board_->board_;
         if (z.Side == 1) {
             if (b[61 + f] == -1 && b[71 + f] == 0 && b[81 + f] == 0) z.EnPassant = 71 + f;
         } else {
             if (b[51 + f] == 1 && b[41 + f] == 0 && b[31 + f] == 0) z.EnPassant = 41 + f;
         }
     }
-    Guard_ = false;
-    Confirmed_ = true;
+    guard_ = false;
+    confirmed_ = true;
     accept();
 }
 
 void TAufbauDialog::ClearClicked() {
-    Guard_ = true;
+    guard_ = true;
     HideFloat();
-    Board_->Cache_.fill(-100);
-    Board_->SetGrundstellung(false);
-    for (QCheckBox* box : Castle_)
+    board_->cache_.fill(-100);
+    board_->SetGrundstellung(false);
+    for (QCheckBox* box : castle_)
         box->setChecked(false);
-    White_->setChecked(true);
+    white_->setChecked(true);
     UpdateOk();
-    CursorNeu_ = true;
-    Guard_ = false;
+    cursorNeu_ = true;
+    guard_ = false;
 }
 
 void TAufbauDialog::ResetClicked() {
-    Guard_ = true;
+    guard_ = true;
     HideFloat();
-    Board_->Cache_.fill(-100);
-    Board_->SetGrundstellung(true);
-    White_->setChecked(true);
-    for (QCheckBox* box : Castle_)
+    board_->cache_.fill(-100);
+    board_->SetGrundstellung(true);
+    white_->setChecked(true);
+    for (QCheckBox* box : castle_)
         box->setChecked(true);
     UpdateOk();
-    CursorNeu_ = true;
-    Guard_ = false;
+    cursorNeu_ = true;
+    guard_ = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -324,12 +324,12 @@ bool TBrett::Aufbauen(bool NoCheck) {
     TZug zug;
     dialog.SetupBoard()->GetStellung(board);
     dialog.SetupBoard()->GetZug(zug);
-    Board_ = board;
-    Zug_ = zug;
+    board_ = board;
+    zug_ = zug;
     // A Chess960 start keeps all four rights; set before the host hears of it
     // so that host and board agree.
-    if (FischerInfo && IsFischerStartPosition(Board_)) Zug_.CastlingRights = AllCastlingRights;
-    if (OnNewPosition) OnNewPosition(this, Board_, Zug_, dialog.MoveNumberEdit()->value());
+    if (FischerInfo && IsFischerStartPosition(board_)) zug_.CastlingRights = AllCastlingRights;
+    if (OnNewPosition) OnNewPosition(this, board_, zug_, dialog.MoveNumberEdit()->value());
     Redraw(false);
     return true;
 }
@@ -372,7 +372,7 @@ bool TBrett::AufbauLegal() const {
     int32_t whiteKing = -1, blackKing = -1;
     for (int sq = 0; sq < 64; ++sq) {
         const int32_t i = Mailbox(sq);
-        const int32_t v = Board_[i];
+        const int32_t v = board_[i];
         if (v == 0) continue;
         if (v < -6 || v > 6) return false;
         const int rank = sq / 8;
@@ -390,9 +390,9 @@ bool TBrett::AufbauLegal() const {
         if (c[1] + c[2] + c[3] + c[4] + c[5] + c[6] > 16) return false;
     }
     // The side that is not to move must not stand in check.
-    const bool whiteToMove = Zug_.Side == 1;
+    const bool whiteToMove = zug_.Side == 1;
     const int32_t king = whiteToMove ? blackKing : whiteKing;
-    return !Attacked(Board_, king, whiteToMove ? -1 : 1);
+    return !Attacked(board_, king, whiteToMove ? -1 : 1);
 }
 
 } // namespace kb

@@ -25,23 +25,23 @@ public:
     TAufbauDialog(TBrett* Caller, bool NoCheck);
     ~TAufbauDialog() override;
 
-    TBrett* SetupBoard() const { return Board_; }
-    QPushButton* OkButton() const { return Ok_; }
-    QPushButton* ClearButton() const { return Clear_; }
-    QPushButton* ResetButton() const { return Reset_; }
-    QPushButton* CancelButton() const { return Cancel_; }
+    TBrett* SetupBoard() const { return board_; }
+    QPushButton* OkButton() const { return ok_; }
+    QPushButton* ClearButton() const { return clear_; }
+    QPushButton* ResetButton() const { return reset_; }
+    QPushButton* CancelButton() const { return cancel_; }
     // Castling boxes: 0 white O-O, 1 white O-O-O, 2 black O-O, 3 black O-O-O.
-    QCheckBox* CastlingBox(int i) const { return Castle_.at(static_cast<size_t>(i)); }
-    QRadioButton* WhiteRadio() const { return White_; }
-    QRadioButton* BlackRadio() const { return Black_; }
-    QSpinBox* MoveNumberEdit() const { return MoveNo_; }
-    QComboBox* EpFileBox() const { return EpFile_; }
+    QCheckBox* CastlingBox(int i) const { return castle_.at(static_cast<size_t>(i)); }
+    QRadioButton* WhiteRadio() const { return white_; }
+    QRadioButton* BlackRadio() const { return black_; }
+    QSpinBox* MoveNumberEdit() const { return moveNo_; }
+    QComboBox* EpFileBox() const { return epFile_; }
     // Piece button of a signed piece code.
     QPushButton* PieceButton(int32_t Piece) const;
 
-    int32_t AufbauFigur() const { return Figur_; }
+    int32_t AufbauFigur() const { return figur_; }
     // True once OK has written the boxes into the setup board's record.
-    bool Confirmed() const { return Confirmed_; }
+    bool Confirmed() const { return confirmed_; }
 
     // Mouse on the setup board.
     void BoardMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
@@ -62,25 +62,25 @@ private:
     void ClearClicked();
     void ResetClicked();
 
-    TBrett* Caller_;
-    TBrett* Board_ = nullptr;
-    bool NoCheck_;
-    int32_t Figur_ = 0;
-    bool CursorNeu_ = false;
-    bool Guard_ = false;
-    bool Confirmed_ = false;
-    QPoint LastMouse_;
+    TBrett* caller_;
+    TBrett* board_ = nullptr;
+    bool noCheck_;
+    int32_t figur_ = 0;
+    bool cursorNeu_ = false;
+    bool guard_ = false;
+    bool confirmed_ = false;
+    QPoint lastMouse_;
 
-    QPushButton* Ok_ = nullptr;
-    QPushButton* Clear_ = nullptr;
-    QPushButton* Reset_ = nullptr;
-    QPushButton* Cancel_ = nullptr;
-    std::array<QCheckBox*, 4> Castle_{};
-    QRadioButton* White_ = nullptr;
-    QRadioButton* Black_ = nullptr;
-    QSpinBox* MoveNo_ = nullptr;
-    QComboBox* EpFile_ = nullptr;
-    std::array<QPushButton*, 12> Pieces_{};
+    QPushButton* ok_ = nullptr;
+    QPushButton* clear_ = nullptr;
+    QPushButton* reset_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    std::array<QCheckBox*, 4> castle_{};
+    QRadioButton* white_ = nullptr;
+    QRadioButton* black_ = nullptr;
+    QSpinBox* moveNo_ = nullptr;
+    QComboBox* epFile_ = nullptr;
+    std::array<QPushButton*, 12> pieces_{};
 };
 
 } // namespace kb

@@ -30,13 +30,13 @@ int32_t Mailbox(int Square) {
 } // namespace
 
 TBrett::TBrett(QWidget* parent) : QWidget(parent) {
-    Board_ = StandardStellung;
-    Zug_.CastlingRights = 31;
-    Zug_.Side = 1;
-    Cache_.fill(-100);
-    setFixedSize(8 * Groesse_, 8 * Groesse_);
-    Picture_ = QImage(8 * Groesse_, 8 * Groesse_, QImage::Format_RGB32);
-    Picture_.fill(Qt::white);
+    board_ = StandardStellung;
+    zug_.CastlingRights = 31;
+    zug_.Side = 1;
+    cache_.fill(-100);
+    setFixedSize(8 * groesse_, 8 * groesse_);
+    picture_ = QImage(8 * groesse_, 8 * groesse_, QImage::Format_RGB32);
+    picture_.fill(Qt::white);
     Redraw(false);
 }
 
@@ -46,17 +46,17 @@ TBrett::~TBrett() = default;
 // Piece strip
 
 void TBrett::SetFiguren(TFigurenset Value) {
-    if (Value != TFigurenset::User && Value != Figuren_) {
+    if (Value != TFigurenset::User && Value != figuren_) {
         BuildFiguren(Value);
         RedrawAll();
-        UserFiguren_.clear();
+        userFiguren_.clear();
     }
-    Figuren_ = Value;
+    figuren_ = Value;
 }
 
 void TBrett::SetUserFiguren(const QString& Path) {
-    if (Path.isEmpty() || Path == UserFiguren_) {
-        UserFiguren_ = Path;
+    if (Path.isEmpty() || Path == userFiguren_) {
+        userFiguren_ = Path;
         return;
     }
     if (!QFileInfo::exists(Path)) {
@@ -69,13 +69,13 @@ void TBrett::SetUserFiguren(const QString& Path) {
     }
     RedrawAll();
     SetFiguren(TFigurenset::User);
-    UserFiguren_ = Path;
+    userFiguren_ = Path;
 }
 
 void TBrett::BuildFiguren(TFigurenset Set) {
     const bool app = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
     if (app) QApplication::setOverrideCursor(Qt::WaitCursor);
-    Strip_ = BuildFigurenStrip(Set);
+    strip_ = BuildFigurenStrip(Set);
     if (app) QApplication::restoreOverrideCursor();
 }
 
@@ -94,38 +94,38 @@ bool TBrett::LoadUserFiguren(const QString& Path) {
     case TStripLoad::Ok:
         break;
     }
-    Strip_ = img;
+    strip_ = img;
     return true;
 }
 
 void TBrett::DrawPiece(int Square, int32_t Piece) {
     if (UpdateLock || Square < 0 || Square > 63) return;
-    DrawFigurFromStrip(Picture_, SquareRect(Square), Strip_, Piece);
+    DrawFigurFromStrip(picture_, SquareRect(Square), strip_, Piece);
     if (Blind) DrawSquare(Square);
     Changed();
 }
 
 void TBrett::DrawPieceAt(const QRect& OldRect, const QRect& NewRect, int32_t Piece) {
     if (UpdateLock) return;
-    if (OldRect == FloatRect_) RestoreBackground();
-    FloatRect_ = NewRect;
+    if (OldRect == floatRect_) RestoreBackground();
+    floatRect_ = NewRect;
     SaveBackground();
-    if (!Blind) DrawFigurFromStrip(Picture_, FloatRect_, Strip_, Piece);
+    if (!Blind) DrawFigurFromStrip(picture_, floatRect_, strip_, Piece);
     Changed();
 }
 
 void TBrett::DrawFigur(int32_t Piece, QImage& Bitmap, bool Mask) const {
     const int cell = FigurenZelle(Piece);
     if (cell == 0 || Bitmap.isNull()) return;
-    const QRect src = Mask ? FigurenMaskeRect(Strip_, cell) : FigurenBildRect(Strip_, cell);
+    const QRect src = Mask ? FigurenMaskeRect(strip_, cell) : FigurenBildRect(strip_, cell);
     if (src.isEmpty()) return;
-    CopyRectMode(Bitmap, Bitmap.rect(), Strip_, src, TCopyMode::SrcCopy);
+    CopyRectMode(Bitmap, Bitmap.rect(), strip_, src, TCopyMode::SrcCopy);
 }
 
 void TBrett::SetFigurenBitmap(const QImage& Bitmap, TFigurenset Set) {
-    Strip_ = Bitmap.convertToFormat(QImage::Format_RGB32);
-    Figuren_ = Set;
-    UserFiguren_.clear();
+    strip_ = Bitmap.convertToFormat(QImage::Format_RGB32);
+    figuren_ = Set;
+    userFiguren_.clear();
 }
 
 // ---------------------------------------------------------------------------
@@ -133,12 +133,12 @@ void TBrett::SetFigurenBitmap(const QImage& Bitmap, TFigurenset Set) {
 
 void TBrett::SetGroesse(int Value) {
     const int v = std::abs(Value);
-    if (v == Groesse_ || v < 10 || v >= 100) return;
+    if (v == groesse_ || v < 10 || v >= 100) return;
     CancelDrag();
-    Groesse_ = v;
+    groesse_ = v;
     setFixedSize(8 * v, 8 * v);
-    Picture_ = QImage(8 * v, 8 * v, QImage::Format_RGB32);
-    Picture_.fill(Qt::white);
+    picture_ = QImage(8 * v, 8 * v, QImage::Format_RGB32);
+    picture_.fill(Qt::white);
     RedrawAll();
 }
 
@@ -146,37 +146,37 @@ void TBrett::SetGrundstellung(bool Value) {
     CancelDrag();
     for (int sq = 0; sq < 64; ++sq) {
         const int32_t i = Mailbox(sq);
-        Board_[i] = Value ? StandardStellung[i] : 0;
+        board_[i] = Value ? StandardStellung[i] : 0;
     }
-    Zug_ = TZug{};
-    Zug_.CastlingRights = 31;
-    Zug_.Side = 1;
-    if (OnNewPosition) OnNewPosition(this, Board_, Zug_, 1);
+    zug_ = TZug{};
+    zug_.CastlingRights = 31;
+    zug_.Side = 1;
+    if (OnNewPosition) OnNewPosition(this, board_, zug_, 1);
     Redraw(false);
-    Grundstellung_ = Value;
+    grundstellung_ = Value;
 }
 
 void TBrett::SetWhiteSquareColor(const QColor& c) {
-    if (c == WhiteColor_) return;
-    WhiteColor_ = c;
+    if (c == whiteColor_) return;
+    whiteColor_ = c;
     RedrawAll();
 }
 
 void TBrett::SetBlackSquareColor(const QColor& c) {
-    if (c == BlackColor_) return;
-    BlackColor_ = c;
+    if (c == blackColor_) return;
+    blackColor_ = c;
     RedrawAll();
 }
 
 void TBrett::SetWhiteSquarePattern(const QImage& p) {
-    if (p == WhitePattern_) return;
-    WhitePattern_ = p;
+    if (p == whitePattern_) return;
+    whitePattern_ = p;
     RedrawAll();
 }
 
 void TBrett::SetBlackSquarePattern(const QImage& p) {
-    if (p == BlackPattern_) return;
-    BlackPattern_ = p;
+    if (p == blackPattern_) return;
+    blackPattern_ = p;
     RedrawAll();
 }
 
@@ -185,12 +185,12 @@ void TBrett::SetBlackSquarePattern(const QImage& p) {
 
 QRect TBrett::SquareRect(int Square) const {
     const int d = DisplayOf(Square);
-    const int s = Groesse_;
+    const int s = groesse_;
     return QRect((d % 8) * s, (7 - d / 8) * s, s, s);
 }
 
 int TBrett::SquareAt(const QPoint& p) const {
-    const int s = Groesse_;
+    const int s = groesse_;
     if (p.x() < 0 || p.y() < 0 || p.x() >= 8 * s || p.y() >= 8 * s) return -1;
     const int d = (7 - p.y() / s) * 8 + p.x() / s;
     return DisplayOf(d);
@@ -200,10 +200,10 @@ void TBrett::DrawSquare(int Square) {
     if (UpdateLock || Square < 0 || Square > 63) return;
     const QRect r = SquareRect(Square);
     const bool dark = FeldFarben[DisplayOf(Square)] == 1;
-    const QImage& pattern = dark ? BlackPattern_ : WhitePattern_;
-    QPainter p(&Picture_);
+    const QImage& pattern = dark ? blackPattern_ : whitePattern_;
+    QPainter p(&picture_);
     if (pattern.isNull())
-        p.fillRect(r, dark ? BlackColor_ : WhiteColor_);
+        p.fillRect(r, dark ? blackColor_ : whiteColor_);
     else
         p.drawImage(r, pattern);
     Changed();
@@ -216,7 +216,7 @@ void TBrett::DrawSquareEmpty(int32_t Index) {
 void TBrett::DrawSquareWithPiece(int32_t Index) {
     if (!IsBoardSquare(Index)) return;
     DrawSquare(Sq64(Index));
-    DrawPiece(Sq64(Index), Board_[Index]);
+    DrawPiece(Sq64(Index), board_[Index]);
 }
 
 void TBrett::Redraw(bool Full) {
@@ -224,13 +224,13 @@ void TBrett::Redraw(bool Full) {
     FinishAnimation();
     for (int sq = 0; sq < 64; ++sq) {
         const int32_t i = Mailbox(sq);
-        if (Full || Board_[i] != Cache_[i]) {
+        if (Full || board_[i] != cache_[i]) {
             DrawSquare(sq);
-            DrawPiece(sq, Board_[i]);
+            DrawPiece(sq, board_[i]);
         }
     }
     for (int i = 0; i < 120; ++i)
-        Cache_[i] = Board_[i];
+        cache_[i] = board_[i];
     Changed();
 }
 
@@ -243,7 +243,7 @@ void TBrett::MarkSquare(int32_t Index, const QColor& Colour) {
     if (UpdateLock || !IsBoardSquare(Index)) return;
     FinishAnimation();
     const QRect r = SquareRect(Sq64(Index));
-    QPainter p(&Picture_);
+    QPainter p(&picture_);
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(Colour, 2));
     p.drawRect(QRectF(r.left() + 1, r.top() + 1, r.width() - 2, r.height() - 2));
@@ -252,23 +252,23 @@ void TBrett::MarkSquare(int32_t Index, const QColor& Colour) {
 
 void TBrett::Drehen() {
     CancelDrag();
-    Gedreht_ = !Gedreht_;
-    ClickFirst_ = 0;
+    gedreht_ = !gedreht_;
+    clickFirst_ = 0;
     RedrawAll();
 }
 
 void TBrett::SetClickClick(bool On) {
-    if (!On && ClickFirst_ != 0) {
-        const int32_t first = ClickFirst_;
-        ClickFirst_ = 0;
+    if (!On && clickFirst_ != 0) {
+        const int32_t first = clickFirst_;
+        clickFirst_ = 0;
         RedrawSquare(first);
     }
-    ClickClick_ = On;
+    clickClick_ = On;
 }
 
 void TBrett::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.drawImage(rect(), Picture_);
+    p.drawImage(rect(), picture_);
 }
 
 void TBrett::Beep() {
@@ -279,47 +279,47 @@ void TBrett::Beep() {
 // Floating piece
 
 void TBrett::SaveBackground() {
-    BackgroundRect_ = FloatRect_.intersected(Picture_.rect());
-    Background_ = BackgroundRect_.isEmpty() ? QImage() : Picture_.copy(BackgroundRect_);
+    backgroundRect_ = floatRect_.intersected(picture_.rect());
+    background_ = backgroundRect_.isEmpty() ? QImage() : picture_.copy(backgroundRect_);
 }
 
 void TBrett::RestoreBackground() {
-    if (Background_.isNull()) return;
-    CopyRectMode(Picture_, BackgroundRect_, Background_, Background_.rect(), TCopyMode::SrcCopy);
-    Background_ = QImage();
+    if (background_.isNull()) return;
+    CopyRectMode(picture_, backgroundRect_, background_, background_.rect(), TCopyMode::SrcCopy);
+    background_ = QImage();
     Changed();
 }
 
 void TBrett::FloatTo(const QRect& r) {
     RestoreBackground();
-    FloatRect_ = r;
+    floatRect_ = r;
     SaveBackground();
-    if (!Blind && !UpdateLock) DrawFigurFromStrip(Picture_, FloatRect_, Strip_, Dragged_);
+    if (!Blind && !UpdateLock) DrawFigurFromStrip(picture_, floatRect_, strip_, dragged_);
     Changed();
 }
 
 void TBrett::CancelDrag() {
     // The animation shares the saved background with the drag.
     FinishAnimation();
-    if (Floating_) RestoreBackground();
-    Floating_ = false;
-    if (Dragged_ != 0) {
-        Dragged_ = 0;
-        RedrawSquare(Mailbox(DragStart_));
+    if (floating_) RestoreBackground();
+    floating_ = false;
+    if (dragged_ != 0) {
+        dragged_ = 0;
+        RedrawSquare(Mailbox(dragStart_));
     }
-    if (Proposal_ != 0) {
-        const int32_t p = Proposal_;
-        Proposal_ = 0;
+    if (proposal_ != 0) {
+        const int32_t p = proposal_;
+        proposal_ = 0;
         RedrawSquare(p);
     }
-    if (ClickFirst_ != 0) {
-        const int32_t f = ClickFirst_;
-        ClickFirst_ = 0;
+    if (clickFirst_ != 0) {
+        const int32_t f = clickFirst_;
+        clickFirst_ = 0;
         RedrawSquare(f);
     }
-    if (PolicySaved_) {
-        setContextMenuPolicy(SavedPolicy_);
-        PolicySaved_ = false;
+    if (policySaved_) {
+        setContextMenuPolicy(savedPolicy_);
+        policySaved_ = false;
     }
 }
 
@@ -328,33 +328,33 @@ void TBrett::CancelDrag() {
 
 void TBrett::SetStellung(const TSchachbrett& Stellung, const TZug& Zug) {
     CancelDrag();
-    Board_ = Stellung;
-    Zug_ = Zug;
+    board_ = Stellung;
+    zug_ = Zug;
     Redraw(false);
 }
 
 void TBrett::DoZug(const TZug& Zug) {
     CancelDrag();
-    Zug_ = Zug;
+    zug_ = Zug;
     ExecuteZug();
 }
 
 bool TBrett::MakeMove(int32_t From, int32_t To, bool Castle960, int32_t Promotion) {
     if (!IsBoardSquare(From) || !IsBoardSquare(To)) return false;
-    const TZug saved = Zug_;
-    Zug_.From = From;
-    Zug_.To = To;
-    Zug_.Captured = Board_[To];
-    Zug_.Flags = 0;
-    Zug_.Glyph = 0;
-    Zug_.NAG = 0;
-    Zug_.ExtraNAG = 0;
-    Zug_.EnPassantVictim = 0;
-    Zug_.EnPassant = 0;
-    Zug_.Promotion = 0;
-    Zug_.CastlingKind = 0;
+    const TZug saved = zug_;
+    zug_.From = From;
+    zug_.To = To;
+    zug_.Captured = board_[To];
+    zug_.Flags = 0;
+    zug_.Glyph = 0;
+    zug_.NAG = 0;
+    zug_.ExtraNAG = 0;
+    zug_.EnPassantVictim = 0;
+    zug_.EnPassant = 0;
+    zug_.Promotion = 0;
+    zug_.CastlingKind = 0;
 
-    const int32_t piece = Board_[From];
+    const int32_t piece = board_[From];
     const int from64 = Sq64(From);
     const int to64 = Sq64(To);
     switch (piece) {
@@ -366,9 +366,9 @@ bool TBrett::MakeMove(int32_t From, int32_t To, bool Castle960, int32_t Promotio
             home = white ? FischerInfo->WhiteKing : FischerInfo->BlackKing;
         if (From == home) {
             if (To == (white ? SqC1 : SqC8))
-                Zug_.CastlingKind = Castle960 ? 4 : 2;
+                zug_.CastlingKind = Castle960 ? 4 : 2;
             else if (To == (white ? SqG1 : SqG8))
-                Zug_.CastlingKind = Castle960 ? 3 : 1;
+                zug_.CastlingKind = Castle960 ? 3 : 1;
         }
         break;
     }
@@ -377,22 +377,22 @@ bool TBrett::MakeMove(int32_t From, int32_t To, bool Castle960, int32_t Promotio
         const bool white = piece > 0;
         const int step = white ? to64 - from64 : from64 - to64;
         const int behind = white ? -10 : 10;
-        if (step == 16) Zug_.EnPassant = To + behind;
+        if (step == 16) zug_.EnPassant = To + behind;
         const bool fromEpRank = white ? (From >= 61 && From <= 68) : (From >= 51 && From <= 58);
-        if ((step == 7 || step == 9) && Board_[To] == 0 && fromEpRank)
-            Zug_.EnPassantVictim = To + behind;
+        if ((step == 7 || step == 9) && board_[To] == 0 && fromEpRank)
+            zug_.EnPassantVictim = To + behind;
         const bool lastRank = white ? To >= SqA8 : To <= SqH1;
         if (lastRank) {
             if (Promotion == -1) {
                 const int32_t p = AskPromotion(white ? 1 : -1);
                 if (p == 0) {
                     // Closing the choice is a cancel: the pawn stays where it was.
-                    Zug_ = saved;
+                    zug_ = saved;
                     return false;
                 }
-                Zug_.Promotion = p;
+                zug_.Promotion = p;
             } else {
-                Zug_.Promotion = Promotion;
+                zug_.Promotion = Promotion;
             }
         }
         break;
@@ -401,38 +401,38 @@ bool TBrett::MakeMove(int32_t From, int32_t To, bool Castle960, int32_t Promotio
         break;
     }
 
-    Zug_.CastlingRights = CastlingRightsAfter(Zug_.CastlingRights, Board_, From, To, FischerInfo);
+    zug_.CastlingRights = CastlingRightsAfter(zug_.CastlingRights, board_, From, To, FischerInfo);
 
     // A Chess960 king may castle onto its own rook: that is no capture.
-    if (Zug_.CastlingKind >= 3) Zug_.Captured = 0;
+    if (zug_.CastlingKind >= 3) zug_.Captured = 0;
 
-    Zug_.Side = -Zug_.Side;
+    zug_.Side = -zug_.Side;
     ExecuteZug();
     return true;
 }
 
 void TBrett::ExecuteZug() {
     FinishAnimation();
-    const int32_t from = Zug_.From;
-    const int32_t to = Zug_.To;
+    const int32_t from = zug_.From;
+    const int32_t to = zug_.To;
     if (!IsBoardSquare(from) || !IsBoardSquare(to)) return;
-    const int32_t piece = Board_[from];
+    const int32_t piece = board_[from];
 
     // The board changes in one place for every kind of move; then each
     // square it wrote is drawn again.
     DrawSquareEmpty(from);
     TMoveChanges changes;
-    ZugAusfuehren(Board_, Zug_, FischerInfo, &changes);
+    ZugAusfuehren(board_, zug_, FischerInfo, &changes);
     for (uint8_t i = 0; i < changes.Count; ++i)
         DrawSquareWithPiece(changes.Changes[i].Square);
     // The position is exact from here on; only the picture of the moving
     // piece follows, step by step.
-    if (Animation > 0 && AnimateAllowed_ && from != to && piece != 0 && !UpdateLock)
+    if (Animation > 0 && animateAllowed_ && from != to && piece != 0 && !UpdateLock)
         Animate(from, to, piece);
 
     if (Ton) Beep();
     for (int i = 0; i < 120; ++i)
-        Cache_[i] = Board_[i];
+        cache_[i] = board_[i];
     Changed();
 }
 
@@ -441,59 +441,59 @@ void TBrett::Animate(int32_t From, int32_t To, int32_t Piece) {
     const QRect tr = SquareRect(Sq64(To));
     const int dv = fr.top() - tr.top();
     const int dh = fr.right() - tr.right();
-    AnimStepV_ = 4;
-    AnimStepH_ = 4;
+    animStepV_ = 4;
+    animStepH_ = 4;
     if (dv == 0)
-        AnimStepV_ = 0;
+        animStepV_ = 0;
     else if (dh == 0)
-        AnimStepH_ = 0;
+        animStepH_ = 0;
     else if (std::abs(dh) < std::abs(dv))
-        AnimStepH_ = 2;
+        animStepH_ = 2;
     else if (std::abs(dv) < std::abs(dh))
-        AnimStepV_ = 2;
-    AnimNeedH_ = dh == 0 ? 1 : std::abs(dh);
-    AnimNeedV_ = dv == 0 ? 1 : std::abs(dv);
-    AnimDirH_ = dh > 0 ? -1 : 1;
-    AnimDirV_ = dv > 0 ? -1 : 1;
-    AnimMovedH_ = AnimMovedV_ = 0;
-    AnimFrom_ = fr;
-    AnimTo_ = To;
-    AnimPiece_ = Piece;
+        animStepV_ = 2;
+    animNeedH_ = dh == 0 ? 1 : std::abs(dh);
+    animNeedV_ = dv == 0 ? 1 : std::abs(dv);
+    animDirH_ = dh > 0 ? -1 : 1;
+    animDirV_ = dv > 0 ? -1 : 1;
+    animMovedH_ = animMovedV_ = 0;
+    animFrom_ = fr;
+    animTo_ = To;
+    animPiece_ = Piece;
 
     // The target shows empty until the piece lands on it.
     DrawSquare(Sq64(To));
-    FloatRect_ = fr;
+    floatRect_ = fr;
     SaveBackground();
     FloatAnimated(fr);
-    if (!AnimTimer_) {
-        AnimTimer_ = new QTimer(this);
-        connect(AnimTimer_, &QTimer::timeout, this, &TBrett::AnimationStep);
+    if (!animTimer_) {
+        animTimer_ = new QTimer(this);
+        connect(animTimer_, &QTimer::timeout, this, &TBrett::AnimationStep);
     }
-    AnimTimer_->start(Animation);
+    animTimer_->start(Animation);
 }
 
 void TBrett::FloatAnimated(const QRect& r) {
     RestoreBackground();
-    FloatRect_ = r;
+    floatRect_ = r;
     SaveBackground();
-    if (!Blind) DrawFigurFromStrip(Picture_, FloatRect_, Strip_, AnimPiece_);
+    if (!Blind) DrawFigurFromStrip(picture_, floatRect_, strip_, animPiece_);
     Changed();
 }
 
 void TBrett::AnimationStep() {
-    if (AnimPiece_ == 0) return;
-    AnimMovedH_ += AnimStepH_;
-    AnimMovedV_ += AnimStepV_;
-    FloatAnimated(AnimFrom_.translated(AnimDirH_ * AnimMovedH_, AnimDirV_ * AnimMovedV_));
-    if (AnimMovedH_ >= AnimNeedH_ || AnimMovedV_ >= AnimNeedV_) FinishAnimation();
+    if (animPiece_ == 0) return;
+    animMovedH_ += animStepH_;
+    animMovedV_ += animStepV_;
+    FloatAnimated(animFrom_.translated(animDirH_ * animMovedH_, animDirV_ * animMovedV_));
+    if (animMovedH_ >= animNeedH_ || animMovedV_ >= animNeedV_) FinishAnimation();
 }
 
 void TBrett::FinishAnimation() {
-    if (AnimPiece_ == 0) return;
-    if (AnimTimer_) AnimTimer_->stop();
+    if (animPiece_ == 0) return;
+    if (animTimer_) animTimer_->stop();
     RestoreBackground();
-    AnimPiece_ = 0;
-    DrawSquareWithPiece(AnimTo_);
+    animPiece_ = 0;
+    DrawSquareWithPiece(animTo_);
 }
 
 // ---------------------------------------------------------------------------
@@ -509,15 +509,15 @@ void TBrett::DoMoveDone(Qt::KeyboardModifiers Shift) {
 }
 
 bool TBrett::DoMoveTry(int32_t From, int32_t To, bool Castle960) {
-    const int32_t keepFrom = Zug_.From, keepTo = Zug_.To, keepKind = Zug_.CastlingKind;
-    Zug_.From = From;
-    Zug_.To = To;
-    Zug_.CastlingKind = Castle960 ? 3 : 0;
+    const int32_t keepFrom = zug_.From, keepTo = zug_.To, keepKind = zug_.CastlingKind;
+    zug_.From = From;
+    zug_.To = To;
+    zug_.CastlingKind = Castle960 ? 3 : 0;
     bool legal = false;
     if (OnMoveTry) OnMoveTry(this, legal);
-    Zug_.From = keepFrom;
-    Zug_.To = keepTo;
-    Zug_.CastlingKind = keepKind;
+    zug_.From = keepFrom;
+    zug_.To = keepTo;
+    zug_.CastlingKind = keepKind;
     return legal;
 }
 
@@ -539,7 +539,7 @@ void TBrett::ShowError(const QString& Text) {
 }
 
 int32_t TBrett::AskPromotion(int32_t Colour) {
-    const int h = std::max(16, Strip_.height() / 2 + 5);
+    const int h = std::max(16, strip_.height() / 2 + 5);
     QDialog popup(this, Qt::Dialog | Qt::FramelessWindowHint);
     popup.setObjectName(QStringLiteral("Umwandlung"));
     popup.setFixedSize(4 * h, h);
@@ -552,7 +552,7 @@ int32_t TBrett::AskPromotion(int32_t Colour) {
         auto* b = new QPushButton(&popup);
         b->setObjectName(QStringLiteral("Umwandlung%1").arg(kind));
         b->setFixedSize(h, h);
-        const int cs = std::max(1, Strip_.height() / 2);
+        const int cs = std::max(1, strip_.height() / 2);
         QImage glyph(cs, cs, QImage::Format_RGB32);
         glyph.fill(Qt::white);
         DrawFigur(kind * white, glyph, false);
@@ -566,7 +566,7 @@ int32_t TBrett::AskPromotion(int32_t Colour) {
     queen->setFocus();
     // Near the middle of the board, kept inside the screen.
     QPoint at = mapToGlobal(
-        QPoint(2 * Groesse_, 3 * Groesse_ + static_cast<int>(std::nearbyint(Groesse_ / 2.0))));
+        QPoint(2 * groesse_, 3 * groesse_ + static_cast<int>(std::nearbyint(groesse_ / 2.0))));
     if (const QScreen* screen = this->screen()) {
         const QRect avail = screen->availableGeometry();
         at.setX(std::max(avail.left(), std::min(at.x(), avail.right() + 1 - popup.width())));

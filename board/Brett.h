@@ -54,9 +54,9 @@ public:
     bool AltMove = false;
 
     // Piece strip.
-    TFigurenset Figuren() const { return Figuren_; }
+    TFigurenset Figuren() const { return figuren_; }
     void SetFiguren(TFigurenset Value);
-    const QString& UserFiguren() const { return UserFiguren_; }
+    const QString& UserFiguren() const { return userFiguren_; }
     void SetUserFiguren(const QString& Path);
     void BuildFiguren(TFigurenset Set);
     bool LoadUserFiguren(const QString& Path);
@@ -66,22 +66,22 @@ public:
     // The picture (Mask false) or mask (Mask true) half of the piece's cell,
     // stretched over the whole bitmap.
     void DrawFigur(int32_t Piece, QImage& Bitmap, bool Mask) const;
-    const QImage& GetFigurenBitmap() const { return Strip_; }
+    const QImage& GetFigurenBitmap() const { return strip_; }
     void SetFigurenBitmap(const QImage& Bitmap, TFigurenset Set);
 
     // Published properties.
-    int Groesse() const { return Groesse_; }
+    int Groesse() const { return groesse_; }
     void SetGroesse(int Value);
-    bool Grundstellung() const { return Grundstellung_; }
+    bool Grundstellung() const { return grundstellung_; }
     void SetGrundstellung(bool Value);
     bool Ziehenmoeglich = true;
-    QColor WhiteSquareColor() const { return WhiteColor_; }
+    QColor WhiteSquareColor() const { return whiteColor_; }
     void SetWhiteSquareColor(const QColor& c);
-    QColor BlackSquareColor() const { return BlackColor_; }
+    QColor BlackSquareColor() const { return blackColor_; }
     void SetBlackSquareColor(const QColor& c);
-    const QImage& WhiteSquarePattern() const { return WhitePattern_; }
+    const QImage& WhiteSquarePattern() const { return whitePattern_; }
     void SetWhiteSquarePattern(const QImage& p);
-    const QImage& BlackSquarePattern() const { return BlackPattern_; }
+    const QImage& BlackSquarePattern() const { return blackPattern_; }
     void SetBlackSquarePattern(const QImage& p);
     bool Ton = false;
     bool English = false;
@@ -91,9 +91,9 @@ public:
 
     // Position.
     void SetStellung(const TSchachbrett& Stellung, const TZug& Zug);
-    void GetStellung(TSchachbrett& Stellung) const { Stellung = Board_; }
-    void GetZug(TZug& Zug) const { Zug = Zug_; }
-    bool WhiteToMove() const { return Zug_.Side == 1; }
+    void GetStellung(TSchachbrett& Stellung) const { Stellung = board_; }
+    void GetZug(TZug& Zug) const { Zug = zug_; }
+    bool WhiteToMove() const { return zug_.Side == 1; }
 
     // Moves (mailbox indices). Promotion -1 asks the user on the last rank.
     // False when the user cancelled the promotion choice; then nothing changed.
@@ -107,12 +107,12 @@ public:
     void RedrawSquare(int32_t Index);
     void MarkSquare(int32_t Index, const QColor& Colour);
     void Drehen();
-    bool GetGedreht() const { return Gedreht_; }
+    bool GetGedreht() const { return gedreht_; }
     void SetClickClick(bool On);
-    bool ClickClick() const { return ClickClick_; }
-    const QImage& Picture() const { return Picture_; }
+    bool ClickClick() const { return clickClick_; }
+    const QImage& Picture() const { return picture_; }
     // A host move is sliding across the picture (the position is exact already).
-    bool Animating() const { return AnimPiece_ != 0; }
+    bool Animating() const { return animPiece_ != 0; }
     // Puts a sliding piece on its target at once.
     void FinishAnimation();
 
@@ -136,9 +136,9 @@ public:
     void MouseMove(Qt::KeyboardModifiers Shift, int X, int Y);
     void MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
 
-    bool Dragging() const { return Dragged_ != 0; }
+    bool Dragging() const { return dragged_ != 0; }
     // Mailbox index of the pending click-click square, 0 = none.
-    int32_t ClickClickPending() const { return ClickFirst_; }
+    int32_t ClickClickPending() const { return clickFirst_; }
 
     // Shows a modal window through ModalRunner.
     int RunModal(QDialog& Dialog);
@@ -161,12 +161,12 @@ protected:
 private:
     friend class TAufbauDialog;
 
-    int DisplayOf(int Square) const { return Gedreht_ ? 63 - Square : Square; }
+    int DisplayOf(int Square) const { return gedreht_ ? 63 - Square : Square; }
     void DrawSquare(int Square);
     void DrawSquareEmpty(int32_t Index);
     void DrawSquareWithPiece(int32_t Index);
     bool OwnPiece(int Square) const;
-    // Floating piece: background saved under FloatRect_, clipped to the picture.
+    // Floating piece: background saved under floatRect_, clipped to the picture.
     void SaveBackground();
     void RestoreBackground();
     void FloatTo(const QRect& r);
@@ -178,48 +178,48 @@ private:
     void FinishMove(int Start, int Drop, bool Castling, Qt::KeyboardModifiers Shift);
     void Changed() { update(); }
 
-    TFigurenset Figuren_ = TFigurenset::User;
-    QString UserFiguren_;
-    QImage Strip_;
-    QImage Picture_;
-    int Groesse_ = 32;
-    bool Grundstellung_ = true;
-    QColor WhiteColor_ = QColor(0xFF, 0xFF, 0xFF);
-    QColor BlackColor_ = QColor(0xC0, 0xC0, 0xC0);
-    QImage WhitePattern_;
-    QImage BlackPattern_;
+    TFigurenset figuren_ = TFigurenset::User;
+    QString userFiguren_;
+    QImage strip_;
+    QImage picture_;
+    int groesse_ = 32;
+    bool grundstellung_ = true;
+    QColor whiteColor_ = QColor(0xFF, 0xFF, 0xFF);
+    QColor blackColor_ = QColor(0xC0, 0xC0, 0xC0);
+    QImage whitePattern_;
+    QImage blackPattern_;
 
-    TSchachbrett Board_{};
-    TZug Zug_{};
-    std::array<int32_t, 120> Cache_{};
+    TSchachbrett board_{};
+    TZug zug_{};
+    std::array<int32_t, 120> cache_{};
 
     // Drag state.
-    int32_t Dragged_ = 0;
-    bool Floating_ = false;
-    QImage Background_;
-    QRect BackgroundRect_;
-    QPoint LastMouse_;
-    QRect FloatRect_;
-    int DragStart_ = 0;    // board square 0..63
-    int32_t Proposal_ = 0; // mailbox, 0 = none
-    bool Gedreht_ = false;
-    bool AnimateAllowed_ = true;
-    bool ClickClick_ = false;
-    int32_t ClickFirst_ = 0; // mailbox, 0 = none
+    int32_t dragged_ = 0;
+    bool floating_ = false;
+    QImage background_;
+    QRect backgroundRect_;
+    QPoint lastMouse_;
+    QRect floatRect_;
+    int dragStart_ = 0;    // board square 0..63
+    int32_t proposal_ = 0; // mailbox, 0 = none
+    bool gedreht_ = false;
+    bool animateAllowed_ = true;
+    bool clickClick_ = false;
+    int32_t clickFirst_ = 0; // mailbox, 0 = none
     // The context menu is kept away during a left-button drag.
-    Qt::ContextMenuPolicy SavedPolicy_ = Qt::DefaultContextMenu;
-    bool PolicySaved_ = false;
+    Qt::ContextMenuPolicy savedPolicy_ = Qt::DefaultContextMenu;
+    bool policySaved_ = false;
 
-    TAufbauDialog* Aufbau_ = nullptr; // set on the setup dialog's own board
+    TAufbauDialog* aufbau_ = nullptr; // set on the setup dialog's own board
 
-    // Animation: a timer steps the piece from AnimFrom_ to AnimTo_, so the
+    // Animation: a timer steps the piece from animFrom_ to animTo_, so the
     // GUI thread never waits for it.
-    QTimer* AnimTimer_ = nullptr;
-    int32_t AnimPiece_ = 0; // 0 = no animation running
-    int32_t AnimTo_ = 0;    // mailbox
-    QRect AnimFrom_;
-    int AnimStepH_ = 0, AnimStepV_ = 0, AnimDirH_ = 0, AnimDirV_ = 0;
-    int AnimNeedH_ = 0, AnimNeedV_ = 0, AnimMovedH_ = 0, AnimMovedV_ = 0;
+    QTimer* animTimer_ = nullptr;
+    int32_t animPiece_ = 0; // 0 = no animation running
+    int32_t animTo_ = 0;    // mailbox
+    QRect animFrom_;
+    int animStepH_ = 0, animStepV_ = 0, animDirH_ = 0, animDirV_ = 0;
+    int animNeedH_ = 0, animNeedV_ = 0, animMovedH_ = 0, animMovedV_ = 0;
 };
 
 } // namespace kb

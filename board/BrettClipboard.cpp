@@ -25,7 +25,7 @@ QString BareFen(QString Text) {
 } // namespace
 
 void TBrett::FENCopy() {
-    const std::string fen = StellungToFEN(Board_, Zug_, 1, false);
+    const std::string fen = StellungToFEN(board_, zug_, 1, false);
     QGuiApplication::clipboard()->setText(QString::fromStdString(fen));
 }
 
@@ -36,20 +36,20 @@ bool TBrett::FENInsert() {
     const std::string fen = BareFen(text).toStdString();
     if (fen.empty()) return false;
     // Read into copies so that a rejected text leaves the board as it was.
-    TSchachbrett board = Board_;
-    TZug zug = Zug_;
+    TSchachbrett board = board_;
+    TZug zug = zug_;
     uint16_t moveNo = 1;
     if (!FENToStellung(fen, board, zug, moveNo, nullptr)) return false;
     CancelDrag();
-    Board_ = board;
-    Zug_ = zug;
+    board_ = board;
+    zug_ = zug;
     Redraw(false);
-    if (OnNewPosition) OnNewPosition(this, Board_, Zug_, 1);
+    if (OnNewPosition) OnNewPosition(this, board_, zug_, 1);
     return true;
 }
 
 void TBrett::DiaCopy() {
-    QGuiApplication::clipboard()->setImage(Picture_);
+    QGuiApplication::clipboard()->setImage(picture_);
 }
 
 } // namespace kb

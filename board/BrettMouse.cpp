@@ -38,7 +38,7 @@ void TBrett::mouseReleaseEvent(QMouseEvent* e) {
 
 bool TBrett::OwnPiece(int Square) const {
     if (Square < 0 || Square > 63) return false;
-    return Board_[Mailbox(Square)] * Zug_.Side > 0;
+    return board_[Mailbox(Square)] * zug_.Side > 0;
 }
 
 bool TBrett::Castle960Requested(Qt::KeyboardModifiers Shift, int StartSquare,
@@ -47,59 +47,59 @@ bool TBrett::Castle960Requested(Qt::KeyboardModifiers Shift, int StartSquare,
     const bool ctrl =
         ExactCtrl ? Shift == Qt::ControlModifier : Shift.testFlag(Qt::ControlModifier);
     if (!ctrl || StartSquare < 0 || StartSquare > 63) return false;
-    const int32_t king = Zug_.Side == 1 ? FischerInfo->WhiteKing : FischerInfo->BlackKing;
-    return Mailbox(StartSquare) == king && Board_[king] == 6 * Zug_.Side;
+    const int32_t king = zug_.Side == 1 ? FischerInfo->WhiteKing : FischerInfo->BlackKing;
+    return Mailbox(StartSquare) == king && board_[king] == 6 * zug_.Side;
 }
 
 void TBrett::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y) {
     // A piece still sliding lands before the user takes hold of the board.
     FinishAnimation();
-    if (Aufbau_) {
-        Aufbau_->BoardMouseDown(Button, Shift, X, Y);
+    if (aufbau_) {
+        aufbau_->BoardMouseDown(Button, Shift, X, Y);
         return;
     }
     if (Button != Qt::LeftButton || !Ziehenmoeglich) return;
-    if (!PolicySaved_) {
-        SavedPolicy_ = contextMenuPolicy();
-        PolicySaved_ = true;
+    if (!policySaved_) {
+        savedPolicy_ = contextMenuPolicy();
+        policySaved_ = true;
         setContextMenuPolicy(Qt::PreventContextMenu);
     }
     const int pressed = SquareAt(QPoint(X, Y));
     if (pressed < 0) return;
 
-    if (!ClickClick_) {
+    if (!clickClick_) {
         // A gesture whose release never came is dropped first.
-        if (Dragged_ != 0 || Proposal_ != 0) CancelDrag();
-        Proposal_ = 0;
+        if (dragged_ != 0 || proposal_ != 0) CancelDrag();
+        proposal_ = 0;
         if (ZugVorschlagen) {
             const uint8_t proposal = DoMovePart(static_cast<uint8_t>(Mailbox(pressed)));
             // Only a square of the board is a proposal.
             if (IsBoardSquare(proposal) && proposal != Mailbox(pressed)) {
-                Proposal_ = proposal;
-                MarkSquare(Proposal_, MarkColor);
+                proposal_ = proposal;
+                MarkSquare(proposal_, MarkColor);
             }
         }
-        if (Board_[Mailbox(pressed)] == 0 && Proposal_ == 0) return;
-        DragStart_ = pressed;
+        if (board_[Mailbox(pressed)] == 0 && proposal_ == 0) return;
+        dragStart_ = pressed;
         if (!OwnPiece(pressed)) return;
-        LastMouse_ = QPoint(X, Y);
-        Dragged_ = Board_[Mailbox(pressed)];
+        lastMouse_ = QPoint(X, Y);
+        dragged_ = board_[Mailbox(pressed)];
         DrawSquare(pressed);
-        Floating_ = true;
-        Background_ = QImage();
+        floating_ = true;
+        background_ = QImage();
         FloatTo(SquareRect(pressed).translated(0, -2));
         return;
     }
 
-    if (ClickFirst_ == 0) {
-        if (Board_[Mailbox(pressed)] != 0) {
-            ClickFirst_ = Mailbox(pressed);
-            MarkSquare(ClickFirst_, MarkColor);
+    if (clickFirst_ == 0) {
+        if (board_[Mailbox(pressed)] != 0) {
+            clickFirst_ = Mailbox(pressed);
+            MarkSquare(clickFirst_, MarkColor);
         }
         return;
     }
-    const int32_t first = ClickFirst_;
-    ClickFirst_ = 0;
+    const int32_t first = clickFirst_;
+    clickFirst_ = 0;
     RedrawSquare(first);
     const bool castling = Castle960Requested(Shift, Sq64(first), false);
     const int32_t target = Mailbox(pressed);
@@ -110,38 +110,38 @@ void TBrett::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int 
 }
 
 void TBrett::MouseMove(Qt::KeyboardModifiers Shift, int X, int Y) {
-    if (Aufbau_) {
-        Aufbau_->BoardMouseMove(Shift, X, Y);
+    if (aufbau_) {
+        aufbau_->BoardMouseMove(Shift, X, Y);
         return;
     }
-    if (Dragged_ == 0 || !Floating_) return;
-    const QPoint delta = QPoint(X, Y) - LastMouse_;
-    LastMouse_ = QPoint(X, Y);
-    FloatTo(FloatRect_.translated(delta));
+    if (dragged_ == 0 || !floating_) return;
+    const QPoint delta = QPoint(X, Y) - lastMouse_;
+    lastMouse_ = QPoint(X, Y);
+    FloatTo(floatRect_.translated(delta));
 }
 
 void TBrett::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y) {
-    if (Aufbau_ || Button != Qt::LeftButton) return;
-    if (PolicySaved_) {
-        setContextMenuPolicy(SavedPolicy_);
-        PolicySaved_ = false;
+    if (aufbau_ || Button != Qt::LeftButton) return;
+    if (policySaved_) {
+        setContextMenuPolicy(savedPolicy_);
+        policySaved_ = false;
     }
-    if (Dragged_ == 0 && Proposal_ == 0) return;
+    if (dragged_ == 0 && proposal_ == 0) return;
 
     const QPoint drop =
-        Floating_
-            ? QPoint(FloatRect_.left() + static_cast<int>(std::nearbyint(FloatRect_.width() / 2.0)),
-                     FloatRect_.top() + static_cast<int>(std::nearbyint(FloatRect_.height() / 2.0)))
+        floating_
+            ? QPoint(floatRect_.left() + static_cast<int>(std::nearbyint(floatRect_.width() / 2.0)),
+                     floatRect_.top() + static_cast<int>(std::nearbyint(floatRect_.height() / 2.0)))
             : QPoint(X, Y);
     int dropSq = SquareAt(drop);
-    int start = DragStart_;
+    int start = dragStart_;
 
-    if (Proposal_ != 0) {
-        const int32_t proposal = Proposal_;
+    if (proposal_ != 0) {
+        const int32_t proposal = proposal_;
         RedrawSquare(proposal);
         if (dropSq < 0) {
             // Released off the board: nothing is played.
-            Proposal_ = 0;
+            proposal_ = 0;
             CancelDrag();
             return;
         }
@@ -151,26 +151,26 @@ void TBrett::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X,
                     start = Sq64(proposal);
                 else
                     dropSq = Sq64(proposal);
-                Dragged_ = Board_[Mailbox(start)];
+                dragged_ = board_[Mailbox(start)];
             }
         } else {
             if (OwnPiece(dropSq) && !OwnPiece(start)) {
                 std::swap(start, dropSq);
-                Dragged_ = Board_[Mailbox(start)];
+                dragged_ = board_[Mailbox(start)];
             }
             if (!OwnPiece(start)) {
-                Proposal_ = 0;
+                proposal_ = 0;
                 CancelDrag();
                 return;
             }
         }
     }
 
-    if (Floating_) RestoreBackground();
-    Floating_ = false;
-    if (Proposal_ != 0) RedrawSquare(Proposal_);
+    if (floating_) RestoreBackground();
+    floating_ = false;
+    if (proposal_ != 0) RedrawSquare(proposal_);
     const bool castling = Castle960Requested(Shift, start, true);
-    Proposal_ = 0;
+    proposal_ = 0;
 
     if (dropSq >= 0 && OwnPiece(start) && (dropSq != start || castling) &&
         (!OwnPiece(dropSq) || castling) && DoMoveTry(Mailbox(start), Mailbox(dropSq), castling)) {
@@ -178,23 +178,23 @@ void TBrett::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X,
         return;
     }
     // Refused: the piece goes back where it was.
-    if (Dragged_ != 0) {
+    if (dragged_ != 0) {
         DrawSquare(start);
-        DrawPiece(start, Board_[Mailbox(start)]);
-        if (start != DragStart_) RedrawSquare(Mailbox(DragStart_));
+        DrawPiece(start, board_[Mailbox(start)]);
+        if (start != dragStart_) RedrawSquare(Mailbox(dragStart_));
     }
-    Dragged_ = 0;
+    dragged_ = 0;
 }
 
 void TBrett::FinishMove(int Start, int Drop, bool Castling, Qt::KeyboardModifiers Shift) {
     const bool ton = Ton;
     Ton = false;
-    AnimateAllowed_ = false;
-    const int32_t piece = Board_[Mailbox(Start)];
+    animateAllowed_ = false;
+    const int32_t piece = board_[Mailbox(Start)];
     const bool made = MakeMove(Mailbox(Start), Mailbox(Drop), Castling, -1);
-    AnimateAllowed_ = true;
+    animateAllowed_ = true;
     Ton = ton;
-    Dragged_ = 0;
+    dragged_ = 0;
     if (!made) {
         // The promotion choice was closed: put the pawn back.
         DrawSquare(Start);

@@ -25,74 +25,74 @@ QString TwoDigits(int64_t v) {
 
 } // namespace
 
-TTimeLabel::TTimeLabel(QWidget* parent) : QLabel(parent), Clock_(&SteadyMs), Timer_(this) {
-    Timer_.setInterval(1000);
-    connect(&Timer_, &QTimer::timeout, this, [this] { TimerTick(); });
+TTimeLabel::TTimeLabel(QWidget* parent) : QLabel(parent), clock_(&SteadyMs), timer_(this) {
+    timer_.setInterval(1000);
+    connect(&timer_, &QTimer::timeout, this, [this] { TimerTick(); });
     setAutoFillBackground(true);
     RefreshCaption();
-    Mark_ = Clock_();
-    MarkSet_ = true;
+    mark_ = clock_();
+    markSet_ = true;
 }
 
 void TTimeLabel::SetClock(TClock Clock) {
-    Clock_ = Clock ? std::move(Clock) : TClock(&SteadyMs);
-    Mark_ = Clock_();
-    MarkSet_ = true;
+    clock_ = Clock ? std::move(Clock) : TClock(&SteadyMs);
+    mark_ = clock_();
+    markSet_ = true;
 }
 
 void TTimeLabel::SetSecTotal(int Value) {
-    SecTotal_ = Value;
-    Remaining_ = int64_t{Value} * 1000;
+    secTotal_ = Value;
+    remaining_ = int64_t{Value} * 1000;
     RefreshCaption();
 }
 
 void TTimeLabel::SetShowCentiSecs(bool Value) {
-    ShowCentiSecs_ = Value;
-    Timer_.setInterval(Value ? 100 : 1000);
+    showCentiSecs_ = Value;
+    timer_.setInterval(Value ? 100 : 1000);
     RefreshCaption();
 }
 
 void TTimeLabel::SetMoveActual(int Value) {
-    MoveActual_ = Value;
+    moveActual_ = Value;
     // A stopped clock keeps its time.
     if (Running()) UpdateElapsed();
     // A control at move 0 is no control.
     if (TimeControl1afterMove > 0 && Value == TimeControl1afterMove)
-        SetSecTotal(static_cast<int>(RoundDiv(Remaining_, 1000)) + TimeControl1PlusSec);
+        SetSecTotal(static_cast<int>(RoundDiv(remaining_, 1000)) + TimeControl1PlusSec);
     else if (TimeControl2afterMove > 0 && Value == TimeControl2afterMove)
-        SetSecTotal(static_cast<int>(RoundDiv(Remaining_, 1000)) + TimeControl2PlusSec);
+        SetSecTotal(static_cast<int>(RoundDiv(remaining_, 1000)) + TimeControl2PlusSec);
 }
 
 void TTimeLabel::UpdateElapsed() {
-    const int64_t now = Clock_();
-    if (MarkSet_) Remaining_ -= now >= Mark_ ? now - Mark_ : Mark_ - now;
-    Mark_ = now;
-    MarkSet_ = true;
+    const int64_t now = clock_();
+    if (markSet_) remaining_ -= now >= mark_ ? now - mark_ : mark_ - now;
+    mark_ = now;
+    markSet_ = true;
 }
 
 void TTimeLabel::Start() {
-    Mark_ = Clock_();
-    MarkSet_ = true;
-    Timer_.start();
+    mark_ = clock_();
+    markSet_ = true;
+    timer_.start();
 }
 
 void TTimeLabel::Stop() {
     if (Running()) UpdateElapsed();
-    Timer_.stop();
+    timer_.stop();
 }
 
 void TTimeLabel::Press() {
     if (Running()) {
         UpdateElapsed();
-        Remaining_ += int64_t{SecPerMove} * 1000;
+        remaining_ += int64_t{SecPerMove} * 1000;
         RefreshCaption();
     }
-    Mark_ = Clock_();
-    MarkSet_ = true;
+    mark_ = clock_();
+    markSet_ = true;
     if (Running())
-        Timer_.stop();
+        timer_.stop();
     else
-        Timer_.start();
+        timer_.start();
 }
 
 QColor TTimeLabel::Color() const {
@@ -107,37 +107,37 @@ void TTimeLabel::SetColor(const QColor& c) {
 
 void TTimeLabel::TimerTick() {
     UpdateElapsed();
-    if (Remaining_ < 0) Remaining_ = 0;
-    if (Remaining_ > 0 && Remaining_ / 1000 <= SecWarning) {
+    if (remaining_ < 0) remaining_ = 0;
+    if (remaining_ > 0 && remaining_ / 1000 <= SecWarning) {
         if (Color() != ColorWarning) {
-            SavedColor_ = Color();
+            savedColor_ = Color();
             SetColor(ColorWarning);
         }
-    } else if (SavedColor_) {
-        SetColor(*SavedColor_);
+    } else if (savedColor_) {
+        SetColor(*savedColor_);
     }
     RefreshCaption();
     if (MoveNecessary && MoveNecessaryCondition())
         MoveNecessary(this);
     else if (MoveRecommended && MoveRecommendedCondition())
         MoveRecommended(this);
-    if (Remaining_ == 0 && Zue) Zue(this);
+    if (remaining_ == 0 && Zue) Zue(this);
 }
 
 QString TTimeLabel::FormatTime() const {
-    const int64_t f = ShowCentiSecs_ ? 10 : 1;
-    const int64_t u = RoundDiv(Remaining_, ShowCentiSecs_ ? 100 : 1000);
+    const int64_t f = showCentiSecs_ ? 10 : 1;
+    const int64_t u = RoundDiv(remaining_, showCentiSecs_ ? 100 : 1000);
     const int64_t hours = u / (3600 * f);
     const int64_t rest = u % (3600 * f);
     const int64_t minutes = rest / (60 * f);
     const int64_t rest2 = rest % (60 * f);
-    const int64_t tenths = ShowCentiSecs_ ? rest2 % 10 : 0;
-    const int64_t seconds = ShowCentiSecs_ ? rest2 / 10 : rest2;
+    const int64_t tenths = showCentiSecs_ ? rest2 % 10 : 0;
+    const int64_t seconds = showCentiSecs_ ? rest2 / 10 : rest2;
     QString text;
     if (hours > 0) text += TwoDigits(hours) + QLatin1Char(':');
     text += minutes > 0 ? TwoDigits(minutes) + QLatin1Char(':') : QStringLiteral("00:");
     text += seconds > 0 ? TwoDigits(seconds) : QStringLiteral("00");
-    if (ShowCentiSecs_) text += QLatin1Char(':') + QString::number(tenths);
+    if (showCentiSecs_) text += QLatin1Char(':') + QString::number(tenths);
     return text;
 }
 

@@ -28,14 +28,14 @@ public:
     std::function<void(TTimeLabel* Sender)> MoveNecessary;
     std::function<void(TTimeLabel* Sender)> Zue;
 
-    int SecTotal() const { return SecTotal_; }
+    int SecTotal() const { return secTotal_; }
     void SetSecTotal(int Value);
     int SecPerMove = 5;
     int SecWarning = 30;
     QColor ColorWarning = QColor(0xFF, 0xFF, 0x00);
-    bool showCentiSecs() const { return ShowCentiSecs_; }
+    bool showCentiSecs() const { return showCentiSecs_; }
     void SetShowCentiSecs(bool Value);
-    int MoveActual() const { return MoveActual_; }
+    int MoveActual() const { return moveActual_; }
     void SetMoveActual(int Value);
     int TimeControl1afterMove = 0;
     int TimeControl1PlusSec = 0;
@@ -43,13 +43,13 @@ public:
     int TimeControl2PlusSec = 0;
 
     // Remaining time in milliseconds.
-    int64_t Remaining() const { return Remaining_; }
+    int64_t Remaining() const { return remaining_; }
 
     void Start();
     void Stop();
     void Press();
-    bool Running() const { return Timer_.isActive(); }
-    int TimerInterval() const { return Timer_.interval(); }
+    bool Running() const { return timer_.isActive(); }
+    int TimerInterval() const { return timer_.interval(); }
 
     // The label's background colour.
     QColor Color() const;
@@ -65,15 +65,15 @@ public:
 private:
     void RefreshCaption();
 
-    TClock Clock_;
-    int64_t Mark_ = 0;
-    bool MarkSet_ = false;
-    std::optional<QColor> SavedColor_;
-    QTimer Timer_;
-    int SecTotal_ = 300;
-    int64_t Remaining_ = 0;
-    bool ShowCentiSecs_ = false;
-    int MoveActual_ = 0;
+    TClock clock_;
+    int64_t mark_ = 0;
+    bool markSet_ = false;
+    std::optional<QColor> savedColor_;
+    QTimer timer_;
+    int secTotal_ = 300;
+    int64_t remaining_ = 0;
+    bool showCentiSecs_ = false;
+    int moveActual_ = 0;
 };
 
 } // namespace kb
