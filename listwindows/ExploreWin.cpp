@@ -187,7 +187,9 @@ TMDIDatabase::TMDIDatabase(QWidget* Parent) : QWidget(Parent) {
         emit FilesLoaded(Folder);
     });
     connect(FileListBox1, &QListView::doubleClicked, this, [this] { FileListBox1DblClick(); });
-    connect(FileListBox1, &QListView::activated, this, [this] { FileListBox1DblClick(); });
+    // Enter opens too (activated would also fire on a single click where the
+    // desktop opens items that way).
+    FileListBox1->installEventFilter(this);
     connect(FileEdit, &QLineEdit::returnPressed, this, [this] { SetMask(FileEdit->text()); });
     connect(FilterComboBox1, &QComboBox::activated, this,
             [this](int I) { SetMask(FilterComboBox1->itemData(I).toString()); });
@@ -427,6 +429,17 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
     QApplication::restoreOverrideCursor();
     if (result.Failed) LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
     return result;
+}
+
+bool TMDIDatabase::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Watched == FileListBox1 && Event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(Event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            FileListBox1DblClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(Watched, Event);
 }
 
 void TMDIDatabase::showEvent(QShowEvent* Event) {

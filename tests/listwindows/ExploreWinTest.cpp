@@ -98,7 +98,7 @@ TEST_F(DatabaseWindow, FileListNeverShowsIndexOrLockFiles) {
         QTest::qWaitFor([&] { return Names(w.ListedFiles()) == QStringList{"a.pgn"}; }, 5000));
     w.FileListBox1->setCurrentIndex(
         w.FileListBox1->model()->index(0, 0, w.FileListBox1->rootIndex()));
-    w.FileListBox1DblClick();
+    QTest::keyClick(w.FileListBox1, Qt::Key_Return);
     ASSERT_EQ(opened_.size(), 1u);
     EXPECT_EQ(QFileInfo(opened_[0]).fileName(), QStringLiteral("a.pgn"));
 }
@@ -134,7 +134,7 @@ TEST_F(DatabaseWindow, HistoryOpensAndTakesDrops) {
     w.SetHistory({kb::LwHistoryEntry(QString::fromStdString(target.string())),
                   kb::LwHistoryEntry(QString::fromStdString(source.string()))});
     w.lbDatabase->setCurrentRow(0);
-    w.lbDatabaseDblClick();
+    QTest::keyClick(w.lbDatabase, Qt::Key_Return);
     ASSERT_EQ(opened_.size(), 1u);
     EXPECT_EQ(opened_[0], QString::fromStdString(target.string()));
 
