@@ -282,6 +282,7 @@ void TMDIPGN::BuildList() {
     PGN1 = new TPGNWinList(this, Panel2);
     PGN1->setObjectName(QStringLiteral("PGN1"));
     PGN1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    PGN1->installEventFilter(this);
     v->addWidget(PGN1, 1);
     TPGN& pgn = PGN1->PGN();
     pgn.DatabaseNotation = hNotation.get();
@@ -563,11 +564,18 @@ void TMDIPGN::keyPressEvent(QKeyEvent* Event) {
         CloseWindow();
         return;
     }
-    if (Event->key() == Qt::Key_Delete) {
-        sbDeleteGameClick();
-        return;
-    }
     QWidget::keyPressEvent(Event);
+}
+
+// Del in the list deletes the selected games (only there: elsewhere in the
+// window the key is the control's own).
+bool TMDIPGN::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Watched == PGN1 && Event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(Event)->key() == Qt::Key_Delete) {
+        sbDeleteGameClick();
+        return true;
+    }
+    return QWidget::eventFilter(Watched, Event);
 }
 
 // --- list events ------------------------------------------------------------

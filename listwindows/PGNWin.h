@@ -165,6 +165,7 @@ protected:
     void closeEvent(QCloseEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     void BuildToolbar();

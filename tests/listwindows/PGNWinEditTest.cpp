@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPointer>
@@ -129,6 +130,11 @@ TEST_F(ListEdit, KeysDeleteAndClose) {
     kbtest::SelectRows(*w, {1});
     QTest::keyClick(w->PGN1, Qt::Key_Delete);
     EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "k.pgn")), Expected({{0, 1}, {2, 5}}));
+    // Del elsewhere in the window is the control's own key.
+    w->sbFilter->click();
+    kbtest::SelectRows(*w, {0});
+    QTest::keyClick(w->cbGewinn, Qt::Key_Delete);
+    EXPECT_EQ(kbtest::GamesOfFile(dir_ / "k.pgn").size(), 4u);
     QTest::keyClick(w->PGN1, Qt::Key_Escape);
     EXPECT_FALSE(w->isVisible());
 }
