@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// board-window-png OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en] [play|gamedata|comment|time|engines]:
-// a real board window on one game of a file, stepped PLY half-moves into the game and painted
-// offscreen into a PNG; "play" shows it in play mode (clocks and the engine memo). With gamedata,
-// comment, time or engines the window's dialog of that name is painted instead, as the window fills
-// it.
+// board-window-png OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en]
+// [play|menus|gamedata|comment|time|engines]: a real board window on one game of a file, stepped
+// PLY half-moves into the game and painted offscreen into a PNG; "play" shows it in play mode
+// (clocks and the engine memo). With gamedata, comment, time or engines the window's dialog of that
+// name is painted instead, as the window fills it.
 #include "BrettWin.h"
 #include "DialogsLng.h"
 #include "KbBench.h"
@@ -12,6 +12,8 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QToolButton>
 
@@ -32,7 +34,7 @@ bool ParseInt(const std::string& s, long lo, long hi, int& out) {
 int RunBoardWindowPng(const kbbench::Args& args) {
     if (args.size() < 5 || args.size() > 8)
         return kbbench::UsageError("expected OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en] "
-                                   "[play|gamedata|comment|time|engines]");
+                                   "[play|menus|gamedata|comment|time|engines]");
     int width = 0, height = 0, row = 0, ply = 0;
     if (!ParseInt(args[1], 200, 4000, width) || !ParseInt(args[2], 150, 4000, height))
         return kbbench::UsageError("WIDTH and HEIGHT must be 200..4000 and 150..4000");
@@ -43,8 +45,8 @@ int RunBoardWindowPng(const kbbench::Args& args) {
     for (size_t i = 5; i < args.size(); ++i) {
         if (args[i] == "play")
             play = true;
-        else if (args[i] == "gamedata" || args[i] == "comment" || args[i] == "time" ||
-                 args[i] == "engines")
+        else if (args[i] == "menus" || args[i] == "gamedata" || args[i] == "comment" ||
+                 args[i] == "time" || args[i] == "engines")
             dialog = args[i];
         else if (args[i] == "de" || args[i] == "en")
             lang = args[i];
@@ -106,7 +108,26 @@ int RunBoardWindowPng(const kbbench::Args& args) {
         }
         QApplication::processEvents();
         QImage shot = w.grab().toImage();
-        if (!dialog.empty()) {
+        if (dialog == "menus") {
+            std::vector<QImage> parts;
+            for (QMenu* m : {w.puBrett, w.puNotation, w.puNotation->actions().front()->menu()}) {
+                m->adjustSize();
+                parts.push_back(m->grab().toImage());
+            }
+            int wsum = 0, hmax = 0;
+            for (const QImage& p : parts) {
+                wsum += p.width() + 8;
+                hmax = std::max(hmax, p.height());
+            }
+            shot = QImage(wsum, hmax, QImage::Format_RGB32);
+            shot.fill(Qt::white);
+            QPainter painter(&shot);
+            int x = 0;
+            for (const QImage& p : parts) {
+                painter.drawImage(x, 0, p);
+                x += p.width() + 8;
+            }
+        } else if (!dialog.empty()) {
             // The dialog is painted where it would show, then cancelled.
             TAnswerer answers;
             answers.Dialog = [&shot](QDialog& D) {
@@ -140,7 +161,7 @@ int RunBoardWindowPng(const kbbench::Args& args) {
 
 const kbbench::Command command{
     "board-window-png",
-    "OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en] [play|gamedata|comment|time|engines]",
+    "OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en] [play|menus|gamedata|comment|time|engines]",
     &RunBoardWindowPng};
 
 } // namespace

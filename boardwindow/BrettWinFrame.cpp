@@ -11,7 +11,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
-#include <QMdiArea>
 #include <QMenu>
 
 namespace bw {
@@ -92,11 +91,6 @@ void StoreClockDefaults(int GameTime, int MoveTime) {
         f->GameTime = GameTime;
         f->MoveTime = MoveTime;
     }
-}
-
-QSize FrameClientSize() {
-    const TMainForm* f = MainForm();
-    return f && f->MdiArea() ? f->MdiArea()->viewport()->size() : QSize();
 }
 
 kb::TBrett* FrameBoard() {

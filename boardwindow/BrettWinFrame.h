@@ -61,9 +61,6 @@ struct TBoardGeometry {
 void StoreGeometry(const TBoardGeometry& G);
 void StoreClockDefaults(int GameTime, int MoveTime);
 
-// The frame's client area (its MDI area), for placing a new window; an
-// empty size when there is no frame.
-QSize FrameClientSize();
 // The hidden board of the frame whose piece strip new boards take; nil
 // without a frame.
 kb::TBrett* FrameBoard();
