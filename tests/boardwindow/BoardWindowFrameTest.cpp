@@ -134,3 +134,18 @@ TEST_F(BoardWindowFrame, ClosingGivesTheGeometryBack) {
     EXPECT_EQ(next->BoardPaneWidth(), 420);
     EXPECT_EQ(next->Brett1->Groesse(), 49);
 }
+
+TEST_F(BoardWindowFrame, SaveWithoutAnOpenListOpensTheDatabaseWindow) {
+    Start({});
+    ASSERT_EQ(Frame->DatabaseWindow(), nullptr);
+    Frame->mGameOpenClick();
+    TMDIBrett* b = FrontBoard();
+    ASSERT_TRUE(b);
+    b->Brett1->Animation = 0;
+    Drag(*b, "e2", "e4");
+    b->sbSaveClick();
+    ASSERT_EQ(A.Messages.size(), 1u);
+    EXPECT_EQ(A.Messages[0], ScreenLines(Text(2)));
+    EXPECT_NE(Frame->DatabaseWindow(), nullptr);
+    EXPECT_TRUE(b->Notation1->Notation().Modified);
+}
