@@ -606,7 +606,7 @@ void TMDIPGN::PGN1PGNDrawItem(QPainter* Canvas, int Index, const QRect& Rect, co
     }
     std::string result = H.Result == "1/2-1/2" ? std::string("1/2") : H.Result;
     const QString texts[6] = {
-        QStringLiteral("%1").arg(Index + 1, 6),
+        QString::number(Index + 1),
         DecodeGameText(H.White) + QStringLiteral(" - ") + DecodeGameText(H.Black),
         source,
         H.Year == 0 ? QString() : QString::number(H.Year),
@@ -621,8 +621,15 @@ void TMDIPGN::PGN1PGNDrawItem(QPainter* Canvas, int Index, const QRect& Rect, co
         Canvas->setFont(s == 1 || s == 4 ? bold : normal);
         const int left = s == 0 ? x + 5 : x + 2;
         QRect cell(left, Rect.top(), std::max(0, right - left), Rect.height());
+        // The number stands right-aligned in the room of six digits.
+        Qt::Alignment align = Qt::AlignLeft;
+        if (s == 0) {
+            cell.setWidth(std::min(
+                cell.width(), Canvas->fontMetrics().horizontalAdvance(QStringLiteral("000000"))));
+            align = Qt::AlignRight;
+        }
         Canvas->drawText(
-            cell, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+            cell, align | Qt::AlignVCenter | Qt::TextSingleLine,
             Canvas->fontMetrics().elidedText(texts[s], Qt::ElideRight, cell.width() + 1));
         x += w;
     }
