@@ -124,8 +124,11 @@ void TMDIBrett::EngineStatus(const QString& Text) {
 
 void TMDIBrett::MiniMax1Trace(const QString& S) {
     if (sbPlay->isChecked()) {
-        const qsizetype cr = S.indexOf(QLatin1Char('\r'));
-        Memo1->setPlainText(cr < 0 ? S : S.left(cr));
+        // Only the value line while playing; the engine ends lines with LF.
+        qsizetype end = 0;
+        while (end < S.size() && S[end] != QLatin1Char('\r') && S[end] != QLatin1Char('\n'))
+            ++end;
+        Memo1->setPlainText(S.left(end));
     } else {
         Memo1->setPlainText(S);
     }

@@ -112,6 +112,10 @@ TEST_F(EngineWindow, SpaceInPlayMakesTheEngineMoveForTheSideToMove) {
     W->Timer1->stop();
     ASSERT_TRUE(W->ThreadRunning());
     EXPECT_FALSE(W->Brett1->Ziehenmoeglich);
+    // While playing the memo shows the value line only.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !W->Memo1->toPlainText().isEmpty(); }, 10000));
+    EXPECT_TRUE(W->Memo1->toPlainText().startsWith("Depth: "));
+    EXPECT_FALSE(W->Memo1->toPlainText().contains('\n'));
     // Space again: the move now.
     QTest::keyClick(W, Qt::Key_Space);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Plies(*W) == 1; }, 10000));
