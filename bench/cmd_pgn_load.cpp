@@ -5,6 +5,7 @@
 #include "KbBench.h"
 #include "Notation.h"
 
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -88,14 +89,14 @@ int RunPgnLoad(const kbbench::Args& args) {
             moveNo = n->ZugNummer + (n->Zug.Side == 1 ? 1 : 0);
         }
         const std::string fen = kb::StellungToFEN(board, *last, moveNo, fischer != nullptr);
-        out += std::to_string(number);
-        out += '\t';
-        out += std::to_string(plies);
-        out += '\t';
-        out += std::to_string(nodes);
-        out += '\t';
-        out += std::to_string(result);
-        out += '\t';
+        char numbers[64];
+        char* o = numbers;
+        for (const long v : {static_cast<long>(number), static_cast<long>(plies), nodes,
+                             static_cast<long>(result)}) {
+            o = std::to_chars(o, numbers + sizeof numbers, v).ptr;
+            *o++ = '\t';
+        }
+        out.append(numbers, o);
         out += fen;
         out += '\n';
         // Written in large pieces: one write per line would cost more than a load.

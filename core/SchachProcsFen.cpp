@@ -3,6 +3,8 @@
 // reads it, and marks a Chess960 game by "f1" in the en-passant field.
 #include "SchachProcs.h"
 
+#include <charconv>
+
 namespace kb {
 namespace {
 
@@ -94,43 +96,54 @@ bool ParseMoveNumber(std::string_view Text, uint16_t& Value) {
 } // namespace
 
 std::string StellungToFEN(const TSchachbrett& Brett, const TZug& Zug, int MoveNo, bool Fischer) {
-    std::string fen;
-    fen.reserve(90);
+    // Built in a buffer: a FEN is written for every game of a file.
+    char buf[128];
+    char* o = buf;
     for (int rank = 8; rank >= 1; --rank) {
         int run = 0;
         for (int file = 1; file <= 8; ++file) {
-            const int32_t v = Brett[10 * (rank + 1) + file];
+            const int32_t v = Brett[static_cast<size_t>(10 * (rank + 1) + file)];
             if (v == 0 || v < -6 || v > 6) {
                 ++run;
                 continue;
             }
-            if (run > 0) fen += static_cast<char>('0' + run);
+            if (run > 0) *o++ = static_cast<char>('0' + run);
             run = 0;
-            fen += FigurenBuchstaben[static_cast<size_t>(v + 6)];
+            *o++ = FigurenBuchstaben[static_cast<size_t>(v + 6)];
         }
-        if (run > 0) fen += static_cast<char>('0' + run);
-        if (rank > 1) fen += '/';
+        if (run > 0) *o++ = static_cast<char>('0' + run);
+        if (rank > 1) *o++ = '/';
     }
-    fen += Zug.Side == 1 ? " w " : " b ";
-    const size_t castlingStart = fen.size();
-    if (Zug.CastlingRights & WhiteShort) fen += 'K';
-    if (Zug.CastlingRights & WhiteLong) fen += 'Q';
-    if (Zug.CastlingRights & BlackShort) fen += 'k';
-    if (Zug.CastlingRights & BlackLong) fen += 'q';
-    if (fen.size() == castlingStart) fen += '-';
+    *o++ = ' ';
+    *o++ = Zug.Side == 1 ? 'w' : 'b';
+    *o++ = ' ';
+    const char* castlingStart = o;
+    if (Zug.CastlingRights & WhiteShort) *o++ = 'K';
+    if (Zug.CastlingRights & WhiteLong) *o++ = 'Q';
+    if (Zug.CastlingRights & BlackShort) *o++ = 'k';
+    if (Zug.CastlingRights & BlackLong) *o++ = 'q';
+    if (o == castlingStart) *o++ = '-';
     // Only a square the reader takes back: rank 6 with White to move, rank 3
     // with Black.
     const int32_t ep = Zug.EnPassant;
     const bool epValid = IsBoardSquare(ep) && ep / 10 - 1 == (Zug.Side == 1 ? 6 : 3);
-    if (Fischer)
-        fen += " f1 0";
-    else if (epValid)
-        fen += std::string(" ") + FeldNamen[Index120To64(static_cast<uint8_t>(ep))] + " 0";
-    else
-        fen += " - 0";
-    fen += ' ';
-    fen += std::to_string(MoveNo);
-    return fen;
+    *o++ = ' ';
+    if (Fischer) {
+        *o++ = 'f';
+        *o++ = '1';
+    } else if (epValid) {
+        const char* name = FeldNamen[Index120To64(static_cast<uint8_t>(ep))];
+        *o++ = name[0];
+        *o++ = name[1];
+    } else {
+        *o++ = '-';
+    }
+    *o++ = ' ';
+    *o++ = '0';
+    *o++ = ' ';
+    const auto [end, ec] = std::to_chars(o, buf + sizeof buf, MoveNo);
+    (void)ec; // an int always fits
+    return std::string(buf, end);
 }
 
 bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_t& MoveNo,

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 using namespace kb;
 using kbtest::MainLine;
 using kbtest::Pgn;
@@ -291,6 +294,136 @@ TEST(NotationLayout, PosKeyAndParagraphPos) {
     EXPECT_EQ(n.ParagraphPos(0), 1);
     EXPECT_EQ(n.ParagraphPos(99), -1);
     EXPECT_EQ(n.ParagraphPos(-1), -1);
+}
+
+} // namespace
+
+namespace {
+
+// Widths that differ by character and font, so that breaks land anywhere.
+class VaryingMetrics : public ITextMetrics {
+public:
+    VaryingMetrics(int width, int seed) : width_(width), seed_(seed) {}
+    int AvailableWidth() const override { return width_; }
+    int Indent(TLineFont f) const override { return static_cast<int>(f) * 3; }
+    int CharWidth(TLineFont f, std::string_view t, size_t p) const override {
+        return 4 + (static_cast<unsigned char>(t[p]) * 7 + static_cast<int>(f) * 5 + seed_) % 9;
+    }
+
+private:
+    int width_, seed_;
+};
+
+// Word wrap as it is described: one character at a time, walking back to
+// the word's start and measuring the whole word at every full line, each
+// break inserted into the sorted line list.
+std::vector<TLineStart> ReferenceWrap(const TNotation& n, const ITextMetrics& m,
+                                      std::vector<TLineStart> lines) {
+    const std::string& s = n.LayoutText;
+    const int32_t length = static_cast<int32_t>(s.size());
+    const int avail = m.AvailableWidth();
+    auto inComment = [&](int32_t p) {
+        for (const TCommentSpan& c : n.CommentSpans)
+            if (p >= c.Pos && p < c.Pos + c.Len) return true;
+        return false;
+    };
+    auto width = [&](int32_t p, TLineFont font) {
+        const char c = s[static_cast<size_t>(p - 1)];
+        if (c == '{' || c == '}') return 0;
+        return m.CharWidth(inComment(p) ? TLineFont::Comment : font, s, static_cast<size_t>(p - 1));
+    };
+    auto entry = [&](size_t i) { return i < lines.size() ? lines[i].Pos : -1; };
+    int32_t p = 0, lastBreak = 0;
+    size_t i = 0;
+    int w = 0, indent = 0;
+    TLineFont font = TLineFont::Main;
+    while (p < length) {
+        ++p;
+        if (entry(i) == p) {
+            font = lines[i].Font;
+            indent = m.Indent(font);
+            w = width(p, font);
+            ++i;
+            continue;
+        }
+        w += width(p, font);
+        if (avail - indent > w) continue;
+        const int32_t over = p;
+        while (p > 0 && s[static_cast<size_t>(p - 1)] != ' ')
+            --p;
+        int wordWidth = 0;
+        for (int32_t q = p + 1; q <= length; ++q) {
+            wordWidth += width(q, font);
+            if (q >= over && s[static_cast<size_t>(q - 1)] == ' ') break;
+        }
+        if (wordWidth >= avail - indent && over - 3 > 2) p = over - 3;
+        if (p <= lastBreak) break;
+        lastBreak = p;
+        auto it = std::lower_bound(lines.begin(), lines.end(), p + 1,
+                                   [](const TLineStart& a, int32_t v) { return a.Pos < v; });
+        if (it == lines.end() || it->Pos != p + 1) lines.insert(it, TLineStart{p + 1, font});
+        w = 0;
+    }
+    return lines;
+}
+
+TEST(NotationLayout, WrapAgreesWithTheCharacterByCharacterRule) {
+    const unsigned seed = 20261207;
+    std::mt19937 gen(seed);
+    const char* moves[] = {"1. e4",  "e5",  "2. Nf3", "Nc6", "3. Bb5", "a6", "4. Ba4", "Nf6",
+                           "5. O-O", "Be7", "6. Re1", "b5",  "7. Bb3", "d6", "8. c3",  "O-O"};
+    auto word = [&] {
+        std::string w(std::uniform_int_distribution<size_t>(1, 70)(gen), 'x');
+        for (char& c : w)
+            c = static_cast<char>('a' + gen() % 26);
+        return w;
+    };
+    int wrapped = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        for (const char* mv : moves) {
+            text += std::string(mv) + " ";
+            if (gen() % 3 == 0) {
+                text += "{";
+                for (int k = std::uniform_int_distribution<int>(1, 6)(gen); k > 0; --k)
+                    text += word() + (gen() % 4 ? " " : "  ");
+                text += "} ";
+            }
+            if (gen() % 5 == 0 && std::string(mv) == "e5")
+                text += "(1... c5 {" + word() + "} 2. Nf3 (2. c3 d5) d6) ";
+        }
+        TNotation n;
+        n.SetEnglish(true);
+        ASSERT_EQ(n.LoadPGN(Pgn(text)), 0) << text;
+        n.SetUeberschrift(gen() % 2 == 0);
+        n.Refresh(); // no metrics: the lines before wrapping
+        const std::vector<TLineStart> unwrapped = n.LineStarts;
+        VaryingMetrics m(std::uniform_int_distribution<int>(30, 500)(gen), round);
+        n.Metrics = &m;
+        n.Refresh();
+        // The result line is added after wrapping: compare the lines that
+        // start well before it.
+        const int32_t near = static_cast<int32_t>(n.LayoutText.size()) - 120;
+        auto before = [near](std::vector<TLineStart> v) {
+            v.erase(std::remove_if(v.begin(), v.end(),
+                                   [near](const TLineStart& l) { return l.Pos >= near; }),
+                    v.end());
+            return v;
+        };
+        const std::vector<TLineStart> expected = before(ReferenceWrap(n, m, unwrapped));
+        const std::vector<TLineStart> got = before(n.LineStarts);
+        std::string diff;
+        for (size_t k = 0; k < std::max(expected.size(), got.size()) && diff.empty(); ++k) {
+            const TLineStart x = k < got.size() ? got[k] : TLineStart{-1};
+            const TLineStart y = k < expected.size() ? expected[k] : TLineStart{-1};
+            if (!(x == y))
+                diff = "line " + std::to_string(k) + " starts at " + std::to_string(x.Pos) +
+                       " instead of " + std::to_string(y.Pos);
+        }
+        ASSERT_EQ(diff, "") << "round " << round << " seed " << seed << "\n" << text;
+        wrapped += got.size() > before(unwrapped).size() ? 1 : 0;
+    }
+    EXPECT_GT(wrapped, 250);
 }
 
 } // namespace
