@@ -350,11 +350,11 @@ private:
     enum { ParseOk = 0, ParseError = 1, ParseSilent = 2 };
     int ParseMovetext(std::string_view Buf);
     bool ReadMoveToken(std::string_view Buf, size_t& Pos);
-    bool ResolvePawn(const std::string& T, int32_t& From);
-    bool ResolvePiece(int Piece, const std::string& T, int32_t& From);
+    bool ResolvePawn(std::string_view T, int32_t& From);
+    bool ResolvePiece(int Piece, std::string_view T, int32_t& From);
     void NagToAnnotation(std::string_view Digits);
     // Scratch texts of the reader, kept to spare an allocation per move.
-    std::string FToken, FTarget, FDigits, FMovetext;
+    std::string FDigits, FMovetext;
     std::vector<std::string_view> FLines;
     bool Scan(int Kind, int32_t Square, bool Enemy, bool Record);
 

@@ -362,7 +362,36 @@ int8_t TNotation::PieceFromLetter(char C) const {
 
 namespace {
 
-void NormalizeInPlace(std::string& S) {
+// A move token in a buffer of its own: no move is written with more than a
+// few characters, and a string per token costs more than the rest of it.
+struct TShortText {
+    static constexpr size_t Capacity = 31;
+    char Data[Capacity];
+    size_t Size = 0;
+    bool Overflow = false;
+
+    size_t size() const { return Size; }
+    bool empty() const { return Size == 0; }
+    char& operator[](size_t I) { return Data[I]; }
+    char operator[](size_t I) const { return Data[I]; }
+    char back() const { return Data[Size - 1]; }
+    void push_back(char C) {
+        if (Size < Capacity)
+            Data[Size++] = C;
+        else
+            Overflow = true;
+    }
+    void erase(size_t At, size_t Count) {
+        std::memmove(Data + At, Data + At + Count, Size - At - Count);
+        Size -= Count;
+    }
+    void resize(size_t N) { Size = N; }
+    char* begin() { return Data; }
+    char* end() { return Data + Size; }
+    std::string_view view() const { return {Data, Size}; }
+};
+
+template <typename TText> void NormalizeInPlace(TText& S) {
     for (size_t i = 0; i < S.size(); ++i) {
         const char c = S[i];
         if (c != 'x' && c != '-') continue;
@@ -502,7 +531,7 @@ void TNotation::NagToAnnotation(std::string_view Digits) {
     }
 }
 
-bool TNotation::ResolvePiece(int Piece, const std::string& T, int32_t& From) {
+bool TNotation::ResolvePiece(int Piece, std::string_view T, int32_t& From) {
     const int side = WorkMove.Side == -1 ? -1 : 1;
     const int32_t to = WorkMove.To;
     Candidates.clear();
@@ -560,12 +589,14 @@ bool TNotation::ResolvePiece(int Piece, const std::string& T, int32_t& From) {
     return true;
 }
 
-bool TNotation::ResolvePawn(const std::string& Tin, int32_t& From) {
+bool TNotation::ResolvePawn(std::string_view Tin, int32_t& From) {
     const int side = WorkMove.Side == -1 ? -1 : 1;
     const int32_t to = WorkMove.To;
     const int32_t pawn = Bauer * side;
     TSchachbrett& b = WorkBoard;
-    std::string T = Tin;
+    TShortText T;
+    for (const char c : Tin)
+        T.push_back(c);
     int32_t from = 0;
     if (T.size() == 4 && IsFileChar(T[0]) && IsRankChar(T[1])) {
         from = SquareOf(T[0], T[1]);
@@ -629,8 +660,7 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
     const int side = z.Side == -1 ? -1 : 1;
 
     // The token ends at a blank, a bracket, a comment, a NAG or "*".
-    std::string& token = FToken;
-    token.clear();
+    TShortText token;
     size_t q = Pos;
     bool afterEquals = false;
     char suffix[2]; // "!", "?!", ...: the move's glyph
@@ -641,7 +671,7 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
         const char c = Buf[q];
         if (!TokenMark[static_cast<unsigned char>(c)]) {
             // A promotion letter after "=" may come in lower case.
-            token += (afterEquals && IsLower(c)) ? static_cast<char>(c - 'a' + 'A') : c;
+            token.push_back((afterEquals && IsLower(c)) ? static_cast<char>(c - 'a' + 'A') : c);
             afterEquals = false;
             longForm = longForm || c == 'x' || c == '-';
             continue;
@@ -669,6 +699,7 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
     else
         Pos = q;
 
+    if (token.Overflow) return false;
     int32_t from = 0;
     const TFischerInfo* fi = ActiveFischerInfo();
     bool castling = false, shortSide = false;
@@ -676,7 +707,7 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
         castling = true;
         shortSide = token.size() <= 3;
     } else {
-        if (token.size() > 4 && token.compare(token.size() - 4, 4, "e.p.") == 0)
+        if (token.size() > 4 && token.view().substr(token.size() - 4) == "e.p.")
             token.resize(token.size() - 4);
         // Only "x" and "-" make the long form to shorten.
         if (longForm) NormalizeInPlace(token);
@@ -693,13 +724,12 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
         }
         // Target text: without the piece letter, "x" and ":", and without a
         // trailing promotion letter.
-        std::string& T = FTarget;
-        T.clear();
+        TShortText T;
         for (size_t i = 0; i < token.size(); ++i) {
             const char c = token[i];
             if (i == 0 && IsUpper(c)) continue;
             if (c == 'x' || c == ':') continue;
-            T += c;
+            T.push_back(c);
             if (c >= '1' && c <= '9') {
                 const bool afterCapital = i > 0 && IsUpper(token[i - 1]);
                 const bool beforeLower = i + 1 < token.size() && IsLower(token[i + 1]);
@@ -725,12 +755,12 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
             KingMoveIsCastling(SquareOf(T[0], T[1]), z.To, side, shortSide)) {
             castling = true;
         } else if (k == Bauer) {
-            if (!ResolvePawn(T, from)) return false;
+            if (!ResolvePawn(T.view(), from)) return false;
             const bool lastRank = z.To / 10 - 1 == (side == 1 ? 8 : 1);
             if (lastRank != (z.Promotion != 0)) return false;
         } else {
             if (z.Promotion != 0) return false;
-            if (!ResolvePiece(k, T, from)) return false;
+            if (!ResolvePiece(k, T.view(), from)) return false;
         }
         if (!castling && WorkBoard[z.To] * side > 0) return false; // never onto an own piece
     }
