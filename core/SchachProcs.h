@@ -129,7 +129,8 @@ int Percent(int64_t Part, int64_t Total);
 // square is written only on the rank that fits the side to move.
 std::string StellungToFEN(const TSchachbrett& Brett, const TZug& Zug, int MoveNo, bool Fischer);
 // True when the position was read: eight ranks of eight squares, piece
-// letters PNBRQK/pnbrqk only, the side "w" or "b" when given. Then Brett,
+// letters PNBRQK/pnbrqk only, the side "w" or "b" when given. Castling
+// letters may also name a rook's file ("HAha"). Then Brett,
 // Zug (its position fields; From, To, NAG and ExtraNAG are kept), MoveNo (when
 // the last field is a number) and *FischerInfo (castling rooks: the outermost
 // own rook on the home rank on each side of the king) are replaced. On False

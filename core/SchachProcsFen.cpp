@@ -81,6 +81,23 @@ bool ReadBoard(std::string_view Field, TSchachbrett& Board) {
     return rankChanges == 7 && file == 8;
 }
 
+// A Chess960 castling letter that names the file of a rook (Shredder
+// style, "HAha"): the right on the side of the king where that rook stands;
+// none when king or rook is not on its home rank.
+uint8_t RookFileRight(const TSchachbrett& Board, char Letter) {
+    const bool white = Letter <= 'H';
+    const int32_t side = white ? 1 : -1;
+    const int32_t base = white ? SqA1 - 1 : SqA8 - 1;
+    const int32_t rook = base + 1 + (Letter - (white ? 'A' : 'a'));
+    if (Board[static_cast<size_t>(rook)] != Turm * side) return 0;
+    for (int32_t sq = base + 1; sq <= base + 8; ++sq) {
+        if (Board[static_cast<size_t>(sq)] != Koenig * side) continue;
+        if (rook > sq) return white ? WhiteShort : BlackShort;
+        return white ? WhiteLong : BlackLong;
+    }
+    return 0;
+}
+
 bool ParseMoveNumber(std::string_view Text, uint16_t& Value) {
     if (Text.empty() || Text.size() > 5) return false;
     uint32_t v = 0;
@@ -183,6 +200,8 @@ bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_
                     zug.CastlingRights |= BlackShort;
                 else if (c == 'q')
                     zug.CastlingRights |= BlackLong;
+                else if ((c >= 'A' && c <= 'H') || (c >= 'a' && c <= 'h'))
+                    zug.CastlingRights |= RookFileRight(board, c);
             }
         }
         if (fields.size() > 3) {

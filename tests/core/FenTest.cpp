@@ -162,6 +162,9 @@ TEST(Fen, ReadingTable) {
         {"4k3/8/8/8/8/8/8/4K3 w - - 0 12x", true, 1, 0, 0, 777, false},
         // Castling letters other than KQkq are ignored.
         {"4k3/8/8/8/8/8/8/4K3 w HAha - 0 2", true, 1, 0, 0, 2, false},
+        // File letters name a castling rook: the right on its side of the king.
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w GBgb - 0 2", true, 1, 0, 30, 2, false},
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w Gc - 0 2", true, 1, 0, 2, 2, false},
         // Letters that name no piece, and sides other than w and b, are no position.
         {"4k3/8/8/8/8/8/8/4K2x w - - 0 1", false, 0, 0, 0, 0, false},
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPePPPP/RNBQKBNR w KQkq - 0 1", false, 0, 0, 0, 0, false},
