@@ -859,14 +859,20 @@ bool TNotation::KingMoveIsCastling(int32_t From, int32_t To, int32_t Side, bool&
         Short = To == rookH;
         return true;
     }
-    // Onto the castling target where that is no king step.
+    // Onto the king's castling target, as long algebraic notation writes
+    // it, where castling is legal; there it wins over a king step to the
+    // same square.
     const int32_t base = Side == 1 ? SqA1 - 1 : SqA8 - 1;
-    const int32_t d = To > From ? To - From : From - To;
-    if ((To == base + 7 || To == base + 3) && d != 1 && d != 9 && d != 10 && d != 11) {
-        Short = To == base + 7;
-        return true;
-    }
-    return false;
+    if (To != base + 7 && To != base + 3) return false;
+    TZug probe = WorkMove;
+    probe.From = From;
+    probe.To = To;
+    probe.Side = Side;
+    probe.CastlingKind = To == base + 7 ? 3 : 4;
+    probe.Promotion = 0;
+    if (!IsLegalMove(WorkBoard, probe, fi)) return false;
+    Short = To == base + 7;
+    return true;
 }
 
 int TNotation::ParseMovetext(std::string_view Buf) {
