@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
+#include <random>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,6 +68,25 @@ TEST(DbBench, ImportThenExport) {
         ASSERT_EQ(a.GetPGN(pa), 0);
         ASSERT_EQ(b.GetPGN(pb), 0);
         EXPECT_EQ(pa.substr(pa.find("\r\n\r\n")), pb.substr(pb.find("\r\n\r\n"))) << "game " << i;
+    }
+}
+
+TEST(DbBench, TextWithoutAGameIsNotImported) {
+    kbtest::TempDir dir;
+    std::string noise(1000, '\0');
+    std::mt19937 gen(20261207);
+    std::string random;
+    for (int i = 0; i < 3000; ++i)
+        random += static_cast<char>(gen() % 256);
+    for (const std::string& text : {noise, random}) {
+        const std::string pgn = (dir / "noise.pgn").string(), kbf = (dir / "n.kbf").string();
+        std::filesystem::remove(kbf);
+        kbtest::WriteFile(pgn, text);
+        const auto imported = kbtest::Run({kbtest::BenchPath(), "db-import", pgn, kbf});
+        EXPECT_EQ(imported.exitCode, 0);
+        ASSERT_EQ(Lines(imported.out).size(), 1u) << imported.out; // only the time
+        const auto exported = kbtest::Run({kbtest::BenchPath(), "db-export", kbf});
+        EXPECT_TRUE(Games(exported.out).empty()) << exported.out;
     }
 }
 
