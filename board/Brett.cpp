@@ -378,7 +378,8 @@ bool TBrett::MakeMove(int32_t From, int32_t To, bool Castle960, int32_t Promotio
         const int step = white ? to64 - from64 : from64 - to64;
         const int behind = white ? -10 : 10;
         if (step == 16) zug_.EnPassant = To + behind;
-        const bool fromEpRank = white ? (From >= 61 && From <= 68) : (From >= 51 && From <= 58);
+        const bool fromEpRank =
+            white ? (From >= SqA5 && From <= SqH5) : (From >= SqA4 && From <= SqH4);
         if ((step == 7 || step == 9) && board_[To] == 0 && fromEpRank)
             zug_.EnPassantVictim = To + behind;
         const bool lastRank = white ? To >= SqA8 : To <= SqH1;
