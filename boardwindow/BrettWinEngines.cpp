@@ -194,8 +194,9 @@ void TMDIBrett::StopAnalysis() {
     FMemoBox.reset();
     if (FEngineThread) {
         TimerEngineReactivate->stop();
-        FEngineThread->Finish();
-        FEngineThread.reset();
+        // The run reports nothing from here on; it quits (or is ended) on
+        // a thread of the reaper, which joins it.
+        TEngineReaper::Instance().Adopt(std::move(FEngineThread));
         return;
     }
     if (FAnalyseThread) {

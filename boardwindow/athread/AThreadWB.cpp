@@ -413,10 +413,10 @@ void TAnalyseThreadWB::ShowStatus(const std::string& Text) {
     if (OnStatus_) OnStatus_(Text);
 }
 
-TEngineProcess::TEnd TAnalyseThreadWB::Finish(std::chrono::milliseconds Grace) {
+void TAnalyseThreadWB::BeginFinish() {
     {
         std::lock_guard lk(M_);
-        if (Finishing_) return End_;
+        if (Finishing_) return;
         Finishing_ = true; // from now on no text reaches the window
         Paused_ = 0;
         if (Writer_.joinable())
@@ -425,7 +425,17 @@ TEngineProcess::TEnd TAnalyseThreadWB::Finish(std::chrono::milliseconds Grace) {
         StopWriter_ = true;
     }
     Cv_.notify_all();
+    // A paused engine could not read its quit.
     Process_->Continue();
+}
+
+TEngineProcess::TEnd TAnalyseThreadWB::Finish(std::chrono::milliseconds Grace) {
+    BeginFinish();
+    {
+        std::lock_guard lk(M_);
+        if (Ending_) return End_;
+        Ending_ = true;
+    }
     if (!Writer_.joinable()) Process_->CloseInput(); // never started: end of input is our quit
     const TEngineProcess::TEnd end = Process_->Finish(Grace);
     // The engine is gone: a write blocked on a full pipe has failed by now.
@@ -474,6 +484,57 @@ bool TAnalyseThreadWB::Dead() const {
 bool TAnalyseThreadWB::Answered() const {
     std::lock_guard lk(M_);
     return PositionGen_ > 0 && AnsweredGen_ == PositionGen_;
+}
+
+// ---------------------------------------------------------------------------
+// Reaper
+
+TEngineReaper& TEngineReaper::Instance() {
+    static TEngineReaper reaper;
+    return reaper;
+}
+
+TEngineReaper::~TEngineReaper() {
+    WaitIdle();
+}
+
+void TEngineReaper::Adopt(std::unique_ptr<TAnalyseThreadWB> Run) {
+    if (!Run) return;
+    Run->BeginFinish();
+    std::unique_lock lk(M_);
+    JoinDone(lk);
+    auto entry = std::make_unique<TEntry>();
+    TEntry* e = entry.get();
+    Runs_.push_back(std::move(entry));
+    std::shared_ptr<TAnalyseThreadWB> run(std::move(Run));
+    e->Thread = std::thread([this, e, run] {
+        run->Finish();
+        std::lock_guard lk(M_);
+        e->Done = true;
+        Cv_.notify_all();
+    });
+}
+
+void TEngineReaper::JoinDone(std::unique_lock<std::mutex>& Lock) {
+    (void)Lock;
+    for (auto it = Runs_.begin(); it != Runs_.end();) {
+        if ((*it)->Done) {
+            (*it)->Thread.join();
+            it = Runs_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void TEngineReaper::WaitIdle() {
+    std::unique_lock lk(M_);
+    Cv_.wait(lk, [this] {
+        for (const auto& r : Runs_)
+            if (!r->Done) return false;
+        return true;
+    });
+    JoinDone(lk);
 }
 
 } // namespace kb

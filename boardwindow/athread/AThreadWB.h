@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -77,6 +78,9 @@ public:
     // the child reaped, the game file deleted. Once only; later calls return
     // the first result.
     TEngineProcess::TEnd Finish(std::chrono::milliseconds Grace = std::chrono::seconds(3));
+    // The first step of Finish, which never waits: no more texts, the quit
+    // commands queued, a paused engine continued.
+    void BeginFinish();
     int ExitStatus() const; // wait status of the reaped engine
 
     // Pause reasons: the user's and the frame's lock. The engine is stopped
@@ -113,6 +117,7 @@ private:
     std::deque<TWrite> Queue_;
     bool StopWriter_ = false;
     bool Finishing_ = false;
+    bool Ending_ = false;
     bool Finished_ = false;
     bool Dead_ = false;
     bool WriteFailed_ = false;
@@ -125,6 +130,29 @@ private:
     int Wake_[2] = {-1, -1}; // wakes the reader out of poll
     std::thread Writer_;
     std::thread Reader_;
+};
+
+// Finishes engine runs away from the GUI thread, so that an engine which
+// takes its three seconds to leave freezes no window. Each run gets its own
+// thread; all are joined in WaitIdle and when the program ends.
+class TEngineReaper {
+public:
+    static TEngineReaper& Instance();
+    ~TEngineReaper();
+    // Takes the run over: BeginFinish now, Finish on a thread of its own.
+    void Adopt(std::unique_ptr<TAnalyseThreadWB> Run);
+    // Returns once every adopted run has finished.
+    void WaitIdle();
+
+private:
+    void JoinDone(std::unique_lock<std::mutex>& Lock);
+    std::mutex M_;
+    std::condition_variable Cv_;
+    struct TEntry {
+        std::thread Thread;
+        bool Done = false;
+    };
+    std::list<std::unique_ptr<TEntry>> Runs_;
 };
 
 } // namespace kb

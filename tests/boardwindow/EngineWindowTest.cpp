@@ -299,6 +299,7 @@ TEST_F(EngineWindowFrame, FakeEngineAnalysesRestartsAndIsReplacedByTheNextChoice
     Choose(2);
     ASSERT_TRUE(W->FEngineThread);
     EXPECT_NE(W->FEngineThread->Pid(), first);
+    kb::TEngineReaper::Instance().WaitIdle();
     EXPECT_EQ(ProcState(first), 0);
     const pid_t second = W->FEngineThread->Pid();
     // The watchdog leaves an engine alone that has answered.
@@ -312,6 +313,7 @@ TEST_F(EngineWindowFrame, FakeEngineAnalysesRestartsAndIsReplacedByTheNextChoice
     W->ResumeThreads();
     W->sbAnalyse->click(); // off
     EXPECT_FALSE(W->FEngineThread);
+    kb::TEngineReaper::Instance().WaitIdle();
     EXPECT_EQ(ProcState(second), 0);
 }
 
@@ -325,6 +327,7 @@ TEST_F(EngineWindowFrame, WatchdogRestartsASilentEngineThreeTimesThenGivesUp) {
     for (int i = 0; i < 3; ++i) {
         W->TimerEngineReactivateTimer();
         ASSERT_TRUE(W->FEngineThread);
+        kb::TEngineReaper::Instance().WaitIdle();
         EXPECT_EQ(ProcState(pids.back()), 0);
         pids.push_back(W->FEngineThread->Pid());
         EXPECT_NE(pids.back(), pids[pids.size() - 2]);
@@ -337,6 +340,7 @@ TEST_F(EngineWindowFrame, WatchdogRestartsASilentEngineThreeTimesThenGivesUp) {
     const pid_t last = pids.back();
     W->Notation1->Notation().SetModified(false);
     delete W.data();
+    kb::TEngineReaper::Instance().WaitIdle();
     EXPECT_EQ(ProcState(last), 0);
 }
 
@@ -356,6 +360,7 @@ TEST_F(EngineWindowFrame, FairymaxAnalysesInTheWindow) {
         10000));
     const pid_t pid = W->FEngineThread->Pid();
     W->sbAnalyse->click();
+    kb::TEngineReaper::Instance().WaitIdle();
     EXPECT_EQ(ProcState(pid), 0);
 }
 

@@ -412,3 +412,19 @@ TEST(XBoardPeer, StockfishThroughPolyglot) {
     KB_REQUIRE_PEER(stockfish, "stockfish");
     AnalyseThree({polyglot, "-noini", "-ec", stockfish}, FenModeCommands());
 }
+
+TEST(XBoardFake, TheReaperEndsRunsAwayFromTheCaller) {
+    // Three stubborn engines: handing them over does not wait for them.
+    std::vector<pid_t> pids;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 3; ++i) {
+        TRun r;
+        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "ignorequit"}, FenModeCommands(), FromFen(StartFen)));
+        pids.push_back(r.Pid);
+        TEngineReaper::Instance().Adopt(std::move(r.Worker));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    TEngineReaper::Instance().WaitIdle();
+    for (pid_t p : pids)
+        EXPECT_EQ(ProcState(p), 0);
+}
