@@ -417,3 +417,15 @@ TEST_F(EngineWindow, AutoplayWithAnalysisAnalysesEachPosition) {
     EXPECT_EQ(W->Notation1->Notation().CurrentMove->Zug.Side, 1);
     EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
 }
+
+TEST_F(EngineWindow, TimeOutStopsTheClocksAndStillDeliversTheMove) {
+    W->FEngineValue = [] { return 0.5; };
+    Play(600);
+    UserMove();
+    W->tlBlackZue();
+    ASSERT_EQ(A.Messages.size(), 1u);
+    EXPECT_EQ(A.Messages[0], bw::Text(203));
+    EXPECT_FALSE(W->tlWhite->Running());
+    EXPECT_FALSE(W->tlBlack->Running());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Plies(*W) == 2; }, 10000));
+}

@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <poll.h>
@@ -172,7 +173,10 @@ TEST(XBoardFake, CommandsRestartAndQuit) {
     TRun r;
     TEnginePosition pos = FromFen(StartFen);
     pos.MoveNo = 20;
-    ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "normal"}, FenModeCommands(), pos));
+    TWBInfo info = FenModeCommands();
+    info.GameFile = CraftyGameFile(dir.path().string());
+    ASSERT_FALSE(info.GameFile.empty());
+    ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "normal"}, info, pos));
     unsetenv("FAKE_ENGINE_LOG");
     EXPECT_EQ(r.Memo.Lines().at(0), "Starting ...");
     // The engine counts from 1; the memo from the game's move 20.
@@ -191,6 +195,7 @@ TEST(XBoardFake, CommandsRestartAndQuit) {
               0);
     EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
     EXPECT_TRUE(WIFEXITED(r.Worker->ExitStatus()) && WEXITSTATUS(r.Worker->ExitStatus()) == 0);
+    EXPECT_FALSE(std::filesystem::exists(info.GameFile)); // the run's game file goes with it
     const std::vector<std::string> want{"xboard",
                                         "post",
                                         "force",
