@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <filesystem>
 #include <numeric>
 #include <string_view>
@@ -62,7 +61,7 @@ template <typename Fn> void ForEachLine(std::string_view Text, Fn&& fn) {
 
 } // namespace
 
-TPGN::TPGN() : io_(&DefaultPGNFileIO()) {
+TPGN::TPGN() : fs_(&TFileSystem::Posix()) {
     header_.Tags.emplace();
     ClearEventData(header_);
 }
@@ -112,8 +111,7 @@ void TPGN::Close() {
     database_.reset();
     filterList_.reset();
     dbRows_ = 0;
-    if (fd_ >= 0) io_->Close(fd_);
-    fd_ = -1;
+    file_.reset();
     loaded_ = false;
 }
 
@@ -147,22 +145,20 @@ bool TPGN::SetFileName(const std::string& FileName) {
     if (BeforeCreatePGNFile) BeforeCreatePGNFile(this, name, create);
     if (!create) return false;
     if (!HasPGNExtension(name)) return OpenDatabase(name, true);
-    int fd = io_->Open(name, O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (fd < 0) return false;
-    bool ok = io_->Sync(fd);
-    ok = io_->Close(fd) && ok;
-    if (!ok) return false;
+    auto created = fs_->Open(name, TOpenMode::CreateNew);
+    if (!created || !created->Sync() || !fs_->SyncFolder(name)) return false;
+    created.reset();
     return OpenPGN(name);
 }
 
 bool TPGN::OpenPGN(const std::string& Path) {
-    int fd = io_->Open(Path, O_RDONLY);
-    if (fd < 0) return false;
+    auto file = fs_->Open(Path, TOpenMode::Read);
+    if (!file) return false;
     BeginRowsChange();
     Close();
     EndRowsChange();
     ++generation_;
-    fd_ = fd;
+    file_ = std::move(file);
     fileName_ = Path;
     loaded_ = true;
     scanIncomplete_ = true;
@@ -191,13 +187,12 @@ void TPGN::Scan() {
     starts_.clear();
     lastEnd_ = 0;
 
-    int64_t size = 0, mtime = 0;
-    bool statOk = io_->Stat(fd_, size, mtime);
+    const TFileStamp before = file_->Stamp();
+    const bool statOk = before.MTimeNs != -1;
+    const int64_t size = std::max<int64_t>(0, before.Size);
     knownSize_ = -1; // edits stay refused unless the scan completes cleanly
-    knownMTime_ = mtime;
-#ifdef POSIX_FADV_SEQUENTIAL
-    if (io_ == &DefaultPGNFileIO()) posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
+    knownMTime_ = before.MTimeNs;
+    file_->AdviseSequential();
 
     // Read a few blocks per call (the buffer stays in the cache while it is
     // searched); the progress still counts blocks.
@@ -211,7 +206,7 @@ void TPGN::Scan() {
     bool cancelled = false, failed = false;
     int64_t offset = 0;
     for (;;) {
-        int64_t n = ReadFully(*io_, fd_, block, kRead, offset);
+        int64_t n = file_->ReadAt(offset, block, kRead);
         if (n < 0) {
             failed = true;
             break;
@@ -245,10 +240,9 @@ void TPGN::Scan() {
     buffer_.shrink_to_fit();
     if (!cancelled && !failed) {
         scanIncomplete_ = false;
-        int64_t size2 = 0, mtime2 = 0;
         // A file that changed under the scan keeps the index from editing it.
-        if (statOk && io_->Stat(fd_, size2, mtime2) && size2 == offset && mtime2 == mtime)
-            knownSize_ = offset;
+        const TFileStamp after = file_->Stamp();
+        if (statOk && after.Size == offset && after.MTimeNs == before.MTimeNs) knownSize_ = offset;
     }
     EndRowsChange();
 }
@@ -281,12 +275,12 @@ bool TPGN::ReadGameText(int GameIndex, bool& Deleted, std::string& Text) {
         if (!ok) Text.clear();
         return ok;
     }
-    if (!loaded_ || fd_ < 0 || GameIndex < 0 || GameIndex >= RecordCount()) return false;
+    if (!loaded_ || !file_ || GameIndex < 0 || GameIndex >= RecordCount()) return false;
     const int64_t start = starts_[GameIndex];
     const int64_t len = EndOf(GameIndex) - start;
     if (len <= 0) return len == 0;
     std::string raw(static_cast<size_t>(len), '\0');
-    int64_t n = ReadFully(*io_, fd_, raw.data(), raw.size(), start);
+    int64_t n = file_->ReadAt(start, raw.data(), static_cast<int64_t>(raw.size()));
     if (n < 0) return false;
     raw.resize(static_cast<size_t>(n));
     std::string_view t = TrimView(raw);

@@ -5,7 +5,7 @@
 // backup of the rewritten tail. Plain C++; the list face is TPGNList.
 #pragma once
 
-#include "PGNFile.h"
+#include "FileIO.h"
 #include "SchachProcs.h"
 
 #include <cstdint>
@@ -152,8 +152,8 @@ public:
     std::string BackupDate;
 
     // File calls; tests put a failing one here.
-    void SetFileIO(TPGNFileIO* IO) { io_ = IO ? IO : &DefaultPGNFileIO(); }
-    TPGNFileIO& FileIO() const { return *io_; }
+    void SetFileSystem(TFileSystem* Fs) { fs_ = Fs ? Fs : &TFileSystem::Posix(); }
+    TFileSystem& FileSystem() const { return *fs_; }
 
 private:
     // Marks the list busy for one operation and restores the previous value,
@@ -199,9 +199,10 @@ private:
                    std::vector<uint32_t>& Perm);
 
     bool CanEdit() const;
-    bool IndexStillValid(int Fd, int64_t Start);
+    bool IndexStillValid(TFile& File, int64_t Start);
     std::string BackupName(char Letter, int Number) const;
-    bool BackupTail(int Fd, int64_t Offset, int64_t Size, int Number, int& BackupFd);
+    bool BackupTail(TFile& File, int64_t Offset, int64_t Size, int Number,
+                    std::unique_ptr<TFile>& Backup);
     bool ApplySplice(const Splice& S);
     bool AppendBytes(const std::string& Bytes, int64_t& OldSize);
     void RemoveBackup();
@@ -209,9 +210,9 @@ private:
     void InsertRecord(int Index, int32_t GameNo, int64_t Start, int64_t Length);
     void InsertRow(int Row, int Index);
 
-    TPGNFileIO* io_;
+    TFileSystem* fs_;
     std::string fileName_;
-    int fd_ = -1;
+    std::unique_ptr<TFile> file_; // the open game file, read only
     bool scanIncomplete_ = false;
     uint8_t sortKey_ = 0;
     std::vector<std::string> gameLines_;

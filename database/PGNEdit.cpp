@@ -8,9 +8,7 @@
 #include "PGN.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <ctime>
-#include <fcntl.h>
 #include <filesystem>
 #include <string_view>
 
@@ -38,20 +36,6 @@ std::string Trimmed(const std::string& s) {
         --e;
     return s.substr(b, e - b);
 }
-
-class FdCloser {
-public:
-    FdCloser(TPGNFileIO& io, int fd) : io_(io), fd_(fd) {}
-    ~FdCloser() {
-        if (fd_ >= 0) io_.Close(fd_);
-    }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-
-private:
-    TPGNFileIO& io_;
-    int fd_;
-};
 
 // Only a text that the scan finds as a game of its own may go into the file:
 // anything else would join the game before it at the next opening, and a
@@ -93,19 +77,19 @@ int TPGN::RowOfGame(int GameNo) const {
 }
 
 bool TPGN::CanEdit() const {
-    return loaded_ && !busy_ && !scanIncomplete_ && fd_ >= 0 && knownSize_ >= 0;
+    return loaded_ && !busy_ && !scanIncomplete_ && file_ && knownSize_ >= 0;
 }
 
 // The file must still be the one the index was built from: same size and
 // time, and the edited offset must still start a game.
-bool TPGN::IndexStillValid(int Fd, int64_t Start) {
-    int64_t size = 0, mtime = 0;
-    if (!io_->Stat(Fd, size, mtime)) return false;
-    if (size != knownSize_ || mtime != knownMTime_ || lastEnd_ > size) return false;
+bool TPGN::IndexStillValid(TFile& File, int64_t Start) {
+    const TFileStamp now = File.Stamp();
+    const int64_t size = now.Size;
+    if (now.MTimeNs == -1) return false;
+    if (size != knownSize_ || now.MTimeNs != knownMTime_ || lastEnd_ > size) return false;
     if (Start >= size) return true;
     char head[7];
-    if (ReadFully(*io_, Fd, head, sizeof head, Start) != static_cast<int64_t>(sizeof head))
-        return false;
+    if (File.ReadAt(Start, head, sizeof head) != static_cast<int64_t>(sizeof head)) return false;
     return std::string_view(head, sizeof head) == kGameStart;
 }
 
@@ -125,21 +109,20 @@ std::string TPGN::BackupName(char Letter, int Number) const {
     return (p.parent_path() / name).string();
 }
 
-bool TPGN::BackupTail(int Fd, int64_t Offset, int64_t Size, int Number, int& BackupFd) {
+bool TPGN::BackupTail(TFile& File, int64_t Offset, int64_t Size, int Number,
+                      std::unique_ptr<TFile>& Backup) {
     backupFileName_.clear();
-    BackupFd = -1;
+    Backup.reset();
     // Never overwrite an earlier backup: it may be the only copy of something.
-    for (char letter = 'a'; letter <= 'z' && BackupFd < 0; ++letter) {
+    for (char letter = 'a'; letter <= 'z' && !Backup; ++letter) {
         std::string name = BackupName(letter, Number);
-        int fd = io_->Open(name, O_RDWR | O_CREAT | O_EXCL, 0644);
-        if (fd >= 0) {
-            BackupFd = fd;
+        Backup = fs_->Open(name, TOpenMode::CreateNew);
+        if (Backup)
             backupFileName_ = name;
-        } else if (errno != EEXIST) {
+        else if (!fs_->Exists(name))
             return false;
-        }
     }
-    if (BackupFd < 0) return false;
+    if (!Backup) return false;
 
     TCancelMode mode = cmGoOn;
     const int64_t total = Size - Offset;
@@ -150,9 +133,9 @@ bool TPGN::BackupTail(int Fd, int64_t Offset, int64_t Size, int Number, int& Bac
     bool ok = true;
     while (done < total) {
         size_t want = static_cast<size_t>(std::min<int64_t>(BlockSize, total - done));
-        int64_t n = ReadFully(*io_, Fd, buf.data(), want, Offset + done);
+        const int64_t n = File.ReadAt(Offset + done, buf.data(), static_cast<int64_t>(want));
         if (n != static_cast<int64_t>(want) ||
-            !WriteFully(*io_, BackupFd, buf.data(), want, done)) {
+            !Backup->WriteAt(done, buf.data(), static_cast<int64_t>(want))) {
             ok = false;
             break;
         }
@@ -163,7 +146,7 @@ bool TPGN::BackupTail(int Fd, int64_t Offset, int64_t Size, int Number, int& Bac
             break;
         }
     }
-    ok = ok && io_->Sync(BackupFd) && io_->SyncDir(fs::path(fileName_).parent_path().string());
+    ok = ok && Backup->Sync() && fs_->SyncFolder(backupFileName_);
     mode = cmGoOn;
     Trace(-1, mode);
     return ok;
@@ -171,8 +154,8 @@ bool TPGN::BackupTail(int Fd, int64_t Offset, int64_t Size, int Number, int& Bac
 
 void TPGN::RemoveBackup() {
     if (backupFileName_.empty()) return;
-    io_->Remove(backupFileName_);
-    io_->SyncDir(fs::path(fileName_).parent_path().string());
+    fs_->Remove(backupFileName_);
+    fs_->SyncFolder(backupFileName_);
     backupFileName_.clear();
 }
 
@@ -184,18 +167,17 @@ void TPGN::AfterFailedRollback() {
 }
 
 bool TPGN::ApplySplice(const Splice& S) {
-    int fd = io_->Open(fileName_, O_RDWR);
-    if (fd < 0) return false;
-    FdCloser closeFd(*io_, fd);
-    if (!io_->LockExclusive(fd) || !IndexStillValid(fd, S.Start)) return false;
+    auto file = fs_->Open(fileName_, TOpenMode::ReadWrite);
+    if (!file) return false;
+    if (!file->TryLock() || !IndexStillValid(*file, S.Start)) return false;
     const int64_t size = knownSize_;
     if (S.Start < 0 || S.Start > S.End || S.End > size) return false;
 
-    int bfd = -1;
-    bool backedUp = BackupTail(fd, S.Start, size, S.Record + 1, bfd);
-    FdCloser closeBackup(*io_, bfd);
+    std::unique_ptr<TFile> backup;
+    bool backedUp = BackupTail(*file, S.Start, size, S.Record + 1, backup);
     // Messages were pumped during the copy: the file must still be as it was.
-    if (!backedUp || !IndexStillValid(fd, S.Start)) {
+    if (!backedUp || !IndexStillValid(*file, S.Start)) {
+        backup.reset();
         RemoveBackup();
         return false;
     }
@@ -208,27 +190,29 @@ bool TPGN::ApplySplice(const Splice& S) {
     TCancelMode mode = cmNoCancel;
     int lastPercent = -1;
     const int64_t blocks = size / chunk;
-    bool ok = WriteFully(*io_, fd, S.Bytes.data(), S.Bytes.size(), S.Start);
+    bool ok = file->WriteAt(S.Start, S.Bytes.data(), static_cast<int64_t>(S.Bytes.size()));
     int64_t from = S.End - S.Start; // in the backup
     int64_t to = S.Start + static_cast<int64_t>(S.Bytes.size());
     const int64_t backupSize = size - S.Start;
     while (ok && from < backupSize) {
         size_t want = static_cast<size_t>(std::min<int64_t>(BlockSize, backupSize - from));
-        ok = ReadFully(*io_, bfd, buf.data(), want, from) == static_cast<int64_t>(want) &&
-             WriteFully(*io_, fd, buf.data(), want, to);
+        ok = backup->ReadAt(from, buf.data(), static_cast<int64_t>(want)) ==
+                 static_cast<int64_t>(want) &&
+             file->WriteAt(to, buf.data(), static_cast<int64_t>(want));
         from += static_cast<int64_t>(want);
         to += static_cast<int64_t>(want);
         TraceIfChanged(Percent((S.Start + from) / chunk, blocks), lastPercent, mode);
     }
-    ok = ok && io_->Truncate(fd, newSize) && io_->Sync(fd);
+    ok = ok && file->Truncate(newSize) && file->Sync();
     if (ok) {
-        int64_t mtime = 0, got = 0;
-        if (io_->Stat(fd, got, mtime) && got == newSize) {
+        const TFileStamp now = file->Stamp();
+        if (now.MTimeNs != -1 && now.Size == newSize) {
             knownSize_ = newSize;
-            knownMTime_ = mtime;
+            knownMTime_ = now.MTimeNs;
         } else {
             knownSize_ = -1; // refuse further edits until a new scan
         }
+        backup.reset();
         RemoveBackup();
         return true;
     }
@@ -237,13 +221,15 @@ bool TPGN::ApplySplice(const Splice& S) {
     bool restored = true;
     for (int64_t off = 0; restored && off < backupSize; off += BlockSize) {
         size_t want = static_cast<size_t>(std::min<int64_t>(BlockSize, backupSize - off));
-        restored = ReadFully(*io_, bfd, buf.data(), want, off) == static_cast<int64_t>(want) &&
-                   WriteFully(*io_, fd, buf.data(), want, S.Start + off);
+        restored = backup->ReadAt(off, buf.data(), static_cast<int64_t>(want)) ==
+                       static_cast<int64_t>(want) &&
+                   file->WriteAt(S.Start + off, buf.data(), static_cast<int64_t>(want));
     }
-    restored = restored && io_->Truncate(fd, size) && io_->Sync(fd);
-    int64_t mtime = 0, got = 0;
-    if (restored && io_->Stat(fd, got, mtime) && got == size) {
-        knownMTime_ = mtime;
+    restored = restored && file->Truncate(size) && file->Sync();
+    const TFileStamp now = file->Stamp();
+    backup.reset();
+    if (restored && now.MTimeNs != -1 && now.Size == size) {
+        knownMTime_ = now.MTimeNs;
         RemoveBackup();
     } else {
         AfterFailedRollback();
@@ -252,26 +238,25 @@ bool TPGN::ApplySplice(const Splice& S) {
 }
 
 bool TPGN::AppendBytes(const std::string& Bytes, int64_t& OldSize) {
-    int fd = io_->Open(fileName_, O_RDWR);
-    if (fd < 0) return false;
-    FdCloser closeFd(*io_, fd);
-    if (!io_->LockExclusive(fd) || !IndexStillValid(fd, knownSize_)) return false;
+    auto file = fs_->Open(fileName_, TOpenMode::ReadWrite);
+    if (!file) return false;
+    if (!file->TryLock() || !IndexStillValid(*file, knownSize_)) return false;
     OldSize = knownSize_;
-    bool ok = WriteFully(*io_, fd, Bytes.data(), Bytes.size(), OldSize) && io_->Sync(fd);
-    int64_t size = 0, mtime = 0;
+    const bool ok =
+        file->WriteAt(OldSize, Bytes.data(), static_cast<int64_t>(Bytes.size())) && file->Sync();
     if (!ok) {
         // Cut what was half written; the old bytes were never touched.
-        if (io_->Truncate(fd, OldSize) && io_->Sync(fd) && io_->Stat(fd, size, mtime) &&
-            size == OldSize)
-            knownMTime_ = mtime;
+        if (file->Truncate(OldSize) && file->Sync() && file->Stamp().Size == OldSize)
+            knownMTime_ = file->Stamp().MTimeNs;
         else
             AfterFailedRollback();
         return false;
     }
     const int64_t newSize = OldSize + static_cast<int64_t>(Bytes.size());
-    if (io_->Stat(fd, size, mtime) && size == newSize) {
+    const TFileStamp now = file->Stamp();
+    if (now.MTimeNs != -1 && now.Size == newSize) {
         knownSize_ = newSize;
-        knownMTime_ = mtime;
+        knownMTime_ = now.MTimeNs;
     } else {
         knownSize_ = -1;
     }

@@ -113,6 +113,7 @@ public:
     }
     bool TryLock() override { return file_->TryLock(); }
     bool IsFileAt(const std::string& Path) override { return file_->IsFileAt(Path); }
+    TFileStamp Stamp() override { return file_->Stamp(); }
 
 private:
     std::unique_ptr<TFile> file_;

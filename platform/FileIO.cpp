@@ -130,6 +130,20 @@ public:
         if (::fstat(fd_, &mine) != 0 || ::stat(Path.c_str(), &there) != 0) return false;
         return mine.st_dev == there.st_dev && mine.st_ino == there.st_ino;
     }
+    TFileStamp Stamp() override {
+        TFileStamp s;
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return s;
+        s.MTimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        s.Size = st.st_size;
+        s.Inode = st.st_ino;
+        return s;
+    }
+    void AdviseSequential() override {
+#ifdef POSIX_FADV_SEQUENTIAL
+        ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    }
 
 private:
     int fd_;

@@ -57,6 +57,10 @@ public:
     virtual bool TryLock() = 0;
     // True while Path still names this very file (not replaced or removed).
     virtual bool IsFileAt(const std::string& Path) = 0;
+    // Size and modification time of the open file; MTimeNs -1 on error.
+    virtual TFileStamp Stamp() = 0;
+    // The file is about to be read from start to end.
+    virtual void AdviseSequential() {}
 };
 
 enum class TOpenMode {

@@ -3,8 +3,8 @@
 // the shared files, replacing, failures, training games and closing.
 #include "BoardWindowSupport.h"
 #include "BrettWinFrame.h"
+#include "FaultyFileSystem.h"
 #include "Local.h"
-#include "PGNFile.h"
 #include "PGNSave.h"
 #include "TestSupport.h"
 
@@ -20,20 +20,6 @@
 using namespace bwtest;
 
 namespace {
-
-// Writes fail from the moment Fail is set.
-class FailingIO : public kb::TPGNFileIO {
-public:
-    bool Fail = false;
-    int64_t PWrite(int Fd, const void* Buf, size_t Count, int64_t Offset) override {
-        if (Fail) return -1;
-        return kb::TPGNFileIO::PWrite(Fd, Buf, Count, Offset);
-    }
-    bool Truncate(int Fd, int64_t Size) override {
-        if (Fail) return false;
-        return kb::TPGNFileIO::Truncate(Fd, Size);
-    }
-};
 
 class BoardWindowSave : public ::testing::Test {
 protected:
@@ -162,9 +148,10 @@ TEST_F(BoardWindowSave, FailedAppendLeavesFileAndBindingAlone) {
     const std::string bytes = kbtest::ReadFile(path);
     TTestListWindow list;
     ASSERT_FALSE(list.OpenFile(QString::fromStdString(path)).isEmpty());
-    FailingIO io;
-    list.List->PGN().SetFileIO(&io);
-    io.Fail = true;
+    // A full disk: every write that needs room fails.
+    kb::TFaultyFileSystem io;
+    list.List->PGN().SetFileSystem(&io);
+    io.NoSpace = true;
     PlayOpening();
     W->sbSaveClick();
     ASSERT_EQ(A.Messages.size(), 1u);
@@ -178,7 +165,7 @@ TEST_F(BoardWindowSave, FailedAppendLeavesFileAndBindingAlone) {
     A.Messages.clear();
     W->sbReplaceClick();
     EXPECT_EQ(kbtest::ReadFile(path), bytes);
-    list.List->PGN().SetFileIO(nullptr);
+    list.List->PGN().SetFileSystem(nullptr);
 }
 
 TEST_F(BoardWindowSave, ListClosedWhileTheDialogIsOpenReportsAnError) {

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,6 +53,28 @@ TEST(FileIO, PlainCallsWriteAndReadWhole) {
     EXPECT_EQ(FolderOf("a"), ".");
     EXPECT_EQ(FolderOf("/a"), "/");
     EXPECT_EQ(FolderOf("x/y/z"), "x/y");
+}
+
+// A write the file system takes only in part (here: the file size limit)
+// is a failure, not a success with fewer bytes; through TFile as well.
+TEST(FileIO, PartialWriteIsAFailure) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "l.bin").string();
+    auto file = TFileSystem::Posix().Open(name, TOpenMode::Truncate);
+    ASSERT_TRUE(file);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 10000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string data(30000, 'p');
+    const bool wrote = file->WriteAt(0, data.data(), static_cast<int64_t>(data.size()));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(wrote);
+    EXPECT_EQ(file->Size(), 10000) << "the part that went in";
+    EXPECT_TRUE(file->WriteAt(0, data.data(), static_cast<int64_t>(data.size())));
 }
 
 // Every mutating call of a replacement fails in turn: the file holds the
