@@ -4,6 +4,8 @@
 // the clipboard commands.
 #include "Notation.h"
 
+#include <array>
+
 namespace kb {
 namespace {
 
@@ -28,10 +30,21 @@ std::string Tag(const std::string& name, const std::string& value) {
     return "[" + name + " \"" + escaped + "\"]";
 }
 
-int NagCharIndex(char c) {
-    for (size_t i = 0; i < TNotation::DefaultNagChars.size(); ++i)
-        if (TNotation::DefaultNagChars[i] == c) return static_cast<int>(i);
-    return -1;
+// What the rewrite does with each character outside comments: 0 copy it,
+// 1 look at it, 2 + i the built-in NAG character i. Asked for every
+// character of every game written.
+const std::array<uint8_t, 256>& CharActions() {
+    static const std::array<uint8_t, 256> actions = [] {
+        std::array<uint8_t, 256> t{};
+        for (const char c :
+             {'{', 'D', 'T', 'L', 'S', '[', ']', '\r', '\n', '!', '?', '<', '>', ' '})
+            t[static_cast<unsigned char>(c)] = 1;
+        for (size_t i = 0; i < TNotation::DefaultNagChars.size(); ++i)
+            t[static_cast<unsigned char>(TNotation::DefaultNagChars[i])] =
+                static_cast<uint8_t>(2 + i);
+        return t;
+    }();
+    return actions;
 }
 
 // Line breaks are marked with LF: every LF of the text itself is removed
@@ -78,7 +91,9 @@ std::string MoveGreaterMarks(const std::string& S) {
 // is read once and written once: rewriting it in place costs a copy of the
 // rest of the text for every sign.
 void RewriteMovetext(std::string& Text) {
-    const std::string S = MoveGreaterMarks(Text);
+    const bool marks = Text.find('>') != std::string::npos;
+    const std::string moved = marks ? MoveGreaterMarks(Text) : std::string();
+    const std::string& S = marks ? moved : Text;
     std::string out;
     out.reserve(S.size() + S.size() / 4);
     const size_t n = S.size();
@@ -94,7 +109,18 @@ void RewriteMovetext(std::string& Text) {
         p += count;
         ++c;
     };
+    const std::array<uint8_t, 256>& actions = CharActions();
     while (p < n) {
+        // Plain characters are copied as a run.
+        size_t run = p;
+        while (run < n && actions[static_cast<unsigned char>(S[run])] == 0)
+            ++run;
+        if (run > p) {
+            out.append(S, p, run - p);
+            c += static_cast<int>(run - p);
+            p = run;
+            continue;
+        }
         const char ch = S[p];
         if (ch == '{') {
             // Comments keep their letters; only their line ends and blank runs change.
@@ -189,7 +215,7 @@ void RewriteMovetext(std::string& Text) {
             }
             break;
         default: {
-            const int nag = NagCharIndex(ch);
+            const int nag = actions[static_cast<unsigned char>(ch)] - 2;
             if (nag >= 0 && !last) {
                 replace(1, " $" + std::to_string(TNotation::NagNumbers[static_cast<size_t>(nag)]));
                 continue;
