@@ -237,9 +237,9 @@ TMainForm::TMainForm(const QString& Dir, const QStringList& Arguments, QWidget* 
     CreateStatusBar();
     StopFilter_ = std::make_unique<TStopButtonFilter>(bStop);
 
-    // First start without a file and without an ini: the install step
-    // belongs here; until it exists the program starts normally and writes
-    // its ini at close.
+    // The first start without a file and without an ini installs the
+    // program before any frame is built (main.cpp).
+    BuildTacticsMenu();
     const bool hasTactics =
         QFileInfo::exists(ProgramDir + "t1.pgn") || QFileInfo::exists(ProgramDir + "t1.kom");
     mKombis->menuAction()->setVisible(hasTactics);
@@ -344,11 +344,10 @@ void TMainForm::CreateMenus() {
     mOtherLang = action("mOtherLang", "Weitere Sprachen ...", {}, &TMainForm::mOtherLangClick);
     mSprache->addAction(mOtherLang);
     mOptions->addSeparator();
-    // File association and uninstall come with the install step.
-    mAssignPGN = action("mAssignPGN", "&Endung .pgn zu Kestrelbay zuordnen", {}, nullptr);
-    mUninstall = action("mUninstall", "Kestrelbay &deinstallieren ...", {}, nullptr);
-    mAssignPGN->setEnabled(false);
-    mUninstall->setEnabled(false);
+    mAssignPGN = action("mAssignPGN", "&Endung .pgn zu Kestrelbay zuordnen", {},
+                        &TMainForm::mAssignPGNClick);
+    mUninstall =
+        action("mUninstall", "Kestrelbay &deinstallieren ...", {}, &TMainForm::mUninstallClick);
     mOptions->addAction(mAssignPGN);
     mOptions->addAction(mUninstall);
     mOptions->addSeparator();

@@ -33,6 +33,7 @@ class QToolButton;
 class TProtokoll;
 
 namespace kb {
+struct TEventData;
 class IniFile;
 class TBrett;
 class TPGN;
@@ -205,6 +206,8 @@ public:
     // One line into the program log.
     void Log(const QString& Text);
     TProtokoll* LogFile() const { return LogFile_.get(); }
+    // Frees the log; nothing is logged afterwards (uninstall deletes it).
+    void CloseLog();
     // Asks for FileName to be deleted and dropped from the history once the
     // calling window has gone (a list window that closed its database).
     void PostDeleteFile(const QString& FileName);
@@ -239,6 +242,12 @@ public:
     void HelpAboutItemClick();
     void bStopClick();
     void UpdateMenuItems();
+    // Install.cpp, Tactics.cpp.
+    void mAssignPGNClick();
+    void mUninstallClick();
+    void BeliebigeSchwierigkeit1Click(QObject* Sender);
+    void tacticPGNFilterRequest(kb::TPGN* Sender, const kb::TEventData& GameHeader,
+                                bool& ShowThisGame);
 
     // === settings file ======================================================
     QString IniFileName() const { return ProgramDir + "Kestrelbay.ini"; }
@@ -264,6 +273,7 @@ protected:
 private:
     void CreateMenus();
     void CreateStatusBar();
+    void BuildTacticsMenu();
     void BuildLanguageMenu();
     void ChildGone(QObject* Window);
     void ReadOptions(const kb::IniFile& Ini);
