@@ -689,6 +689,11 @@ void TMainForm::LanguageClick(QAction* Item) {
     if (!file.isEmpty()) OtherLang = QFileInfo(file).completeBaseName();
     Item->setChecked(true);
     CurrentLanguageItem_ = Item;
+    // The captions changed above; the children's components (notation,
+    // board, engine trace) take the language from their windows.
+    const auto children = MdiChildren();
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+        it->Intf->ApplyLanguage();
 }
 
 void TMainForm::mOtherLangClick() {

@@ -37,6 +37,10 @@ public:
     virtual QRect InitialGeometry() const { return {}; }
     // True: the new sub-window is shown maximized.
     virtual bool InitiallyMaximized() const { return false; }
+    // The frame switched the language. Registered captions (Local.h) have
+    // already changed; here the window hands the language to the
+    // components that choose their own texts (their English property).
+    virtual void ApplyLanguage() {}
 };
 
 // A board window (TMDIBrett).

@@ -290,7 +290,7 @@ public:
     void MiniMax1Trace(const QString& S);
 
     // Captions of the current language.
-    void ApplyLanguage();
+    void ApplyLanguage() override;
     // Chooses the language (0 German, 1 the other, -1 as it is) and applies it.
     void SetLanguage(int Column);
     // Status-line hint of the item under the mouse, for the frame.

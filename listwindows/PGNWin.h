@@ -117,7 +117,7 @@ public:
     TPiecesFilter MaterialFilter;
 
     // Handlers.
-    void ApplyLanguage();
+    void ApplyLanguage() override;
     void PGN1FilterRequest(const TEventData& GameHeader, bool& ShowThisGame);
     void PGN1PGNDrawItem(QPainter* Canvas, int Index, const QRect& Rect,
                          const TEventData& GameHeader, int GameIndex);

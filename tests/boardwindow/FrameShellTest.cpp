@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The frame's own commands as they reach real board and list windows: the
+// language menu and the letters and signs dialog.
+#include "BoardWindowSupport.h"
+#include "Local.h"
+#include "Main.h"
+#include "PGNWin.h"
+#include "TestSupport.h"
+#include "UPieces.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
+
+#include <filesystem>
+
+using namespace bwtest;
+
+namespace {
+
+class FrameShell : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetStringTable();
+        WindowFactories() = {};
+        RegisterProgramWindows();
+        kbtest::WriteFile(Dir / "Kestrelbay.ini", "[Options]\nEnglish=0\n");
+        File = (Dir / "korchnoi.pgn").string();
+        std::filesystem::copy_file(kbtest::TestData("pgn/Korchnoi.pgn"), File);
+    }
+    void TearDown() override {
+        for (TBoardWindowIntf* b : Frame ? Frame->BoardWindows() : std::vector<TBoardWindowIntf*>{})
+            static_cast<TMDIBrett*>(b)->Notation1->Notation().SetModified(false);
+        Frame.reset();
+        WindowFactories() = {};
+        ResetStringTable();
+    }
+    // The frame on the file's third game: a list window and a board window.
+    void Start() {
+        Frame = std::make_unique<TMainForm>(QString::fromStdString(Dir.path().string()),
+                                            QStringList{QString::fromStdString(File), "2"});
+        Frame->resize(1200, 800);
+        Frame->show();
+        QElapsedTimer t;
+        t.start();
+        while (!Frame->StartupDone() && t.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_TRUE(Frame->StartupDone());
+        ASSERT_EQ(Frame->BoardWindows().size(), 1u);
+        ASSERT_EQ(Frame->ListWindows().size(), 1u);
+        Board = dynamic_cast<TMDIBrett*>(Frame->BoardWindows().front());
+        List = dynamic_cast<kb::TMDIPGN*>(Frame->ListWindows().front());
+        ASSERT_TRUE(Board && List);
+    }
+    // Chooses a language as the user does, through its menu item.
+    void ChooseLanguage(const QString& Name) {
+        for (QAction* a : Frame->mSprache->actions()) {
+            const QString file = LanguageItemFile(a);
+            const QString name = file.isEmpty() ? "Deutsch" : QFileInfo(file).completeBaseName();
+            if (a->isCheckable() && name == Name) {
+                a->trigger();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no language item " << Name.toStdString();
+    }
+    std::string NotationText() { return Board->Notation1->Notation().GetText(); }
+
+    kbtest::TempDir Dir;
+    std::string File;
+    TAnswers A;
+    TAnswerScope Scope{A};
+    std::unique_ptr<TMainForm> Frame;
+    TMDIBrett* Board = nullptr;
+    kb::TMDIPGN* List = nullptr;
+};
+
+// A knight move in the given letter, e.g. "Nf3", "Sxe5", "Nbd2".
+bool HasKnightMove(const std::string& Text, char Letter) {
+    const QRegularExpression re(QString("(^|[ .])%1[a-h1-8]?x?[a-h][1-8]").arg(QChar(Letter)));
+    return re.match(QString::fromStdString(Text)).hasMatch();
+}
+
+} // namespace
+
+TEST_F(FrameShell, LanguageReachesTheComponentsOfOpenWindows) {
+    Start();
+    ASSERT_EQ(LanguageColumn, 0);
+    EXPECT_FALSE(Board->Notation1->English());
+    ASSERT_TRUE(HasKnightMove(NotationText(), 'S'));
+    ASSERT_FALSE(HasKnightMove(NotationText(), 'N'));
+
+    ChooseLanguage("English");
+    ASSERT_EQ(LanguageColumn, 1);
+    EXPECT_TRUE(Board->Notation1->English());
+    EXPECT_TRUE(Board->Brett1->English); // the setup dialog
+    EXPECT_TRUE(Board->MMCheck.English); // the engine trace
+    EXPECT_TRUE(List->SearchBrett->English);
+    EXPECT_TRUE(List->hNotation->English());
+    EXPECT_TRUE(HasKnightMove(NotationText(), 'N'));
+    EXPECT_FALSE(HasKnightMove(NotationText(), 'S'));
+    EXPECT_EQ(Frame->mOptions->title(), Text(25));
+
+    // A window opened now starts in the language, too.
+    Frame->mGameOpenClick();
+    auto* fresh = dynamic_cast<TMDIBrett*>(Frame->BoardWindows().front());
+    ASSERT_TRUE(fresh && fresh != Board);
+    EXPECT_TRUE(fresh->Notation1->English());
+    EXPECT_TRUE(fresh->Brett1->English);
+
+    ChooseLanguage("Deutsch");
+    ASSERT_EQ(LanguageColumn, 0);
+    for (TMDIBrett* b : {Board, fresh}) {
+        EXPECT_FALSE(b->Notation1->English());
+        EXPECT_FALSE(b->Brett1->English);
+        EXPECT_FALSE(b->MMCheck.English);
+    }
+    EXPECT_FALSE(List->SearchBrett->English);
+    EXPECT_FALSE(List->hNotation->English());
+    EXPECT_TRUE(HasKnightMove(NotationText(), 'S'));
+    EXPECT_EQ(Frame->mOptions->title(), "&Optionen");
+}
