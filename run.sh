@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Kestrelbay and starts it:
 #   ./run.sh [FILE [ROW]]
-# FILE opens in a game list; ROW (0-based) opens that row's game.
+# FILE opens in a game list; ROW (0-based) opens that row's game. Without
+# FILE the program starts as on a first start and offers to install itself.
 set -uo pipefail
 KB_ROOT=$(cd "$(dirname "$0")" && pwd)
 . "$KB_ROOT/scripts/setup.sh"
@@ -15,8 +16,12 @@ if [ ! -x "$program" ]; then
     exit 1
 fi
 # The program keeps Kestrelbay.ini, its log and language files beside itself.
-if [ $# -eq 0 ] && [ ! -e "$KB_ROOT/build/release/Kestrelbay.ini" ]; then
-    echo "First start: installing Kestrelbay into a folder of your choice is not built yet;" \
-        "starting it from build/release instead." >&2
+# Without a file it starts as a first-time user's download does: alone in a
+# folder without an ini, where it offers to install itself.
+if [ $# -eq 0 ]; then
+    first=$KB_ROOT/build/first-start
+    mkdir -p "$first" && rm -f "$first/Kestrelbay.ini" || exit 1
+    cp "$program" "$first/kestrelbay.new" && mv -f "$first/kestrelbay.new" "$first/kestrelbay" || exit 1
+    exec "$first/kestrelbay"
 fi
 exec "$program" "$@"

@@ -9,6 +9,7 @@ KB_PACKAGES=(
     fonts-dejavu-core
     stockfish pgn-extract fairymax hoichess phalanx polyglot
     xvfb xauth xdotool poppler-utils desktop-file-utils ccache
+    shared-mime-info libglib2.0-bin
 )
 
 kb_install_deps() {
