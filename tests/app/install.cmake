@@ -13,3 +13,12 @@ if(KB_WITH_QT AND TARGET kestrelbay AND TARGET kb_boardwindow)
     target_compile_definitions(kb_install_tests PRIVATE
         KB_PROGRAM_PATH="$<TARGET_FILE:kestrelbay>" KB_BUILD_DIR="${CMAKE_BINARY_DIR}")
 endif()
+
+# A user's first start under Xvfb: the offer, the folder, the installed copy,
+# then the copy started from its menu entry.
+if(KB_WITH_QT AND TARGET kestrelbay)
+    add_test(NAME InstallEndToEnd
+        COMMAND ${CMAKE_CURRENT_LIST_DIR}/install_e2e.sh $<TARGET_FILE:kestrelbay>
+                ${CMAKE_CURRENT_BINARY_DIR}/install-e2e)
+    set_tests_properties(InstallEndToEnd PROPERTIES TIMEOUT 180)
+endif()

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# A first start of the real program under Xvfb, in a home folder of its own:
+#   install_e2e.sh KESTRELBAY WORKDIR
+# The program, alone in a folder without an ini, offers to install itself;
+# the keys accept, the folder dialog takes the home folder, and the
+# installed copy starts. Then the copy is started again from its menu entry
+# by the desktop's launcher, and closed; it has written its ini.
+set -uo pipefail
+program=$1 work=$2
+
+if [ -z "${KB_E2E_INNER:-}" ]; then
+    rm -rf "$work"
+    mkdir -p "$work/first" "$work/home" "$work/run" || exit 1
+    chmod 700 "$work/run"
+    cp "$program" "$work/first/kestrelbay" || exit 1
+    KB_E2E_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
+export XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8 LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb
+pids=()
+fail() {
+    echo "FAIL: $*" >&2
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    exit 1
+}
+# Waits up to 20 s for a window whose name matches $1; prints its id.
+find_window() {
+    local id
+    for _ in $(seq 200); do
+        id=$(xdotool search --name "$1" 2>/dev/null | head -1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; }
+# Waits up to 10 s for process $1 to end.
+wait_gone() {
+    for _ in $(seq 100); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+cd "$work/first" || exit 1
+./kestrelbay >"$work/first.txt" 2>&1 &
+first=$!
+pids+=("$first")
+
+offer=$(find_window '^Information$') || fail "no install offer"
+focus "$offer"
+xdotool key Return
+chooser=$(find_window 'will be installed now') || fail "no folder dialog"
+focus "$chooser"
+xdotool key ctrl+a
+xdotool type --delay 5 "$work/home"
+xdotool key Return
+wait_gone "$first" || fail "the first copy did not end after installing"
+
+dir=$work/home/Kestrelbay
+[ -x "$dir/kestrelbay" ] || fail "no installed program"
+[ -f "$dir/Kestrelbay.ini" ] && [ ! -s "$dir/Kestrelbay.ini" ] || fail "no empty ini"
+[ ! -e "$work/first/Kestrelbay.ini" ] || fail "an ini beside the first copy"
+entry=$XDG_DATA_HOME/applications/kestrelbay.desktop
+[ -f "$entry" ] || fail "no menu entry"
+desktop-file-validate "$entry" || fail "menu entry not valid"
+
+# The installed copy runs by itself: its frame, and its language template.
+frame=$(find_window '^Kestrelbay$') || fail "the installed copy did not start"
+copy=$(xdotool getwindowpid "$frame")
+pids+=("$copy")
+[ "$(readlink "/proc/$copy/exe")" = "$dir/kestrelbay" ] || fail "the running copy is not the installed one"
+for _ in $(seq 100); do [ -s "$dir/English.lng" ] && break; sleep 0.1; done
+[ -s "$dir/English.lng" ] || fail "the installed copy did not start normally"
+focus "$frame"
+xdotool key --clearmodifiers alt+F4
+wait_gone "$copy" || fail "the installed copy did not close"
+grep -q '^MainWidth=' "$dir/Kestrelbay.ini" || fail "the installed copy wrote no settings"
+
+# From the menu entry, as the desktop starts it.
+gio launch "$entry" >"$work/launch.txt" 2>&1 || fail "launcher: $(cat "$work/launch.txt")"
+frame=$(find_window '^Kestrelbay$') || fail "the menu entry started nothing"
+again=$(xdotool getwindowpid "$frame")
+pids+=("$again")
+[ "$(readlink "/proc/$again/exe")" = "$dir/kestrelbay" ] || fail "the menu entry started another program"
+focus "$frame"
+xdotool key --clearmodifiers alt+F4
+wait_gone "$again" || fail "the copy from the menu entry did not close"
+echo "ok"
