@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kbbench {
@@ -21,6 +22,19 @@ struct Command {
 
 // Prints a usage error for the running subcommand and returns exit status 2.
 int UsageError(const std::string& message);
+
+// The running subcommand's name, for its messages ("kbbench NAME: ...").
+const std::string& RunningCommand();
+
+// A whole decimal number in lo..hi; false (out untouched) on anything else.
+bool ParseInt(const std::string& text, long lo, long hi, int& out);
+
+// Reads a whole file into bytes; false when it cannot be read.
+bool ReadPgnFile(const std::string& path, std::string& bytes);
+
+// The games of a PGN text: a game starts at a line beginning with "[Event ";
+// text before the first such line belongs to the first game.
+std::vector<std::string_view> SplitPgnGames(std::string_view bytes);
 
 // Reads "DEPTH FEN..." (the FEN as one argument or spread over several).
 // Returns 0, or the usage error's exit status.

@@ -8,12 +8,6 @@
 #include <string_view>
 #include <vector>
 
-namespace kbbench {
-// From cmd_pgn_load.cpp.
-bool ReadPgnFile(const std::string& path, std::string& bytes);
-std::vector<std::string_view> SplitPgnGames(std::string_view bytes);
-} // namespace kbbench
-
 namespace {
 
 int RunEco(const kbbench::Args& args) {

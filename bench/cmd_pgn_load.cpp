@@ -6,48 +6,7 @@
 #include "Notation.h"
 
 #include <charconv>
-#include <cstdio>
 #include <iostream>
-#include <memory>
-
-namespace kbbench {
-
-// Shared with pgn-export.
-bool ReadPgnFile(const std::string& path, std::string& bytes) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f) return false;
-    // Read straight into the string, growing it only if the file grows.
-    bytes.clear();
-    if (std::fseek(f.get(), 0, SEEK_END) == 0) {
-        const long size = std::ftell(f.get());
-        if (size > 0) bytes.reserve(static_cast<size_t>(size));
-        std::rewind(f.get());
-    }
-    char chunk[1 << 16];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f.get())) > 0)
-        bytes.append(chunk, got);
-    return !std::ferror(f.get());
-}
-
-// A game starts at a line beginning with "[Event "; text before the first
-// such line belongs to the first game.
-std::vector<std::string_view> SplitPgnGames(std::string_view bytes) {
-    std::vector<size_t> starts{0};
-    for (size_t pos = bytes.find("[Event ", 1); pos != std::string_view::npos;
-         pos = bytes.find("[Event ", pos + 1)) {
-        const char before = bytes[pos - 1];
-        if (before == '\n' || before == '\r') starts.push_back(pos);
-    }
-    std::vector<std::string_view> games;
-    for (size_t i = 0; i < starts.size(); ++i) {
-        const size_t end = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
-        if (end > starts[i]) games.push_back(bytes.substr(starts[i], end - starts[i]));
-    }
-    return games;
-}
-
-} // namespace kbbench
 
 namespace {
 

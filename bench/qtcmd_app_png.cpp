@@ -4,6 +4,7 @@
 // painted into a PNG once the deferred start-up has run. Prints one line
 // per MDI child, front to back: kind, caption, x, y, width, height.
 #include "KbBench.h"
+#include "KbBenchQt.h"
 #include "Main.h"
 
 #include <QApplication>
@@ -14,32 +15,17 @@
 #include <QTemporaryDir>
 
 #include <iostream>
-#include <memory>
 
 namespace {
-
-int ParseSize(const std::string& Text, int& Value) {
-    char* end = nullptr;
-    const long v = std::strtol(Text.c_str(), &end, 10);
-    if (end == Text.c_str() || *end != '\0' || v < 200 || v > 8000) return 1;
-    Value = static_cast<int>(v);
-    return 0;
-}
 
 int RunAppPng(const kbbench::Args& args) {
     if (args.size() < 3) return kbbench::UsageError("expected OUT WIDTH HEIGHT [ARGS...]");
     int width = 0, height = 0;
-    if (ParseSize(args[1], width) || ParseSize(args[2], height))
+    if (!kbbench::ParseInt(args[1], 200, 8000, width) ||
+        !kbbench::ParseInt(args[2], 200, 8000, height))
         return kbbench::UsageError("WIDTH and HEIGHT must be 200..8000");
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QApplication> app;
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "kbbench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
+    const auto app = kbbench::StartQt(kbbench::Screen::Offscreen);
 #ifdef KB_HAVE_PROGRAM_WINDOWS
     RegisterProgramWindows();
 #endif
@@ -73,10 +59,7 @@ int RunAppPng(const kbbench::Args& args) {
     const qint64 painted = clock.elapsed();
 
     const QImage image = frame.grab().toImage();
-    if (!image.save(QString::fromStdString(args[0]), "PNG")) {
-        std::cerr << "kbbench app-png: cannot write " << args[0] << "\n";
-        return 1;
-    }
+    if (!kbbench::SavePng(image, args[0])) return 1;
     for (const TMdiChild& c : frame.MdiChildren()) {
         const char* kind = c.ChildKind == TMdiChild::Board  ? "board"
                            : c.ChildKind == TMdiChild::List ? "list"

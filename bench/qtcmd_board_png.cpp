@@ -2,12 +2,12 @@
 // board-png FEN FILE [SIZE] [flipped]: draws a board offscreen into a PNG.
 #include "Brett.h"
 #include "KbBench.h"
+#include "KbBenchQt.h"
 
 #include <QApplication>
 
 #include <cstdlib>
 #include <iostream>
-#include <memory>
 
 namespace {
 
@@ -44,15 +44,7 @@ int RunBoardPng(const kbbench::Args& args) {
     if (!kb::FENToStellung(args[0], board, zug, moveNo, nullptr))
         return kbbench::UsageError("not a FEN: " + args[0]);
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QApplication> app;
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "kbbench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
+    const auto app = kbbench::StartQt(kbbench::Screen::DisplayIfAny);
 
     int written = 0;
     {
@@ -65,10 +57,7 @@ int RunBoardPng(const kbbench::Args& args) {
             std::cerr << "kbbench board-png: the piece font could not be loaded\n";
             return 1;
         }
-        if (!b.Picture().save(QString::fromStdString(args[1]), "PNG")) {
-            std::cerr << "kbbench board-png: cannot write " << args[1] << "\n";
-            return 1;
-        }
+        if (!kbbench::SavePng(b.Picture(), args[1])) return 1;
         written = b.Picture().width();
     }
     std::cout << "png\t" << args[1] << "\t" << written << "\n";

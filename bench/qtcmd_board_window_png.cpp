@@ -7,6 +7,7 @@
 #include "BrettWin.h"
 #include "DialogsLng.h"
 #include "KbBench.h"
+#include "KbBenchQt.h"
 #include "PGN.h"
 #include "UfrmEngines.h"
 
@@ -17,28 +18,20 @@
 #include <QPixmap>
 #include <QToolButton>
 
-#include <cstdlib>
 #include <iostream>
-#include <memory>
 
 namespace {
-
-bool ParseInt(const std::string& s, long lo, long hi, int& out) {
-    char* end = nullptr;
-    const long v = std::strtol(s.c_str(), &end, 10);
-    if (end == s.c_str() || *end != '\0' || v < lo || v > hi) return false;
-    out = static_cast<int>(v);
-    return true;
-}
 
 int RunBoardWindowPng(const kbbench::Args& args) {
     if (args.size() < 5 || args.size() > 8)
         return kbbench::UsageError("expected OUT WIDTH HEIGHT PGNFILE ROW [PLY] [de|en] "
                                    "[play|menus|gamedata|comment|time|engines]");
     int width = 0, height = 0, row = 0, ply = 0;
-    if (!ParseInt(args[1], 200, 4000, width) || !ParseInt(args[2], 150, 4000, height))
+    if (!kbbench::ParseInt(args[1], 200, 4000, width) ||
+        !kbbench::ParseInt(args[2], 150, 4000, height))
         return kbbench::UsageError("WIDTH and HEIGHT must be 200..4000 and 150..4000");
-    if (!ParseInt(args[4], 0, 100000000, row)) return kbbench::UsageError("ROW must be >= 0");
+    if (!kbbench::ParseInt(args[4], 0, 100000000, row))
+        return kbbench::UsageError("ROW must be >= 0");
     std::string lang;
     bool play = false;
     std::string dialog;
@@ -50,19 +43,11 @@ int RunBoardWindowPng(const kbbench::Args& args) {
             dialog = args[i];
         else if (args[i] == "de" || args[i] == "en")
             lang = args[i];
-        else if (!ParseInt(args[i], 0, 100000, ply))
+        else if (!kbbench::ParseInt(args[i], 0, 100000, ply))
             return kbbench::UsageError("PLY must be >= 0, the language de or en");
     }
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QApplication> app;
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "kbbench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
+    const auto app = kbbench::StartQt(kbbench::Screen::DisplayIfAny);
 
     kb::TPGN pgn;
     if (!pgn.SetFileName(args[3])) {
@@ -150,10 +135,7 @@ int RunBoardWindowPng(const kbbench::Args& args) {
                 ExecDialog(e);
             }
         }
-        if (!shot.save(QString::fromStdString(args[0]), "PNG")) {
-            std::cerr << "kbbench board-window-png: cannot write " << args[0] << "\n";
-            return 1;
-        }
+        if (!kbbench::SavePng(shot, args[0])) return 1;
     }
     std::cout << "png\t" << args[0] << "\t" << width << "x" << height << "\tply\t" << plies << "\n";
     return 0;

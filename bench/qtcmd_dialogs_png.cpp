@@ -4,6 +4,7 @@
 #include "About.h"
 #include "DialogsLng.h"
 #include "KbBench.h"
+#include "KbBenchQt.h"
 #include "Local.h"
 #include "UPieces.h"
 
@@ -18,15 +19,7 @@ namespace {
 int RunDialogsPng(const kbbench::Args& args) {
     if (args.size() < 2 || args.size() > 3 || (args.size() == 3 && args[2] != "english"))
         return kbbench::UsageError("expected WHICH FILE [english]");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QApplication> app;
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "kbbench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
+    const auto app = kbbench::StartQt(kbbench::Screen::DisplayIfAny);
     QApplication::setApplicationDisplayName(QStringLiteral("Kestrelbay"));
     LanguageColumn = args.size() == 3 ? 1 : 0;
     ApplyLanguage();
@@ -49,10 +42,7 @@ int RunDialogsPng(const kbbench::Args& args) {
     }
     dialog->adjustSize();
     const QImage picture = dialog->grab().toImage();
-    if (!picture.save(QString::fromStdString(args[1]), "PNG")) {
-        std::cerr << "kbbench dialogs-png: cannot write " << args[1] << "\n";
-        return 1;
-    }
+    if (!kbbench::SavePng(picture, args[1])) return 1;
     std::cout << "png\t" << args[1] << "\t" << picture.width() << "\t" << picture.height() << "\n";
     return 0;
 }

@@ -7,6 +7,7 @@
 // on FOLDER.
 #include "ExploreWin.h"
 #include "KbBench.h"
+#include "KbBenchQt.h"
 #include "PGNWin.h"
 
 #include <QApplication>
@@ -22,16 +23,12 @@
 
 #include <chrono>
 #include <iostream>
-#include <memory>
 #include <sys/resource.h>
 
 namespace {
 
-int RunListWindowPng(const kbbench::Args& args) {
-    const auto start = std::chrono::steady_clock::now();
-    if (args.size() < 4) return kbbench::UsageError("expected OUT WIDTH HEIGHT FILE");
-    int width = 0, height = 0, sortKey = -1;
-    bool english = false, filter = false;
+// WIDTH and HEIGHT from args[1] and args[2]; 0 or the usage error's status.
+int WidthAndHeight(const kbbench::Args& args, int& width, int& height) {
     try {
         width = std::stoi(args[1]);
         height = std::stoi(args[2]);
@@ -40,6 +37,15 @@ int RunListWindowPng(const kbbench::Args& args) {
     }
     if (width < 100 || height < 100 || width > 4000 || height > 4000)
         return kbbench::UsageError("WIDTH and HEIGHT must be 100..4000");
+    return 0;
+}
+
+int RunListWindowPng(const kbbench::Args& args) {
+    const auto start = std::chrono::steady_clock::now();
+    if (args.size() < 4) return kbbench::UsageError("expected OUT WIDTH HEIGHT FILE");
+    int width = 0, height = 0, sortKey = -1;
+    bool english = false, filter = false;
+    if (const int rc = WidthAndHeight(args, width, height)) return rc;
     for (size_t i = 4; i < args.size(); ++i) {
         if (args[i] == "english")
             english = true;
@@ -51,14 +57,7 @@ int RunListWindowPng(const kbbench::Args& args) {
             return kbbench::UsageError("SORTKEY must be 0..5");
     }
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QApplication> app;
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "kbbench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
+    const auto app = kbbench::StartQt(kbbench::Screen::Offscreen);
     kb::LwSetLanguageColumn(english ? 1 : 0);
     int rows = 0;
     double firstRows = 0;
@@ -81,12 +80,9 @@ int RunListWindowPng(const kbbench::Args& args) {
         const QPixmap picture = w->grab();
         firstRows = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         rows = w->PGN()->ItemCount();
-        if (!picture.save(QString::fromStdString(args[0]), "PNG")) {
-            std::cerr << "kbbench list-window-png: cannot write " << args[0] << "\n";
-            delete w;
-            return 1;
-        }
+        const bool saved = kbbench::SavePng(picture, args[0]);
         delete w;
+        if (!saved) return 1;
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -100,22 +96,8 @@ int RunDatabaseWindowPng(const kbbench::Args& args) {
     if (args.size() < 4 || args.size() > 5)
         return kbbench::UsageError("expected OUT WIDTH HEIGHT FOLDER");
     int width = 0, height = 0;
-    try {
-        width = std::stoi(args[1]);
-        height = std::stoi(args[2]);
-    } catch (...) {
-        return kbbench::UsageError("WIDTH and HEIGHT must be numbers");
-    }
-    if (width < 100 || height < 100 || width > 4000 || height > 4000)
-        return kbbench::UsageError("WIDTH and HEIGHT must be 100..4000");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QApplication> app;
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "kbbench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
+    if (const int rc = WidthAndHeight(args, width, height)) return rc;
+    const auto app = kbbench::StartQt(kbbench::Screen::Offscreen);
     kb::LwSetLanguageColumn(args.size() == 5 && args[4] == "english" ? 1 : 0);
     kb::TMDIDatabase w;
     w.setAttribute(Qt::WA_DeleteOnClose, false);
@@ -144,10 +126,7 @@ int RunDatabaseWindowPng(const kbbench::Args& args) {
     };
     while (!shown() && clock.elapsed() < 3000)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!w.grab().save(QString::fromStdString(args[0]), "PNG")) {
-        std::cerr << "kbbench database-window-png: cannot write " << args[0] << "\n";
-        return 1;
-    }
+    if (!kbbench::SavePng(w.grab(), args[0])) return 1;
     std::cout << "files\t" << w.ListedFiles().size() << "\n";
     return 0;
 }

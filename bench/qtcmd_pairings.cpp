@@ -2,26 +2,19 @@
 // pairings FILE html|text: the pairing table of every game of FILE, as the
 // list window copies it, to stdout.
 #include "KbBench.h"
+#include "KbBenchQt.h"
 #include "PGNWin.h"
 
 #include <QApplication>
 
 #include <iostream>
-#include <memory>
 
 namespace {
 
 int RunPairings(const kbbench::Args& args) {
     if (args.size() != 2 || (args[1] != "html" && args[1] != "text"))
         return kbbench::UsageError("expected FILE and html or text");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QApplication> app;
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "kbbench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
+    const auto app = kbbench::StartQt(kbbench::Screen::Offscreen);
     std::string table;
     {
         kb::TMDIPGN w;

@@ -4,6 +4,7 @@
 // games. ROWS are 0-based list rows and ranges ("0-49,60"); all without.
 // print-pdf OUT.pdf --fen FEN: one diagram, as the board window prints it.
 #include "KbBench.h"
+#include "KbBenchQt.h"
 #include "PGN.h"
 #include "uReport.h"
 
@@ -13,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <memory>
 #include <set>
 
 namespace {
@@ -50,15 +50,7 @@ int RunPrintPdf(const kbbench::Args& args) {
     if (args.size() < 2) return kbbench::UsageError("expected OUT.pdf and FILE or --fen FEN");
     const QString out = QString::fromStdString(args[0]);
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QApplication> app;
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "kbbench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
+    const auto app = kbbench::StartQt(kbbench::Screen::DisplayIfAny);
 
     const auto start = std::chrono::steady_clock::now();
     int pages = 0;
