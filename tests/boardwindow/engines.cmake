@@ -7,16 +7,13 @@ kb_add_gtest(athread_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/XBoardParseTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/XBoardProcessTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/WorkerBuiltinTest.cpp
-    LIBS kb_athread)
-target_compile_definitions(athread_tests PRIVATE KB_FAKE_ENGINE="$<TARGET_FILE:kb_fake_engine>")
-add_dependencies(athread_tests kb_fake_engine)
+    LIBS kb_athread
+    DEFINITIONS KB_FAKE_ENGINE="$<TARGET_FILE:kb_fake_engine>"
+    DEPENDS kb_fake_engine)
 kb_add_gtest(engine_window_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/EngineWindowTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/BoardWindowSupport.cpp
     LIBS kb_boardwindow Qt6::Test
+    DEFINITIONS KB_FAKE_ENGINE="$<TARGET_FILE:kb_fake_engine>"
+    DEPENDS kb_fake_engine
     QT)
-if(TARGET engine_window_tests)
-    target_compile_definitions(engine_window_tests PRIVATE
-        KB_FAKE_ENGINE="$<TARGET_FILE:kb_fake_engine>")
-    add_dependencies(engine_window_tests kb_fake_engine)
-endif()

@@ -7,10 +7,10 @@ if(TARGET kb_eco)
             ${CMAKE_CURRENT_LIST_DIR}/EcoTableTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/EcoClassifyTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/EcoPeerTest.cpp
-        LIBS kb_eco)
-    add_dependencies(eco_tests kb_geneco)
-    target_compile_definitions(eco_tests PRIVATE
-        KB_ECO_PGN="${KB_ECO_PGN}"
-        KB_GENECO_PATH="$<TARGET_FILE:kb_geneco>"
-        KB_ECO_TABLE_SOURCE="${CMAKE_BINARY_DIR}/generated/EcoTable.cpp")
+        LIBS kb_eco
+        DEFINITIONS
+            KB_ECO_PGN="${KB_ECO_PGN}"
+            KB_GENECO_PATH="$<TARGET_FILE:kb_geneco>"
+            KB_ECO_TABLE_SOURCE="${CMAKE_BINARY_DIR}/generated/EcoTable.cpp"
+        DEPENDS kb_geneco)
 endif()

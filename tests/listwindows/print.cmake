@@ -12,7 +12,5 @@ kb_add_gtest(print_tests
         ${CMAKE_CURRENT_LIST_DIR}/PrintPdfTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/MaterialTest.cpp
     LIBS kb_listwindows Qt6::Test
+    DEFINITIONS KB_PRINT_TESTDIR="${CMAKE_CURRENT_LIST_DIR}"
     QT)
-if(TARGET print_tests)
-    target_compile_definitions(print_tests PRIVATE KB_PRINT_TESTDIR="${CMAKE_CURRENT_LIST_DIR}")
-endif()
