@@ -3,17 +3,6 @@
 
 #include "IniFile.h"
 
-void SetEngineDefaults(TWBInfo& Info) {
-    Info.Parameter = "log=off hash=1000000";
-    Info.Init = "xboard\r\npost\r\nforce\r\n";
-    Info.SetPosition = "setboard";
-    Info.StartAnalyze = "post\r\nanalyze\r\n";
-    Info.StopAnalyze = "exit\r\n";
-    Info.Quit = "quit\r\n";
-    Info.GetState = ".\r\n";
-    Info.NoParseOutput = false;
-}
-
 std::string SpacesToLines(const std::string& Text) {
     // Blanks and control characters are everything up to the space.
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };

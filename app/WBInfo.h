@@ -28,8 +28,18 @@ struct TWBInfo {
     std::string GameFile;       // deleted when the run ends; empty for none
 };
 
-// The command set used when the ini has no [Engine] section.
-void SetEngineDefaults(TWBInfo& Info);
+// The command set used when the ini has no [Engine] section: CRAFTY's. Inline
+// so that the engine workers, which use only this header, share it.
+inline void SetEngineDefaults(TWBInfo& Info) {
+    Info.Parameter = "log=off hash=1000000";
+    Info.Init = "xboard\r\npost\r\nforce\r\n";
+    Info.SetPosition = "setboard";
+    Info.StartAnalyze = "post\r\nanalyze\r\n";
+    Info.StopAnalyze = "exit\r\n";
+    Info.Quit = "quit\r\n";
+    Info.GetState = ".\r\n";
+    Info.NoParseOutput = false;
+}
 
 // Text without leading and trailing blanks and control characters, each run
 // of spaces inside it turned into one CR LF: "xboard   post" -> "xboard\r\npost".

@@ -35,14 +35,7 @@ void SetGeneralEngineCommands(TWBInfo& Info) {
 }
 
 void SetCraftyEngineCommands(TWBInfo& Info) {
-    Info.Parameter = "log=off hash=1000000";
-    Info.Init = "xboard\r\npost\r\nforce\r\n";
-    Info.SetPosition = "setboard";
-    Info.StartAnalyze = "post\r\nanalyze\r\n";
-    Info.StopAnalyze = "exit\r\n";
-    Info.Quit = "quit\r\n";
-    Info.GetState = ".\r\n";
-    Info.NoParseOutput = false;
+    SetEngineDefaults(Info);
 }
 
 namespace {
