@@ -3,6 +3,7 @@
 // on a fresh program folder with an empty ini and ARGS as its command line,
 // painted into a PNG once the deferred start-up has run. Prints one line
 // per MDI child, front to back: kind, caption, x, y, width, height.
+#include "DialogsLng.h"
 #include "KbBench.h"
 #include "KbBenchQt.h"
 #include "Main.h"
@@ -45,6 +46,18 @@ int RunAppPng(const kbbench::Args& args) {
     QStringList cmd;
     for (size_t i = 3; i < args.size(); ++i)
         cmd << QString::fromStdString(args[i]);
+
+    // A message (a game that does not read to its end, a file to create)
+    // goes to stderr and gets the Escape answer, and a dialog of our own is
+    // cancelled: nobody is there to close them, the render must still come,
+    // and a render creates no file.
+    TAnswerer quiet;
+    quiet.Message = [](const TMessageRequest& R) {
+        std::cerr << "kbbench app-png: message: " << R.Msg.toStdString() << "\n";
+        return MsgDlgButtonResults[MsgDlgEscapeButton(R.Buttons)];
+    };
+    quiet.Dialog = [](QDialog&) { return static_cast<int>(mrCancel); };
+    TAnswererScope quietScope(quiet);
 
     QElapsedTimer clock;
     clock.start();

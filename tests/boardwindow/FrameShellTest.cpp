@@ -123,3 +123,29 @@ TEST_F(FrameShell, LanguageReachesTheComponentsOfOpenWindows) {
     EXPECT_TRUE(HasKnightMove(NotationText(), 'S'));
     EXPECT_EQ(Frame->mOptions->title(), "&Optionen");
 }
+
+// The render runs where nobody answers a question: a game that does not read
+// to its end and a file that is missing still give a picture, and the
+// render creates no file.
+TEST(FrameShellRender, AppPngAnswersQuestionsAndCreatesNothing) {
+    kbtest::TempDir dir;
+    const std::string broken = (dir / "broken.pgn").string();
+    kbtest::WriteFile(broken,
+                      "[Event \"E\"]\n[White \"A\"]\n[Black \"B\"]\n\n1. e4 e5 2. Qxf7 *\n");
+    const std::string missing = (dir / "missing.pgn").string();
+    const std::string png = (dir / "out.png").string();
+    const auto run = [&](const std::string& File) {
+        return kbtest::Run(
+            {"timeout", "120", kbtest::BenchPath(), "app-png", png, "900", "600", File, "0"});
+    };
+    const kbtest::RunResult b = run(broken);
+    ASSERT_EQ(b.exitCode, 0) << b.out;
+    EXPECT_NE(b.out.find("board\tA - B\t"), std::string::npos) << b.out;
+    EXPECT_NE(b.out.find("list\t" + broken + "\t"), std::string::npos) << b.out;
+    EXPECT_TRUE(std::filesystem::exists(png));
+
+    const kbtest::RunResult m = run(missing);
+    ASSERT_EQ(m.exitCode, 0) << m.out;
+    EXPECT_EQ(m.out.find("list\t"), std::string::npos) << m.out;
+    EXPECT_FALSE(std::filesystem::exists(missing));
+}
