@@ -28,6 +28,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QToolButton>
@@ -175,7 +176,11 @@ TMDIPGN::~TMDIPGN() {
 // The stored place when it is sensible; inside the frame's client area.
 QRect TMDIPGN::InitialGeometry() const {
     const QRect g = ListHost().ListGeometry();
-    const int w = g.width() > 100 ? g.width() : 640;
+    // A first window is wide enough for every column: the list does not
+    // scroll sideways, so a column past the edge could not be seen.
+    const int columns = HeaderControl->length() + PGN1->verticalScrollBar()->sizeHint().width() +
+                        2 * PGN1->frameWidth() + 16;
+    const int w = g.width() > 100 ? g.width() : std::max(640, columns);
     const int h = g.height() > 100 ? g.height() : 420;
     const QSize client = ListHost().MainClientSize();
     const int top =

@@ -141,4 +141,17 @@ TEST_F(ListFrame, DatabaseWindowAndLanguage) {
     EXPECT_FALSE(list_->SearchBrett->English);
 }
 
+TEST_F(ListFrame, FirstWindowShowsEveryColumn) {
+    // No stored place: the window is as wide as its columns, since the list
+    // does not scroll sideways.
+    frame_->show();
+    Settle();
+    QMdiSubWindow* sub = frame_->SubWindowOf(list_);
+    ASSERT_TRUE(sub);
+    ASSERT_FALSE(sub->isMaximized());
+    const int eco = list_->HeaderControl->sectionViewportPosition(5);
+    EXPECT_LE(eco + list_->fontMetrics().horizontalAdvance(QStringLiteral("E99")),
+              list_->PGN1->viewport()->width());
+}
+
 } // namespace
