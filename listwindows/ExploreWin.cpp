@@ -383,6 +383,8 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
     Source->KeepOpen(true);
 
     std::string collected;
+    const int total = static_cast<int>(rows.size());
+    int done = 0;
     for (int row : rows) {
         int no = -1;
         std::string text;
@@ -403,7 +405,7 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
         }
         if (AfterEachGame) AfterEachGame();
         TCancelMode mode = cmGoOn;
-        ListHost().PGNTrace(Source, 0, mode);
+        ListHost().PGNTrace(Source, ++done * 100 / total, mode);
         if (!source || mode == cmCancel || ListHost().StopRequested()) {
             result.Stopped = true;
             break;
@@ -424,6 +426,8 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
         source->setEnabled(true);
     }
     db.reset();
+    TCancelMode mode = cmGoOn;
+    ListHost().PGNTrace(Source, 0, mode);
     setEnabled(true);
     ListHost().LockBoards(false);
     QApplication::restoreOverrideCursor();

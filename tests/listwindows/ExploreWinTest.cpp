@@ -152,9 +152,15 @@ TEST_F(DatabaseWindow, HistoryOpensAndTakesDrops) {
     EXPECT_EQ(host_.Messages[0].Text, kb::LwText(15) + t + kb::LwText(16));
     kb::ListHost().WindowOpenFor = [](const QString&) { return false; };
 
-    // Appended in source row order; the source stays as it was.
+    // Appended in source row order, with progress; the source stays as it
+    // was.
+    std::vector<int> progress;
+    kb::ListHost().PGNTrace = [&](kb::TPGN*, int Percent, kb::TCancelMode&) {
+        progress.push_back(Percent);
+    };
     auto r = w.DropOnto(t, list->PGN());
     EXPECT_EQ(r.Appended, 3);
+    EXPECT_EQ(progress, (std::vector<int>{33, 66, 100, 0}));
     EXPECT_EQ(host_.Messages.back().Text, kb::LwText(17) + t + kb::LwText(18));
     std::vector<std::string> got;
     for (const auto& g : kbtest::GamesOfFile(target))
