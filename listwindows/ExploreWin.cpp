@@ -23,6 +23,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -180,6 +181,16 @@ TMDIDatabase::TMDIDatabase(QWidget* Parent) : QWidget(Parent) {
     // once its parents are there.
     connect(Folders, &QFileSystemModel::directoryLoaded, this, [this] { ShowFolder(); });
     connect(
+        Folders, &QFileSystemModel::layoutChanged, this, [this] { ShowFolder(); },
+        Qt::QueuedConnection);
+    // The user's own scrolling, opening or closing of folders ends that.
+    connect(DirectoryListBox1->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            [this] { folderShown_ = true; });
+    for (auto signal : {&QTreeView::expanded, &QTreeView::collapsed})
+        connect(DirectoryListBox1, signal, this, [this] {
+            if (!followingFolder_) folderShown_ = true;
+        });
+    connect(
         Folders, &QFileSystemModel::rowsInserted, this, [this] { ShowFolder(); },
         Qt::QueuedConnection);
     connect(Files, &QFileSystemModel::directoryLoaded, this, [this](const QString& Folder) {
@@ -250,7 +261,8 @@ void TMDIDatabase::SetFolder(const QString& Folder) {
 }
 
 // Selects the wanted folder in the tree and opens the tree down to it; done
-// again as the tree's folders arrive.
+// again as the tree's folders arrive and are sorted (each may move it), until
+// the user moves the tree himself.
 void TMDIDatabase::ShowFolder() {
     if (wantedFolder_.isEmpty() || folderShown_) return;
     const QModelIndex i = Folders->index(wantedFolder_);
@@ -259,12 +271,11 @@ void TMDIDatabase::ShowFolder() {
         const QSignalBlocker block(DirectoryListBox1->selectionModel());
         DirectoryListBox1->setCurrentIndex(i);
     }
+    followingFolder_ = true;
     for (QModelIndex p = i.parent(); p.isValid(); p = p.parent())
         DirectoryListBox1->expand(p);
+    followingFolder_ = false;
     DirectoryListBox1->scrollTo(i, QAbstractItemView::PositionAtCenter);
-    // Once in view, the user's own scrolling is left alone.
-    folderShown_ = DirectoryListBox1->isVisible() && DirectoryListBox1->viewport()->rect().contains(
-                                                         DirectoryListBox1->visualRect(i).center());
 }
 
 void TMDIDatabase::FolderChosen(const QModelIndex& Index) {

@@ -119,6 +119,7 @@ private:
     void ShowFolder();
     QString wantedFolder_;
     bool folderShown_ = false;
+    bool followingFolder_ = false;
 };
 
 // A new database window for the frame (owned by the caller).

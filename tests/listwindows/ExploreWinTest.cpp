@@ -6,10 +6,15 @@
 #include "TestSupport.h"
 
 #include <QComboBox>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -233,6 +238,46 @@ TEST_F(DatabaseWindow, DropsIntoDatabases) {
     EXPECT_EQ(host_.Messages[before + 1].Text, kb::LwText(228));
     auto again = kbtest::OpenWindow(dir_ / "base.kbf");
     EXPECT_EQ(IdsOf(*again->PGN()), Want({2, 6, 0}));
+}
+
+TEST_F(DatabaseWindow, TreeOpensAtTheStoredFolder) {
+    // Deep enough that the folder lies below the first screenful of the tree.
+    const fs::path deep = dir_ / "a" / "b" / "c";
+    fs::create_directories(deep);
+    const QString folder = QString::fromStdString(deep.string());
+    kb::ListHost().DatabaseFolder = [&] { return folder; };
+    // Inside an MDI area as in the frame, shown after the tree has started
+    // reading its folders.
+    QMdiArea area;
+    area.resize(900, 700);
+    auto* db = new kb::TMDIDatabase;
+    kb::TMDIDatabase& w = *db;
+    QTest::qWait(200);
+    area.addSubWindow(db)->resize(620, 420);
+    area.show();
+    auto inView = [&] {
+        const QModelIndex i = w.DirectoryListBox1->currentIndex();
+        return i.isValid() && w.Folders->filePath(i) == folder &&
+               w.DirectoryListBox1->viewport()->rect().contains(
+                   w.DirectoryListBox1->visualRect(i).center());
+    };
+    EXPECT_TRUE(QTest::qWaitFor(inView, 5000));
+    EXPECT_EQ(w.CurrentFolder(), folder);
+
+    // The tree sorts its folders when it has read them, which moves the
+    // folder: the tree follows it while the user has not moved the tree.
+    for (Qt::SortOrder order : {Qt::DescendingOrder, Qt::AscendingOrder}) {
+        w.DirectoryListBox1->sortByColumn(0, order);
+        QTest::qWait(50);
+        EXPECT_TRUE(QTest::qWaitFor(inView, 5000)) << order;
+    }
+
+    // Once the user scrolled, the tree stays where he put it.
+    w.DirectoryListBox1->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    w.DirectoryListBox1->sortByColumn(0, Qt::DescendingOrder);
+    QTest::qWait(100);
+    EXPECT_EQ(w.DirectoryListBox1->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(w.CurrentFolder(), folder);
 }
 
 } // namespace
