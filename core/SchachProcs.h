@@ -16,6 +16,8 @@
 
 namespace kb {
 
+class TFileSystem;
+
 // ---------------------------------------------------------------------------
 // Board, squares and move records
 
@@ -312,6 +314,8 @@ bool IsPGNFile(const std::string& FileName);
 // starts with CR). False on any failure, and then the file is cut back to
 // its old length; database files (.kbf, .kbfidx, .kbftmp) are refused.
 bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameText);
+// The same through a given file system (tests put a failing one here).
+bool AppendGameToPGNFile(TFileSystem& Fs, const std::string& FileName, const std::string& GameText);
 // Opens an existing game file for reading only; never asks for write access,
 // so read-only files open as well. False when it cannot be opened.
 bool OpenGameFile(std::ifstream& F, const std::string& FileName);

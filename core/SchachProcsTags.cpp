@@ -5,12 +5,8 @@
 #include "FileIO.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kb {
 namespace {
@@ -347,6 +343,11 @@ bool IsPGNFile(const std::string& FileName) {
 }
 
 bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameText) {
+    return AppendGameToPGNFile(TFileSystem::Posix(), FileName, GameText);
+}
+
+bool AppendGameToPGNFile(TFileSystem& Fs, const std::string& FileName,
+                         const std::string& GameText) {
     if (GameText.empty() || FileName.empty()) return false;
     std::error_code ec;
     if (IsDatabaseFileName(FileName)) return false;
@@ -354,17 +355,17 @@ bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameTex
     if (!ec && IsDatabaseFileName(real)) return false;
     if (!IsPGNFile(FileName)) return false;
 
-    const int fd = ::open(FileName.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const off_t oldSize = ::lseek(fd, 0, SEEK_END);
-    bool ok = oldSize >= 0;
-    if (ok && GameText.front() != '\r') ok = WriteAll(fd, "\r\n\r\n", 4);
-    if (ok) ok = WriteAll(fd, GameText.data(), static_cast<int64_t>(GameText.size()));
-    if (ok) ok = SyncFile(fd);
+    auto file = Fs.Open(FileName, TOpenMode::ReadWrite);
+    if (!file) return false;
+    const int64_t oldSize = file->Size();
+    if (oldSize < 0) return false;
+    std::string bytes = GameText.front() != '\r' ? "\r\n\r\n" : "";
+    bytes += GameText;
+    if (file->WriteAt(oldSize, bytes.data(), static_cast<int64_t>(bytes.size())) && file->Sync())
+        return true;
     // Leave no half game behind.
-    if (!ok && oldSize >= 0 && ::ftruncate(fd, oldSize) == 0) (void)SyncFile(fd);
-    if (::close(fd) != 0) ok = false;
-    return ok;
+    if (file->Truncate(oldSize)) file->Sync();
+    return false;
 }
 
 bool OpenGameFile(std::ifstream& F, const std::string& FileName) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Game header: tag-line parsing, the tag list, and the PGN file helpers.
+#include "FaultyFileSystem.h"
 #include "SchachProcs.h"
 #include "TestSupport.h"
 
@@ -497,4 +498,32 @@ TEST(PgnFiles, OpenGameFileReadsReadOnlyFiles) {
     EXPECT_FALSE(kb::OpenGameFile(f, (dir / "missing.pgn").string()));
     EXPECT_FALSE(f.is_open());
     EXPECT_FALSE(kb::OpenGameFile(f, dir.path().string()));
+}
+
+// Every mutating call of an append fails in turn: the file holds the old
+// games, or the old games and the new one, never a part of it.
+TEST(PgnFiles, AppendUnderEveryFailingCall) {
+    kbtest::TempDir dir;
+    const fs::path p = dir / "games.pgn";
+    const std::string original = "[Event \"a\"]\r\n\r\n1. e4 *\r\n";
+    const std::string game = "[Event \"b\"]\r\n\r\n1. d4 *";
+    int faults = 0;
+    for (kb::TFault fault : {kb::TFault::Fail, kb::TFault::ShortWrite, kb::TFault::NoSpace}) {
+        for (int64_t k = 1;; ++k) {
+            kbtest::WriteFile(p, original);
+            kb::TFaultyFileSystem faulty;
+            faulty.FailAt = k;
+            faulty.Fault = fault;
+            const bool ok = kb::AppendGameToPGNFile(faulty, p.string(), game);
+            if (faulty.Faults == 0) {
+                EXPECT_TRUE(ok);
+                break;
+            }
+            ++faults;
+            EXPECT_FALSE(ok) << "call " << k;
+            EXPECT_EQ(kbtest::ReadFile(p), original) << "call " << k;
+        }
+        EXPECT_EQ(kbtest::ReadFile(p), original + "\r\n\r\n" + game);
+    }
+    EXPECT_GE(faults, 4);
 }
