@@ -162,13 +162,6 @@ QString DecodeWindows1252(const std::string& Bytes) {
     return s;
 }
 
-QString DecodeLine(const std::string& Bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString s = utf8(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
-    if (!utf8.hasError()) return s;
-    return DecodeWindows1252(Bytes);
-}
-
 // Splits the file into at most TextCount lines (CR LF, LF or CR end a line),
 // dropping NUL bytes and cutting overlong lines. False when it cannot be read.
 bool ReadLines(const QString& FileName, std::vector<std::string>& Lines) {
@@ -206,6 +199,13 @@ bool ReadLines(const QString& FileName, std::vector<std::string>& Lines) {
 }
 
 } // namespace
+
+QString DecodeFileLine(const std::string& Bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString s = utf8(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
+    if (!utf8.hasError()) return s;
+    return DecodeWindows1252(Bytes);
+}
 
 QString Text(int n) {
     if (!InRange(n) || (LanguageColumn != 0 && LanguageColumn != 1)) return QStringLiteral("Error");
@@ -265,7 +265,7 @@ int ReadLanguageFile(const QString& FileName) {
     std::vector<std::string> lines;
     if (!ReadLines(FileName, lines)) return -1;
     for (size_t i = 0; i < lines.size(); ++i)
-        Table().Column[1][i] = LngToText(DecodeLine(lines[i]));
+        Table().Column[1][i] = LngToText(DecodeFileLine(lines[i]));
     return static_cast<int>(lines.size());
 }
 

@@ -27,6 +27,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 class QAction;
 class QActionGroup;
@@ -67,6 +68,10 @@ bool WriteLanguageFile(const QString& FileName);
 // are UTF-8, or Windows-1252 where a line is not valid UTF-8. Returns the
 // number of lines used, or -1 when the file cannot be read (table unchanged).
 int ReadLanguageFile(const QString& FileName);
+
+// A line of a file that may have been written on Windows (language files,
+// the ini): UTF-8, or Windows-1252 where the bytes are not valid UTF-8.
+QString DecodeFileLine(const std::string& Bytes);
 
 // The system's language decides the first start's language: German when
 // it is German, else the other column.

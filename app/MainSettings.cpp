@@ -24,8 +24,9 @@ constexpr int EngineSlots = 8;
 std::string S(const QString& Text) {
     return Text.toStdString();
 }
+// An ini brought from Windows holds its paths and names in Windows-1252.
 QString Q(const std::string& Text) {
-    return QString::fromStdString(Text);
+    return DecodeFileLine(Text);
 }
 
 int32_t ReadInt(const kb::IniFile& Ini, const char* Section, const std::string& Key,

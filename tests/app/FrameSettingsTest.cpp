@@ -321,3 +321,20 @@ TEST_F(FrameTest, LanguageFromTheIni) {
     EXPECT_EQ(LanguageColumn, 0);
     EXPECT_TRUE(g.mSprache->actions()[0]->isChecked());
 }
+
+// An ini brought from Windows holds its names in Windows-1252: they read as
+// the same names, and the close writes them back as UTF-8.
+TEST_F(FrameTest, WindowsIniNamesReadAsWritten) {
+    WriteIni("[History]\nFile0=M\xFCller.pgn   \"/daten/M\xFCller.pgn\"\n"
+             "[Options]\nDatabaseFolder=/daten/Partien \x80\nFontName=Courier New\n"
+             "[WBEngines]\nWBEngine0=/opt/Schach/Fritz\xDF\n");
+    TMainForm& f = Start();
+    EXPECT_EQ(f.History.value(0), QString::fromUtf8("Müller.pgn   \"/daten/Müller.pgn\""));
+    EXPECT_EQ(HistoryEntryPath(f.History.value(0)), QString::fromUtf8("/daten/Müller.pgn"));
+    EXPECT_EQ(f.DatabaseFolder, QString::fromUtf8("/daten/Partien €"));
+    EXPECT_EQ(f.WBEngines.value(0), QString::fromUtf8("/opt/Schach/Fritzß"));
+    ASSERT_TRUE(Close());
+    kb::IniFile r((Dir() / "Kestrelbay.ini").string());
+    EXPECT_EQ(r.ReadString("History", "File0", ""), "Müller.pgn   \"/daten/Müller.pgn\"");
+    EXPECT_EQ(r.ReadString("WBEngines", "WBEngine0", ""), "/opt/Schach/Fritzß");
+}
