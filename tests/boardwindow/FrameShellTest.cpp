@@ -124,6 +124,43 @@ TEST_F(FrameShell, LanguageReachesTheComponentsOfOpenWindows) {
     EXPECT_EQ(Frame->mOptions->title(), "&Optionen");
 }
 
+// The letters and signs dialog: its letters reach the notation of every open
+// board window, and a board window opened afterwards starts with them.
+TEST_F(FrameShell, LettersReachOpenAndNewBoards) {
+    Start();
+    A.Dialog = [](QDialog& D) {
+        auto* p = dynamic_cast<TfrmPieces*>(&D);
+        if (!p) return int(mrCancel);
+        p->fEdit[4]->setText(" Sp ");
+        return int(mrOk);
+    };
+    Frame->mFontClick();
+    EXPECT_EQ(Frame->figN, "Sp");
+    ASSERT_EQ(Frame->InformantSigns.size(), 19u);
+    // The notation shows letters upper-cased; the plain knight letter is gone.
+    EXPECT_FALSE(HasKnightMove(NotationText(), 'S')) << NotationText();
+    EXPECT_TRUE(QRegularExpression("[ .]SP[a-h1-8]?x?[a-h][1-8]")
+                    .match(QString::fromStdString(NotationText()))
+                    .hasMatch())
+        << NotationText();
+
+    Frame->mGameOpenClick();
+    auto* fresh = dynamic_cast<TMDIBrett*>(Frame->BoardWindows().front());
+    ASSERT_TRUE(fresh && fresh != Board);
+    fresh->Brett1->Animation = 0;
+    Drag(*fresh, "g1", "f3");
+    EXPECT_NE(fresh->Notation1->Notation().GetText().find("SPf3"), std::string::npos)
+        << fresh->Notation1->Notation().GetText();
+
+    // Cancelled: nothing changes.
+    A.Dialog = [](QDialog& D) {
+        if (auto* p = dynamic_cast<TfrmPieces*>(&D)) p->fEdit[4]->setText("X");
+        return int(mrCancel);
+    };
+    Frame->mFontClick();
+    EXPECT_EQ(Frame->figN, "Sp");
+}
+
 // The render runs where nobody answers a question: a game that does not read
 // to its end and a file that is missing still give a picture, and the
 // render creates no file.
