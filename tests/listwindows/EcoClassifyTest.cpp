@@ -115,8 +115,8 @@ TEST(EcoClassify, ClassifyGameSetsTheTagAndKeepsTheRest) {
 // Without a main line to classify the text must come back byte for byte:
 // a half-read game written back would lose its remaining moves.
 TEST(EcoClassify, GamesThatCannotBeClassifiedComeBackUntouched) {
-    const std::string chess960 =
-        ecotest::SplitGames(kbtest::ReadFile(kbtest::TestData("pgn/chess960-engine-games.pgn")))[0];
+    const std::string chess960 = kbtest::SplitPgnGames(
+        kbtest::ReadFile(kbtest::TestData("pgn/chess960-engine-games.pgn")))[0];
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"a move that does not read", Game("1. e4 e5 2. Nf3 Zz4 3. Bc4 Nf6", "[ECO \"C40\"]\r\n")},
         {"a FEN the reader rejects", Game("", "[FEN \"not a position\"]\r\n[ECO \"B00\"]\r\n")},
@@ -178,7 +178,7 @@ TEST(EcoClassify, AgreesWithABackwardScanOnRealGames) {
     TfrmEco eco;
     int compared = 0, found = 0;
     for (const char* file : {"pgn/Carlsen.pgn", "pgn/Korchnoi.pgn"}) {
-        const auto games = ecotest::SplitGames(kbtest::ReadFile(kbtest::TestData(file)));
+        const auto games = kbtest::SplitPgnGames(kbtest::ReadFile(kbtest::TestData(file)));
         ASSERT_GT(games.size(), 1000u);
         for (size_t i = 0; i < games.size(); i += 23) {
             eco.Classify(games[i]);

@@ -66,11 +66,11 @@ private:
 void CompareWithPgnExtract(const std::string& file) {
     KB_REQUIRE_PEER(pgnExtract, "pgn-extract");
     const std::string path = kbtest::TestData("pgn/" + file).string();
-    const auto games = ecotest::SplitGames(kbtest::ReadFile(path));
+    const auto games = kbtest::SplitPgnGames(kbtest::ReadFile(path));
     const auto run =
         kbtest::Run({pgnExtract, std::string("-e") + KB_ECO_PGN, "--quiet", "-w", "100000", path});
     ASSERT_EQ(run.exitCode, 0);
-    const auto peerGames = ecotest::SplitGames(run.out);
+    const auto peerGames = kbtest::SplitPgnGames(run.out);
     ASSERT_EQ(peerGames.size(), games.size());
 
     TfrmEco eco;

@@ -61,10 +61,7 @@ TEST(EcoTable, PositionsAgreeWithPgnExtract) {
     const auto run = kbtest::Run({pgnExtract, "-F", "--quiet", "-w", "100000", KB_ECO_PGN});
     ASSERT_EQ(run.exitCode, 0);
     std::vector<std::string> fens;
-    for (size_t pos = run.out.find("{ \""); pos != std::string::npos;
-         pos = run.out.find("{ \"", pos + 1)) {
-        const size_t start = pos + 3;
-        std::string fen = run.out.substr(start, run.out.find('"', start) - start);
+    for (std::string fen : kbtest::PgnExtractFens(run.out)) {
         // Clock and move number differ by design: the table has " 0 1".
         for (int blanks = 0, i = 0; i < static_cast<int>(fen.size()); ++i)
             if (fen[static_cast<size_t>(i)] == ' ' && ++blanks == 4)

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the ECO suites: the classification file the table comes from,
-// split into its lines, and game files split into games.
+// split into its entries, and what its suites look up in it.
 #pragma once
 
 #include "TestSupport.h"
@@ -23,21 +23,6 @@ inline std::vector<std::string> EcoEntries() {
         pos = end;
     }
     return entries;
-}
-
-// Games start at a line beginning with "[Event ".
-inline std::vector<std::string> SplitGames(const std::string& bytes) {
-    std::vector<std::string> games;
-    size_t start = 0;
-    for (size_t pos = 1; pos <= bytes.size(); ++pos) {
-        const bool atEnd = pos == bytes.size();
-        if (atEnd || ((bytes[pos - 1] == '\n' || bytes[pos - 1] == '\r') &&
-                      bytes.compare(pos, 7, "[Event ") == 0)) {
-            games.push_back(bytes.substr(start, pos - start));
-            start = pos;
-        }
-    }
-    return games;
 }
 
 // The value of a tag in a game text, empty when absent.

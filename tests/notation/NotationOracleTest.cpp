@@ -15,40 +15,6 @@ using namespace kb;
 
 namespace {
 
-// The FENs pgn-extract writes after each game's last move (-F).
-std::vector<std::string> FinalFens(const std::string& text) {
-    std::vector<std::string> fens;
-    size_t pos = 0;
-    while ((pos = text.find("{ \"", pos)) != std::string::npos) {
-        const size_t end = text.find('"', pos + 3);
-        if (end == std::string::npos) break;
-        fens.push_back(text.substr(pos + 3, end - pos - 3));
-        pos = end;
-    }
-    return fens;
-}
-
-std::vector<std::string> Fields(const std::string& fen, size_t n) {
-    std::istringstream in(fen);
-    std::vector<std::string> out;
-    std::string f;
-    while (out.size() < n && in >> f)
-        out.push_back(f);
-    return out;
-}
-
-std::vector<std::string> SplitGames(const std::string& bytes) {
-    std::vector<std::string> games;
-    size_t start = 0;
-    for (size_t pos = bytes.find("\n[Event ", 0); pos != std::string::npos;
-         pos = bytes.find("\n[Event ", pos + 1)) {
-        if (pos + 1 > start) games.push_back(bytes.substr(start, pos + 1 - start));
-        start = pos + 1;
-    }
-    if (start < bytes.size()) games.push_back(bytes.substr(start));
-    return games;
-}
-
 // Board, side, castling and e.p. square after the main line.
 std::string FinalFen(TNotation& n) {
     TSchachbrett b = n.GameData.Stellung;
@@ -77,8 +43,8 @@ TEST(NotationOracle, LongAlgebraicAndGermanLettersLoadAndEndAsPgnExtractSays) {
         SCOPED_TRACE(std::string(src.file) + " " + format);
         // pgn-extract writes its final FEN as a comment after the last move.
         const auto run = kbtest::Run({pgnExtract, "-s", "-F", "-w", "100000", format}, original);
-        const std::vector<std::string> games = SplitGames(run.out);
-        const std::vector<std::string> fens = FinalFens(run.out);
+        const std::vector<std::string> games = kbtest::SplitPgnGames(run.out);
+        const std::vector<std::string> fens = kbtest::PgnExtractFens(run.out);
         ASSERT_EQ(games.size(), src.games);
         ASSERT_EQ(fens.size(), games.size());
         int failed = 0, different = 0;
@@ -88,7 +54,8 @@ TEST(NotationOracle, LongAlgebraicAndGermanLettersLoadAndEndAsPgnExtractSays) {
                 if (++failed <= 3) ADD_FAILURE() << "game " << g + 1 << " does not load";
                 continue;
             }
-            if (Fields(FinalFen(n), 4) != Fields(fens[g], 4) && ++different <= 3)
+            if (kbtest::FenFields(FinalFen(n), 4) != kbtest::FenFields(fens[g], 4) &&
+                ++different <= 3)
                 ADD_FAILURE() << "game " << g + 1 << ": " << FinalFen(n) << " vs " << fens[g];
         }
         EXPECT_EQ(failed, 0);
@@ -133,7 +100,7 @@ TEST(NotationOracle, ChangedMovesAreRefusedWherePgnExtractRefusesThem) {
     std::mt19937 gen(seed);
     const auto clean = kbtest::Run({pgnExtract, "-s", "-C", "-N", "-V", "-w", "100000"},
                                    kbtest::ReadFile(kbtest::TestData("pgn/Korchnoi.pgn")));
-    const std::vector<std::string> all = SplitGames(clean.out);
+    const std::vector<std::string> all = kbtest::SplitPgnGames(clean.out);
     ASSERT_GT(all.size(), 4000u);
 
     // Moves the reader can parse: a piece (or none) and a square, a pawn

@@ -12,41 +12,10 @@ using namespace kb;
 
 namespace {
 
-std::vector<std::string> SplitGames(const std::string& bytes) {
-    std::vector<std::string> games;
-    size_t start = 0;
-    for (size_t pos = 1; pos <= bytes.size(); ++pos) {
-        const bool atEnd = pos == bytes.size();
-        if (atEnd || ((bytes[pos - 1] == '\n' || bytes[pos - 1] == '\r') &&
-                      bytes.compare(pos, 7, "[Event ") == 0)) {
-            games.push_back(bytes.substr(start, pos - start));
-            start = pos;
-        }
-    }
-    return games;
-}
-
-std::vector<std::string> Fields(const std::string& fen, size_t n) {
-    std::istringstream in(fen);
-    std::vector<std::string> out;
-    std::string f;
-    while (out.size() < n && in >> f)
-        out.push_back(f);
-    return out;
-}
-
 // Final-position FENs that pgn-extract writes after each game.
 std::vector<std::string> PeerFens(const std::string& pgnExtract, const std::string& pgnText) {
-    auto run = kbtest::Run({pgnExtract, "-F", "--quiet", "-w", "100000"}, pgnText);
-    std::vector<std::string> fens;
-    size_t pos = 0;
-    while ((pos = run.out.find("{ \"", pos)) != std::string::npos) {
-        const size_t end = run.out.find('"', pos + 3);
-        if (end == std::string::npos) break;
-        fens.push_back(run.out.substr(pos + 3, end - pos - 3));
-        pos = end;
-    }
-    return fens;
+    return kbtest::PgnExtractFens(
+        kbtest::Run({pgnExtract, "-F", "--quiet", "-w", "100000"}, pgnText).out);
 }
 
 // Board, side, castling and e.p. square of the final FEN per game, from kbbench pgn-load.
@@ -75,7 +44,7 @@ void ExpectSameFinalPositions(const std::vector<std::string>& ours,
     ASSERT_EQ(ours.size(), peer.size());
     int mismatches = 0;
     for (size_t i = 0; i < ours.size(); ++i) {
-        if (Fields(ours[i], 4) != Fields(peer[i], 4)) {
+        if (kbtest::FenFields(ours[i], 4) != kbtest::FenFields(peer[i], 4)) {
             if (++mismatches <= 5)
                 ADD_FAILURE() << "game " << i + 1 << ": " << ours[i] << " vs " << peer[i];
         }
@@ -137,7 +106,7 @@ void ExpectSameTree(const TNotation& a, const TNotation& b, const std::string& w
 }
 
 void RoundTripFile(const char* name, size_t minGames) {
-    const auto games = SplitGames(kbtest::ReadFile(kbtest::TestData(name)));
+    const auto games = kbtest::SplitPgnGames(kbtest::ReadFile(kbtest::TestData(name)));
     ASSERT_GE(games.size(), minGames);
     TNotation first, second;
     size_t checked = 0;
@@ -176,7 +145,7 @@ TEST(NotationRealFiles, RoundTripOfTheSmallFiles) {
 
 TEST(NotationRealFiles, Chess960EngineGames) {
     const auto games =
-        SplitGames(kbtest::ReadFile(kbtest::TestData("pgn/chess960-engine-games.pgn")));
+        kbtest::SplitPgnGames(kbtest::ReadFile(kbtest::TestData("pgn/chess960-engine-games.pgn")));
     ASSERT_EQ(games.size(), 4u);
     int castlings = 0;
     for (const auto& g : games) {

@@ -41,19 +41,6 @@ bool MaterialMatches(const TPiecesFilter& f, const TSchachbrett& b) {
     return true;
 }
 
-std::vector<std::string> SplitGames(const std::string& bytes) {
-    std::vector<std::string> games;
-    size_t start = 0;
-    for (size_t pos = 1; pos <= bytes.size(); ++pos) {
-        if (pos == bytes.size() || ((bytes[pos - 1] == '\n' || bytes[pos - 1] == '\r') &&
-                                    bytes.compare(pos, 7, "[Event ") == 0)) {
-            games.push_back(bytes.substr(start, pos - start));
-            start = pos;
-        }
-    }
-    return games;
-}
-
 TEST(Search, CastledShortAlsoInsideVariations) {
     TNotation n;
     TSchachbrett pattern{};
@@ -106,7 +93,7 @@ TEST(Search, MaterialRangesAndKings) {
 }
 
 TEST(Search, RealGamesAgreeWithABruteForceReplay) {
-    const auto games = SplitGames(kbtest::ReadFile(kbtest::TestData("pgn/Carlsen.pgn")));
+    const auto games = kbtest::SplitPgnGames(kbtest::ReadFile(kbtest::TestData("pgn/Carlsen.pgn")));
     ASSERT_GT(games.size(), 300u);
     std::mt19937 gen(4242);
     TNotation n, source;

@@ -123,4 +123,51 @@ RunResult Run(const std::vector<std::string>& argv, const std::string& input)
 
 std::string BenchPath() { return KB_BENCH_PATH; }
 
+char ProcState(pid_t pid)
+{
+    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+    std::string s;
+    if (!std::getline(f, s)) return 0;
+    const size_t close = s.rfind(')');
+    return close != std::string::npos && close + 2 < s.size() ? s[close + 2] : '?';
+}
+
+std::vector<std::string> SplitPgnGames(const std::string& bytes)
+{
+    std::vector<std::string> games;
+    size_t start = 0;
+    for (size_t pos = 1; pos <= bytes.size(); ++pos) {
+        const bool atEnd = pos == bytes.size();
+        if (atEnd || ((bytes[pos - 1] == '\n' || bytes[pos - 1] == '\r') &&
+                      bytes.compare(pos, 7, "[Event ") == 0)) {
+            games.push_back(bytes.substr(start, pos - start));
+            start = pos;
+        }
+    }
+    return games;
+}
+
+std::vector<std::string> PgnExtractFens(const std::string& output)
+{
+    std::vector<std::string> fens;
+    size_t pos = 0;
+    while ((pos = output.find("{ \"", pos)) != std::string::npos) {
+        const size_t end = output.find('"', pos + 3);
+        if (end == std::string::npos) break;
+        fens.push_back(output.substr(pos + 3, end - pos - 3));
+        pos = end;
+    }
+    return fens;
+}
+
+std::vector<std::string> FenFields(const std::string& fen, size_t n)
+{
+    std::istringstream in(fen);
+    std::vector<std::string> out;
+    std::string f;
+    while (out.size() < n && in >> f)
+        out.push_back(f);
+    return out;
+}
+
 } // namespace kbtest

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace kbtest {
@@ -46,13 +47,28 @@ RunResult Run(const std::vector<std::string>& argv, const std::string& input = {
 // Path of the kbbench driver built with the tests.
 std::string BenchPath();
 
+// The state letter of a process ('R', 'S', 'T', 'Z', ...); 0 when it is gone
+// (reaped).
+char ProcState(pid_t pid);
+
+// The games of a PGN text, cut where a line begins with "[Event "; text
+// before the first such line stays with the first game.
+std::vector<std::string> SplitPgnGames(const std::string& bytes);
+
+// The FENs pgn-extract -F writes after each game's last move, in order.
+std::vector<std::string> PgnExtractFens(const std::string& output);
+
+// The first n blank-separated fields of a FEN (4: placement, side, castling
+// rights, en-passant square).
+std::vector<std::string> FenFields(const std::string& fen, size_t n);
+
 } // namespace kbtest
 
 // Skips (or, with KB_REQUIRE_PEERS, fails) the current test when the peer is missing.
 #define KB_REQUIRE_PEER(var, name)                                                                 \
     auto var##_opt = ::kbtest::FindPeer(name);                                                     \
     if (!var##_opt) {                                                                              \
-        if (std::getenv("KB_REQUIRE_PEERS")) FAIL() << "required program missing: " << name;      \
+        if (std::getenv("KB_REQUIRE_PEERS")) FAIL() << "required program missing: " << name;       \
         GTEST_SKIP() << "program not installed: " << name;                                         \
     }                                                                                              \
     const std::string var = *var##_opt
