@@ -106,4 +106,16 @@ std::vector<std::string> ReadGames(kb::TPGN& pgn) {
     return out;
 }
 
+void TWindowTest::SetUp() {
+    ResetStringTable();
+    LanguageColumn = 1;
+    W = NewWindow();
+    W->Notation1->Notation().Chooser = &Chooser;
+}
+
+void TWindowTest::TearDown() {
+    delete W.data();
+    QApplication::processEvents();
+}
+
 } // namespace bwtest

@@ -84,4 +84,16 @@ public:
     int SelectMove(kb::TNotation&, const std::vector<std::string>&) override { return 0; }
 };
 
+// A fresh English window W per test, its questions answered through A and
+// its notation's through Chooser; deleted after the test.
+class TWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    TAnswers A;
+    TAnswerScope Scope{A};
+    TFixedChooser Chooser;
+    QPointer<TMDIBrett> W;
+};
+
 } // namespace bwtest

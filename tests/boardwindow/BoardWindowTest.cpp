@@ -19,26 +19,12 @@ using kb::TZug;
 
 namespace {
 
-class BoardWindow : public ::testing::Test {
+class BoardWindow : public TWindowTest {
 protected:
-    void SetUp() override {
-        ResetStringTable();
-        LanguageColumn = 1;
-        W = NewWindow();
-        W->Notation1->Notation().Chooser = &Chooser;
-    }
-    void TearDown() override {
-        delete W.data();
-        QApplication::processEvents();
-    }
     QString Caption() {
         const kb::TEventData& e = W->Notation1->Notation().GameData.EventData;
         return QString::fromStdString(e.White + " - " + e.Black);
     }
-    TAnswers A;
-    TAnswerScope Scope{A};
-    TFixedChooser Chooser;
-    QPointer<TMDIBrett> W;
 };
 
 // A copy of a shared game file in a temporary folder.

@@ -15,20 +15,9 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
-#include <fstream>
-
 using namespace bwtest;
 
 namespace {
-
-// 0 when the process is gone (reaped), else its state letter.
-char ProcState(pid_t Pid) {
-    std::ifstream f("/proc/" + std::to_string(Pid) + "/stat");
-    std::string s;
-    if (!std::getline(f, s)) return 0;
-    const size_t close = s.rfind(')');
-    return close != std::string::npos && close + 2 < s.size() ? s[close + 2] : '?';
-}
 
 int Plies(TMDIBrett& W) {
     int n = 0;
@@ -37,18 +26,8 @@ int Plies(TMDIBrett& W) {
     return n;
 }
 
-class EngineWindow : public ::testing::Test {
+class EngineWindow : public TWindowTest {
 protected:
-    void SetUp() override {
-        ResetStringTable();
-        LanguageColumn = 1;
-        W = NewWindow();
-        W->Notation1->Notation().Chooser = &Chooser;
-    }
-    void TearDown() override {
-        delete W.data();
-        QApplication::processEvents();
-    }
     // Play mode with both clocks frozen at Seconds.
     void Play(int Seconds) {
         for (kb::TTimeLabel* t : {W->tlWhite, W->tlBlack}) {
@@ -77,10 +56,6 @@ protected:
         }
         return -1;
     }
-    TAnswers A;
-    TAnswerScope Scope{A};
-    TFixedChooser Chooser;
-    QPointer<TMDIBrett> W;
 };
 
 } // namespace
@@ -300,7 +275,7 @@ TEST_F(EngineWindowFrame, FakeEngineAnalysesRestartsAndIsReplacedByTheNextChoice
     ASSERT_TRUE(W->FEngineThread);
     EXPECT_NE(W->FEngineThread->Pid(), first);
     kb::TEngineReaper::Instance().WaitIdle();
-    EXPECT_EQ(ProcState(first), 0);
+    EXPECT_EQ(kbtest::ProcState(first), 0);
     const pid_t second = W->FEngineThread->Pid();
     // The watchdog leaves an engine alone that has answered.
     ASSERT_TRUE(QTest::qWaitFor([&] { return W->FEngineThread->Answered(); }, 10000));
@@ -314,7 +289,7 @@ TEST_F(EngineWindowFrame, FakeEngineAnalysesRestartsAndIsReplacedByTheNextChoice
     W->sbAnalyse->click(); // off
     EXPECT_FALSE(W->FEngineThread);
     kb::TEngineReaper::Instance().WaitIdle();
-    EXPECT_EQ(ProcState(second), 0);
+    EXPECT_EQ(kbtest::ProcState(second), 0);
 }
 
 TEST_F(EngineWindowFrame, WatchdogRestartsASilentEngineThreeTimesThenGivesUp) {
@@ -328,7 +303,7 @@ TEST_F(EngineWindowFrame, WatchdogRestartsASilentEngineThreeTimesThenGivesUp) {
         W->TimerEngineReactivateTimer();
         ASSERT_TRUE(W->FEngineThread);
         kb::TEngineReaper::Instance().WaitIdle();
-        EXPECT_EQ(ProcState(pids.back()), 0);
+        EXPECT_EQ(kbtest::ProcState(pids.back()), 0);
         pids.push_back(W->FEngineThread->Pid());
         EXPECT_NE(pids.back(), pids[pids.size() - 2]);
     }
@@ -341,7 +316,7 @@ TEST_F(EngineWindowFrame, WatchdogRestartsASilentEngineThreeTimesThenGivesUp) {
     W->Notation1->Notation().SetModified(false);
     delete W.data();
     kb::TEngineReaper::Instance().WaitIdle();
-    EXPECT_EQ(ProcState(last), 0);
+    EXPECT_EQ(kbtest::ProcState(last), 0);
 }
 
 TEST_F(EngineWindowFrame, FairymaxAnalysesInTheWindow) {
@@ -361,7 +336,7 @@ TEST_F(EngineWindowFrame, FairymaxAnalysesInTheWindow) {
     const pid_t pid = W->FEngineThread->Pid();
     W->sbAnalyse->click();
     kb::TEngineReaper::Instance().WaitIdle();
-    EXPECT_EQ(ProcState(pid), 0);
+    EXPECT_EQ(kbtest::ProcState(pid), 0);
 }
 
 // --- kbbench xboard-run ------------------------------------------------------

@@ -3,26 +3,13 @@
 // position commands, the command sets and the game files.
 #include "AThreadWB.h"
 #include "TestSupport.h"
+#include "XBoardTestUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 using namespace kb;
-
-namespace {
-
-TEnginePosition FromFen(const std::string& Fen) {
-    TEnginePosition p;
-    uint16_t no = 1;
-    TFischerInfo f;
-    EXPECT_TRUE(FENToStellung(Fen, p.Brett, p.Zug, no, &f)) << Fen;
-    p.MoveNo = no;
-    p.Fischer = f.Fischer;
-    return p;
-}
-
-} // namespace
 
 TEST(XBoardParse, ThinkingLinesAsTheMemoShowsThem) {
     // The usual line at move 20: renumbered from 1 to the game's move.
@@ -93,7 +80,7 @@ TEST(XBoardCommands, FenModeIsOneWriteEditModeSeveral) {
     TWBInfo info;
     SetCraftyEngineCommands(info);
     const TEnginePosition black =
-        FromFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
+        kbtest::FromFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
     const auto fen = PositionCommands(info, black);
     ASSERT_EQ(fen.size(), 1u);
     EXPECT_EQ(fen[0], "setboard rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1\r\n"
@@ -103,14 +90,14 @@ TEST(XBoardCommands, FenModeIsOneWriteEditModeSeveral) {
     EXPECT_TRUE(IsFenMode(info));
 
     SetGeneralEngineCommands(info);
-    const TEnginePosition p = FromFen("4k3/8/8/8/8/8/4P3/4K2R b K - 0 30");
+    const TEnginePosition p = kbtest::FromFen("4k3/8/8/8/8/8/4P3/4K2R b K - 0 30");
     const auto edit = PositionCommands(info, p);
     const std::vector<std::string> want{"new\r\nforce\r\n",        "a2a3\r\n", "edit\r\n#\r\n",
                                         "Ke1\r\nRh1\r\nPe2\r\n",   "c\r\n",    "Ke8\r\n",
                                         ".\r\npost\r\nanalyze\r\n"};
     EXPECT_EQ(edit, want);
     // White to move: no a2a3.
-    const auto white = PositionCommands(info, FromFen("4k3/8/8/8/8/8/4P3/4K2R w K - 0 30"));
+    const auto white = PositionCommands(info, kbtest::FromFen("4k3/8/8/8/8/8/4P3/4K2R w K - 0 30"));
     EXPECT_EQ(white[1], "edit\r\n#\r\n");
     EXPECT_EQ(ToLf(want.back()), ".\npost\nanalyze\n");
     EXPECT_EQ(ToLf("a\rb\r\n"), "a\rb\n");

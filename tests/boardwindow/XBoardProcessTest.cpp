@@ -4,6 +4,7 @@
 // Every run ends with the engine reaped and nothing of it left in /proc.
 #include "AThreadWB.h"
 #include "TestSupport.h"
+#include "XBoardTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -67,16 +68,6 @@ bool StartsWith(const std::string& S, const std::string& P) {
     return S.rfind(P, 0) == 0;
 }
 
-TEnginePosition FromFen(const std::string& Fen) {
-    TEnginePosition p;
-    uint16_t no = 1;
-    TFischerInfo f;
-    EXPECT_TRUE(FENToStellung(Fen, p.Brett, p.Zug, no, &f)) << Fen;
-    p.MoveNo = no;
-    p.Fischer = f.Fischer;
-    return p;
-}
-
 // The command set a user gets with an [Engine] section that only says
 // SetPosition=setboard (the settings' defaults otherwise).
 TWBInfo FenModeCommands() {
@@ -84,15 +75,6 @@ TWBInfo FenModeCommands() {
     SetCraftyEngineCommands(i);
     i.Parameter.clear();
     return i;
-}
-
-// 'R', 'S', 'T', 'Z' ...; 0 when the process is gone.
-char ProcState(pid_t Pid) {
-    std::ifstream f("/proc/" + std::to_string(Pid) + "/stat");
-    std::string s;
-    if (!std::getline(f, s)) return 0;
-    const size_t close = s.rfind(')');
-    return close != std::string::npos && close + 2 < s.size() ? s[close + 2] : '?';
 }
 
 // A parsed thinking line: "Depth: N  Value: V" CR LF and a variation.
@@ -109,7 +91,7 @@ bool WaitStopped(pid_t Pid) {
 }
 
 bool Alive(pid_t Pid) {
-    const char c = ProcState(Pid);
+    const char c = kbtest::ProcState(Pid);
     return c != 0 && c != 'Z' && c != 'X';
 }
 
@@ -144,7 +126,7 @@ struct TRun {
     // Finishes and checks that nothing of the engine is left.
     TEngineProcess::TEnd Finish(std::chrono::milliseconds Grace = 3s) {
         const auto end = Worker->Finish(Grace);
-        EXPECT_EQ(ProcState(Pid), 0) << "engine " << Pid << " not reaped";
+        EXPECT_EQ(kbtest::ProcState(Pid), 0) << "engine " << Pid << " not reaped";
         return end;
     }
 };
@@ -171,7 +153,7 @@ TEST(XBoardFake, CommandsRestartAndQuit) {
     const std::string log = (dir / "log").string();
     setenv("FAKE_ENGINE_LOG", log.c_str(), 1);
     TRun r;
-    TEnginePosition pos = FromFen(StartFen);
+    TEnginePosition pos = kbtest::FromFen(StartFen);
     pos.MoveNo = 20;
     TWBInfo info = FenModeCommands();
     info.GameFile = CraftyGameFile(dir.path().string());
@@ -186,7 +168,7 @@ TEST(XBoardFake, CommandsRestartAndQuit) {
         0);
     EXPECT_TRUE(r.Worker->Answered());
     const size_t before = r.Memo.Size();
-    r.Worker->Restart(FromFen(AfterE4));
+    r.Worker->Restart(kbtest::FromFen(AfterE4));
     ASSERT_GE(r.Memo.WaitFor(
                   before, [](auto& s) { return s == "- Initialize ..."; }, 10s),
               0);
@@ -216,14 +198,15 @@ TEST(XBoardFake, CommandsRestartAndQuit) {
     // Finish is once only; no text reaches the memo after it.
     const size_t after = r.Memo.Size();
     EXPECT_EQ(r.Worker->Finish(), TEngineProcess::TEnd::Quit);
-    r.Worker->Restart(FromFen(StartFen));
+    r.Worker->Restart(kbtest::FromFen(StartFen));
     EXPECT_EQ(r.Memo.Size(), after);
 }
 
 TEST(XBoardFake, SilentHugeAndHostileOutput) {
     {
         TRun r;
-        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "silent"}, FenModeCommands(), FromFen(StartFen)));
+        ASSERT_TRUE(
+            r.Start({KB_FAKE_ENGINE, "silent"}, FenModeCommands(), kbtest::FromFen(StartFen)));
         EXPECT_FALSE(r.Worker->Answered());
         EXPECT_FALSE(r.Worker->Dead());
         EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
@@ -231,7 +214,8 @@ TEST(XBoardFake, SilentHugeAndHostileOutput) {
     }
     {
         TRun r;
-        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "huge"}, FenModeCommands(), FromFen(StartFen)));
+        ASSERT_TRUE(
+            r.Start({KB_FAKE_ENGINE, "huge"}, FenModeCommands(), kbtest::FromFen(StartFen)));
         ASSERT_GE(r.Memo.WaitFor(
                       0, [](auto& s) { return StartsWith(s, "Depth: 3"); }, 10s),
                   0);
@@ -242,7 +226,8 @@ TEST(XBoardFake, SilentHugeAndHostileOutput) {
     }
     {
         TRun r;
-        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "overflow"}, FenModeCommands(), FromFen(StartFen)));
+        ASSERT_TRUE(
+            r.Start({KB_FAKE_ENGINE, "overflow"}, FenModeCommands(), kbtest::FromFen(StartFen)));
         ASSERT_GE(r.Memo.WaitFor(
                       0, [](auto& s) { return StartsWith(s, "Depth: 5"); }, 10s),
                   0);
@@ -256,7 +241,8 @@ TEST(XBoardFake, EndOfOutputEndsTheWorker) {
     {
         // Output closed, process alive: the worker ends, the engine quits.
         TRun r;
-        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "closeout"}, FenModeCommands(), FromFen(StartFen)));
+        ASSERT_TRUE(
+            r.Start({KB_FAKE_ENGINE, "closeout"}, FenModeCommands(), kbtest::FromFen(StartFen)));
         ASSERT_GE(r.Memo.WaitFor(
                       0, [](auto& s) { return s == "engine terminated"; }, 10s),
                   0);
@@ -267,7 +253,8 @@ TEST(XBoardFake, EndOfOutputEndsTheWorker) {
     {
         // Dies in the middle of a line: the half line is shown, then the end.
         TRun r;
-        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "diemidline"}, FenModeCommands(), FromFen(StartFen)));
+        ASSERT_TRUE(
+            r.Start({KB_FAKE_ENGINE, "diemidline"}, FenModeCommands(), kbtest::FromFen(StartFen)));
         const int end = r.Memo.WaitFor(
             0, [](auto& s) { return s == "engine terminated"; }, 10s);
         ASSERT_GE(end, 1);
@@ -280,13 +267,15 @@ TEST(XBoardFake, EndOfOutputEndsTheWorker) {
 TEST(XBoardFake, EnginesThatWillNotLeaveAreEnded) {
     {
         TRun r;
-        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "ignorequit"}, FenModeCommands(), FromFen(StartFen)));
+        ASSERT_TRUE(
+            r.Start({KB_FAKE_ENGINE, "ignorequit"}, FenModeCommands(), kbtest::FromFen(StartFen)));
         EXPECT_EQ(r.Finish(200ms), TEngineProcess::TEnd::Terminated);
         EXPECT_TRUE(WIFSIGNALED(r.Worker->ExitStatus()));
     }
     {
         TRun r;
-        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "ignoreterm"}, FenModeCommands(), FromFen(StartFen)));
+        ASSERT_TRUE(
+            r.Start({KB_FAKE_ENGINE, "ignoreterm"}, FenModeCommands(), kbtest::FromFen(StartFen)));
         EXPECT_EQ(r.Finish(200ms), TEngineProcess::TEnd::Killed);
         EXPECT_EQ(WTERMSIG(r.Worker->ExitStatus()), SIGKILL);
     }
@@ -295,7 +284,8 @@ TEST(XBoardFake, EnginesThatWillNotLeaveAreEnded) {
         // the orphan, so that it can see it die and reap it.
         ::prctl(PR_SET_CHILD_SUBREAPER, 1);
         TRun r;
-        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "grandchild"}, FenModeCommands(), FromFen(StartFen)));
+        ASSERT_TRUE(
+            r.Start({KB_FAKE_ENGINE, "grandchild"}, FenModeCommands(), kbtest::FromFen(StartFen)));
         const int i = r.Memo.WaitFor(
             0, [](auto& s) { return StartsWith(s, "child "); }, 10s);
         ASSERT_GE(i, 0);
@@ -306,7 +296,7 @@ TEST(XBoardFake, EnginesThatWillNotLeaveAreEnded) {
         int st = 0;
         ASSERT_EQ(::waitpid(child, &st, 0), child);
         EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGKILL);
-        EXPECT_EQ(ProcState(child), 0);
+        EXPECT_EQ(kbtest::ProcState(child), 0);
         ::prctl(PR_SET_CHILD_SUBREAPER, 0);
     }
 }
@@ -316,7 +306,7 @@ TEST(XBoardFake, PauseHoldsTheEngineUntilBothReasonsClear) {
     const std::string log = (dir / "log").string();
     setenv("FAKE_ENGINE_LOG", log.c_str(), 1);
     TRun r;
-    ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "normal"}, FenModeCommands(), FromFen(StartFen)));
+    ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "normal"}, FenModeCommands(), kbtest::FromFen(StartFen)));
     unsetenv("FAKE_ENGINE_LOG");
     ASSERT_GE(r.Memo.WaitFor(
                   0, [](auto& s) { return StartsWith(s, "Depth: 2"); }, 10s),
@@ -324,13 +314,13 @@ TEST(XBoardFake, PauseHoldsTheEngineUntilBothReasonsClear) {
     r.Worker->SetPaused(TAnalyseThreadWB::PauseUser, true);
     r.Worker->SetPaused(TAnalyseThreadWB::PauseLock, true);
     ASSERT_TRUE(WaitStopped(r.Pid));
-    EXPECT_EQ(ProcState(r.Pid), 'T');
+    EXPECT_EQ(kbtest::ProcState(r.Pid), 'T');
     // Restarts while paused wait in the queue.
     const size_t logged = ReadLines(log).size();
-    r.Worker->Restart(FromFen(AfterE4));
+    r.Worker->Restart(kbtest::FromFen(AfterE4));
     r.Worker->SetPaused(TAnalyseThreadWB::PauseUser, false);
     EXPECT_TRUE(r.Worker->Paused());
-    EXPECT_EQ(ProcState(r.Pid), 'T');
+    EXPECT_EQ(kbtest::ProcState(r.Pid), 'T');
     EXPECT_EQ(ReadLines(log).size(), logged);
     const size_t before = r.Memo.Size();
     r.Worker->SetPaused(TAnalyseThreadWB::PauseLock, false);
@@ -338,7 +328,7 @@ TEST(XBoardFake, PauseHoldsTheEngineUntilBothReasonsClear) {
     ASSERT_GE(r.Memo.WaitFor(
                   before, [](auto& s) { return StartsWith(s, "Depth: 2  Value: 0.12"); }, 10s),
               0);
-    EXPECT_NE(ProcState(r.Pid), 'T');
+    EXPECT_NE(kbtest::ProcState(r.Pid), 'T');
     // Finishing a paused engine continues it first, so it can quit.
     r.Worker->SetPaused(TAnalyseThreadWB::PauseLock, true);
     EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
@@ -365,7 +355,7 @@ namespace {
 // an engine may refuse, with whatever it says.
 void AnalyseThree(const std::vector<std::string>& Argv, const TWBInfo& Info) {
     TRun r;
-    ASSERT_TRUE(r.Start(Argv, Info, FromFen(AfterE4)));
+    ASSERT_TRUE(r.Start(Argv, Info, kbtest::FromFen(AfterE4)));
     const int first = r.Memo.WaitFor(
         0, [](auto& s) { return Thinking(s); }, 30s);
     ASSERT_GE(first, 0) << "no thinking line from " << Argv[0];
@@ -374,7 +364,7 @@ void AnalyseThree(const std::vector<std::string>& Argv, const TWBInfo& Info) {
     std::cout << Argv[0] << " [Black to move]: " << line << "\n";
     for (const std::string& fen : {Fischer, Mated}) {
         const size_t before = r.Memo.Size();
-        r.Worker->Restart(FromFen(fen));
+        r.Worker->Restart(kbtest::FromFen(fen));
         ASSERT_GE(r.Memo.WaitFor(
                       before, [](auto& s) { return s == "- Initialize ..."; }, 5s),
                   0);
@@ -386,7 +376,7 @@ void AnalyseThree(const std::vector<std::string>& Argv, const TWBInfo& Info) {
     }
     r.Worker->SetPaused(TAnalyseThreadWB::PauseUser, true);
     ASSERT_TRUE(WaitStopped(r.Pid));
-    EXPECT_EQ(ProcState(r.Pid), 'T');
+    EXPECT_EQ(kbtest::ProcState(r.Pid), 'T');
     r.Worker->SetPaused(TAnalyseThreadWB::PauseUser, false);
     const auto end = r.Finish();
     std::cout << Argv[0] << " ended: " << static_cast<int>(end) << "\n";
@@ -424,12 +414,13 @@ TEST(XBoardFake, TheReaperEndsRunsAwayFromTheCaller) {
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 3; ++i) {
         TRun r;
-        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "ignorequit"}, FenModeCommands(), FromFen(StartFen)));
+        ASSERT_TRUE(
+            r.Start({KB_FAKE_ENGINE, "ignorequit"}, FenModeCommands(), kbtest::FromFen(StartFen)));
         pids.push_back(r.Pid);
         TEngineReaper::Instance().Adopt(std::move(r.Worker));
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     TEngineReaper::Instance().WaitIdle();
     for (pid_t p : pids)
-        EXPECT_EQ(ProcState(p), 0);
+        EXPECT_EQ(kbtest::ProcState(p), 0);
 }
