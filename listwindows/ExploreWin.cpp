@@ -466,6 +466,8 @@ void TMDIDatabase::showEvent(QShowEvent* Event) {
 // --- closing and keys ---------------------------------------------------------
 
 void TMDIDatabase::closeEvent(QCloseEvent* Event) {
+    // The folder is kept even when the close is refused.
+    ListHost().SetDatabaseFolder(CurrentFolder());
     if (ListHost().Busy() || !isEnabled()) {
         Event->ignore();
         return;
@@ -473,7 +475,6 @@ void TMDIDatabase::closeEvent(QCloseEvent* Event) {
     QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : this;
     if (!frame->isMaximized() && !frame->isMinimized())
         ListHost().SetDatabaseGeometry(frame->geometry());
-    ListHost().SetDatabaseFolder(CurrentFolder());
     Event->accept();
 }
 

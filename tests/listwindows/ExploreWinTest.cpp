@@ -272,6 +272,14 @@ TEST_F(DatabaseWindow, TreeOpensAtTheStoredFolder) {
         EXPECT_TRUE(QTest::qWaitFor(inView, 5000)) << order;
     }
 
+    // Closing while the program is busy is refused, but keeps the folder.
+    QString stored;
+    kb::ListHost().SetDatabaseFolder = [&](const QString& F) { stored = F; };
+    kb::ListHost().Busy = [] { return true; };
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(stored, folder);
+    kb::ListHost().Busy = [] { return false; };
+
     // Once the user scrolled, the tree stays where he put it.
     w.DirectoryListBox1->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
     w.DirectoryListBox1->sortByColumn(0, Qt::DescendingOrder);
