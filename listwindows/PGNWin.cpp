@@ -459,7 +459,6 @@ void TMDIPGN::RegisterCaption(int N, std::function<void(const QString&)> Set,
 // and the buttons whose units are missing.
 void TMDIPGN::ApplyLanguage() {
     SearchBrett->English = LwLanguageColumn() != 0;
-    hNotation->SetEnglish(LwLanguageColumn() != 0);
 }
 
 std::function<std::string(const std::string&)>& TMDIPGN::EcoClassifier() {

@@ -99,7 +99,6 @@ TEST_F(FrameShell, LanguageReachesTheComponentsOfOpenWindows) {
     EXPECT_TRUE(Board->Brett1->English); // the setup dialog
     EXPECT_TRUE(Board->MMCheck.English); // the engine trace
     EXPECT_TRUE(List->SearchBrett->English);
-    EXPECT_TRUE(List->hNotation->English());
     EXPECT_TRUE(HasKnightMove(NotationText(), 'N'));
     EXPECT_FALSE(HasKnightMove(NotationText(), 'S'));
     EXPECT_EQ(Frame->mOptions->title(), Text(25));
@@ -119,7 +118,6 @@ TEST_F(FrameShell, LanguageReachesTheComponentsOfOpenWindows) {
         EXPECT_FALSE(b->MMCheck.English);
     }
     EXPECT_FALSE(List->SearchBrett->English);
-    EXPECT_FALSE(List->hNotation->English());
     EXPECT_TRUE(HasKnightMove(NotationText(), 'S'));
     EXPECT_EQ(Frame->mOptions->title(), "&Optionen");
 }
