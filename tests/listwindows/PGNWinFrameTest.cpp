@@ -154,4 +154,31 @@ TEST_F(ListFrame, FirstWindowShowsEveryColumn) {
               list_->PGN1->viewport()->width());
 }
 
+TEST_F(ListFrame, DoubleClickOnASortedListOpensTheGameOfThatRow) {
+    // Sorted by the players, the last row is not the last game of the file.
+    list_->HeaderControlSectionClick(1);
+    list_->HeaderControlSectionClick(1);
+    frame_->show();
+    Settle();
+    const int row = list_->PGN()->ItemCount() - 1;
+    const int game = list_->PGN()->GameIndex(row);
+    ASSERT_NE(game, row);
+    list_->PGN1->scrollTo(list_->PGN1->model()->index(row, 0));
+    const QRect r = list_->PGN1->visualRect(list_->PGN1->model()->index(row, 0));
+    QTest::mouseClick(list_->PGN1->viewport(), Qt::LeftButton, {}, r.center());
+    QTest::mouseDClick(list_->PGN1->viewport(), Qt::LeftButton, {}, r.center());
+    Settle();
+    ASSERT_EQ(frame_->BoardWindows().size(), 1u);
+    TBoardWindowIntf* board = frame_->BoardWindows().front();
+    EXPECT_EQ(board->SourcePGN(), list_->PGN());
+    EXPECT_EQ(board->GameNumber(), game);
+    // The board shows that game's players.
+    bool deleted = false;
+    std::string text;
+    ASSERT_TRUE(list_->PGN()->ReadGameText(game, deleted, text));
+    const auto tags = kbtest::TagsOf(text);
+    EXPECT_TRUE(board->Window()->windowTitle().contains(QString::fromStdString(tags.at("White"))))
+        << board->Window()->windowTitle().toStdString();
+}
+
 } // namespace
