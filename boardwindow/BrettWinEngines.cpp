@@ -245,7 +245,16 @@ void TMDIBrett::sbAnalyseClick() {
             AnalysisRestart();
         } else {
             BuildEnginesMenu();
-            puEngines->exec(sbAnalyse->mapToGlobal(QPoint(0, sbAnalyse->height())));
+            const QAction* chosen =
+                puEngines->exec(sbAnalyse->mapToGlobal(QPoint(0, sbAnalyse->height())));
+            // A menu closed without a choice leaves nothing analysing: the
+            // button comes up again instead of showing an analysis that
+            // does not run.
+            if (!chosen && !FEngineThread && !FAnalyseThread) {
+                sbAnalyse->setChecked(false);
+                Memo1->setVisible(false);
+                sbPlay->setEnabled(false);
+            }
         }
     } else {
         AnalysisOff();
@@ -288,7 +297,8 @@ void TMDIBrett::mStopClick() {
         FAnalyseThread->SetPaused(TAnalyseThread::PauseUser, true);
         Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
         Memo1->setPlainText(bw::Text(6) + QLatin1Char('\n') + Memo1->toPlainText());
-    } else {
+    } else if (mStop->text() != QStringLiteral("Stop")) {
+        // Only a paused search has the resume line to take away.
         mStop->setText(QStringLiteral("Stop"));
         for (QWidget* w : {pBrett, static_cast<QWidget*>(Notation1), pButtons})
             w->setEnabled(true);

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace bwtest;
@@ -171,6 +172,21 @@ TEST_F(EngineWindow, PauseLineComesAndGoesExactly) {
     EXPECT_FALSE(W->MiniMax1.Paused());
 }
 
+TEST_F(EngineWindow, StopItemWithoutAPausedSearchLeavesTheMemoAlone) {
+    // Black is mated: the search ends at once and nothing is left to pause.
+    W->Notation1->Notation().LoadPGN("[Event \"x\"]\n\n1. f3 e5 2. g4 Qh4# 0-1\n");
+    W->Notation1->Notation().GotoEnd();
+    W->sbAnalyse->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return W->FAnalyseThread && !W->FAnalyseThread->Searching(); }, 10000));
+    QApplication::processEvents();
+    W->Memo1->setPlainText("first\nsecond");
+    W->mStopClick();
+    EXPECT_EQ(W->mStop->text(), QStringLiteral("Stop"));
+    EXPECT_EQ(W->Memo1->toPlainText(), "first\nsecond");
+    EXPECT_TRUE(W->pBrett->isEnabled());
+}
+
 TEST_F(EngineWindow, ClosingWhileTheEngineThinksLeavesOtherWindowsRunning) {
     QPointer<TMDIBrett> other = NewWindow();
     other->sbAnalyse->click();
@@ -254,6 +270,28 @@ TEST_F(EngineWindowFrame, MenuHoldsMiniMaxAndAtMostEightEngines) {
     EXPECT_FALSE(W->Memo1->isVisible());
     EXPECT_FALSE(W->sbPlay->isEnabled());
     EXPECT_FALSE(W->FEngineThread);
+}
+
+TEST_F(EngineWindowFrame, EngineMenuClosedWithoutAChoiceLeavesAnalysisOff) {
+    Frame->WBEngines = {KB_FAKE_ENGINE};
+    // The user closes the popup (Esc) without choosing.
+    QTimer::singleShot(50, W->puEngines, [this] { W->puEngines->close(); });
+    W->sbAnalyse->click();
+    EXPECT_FALSE(W->sbAnalyse->isChecked());
+    EXPECT_FALSE(W->Memo1->isVisible());
+    EXPECT_FALSE(W->sbPlay->isEnabled());
+    EXPECT_FALSE(W->FEngineThread);
+    EXPECT_FALSE(W->FAnalyseThread);
+    // Choosing MiniMax from the popup analyses.
+    QTimer::singleShot(50, W->puEngines, [this] {
+        W->puEngines->actions().constFirst()->trigger();
+        W->puEngines->close();
+    });
+    W->sbAnalyse->click();
+    EXPECT_TRUE(W->sbAnalyse->isChecked());
+    EXPECT_TRUE(W->FAnalyseThread);
+    EXPECT_TRUE(W->sbPlay->isEnabled());
+    W->sbAnalyse->click();
 }
 
 TEST_F(EngineWindowFrame, FakeEngineAnalysesRestartsAndIsReplacedByTheNextChoice) {
