@@ -7,5 +7,6 @@ kb_add_gtest(boardwindow_tests
         ${CMAKE_CURRENT_LIST_DIR}/BoardWindowDialogsTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/BoardWindowRandomTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/BoardWindowFrameTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/BoardWindowEditTest.cpp
     LIBS kb_boardwindow Qt6::Test
     QT)
