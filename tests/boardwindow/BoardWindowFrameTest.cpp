@@ -3,6 +3,7 @@
 // command line opens a game, a new game is saved into an open list, and a
 // closing window gives its geometry back to the frame's settings.
 #include "BoardWindowSupport.h"
+#include "FrameStartup.h"
 #include "Local.h"
 #include "Main.h"
 #include "PGNSave.h"
@@ -10,7 +11,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QToolButton>
@@ -40,11 +40,7 @@ protected:
     }
     void Start(const QStringList& Args) {
         Frame = std::make_unique<TMainForm>(QString::fromStdString(Dir.path().string()), Args);
-        QElapsedTimer t;
-        t.start();
-        while (!Frame->StartupDone() && t.elapsed() < 5000)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        ASSERT_TRUE(Frame->StartupDone());
+        ASSERT_TRUE(kbtest::WaitForStartup(*Frame));
     }
     TMDIBrett* FrontBoard() {
         const auto boards = Frame->BoardWindows();

@@ -5,6 +5,7 @@
 // watchdog.
 #include "BoardWindowSupport.h"
 #include "BrettWinFrame.h"
+#include "FrameStartup.h"
 #include "Local.h"
 #include "Main.h"
 #include "TestSupport.h"
@@ -214,11 +215,7 @@ protected:
         RegisterProgramWindows();
         kbtest::WriteFile(Dir / "Kestrelbay.ini", "");
         Frame = std::make_unique<TMainForm>(QString::fromStdString(Dir.path().string()));
-        QElapsedTimer t;
-        t.start();
-        while (!Frame->StartupDone() && t.elapsed() < 5000)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        ASSERT_TRUE(Frame->StartupDone());
+        ASSERT_TRUE(kbtest::WaitForStartup(*Frame));
         Frame->OpenBoardWindow(nullptr, {}, -1, false);
         const auto boards = Frame->BoardWindows();
         ASSERT_FALSE(boards.empty());

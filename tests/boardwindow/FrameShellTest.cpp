@@ -2,6 +2,7 @@
 // The frame's own commands as they reach real board and list windows: the
 // language menu and the letters and signs dialog.
 #include "BoardWindowSupport.h"
+#include "FrameStartup.h"
 #include "Local.h"
 #include "Main.h"
 #include "PGNWin.h"
@@ -10,7 +11,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
@@ -44,11 +44,7 @@ protected:
                                             QStringList{QString::fromStdString(File), "2"});
         Frame->resize(1200, 800);
         Frame->show();
-        QElapsedTimer t;
-        t.start();
-        while (!Frame->StartupDone() && t.elapsed() < 5000)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        ASSERT_TRUE(Frame->StartupDone());
+        ASSERT_TRUE(kbtest::WaitForStartup(*Frame));
         ASSERT_EQ(Frame->BoardWindows().size(), 1u);
         ASSERT_EQ(Frame->ListWindows().size(), 1u);
         Board = dynamic_cast<TMDIBrett*>(Frame->BoardWindows().front());

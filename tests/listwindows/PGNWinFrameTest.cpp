@@ -6,13 +6,13 @@
 // follow the language.
 #include "BrettWin.h"
 #include "ExploreWin.h"
+#include "FrameStartup.h"
 #include "Local.h"
 #include "Main.h"
 #include "PGNWinTestUtil.h"
 #include "TestSupport.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -32,19 +32,11 @@ protected:
         WindowFactories() = {};
         RegisterProgramWindows();
         kbtest::WriteFile(dir_ / "Kestrelbay.ini", "");
-        auto games = kbtest::GamesOfFile(kbtest::TestData("pgn/Carlsen.pgn"));
-        std::string text;
-        for (int i = 0; i < 6; ++i)
-            text += games[static_cast<size_t>(i)] + "\r\n\r\n";
-        kbtest::WriteFile(dir_ / "six.pgn", text);
-        file_ = QString::fromStdString((dir_ / "six.pgn").string());
+        const auto games = kbtest::GamesOfFile(kbtest::TestData("pgn/Carlsen.pgn"));
+        file_ = QString::fromStdString(kbtest::WriteGames(dir_ / "six.pgn", games, 0, 6).string());
         frame_ = std::make_unique<TMainForm>(QString::fromStdString(dir_.path().string()),
                                              QStringList{file_});
-        QElapsedTimer t;
-        t.start();
-        while (!frame_->StartupDone() && t.elapsed() < 5000)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        ASSERT_TRUE(frame_->StartupDone());
+        ASSERT_TRUE(kbtest::WaitForStartup(*frame_));
         ASSERT_EQ(frame_->ListWindows().size(), 1u);
         list_ = dynamic_cast<kb::TMDIPGN*>(frame_->ListWindows().front());
         ASSERT_TRUE(list_);
