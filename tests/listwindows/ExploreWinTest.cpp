@@ -35,11 +35,7 @@ protected:
         kb::ListHost().OpenListWindow = [this](const QString& F) { opened_.push_back(F); };
     }
     fs::path MakePgn(const std::string& Name, int From, int To) {
-        std::string text;
-        for (int i = From; i < To; ++i)
-            text += games_[static_cast<size_t>(i)] + "\r\n\r\n";
-        kbtest::WriteFile(dir_ / Name, text);
-        return dir_ / Name;
+        return kbtest::WriteGames(dir_ / Name, games_, From, To);
     }
     std::vector<std::string> Want(std::initializer_list<int> Games) {
         std::vector<std::string> out;

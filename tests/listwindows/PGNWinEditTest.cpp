@@ -73,11 +73,7 @@ protected:
     }
     // A PGN file of the games From..To-1.
     fs::path MakePgn(const std::string& Name, int From, int To) {
-        std::string text;
-        for (int i = From; i < To; ++i)
-            text += games_[static_cast<size_t>(i)] + "\r\n\r\n";
-        kbtest::WriteFile(dir_ / Name, text);
-        return dir_ / Name;
+        return kbtest::WriteGames(dir_ / Name, games_, From, To);
     }
     // A new database holding the games From..To-1 (copied in from a PGN list).
     fs::path MakeDb(const std::string& Name, int From, int To) {

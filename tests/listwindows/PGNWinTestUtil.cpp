@@ -83,6 +83,15 @@ std::vector<std::string> GamesOfFile(const std::filesystem::path& File) {
     return SplitGames(ReadFile(File));
 }
 
+std::filesystem::path WriteGames(const std::filesystem::path& File,
+                                 const std::vector<std::string>& Games, int From, int To) {
+    std::string text;
+    for (int i = From; i < To; ++i)
+        text += Games[static_cast<size_t>(i)] + "\r\n\r\n";
+    WriteFile(File, text);
+    return File;
+}
+
 std::map<std::string, std::string> TagsOf(const std::string& Game) {
     static const std::regex tag(R"(^\s*\[(\w+)\s+\"(.*)\"\s*\]\s*$)");
     std::map<std::string, std::string> tags;

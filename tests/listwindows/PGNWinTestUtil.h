@@ -46,6 +46,9 @@ private:
 // starts with "[Event ".
 std::vector<std::string> SplitGames(const std::string& Bytes);
 std::vector<std::string> GamesOfFile(const std::filesystem::path& File);
+// Writes the games From..To-1 to File as the list joins games; returns File.
+std::filesystem::path WriteGames(const std::filesystem::path& File,
+                                 const std::vector<std::string>& Games, int From, int To);
 // The tag pairs of a game's header.
 std::map<std::string, std::string> TagsOf(const std::string& Game);
 // The movetext of a game (everything after the tag lines), blanks squeezed.
