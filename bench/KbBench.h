@@ -32,6 +32,17 @@ bool ParseInt(const std::string& text, long lo, long hi, int& out);
 // Reads a whole file into bytes; false when it cannot be read.
 bool ReadPgnFile(const std::string& path, std::string& bytes);
 
+// Reads the one PGN file that args name. Returns 0, or the usage error's
+// exit status.
+int ReadOnePgnFile(const Args& args, std::string& bytes);
+
+// Results gathered line by line in out go to stdout in large pieces: one
+// write per line would cost more than the work measured. WriteWhenFull
+// writes and empties out once it is large; WriteRest writes what is left and
+// returns the exit status (1 when stdout failed).
+void WriteWhenFull(std::string& out);
+int WriteRest(const std::string& out);
+
 // The games of a PGN text: a game starts at a line beginning with "[Event ";
 // text before the first such line belongs to the first game.
 std::vector<std::string_view> SplitPgnGames(std::string_view bytes);

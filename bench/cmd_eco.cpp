@@ -4,16 +4,14 @@
 #include "KbBench.h"
 #include "uEco.h"
 
-#include <iostream>
 #include <string_view>
 #include <vector>
 
 namespace {
 
 int RunEco(const kbbench::Args& args) {
-    if (args.size() != 1) return kbbench::UsageError("expected one PGN file");
     std::string bytes;
-    if (!kbbench::ReadPgnFile(args[0], bytes)) return kbbench::UsageError("cannot read " + args[0]);
+    if (const int rc = kbbench::ReadOnePgnFile(args, bytes)) return rc;
     kb::TfrmEco eco;
     int number = 0;
     std::string out;
@@ -25,13 +23,9 @@ int RunEco(const kbbench::Args& args) {
             out += *field;
         }
         out += '\n';
-        if (out.size() >= (1u << 16)) {
-            std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
-            out.clear();
-        }
+        kbbench::WriteWhenFull(out);
     }
-    std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
-    return std::cout ? 0 : 1;
+    return kbbench::WriteRest(out);
 }
 
 const kbbench::Command command{"eco", "FILE", &RunEco};

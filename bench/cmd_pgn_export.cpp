@@ -10,9 +10,8 @@
 namespace {
 
 int RunPgnExport(const kbbench::Args& args) {
-    if (args.size() != 1) return kbbench::UsageError("expected one PGN file");
     std::string bytes;
-    if (!kbbench::ReadPgnFile(args[0], bytes)) return kbbench::UsageError("cannot read " + args[0]);
+    if (const int rc = kbbench::ReadOnePgnFile(args, bytes)) return rc;
     kb::TNotation notation;
     bool first = true;
     for (const std::string_view game : kbbench::SplitPgnGames(bytes)) {

@@ -6,14 +6,12 @@
 #include "Notation.h"
 
 #include <charconv>
-#include <iostream>
 
 namespace {
 
 int RunPgnLoad(const kbbench::Args& args) {
-    if (args.size() != 1) return kbbench::UsageError("expected one PGN file");
     std::string bytes;
-    if (!kbbench::ReadPgnFile(args[0], bytes)) return kbbench::UsageError("cannot read " + args[0]);
+    if (const int rc = kbbench::ReadOnePgnFile(args, bytes)) return rc;
     kb::TNotation notation;
     int number = 0;
     std::string out;
@@ -58,14 +56,9 @@ int RunPgnLoad(const kbbench::Args& args) {
         out.append(numbers, o);
         out += fen;
         out += '\n';
-        // Written in large pieces: one write per line would cost more than a load.
-        if (out.size() >= (1u << 16)) {
-            std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
-            out.clear();
-        }
+        kbbench::WriteWhenFull(out);
     }
-    std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
-    return std::cout ? 0 : 1;
+    return kbbench::WriteRest(out);
 }
 
 const kbbench::Command command{"pgn-load", "FILE", &RunPgnLoad};

@@ -68,6 +68,23 @@ bool ReadPgnFile(const std::string& path, std::string& bytes) {
     return !std::ferror(f.get());
 }
 
+int ReadOnePgnFile(const Args& args, std::string& bytes) {
+    if (args.size() != 1) return UsageError("expected one PGN file");
+    if (!ReadPgnFile(args[0], bytes)) return UsageError("cannot read " + args[0]);
+    return 0;
+}
+
+void WriteWhenFull(std::string& out) {
+    if (out.size() < (1u << 16)) return;
+    std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
+    out.clear();
+}
+
+int WriteRest(const std::string& out) {
+    std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
+    return std::cout ? 0 : 1;
+}
+
 std::vector<std::string_view> SplitPgnGames(std::string_view bytes) {
     std::vector<size_t> starts{0};
     for (size_t pos = bytes.find("[Event ", 1); pos != std::string_view::npos;
