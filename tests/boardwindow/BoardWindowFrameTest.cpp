@@ -15,29 +15,13 @@
 #include <QMdiSubWindow>
 #include <QToolButton>
 
-#include <filesystem>
 
 using namespace bwtest;
 
 namespace {
 
-class BoardWindowFrame : public ::testing::Test {
+class BoardWindowFrame : public TFrameTest {
 protected:
-    void SetUp() override {
-        ResetStringTable();
-        WindowFactories() = {};
-        RegisterProgramWindows();
-        kbtest::WriteFile(Dir / "Kestrelbay.ini", "");
-        File = (Dir / "korchnoi.pgn").string();
-        std::filesystem::copy_file(kbtest::TestData("pgn/Korchnoi.pgn"), File);
-    }
-    void TearDown() override {
-        for (TBoardWindowIntf* b : Frame ? Frame->BoardWindows() : std::vector<TBoardWindowIntf*>{})
-            static_cast<TMDIBrett*>(b)->Notation1->Notation().SetModified(false);
-        Frame.reset();
-        WindowFactories() = {};
-        ResetStringTable();
-    }
     void Start(const QStringList& Args) {
         Frame = std::make_unique<TMainForm>(QString::fromStdString(Dir.path().string()), Args);
         ASSERT_TRUE(kbtest::WaitForStartup(*Frame));
@@ -46,11 +30,6 @@ protected:
         const auto boards = Frame->BoardWindows();
         return boards.empty() ? nullptr : dynamic_cast<TMDIBrett*>(boards.front());
     }
-    kbtest::TempDir Dir;
-    std::string File;
-    TAnswers A;
-    TAnswerScope Scope{A};
-    std::unique_ptr<TMainForm> Frame;
 };
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QVBoxLayout>
 
+#include <filesystem>
+
 namespace bwtest {
 
 TTestListWindow::TTestListWindow() {
@@ -116,6 +118,23 @@ void TWindowTest::SetUp() {
 void TWindowTest::TearDown() {
     delete W.data();
     QApplication::processEvents();
+}
+
+void TFrameTest::SetUp() {
+    ResetStringTable();
+    WindowFactories() = {};
+    RegisterProgramWindows();
+    kbtest::WriteFile(Dir / "Kestrelbay.ini", "");
+    File = (Dir / "korchnoi.pgn").string();
+    std::filesystem::copy_file(kbtest::TestData("pgn/Korchnoi.pgn"), File);
+}
+
+void TFrameTest::TearDown() {
+    for (TBoardWindowIntf* b : Frame ? Frame->BoardWindows() : std::vector<TBoardWindowIntf*>{})
+        static_cast<TMDIBrett*>(b)->Notation1->Notation().SetModified(false);
+    Frame.reset();
+    WindowFactories() = {};
+    ResetStringTable();
 }
 
 } // namespace bwtest

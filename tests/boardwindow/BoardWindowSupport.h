@@ -5,8 +5,10 @@
 
 #include "BrettWin.h"
 #include "DialogsLng.h"
+#include "Main.h"
 #include "MdiWindows.h"
 #include "PGNList.h"
+#include "TestSupport.h"
 
 #include <QPointer>
 #include <QTest>
@@ -94,6 +96,21 @@ protected:
     TAnswerScope Scope{A};
     TFixedChooser Chooser;
     QPointer<TMDIBrett> W;
+};
+
+// The real frame with the program's windows, on a fresh program folder with
+// an empty ini and a copy of Korchnoi.pgn (File); questions answered through
+// A. The test starts the frame; afterwards its games are left unmodified, so
+// that closing asks nothing.
+class TFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    kbtest::TempDir Dir;
+    std::string File;
+    TAnswers A;
+    TAnswerScope Scope{A};
+    std::unique_ptr<TMainForm> Frame;
 };
 
 } // namespace bwtest

@@ -21,22 +21,11 @@ using namespace bwtest;
 
 namespace {
 
-class FrameShell : public ::testing::Test {
+class FrameShell : public TFrameTest {
 protected:
     void SetUp() override {
-        ResetStringTable();
-        WindowFactories() = {};
-        RegisterProgramWindows();
+        TFrameTest::SetUp();
         kbtest::WriteFile(Dir / "Kestrelbay.ini", "[Options]\nEnglish=0\n");
-        File = (Dir / "korchnoi.pgn").string();
-        std::filesystem::copy_file(kbtest::TestData("pgn/Korchnoi.pgn"), File);
-    }
-    void TearDown() override {
-        for (TBoardWindowIntf* b : Frame ? Frame->BoardWindows() : std::vector<TBoardWindowIntf*>{})
-            static_cast<TMDIBrett*>(b)->Notation1->Notation().SetModified(false);
-        Frame.reset();
-        WindowFactories() = {};
-        ResetStringTable();
     }
     // The frame on the file's third game: a list window and a board window.
     void Start() {
@@ -65,11 +54,6 @@ protected:
     }
     std::string NotationText() { return Board->Notation1->Notation().GetText(); }
 
-    kbtest::TempDir Dir;
-    std::string File;
-    TAnswers A;
-    TAnswerScope Scope{A};
-    std::unique_ptr<TMainForm> Frame;
     TMDIBrett* Board = nullptr;
     kb::TMDIPGN* List = nullptr;
 };
