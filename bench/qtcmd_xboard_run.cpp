@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// kbbench xboard-run [--ini FILE] SECONDS FEN ENGINE [ARG...]: runs the
-// external-engine worker on FEN for SECONDS with the command set a board
-// window would use for ENGINE (the defaults, or the [Engine] section of FILE
-// as the settings read it). Prints every memo text, one per line with its
+// kbbench xboard-run [--ini FILE] [--texts N] SECONDS FEN ENGINE [ARG...]:
+// runs the external-engine worker on FEN for SECONDS with the command set a
+// board window would use for ENGINE (the defaults, or the [Engine] section of
+// FILE as the settings read it); with --texts the run ends as soon as N memo
+// texts were shown, SECONDS being only the upper bound, so that a loaded
+// machine gets the same output. Prints every memo text, one per line with its
 // CR LF shown as " | ", then how the engine ended and its exit status:
 // "end<TAB>quit|terminated|killed<TAB>exit N|signal N".
 #include "KbBench.h"
@@ -38,10 +40,22 @@ std::string OneLine(const std::string& Text) {
 int RunXboard(const kbbench::Args& args) {
     size_t a = 0;
     std::string ini;
-    if (a < args.size() && args[a] == "--ini") {
-        if (a + 1 >= args.size()) return kbbench::UsageError("--ini needs a file");
-        ini = args[a + 1];
-        a += 2;
+    size_t texts = 0; // 0: run for SECONDS
+    for (;;) {
+        if (a < args.size() && args[a] == "--ini") {
+            if (a + 1 >= args.size()) return kbbench::UsageError("--ini needs a file");
+            ini = args[a + 1];
+            a += 2;
+        } else if (a < args.size() && args[a] == "--texts") {
+            if (a + 1 >= args.size()) return kbbench::UsageError("--texts needs a number");
+            const std::string& n = args[a + 1];
+            if (std::from_chars(n.data(), n.data() + n.size(), texts).ec != std::errc() ||
+                texts == 0)
+                return kbbench::UsageError("bad --texts");
+            a += 2;
+        } else {
+            break;
+        }
     }
     if (args.size() < a + 3) return kbbench::UsageError("SECONDS FEN ENGINE expected");
     double seconds = 0;
@@ -85,19 +99,24 @@ int RunXboard(const kbbench::Args& args) {
     }
     std::mutex m;
     std::condition_variable cv;
-    bool terminated = false;
+    bool done = false; // the engine ended, or the texts wanted were shown
+    size_t shown = 0;
     kb::TAnalyseThreadWB worker(std::move(process), info, [&](const std::string& Text) {
         std::lock_guard lk(m);
+        // Texts past the wanted number are not printed: the output does not
+        // depend on how fast the run is stopped.
+        if (texts != 0 && shown >= texts) return;
         std::cout << OneLine(Text) << "\n";
-        if (Text == "engine terminated") {
-            terminated = true;
+        ++shown;
+        if (Text == "engine terminated" || (texts != 0 && shown >= texts)) {
+            done = true;
             cv.notify_all();
         }
     });
     worker.Start(pos);
     {
         std::unique_lock lk(m);
-        cv.wait_for(lk, std::chrono::duration<double>(seconds), [&] { return terminated; });
+        cv.wait_for(lk, std::chrono::duration<double>(seconds), [&] { return done; });
     }
     const kb::TEngineProcess::TEnd end = worker.Finish();
     const int st = worker.ExitStatus();
@@ -115,7 +134,7 @@ int RunXboard(const kbbench::Args& args) {
     return 0;
 }
 
-const kbbench::Command command{"xboard-run", "[--ini FILE] SECONDS FEN ENGINE [ARG...]",
+const kbbench::Command command{"xboard-run", "[--ini FILE] [--texts N] SECONDS FEN ENGINE [ARG...]",
                                &RunXboard};
 
 } // namespace

@@ -380,9 +380,10 @@ TEST(EngineBench, XboardRunPrintsTheMemoAndHowTheEngineEnded) {
     kbtest::TempDir dir;
     kbtest::WriteFile(dir / "engine.ini", "[Engine]\r\nSetPosition=setboard\r\n");
     const std::string fen = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 12";
+    // The run ends once the three texts are shown; the seconds only bound it.
     const kbtest::RunResult r =
         kbtest::Run({kbtest::BenchPath(), "xboard-run", "--ini", (dir / "engine.ini").string(),
-                     "0.5", fen, KB_FAKE_ENGINE, "normal"});
+                     "--texts", "3", "60", fen, KB_FAKE_ENGINE, "normal"});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(r.out.rfind("Starting ...\nDepth: 1  Value: 0.11 | 12. e4\n"
                           "Depth: 2  Value: 0.11 | 12. e4 e5 13. Nf3\nend\tquit\texit 0\nseconds\t",
@@ -396,6 +397,10 @@ TEST(EngineBench, XboardRunPrintsTheMemoAndHowTheEngineEnded) {
     // Usage errors.
     EXPECT_EQ(kbtest::Run({kbtest::BenchPath(), "xboard-run", "x", fen, KB_FAKE_ENGINE}).exitCode,
               2);
+    EXPECT_EQ(
+        kbtest::Run({kbtest::BenchPath(), "xboard-run", "--texts", "0", "1", fen, KB_FAKE_ENGINE})
+            .exitCode,
+        2);
     EXPECT_EQ(
         kbtest::Run({kbtest::BenchPath(), "xboard-run", "1", "no fen", KB_FAKE_ENGINE}).exitCode,
         2);
