@@ -16,42 +16,7 @@ if [ -z "${KB_E2E_INNER:-}" ]; then
     ln "$program" "$work/kestrelbay" 2>/dev/null || cp "$program" "$work/kestrelbay" || exit 1
     cp "$pgn" "$work/games.pgn" || exit 1
     printf '[Mine]\r\nKeep=1\r\n[Options]\r\nBrettMax=1\r\nDisableLog=0\r\nEnglish=1\r\n' >"$work/Kestrelbay.ini"
-    # Several test runs share the machine: Xvfb picks a free display itself
-    # and tells its number (xvfb-run's own search can hand one number to two
-    # runs that start together).
-    # Two servers starting together can still meet: then again.
-    display=
-    for _ in 1 2 3 4 5; do
-        exec 3<> <(:)
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.txt" 2>&1 &
-        xvfb=$!
-        for _ in $(seq 100); do
-            read -r -t 0.1 display <&3 && break
-            kill -0 "$xvfb" 2>/dev/null || break
-        done
-        exec 3<&-
-        # The display must answer, and be this server's.
-        if [ -n "$display" ]; then
-            for _ in $(seq 20); do
-                kill -0 "$xvfb" 2>/dev/null || break
-                DISPLAY=:$display xdotool getmouselocation >/dev/null 2>&1 && break 2
-                sleep 0.1
-            done
-        fi
-        display=
-        kill "$xvfb" 2>/dev/null
-        wait "$xvfb" 2>/dev/null
-        sleep 0.$((RANDOM % 10))
-    done
-    if [ -z "$display" ]; then
-        echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.txt")" >&2
-        exit 1
-    fi
-    DISPLAY=:$display KB_E2E_INNER=1 "$0" "$@"
-    status=$?
-    kill "$xvfb" 2>/dev/null
-    wait "$xvfb" 2>/dev/null
-    exit $status
+    KB_E2E_INNER=1 exec "$(dirname "$0")/../support/with_xvfb.sh" "$work/xvfb.txt" "$0" "$@"
 fi
 
 fail() {

@@ -14,7 +14,7 @@ if [ -z "${KB_E2E_INNER:-}" ]; then
     mkdir -p "$work/first" "$work/home" "$work/run" || exit 1
     chmod 700 "$work/run"
     cp "$program" "$work/first/kestrelbay" || exit 1
-    KB_E2E_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+    KB_E2E_INNER=1 exec "$(dirname "$0")/../support/with_xvfb.sh" "$work/xvfb.txt" "$0" "$@"
 fi
 
 export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config
@@ -25,22 +25,36 @@ fail() {
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
     exit 1
 }
-# Waits up to 20 s for a window whose name matches $1; prints its id.
+# Waits up to 60 s for a shown window whose name matches $1; prints its id.
+# A window that exists but is not mapped yet takes no keys.
 find_window() {
     local id
-    for _ in $(seq 200); do
-        id=$(xdotool search --name "$1" 2>/dev/null | head -1)
+    for _ in $(seq 600); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1
     done
     return 1
 }
 focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; }
-# Waits up to 10 s for process $1 to end.
+# Waits up to 60 s for process $1 to end.
 wait_gone() {
-    for _ in $(seq 100); do
+    for _ in $(seq 600); do
         kill -0 "$1" 2>/dev/null || return 0
         sleep 0.1
+    done
+    return 1
+}
+# Presses alt+F4 on window $1 until process $2 ends: a key that comes while
+# the program still starts up can be lost, so it is pressed again.
+close_program() {
+    for _ in 1 2 3 4 5 6; do
+        focus "$1"
+        xdotool key --clearmodifiers alt+F4
+        for _ in $(seq 100); do
+            kill -0 "$2" 2>/dev/null || return 0
+            sleep 0.1
+        done
     done
     return 1
 }
@@ -51,9 +65,21 @@ first=$!
 pids+=("$first")
 
 offer=$(find_window '^Information$') || fail "no install offer"
-focus "$offer"
-xdotool key Return
-chooser=$(find_window 'will be installed now') || fail "no folder dialog"
+# Return until the folder dialog shows: a key can come before the box takes
+# it. Once the box is gone no key is pressed again (the dialog would take it).
+chooser=
+for _ in 1 2 3 4 5 6; do
+    if xdotool search --onlyvisible --name '^Information$' >/dev/null 2>&1; then
+        focus "$offer"
+        xdotool key Return
+    fi
+    for _ in $(seq 100); do
+        chooser=$(xdotool search --onlyvisible --name 'will be installed now' 2>/dev/null | head -1)
+        [ -n "$chooser" ] && break 2
+        sleep 0.1
+    done
+done
+[ -n "$chooser" ] || fail "no folder dialog"
 focus "$chooser"
 xdotool key ctrl+a
 xdotool type --delay 5 "$work/home"
@@ -75,9 +101,7 @@ pids+=("$copy")
 [ "$(readlink "/proc/$copy/exe")" = "$dir/kestrelbay" ] || fail "the running copy is not the installed one"
 for _ in $(seq 100); do [ -s "$dir/English.lng" ] && break; sleep 0.1; done
 [ -s "$dir/English.lng" ] || fail "the installed copy did not start normally"
-focus "$frame"
-xdotool key --clearmodifiers alt+F4
-wait_gone "$copy" || fail "the installed copy did not close"
+close_program "$frame" "$copy" || fail "the installed copy did not close"
 grep -q '^MainWidth=' "$dir/Kestrelbay.ini" || fail "the installed copy wrote no settings"
 
 # From the menu entry, as the desktop starts it.
@@ -86,7 +110,5 @@ frame=$(find_window '^Kestrelbay$') || fail "the menu entry started nothing"
 again=$(xdotool getwindowpid "$frame")
 pids+=("$again")
 [ "$(readlink "/proc/$again/exe")" = "$dir/kestrelbay" ] || fail "the menu entry started another program"
-focus "$frame"
-xdotool key --clearmodifiers alt+F4
-wait_gone "$again" || fail "the copy from the menu entry did not close"
+close_program "$frame" "$again" || fail "the copy from the menu entry did not close"
 echo "ok"
