@@ -7,14 +7,12 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace kb {
 
@@ -90,36 +88,73 @@ bool TEngineProcess::Start(const std::vector<std::string>& Argv, std::string& Er
         ::close(toEngine[1]);
         return false;
     }
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, toEngine[0], 0);
-    posix_spawn_file_actions_adddup2(&fa, fromEngine[1], 1);
-    posix_spawn_file_actions_adddup2(&fa, fromEngine[1], 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    // Own process group; SIGPIPE back to its default and no blocked signals,
-    // whatever this program does with them.
-    sigset_t def, none;
-    sigemptyset(&def);
-    sigaddset(&def, SIGPIPE);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &def);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
-                                        POSIX_SPAWN_SETSIGMASK);
+    // Everything the child needs is made before the fork: between fork and
+    // exec it calls only what is safe there. A failed exec reports its errno
+    // through a close-on-exec pipe; end of file on it means the exec worked.
+    int errPipe[2];
+    if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+        Error = std::strerror(errno);
+        for (int fd : {toEngine[0], toEngine[1], fromEngine[0], fromEngine[1]})
+            ::close(fd);
+        return false;
+    }
     std::vector<char*> argv;
     for (const std::string& a : Argv)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int rc = search ? ::posix_spawnp(&pid, path.c_str(), &fa, &attr, argv.data(), environ)
-                          : ::posix_spawn(&pid, path.c_str(), &fa, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    posix_spawnattr_destroy(&attr);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // An engine left behind by a program that died would think on
+        // forever: it goes with the program (the starting thread is the
+        // program's long-lived GUI or main thread).
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        // Own process group; SIGPIPE back to its default and no blocked
+        // signals, whatever this program does with them.
+        ::setpgid(0, 0);
+        struct sigaction dfl {};
+        dfl.sa_handler = SIG_DFL;
+        sigemptyset(&dfl.sa_mask);
+        ::sigaction(SIGPIPE, &dfl, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        auto onto = [](int From, int To) {
+            // dup2 onto itself would keep the close-on-exec flag.
+            return From == To ? ::fcntl(From, F_SETFD, 0) : ::dup2(From, To);
+        };
+        if (onto(toEngine[0], 0) >= 0 && onto(fromEngine[1], 1) >= 0 &&
+            onto(fromEngine[1], 2) >= 0) {
+            if (search)
+                ::execvp(path.c_str(), argv.data());
+            else
+                ::execv(path.c_str(), argv.data());
+        }
+        const int e = errno;
+        [[maybe_unused]] const ssize_t w = ::write(errPipe[1], &e, sizeof e);
+        ::_exit(127);
+    }
+    const int forkErrno = errno;
     // The child's ends are closed here whether the start worked or not.
     ::close(toEngine[0]);
     ::close(fromEngine[1]);
+    ::close(errPipe[1]);
+    int rc = pid < 0 ? forkErrno : 0;
+    if (pid > 0) {
+        int childErrno = 0;
+        ssize_t n;
+        do
+            n = ::read(errPipe[0], &childErrno, sizeof childErrno);
+        while (n < 0 && errno == EINTR);
+        if (n == static_cast<ssize_t>(sizeof childErrno)) {
+            rc = childErrno != 0 ? childErrno : ENOEXEC;
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+    ::close(errPipe[0]);
     if (rc != 0) {
         Error = std::string("cannot start ") + path + ": " + std::strerror(rc);
         ::close(toEngine[1]);

@@ -2,7 +2,9 @@
 // TEngineProcess: one external engine as a child process with its standard
 // input on one pipe and its standard output and error on another. Started
 // from an argv (never through a shell), in a process group of its own so
-// that pausing and ending reach every process the engine starts itself.
+// that pausing and ending reach every process the engine starts itself. The
+// engine dies with the thread that started it (the program's GUI or main
+// thread), so a program that is killed leaves no engine thinking on.
 #pragma once
 
 #include <chrono>

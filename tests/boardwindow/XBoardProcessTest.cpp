@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace kb;
@@ -344,6 +346,40 @@ TEST(XBoardFake, FailedStartsLeaveNothingOpen) {
     TEngineProcess q;
     EXPECT_FALSE(q.Start({"no-such-engine-anywhere"}, error));
     EXPECT_EQ(OpenFds(), fds);
+}
+
+TEST(XBoardFake, AnEngineGoesWithTheProgramThatDies) {
+    // A program that is killed never finishes its engine: the engine must
+    // not think on for ever (here one that ignores its closed input).
+    int pids[2];
+    ASSERT_EQ(::pipe(pids), 0);
+    const pid_t program = ::fork();
+    ASSERT_GE(program, 0);
+    if (program == 0) {
+        TEngineProcess p;
+        std::string error;
+        pid_t engine = p.Start({"/bin/sleep", "60"}, error) ? p.Pid() : -1;
+        [[maybe_unused]] const ssize_t w = ::write(pids[1], &engine, sizeof engine);
+        for (;;)
+            ::pause();
+    }
+    ::close(pids[1]);
+    pid_t engine = -1;
+    ASSERT_EQ(::read(pids[0], &engine, sizeof engine), static_cast<ssize_t>(sizeof engine));
+    ::close(pids[0]);
+    ASSERT_GT(engine, 0);
+    EXPECT_NE(kbtest::ProcState(engine), 0);
+    ::kill(program, SIGKILL);
+    ::waitpid(program, nullptr, 0);
+    // Gone, or a zombie left to whoever adopted it.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    char state = kbtest::ProcState(engine);
+    while (state != 0 && state != 'Z' && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+        state = kbtest::ProcState(engine);
+    }
+    EXPECT_TRUE(state == 0 || state == 'Z') << "engine " << engine << " state " << state;
+    if (state != 0 && state != 'Z') ::kill(engine, SIGKILL);
 }
 
 // --- real engines -------------------------------------------------------
