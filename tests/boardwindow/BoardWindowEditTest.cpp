@@ -157,4 +157,11 @@ TEST_F(BoardWindowEdit, CtrlDigitChoosesTheEngineByKey) {
     EXPECT_TRUE(W->sbAnalyse->isChecked());
     W->sbAnalyse->click();
     EXPECT_FALSE(W->FAnalyseThread);
+    // Again by key: Ctrl+2 names no engine here, Ctrl+1 the built-in one.
+    QTest::keyClick(W->Notation1, Qt::Key_2, Qt::ControlModifier);
+    EXPECT_FALSE(W->sbAnalyse->isChecked());
+    QTest::keyClick(W->Notation1, Qt::Key_1, Qt::ControlModifier);
+    EXPECT_TRUE(W->sbAnalyse->isChecked());
+    EXPECT_TRUE(W->FAnalyseThread);
+    W->sbAnalyse->click();
 }
