@@ -330,6 +330,13 @@ void TAnalyseThreadWB::WriterLoop() {
         if (Queue_.empty()) return;
         TWrite w = std::move(Queue_.front());
         Queue_.pop_front();
+        // The new position counts from before its last command is written:
+        // the engine can answer, and the reader read that answer, before
+        // this thread runs again after the write.
+        if (w.Position) {
+            MoveNo_ = w.MoveNo;
+            ++PositionGen_;
+        }
         lk.unlock();
         const bool ok = Process_->Write(w.Text);
         lk.lock();
@@ -338,10 +345,6 @@ void TAnalyseThreadWB::WriterLoop() {
             WriteFailed_ = true;
             Queue_.clear();
             return;
-        }
-        if (w.Position) {
-            MoveNo_ = w.MoveNo;
-            ++PositionGen_;
         }
     }
 }
