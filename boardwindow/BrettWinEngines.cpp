@@ -285,6 +285,9 @@ void TMDIBrett::sbPlayClick() {
         StopClocks();
         EnableControls(true);
         Brett1->ZugVorschlagen = true;
+        // The search for the engine's move, which held the board, is
+        // dropped for the analysis: the board is the user's again.
+        if (!FTraining && !AutoplayTimer->isActive()) Brett1->Ziehenmoeglich = true;
     }
 }
 

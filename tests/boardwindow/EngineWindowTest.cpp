@@ -173,6 +173,31 @@ TEST_F(EngineWindow, PauseLineComesAndGoesExactly) {
     EXPECT_FALSE(W->MiniMax1.Paused());
 }
 
+TEST_F(EngineWindow, LeavingPlayWhileTheEngineThinksGivesTheBoardBack) {
+    Play(300);
+    UserMove();
+    EXPECT_FALSE(W->Brett1->Ziehenmoeglich);
+    // Play off: the engine's search is dropped for analysis of the same
+    // position, and the user moves again.
+    W->sbPlay->click();
+    ASSERT_FALSE(W->sbPlay->isChecked());
+    EXPECT_TRUE(W->Brett1->Ziehenmoeglich);
+    Drag(*W, "e7", "e5");
+    EXPECT_EQ(Plies(*W), 2);
+    EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
+    // Analysis off while playing: the same.
+    W->sbPlay->click();
+    ASSERT_TRUE(W->sbPlay->isChecked());
+    Drag(*W, "g1", "f3");
+    ASSERT_EQ(Plies(*W), 3);
+    W->Timer1->stop();
+    W->sbAnalyse->click();
+    ASSERT_FALSE(W->sbAnalyse->isChecked());
+    EXPECT_TRUE(W->Brett1->Ziehenmoeglich);
+    Drag(*W, "b8", "c6");
+    EXPECT_EQ(Plies(*W), 4);
+}
+
 TEST_F(EngineWindow, StopItemWithoutAPausedSearchLeavesTheMemoAlone) {
     // Black is mated: the search ends at once and nothing is left to pause.
     W->Notation1->Notation().LoadPGN("[Event \"x\"]\n\n1. f3 e5 2. g4 Qh4# 0-1\n");
