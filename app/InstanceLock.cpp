@@ -7,6 +7,34 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+namespace {
+
+// Checks take turns. Turning our shared lock into an exclusive one lets go
+// of it for a moment, and a check by another copy in that moment would miss
+// us. An open file description lock on the same file (apart from flock's
+// locks) is the turnstile; it goes with the descriptor.
+class TCheckTurn {
+public:
+    explicit TCheckTurn(int Fd) : Fd_(Fd) { Set(F_WRLCK); }
+    ~TCheckTurn() { Set(F_UNLCK); }
+    TCheckTurn(const TCheckTurn&) = delete;
+    TCheckTurn& operator=(const TCheckTurn&) = delete;
+
+private:
+    void Set(short Type) {
+        struct flock l {};
+        l.l_type = Type;
+        l.l_whence = SEEK_SET;
+        // Without the turnstile (a file system without such locks) the
+        // check still works, only not against a check at the same moment.
+        while (::fcntl(Fd_, F_OFD_SETLKW, &l) != 0 && errno == EINTR) {
+        }
+    }
+    int Fd_;
+};
+
+} // namespace
+
 TInstanceLock::TInstanceLock() : TInstanceLock(DefaultFileName()) {}
 
 TInstanceLock::TInstanceLock(std::string FileName) : FileName_(std::move(FileName)) {}
@@ -55,13 +83,18 @@ bool TInstanceLock::OtherInstanceFound() {
         // Not holding it ourselves: any holder is another copy.
         const int fd = ::open(FileName_.c_str(), O_RDWR | O_CLOEXEC);
         if (fd < 0) return false;
-        const bool other = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        bool other;
+        {
+            TCheckTurn turn(fd);
+            other = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        }
         ::close(fd);
         return other;
     }
     // Our own shared lock would block a second descriptor, so ours is
     // turned into an exclusive one, which succeeds only when no one else
     // holds the file, and then back into a shared one.
+    TCheckTurn turn(Fd_);
     const bool other = ::flock(Fd_, LOCK_EX | LOCK_NB) != 0;
     int r;
     do

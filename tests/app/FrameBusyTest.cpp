@@ -14,6 +14,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <atomic>
+#include <thread>
+
 using namespace frametest;
 
 TEST_F(FrameTest, CloseIsRefusedWhileALongOperationPumps) {
@@ -187,6 +190,29 @@ TEST(FrameInstanceLock, AnotherCopyIsSeenOnlyWhileItRuns) {
     EXPECT_TRUE(probe.OtherInstanceFound());
     first.Release();
     EXPECT_FALSE(probe.OtherInstanceFound());
+}
+
+// Two copies that look for each other at the same moment both see the
+// other, and so does a probe without a lock of its own: a check never lets
+// go of the lock in a way another check can see.
+TEST(FrameInstanceLock, CopiesCheckingAtOnceSeeEachOther) {
+    kbtest::TempDir dir;
+    const std::string file = (dir / "lock").string();
+    TInstanceLock first(file), second(file), probe(file);
+    ASSERT_TRUE(first.Acquire());
+    ASSERT_TRUE(second.Acquire());
+    std::atomic<int> missed{0};
+    auto check = [&](TInstanceLock& L) {
+        for (int i = 0; i < 3000; ++i)
+            if (!L.OtherInstanceFound()) ++missed;
+    };
+    std::thread a(check, std::ref(first)), b(check, std::ref(second)), c(check, std::ref(probe));
+    a.join();
+    b.join();
+    c.join();
+    EXPECT_EQ(missed, 0);
+    EXPECT_TRUE(first.Held());
+    EXPECT_TRUE(second.Held());
 }
 
 TEST(FrameInstanceLock, DefaultFileIsPerUser) {
