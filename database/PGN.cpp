@@ -258,6 +258,12 @@ int TPGN::RowGameIndex(int Row) const {
     return rows_[Row];
 }
 
+int TPGN::RowGameNo(int Row) const {
+    const int game = RowGameIndex(Row);
+    if (database_ || game < 0) return game;
+    return game < RecordCount() ? gameNos_[static_cast<size_t>(game)] : -1;
+}
+
 int TPGN::DBGameNumber(int Row) const {
     if (!filterList_) return Row;
     if (Row < 0 || Row >= static_cast<int>(filterList_->size())) return -1;

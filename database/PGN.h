@@ -96,6 +96,11 @@ public:
     int GameIndex(int Row) const;
     int RowGameIndex(int Row) const;
     int DBGameNumber(int Row) const;
+    // The stable number of a row's game (-1 outside the list): the record's
+    // GameNo, or the database number. It names the same game only while
+    // NumberingStamp() stays the same.
+    int RowGameNo(int Row) const;
+    std::pair<int64_t, int64_t> NumberingStamp() const { return Stamp(); }
     // False (and an empty text) when the game cannot be read.
     bool ReadGameText(int GameIndex, bool& Deleted, std::string& Text);
     void GetGame(int GameIndex, int& GameNo, std::string& Text);

@@ -7,6 +7,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+#include <utility>
+
 namespace kb {
 
 TPGNListModel::TPGNListModel(TPGNList& List, QObject* Parent)
@@ -50,15 +53,14 @@ TPGNList::TPGNList(QWidget* Parent) : QListView(Parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
 
     // The rows change under the view only between these two calls; the
-    // current row is kept where it was (clamped to the new row count).
+    // selection and the current row follow their games.
     pgn_.OnBeforeRowsChange = [this] {
-        savedRow_ = ItemIndex();
+        SaveSelection();
         model_->BeginReset();
     };
     pgn_.OnAfterRowsChange = [this] {
         model_->EndReset();
-        if (savedRow_ >= 0 && pgn_.ItemCount() > 0)
-            SetItemIndex(std::min(savedRow_, pgn_.ItemCount() - 1));
+        RestoreSelection();
     };
     pgn_.OnHourglass = [this](bool On) {
         if (On) {
@@ -82,6 +84,51 @@ TPGNList::~TPGNList() {
         QApplication::restoreOverrideCursor();
     }
     pgn_.OnHourglass = nullptr;
+}
+
+void TPGNList::SaveSelection() {
+    savedGames_.clear();
+    savedCurrent_ = -1;
+    savedStamp_ = pgn_.NumberingStamp();
+    // Numbers given out since the rows last changed name other games.
+    if (savedStamp_ != stamp_) return;
+    const int n = pgn_.ItemCount();
+    for (const QModelIndex& i : selectionModel()->selectedRows()) {
+        if (i.row() >= n) continue;
+        const int game = pgn_.RowGameNo(i.row());
+        if (game >= 0) savedGames_.push_back(game);
+    }
+    const int cur = ItemIndex();
+    if (cur >= 0 && cur < n) savedCurrent_ = pgn_.RowGameNo(cur);
+}
+
+void TPGNList::RestoreSelection() {
+    stamp_ = pgn_.NumberingStamp();
+    std::vector<int> games;
+    games.swap(savedGames_);
+    const int current = std::exchange(savedCurrent_, -1);
+    if (stamp_ != savedStamp_ || (games.empty() && current < 0)) return;
+    std::sort(games.begin(), games.end());
+    auto chosen = [&games](int Game) {
+        return Game >= 0 && std::binary_search(games.begin(), games.end(), Game);
+    };
+    QItemSelection selection;
+    int first = -1, currentRow = -1;
+    const int n = pgn_.ItemCount();
+    for (int row = 0; row <= n; ++row) {
+        const int game = row < n ? pgn_.RowGameNo(row) : -1;
+        const bool on = row < n && chosen(game);
+        if (on && first < 0) first = row;
+        if (!on && first >= 0) {
+            selection.select(model_->index(first, 0), model_->index(row - 1, 0));
+            first = -1;
+        }
+        if (currentRow < 0 && current >= 0 && game == current) currentRow = row;
+    }
+    if (!selection.isEmpty()) selectionModel()->select(selection, QItemSelectionModel::Select);
+    if (currentRow >= 0)
+        selectionModel()->setCurrentIndex(model_->index(currentRow, 0),
+                                          QItemSelectionModel::NoUpdate);
 }
 
 void TPGNList::DrawItem(QPainter* Painter, int Row, const QRect& Rect,

@@ -11,6 +11,8 @@
 #include <QStyledItemDelegate>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QPainter;
 
@@ -99,10 +101,21 @@ protected:
     void keyPressEvent(QKeyEvent* Event) override;
 
 private:
+    // Around a change of the rows: the games of the selected rows and of
+    // the current row are noted, and afterwards the rows that still show
+    // them are selected again; rows never keep a selection for their index.
+    void SaveSelection();
+    void RestoreSelection();
+
     TPGN pgn_;
     TPGNListModel* model_;
     TPGNItemDelegate* delegate_;
-    int savedRow_ = -1;
+    std::vector<int> savedGames_;
+    int savedCurrent_ = -1;
+    // Numbering of the games at the last change of the rows and when the
+    // selection was noted; a new numbering (new scan, compress) drops it.
+    std::pair<int64_t, int64_t> stamp_{-1, -1};
+    std::pair<int64_t, int64_t> savedStamp_{-1, -1};
     int hourglass_ = 0;
 };
 

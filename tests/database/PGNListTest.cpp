@@ -100,19 +100,28 @@ TEST(PGNList, DoubleClickAndEnterHandOverTheGame) {
     ASSERT_EQ(opened.size(), 3u);
     EXPECT_NE(keys.find('x'), std::string::npos);
 
-    // After deleting game 4 the current row shows game 5, and opens it.
-    ASSERT_TRUE(list.PGN().DeleteGame(4));
+    // Deleting a game above it: the current row follows game 4 up a row.
+    ASSERT_TRUE(list.PGN().DeleteGame(2));
     EXPECT_EQ(list.model()->rowCount(), 9);
-    EXPECT_EQ(list.ItemIndex(), 4);
+    EXPECT_EQ(list.ItemIndex(), 3);
+    EXPECT_EQ(list.SelCount(), 1);
+    EXPECT_TRUE(list.Selected(3));
     QTest::keyClick(&list, Qt::Key_Return);
     ASSERT_EQ(opened.size(), 4u);
-    EXPECT_EQ(opened[3].second, 5);
+    EXPECT_EQ(opened[3].second, 4);
+    // Deleting game 4 itself leaves no current row: Enter opens nothing,
+    // not the game that moved up into its row.
+    ASSERT_TRUE(list.PGN().DeleteGame(3));
+    EXPECT_EQ(list.ItemIndex(), -1);
+    EXPECT_EQ(list.SelCount(), 0);
+    QTest::keyClick(&list, Qt::Key_Return);
+    EXPECT_EQ(opened.size(), 4u);
 
     // Appending shows a new row.
     int no = -1;
     ASSERT_TRUE(list.PGN().AppendGame(no, "[Event \"N\"]\r\n\r\n*"));
     EXPECT_EQ(no, 10);
-    EXPECT_EQ(list.model()->rowCount(), 10);
+    EXPECT_EQ(list.model()->rowCount(), 9);
 }
 
 TEST(PGNList, NoPaintingWhileDrawingIsSuppressed) {
