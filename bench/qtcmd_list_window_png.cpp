@@ -62,9 +62,14 @@ int RunListWindowPng(const kbbench::Args& args) {
     int rows = 0;
     double firstRows = 0;
     {
-        auto* w = new kb::TMDIPGN;
-        w->resize(width, height);
-        w->show();
+        // Inside a frame of the given size, as in the main window's client
+        // area: a top-level window would grow to its layout's minimum and
+        // hide what a narrow window really looks like.
+        QWidget frame;
+        frame.resize(width, height);
+        auto* w = new kb::TMDIPGN(&frame);
+        w->setGeometry(0, 0, width, height);
+        frame.show();
         const QString name = w->OpenFile(QString::fromStdString(args[3]));
         if (name.isEmpty()) {
             std::cerr << "kbbench list-window-png: cannot open " << args[3] << "\n";
@@ -77,7 +82,7 @@ int RunListWindowPng(const kbbench::Args& args) {
             w->sbFilterClick();
         }
         QApplication::processEvents();
-        const QPixmap picture = w->grab();
+        const QPixmap picture = frame.grab();
         firstRows = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         rows = w->PGN()->ItemCount();
         const bool saved = kbbench::SavePng(picture, args[0]);

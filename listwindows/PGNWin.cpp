@@ -17,6 +17,7 @@
 #include <QDate>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -356,38 +357,46 @@ void TMDIPGN::BuildFilterPanel() {
     h->addWidget(SearchBrett, 0, Qt::AlignTop);
     pFilter->setMinimumHeight(SearchBrett->height() + 10);
 
-    auto* grid = new QVBoxLayout;
+    // Five short rows beside the board, so that a narrow window still shows
+    // every caption whole: labels in the first column, the results on a
+    // row of their own instead of after the years.
+    auto* grid = new QGridLayout;
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
     h->addLayout(grid, 1);
-    auto row = [&] {
+    auto line = [&](int Row, int Column, int Span) {
         auto* r = new QHBoxLayout;
-        grid->addLayout(r);
+        r->setContentsMargins(0, 0, 0, 0);
+        r->setSpacing(6);
+        grid->addLayout(r, Row, Column, 1, Span);
         return r;
     };
-    auto* r1 = row();
+
     Label17 = new QLabel(pFilter);
     eSpieler = new QLineEdit(pFilter);
     rbWeiss = new QRadioButton(pFilter);
     rbSchwarz = new QRadioButton(pFilter);
     rbBeide = new QRadioButton(pFilter);
     rbBeide->setChecked(true);
-    r1->addWidget(Label17);
-    r1->addWidget(eSpieler, 1);
+    grid->addWidget(Label17, 0, 0);
+    grid->addWidget(eSpieler, 0, 1);
+    auto* r1 = line(0, 2, 1);
     r1->addWidget(rbWeiss);
     r1->addWidget(rbSchwarz);
     r1->addWidget(rbBeide);
 
-    auto* r2 = row();
     Label19 = new QLabel(pFilter);
     eEreignis = new QLineEdit(pFilter);
     LabelECO = new QLabel(QStringLiteral("ECO:"), pFilter);
     eECO = new QLineEdit(pFilter);
     eECO->setMaximumWidth(70);
-    r2->addWidget(Label19);
+    grid->addWidget(Label19, 1, 0);
+    auto* r2 = line(1, 1, 2);
     r2->addWidget(eEreignis, 1);
     r2->addWidget(LabelECO);
     r2->addWidget(eECO);
 
-    auto* r3 = row();
     cbZeitraum = new QCheckBox(pFilter);
     seAYear = new QSpinBox(pFilter);
     seEYear = new QSpinBox(pFilter);
@@ -395,31 +404,37 @@ void TMDIPGN::BuildFilterPanel() {
         s->setRange(0, 3000);
         s->setValue(QDate::currentDate().year());
     }
-    cbGewinn = new QCheckBox(QStringLiteral("1 - 0"), pFilter);
-    cbRemis = new QCheckBox(QStringLiteral("1/2 - 1/2"), pFilter);
-    cbVerlust = new QCheckBox(QStringLiteral("0 - 1"), pFilter);
-    r3->addWidget(cbZeitraum);
+    grid->addWidget(cbZeitraum, 2, 0);
+    auto* r3 = line(2, 1, 2);
     r3->addWidget(seAYear);
     r3->addWidget(new QLabel(QStringLiteral("-"), pFilter));
     r3->addWidget(seEYear);
-    r3->addSpacing(12);
-    r3->addWidget(cbGewinn);
-    r3->addWidget(cbRemis);
-    r3->addWidget(cbVerlust);
     r3->addStretch(1);
 
-    auto* r4 = row();
+    cbGewinn = new QCheckBox(QStringLiteral("1 - 0"), pFilter);
+    cbRemis = new QCheckBox(QStringLiteral("1/2 - 1/2"), pFilter);
+    cbVerlust = new QCheckBox(QStringLiteral("0 - 1"), pFilter);
+    auto* r4 = line(3, 0, 3);
+    r4->addWidget(cbGewinn);
+    r4->addSpacing(8);
+    r4->addWidget(cbRemis);
+    r4->addSpacing(8);
+    r4->addWidget(cbVerlust);
+    r4->addStretch(1);
+
     cbPosition = new QCheckBox(pFilter);
     cbMaterial = new QCheckBox(pFilter);
     bFilter = new QPushButton(pFilter);
     bEmpty = new QPushButton(pFilter);
     bFilter->setDefault(true);
-    r4->addWidget(cbPosition);
-    r4->addWidget(cbMaterial);
-    r4->addStretch(1);
-    r4->addWidget(bEmpty);
-    r4->addWidget(bFilter);
-    grid->addStretch(1);
+    auto* r5 = line(4, 0, 3);
+    r5->addWidget(cbPosition);
+    r5->addWidget(cbMaterial);
+    r5->addStretch(1);
+    r5->addWidget(bEmpty);
+    r5->addWidget(bFilter);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(5, 1);
 
     for (QLineEdit* e : {eSpieler, eEreignis, eECO})
         connect(e, &QLineEdit::returnPressed, this, [this] { bFilterClick(); });
