@@ -2,6 +2,7 @@
 // The board window as a user drives it through its menus and keys: the
 // annotation items, PGN and FEN through the clipboard on a real game, and
 // the engine keys Ctrl+digit.
+#include "Aufbau.h"
 #include "BoardWindowSupport.h"
 #include "BrettWinFrame.h"
 #include "Local.h"
@@ -11,6 +12,8 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 
 #include <fstream>
@@ -163,5 +166,45 @@ TEST_F(BoardWindowEdit, CtrlDigitChoosesTheEngineByKey) {
     QTest::keyClick(W->Notation1, Qt::Key_1, Qt::ControlModifier);
     EXPECT_TRUE(W->sbAnalyse->isChecked());
     EXPECT_TRUE(W->FAnalyseThread);
+    W->sbAnalyse->click();
+}
+
+TEST_F(BoardWindowEdit, SetupStartsTheGameFromTheDialogsPosition) {
+    Drag(*W, "e2", "e4");
+    Drag(*W, "e7", "e5");
+    Drag(*W, "g1", "f3");
+    const kb::TSchachbrett shown = BoardOf(*W);
+    W->sbAnalyse->click();
+    ASSERT_TRUE(W->FAnalyseThread);
+    // Cancel changes nothing.
+    int asked = 0;
+    A.Dialog = [&](QDialog& D) {
+        ++asked;
+        EXPECT_NE(qobject_cast<kb::TAufbauDialog*>(&D), nullptr);
+        return static_cast<int>(QDialog::Rejected);
+    };
+    Item(W->puBrett, "mAufbauen");
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(Plies(), 3);
+    EXPECT_EQ(BoardOf(*W), shown);
+    // OK with the shown position, numbered as move 7: the game starts there.
+    const int search = W->FSearchNo;
+    A.Dialog = [&](QDialog& D) {
+        auto* d = qobject_cast<kb::TAufbauDialog*>(&D);
+        if (!d) return static_cast<int>(QDialog::Rejected);
+        d->MoveNumberEdit()->setValue(7);
+        d->OkButton()->click();
+        return d->result();
+    };
+    Item(W->puBrett, "mAufbauen");
+    EXPECT_EQ(Plies(), 0);
+    EXPECT_EQ(BoardOf(*W), shown);
+    EXPECT_EQ(NotationBoard(*W), shown);
+    EXPECT_FALSE(W->Brett1->WhiteToMove());
+    EXPECT_EQ(W->Notation1->Notation().NextMoveNumber(), 7);
+    EXPECT_NE(W->FSearchNo, search); // the analysis follows the new position
+    Drag(*W, "b8", "c6");
+    EXPECT_EQ(Plies(), 1);
+    EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
     W->sbAnalyse->click();
 }
