@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MdiWindows.h"
 
-TWindowFactories &WindowFactories()
-{
+TWindowFactories& WindowFactories() {
     static TWindowFactories factories;
     return factories;
 }

@@ -5,8 +5,7 @@
 
 using namespace kb;
 
-TEST(Squares, NumberingRoundTripsOverAllSquares)
-{
+TEST(Squares, NumberingRoundTripsOverAllSquares) {
     EXPECT_EQ(Index64To120(0), 21);
     EXPECT_EQ(Index64To120(7), 28);
     EXPECT_EQ(Index64To120(8), 31);
@@ -19,14 +18,14 @@ TEST(Squares, NumberingRoundTripsOverAllSquares)
         EXPECT_EQ(std::string(FeldNamen[sq]), name);
     }
     int border = 0;
-    for (int i = 0; i < 120; ++i) border += IsBoardSquare(i) ? 0 : 1;
+    for (int i = 0; i < 120; ++i)
+        border += IsBoardSquare(i) ? 0 : 1;
     EXPECT_EQ(border, 56);
 }
 
-TEST(Squares, ColoursAndTables)
-{
-    EXPECT_EQ(FeldFarben[0], 1); // a1 dark
-    EXPECT_EQ(FeldFarben[7], 0); // h1 light
+TEST(Squares, ColoursAndTables) {
+    EXPECT_EQ(FeldFarben[0], 1);  // a1 dark
+    EXPECT_EQ(FeldFarben[7], 0);  // h1 light
     EXPECT_EQ(FeldFarben[63], 1); // h8 dark
     EXPECT_EQ(FigurenBuchstaben[0 + 6], ' ');
     EXPECT_EQ(FigurenBuchstaben[-6 + 6], 'k');
@@ -40,8 +39,7 @@ TEST(Squares, ColoursAndTables)
         EXPECT_EQ(LeeresBrett[i], IsBoardSquare(i) ? 0 : Border) << i;
 }
 
-TEST(Percent, TruncatesAndGuardsZeroAndLargeValues)
-{
+TEST(Percent, TruncatesAndGuardsZeroAndLargeValues) {
     EXPECT_EQ(Percent(2, 3), 66);
     EXPECT_EQ(Percent(1, 3), 33);
     EXPECT_EQ(Percent(7, 0), 0);

@@ -26,44 +26,38 @@ const bool g_offscreen = [] {
 }();
 } // namespace
 
-fs::path TestData(const std::string& relative)
-{
+fs::path TestData(const std::string& relative) {
     const char* root = std::getenv("KB_TESTDATA");
     fs::path p = root && *root ? fs::path(root) : fs::path("/work/shared/testdata");
     if (!fs::exists(p)) ADD_FAILURE() << "test data folder missing: " << p;
     return relative.empty() ? p : p / relative;
 }
 
-std::string ReadFile(const fs::path& path)
-{
+std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-void WriteFile(const fs::path& path, const std::string& bytes)
-{
+void WriteFile(const fs::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-TempDir::TempDir()
-{
+TempDir::TempDir() {
     std::string templ = (fs::temp_directory_path() / "kbtest-XXXXXX").string();
     if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
     path_ = templ;
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     std::error_code ec;
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
 }
 
-std::optional<std::string> FindPeer(const std::string& name)
-{
+std::optional<std::string> FindPeer(const std::string& name) {
     std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
     path += ":/usr/games:/usr/local/games";
     std::stringstream dirs(path);
@@ -75,8 +69,7 @@ std::optional<std::string> FindPeer(const std::string& name)
     return std::nullopt;
 }
 
-RunResult Run(const std::vector<std::string>& argv, const std::string& input)
-{
+RunResult Run(const std::vector<std::string>& argv, const std::string& input) {
     RunResult result;
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) return result;
@@ -87,9 +80,13 @@ RunResult Run(const std::vector<std::string>& argv, const std::string& input)
         dup2(out[1], 1);
         int devnull = open("/dev/null", O_WRONLY);
         if (devnull >= 0) dup2(devnull, 2);
-        close(in[0]); close(in[1]); close(out[0]); close(out[1]);
+        close(in[0]);
+        close(in[1]);
+        close(out[0]);
+        close(out[1]);
         std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execvp(args[0], args.data());
         _exit(127);
@@ -121,10 +118,11 @@ RunResult Run(const std::vector<std::string>& argv, const std::string& input)
     return result;
 }
 
-std::string BenchPath() { return KB_BENCH_PATH; }
+std::string BenchPath() {
+    return KB_BENCH_PATH;
+}
 
-char ProcState(pid_t pid)
-{
+char ProcState(pid_t pid) {
     std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
     std::string s;
     if (!std::getline(f, s)) return 0;
@@ -132,8 +130,7 @@ char ProcState(pid_t pid)
     return close != std::string::npos && close + 2 < s.size() ? s[close + 2] : '?';
 }
 
-std::vector<std::string> SplitPgnGames(const std::string& bytes)
-{
+std::vector<std::string> SplitPgnGames(const std::string& bytes) {
     std::vector<std::string> games;
     size_t start = 0;
     for (size_t pos = 1; pos <= bytes.size(); ++pos) {
@@ -147,8 +144,7 @@ std::vector<std::string> SplitPgnGames(const std::string& bytes)
     return games;
 }
 
-std::vector<std::string> PgnExtractFens(const std::string& output)
-{
+std::vector<std::string> PgnExtractFens(const std::string& output) {
     std::vector<std::string> fens;
     size_t pos = 0;
     while ((pos = output.find("{ \"", pos)) != std::string::npos) {
@@ -160,8 +156,7 @@ std::vector<std::string> PgnExtractFens(const std::string& output)
     return fens;
 }
 
-std::vector<std::string> FenFields(const std::string& fen, size_t n)
-{
+std::vector<std::string> FenFields(const std::string& fen, size_t n) {
     std::istringstream in(fen);
     std::vector<std::string> out;
     std::string f;
