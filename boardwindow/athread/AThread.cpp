@@ -81,6 +81,11 @@ int TAnalyseThread::SearchesStarted() const {
     return Started_;
 }
 
+bool TAnalyseThread::MoveNowAsked() const {
+    std::lock_guard lk(M_);
+    return MoveNow_;
+}
+
 void TAnalyseThread::Finish() {
     {
         std::lock_guard lk(M_);

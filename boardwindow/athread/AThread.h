@@ -56,6 +56,8 @@ public:
     void Finish();
     // Searches started so far (tests).
     int SearchesStarted() const;
+    // A move-now was asked for the search that runs or waits (tests).
+    bool MoveNowAsked() const;
 
 private:
     void Loop();

@@ -51,10 +51,13 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return W->MiniMax1.Busy(); }, 10000));
     }
     // Ticks until the engine's move is on the board; the number of ticks.
+    // The tick that asks for the move counts, however long the move then
+    // takes to come.
     int TicksToMove(int Max) {
         for (int i = 1; i <= Max; ++i) {
             W->Timer1Timer();
-            if (QTest::qWaitFor([&] { return Plies(*W) == 2; }, i == Max ? 10000 : 100)) return i;
+            if (Plies(*W) == 2 || W->FAnalyseThread->MoveNowAsked())
+                return QTest::qWaitFor([&] { return Plies(*W) == 2; }, 10000) ? i : -1;
         }
         return -1;
     }
