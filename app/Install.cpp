@@ -208,7 +208,7 @@ public:
     explicit TCreatedDirs(const QString& Dir) {
         QString cur = QDir::cleanPath(QFileInfo(Dir).absoluteFilePath());
         while (!QFileInfo::exists(cur)) {
-            Missing_ << cur;
+            missing_ << cur;
             const QString up = QFileInfo(cur).path();
             if (up == cur) break;
             cur = up;
@@ -216,12 +216,12 @@ public:
     }
     // Deepest first; a folder that holds anything stays.
     void Undo() const {
-        for (const QString& d : Missing_)
+        for (const QString& d : missing_)
             QDir().rmdir(d);
     }
 
 private:
-    QStringList Missing_;
+    QStringList missing_;
 };
 
 } // namespace

@@ -20,7 +20,7 @@ QString German(const char* De, const char* En) {
 } // namespace
 
 void TMainForm::CloseLog() {
-    LogFile_.reset();
+    logFile_.reset();
 }
 
 void TMainForm::mAssignPGNClick() {

@@ -15,7 +15,7 @@ namespace {
 // locks) is the turnstile; it goes with the descriptor.
 class TCheckTurn {
 public:
-    explicit TCheckTurn(int Fd) : Fd_(Fd) { Set(F_WRLCK); }
+    explicit TCheckTurn(int Fd) : fd_(Fd) { Set(F_WRLCK); }
     ~TCheckTurn() { Set(F_UNLCK); }
     TCheckTurn(const TCheckTurn&) = delete;
     TCheckTurn& operator=(const TCheckTurn&) = delete;
@@ -27,17 +27,17 @@ private:
         l.l_whence = SEEK_SET;
         // Without the turnstile (a file system without such locks) the
         // check still works, only not against a check at the same moment.
-        while (::fcntl(Fd_, F_OFD_SETLKW, &l) != 0 && errno == EINTR) {
+        while (::fcntl(fd_, F_OFD_SETLKW, &l) != 0 && errno == EINTR) {
         }
     }
-    int Fd_;
+    int fd_;
 };
 
 } // namespace
 
 TInstanceLock::TInstanceLock() : TInstanceLock(DefaultFileName()) {}
 
-TInstanceLock::TInstanceLock(std::string FileName) : FileName_(std::move(FileName)) {}
+TInstanceLock::TInstanceLock(std::string FileName) : fileName_(std::move(FileName)) {}
 
 TInstanceLock::~TInstanceLock() {
     Release();
@@ -57,8 +57,8 @@ std::string TInstanceLock::DefaultFileName() {
 }
 
 bool TInstanceLock::Acquire() {
-    if (Fd_ >= 0) return true;
-    const int fd = ::open(FileName_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ >= 0) return true;
+    const int fd = ::open(fileName_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     int r;
     do
@@ -68,20 +68,20 @@ bool TInstanceLock::Acquire() {
         ::close(fd);
         return false;
     }
-    Fd_ = fd;
+    fd_ = fd;
     return true;
 }
 
 void TInstanceLock::Release() {
-    if (Fd_ < 0) return;
-    ::close(Fd_); // drops the lock
-    Fd_ = -1;
+    if (fd_ < 0) return;
+    ::close(fd_); // drops the lock
+    fd_ = -1;
 }
 
 bool TInstanceLock::OtherInstanceFound() {
-    if (Fd_ < 0) {
+    if (fd_ < 0) {
         // Not holding it ourselves: any holder is another copy.
-        const int fd = ::open(FileName_.c_str(), O_RDWR | O_CLOEXEC);
+        const int fd = ::open(fileName_.c_str(), O_RDWR | O_CLOEXEC);
         if (fd < 0) return false;
         bool other;
         {
@@ -94,11 +94,11 @@ bool TInstanceLock::OtherInstanceFound() {
     // Our own shared lock would block a second descriptor, so ours is
     // turned into an exclusive one, which succeeds only when no one else
     // holds the file, and then back into a shared one.
-    TCheckTurn turn(Fd_);
-    const bool other = ::flock(Fd_, LOCK_EX | LOCK_NB) != 0;
+    TCheckTurn turn(fd_);
+    const bool other = ::flock(fd_, LOCK_EX | LOCK_NB) != 0;
     int r;
     do
-        r = ::flock(Fd_, LOCK_SH);
+        r = ::flock(fd_, LOCK_SH);
     while (r != 0 && errno == EINTR);
     return other;
 }

@@ -17,16 +17,16 @@ public:
     // Takes the shared lock; false when the file cannot be opened or locked.
     bool Acquire();
     void Release();
-    bool Held() const { return Fd_ >= 0; }
+    bool Held() const { return fd_ >= 0; }
     // True when another copy holds the lock now.
     bool OtherInstanceFound();
-    const std::string& FileName() const { return FileName_; }
+    const std::string& FileName() const { return fileName_; }
 
     static std::string DefaultFileName();
 
 private:
-    std::string FileName_;
-    int Fd_ = -1;
+    std::string fileName_;
+    int fd_ = -1;
 };
 
 // The running program's own lock, taken by main() at start.

@@ -134,7 +134,7 @@ QIcon ProgramIcon() {
 // While SafeProcessMessages pumps, the user's input reaches only the stop button.
 class TStopButtonFilter : public QObject {
 public:
-    explicit TStopButtonFilter(QWidget* Stop) : Stop_(Stop) {}
+    explicit TStopButtonFilter(QWidget* Stop) : stop_(Stop) {}
     bool eventFilter(QObject* Watched, QEvent* Event) override {
         switch (Event->type()) {
         case QEvent::Shortcut:
@@ -161,7 +161,7 @@ public:
             // it is held back at the widget, unless that is the stop button.
             auto* w = qobject_cast<QWidget*>(Watched);
             if (!w) return false;
-            return !(Stop_ && (w == Stop_ || Stop_->isAncestorOf(w)));
+            return !(stop_ && (w == stop_ || stop_->isAncestorOf(w)));
         }
         default:
             return false;
@@ -169,7 +169,7 @@ public:
     }
 
 private:
-    QPointer<QWidget> Stop_;
+    QPointer<QWidget> stop_;
 };
 
 TMainForm* MainForm() {
@@ -209,7 +209,7 @@ TCommandLine ParseCommandLine(const QStringList& Arguments) {
 }
 
 TMainForm::TMainForm(const QString& Dir, const QStringList& Arguments, QWidget* Parent)
-    : QMainWindow(Parent), Arguments_(Arguments) {
+    : QMainWindow(Parent), arguments_(Arguments) {
     g_MainForm = this;
     setObjectName("MainForm");
     setWindowTitle("Kestrelbay");
@@ -217,25 +217,25 @@ TMainForm::TMainForm(const QString& Dir, const QStringList& Arguments, QWidget* 
     ProgramDir = Dir.isEmpty() ? ExecutableDir() : Dir;
     if (!ProgramDir.endsWith('/')) ProgramDir += '/';
 
-    MdiArea_ = new QMdiArea(this);
-    MdiArea_->setObjectName("MdiArea");
-    MdiArea_->setBackground(palette().brush(QPalette::Dark));
+    mdiArea_ = new QMdiArea(this);
+    mdiArea_->setObjectName("MdiArea");
+    mdiArea_->setBackground(palette().brush(QPalette::Dark));
     // As in the window stacking order: closing the front window shows the
     // one that was in front before it.
-    MdiArea_->setActivationOrder(QMdiArea::ActivationHistoryOrder);
-    MdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    MdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setCentralWidget(MdiArea_);
+    mdiArea_->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdiArea_);
 
     hBrett = new kb::TBrett(this);
     hBrett->setObjectName("hBrett");
     hBrett->hide();
-    TacticPGN_ = std::make_unique<kb::TPGN>();
-    tacticPGN = TacticPGN_.get();
+    tacticPGN_ = std::make_unique<kb::TPGN>();
+    tacticPGN = tacticPGN_.get();
 
     CreateMenus();
     CreateStatusBar();
-    StopFilter_ = std::make_unique<TStopButtonFilter>(bStop);
+    stopFilter_ = std::make_unique<TStopButtonFilter>(bStop);
 
     // The first start without a file and without an ini installs the
     // program before any frame is built (main.cpp).
@@ -244,9 +244,9 @@ TMainForm::TMainForm(const QString& Dir, const QStringList& Arguments, QWidget* 
         QFileInfo::exists(ProgramDir + "t1.pgn") || QFileInfo::exists(ProgramDir + "t1.kom");
     mKombis->menuAction()->setVisible(hasTactics);
 
-    connect(MdiArea_, &QMdiArea::subWindowActivated, this, [this] { UpdateMenuItems(); });
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this] { UpdateMenuItems(); });
 
-    LogFile_ = std::make_unique<TProtokoll>(ProgramDir + "kblogfile.txt");
+    logFile_ = std::make_unique<TProtokoll>(ProgramDir + "kblogfile.txt");
 
     // The translators' template, then the language menu: "Deutsch" and one
     // item per language file. A write-protected folder only costs the file.
@@ -254,7 +254,7 @@ TMainForm::TMainForm(const QString& Dir, const QStringList& Arguments, QWidget* 
     BuildLanguageMenu();
 
     ReadIni();
-    LogFile_->DisableLog = DisableLog;
+    logFile_->DisableLog = DisableLog;
     resize(800, 600);
     ApplyMainGeometry();
     UpdateMenuItems();
@@ -264,10 +264,10 @@ TMainForm::TMainForm(const QString& Dir, const QStringList& Arguments, QWidget* 
 
 TMainForm::~TMainForm() {
     // Children first, while the frame they read from still stands.
-    const auto subs = MdiArea_->subWindowList();
+    const auto subs = mdiArea_->subWindowList();
     for (QMdiSubWindow* sub : subs)
         delete sub;
-    Children_.clear();
+    children_.clear();
     if (g_MainForm == this) g_MainForm = nullptr;
 }
 
@@ -358,14 +358,14 @@ void TMainForm::CreateMenus() {
     Window1->setObjectName("Window1");
     mClose = action("mClose", "&Fenster schließen", Qt::Key_Escape, &TMainForm::mCloseClick);
     WindowCascadeItem = action("WindowCascadeItem", "Ü&berlappend", {}, nullptr);
-    connect(WindowCascadeItem, &QAction::triggered, MdiArea_, &QMdiArea::cascadeSubWindows);
+    connect(WindowCascadeItem, &QAction::triggered, mdiArea_, &QMdiArea::cascadeSubWindows);
     WindowTileItem = action("WindowTileItem", "&Nebeneinander", {}, nullptr);
-    connect(WindowTileItem, &QAction::triggered, MdiArea_, &QMdiArea::tileSubWindows);
+    connect(WindowTileItem, &QAction::triggered, mdiArea_, &QMdiArea::tileSubWindows);
     WindowArrangeItem = action("WindowArrangeItem", "&Symbole anordnen", {}, nullptr);
     connect(WindowArrangeItem, &QAction::triggered, this, [this] {
         // Minimized windows in a row along the bottom, as icons are arranged.
         int x = 0;
-        const int bottom = MdiArea_->viewport()->height();
+        const int bottom = mdiArea_->viewport()->height();
         for (const TMdiChild& c : MdiChildren()) {
             if (!c.Sub->isMinimized()) continue;
             c.Sub->move(x, bottom - c.Sub->height());
@@ -396,9 +396,9 @@ void TMainForm::CreateMenus() {
             auto* a = Window1->addAction(n < 10 ? QString("&%1 %2").arg(n).arg(caption) : caption);
             a->setProperty("kbWindowItem", true);
             a->setCheckable(true);
-            a->setChecked(c.Sub == MdiArea_->activeSubWindow());
+            a->setChecked(c.Sub == mdiArea_->activeSubWindow());
             connect(a, &QAction::triggered, this, [this, sub] {
-                if (sub) MdiArea_->setActiveSubWindow(sub);
+                if (sub) mdiArea_->setActiveSubWindow(sub);
             });
             ++n;
         }
@@ -513,7 +513,7 @@ void TMainForm::CreateStatusBar() {
     col->setContentsMargins(0, 0, 0, 0);
     col->setSpacing(0);
     takeCentralWidget();
-    col->addWidget(MdiArea_, 1);
+    col->addWidget(mdiArea_, 1);
     col->addWidget(panel);
     setCentralWidget(central);
 }
@@ -537,18 +537,18 @@ void TMainForm::UpdateMenuItems() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* Event) {
-    if (Busy() || Closing_) {
+    if (Busy() || closing_) {
         Event->ignore();
         return;
     }
     // Asked before the children go: the ini records whether it was open.
     const bool databaseOpen = DatabaseWindow() != nullptr;
-    Closing_ = InWMClose = true;
+    closing_ = InWMClose = true;
     // Every child is asked, the one longest inactive first; any may refuse.
     const auto children = MdiChildren();
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
         if (!it->Sub->close() || Busy()) {
-            Closing_ = InWMClose = false;
+            closing_ = InWMClose = false;
             Event->ignore();
             return;
         }
@@ -558,7 +558,7 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
         // A failed write keeps the old file; the program closes all the same.
         if (!WriteIni()) Log("Kestrelbay.ini could not be written");
     }
-    Closing_ = InWMClose = false;
+    closing_ = InWMClose = false;
     Event->accept();
 }
 
@@ -628,7 +628,7 @@ void TMainForm::mExitClick() {
 }
 
 void TMainForm::mCloseClick() {
-    if (QMdiSubWindow* sub = MdiArea_->activeSubWindow()) sub->close();
+    if (QMdiSubWindow* sub = mdiArea_->activeSubWindow()) sub->close();
 }
 
 void TMainForm::WindowMinimizeItemClick() {
@@ -641,7 +641,7 @@ void TMainForm::mNextWinClick() {
     const auto children = MdiChildren();
     if (children.size() < 2) return;
     // The window longest inactive comes to the front; repeated presses cycle.
-    MdiArea_->setActiveSubWindow(children.back().Sub);
+    mdiArea_->setActiveSubWindow(children.back().Sub);
 }
 
 void TMainForm::bStopClick() {
@@ -663,17 +663,17 @@ bool TMainForm::RunColorDialog(QColor& Color) {
 }
 
 void TMainForm::BuildLanguageMenu() {
-    LanguageGroup_ = new QActionGroup(this);
+    languageGroup_ = new QActionGroup(this);
     int number = 1;
-    AddLanguageItem(mSprache, LanguageGroup_, N2, number++, {});
+    AddLanguageItem(mSprache, languageGroup_, N2, number++, {});
     for (const QString& file : LanguageFiles(ProgramDir))
-        AddLanguageItem(mSprache, LanguageGroup_, N2, number++, file);
-    for (QAction* item : LanguageGroup_->actions())
+        AddLanguageItem(mSprache, languageGroup_, N2, number++, file);
+    for (QAction* item : languageGroup_->actions())
         connect(item, &QAction::triggered, this, [this, item] { LanguageClick(item); });
 }
 
 void TMainForm::SelectLanguage(int Column) {
-    const QList<QAction*> items = LanguageGroup_->actions();
+    const QList<QAction*> items = languageGroup_->actions();
     QAction* item =
         Column == 1 && items.size() > 1 ? FindLanguageItem(items, OtherLang) : items.value(0);
     if (item) LanguageClick(item);
@@ -683,12 +683,12 @@ void TMainForm::LanguageClick(QAction* Item) {
     const QString file = LanguageItemFile(Item);
     if (!SelectLanguageFile(file)) {
         // Unreadable now: the language stays as it was, and so does the check.
-        if (CurrentLanguageItem_) CurrentLanguageItem_->setChecked(true);
+        if (currentLanguageItem_) currentLanguageItem_->setChecked(true);
         return;
     }
     if (!file.isEmpty()) OtherLang = QFileInfo(file).completeBaseName();
     Item->setChecked(true);
-    CurrentLanguageItem_ = Item;
+    currentLanguageItem_ = Item;
     // The captions changed above; the children's components (notation,
     // board, engine trace) take the language from their windows.
     const auto children = MdiChildren();
@@ -722,11 +722,11 @@ void TMainForm::HelpAboutItemClick() {
         TAboutBox box(this);
         ExecDialog(box);
     }
-    if (LogFile_) LogFile_->Flush();
+    if (logFile_) logFile_->Flush();
 }
 
 void TMainForm::Log(const QString& Text) {
-    if (LogFile_) LogFile_->LogOut(Text);
+    if (logFile_) logFile_->LogOut(Text);
 }
 
 void TMainForm::mFontClick() {

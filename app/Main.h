@@ -136,7 +136,7 @@ public:
     bool DisableLog = true;
 
     // === components =========================================================
-    QMdiArea* MdiArea() const { return MdiArea_; }
+    QMdiArea* MdiArea() const { return mdiArea_; }
     kb::TBrett* hBrett = nullptr;  // hidden board: the piece strip for board windows
     kb::TPGN* tacticPGN = nullptr; // the tactics file's list
     QLabel* pHint = nullptr;
@@ -191,21 +191,21 @@ public:
     // Counted: the boards' threads pause at the first lock and resume after
     // the last unlock.
     void LockBoards(bool Lock);
-    int BoardLockCount() const { return LockCount_; }
+    int BoardLockCount() const { return lockCount_; }
     // The board window longest inactive, or nullptr.
     TBoardWindowIntf* FindBoardWindow() const;
     // Lets waiting events run; of the user's input only the stop button's
     // clicks come through. Busy() is true meanwhile.
     void SafeProcessMessages();
-    bool Busy() const { return BusyCount_ > 0; }
+    bool Busy() const { return busyCount_ > 0; }
     // The progress callback of list and database operations (TPGNTraceEvent).
     void PGNTrace(void* Sender, int Percent, int& CancelMode);
     // True while the frame closes and asks its children (InWMClose is the same): list windows then
     // skip the question whether games are still open from them.
-    bool IsClosing() const { return Closing_; }
+    bool IsClosing() const { return closing_; }
     // One line into the program log.
     void Log(const QString& Text);
-    TProtokoll* LogFile() const { return LogFile_.get(); }
+    TProtokoll* LogFile() const { return logFile_.get(); }
     // Frees the log; nothing is logged afterwards (uninstall deletes it).
     void CloseLog();
     // Asks for FileName to be deleted and dropped from the history once the
@@ -259,7 +259,7 @@ public:
     // Deferred start-up: database window, then the command line.
     void WMStartup();
     // True once WMStartup has run.
-    bool StartupDone() const { return StartupDone_; }
+    bool StartupDone() const { return startupDone_; }
     void WMDeleteFile(const QString& FileName);
     // Chooses the language column (0 German, 1 the other language) and
     // applies it to the frame and its children.
@@ -284,19 +284,19 @@ private:
     void ApplyToBoards(void (TBoardWindowIntf::*Method)());
     void ShowBackupMessage(const QString& Path);
 
-    QMdiArea* MdiArea_ = nullptr;
-    QStringList Arguments_;
-    std::unique_ptr<kb::TPGN> TacticPGN_;
-    std::unique_ptr<TProtokoll> LogFile_;
-    std::vector<TMdiChild> Children_; // in creation order
-    std::vector<QPointer<QWidget>> Suspended_;
-    std::unique_ptr<QObject> StopFilter_; // lets only the stop button take input
-    QActionGroup* LanguageGroup_ = nullptr;
-    QAction* CurrentLanguageItem_ = nullptr;
-    int BusyCount_ = 0;
-    int LockCount_ = 0;
-    bool Closing_ = false;
-    bool StartupDone_ = false;
+    QMdiArea* mdiArea_ = nullptr;
+    QStringList arguments_;
+    std::unique_ptr<kb::TPGN> tacticPGN_;
+    std::unique_ptr<TProtokoll> logFile_;
+    std::vector<TMdiChild> children_; // in creation order
+    std::vector<QPointer<QWidget>> suspended_;
+    std::unique_ptr<QObject> stopFilter_; // lets only the stop button take input
+    QActionGroup* languageGroup_ = nullptr;
+    QAction* currentLanguageItem_ = nullptr;
+    int busyCount_ = 0;
+    int lockCount_ = 0;
+    bool closing_ = false;
+    bool startupDone_ = false;
 };
 
 // The MDI child window (or else the top-level window) that holds Control.

@@ -60,11 +60,11 @@ public:
 
 class TBoardLock {
 public:
-    explicit TBoardLock(TMainForm& F) : F_(F) { F_.LockBoards(true); }
-    ~TBoardLock() { F_.LockBoards(false); }
+    explicit TBoardLock(TMainForm& F) : f_(F) { f_.LockBoards(true); }
+    ~TBoardLock() { f_.LockBoards(false); }
 
 private:
-    TMainForm& F_;
+    TMainForm& f_;
 };
 
 } // namespace
@@ -106,14 +106,14 @@ QMdiSubWindow* TMainForm::AddChild(TMdiChildIntf* Child, TMdiChild::Kind Kind) {
     sub->setAttribute(Qt::WA_DeleteOnClose);
     if (w->windowIcon().cacheKey() == QApplication::windowIcon().cacheKey())
         sub->setWindowIcon(windowIcon());
-    MdiArea_->addSubWindow(sub);
-    Children_.push_back({Kind, sub, Child, w});
+    mdiArea_->addSubWindow(sub);
+    children_.push_back({Kind, sub, Child, w});
     connect(w, &QObject::destroyed, this, [this, w] { ChildGone(w); });
 
     QRect r = Child->InitialGeometry();
     if (!r.isEmpty()) {
         // A saved place outside today's frame starts at its edge instead.
-        const QSize client = MdiArea_->viewport()->size();
+        const QSize client = mdiArea_->viewport()->size();
         if (client.height() < r.top() + r.height() + 2) r.moveTop(0);
         if (client.width() < r.left() + r.width() + 2) r.moveLeft(0);
         if (r.top() < 0) r.moveTop(0);
@@ -136,25 +136,25 @@ QMdiSubWindow* TMainForm::AddChild(TMdiChildIntf* Child, TMdiChild::Kind Kind) {
         sub->showMaximized();
     else
         sub->show();
-    MdiArea_->setActiveSubWindow(sub);
+    mdiArea_->setActiveSubWindow(sub);
     UpdateMenuItems();
     return sub;
 }
 
 void TMainForm::ChildGone(QObject* Window) {
-    std::erase_if(Children_, [Window](const TMdiChild& c) { return c.Widget == Window; });
+    std::erase_if(children_, [Window](const TMdiChild& c) { return c.Widget == Window; });
     // Its sub-window is still being destroyed: look at the windows afterwards.
     QMetaObject::invokeMethod(this, &TMainForm::UpdateMenuItems, Qt::QueuedConnection);
 }
 
 std::vector<TMdiChild> TMainForm::MdiChildren() const {
     std::vector<TMdiChild> out;
-    const auto subs = MdiArea_->subWindowList(QMdiArea::StackingOrder);
+    const auto subs = mdiArea_->subWindowList(QMdiArea::StackingOrder);
     // Stacking order puts the top-most last; index 0 is the front here.
     for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
         QMdiSubWindow* sub = *it;
         if (sub->isHidden()) continue; // closed, waiting to be deleted
-        for (const TMdiChild& c : Children_)
+        for (const TMdiChild& c : children_)
             if (c.Sub == sub && sub->widget() == c.Widget) out.push_back(c);
     }
     return out;
@@ -181,7 +181,7 @@ TDatabaseWindowIntf* TMainForm::DatabaseWindow() const {
 }
 
 QMdiSubWindow* TMainForm::SubWindowOf(QWidget* Window) const {
-    for (const TMdiChild& c : Children_)
+    for (const TMdiChild& c : children_)
         if (c.Widget == Window) return c.Sub;
     return nullptr;
 }
@@ -190,7 +190,7 @@ void TMainForm::BringToFront(QWidget* Window) {
     QMdiSubWindow* sub = SubWindowOf(Window);
     if (!sub) return;
     if (sub->isMinimized()) sub->showNormal();
-    MdiArea_->setActiveSubWindow(sub);
+    mdiArea_->setActiveSubWindow(sub);
     sub->raise();
 }
 
@@ -331,34 +331,34 @@ void TMainForm::WMDeleteFile(const QString& FileName) {
 
 void TMainForm::LockBoards(bool Lock) {
     if (Lock) {
-        if (LockCount_++ > 0) return;
-        Suspended_.clear();
+        if (lockCount_++ > 0) return;
+        suspended_.clear();
         const auto boards = BoardWindows();
         for (auto it = boards.rbegin(); it != boards.rend(); ++it) {
             (*it)->SuspendThreads();
-            Suspended_.push_back((*it)->Window());
+            suspended_.push_back((*it)->Window());
         }
         return;
     }
-    if (LockCount_ == 0 || --LockCount_ > 0) return;
+    if (lockCount_ == 0 || --lockCount_ > 0) return;
     // Only the windows the lock paused; one closed meanwhile is skipped.
-    const auto paused = std::move(Suspended_);
-    Suspended_.clear();
+    const auto paused = std::move(suspended_);
+    suspended_.clear();
     for (const QPointer<QWidget>& w : paused) {
         if (!w) continue;
-        for (const TMdiChild& c : Children_)
+        for (const TMdiChild& c : children_)
             if (c.Widget == w)
                 if (TBoardWindowIntf* b = c.BoardWindow()) b->ResumeThreads();
     }
 }
 
 void TMainForm::SafeProcessMessages() {
-    ++BusyCount_;
-    qApp->installEventFilter(StopFilter_.get());
+    ++busyCount_;
+    qApp->installEventFilter(stopFilter_.get());
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    qApp->removeEventFilter(StopFilter_.get());
+    qApp->removeEventFilter(stopFilter_.get());
     // A nested call removed the filter; the outer one still needs it.
-    if (--BusyCount_ > 0) qApp->installEventFilter(StopFilter_.get());
+    if (--busyCount_ > 0) qApp->installEventFilter(stopFilter_.get());
 }
 
 void TMainForm::PGNTrace(void* Sender, int Percent, int& CancelMode) {
@@ -384,9 +384,9 @@ void TMainForm::WMStartup() {
     struct TDone {
         bool& Flag;
         ~TDone() { Flag = true; }
-    } done{StartupDone_};
+    } done{startupDone_};
     if (DatabaseWinEnabled) mHistoryClick();
-    const TCommandLine cl = ParseCommandLine(Arguments_);
+    const TCommandLine cl = ParseCommandLine(arguments_);
     if (cl.FileName.isEmpty()) return;
     OpenListWindow(cl.FileName);
     const auto lists = ListWindows();

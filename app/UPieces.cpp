@@ -162,7 +162,7 @@ QImage DrawSignPicture(int Index, int Size) {
 }
 
 TfrmPieces::TfrmPieces(QFont* NotationFont, QWidget* Parent)
-    : QDialog(Parent), NotationFont_(NotationFont ? NotationFont : &OwnFont_) {
+    : QDialog(Parent), notationFont_(NotationFont ? NotationFont : &ownFont_) {
     setObjectName(QStringLiteral("frmPieces"));
     setWindowTitle(U("Schriftart für Züge"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -257,13 +257,13 @@ void TfrmPieces::showEvent(QShowEvent* Event) {
 }
 
 void TfrmPieces::ApplyFont() {
-    Memo1->setFont(*NotationFont_);
+    Memo1->setFont(*notationFont_);
     for (QLineEdit* e : Edit)
-        e->setFont(*NotationFont_);
+        e->setFont(*notationFont_);
 }
 
 void TfrmPieces::bFontClick() {
-    if (ChooseFont(this, windowTitle(), *NotationFont_)) ApplyFont();
+    if (ChooseFont(this, windowTitle(), *notationFont_)) ApplyFont();
 }
 
 void TfrmPieces::reject() {

@@ -62,6 +62,6 @@ protected:
 private:
     void FormCreate();
 
-    QFont* NotationFont_;
-    QFont OwnFont_; // when no frame font is given
+    QFont* notationFont_;
+    QFont ownFont_; // when no frame font is given
 };

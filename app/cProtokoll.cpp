@@ -17,7 +17,7 @@ std::filesystem::path PathOf(const QString& Name) {
 
 } // namespace
 
-TProtokoll::TProtokoll(QString FileName) : FileName_(std::move(FileName)) {}
+TProtokoll::TProtokoll(QString FileName) : fileName_(std::move(FileName)) {}
 
 TProtokoll::~TProtokoll() {
     WriteBuffer();
@@ -35,14 +35,14 @@ bool TProtokoll::LogOut(const QString& Text) {
 }
 
 bool TProtokoll::Add(const QString& Line) {
-    std::lock_guard guard(Lock_);
+    std::lock_guard guard(lock_);
     if (DisableLog) return false;
     // One event, one line.
     QString line = Line;
     line.replace(u'\r', u' ');
     line.replace(u'\n', u' ');
-    Buffer_.push_back(line.toUtf8().toStdString());
-    if (static_cast<long long>(Buffer_.size()) <= Threshold) return true;
+    buffer_.push_back(line.toUtf8().toStdString());
+    if (static_cast<long long>(buffer_.size()) <= Threshold) return true;
     Rotate();
     return WriteLocked();
 }
@@ -52,24 +52,24 @@ bool TProtokoll::Flush() {
 }
 
 bool TProtokoll::WriteBuffer() {
-    std::lock_guard guard(Lock_);
+    std::lock_guard guard(lock_);
     return WriteLocked();
 }
 
 size_t TProtokoll::Buffered() const {
-    std::lock_guard guard(Lock_);
-    return Buffer_.size();
+    std::lock_guard guard(lock_);
+    return buffer_.size();
 }
 
 bool TProtokoll::WriteLocked() {
-    if (Buffer_.empty()) return true;
+    if (buffer_.empty()) return true;
     std::string batch;
-    for (const auto& line : Buffer_) {
+    for (const auto& line : buffer_) {
         batch += line;
         batch += '\n';
     }
-    Buffer_.clear();
-    std::FILE* f = std::fopen(PathOf(FileName_).c_str(), "ab");
+    buffer_.clear();
+    std::FILE* f = std::fopen(PathOf(fileName_).c_str(), "ab");
     if (!f) return false;
     const bool written = std::fwrite(batch.data(), 1, batch.size(), f) == batch.size();
     const bool flushed = std::fflush(f) == 0;
@@ -79,7 +79,7 @@ bool TProtokoll::WriteLocked() {
 
 void TProtokoll::Rotate() {
     std::error_code ec;
-    const auto path = PathOf(FileName_);
+    const auto path = PathOf(fileName_);
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
     if (ec || size <= RotationSize) return;
     // A rename keeps the log whole: it either becomes the ".old" file or

@@ -31,7 +31,7 @@ public:
     bool WriteBuffer();
 
     static QString TimeStamp();
-    const QString& FileName() const { return FileName_; }
+    const QString& FileName() const { return fileName_; }
     size_t Buffered() const;
 
     bool DisableLog = false;
@@ -42,7 +42,7 @@ private:
     void Rotate();
     bool WriteLocked();
 
-    mutable std::mutex Lock_;
-    std::vector<std::string> Buffer_;
-    QString FileName_;
+    mutable std::mutex lock_;
+    std::vector<std::string> buffer_;
+    QString fileName_;
 };

@@ -22,12 +22,12 @@ namespace {
 class TLockFolder : public ::testing::Environment {
 public:
     void SetUp() override {
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(Q(Dir_.path())));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(Q(dir_.path())));
         ProgramInstanceLock().Acquire();
     }
 
 private:
-    kbtest::TempDir Dir_;
+    kbtest::TempDir dir_;
 };
 const auto* const g_lockFolder = ::testing::AddGlobalTestEnvironment(new TLockFolder);
 

@@ -29,7 +29,7 @@ class TFakeHome {
 public:
     TFakeHome() {
         for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
-            Saved_.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+            saved_.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
         Home = Q(Root.path() / "home");
         QDir().mkpath(Home);
         qputenv("HOME", QFile::encodeName(Home));
@@ -38,7 +38,7 @@ public:
         Xdg = TXdgPaths::FromEnvironment();
     }
     ~TFakeHome() {
-        for (const auto& s : Saved_) {
+        for (const auto& s : saved_) {
             if (s.Set)
                 qputenv(s.Name, s.Value);
             else
@@ -74,7 +74,7 @@ private:
         QByteArray Value;
         bool Set;
     };
-    std::vector<TSaved> Saved_;
+    std::vector<TSaved> saved_;
 };
 
 struct TRun {
