@@ -50,10 +50,10 @@ QTextBlockFormat BlockFormat(uint8_t Kind) {
 } // namespace
 
 TQRChessRichText::TQRChessRichText()
-    : HiddenNotation_(std::make_unique<TNotation>()),
-      DiagramObject_(std::make_unique<TDiagramObject>()),
-      HiddenRichEdit_(std::make_unique<QTextDocument>()),
-      MeasureDoc_(std::make_unique<QTextDocument>()) {
+    : hiddenNotation_(std::make_unique<TNotation>()),
+      diagramObject_(std::make_unique<TDiagramObject>()),
+      hiddenRichEdit_(std::make_unique<QTextDocument>()),
+      measureDoc_(std::make_unique<QTextDocument>()) {
     SetFontProps(FontHeadLine, QStringLiteral("Arial"), 12, true, Maroon, QFont::SansSerif);
     SetFontProps(FontHVar, QStringLiteral("Courier New"), 10, true, Maroon, QFont::Monospace);
     SetFontProps(Font1Var, QStringLiteral("Courier New"), 10, false, Maroon, QFont::Monospace);
@@ -61,15 +61,15 @@ TQRChessRichText::TQRChessRichText()
     SetFontProps(FontDia, QStringLiteral("1Echecs"), 20, false, Qt::black, QFont::AnyStyle);
     SetFontProps(FontResult, QStringLiteral("Arial"), 12, true, Maroon, QFont::SansSerif);
     SetFontProps(FontComment, QStringLiteral("Arial"), 10, false, Maroon, QFont::SansSerif);
-    SetupDocument(*HiddenRichEdit_);
-    SetupDocument(*MeasureDoc_);
+    SetupDocument(*hiddenRichEdit_);
+    SetupDocument(*measureDoc_);
 }
 
 TQRChessRichText::~TQRChessRichText() {
     ClearPrintText();
     // The documents go before the object handler they use.
-    HiddenRichEdit_.reset();
-    MeasureDoc_.reset();
+    hiddenRichEdit_.reset();
+    measureDoc_.reset();
 }
 
 const TPrintFont& TQRChessRichText::FontOfKind(uint8_t Kind) const {
@@ -103,25 +103,25 @@ void TQRChessRichText::SetupDocument(QTextDocument& Doc) const {
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     Doc.setDefaultTextOption(option);
     Doc.setDefaultFont(FontResult.Font);
-    Doc.documentLayout()->setPaintDevice(Device_);
-    Doc.documentLayout()->registerHandler(TDiagramObject::Type, DiagramObject_.get());
-    Doc.setTextWidth(Size_.width());
+    Doc.documentLayout()->setPaintDevice(device_);
+    Doc.documentLayout()->registerHandler(TDiagramObject::Type, diagramObject_.get());
+    Doc.setTextWidth(size_.width());
 }
 
 void TQRChessRichText::SetBounds(QPaintDevice* Device, const QSizeF& Size) {
-    Device_ = Device;
-    Size_ = Size;
+    device_ = Device;
+    size_ = Size;
     PrepareRenderer();
 }
 
 void TQRChessRichText::PrepareRenderer() {
-    SetupDocument(*HiddenRichEdit_);
-    SetupDocument(*MeasureDoc_);
+    SetupDocument(*hiddenRichEdit_);
+    SetupDocument(*measureDoc_);
     if (FENShown_) ShowFEN();
 }
 
 void TQRChessRichText::ClearPrintText() {
-    Text_.ClearPrintText();
+    text_.ClearPrintText();
 }
 
 void TQRChessRichText::SetFEN(const std::string& Value) {
@@ -135,11 +135,11 @@ void TQRChessRichText::ShowFEN() {
     const std::string text =
         FENToFontDiagram(FEN_, FontDia.Font.family().toStdString(), IniValueReader(FontIniFile));
     FENShown_ = true;
-    HiddenRichEdit_->clear();
-    SetupDocument(*HiddenRichEdit_);
+    hiddenRichEdit_->clear();
+    SetupDocument(*hiddenRichEdit_);
     if (text.empty()) return;
     const std::vector<TPrintSegment> runs = {{1, static_cast<int32_t>(text.size()), pkDiagram}};
-    FillDocument(*HiddenRichEdit_, text, runs, 1, static_cast<int32_t>(text.size()), nullptr);
+    FillDocument(*hiddenRichEdit_, text, runs, 1, static_cast<int32_t>(text.size()), nullptr);
 }
 
 void TQRChessRichText::FillDocument(QTextDocument& Doc, const std::string& Text,
@@ -245,35 +245,35 @@ void TQRChessRichText::FillDocument(QTextDocument& Doc, const std::string& Text,
 int32_t TQRChessRichText::EstimateLast(int32_t First) const {
     // Enough runs to fill the band half again, from line breaks and text
     // length in each run's font; the measuring extends it when short.
-    const auto& segs = Text_.Segments;
-    const std::string& t = Text_.PrintText;
-    const qreal width = std::max<qreal>(Size_.width(), 1);
+    const auto& segs = text_.Segments;
+    const std::string& t = text_.PrintText;
+    const qreal width = std::max<qreal>(size_.width(), 1);
     qreal height = 0;
-    int j = Text_.SegmentAt(First);
+    int j = text_.SegmentAt(First);
     int32_t last = First;
     for (; j < static_cast<int>(segs.size()); ++j) {
         const TPrintSegment& s = segs[static_cast<size_t>(j)];
         const int32_t a = std::max(s.Start, First);
         last = s.End();
-        const QFontMetricsF fm(FontOfKind(s.Kind).Font, Device_);
+        const QFontMetricsF fm(FontOfKind(s.Kind).Font, device_);
         const auto n = static_cast<size_t>(last - a + 1);
         const char* from = t.data() + a - 1;
         const qreal breaks = static_cast<qreal>(std::count(from, from + n, '\n'));
         height +=
             (breaks + 1 + static_cast<qreal>(n) * fm.averageCharWidth() / width) * fm.lineSpacing();
-        if (height > Size_.height() * 1.5) break;
+        if (height > size_.height() * 1.5) break;
     }
     return std::min<int32_t>(last, static_cast<int32_t>(t.size()));
 }
 
 TChunkFit TQRChessRichText::FitChars(int32_t First) {
-    const auto length = static_cast<int32_t>(Text_.PrintText.size());
-    const qreal height = Size_.height();
+    const auto length = static_cast<int32_t>(text_.PrintText.size());
+    const qreal height = size_.height();
     int32_t last = EstimateLast(First);
     std::vector<int32_t> map;
     while (true) {
-        FillDocument(*MeasureDoc_, Text_.PrintText, Text_.Segments, First, last, &map);
-        QTextDocument& d = *MeasureDoc_;
+        FillDocument(*measureDoc_, text_.PrintText, text_.Segments, First, last, &map);
+        QTextDocument& d = *measureDoc_;
         d.documentLayout()->documentSize(); // lays out the whole text
         auto posOf = [&](int docPos) {
             return docPos >= 0 && docPos < static_cast<int>(map.size())
@@ -310,26 +310,26 @@ TChunkFit TQRChessRichText::FitChars(int32_t First) {
 
 bool TQRChessRichText::NextChunk() {
     try {
-        Cancelled_ = false;
-        if (Text_.PrintText.empty()) {
+        cancelled_ = false;
+        if (text_.PrintText.empty()) {
             PrepareRenderer();
-            Text_.FirstPosition = FirstPosition;
-            Text_.DiagramFont = FontDia.Font.family().toStdString();
-            Text_.FontIniFile = FontIniFile;
-            Text_.OnBuildProgress = OnBuildProgress;
-            if (!Text_.BuildText(PGNGames, *HiddenNotation_)) {
-                Cancelled_ = true;
-                HiddenRichEdit_->clear();
+            text_.FirstPosition = FirstPosition;
+            text_.DiagramFont = FontDia.Font.family().toStdString();
+            text_.FontIniFile = FontIniFile;
+            text_.OnBuildProgress = OnBuildProgress;
+            if (!text_.BuildText(PGNGames, *hiddenNotation_)) {
+                cancelled_ = true;
+                hiddenRichEdit_->clear();
                 return false;
             }
         }
         FENShown_ = false;
-        if (!Text_.NextChunk([this](int32_t First) { return FitChars(First); })) {
-            HiddenRichEdit_->clear();
+        if (!text_.NextChunk([this](int32_t First) { return FitChars(First); })) {
+            hiddenRichEdit_->clear();
             return false;
         }
-        FillDocument(*HiddenRichEdit_, Text_.PrintText, Text_.Segments, Text_.ChunkFirst,
-                     Text_.ChunkLast, nullptr);
+        FillDocument(*hiddenRichEdit_, text_.PrintText, text_.Segments, text_.ChunkFirst,
+                     text_.ChunkLast, nullptr);
         return true;
     } catch (...) {
         // Anything failing here ends the report.
@@ -341,9 +341,9 @@ bool TQRChessRichText::NextChunk() {
 void TQRChessRichText::Print(QPainter& Painter, const QPointF& TopLeft) {
     Painter.save();
     Painter.translate(TopLeft);
-    const QRectF band(QPointF(0, 0), Size_);
+    const QRectF band(QPointF(0, 0), size_);
     Painter.setClipRect(band, Qt::IntersectClip);
-    HiddenRichEdit_->drawContents(&Painter, band);
+    hiddenRichEdit_->drawContents(&Painter, band);
     Painter.restore();
 }
 

@@ -59,24 +59,24 @@ public:
     // The band this element fills: the device it prints on and its size in
     // that device's pixels. Without a device the screen's resolution is used.
     void SetBounds(QPaintDevice* Device, const QSizeF& Size);
-    QSizeF Size() const { return Size_; }
+    QSizeF Size() const { return size_; }
     // Loads the next band's worth of text; false when all was handed out
     // (the state is then cleared, so the next call starts over).
     bool NextChunk();
     // Percent of the games laid out while the text is built; false stops
     // the build, and NextChunk then answers false with Cancelled() set.
     std::function<bool(int Percent)> OnBuildProgress;
-    bool Cancelled() const { return Cancelled_; }
+    bool Cancelled() const { return cancelled_; }
     void ClearPrintText();
-    int SegmentAt(int32_t Position) const { return Text_.SegmentAt(Position); }
+    int SegmentAt(int32_t Position) const { return text_.SegmentAt(Position); }
     // Draws what NextChunk or SetFEN loaded, clipped to the band.
     void Print(QPainter& Painter, const QPointF& TopLeft);
 
     // What prints: the band's text as laid out.
-    QTextDocument& HiddenRichEdit() { return *HiddenRichEdit_; }
+    QTextDocument& HiddenRichEdit() { return *hiddenRichEdit_; }
     // Text, runs and chunk state.
-    const TChessPrintText& PrintData() const { return Text_; }
-    TNotation& HiddenNotation() { return *HiddenNotation_; }
+    const TChessPrintText& PrintData() const { return text_; }
+    TNotation& HiddenNotation() { return *hiddenNotation_; }
     // Diagrams are drawn (the diagram font is not installed).
     bool DrawnDiagrams() const;
     const TPrintFont& FontOfKind(uint8_t Kind) const;
@@ -95,14 +95,14 @@ private:
 
     std::string FEN_;
     bool FENShown_ = false;
-    bool Cancelled_ = false;
-    TChessPrintText Text_;
-    std::unique_ptr<TNotation> HiddenNotation_;
-    std::unique_ptr<TDiagramObject> DiagramObject_; // before the documents that use it
-    std::unique_ptr<QTextDocument> HiddenRichEdit_;
-    std::unique_ptr<QTextDocument> MeasureDoc_;
-    QPaintDevice* Device_ = nullptr;
-    QSizeF Size_{600, 800};
+    bool cancelled_ = false;
+    TChessPrintText text_;
+    std::unique_ptr<TNotation> hiddenNotation_;
+    std::unique_ptr<TDiagramObject> diagramObject_; // before the documents that use it
+    std::unique_ptr<QTextDocument> hiddenRichEdit_;
+    std::unique_ptr<QTextDocument> measureDoc_;
+    QPaintDevice* device_ = nullptr;
+    QSizeF size_{600, 800};
 };
 
 } // namespace kb

@@ -104,7 +104,7 @@ void TChessPrintText::ClearPrintText() {
     ChunkFirst = 0;
     ChunkLast = 0;
     PrintText.clear();
-    Pending_.clear();
+    pending_.clear();
 }
 
 int TChessPrintText::SegmentAt(int32_t Position) const {
@@ -118,12 +118,12 @@ int TChessPrintText::SegmentAt(int32_t Position) const {
 }
 
 void TChessPrintText::AddSegment(uint8_t Kind) {
-    if (Pending_.empty()) return;
+    if (pending_.empty()) return;
     const bool atLineStart = !PrintText.empty() && PrintText.back() == '\n';
     if (atLineStart) {
-        const size_t n = Pending_.find_first_not_of(' ');
-        Pending_.erase(0, n == std::string::npos ? Pending_.size() : n);
-        if (Pending_.empty()) return;
+        const size_t n = pending_.find_first_not_of(' ');
+        pending_.erase(0, n == std::string::npos ? pending_.size() : n);
+        if (pending_.empty()) return;
     }
     if (Kind == pkDiagram && atLineStart && PrintText.size() > 1) {
         // The diagram brings its own leading line break: take back the one
@@ -139,13 +139,13 @@ void TChessPrintText::AddSegment(uint8_t Kind) {
         }
     }
     Segments.push_back(
-        {static_cast<int32_t>(PrintText.size()) + 1, static_cast<int32_t>(Pending_.size()), Kind});
-    PrintText += Pending_;
-    Pending_.clear();
+        {static_cast<int32_t>(PrintText.size()) + 1, static_cast<int32_t>(pending_.size()), Kind});
+    PrintText += pending_;
+    pending_.clear();
 }
 
 void TChessPrintText::EnsureLineBreak() {
-    if (PrintText.empty() || PrintText.back() != '\n') Pending_ = "\r\n";
+    if (PrintText.empty() || PrintText.back() != '\n') pending_ = "\r\n";
 }
 
 void TChessPrintText::AddHeadline(const TEventData& E) {
@@ -159,17 +159,17 @@ void TChessPrintText::AddHeadline(const TEventData& E) {
         if (E.Year != 0) s += std::to_string(E.Year) + "\r\n";
         return s;
     };
-    Pending_ = E.White + " - " + E.Black + "\r\n";
+    pending_ = E.White + " - " + E.Black + "\r\n";
     if (!E.Event.empty() && E.Event != "?") {
-        Pending_ += E.Event;
+        pending_ += E.Event;
         if (hasSite || E.Year != 0)
-            Pending_ += ", " + siteYear();
+            pending_ += ", " + siteYear();
         else
-            Pending_ += "\r\n";
+            pending_ += "\r\n";
     } else {
-        Pending_ += siteYear();
+        pending_ += siteYear();
     }
-    Pending_ += "\r\n";
+    pending_ += "\r\n";
     AddSegment(pkHeadline);
 }
 
@@ -226,20 +226,20 @@ void TChessPrintText::AddGame(TNotation& N) {
         case '[':
             AddSegment(KindForLevel(level));
             ++level;
-            Pending_ += c;
+            pending_ += c;
             break;
         case ']':
-            Pending_ += c;
+            pending_ += c;
             AddSegment(pkVar1);
             level = std::max(0, level - 1);
             break;
         case '(':
             AddSegment(KindForLevel(level));
             ++level;
-            Pending_ += c;
+            pending_ += c;
             break;
         case ')':
-            Pending_ += c;
+            pending_ += c;
             level = std::max(0, level - 1);
             AddSegment(pkVar2);
             break;
@@ -248,27 +248,27 @@ void TChessPrintText::AddGame(TNotation& N) {
             const size_t brace = i;
             for (++i; i < t.size() && t[i] != '}'; ++i) {
                 if (t[i] != DiagramMark) {
-                    Pending_ += t[i];
+                    pending_ += t[i];
                     continue;
                 }
                 AddSegment(pkComment);
-                Pending_ = "\r\n" + StellungToFontDiagram(boardBefore(brace), DiagramFont,
+                pending_ = "\r\n" + StellungToFontDiagram(boardBefore(brace), DiagramFont,
                                                           IniValueReader(FontIniFile));
                 AddSegment(pkDiagram);
-                Pending_ = "\r\n";
+                pending_ = "\r\n";
             }
             AddSegment(pkComment);
             break;
         }
         default:
-            Pending_ += c;
+            pending_ += c;
         }
     }
     AddSegment(KindForLevel(level));
 
     if (!result.empty() && result != "*") {
         EnsureLineBreak();
-        Pending_ += "\r\n" + result;
+        pending_ += "\r\n" + result;
         AddSegment(pkResult);
     }
 }
@@ -290,11 +290,11 @@ bool TChessPrintText::BuildText(std::string_view PGNGames, TNotation& Notation) 
         Notation.LoadPGN(games[g]);
         AddGame(Notation);
         if (g + 1 < games.size()) {
-            Pending_ = "\r\n\r\n\r\n";
+            pending_ = "\r\n\r\n\r\n";
             AddSegment(pkResult);
         }
     }
-    Pending_.clear();
+    pending_.clear();
     return true;
 }
 

@@ -90,7 +90,7 @@ public:
     bool NextChunk(const TChunkMeasure& Measure);
 
 private:
-    std::string Pending_;
+    std::string pending_;
     void AddSegment(uint8_t Kind);
     void EnsureLineBreak();
     void AddGame(TNotation& Notation);

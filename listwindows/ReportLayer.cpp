@@ -25,9 +25,9 @@ void TChessReport::SetupPrinter(QPrinter& Printer) const {
 }
 
 int TChessReport::Print(QPrinter& Printer) {
-    PageCount_ = 0;
-    Stopped_ = false;
-    StopAsked_ = false;
+    pageCount_ = 0;
+    stopped_ = false;
+    stopAsked_ = false;
     // Every run starts from the beginning, also a second one from the preview.
     if (BeforeRun) BeforeRun();
 
@@ -49,7 +49,7 @@ int TChessReport::Print(QPrinter& Printer) {
         } else if (!Printer.newPage()) {
             return false;
         }
-        page = PageCount_ = Number;
+        page = pageCount_ = Number;
         if (Number == 1 && headerHeight > 0)
             PageHeader.OnPrint(painter, QRectF(0, 0, area.width(), headerHeight));
         return true;
@@ -78,14 +78,14 @@ int TChessReport::Print(QPrinter& Printer) {
         if (Detail.BeforePrint) Detail.BeforePrint(&Printer, QSizeF(colWidth, h));
         bool more = false;
         if (OnNeedData) OnNeedData(more);
-        if (StopAsked_) {
-            Stopped_ = true;
+        if (stopAsked_) {
+            stopped_ = true;
             break;
         }
         if (!more) break;
         if (slotPage != page) {
             if (page > 0 && OnPage && !OnPage(page)) {
-                Stopped_ = true;
+                stopped_ = true;
                 break;
             }
             if (!startPage(slotPage)) {
@@ -104,13 +104,13 @@ int TChessReport::Print(QPrinter& Printer) {
         return -1;
     }
     if (page > 0) {
-        if (footerHeight > 0 && !Stopped_)
+        if (footerHeight > 0 && !stopped_)
             PageFooter.OnPrint(painter, QRectF(0, bottom, area.width(), footerHeight));
-        if (!Stopped_ && OnPage) OnPage(page);
+        if (!stopped_ && OnPage) OnPage(page);
         painter.end();
     }
     if (Printer.printerState() == QPrinter::Error) return -1;
-    return PageCount_;
+    return pageCount_;
 }
 
 int TChessReport::ExportPdf(const QString& FileName) {
@@ -125,9 +125,9 @@ int TChessReport::ExportPdf(const QString& FileName) {
         SetupPrinter(printer);
         pages = Print(printer);
     }
-    if (pages <= 0 || Stopped_) {
+    if (pages <= 0 || stopped_) {
         QFile::remove(part);
-        return Stopped_ ? 0 : (pages == 0 ? 0 : -1);
+        return stopped_ ? 0 : (pages == 0 ? 0 : -1);
     }
     std::error_code ec;
     std::filesystem::rename(part.toStdString(), FileName.toStdString(), ec);

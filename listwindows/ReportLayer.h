@@ -53,7 +53,7 @@ public:
     // Asked once before every detail band; MoreData false ends the report.
     std::function<void(bool& MoreData)> OnNeedData;
     // Called from OnNeedData when the user stopped the run there.
-    void Stop() { StopAsked_ = true; }
+    void Stop() { stopAsked_ = true; }
     // Start of every print run (the preview runs it again for each repaint).
     std::function<void()> BeforeRun;
     // After every page; false stops the report there.
@@ -76,13 +76,13 @@ public:
     // Puts the page setup into a printer.
     void SetupPrinter(QPrinter& Printer) const;
     // Pages of the last run, and whether OnPage stopped it.
-    int PageCount() const { return PageCount_; }
-    bool Stopped() const { return Stopped_; }
+    int PageCount() const { return pageCount_; }
+    bool Stopped() const { return stopped_; }
 
 private:
-    int PageCount_ = 0;
-    bool Stopped_ = false;
-    bool StopAsked_ = false;
+    int pageCount_ = 0;
+    bool stopped_ = false;
+    bool stopAsked_ = false;
 };
 
 } // namespace kb

@@ -40,7 +40,7 @@ TfrmReport::TfrmReport(QWidget* Parent, std::optional<bool> Use1Echecs)
     r.BeforeRun = [this] {
         // From the start on every run: a second run from the preview
         // prints the same pages again.
-        RecordDone_ = false;
+        recordDone_ = false;
         QRChessRichText1.ClearPrintText();
     };
     r.OnPage = [this](int) { return !OnProgress || OnProgress(Percent()); };
@@ -87,8 +87,8 @@ void TfrmReport::FormCreate(std::optional<bool> Use1Echecs) {
 
 void TfrmReport::ChessReportNeedData(bool& MoreData) {
     if (Tag != 0) {
-        MoreData = !RecordDone_;
-        RecordDone_ = true;
+        MoreData = !recordDone_;
+        recordDone_ = true;
         return;
     }
     MoreData = QRChessRichText1.NextChunk();

@@ -77,7 +77,7 @@ public:
                           std::optional<bool> Use1Echecs = std::nullopt);
 
 private:
-    bool RecordDone_ = false;
+    bool recordDone_ = false;
     int Percent() const;
 };
 
