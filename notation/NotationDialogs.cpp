@@ -47,7 +47,7 @@ QListWidget* NewList(QWidget* Parent, const std::vector<std::string>& Candidates
 class SelectFilter : public QObject {
 public:
     SelectFilter(QDialog* Dialog, QListWidget* List, int& Result)
-        : Dialog_(Dialog), List_(List), Result_(Result) {}
+        : dialog_(Dialog), list_(List), result_(Result) {}
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override {
@@ -55,46 +55,46 @@ protected:
             switch (static_cast<QKeyEvent*>(Event)->key()) {
             case Qt::Key_Escape:
             case Qt::Key_Left:
-                Result_ = -1;
-                Dialog_->done(QDialog::Rejected);
+                result_ = -1;
+                dialog_->done(QDialog::Rejected);
                 return true;
             case Qt::Key_Return:
             case Qt::Key_Enter:
             case Qt::Key_Space:
             case Qt::Key_Right:
-                Result_ = List_->currentRow();
-                Dialog_->done(QDialog::Accepted);
+                result_ = list_->currentRow();
+                dialog_->done(QDialog::Accepted);
                 return true;
             default:
                 return false; // Up, Down and the rest move in the list
             }
         }
-        if (Event->type() == QEvent::MouseButtonPress && Watched == List_->viewport()) {
+        if (Event->type() == QEvent::MouseButtonPress && Watched == list_->viewport()) {
             const auto* me = static_cast<QMouseEvent*>(Event);
-            const QListWidgetItem* item = List_->itemAt(me->position().toPoint());
-            Result_ = item ? List_->row(item) : List_->currentRow();
-            Dialog_->done(QDialog::Accepted);
+            const QListWidgetItem* item = list_->itemAt(me->position().toPoint());
+            result_ = item ? list_->row(item) : list_->currentRow();
+            dialog_->done(QDialog::Accepted);
             return true;
         }
         return false;
     }
 
 private:
-    QDialog* Dialog_;
-    QListWidget* List_;
-    int& Result_;
+    QDialog* dialog_;
+    QListWidget* list_;
+    int& result_;
 };
 
 } // namespace
 
-TNotationDialogs::TNotationDialogs(QWidget* Anchor) : Anchor_(Anchor) {}
+TNotationDialogs::TNotationDialogs(QWidget* Anchor) : anchor_(Anchor) {}
 
 QPoint TNotationDialogs::Placement(const QSize& Size) const {
     QPoint at(0, 0);
     QScreen* screen = QGuiApplication::primaryScreen();
-    if (Anchor_) {
-        at = Anchor_->mapToGlobal(QPoint(0, Anchor_->height()));
-        if (Anchor_->screen()) screen = Anchor_->screen();
+    if (anchor_) {
+        at = anchor_->mapToGlobal(QPoint(0, anchor_->height()));
+        if (anchor_->screen()) screen = anchor_->screen();
     }
     if (!screen) return at;
     const QRect area = screen->availableGeometry();
@@ -109,7 +109,7 @@ QPoint TNotationDialogs::Placement(const QSize& Size) const {
 TNewMoveChoice TNotationDialogs::ChooseNewMove(TNotation& Sender,
                                                const std::vector<std::string>& Candidates) {
     const bool en = Sender.English();
-    auto d = NewForm(Anchor_, en ? "Enter new move" : "Neuen Zug eingeben");
+    auto d = NewForm(anchor_, en ? "Enter new move" : "Neuen Zug eingeben");
     QListWidget* list = NewList(d.get(), Candidates);
     list->setGeometry(2, 2, 121, 113);
     QFont bold = list->font();
@@ -156,7 +156,7 @@ TNewMoveChoice TNotationDialogs::ChooseNewMove(TNotation& Sender,
 
 int TNotationDialogs::SelectMove(TNotation& Sender, const std::vector<std::string>& Candidates) {
     if (Candidates.empty()) return -1;
-    auto d = NewForm(Anchor_, Sender.English() ? "Select move" : "Variante w\xC3\xA4hlen");
+    auto d = NewForm(anchor_, Sender.English() ? "Select move" : "Variante w\xC3\xA4hlen");
     QListWidget* list = NewList(d.get(), Candidates);
     auto* layout = new QVBoxLayout(d.get());
     layout->setContentsMargins(0, 0, 0, 0);

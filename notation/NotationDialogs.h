@@ -33,7 +33,7 @@ public:
     QPoint Placement(const QSize& Size) const;
 
 private:
-    QPointer<QWidget> Anchor_;
+    QPointer<QWidget> anchor_;
 };
 
 } // namespace kb

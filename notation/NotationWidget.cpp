@@ -20,15 +20,15 @@ namespace kb {
 // The model's view of our fonts: widths for the line breaks.
 class TNotationWidget::TMetrics : public ITextMetrics {
 public:
-    explicit TMetrics(const TNotationWidget& W) : W_(W) {}
-    int AvailableWidth() const override { return W_.Paintbox_ ? W_.Paintbox_->width() : 0; }
-    int Indent(TLineFont Font) const override { return W_.IndentForFont(Font); }
+    explicit TMetrics(const TNotationWidget& W) : w_(W) {}
+    int AvailableWidth() const override { return w_.paintbox_ ? w_.paintbox_->width() : 0; }
+    int Indent(TLineFont Font) const override { return w_.IndentForFont(Font); }
     int CharWidth(TLineFont Font, std::string_view Text, size_t Pos) const override {
-        return W_.CharWidth(Font, Text, Pos);
+        return w_.CharWidth(Font, Text, Pos);
     }
 
 private:
-    const TNotationWidget& W_;
+    const TNotationWidget& w_;
 };
 
 TNotatScrollbar::TNotatScrollbar(QWidget* Parent) : QScrollBar(Qt::Vertical, Parent) {
@@ -37,40 +37,40 @@ TNotatScrollbar::TNotatScrollbar(QWidget* Parent) : QScrollBar(Qt::Vertical, Par
 }
 
 TNotationWidget::TNotationWidget(QWidget* Parent)
-    : QFrame(Parent), Model_(std::make_unique<TNotation>()) {
-    Metrics_ = std::make_unique<TMetrics>(*this);
+    : QFrame(Parent), model_(std::make_unique<TNotation>()) {
+    metrics_ = std::make_unique<TMetrics>(*this);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setLineWidth(BevelWidth_);
+    setLineWidth(bevelWidth_);
     setFocusPolicy(Qt::StrongFocus);
-    Color_ = palette().color(QPalette::Button);
+    color_ = palette().color(QPalette::Button);
 
-    Scrollbar_ = new TNotatScrollbar(this);
-    Scrollbar_->setRange(0, 0);
-    Paintbox_ = new TNotatPaintbox(this);
-    connect(Scrollbar_, &QScrollBar::valueChanged, Paintbox_, [this](int Top) {
+    scrollbar_ = new TNotatScrollbar(this);
+    scrollbar_->setRange(0, 0);
+    paintbox_ = new TNotatPaintbox(this);
+    connect(scrollbar_, &QScrollBar::valueChanged, paintbox_, [this](int Top) {
         SetVisibleRange(Top);
-        Paintbox_->update();
+        paintbox_->update();
     });
 
     QFont base = QGuiApplication::font();
     base.setKerning(false);
-    for (TNotationFont& f : Fonts_)
+    for (TNotationFont& f : fonts_)
         f.Font = base;
-    Fonts_[Idx(TLineFont::Bold)].Font.setBold(true);
+    fonts_[Idx(TLineFont::Bold)].Font.setBold(true);
 
-    Model_->Metrics = Metrics_.get();
-    Model_->AfterLayout = [this](TNotation*) { AfterLayout(); };
-    Dialogs_ = std::make_unique<TNotationDialogs>(this);
-    Model_->Chooser = Dialogs_.get();
-    Model_->ScrollToCurrentHook = [this](TNotation*) { ScrollToCurrent(); };
-    Model_->BeepHook = [](TNotation*) { QApplication::beep(); };
-    Model_->ClipboardSetText = [](const std::string& Text) {
+    model_->Metrics = metrics_.get();
+    model_->AfterLayout = [this](TNotation*) { AfterLayout(); };
+    dialogs_ = std::make_unique<TNotationDialogs>(this);
+    model_->Chooser = dialogs_.get();
+    model_->ScrollToCurrentHook = [this](TNotation*) { ScrollToCurrent(); };
+    model_->BeepHook = [](TNotation*) { QApplication::beep(); };
+    model_->ClipboardSetText = [](const std::string& Text) {
         QClipboard* cb = QGuiApplication::clipboard();
         if (!cb) return false;
         cb->setText(DecodeGameText(Text));
         return true;
     };
-    Model_->ClipboardGetText = [](std::string& Text) {
+    model_->ClipboardGetText = [](std::string& Text) {
         const QClipboard* cb = QGuiApplication::clipboard();
         const QMimeData* mime = cb ? cb->mimeData() : nullptr;
         if (!mime || !mime->hasText()) return false;
@@ -80,21 +80,21 @@ TNotationWidget::TNotationWidget(QWidget* Parent)
 
     UpdateLineHeight();
     PlaceChildren();
-    Model_->Refresh();
+    model_->Refresh();
 }
 
 TNotationWidget::~TNotationWidget() {
     // The model must not call back into a half-destroyed widget.
-    Model_->AfterLayout = nullptr;
-    Model_->Metrics = nullptr;
-    Model_->Chooser = nullptr;
-    Model_->ScrollToCurrentHook = nullptr;
-    Model_->BeepHook = nullptr;
-    Model_->ClipboardGetText = nullptr;
-    Model_->ClipboardSetText = nullptr;
+    model_->AfterLayout = nullptr;
+    model_->Metrics = nullptr;
+    model_->Chooser = nullptr;
+    model_->ScrollToCurrentHook = nullptr;
+    model_->BeepHook = nullptr;
+    model_->ClipboardGetText = nullptr;
+    model_->ClipboardSetText = nullptr;
 }
 
-TNotatPaintbox::TNotatPaintbox(TNotationWidget* Owner) : QWidget(Owner), Owner_(Owner) {
+TNotatPaintbox::TNotatPaintbox(TNotationWidget* Owner) : QWidget(Owner), owner_(Owner) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
 }
@@ -103,22 +103,22 @@ TNotatPaintbox::TNotatPaintbox(TNotationWidget* Owner) : QWidget(Owner), Owner_(
 
 const QFont& TNotationWidget::QtFont(TLineFont Font) const {
     const size_t i = Idx(Font);
-    return Fonts_[i < Fonts_.size() ? i : Idx(TLineFont::Main)].Font;
+    return fonts_[i < fonts_.size() ? i : Idx(TLineFont::Main)].Font;
 }
 
 const QColor& TNotationWidget::FontColor(TLineFont Font) const {
     const size_t i = Idx(Font);
-    return Fonts_[i < Fonts_.size() ? i : Idx(TLineFont::Main)].Color;
+    return fonts_[i < fonts_.size() ? i : Idx(TLineFont::Main)].Color;
 }
 
 int TNotationWidget::IndentForFont(TLineFont Font) const {
     switch (Font) {
     case TLineFont::Var1:
-        return Indent_[1];
+        return indent_[1];
     case TLineFont::Var2:
-        return Indent_[2];
+        return indent_[2];
     default:
-        return Indent_[0];
+        return indent_[0];
     }
 }
 
@@ -128,11 +128,11 @@ int TNotationWidget::CharWidth(TLineFont Font, std::string_view Text, size_t Pos
     if (b == '{' || b == '}') return 0; // braces are never drawn
     size_t len = 0;
     const char32_t c = CharacterAt(Text, Pos, len);
-    const size_t i = std::min(Idx(Font), Fonts_.size() - 1);
-    auto& cache = WidthCache_[i];
+    const size_t i = std::min(Idx(Font), fonts_.size() - 1);
+    auto& cache = widthCache_[i];
     const auto hit = cache.find(c);
     if (hit != cache.end()) return hit->second;
-    const int w = QFontMetrics(Fonts_[i].Font).horizontalAdvance(QString::fromUcs4(&c, 1));
+    const int w = QFontMetrics(fonts_[i].Font).horizontalAdvance(QString::fromUcs4(&c, 1));
     cache.emplace(c, w);
     return w;
 }
@@ -140,18 +140,18 @@ int TNotationWidget::CharWidth(TLineFont Font, std::string_view Text, size_t Pos
 void TNotationWidget::UpdateLineHeight() {
     const QFontMetrics fm(QtFont(TLineFont::Main));
     // A height of 0 would divide by zero in every row computation.
-    LineHeight_ = std::max(1, fm.height() + Zeilenabstand_);
+    lineHeight_ = std::max(1, fm.height() + zeilenabstand_);
 }
 
 void TNotationWidget::FontsChanged() {
-    for (auto& c : WidthCache_)
+    for (auto& c : widthCache_)
         c.clear();
-    TNotationFont& bold = Fonts_[Idx(TLineFont::Bold)];
-    bold = Fonts_[Idx(TLineFont::Main)];
+    TNotationFont& bold = fonts_[Idx(TLineFont::Bold)];
+    bold = fonts_[Idx(TLineFont::Main)];
     bold.Font.setBold(true);
     UpdateLineHeight();
     PlaceChildren();
-    Model_->Refresh();
+    model_->Refresh();
 }
 
 namespace {
@@ -183,7 +183,7 @@ QFont StyledLike(const QFont& Main, const QFont& Style) {
 } // namespace
 
 void TNotationWidget::SetFontHeadLine(const TNotationFont& Value) {
-    Fonts_[Idx(TLineFont::HeadLine)] = {NoKerning(Value.Font), Value.Color};
+    fonts_[Idx(TLineFont::HeadLine)] = {NoKerning(Value.Font), Value.Color};
     FontsChanged();
 }
 
@@ -197,28 +197,28 @@ void TNotationWidget::SetFontComment(const TNotationFont& Value) {
             largest = o;
     }
     CapSize(f, largest);
-    Fonts_[Idx(TLineFont::Comment)] = {f, Value.Color};
+    fonts_[Idx(TLineFont::Comment)] = {f, Value.Color};
     FontsChanged();
 }
 
 void TNotationWidget::SetFont0Var(const TNotationFont& Value) {
     const QFont main = NoKerning(Value.Font);
-    Fonts_[Idx(TLineFont::Main)] = {main, Value.Color};
+    fonts_[Idx(TLineFont::Main)] = {main, Value.Color};
     for (TLineFont v : {TLineFont::Var1, TLineFont::Var2}) {
-        TNotationFont& f = Fonts_[Idx(v)];
+        TNotationFont& f = fonts_[Idx(v)];
         f.Font = StyledLike(main, f.Font);
     }
-    CapSize(Fonts_[Idx(TLineFont::Comment)].Font, main);
+    CapSize(fonts_[Idx(TLineFont::Comment)].Font, main);
     FontsChanged();
 }
 
 void TNotationWidget::SetFont1Var(const TNotationFont& Value) {
-    Fonts_[Idx(TLineFont::Var1)] = {StyledLike(QtFont(TLineFont::Main), Value.Font), Value.Color};
+    fonts_[Idx(TLineFont::Var1)] = {StyledLike(QtFont(TLineFont::Main), Value.Font), Value.Color};
     FontsChanged();
 }
 
 void TNotationWidget::SetFont2Var(const TNotationFont& Value) {
-    Fonts_[Idx(TLineFont::Var2)] = {StyledLike(QtFont(TLineFont::Main), Value.Font), Value.Color};
+    fonts_[Idx(TLineFont::Var2)] = {StyledLike(QtFont(TLineFont::Main), Value.Font), Value.Color};
     FontsChanged();
 }
 
@@ -226,72 +226,72 @@ void TNotationWidget::SetFont2Var(const TNotationFont& Value) {
 
 void TNotationWidget::SetIndent(int Level, int Value) {
     Value = std::clamp(Value, 0, 0xFFFF);
-    if (Indent_[static_cast<size_t>(Level)] == Value) return;
-    Indent_[static_cast<size_t>(Level)] = Value;
-    Model_->Refresh();
+    if (indent_[static_cast<size_t>(Level)] == Value) return;
+    indent_[static_cast<size_t>(Level)] = Value;
+    model_->Refresh();
 }
 
 void TNotationWidget::SetZeilenabstand(int Value) {
     Value = std::clamp(Value, 0, 0xFFFF);
-    if (Value == Zeilenabstand_) return;
-    Zeilenabstand_ = Value;
+    if (Value == zeilenabstand_) return;
+    zeilenabstand_ = Value;
     UpdateLineHeight();
     PlaceChildren();
-    Model_->Refresh();
+    model_->Refresh();
 }
 
 void TNotationWidget::SetBevelWidthNotat(int Value) {
     if (Value <= 0) return; // a panel keeps some bevel
-    BevelWidth_ = std::min(Value, 0xFFFF);
-    setLineWidth(BevelWidth_);
+    bevelWidth_ = std::min(Value, 0xFFFF);
+    setLineWidth(bevelWidth_);
     PlaceChildren();
-    Model_->Refresh();
+    model_->Refresh();
 }
 
 void TNotationWidget::SetBorderWidthNotat(int Value) {
-    BorderWidth_ = std::clamp(Value, 0, 0xFFFF);
+    borderWidth_ = std::clamp(Value, 0, 0xFFFF);
     PlaceChildren();
-    Model_->Refresh();
+    model_->Refresh();
 }
 
 void TNotationWidget::SetColor(const QColor& Value) {
-    Color_ = Value;
+    color_ = Value;
     update();
-    Paintbox_->update();
+    paintbox_->update();
 }
 
 // --- size -------------------------------------------------------------------------
 
 void TNotationWidget::PlaceChildren() {
-    const int m = BevelWidth_ + BorderWidth_;
-    const int sbw = Scrollbar_->sizeHint().width();
+    const int m = bevelWidth_ + borderWidth_;
+    const int sbw = scrollbar_->sizeHint().width();
     const int pbw = std::max(0, width() - sbw - 2 * m);
     const int pbh = std::max(0, height() - 2 * m);
-    Paintbox_->setGeometry(m, m, pbw, pbh);
-    Scrollbar_->setGeometry(m + pbw, m, sbw, pbh);
+    paintbox_->setGeometry(m, m, pbw, pbh);
+    scrollbar_->setGeometry(m + pbw, m, sbw, pbh);
     // A page is the window less one line, but always a step.
-    Scrollbar_->setPageStep(std::max(1, pbh / LineHeight_ - 1));
+    scrollbar_->setPageStep(std::max(1, pbh / lineHeight_ - 1));
 }
 
 void TNotationWidget::resizeEvent(QResizeEvent* Event) {
     QFrame::resizeEvent(Event);
     PlaceChildren();
-    Model_->Refresh();
+    model_->Refresh();
 }
 
 int TNotationWidget::VisibleRows() const {
-    return Paintbox_->height() / LineHeight_;
+    return paintbox_->height() / lineHeight_;
 }
 
 void TNotationWidget::AfterLayout() {
     const int rows = VisibleRows();
-    Scrollbar_->setRange(0, std::max(0, LineCount() - rows));
-    SetVisibleRange(Scrollbar_->value());
-    const int s = ScrollLineOfNode(Model_->CurrentMove);
-    if (s == -1 || s == Scrollbar_->value())
-        Paintbox_->update();
+    scrollbar_->setRange(0, std::max(0, LineCount() - rows));
+    SetVisibleRange(scrollbar_->value());
+    const int s = ScrollLineOfNode(model_->CurrentMove);
+    if (s == -1 || s == scrollbar_->value())
+        paintbox_->update();
     else
-        Scrollbar_->setValue(s);
+        scrollbar_->setValue(s);
 }
 
 // --- keys ------------------------------------------------------------------------------
@@ -309,22 +309,22 @@ void TNotationWidget::keyPressEvent(QKeyEvent* Event) {
         LineUpDown(+1);
         break;
     case Qt::Key_PageUp:
-        Model_->PrevVariationStart();
+        model_->PrevVariationStart();
         break;
     case Qt::Key_PageDown:
-        Model_->NextVariationStart();
+        model_->NextVariationStart();
         break;
     case Qt::Key_End:
-        Model_->GotoEnd();
+        model_->GotoEnd();
         break;
     case Qt::Key_Home:
-        Model_->GotoStart();
+        model_->GotoStart();
         break;
     case Qt::Key_Left:
-        Model_->MoveBack();
+        model_->MoveBack();
         break;
     case Qt::Key_Right:
-        Model_->MoveForward();
+        model_->MoveForward();
         break;
     default:
         QFrame::keyPressEvent(Event);

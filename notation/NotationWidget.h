@@ -42,7 +42,7 @@ protected:
     void mousePressEvent(QMouseEvent* Event) override;
 
 private:
-    TNotationWidget* Owner_;
+    TNotationWidget* owner_;
 };
 
 // Scrolls by display lines; never takes the focus from the notation.
@@ -65,63 +65,63 @@ public:
     ~TNotationWidget() override;
 
     // The game; hosts set its events and fields directly.
-    TNotation& Notation() { return *Model_; }
-    const TNotation& Notation() const { return *Model_; }
+    TNotation& Notation() { return *model_; }
+    const TNotation& Notation() const { return *model_; }
 
-    TNotatPaintbox* Paintbox() const { return Paintbox_; }
+    TNotatPaintbox* Paintbox() const { return paintbox_; }
     // The dialogs that answer the notation's questions.
-    TNotationDialogs& Dialogs() { return *Dialogs_; }
-    TNotatScrollbar* Scrollbar() const { return Scrollbar_; }
+    TNotationDialogs& Dialogs() { return *dialogs_; }
+    TNotatScrollbar* Scrollbar() const { return scrollbar_; }
 
     // --- display properties --------------------------------------------------
-    bool Ueberschrift() const { return Model_->Ueberschrift(); }
-    void SetUeberschrift(bool Value) { Model_->SetUeberschrift(Value); }
-    bool English() const { return Model_->English(); }
-    void SetEnglish(bool Value) { Model_->SetEnglish(Value); }
-    bool AutoBold() const { return Model_->AutoBold; }
-    void SetAutoBold(bool Value) { Model_->AutoBold = Value; }
+    bool Ueberschrift() const { return model_->Ueberschrift(); }
+    void SetUeberschrift(bool Value) { model_->SetUeberschrift(Value); }
+    bool English() const { return model_->English(); }
+    void SetEnglish(bool Value) { model_->SetEnglish(Value); }
+    bool AutoBold() const { return model_->AutoBold; }
+    void SetAutoBold(bool Value) { model_->AutoBold = Value; }
 
-    const TNotationFont& FontHeadLine() const { return Fonts_[Idx(TLineFont::HeadLine)]; }
-    const TNotationFont& FontComment() const { return Fonts_[Idx(TLineFont::Comment)]; }
-    const TNotationFont& Font0Var() const { return Fonts_[Idx(TLineFont::Main)]; }
-    const TNotationFont& Font1Var() const { return Fonts_[Idx(TLineFont::Var1)]; }
-    const TNotationFont& Font2Var() const { return Fonts_[Idx(TLineFont::Var2)]; }
+    const TNotationFont& FontHeadLine() const { return fonts_[Idx(TLineFont::HeadLine)]; }
+    const TNotationFont& FontComment() const { return fonts_[Idx(TLineFont::Comment)]; }
+    const TNotationFont& Font0Var() const { return fonts_[Idx(TLineFont::Main)]; }
+    const TNotationFont& Font1Var() const { return fonts_[Idx(TLineFont::Var1)]; }
+    const TNotationFont& Font2Var() const { return fonts_[Idx(TLineFont::Var2)]; }
     void SetFontHeadLine(const TNotationFont& Value);
     void SetFontComment(const TNotationFont& Value);
     void SetFont0Var(const TNotationFont& Value);
     void SetFont1Var(const TNotationFont& Value);
     void SetFont2Var(const TNotationFont& Value);
 
-    int Indent0Var() const { return Indent_[0]; }
-    int Indent1Var() const { return Indent_[1]; }
-    int Indent2Var() const { return Indent_[2]; }
+    int Indent0Var() const { return indent_[0]; }
+    int Indent1Var() const { return indent_[1]; }
+    int Indent2Var() const { return indent_[2]; }
     void SetIndent0Var(int Value) { SetIndent(0, Value); }
     void SetIndent1Var(int Value) { SetIndent(1, Value); }
     void SetIndent2Var(int Value) { SetIndent(2, Value); }
 
-    int Zeilenabstand() const { return Zeilenabstand_; }
+    int Zeilenabstand() const { return zeilenabstand_; }
     void SetZeilenabstand(int Value);
-    int BevelWidthNotat() const { return BevelWidth_; }
+    int BevelWidthNotat() const { return bevelWidth_; }
     void SetBevelWidthNotat(int Value);
-    int BorderWidthNotat() const { return BorderWidth_; }
+    int BorderWidthNotat() const { return borderWidth_; }
     void SetBorderWidthNotat(int Value);
 
-    QColor Color() const { return Color_; }
+    QColor Color() const { return color_; }
     void SetColor(const QColor& Value);
     // While set, painting draws nothing (the host sets it around font changes).
     bool NoPaint = false;
 
     // --- view ------------------------------------------------------------------
-    void Refresh() { Model_->Refresh(); }
-    const std::string& GetText() const { return Model_->GetText(); }
+    void Refresh() { model_->Refresh(); }
+    const std::string& GetText() const { return model_->GetText(); }
     // Board := start position; when a move stands at TextPos it becomes current,
     // Board := the position after it and OnMoveChange fires.
     void PositionAt(int TextPos, TSchachbrett& Board);
 
-    int LineHeight() const { return LineHeight_; }
-    int FirstVisible() const { return FirstVisible_; }
-    int LastVisible() const { return LastVisible_; }
-    int LineCount() const { return static_cast<int>(Model_->LineStarts.size()); }
+    int LineHeight() const { return lineHeight_; }
+    int FirstVisible() const { return firstVisible_; }
+    int LastVisible() const { return lastVisible_; }
+    int LineCount() const { return static_cast<int>(model_->LineStarts.size()); }
     void SetVisibleRange(int Top);
     // Index of the display line holding Node, its start in LineStart; -1 when none.
     int LineIndexOfNode(const TBaum* Node, int32_t& LineStart) const;
@@ -131,7 +131,7 @@ public:
     // Asks for the current move to be shown highlighted; drawn by the next paint.
     void HighlightCurrentMove();
     // Where the current move was last drawn white on black (empty when not).
-    QRect HighlightRect() const { return HighlightRect_; }
+    QRect HighlightRect() const { return highlightRect_; }
 
     // Pixel width of the text Start .. Start+Len-1 of display line Line.
     int RangeWidth(int Line, int32_t Start, int32_t Len) const;
@@ -148,8 +148,8 @@ public:
     void LineUpDown(int Dir);
 
     // PGN of the game to the clipboard, and a game from it.
-    int CopyPGN() { return Model_->CopyPGN(); }
-    bool PastePGN() { return Model_->PastePGN(); }
+    int CopyPGN() { return model_->CopyPGN(); }
+    bool PastePGN() { return model_->PastePGN(); }
 
     // The font of a display line and its width measure, shared with the model.
     const QFont& QtFont(TLineFont Font) const;
@@ -178,25 +178,25 @@ private:
     TLineFont FontAt(int32_t Pos, TLineFont LineFont) const;
     int32_t LineEnd(int Line) const; // one past the line's last character
 
-    std::unique_ptr<TNotation> Model_;
-    std::unique_ptr<TMetrics> Metrics_;
-    std::unique_ptr<TNotationDialogs> Dialogs_;
-    TNotatPaintbox* Paintbox_ = nullptr;
-    TNotatScrollbar* Scrollbar_ = nullptr;
+    std::unique_ptr<TNotation> model_;
+    std::unique_ptr<TMetrics> metrics_;
+    std::unique_ptr<TNotationDialogs> dialogs_;
+    TNotatPaintbox* paintbox_ = nullptr;
+    TNotatScrollbar* scrollbar_ = nullptr;
 
-    std::array<TNotationFont, 6> Fonts_; // by TLineFont; Bold follows Main
-    std::array<int, 3> Indent_{2, 10, 18};
-    int Zeilenabstand_ = 3;
-    int BevelWidth_ = 1;
-    int BorderWidth_ = 0;
-    QColor Color_;
-    int LineHeight_ = 1;
-    int FirstVisible_ = 1;
-    int LastVisible_ = 0;
-    QRect HighlightRect_;
+    std::array<TNotationFont, 6> fonts_; // by TLineFont; Bold follows Main
+    std::array<int, 3> indent_{2, 10, 18};
+    int zeilenabstand_ = 3;
+    int bevelWidth_ = 1;
+    int borderWidth_ = 0;
+    QColor color_;
+    int lineHeight_ = 1;
+    int firstVisible_ = 1;
+    int lastVisible_ = 0;
+    QRect highlightRect_;
 
     // Character widths per font, measured once.
-    mutable std::array<std::unordered_map<char32_t, int>, 6> WidthCache_;
+    mutable std::array<std::unordered_map<char32_t, int>, 6> widthCache_;
 };
 
 } // namespace kb

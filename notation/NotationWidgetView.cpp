@@ -53,22 +53,22 @@ bool IsDigit(char C) {
 
 void TNotatPaintbox::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    Owner_->PaintNotation(p);
+    owner_->PaintNotation(p);
 }
 
 void TNotatPaintbox::mousePressEvent(QMouseEvent* Event) {
-    if (!Owner_->isEnabled()) return;
+    if (!owner_->isEnabled()) return;
     QWidget::mousePressEvent(Event);
     if (Event->button() == Qt::LeftButton) {
         const QPoint at = Event->position().toPoint();
-        Owner_->ClickAt(at.x(), at.y());
+        owner_->ClickAt(at.x(), at.y());
     }
 }
 
 // --- lines --------------------------------------------------------------------------
 
 TLineFont TNotationWidget::FontAt(int32_t Pos, TLineFont LineFont) const {
-    const auto& spans = Model_->CommentSpans;
+    const auto& spans = model_->CommentSpans;
     auto it = std::upper_bound(spans.begin(), spans.end(), Pos,
                                [](int32_t v, const TCommentSpan& c) { return v < c.Pos; });
     if (it == spans.begin()) return LineFont;
@@ -77,18 +77,18 @@ TLineFont TNotationWidget::FontAt(int32_t Pos, TLineFont LineFont) const {
 }
 
 int32_t TNotationWidget::LineEnd(int Line) const {
-    const auto& starts = Model_->LineStarts;
-    const int32_t end = static_cast<int32_t>(Model_->LayoutText.size()) + 1;
+    const auto& starts = model_->LineStarts;
+    const int32_t end = static_cast<int32_t>(model_->LayoutText.size()) + 1;
     if (Line + 1 < static_cast<int>(starts.size()))
         return std::min(end, starts[static_cast<size_t>(Line + 1)].Pos);
     return end;
 }
 
 int TNotationWidget::RangeWidth(int Line, int32_t Start, int32_t Len) const {
-    const auto& starts = Model_->LineStarts;
+    const auto& starts = model_->LineStarts;
     if (Line < 0 || Line >= static_cast<int>(starts.size())) return 0;
     const TLineFont lineFont = starts[static_cast<size_t>(Line)].Font;
-    const std::string& s = Model_->LayoutText;
+    const std::string& s = model_->LayoutText;
     const int32_t last = std::min<int32_t>(Start + Len, static_cast<int32_t>(s.size()) + 1);
     int w = 0;
     for (int32_t q = std::max(Start, 1); q < last; ++q)
@@ -97,33 +97,33 @@ int TNotationWidget::RangeWidth(int Line, int32_t Start, int32_t Len) const {
 }
 
 bool TNotationWidget::CharOrigin(int32_t Pos, QPoint& At) const {
-    const auto& starts = Model_->LineStarts;
+    const auto& starts = model_->LineStarts;
     auto it = std::upper_bound(starts.begin(), starts.end(), Pos,
                                [](int32_t v, const TLineStart& l) { return v < l.Pos; });
-    if (it == starts.begin() || Pos > static_cast<int32_t>(Model_->LayoutText.size())) return false;
+    if (it == starts.begin() || Pos > static_cast<int32_t>(model_->LayoutText.size())) return false;
     --it;
     const int line = static_cast<int>(it - starts.begin());
-    if (line + 1 < FirstVisible_ || line + 1 > LastVisible_) return false;
+    if (line + 1 < firstVisible_ || line + 1 > lastVisible_) return false;
     At = QPoint(IndentForFont(it->Font) + RangeWidth(line, it->Pos, Pos - it->Pos),
-                (line + 1 - FirstVisible_) * LineHeight_);
+                (line + 1 - firstVisible_) * lineHeight_);
     return true;
 }
 
 void TNotationWidget::SetVisibleRange(int Top) {
-    FirstVisible_ = Top + 1;
-    LastVisible_ = FirstVisible_ + VisibleRows() - 1;
+    firstVisible_ = Top + 1;
+    lastVisible_ = firstVisible_ + VisibleRows() - 1;
     // Never past the last line: every index below stays inside the list.
-    const int excess = LastVisible_ - LineCount();
+    const int excess = lastVisible_ - LineCount();
     if (excess > 0) {
-        FirstVisible_ = std::max(1, FirstVisible_ - excess);
-        LastVisible_ -= excess;
+        firstVisible_ = std::max(1, firstVisible_ - excess);
+        lastVisible_ -= excess;
     }
 }
 
 int TNotationWidget::LineIndexOfNode(const TBaum* Node, int32_t& LineStart) const {
-    const auto& starts = Model_->LineStarts;
+    const auto& starts = model_->LineStarts;
     if (!Node || Node->TextPos < 1 ||
-        Node->TextPos > static_cast<int32_t>(Model_->LayoutText.size()))
+        Node->TextPos > static_cast<int32_t>(model_->LayoutText.size()))
         return -1;
     auto it = std::upper_bound(starts.begin(), starts.end(), Node->TextPos,
                                [](int32_t v, const TLineStart& l) { return v < l.Pos; });
@@ -136,42 +136,42 @@ int TNotationWidget::LineIndexOfNode(const TBaum* Node, int32_t& LineStart) cons
 int TNotationWidget::ScrollLineOfNode(const TBaum* Node) const {
     int32_t start = 0;
     const int i = LineIndexOfNode(Node, start);
-    if (i == -1) return FirstVisible_ == 1 ? -1 : 0;
-    const int half = std::max(0, LastVisible_ - FirstVisible_) / 2;
-    if (i >= LastVisible_) return std::max(0, i - half);
-    if (i + 1 >= FirstVisible_) return -1;
+    if (i == -1) return firstVisible_ == 1 ? -1 : 0;
+    const int half = std::max(0, lastVisible_ - firstVisible_) / 2;
+    if (i >= lastVisible_) return std::max(0, i - half);
+    if (i + 1 >= firstVisible_) return -1;
     return std::max(0, i - half);
 }
 
 void TNotationWidget::ScrollToCurrent() {
-    SetVisibleRange(Scrollbar_->value());
-    const int s = ScrollLineOfNode(Model_->CurrentMove);
-    if (s == -1 || s == Scrollbar_->value())
+    SetVisibleRange(scrollbar_->value());
+    const int s = ScrollLineOfNode(model_->CurrentMove);
+    if (s == -1 || s == scrollbar_->value())
         HighlightCurrentMove();
     else
-        Scrollbar_->setValue(s);
+        scrollbar_->setValue(s);
 }
 
 void TNotationWidget::HighlightCurrentMove() {
     // Drawn by the paint event: painting outside it would be lost or clipped.
-    Paintbox_->update();
+    paintbox_->update();
 }
 
 // --- painting -------------------------------------------------------------------------
 
 void TNotationWidget::PaintNotation(QPainter& P) {
     if (NoPaint) return;
-    SetVisibleRange(Scrollbar_->value());
-    P.fillRect(Paintbox_->rect(), Color_);
-    HighlightRect_ = QRect();
+    SetVisibleRange(scrollbar_->value());
+    P.fillRect(paintbox_->rect(), color_);
+    highlightRect_ = QRect();
 
-    const TNotation& n = *Model_;
+    const TNotation& n = *model_;
     const std::string& s = n.LayoutText;
     const int32_t len = static_cast<int32_t>(s.size());
     const auto& starts = n.LineStarts;
     std::array<int, 6> ascent{}, height{};
-    for (size_t f = 0; f < Fonts_.size(); ++f) {
-        const QFontMetrics fm(Fonts_[f].Font);
+    for (size_t f = 0; f < fonts_.size(); ++f) {
+        const QFontMetrics fm(fonts_[f].Font);
         ascent[f] = fm.ascent();
         height[f] = fm.height();
     }
@@ -204,9 +204,9 @@ void TNotationWidget::PaintNotation(QPainter& P) {
         return X;
     };
 
-    for (int i = FirstVisible_ - 1; i <= LastVisible_ - 1; ++i) {
+    for (int i = firstVisible_ - 1; i <= lastVisible_ - 1; ++i) {
         if (i < 0 || i >= static_cast<int>(starts.size())) continue;
-        const int top = (i + 1 - FirstVisible_) * LineHeight_;
+        const int top = (i + 1 - firstVisible_) * lineHeight_;
         drawRange(i, starts[static_cast<size_t>(i)].Pos, LineEnd(i),
                   IndentForFont(starts[static_cast<size_t>(i)].Font), top, nullptr);
     }
@@ -219,10 +219,10 @@ void TNotationWidget::PaintNotation(QPainter& P) {
     const int left = IndentForFont(starts[static_cast<size_t>(i)].Font) +
                      RangeWidth(i, lineStart, cur->TextPos - lineStart);
     const int width = RangeWidth(i, cur->TextPos, cur->TextLen);
-    const int top = (i + 1 - FirstVisible_) * LineHeight_;
-    if (top < 0 || top >= (LastVisible_ - FirstVisible_ + 1) * LineHeight_) return;
-    HighlightRect_ = QRect(left, top, width, LineHeight_);
-    P.fillRect(HighlightRect_, Qt::black);
+    const int top = (i + 1 - firstVisible_) * lineHeight_;
+    if (top < 0 || top >= (lastVisible_ - firstVisible_ + 1) * lineHeight_) return;
+    highlightRect_ = QRect(left, top, width, lineHeight_);
+    P.fillRect(highlightRect_, Qt::black);
     const QColor white(Qt::white);
     drawRange(i, cur->TextPos, std::min(cur->TextPos + cur->TextLen, LineEnd(i)), left, top,
               &white);
@@ -231,15 +231,15 @@ void TNotationWidget::PaintNotation(QPainter& P) {
 // --- mouse --------------------------------------------------------------------------------
 
 void TNotationWidget::FireMoveChange() {
-    TNotation& n = *Model_;
+    TNotation& n = *model_;
     if (n.OnMoveChange) n.OnMoveChange(&n, n.WorkMove, n.WorkBoard, false);
 }
 
 void TNotationWidget::ClickAt(int X, int Y) {
-    TNotation& n = *Model_;
-    SetVisibleRange(Scrollbar_->value());
-    if (Y < 0 || Y > (LastVisible_ - FirstVisible_ + 1) * LineHeight_) return;
-    const int line = Y / LineHeight_ + FirstVisible_ - 1;
+    TNotation& n = *model_;
+    SetVisibleRange(scrollbar_->value());
+    if (Y < 0 || Y > (lastVisible_ - firstVisible_ + 1) * lineHeight_) return;
+    const int line = Y / lineHeight_ + firstVisible_ - 1;
     if (line >= 0 && line < LineCount()) {
         const TLineFont lineFont = n.LineStarts[static_cast<size_t>(line)].Font;
         const std::string& s = n.LayoutText;
@@ -291,7 +291,7 @@ int32_t FindOpening(const std::string& S, int32_t P) {
 } // namespace
 
 bool TNotationWidget::SelectTextPos(int32_t P) {
-    TNotation& n = *Model_;
+    TNotation& n = *model_;
     const std::string& s = n.LayoutText;
     const int32_t len = static_cast<int32_t>(s.size());
     const auto ch = [&](int32_t q) {
@@ -362,7 +362,7 @@ bool TNotationWidget::SelectTextPos(int32_t P) {
 }
 
 void TNotationWidget::ReplayPath(const std::string& Path, int Plies) {
-    TNotation& n = *Model_;
+    TNotation& n = *model_;
     n.WorkBoard = n.GameData.Stellung;
     n.WorkMove = n.GameData.Zug;
     TBaum* last = nullptr;
@@ -408,7 +408,7 @@ void TNotationWidget::ReplayPath(const std::string& Path, int Plies) {
 
 void TNotationWidget::LineUpDown(int Dir) {
     if (!isEnabled() || (Dir != -1 && Dir != 1)) return;
-    TNotation& n = *Model_;
+    TNotation& n = *model_;
     const TBaum* cur = n.CurrentMove;
     int32_t ls = 0;
     const int i = LineIndexOfNode(cur, ls);
@@ -461,7 +461,7 @@ void TNotationWidget::LineUpDown(int Dir) {
 
     // Nothing there: the nearest move end in that direction inside the window.
     if (Dir < 0) {
-        const int32_t lo = std::max(0, Model_->ParagraphPos(FirstVisible_ - 1));
+        const int32_t lo = std::max(0, model_->ParagraphPos(firstVisible_ - 1));
         for (int32_t q = t; q > lo; --q) {
             const char c = ch(q), before = ch(q - 1);
             const bool moveEnd = (IsRank(c) && IsFile(before)) ||
@@ -477,7 +477,7 @@ void TNotationWidget::LineUpDown(int Dir) {
             if (moveEnd && tryAt(q)) return;
         }
     } else {
-        int32_t hi = Model_->ParagraphPos(LastVisible_);
+        int32_t hi = model_->ParagraphPos(lastVisible_);
         if (hi < 0) hi = len;
         for (int32_t q = t; q < hi; ++q) {
             const char c = ch(q), next = ch(q + 1);
@@ -486,11 +486,11 @@ void TNotationWidget::LineUpDown(int Dir) {
             if (moveStart && tryAt(q)) return;
         }
     }
-    Scrollbar_->setValue(Scrollbar_->value() + Dir);
+    scrollbar_->setValue(scrollbar_->value() + Dir);
 }
 
 void TNotationWidget::PositionAt(int TextPos, TSchachbrett& Board) {
-    TNotation& n = *Model_;
+    TNotation& n = *model_;
     Board = n.GameData.Stellung;
     if (!SelectTextPos(TextPos)) return;
     Board = n.WorkBoard;
