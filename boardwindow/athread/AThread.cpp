@@ -3,25 +3,25 @@
 
 namespace kb {
 
-TAnalyseThread::TAnalyseThread(TMiniMax& Engine) : Engine_(Engine) {
-    Engine_.OnTrace = [this](TMiniMax* Sender, const std::string& S) {
+TAnalyseThread::TAnalyseThread(TMiniMax& Engine) : engine_(Engine) {
+    engine_.OnTrace = [this](TMiniMax* Sender, const std::string& S) {
         int no;
         {
-            std::lock_guard lk(M_);
+            std::lock_guard lk(m_);
             // A cancel or move-now asked for just before the search claimed
             // the engine found it idle; it is honoured here instead.
-            if (Pending_ || Quit_) Sender->Stop();
-            if (MoveNow_) Sender->SetStopFlag();
-            no = Current_.SearchNo;
+            if (pending_ || quit_) Sender->Stop();
+            if (moveNow_) Sender->SetStopFlag();
+            no = current_.SearchNo;
         }
         if (OnTrace) OnTrace(S, no);
     };
-    Engine_.OnStop = [this](TMiniMax*, TEngineZug*& Zug, uint8_t Status) {
+    engine_.OnStop = [this](TMiniMax*, TEngineZug*& Zug, uint8_t Status) {
         int no;
         {
-            std::lock_guard lk(M_);
-            if (Pending_ || Quit_) return; // superseded: the answer is void
-            no = Current_.SearchNo;
+            std::lock_guard lk(m_);
+            if (pending_ || quit_) return; // superseded: the answer is void
+            no = current_.SearchNo;
         }
         if (OnMove && Zug) OnMove(*Zug, Status, no);
     };
@@ -29,94 +29,94 @@ TAnalyseThread::TAnalyseThread(TMiniMax& Engine) : Engine_(Engine) {
 
 TAnalyseThread::~TAnalyseThread() {
     Finish();
-    Engine_.OnTrace = nullptr;
-    Engine_.OnStop = nullptr;
+    engine_.OnTrace = nullptr;
+    engine_.OnStop = nullptr;
 }
 
 void TAnalyseThread::Search(const TSearchRequest& Request) {
     bool cancel;
     {
-        std::lock_guard lk(M_);
-        if (Quit_) return;
-        Pending_ = Request;
-        MoveNow_ = false; // a move-now was meant for the position before
-        cancel = Running_;
-        if (!Thread_.joinable()) Thread_ = std::thread([this] { Loop(); });
+        std::lock_guard lk(m_);
+        if (quit_) return;
+        pending_ = Request;
+        moveNow_ = false; // a move-now was meant for the position before
+        cancel = running_;
+        if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
     }
-    Cv_.notify_all();
-    if (cancel) Engine_.Stop();
+    cv_.notify_all();
+    if (cancel) engine_.Stop();
 }
 
 bool TAnalyseThread::MoveNow() {
     {
-        std::lock_guard lk(M_);
+        std::lock_guard lk(m_);
         // With a newer request waiting, the move is that one's.
-        if (!Running_ && !Pending_) return false;
-        MoveNow_ = true;
+        if (!running_ && !pending_) return false;
+        moveNow_ = true;
     }
-    Engine_.SetStopFlag();
+    engine_.SetStopFlag();
     return true;
 }
 
 bool TAnalyseThread::Searching() const {
-    std::lock_guard lk(M_);
-    return Running_ || Pending_.has_value();
+    std::lock_guard lk(m_);
+    return running_ || pending_.has_value();
 }
 
 void TAnalyseThread::SetPaused(unsigned Reason, bool On) {
-    std::lock_guard lk(M_);
-    const unsigned old = Paused_;
-    Paused_ = On ? (Paused_ | Reason) : (Paused_ & ~Reason);
-    if (old == 0 && Paused_ != 0) Engine_.Pause();
-    if (old != 0 && Paused_ == 0) Engine_.Resume();
+    std::lock_guard lk(m_);
+    const unsigned old = paused_;
+    paused_ = On ? (paused_ | Reason) : (paused_ & ~Reason);
+    if (old == 0 && paused_ != 0) engine_.Pause();
+    if (old != 0 && paused_ == 0) engine_.Resume();
 }
 
 bool TAnalyseThread::Paused() const {
-    std::lock_guard lk(M_);
-    return Paused_ != 0;
+    std::lock_guard lk(m_);
+    return paused_ != 0;
 }
 
 int TAnalyseThread::SearchesStarted() const {
-    std::lock_guard lk(M_);
-    return Started_;
+    std::lock_guard lk(m_);
+    return started_;
 }
 
 bool TAnalyseThread::MoveNowAsked() const {
-    std::lock_guard lk(M_);
-    return MoveNow_;
+    std::lock_guard lk(m_);
+    return moveNow_;
 }
 
 void TAnalyseThread::Finish() {
     {
-        std::lock_guard lk(M_);
-        Quit_ = true;
-        Pending_.reset();
+        std::lock_guard lk(m_);
+        quit_ = true;
+        pending_.reset();
         // A stop wakes a paused search; the engine is left unpaused for the
         // next worker.
-        if (Paused_ != 0) Engine_.Resume();
-        Paused_ = 0;
+        if (paused_ != 0) engine_.Resume();
+        paused_ = 0;
     }
-    Cv_.notify_all();
-    Engine_.Stop();
-    if (Thread_.joinable()) Thread_.join();
+    cv_.notify_all();
+    engine_.Stop();
+    if (thread_.joinable()) thread_.join();
 }
 
 void TAnalyseThread::Loop() {
-    std::unique_lock lk(M_);
+    std::unique_lock lk(m_);
     for (;;) {
-        Cv_.wait(lk, [this] { return Quit_ || Pending_.has_value(); });
-        if (Quit_) return;
-        Current_ = *Pending_;
-        Pending_.reset();
-        Running_ = true;
-        ++Started_;
-        const TSearchRequest r = Current_;
+        cv_.wait(lk, [this] { return quit_ || pending_.has_value(); });
+        if (quit_) return;
+        current_ = *pending_;
+        pending_.reset();
+        running_ = true;
+        ++started_;
+        const TSearchRequest r = current_;
         lk.unlock();
-        Engine_.SetFischerInfo(r.Fischer.Fischer ? &r.Fischer : nullptr);
-        Engine_.English = r.English;
-        Engine_.Start(r.Brett, r.PosInfo, static_cast<uint8_t>(r.Depth));
+        engine_.SetFischerInfo(r.Fischer.Fischer ? &r.Fischer : nullptr);
+        engine_.English = r.English;
+        engine_.Start(r.Brett, r.PosInfo, static_cast<uint8_t>(r.Depth));
         lk.lock();
-        Running_ = false;
+        running_ = false;
     }
 }
 

@@ -62,18 +62,18 @@ public:
 private:
     void Loop();
 
-    TMiniMax& Engine_;
-    mutable std::mutex M_;
-    std::condition_variable Cv_;
-    std::condition_variable IdleCv_;
-    std::optional<TSearchRequest> Pending_;
-    TSearchRequest Current_;
-    bool Running_ = false;
-    bool MoveNow_ = false;
-    bool Quit_ = false;
-    unsigned Paused_ = 0;
-    int Started_ = 0;
-    std::thread Thread_;
+    TMiniMax& engine_;
+    mutable std::mutex m_;
+    std::condition_variable cv_;
+    std::condition_variable idleCv_;
+    std::optional<TSearchRequest> pending_;
+    TSearchRequest current_;
+    bool running_ = false;
+    bool moveNow_ = false;
+    bool quit_ = false;
+    unsigned paused_ = 0;
+    int started_ = 0;
+    std::thread thread_;
 };
 
 } // namespace kb

@@ -262,88 +262,88 @@ std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput)
 
 TAnalyseThreadWB::TAnalyseThreadWB(std::unique_ptr<TEngineProcess> Process, const TWBInfo& Info,
                                    TStatusEvent OnStatus)
-    : Process_(std::move(Process)), Info_(Info), OnStatus_(std::move(OnStatus)) {
-    Info_.hProcess = Info_.dwProcessId = Process_->Pid();
-    Info_.hRead = Process_->ReadFd();
-    Info_.hWrite = Process_->WriteFd();
-    if (::pipe2(Wake_, O_CLOEXEC) != 0) Wake_[0] = Wake_[1] = -1;
+    : process_(std::move(Process)), info_(Info), onStatus_(std::move(OnStatus)) {
+    info_.hProcess = info_.dwProcessId = process_->Pid();
+    info_.hRead = process_->ReadFd();
+    info_.hWrite = process_->WriteFd();
+    if (::pipe2(wake_, O_CLOEXEC) != 0) wake_[0] = wake_[1] = -1;
     ShowStatus("Starting ...");
 }
 
 TAnalyseThreadWB::~TAnalyseThreadWB() {
     Finish();
-    for (int& fd : Wake_)
+    for (int& fd : wake_)
         if (fd >= 0) ::close(fd);
 }
 
 void TAnalyseThreadWB::Start(const TEnginePosition& Pos) {
-    if (Writer_.joinable()) return;
-    std::vector<std::string> w{Info_.Init, "level 10 10000 0\r\n"};
+    if (writer_.joinable()) return;
+    std::vector<std::string> w{info_.Init, "level 10 10000 0\r\n"};
     Enqueue(std::move(w), false);
-    std::vector<std::string> pos = PositionCommands(Info_, Pos);
+    std::vector<std::string> pos = PositionCommands(info_, Pos);
     {
-        std::lock_guard lk(M_);
+        std::lock_guard lk(m_);
         for (size_t i = 0; i < pos.size(); ++i)
-            Queue_.push_back({ToLf(pos[i]), i + 1 == pos.size(), Pos.MoveNo});
+            queue_.push_back({ToLf(pos[i]), i + 1 == pos.size(), Pos.MoveNo});
     }
-    Writer_ = std::thread([this] { WriterLoop(); });
-    Reader_ = std::thread([this] { ReaderLoop(); });
+    writer_ = std::thread([this] { WriterLoop(); });
+    reader_ = std::thread([this] { ReaderLoop(); });
 }
 
 void TAnalyseThreadWB::Enqueue(std::vector<std::string> Writes, bool Position) {
     {
-        std::lock_guard lk(M_);
-        if (Finishing_) return;
+        std::lock_guard lk(m_);
+        if (finishing_) return;
         for (size_t i = 0; i < Writes.size(); ++i)
-            Queue_.push_back({ToLf(Writes[i]), Position && i + 1 == Writes.size(), MoveNo_});
+            queue_.push_back({ToLf(Writes[i]), Position && i + 1 == Writes.size(), moveNo_});
     }
-    Cv_.notify_all();
+    cv_.notify_all();
 }
 
 void TAnalyseThreadWB::StopEngine() {
-    Enqueue({Info_.GetState, Info_.StopAnalyze}, false);
+    Enqueue({info_.GetState, info_.StopAnalyze}, false);
 }
 
 void TAnalyseThreadWB::Restart(const TEnginePosition& Pos) {
     ShowStatus("- Initialize ...");
-    std::vector<std::string> w{Info_.GetState, Info_.StopAnalyze};
-    std::vector<std::string> pos = PositionCommands(Info_, Pos);
+    std::vector<std::string> w{info_.GetState, info_.StopAnalyze};
+    std::vector<std::string> pos = PositionCommands(info_, Pos);
     {
-        std::lock_guard lk(M_);
-        if (Finishing_) return;
+        std::lock_guard lk(m_);
+        if (finishing_) return;
         for (const std::string& s : w)
-            Queue_.push_back({ToLf(s), false, 0});
+            queue_.push_back({ToLf(s), false, 0});
         for (size_t i = 0; i < pos.size(); ++i)
-            Queue_.push_back({ToLf(pos[i]), i + 1 == pos.size(), Pos.MoveNo});
+            queue_.push_back({ToLf(pos[i]), i + 1 == pos.size(), Pos.MoveNo});
     }
-    Cv_.notify_all();
+    cv_.notify_all();
 }
 
 void TAnalyseThreadWB::WriterLoop() {
-    std::unique_lock lk(M_);
+    std::unique_lock lk(m_);
     for (;;) {
         // Paused engines get nothing until they run again (or are ended).
-        Cv_.wait(lk, [this] {
-            return (!Queue_.empty() && (Paused_ == 0 || Finishing_)) ||
-                   (StopWriter_ && Queue_.empty());
+        cv_.wait(lk, [this] {
+            return (!queue_.empty() && (paused_ == 0 || finishing_)) ||
+                   (stopWriter_ && queue_.empty());
         });
-        if (Queue_.empty()) return;
-        TWrite w = std::move(Queue_.front());
-        Queue_.pop_front();
+        if (queue_.empty()) return;
+        TWrite w = std::move(queue_.front());
+        queue_.pop_front();
         // The new position counts from before its last command is written:
         // the engine can answer, and the reader read that answer, before
         // this thread runs again after the write.
         if (w.Position) {
-            MoveNo_ = w.MoveNo;
-            ++PositionGen_;
+            moveNo_ = w.MoveNo;
+            ++positionGen_;
         }
         lk.unlock();
-        const bool ok = Process_->Write(w.Text);
+        const bool ok = process_->Write(w.Text);
         lk.lock();
         if (!ok) {
             // The engine's input is gone: nothing more can reach it.
-            WriteFailed_ = true;
-            Queue_.clear();
+            writeFailed_ = true;
+            queue_.clear();
             return;
         }
     }
@@ -353,16 +353,16 @@ void TAnalyseThreadWB::ReaderLoop() {
     char buf[4096];
     std::string line;
     bool dead = false;
-    const int fd = Process_->ReadFd();
+    const int fd = process_->ReadFd();
     for (;;) {
-        pollfd p[2] = {{fd, POLLIN, 0}, {Wake_[0], POLLIN, 0}};
-        const int r = ::poll(p, Wake_[0] >= 0 ? 2 : 1, -1);
+        pollfd p[2] = {{fd, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        const int r = ::poll(p, wake_[0] >= 0 ? 2 : 1, -1);
         if (r < 0) {
             if (errno == EINTR) continue;
             dead = true;
             break;
         }
-        if (Wake_[0] >= 0 && p[1].revents) break;
+        if (wake_[0] >= 0 && p[1].revents) break;
         if (p[0].revents == 0) continue;
         const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
@@ -383,8 +383,8 @@ void TAnalyseThreadWB::ReaderLoop() {
     if (dead) {
         if (!line.empty()) Line(line);
         {
-            std::lock_guard lk(M_);
-            Dead_ = true;
+            std::lock_guard lk(m_);
+            dead_ = true;
         }
         ShowStatus("engine terminated");
     }
@@ -393,93 +393,93 @@ void TAnalyseThreadWB::ReaderLoop() {
 void TAnalyseThreadWB::Line(const std::string& L) {
     int moveNo;
     {
-        std::lock_guard lk(M_);
-        AnsweredGen_ = PositionGen_;
-        moveNo = MoveNo_;
+        std::lock_guard lk(m_);
+        answeredGen_ = positionGen_;
+        moveNo = moveNo_;
     }
     if (Trim(L).empty()) return;
-    ShowStatus(ParseOutput(L, moveNo, Info_.NoParseOutput));
+    ShowStatus(ParseOutput(L, moveNo, info_.NoParseOutput));
 }
 
 void TAnalyseThreadWB::ShowStatus(const std::string& Text) {
     {
-        std::lock_guard lk(M_);
-        if (Finishing_) return;
+        std::lock_guard lk(m_);
+        if (finishing_) return;
     }
-    if (OnStatus_) OnStatus_(Text);
+    if (onStatus_) onStatus_(Text);
 }
 
 void TAnalyseThreadWB::BeginFinish() {
     {
-        std::lock_guard lk(M_);
-        if (Finishing_) return;
-        Finishing_ = true; // from now on no text reaches the window
-        Paused_ = 0;
-        if (Writer_.joinable())
-            for (const std::string* s : {&Info_.GetState, &Info_.StopAnalyze, &Info_.Quit})
-                Queue_.push_back({ToLf(*s), false, 0});
-        StopWriter_ = true;
+        std::lock_guard lk(m_);
+        if (finishing_) return;
+        finishing_ = true; // from now on no text reaches the window
+        paused_ = 0;
+        if (writer_.joinable())
+            for (const std::string* s : {&info_.GetState, &info_.StopAnalyze, &info_.Quit})
+                queue_.push_back({ToLf(*s), false, 0});
+        stopWriter_ = true;
     }
-    Cv_.notify_all();
+    cv_.notify_all();
     // A paused engine could not read its quit.
-    Process_->Continue();
+    process_->Continue();
 }
 
 TEngineProcess::TEnd TAnalyseThreadWB::Finish(std::chrono::milliseconds Grace) {
     BeginFinish();
     {
-        std::lock_guard lk(M_);
-        if (Ending_) return End_;
-        Ending_ = true;
+        std::lock_guard lk(m_);
+        if (ending_) return end_;
+        ending_ = true;
     }
-    if (!Writer_.joinable()) Process_->CloseInput(); // never started: end of input is our quit
-    const TEngineProcess::TEnd end = Process_->Finish(Grace);
+    if (!writer_.joinable()) process_->CloseInput(); // never started: end of input is our quit
+    const TEngineProcess::TEnd end = process_->Finish(Grace);
     // The engine is gone: a write blocked on a full pipe has failed by now.
-    if (Writer_.joinable()) Writer_.join();
-    Process_->CloseInput();
-    if (Wake_[1] >= 0) {
+    if (writer_.joinable()) writer_.join();
+    process_->CloseInput();
+    if (wake_[1] >= 0) {
         const char c = 'q';
-        while (::write(Wake_[1], &c, 1) < 0 && errno == EINTR) {
+        while (::write(wake_[1], &c, 1) < 0 && errno == EINTR) {
         }
     }
-    if (Reader_.joinable()) Reader_.join();
-    Process_->CloseOutput();
-    if (!Info_.GameFile.empty()) ::unlink(Info_.GameFile.c_str());
-    std::lock_guard lk(M_);
-    End_ = end;
-    Finished_ = true;
+    if (reader_.joinable()) reader_.join();
+    process_->CloseOutput();
+    if (!info_.GameFile.empty()) ::unlink(info_.GameFile.c_str());
+    std::lock_guard lk(m_);
+    end_ = end;
+    finished_ = true;
     return end;
 }
 
 int TAnalyseThreadWB::ExitStatus() const {
-    return Process_->WaitStatus();
+    return process_->WaitStatus();
 }
 
 void TAnalyseThreadWB::SetPaused(unsigned Reason, bool On) {
-    std::lock_guard lk(M_);
-    if (Finishing_) return;
-    const unsigned old = Paused_;
-    Paused_ = On ? (Paused_ | Reason) : (Paused_ & ~Reason);
-    if (old == 0 && Paused_ != 0) Process_->Pause();
-    if (old != 0 && Paused_ == 0) {
-        Process_->Continue();
-        Cv_.notify_all();
+    std::lock_guard lk(m_);
+    if (finishing_) return;
+    const unsigned old = paused_;
+    paused_ = On ? (paused_ | Reason) : (paused_ & ~Reason);
+    if (old == 0 && paused_ != 0) process_->Pause();
+    if (old != 0 && paused_ == 0) {
+        process_->Continue();
+        cv_.notify_all();
     }
 }
 
 bool TAnalyseThreadWB::Paused() const {
-    std::lock_guard lk(M_);
-    return Paused_ != 0;
+    std::lock_guard lk(m_);
+    return paused_ != 0;
 }
 
 bool TAnalyseThreadWB::Dead() const {
-    std::lock_guard lk(M_);
-    return Dead_ || WriteFailed_;
+    std::lock_guard lk(m_);
+    return dead_ || writeFailed_;
 }
 
 bool TAnalyseThreadWB::Answered() const {
-    std::lock_guard lk(M_);
-    return PositionGen_ > 0 && AnsweredGen_ == PositionGen_;
+    std::lock_guard lk(m_);
+    return positionGen_ > 0 && answeredGen_ == positionGen_;
 }
 
 // ---------------------------------------------------------------------------
@@ -497,26 +497,26 @@ TEngineReaper::~TEngineReaper() {
 void TEngineReaper::Adopt(std::unique_ptr<TAnalyseThreadWB> Run) {
     if (!Run) return;
     Run->BeginFinish();
-    std::unique_lock lk(M_);
+    std::unique_lock lk(m_);
     JoinDone(lk);
     auto entry = std::make_unique<TEntry>();
     TEntry* e = entry.get();
-    Runs_.push_back(std::move(entry));
+    runs_.push_back(std::move(entry));
     std::shared_ptr<TAnalyseThreadWB> run(std::move(Run));
     e->Thread = std::thread([this, e, run] {
         run->Finish();
-        std::lock_guard lk(M_);
+        std::lock_guard lk(m_);
         e->Done = true;
-        Cv_.notify_all();
+        cv_.notify_all();
     });
 }
 
 void TEngineReaper::JoinDone(std::unique_lock<std::mutex>& Lock) {
     (void)Lock;
-    for (auto it = Runs_.begin(); it != Runs_.end();) {
+    for (auto it = runs_.begin(); it != runs_.end();) {
         if ((*it)->Done) {
             (*it)->Thread.join();
-            it = Runs_.erase(it);
+            it = runs_.erase(it);
         } else {
             ++it;
         }
@@ -524,9 +524,9 @@ void TEngineReaper::JoinDone(std::unique_lock<std::mutex>& Lock) {
 }
 
 void TEngineReaper::WaitIdle() {
-    std::unique_lock lk(M_);
-    Cv_.wait(lk, [this] {
-        for (const auto& r : Runs_)
+    std::unique_lock lk(m_);
+    cv_.wait(lk, [this] {
+        for (const auto& r : runs_)
             if (!r->Done) return false;
         return true;
     });

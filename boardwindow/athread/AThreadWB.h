@@ -93,8 +93,8 @@ public:
     // since the last position was sent.
     bool Dead() const;
     bool Answered() const;
-    const TWBInfo& Info() const { return Info_; }
-    pid_t Pid() const { return Process_->Pid(); }
+    const TWBInfo& Info() const { return info_; }
+    pid_t Pid() const { return process_->Pid(); }
 
 private:
     void Enqueue(std::vector<std::string> Writes, bool Position);
@@ -103,33 +103,33 @@ private:
     void Line(const std::string& L);
     void ShowStatus(const std::string& Text);
 
-    std::unique_ptr<TEngineProcess> Process_;
-    TWBInfo Info_;
-    TStatusEvent OnStatus_;
+    std::unique_ptr<TEngineProcess> process_;
+    TWBInfo info_;
+    TStatusEvent onStatus_;
 
-    mutable std::mutex M_;
-    std::condition_variable Cv_;
+    mutable std::mutex m_;
+    std::condition_variable cv_;
     struct TWrite {
         std::string Text;
         bool Position = false; // the last write of a position: the engine must answer
         int MoveNo = 1;
     };
-    std::deque<TWrite> Queue_;
-    bool StopWriter_ = false;
-    bool Finishing_ = false;
-    bool Ending_ = false;
-    bool Finished_ = false;
-    bool Dead_ = false;
-    bool WriteFailed_ = false;
-    unsigned Paused_ = 0;
-    int MoveNo_ = 1; // of the position the engine works on
-    int PositionGen_ = 0;
-    int AnsweredGen_ = 0;
-    TEngineProcess::TEnd End_ = TEngineProcess::TEnd::Running;
+    std::deque<TWrite> queue_;
+    bool stopWriter_ = false;
+    bool finishing_ = false;
+    bool ending_ = false;
+    bool finished_ = false;
+    bool dead_ = false;
+    bool writeFailed_ = false;
+    unsigned paused_ = 0;
+    int moveNo_ = 1; // of the position the engine works on
+    int positionGen_ = 0;
+    int answeredGen_ = 0;
+    TEngineProcess::TEnd end_ = TEngineProcess::TEnd::Running;
 
-    int Wake_[2] = {-1, -1}; // wakes the reader out of poll
-    std::thread Writer_;
-    std::thread Reader_;
+    int wake_[2] = {-1, -1}; // wakes the reader out of poll
+    std::thread writer_;
+    std::thread reader_;
 };
 
 // Finishes engine runs away from the GUI thread, so that an engine which
@@ -146,13 +146,13 @@ public:
 
 private:
     void JoinDone(std::unique_lock<std::mutex>& Lock);
-    std::mutex M_;
-    std::condition_variable Cv_;
+    std::mutex m_;
+    std::condition_variable cv_;
     struct TEntry {
         std::thread Thread;
         bool Done = false;
     };
-    std::list<std::unique_ptr<TEntry>> Runs_;
+    std::list<std::unique_ptr<TEntry>> runs_;
 };
 
 } // namespace kb

@@ -58,7 +58,7 @@ std::vector<std::string> SplitWords(const std::string& Text) {
 }
 
 TEngineProcess::~TEngineProcess() {
-    if (Pid_ > 0 && !Reaped_) Finish(std::chrono::milliseconds(0));
+    if (pid_ > 0 && !reaped_) Finish(std::chrono::milliseconds(0));
     CloseAll();
 }
 
@@ -161,20 +161,20 @@ bool TEngineProcess::Start(const std::vector<std::string>& Argv, std::string& Er
         ::close(fromEngine[0]);
         return false;
     }
-    Pid_ = pid;
-    WriteFd_ = toEngine[1];
-    ReadFd_ = fromEngine[0];
-    PidFd_ = PidFdOpen(pid);
-    ExitSeen_ = Reaped_ = false;
-    End_ = TEnd::Running;
+    pid_ = pid;
+    writeFd_ = toEngine[1];
+    readFd_ = fromEngine[0];
+    pidFd_ = PidFdOpen(pid);
+    exitSeen_ = reaped_ = false;
+    end_ = TEnd::Running;
     return true;
 }
 
 bool TEngineProcess::Write(const std::string& Text) {
-    if (WriteFd_ < 0) return false;
+    if (writeFd_ < 0) return false;
     size_t done = 0;
     while (done < Text.size()) {
-        const ssize_t n = ::write(WriteFd_, Text.data() + done, Text.size() - done);
+        const ssize_t n = ::write(writeFd_, Text.data() + done, Text.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -185,47 +185,47 @@ bool TEngineProcess::Write(const std::string& Text) {
 }
 
 void TEngineProcess::CloseInput() {
-    CloseFd(WriteFd_);
+    CloseFd(writeFd_);
 }
 
 void TEngineProcess::CloseOutput() {
-    CloseFd(ReadFd_);
+    CloseFd(readFd_);
 }
 
 void TEngineProcess::Pause() {
-    if (Pid_ > 0 && !Exited()) ::kill(-Pid_, SIGSTOP);
+    if (pid_ > 0 && !Exited()) ::kill(-pid_, SIGSTOP);
 }
 
 void TEngineProcess::Continue() {
-    if (Pid_ > 0 && !Exited()) ::kill(-Pid_, SIGCONT);
+    if (pid_ > 0 && !Exited()) ::kill(-pid_, SIGCONT);
 }
 
 bool TEngineProcess::WaitExit(std::chrono::milliseconds Timeout) {
-    if (Pid_ <= 0 || Exited()) return true;
+    if (pid_ <= 0 || Exited()) return true;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + Timeout;
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (PidFd_ >= 0) {
-            pollfd p{PidFd_, POLLIN, 0};
+        if (pidFd_ >= 0) {
+            pollfd p{pidFd_, POLLIN, 0};
             const int r = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(0, left.count())));
             if (r > 0) {
-                ExitSeen_ = true;
+                exitSeen_ = true;
                 return true;
             }
             if (r < 0 && errno == EINTR) continue;
             if (r == 0) return false;
             // poll failed on the pidfd: fall back to waitpid below.
-            CloseFd(PidFd_);
+            CloseFd(pidFd_);
             continue;
         }
         // No pidfd (old kernel): look at the child every few milliseconds.
         int status = 0;
-        const pid_t r = ::waitpid(Pid_, &status, WNOHANG);
-        if (r == Pid_) {
-            Reaped_ = true;
-            WaitStatus_ = status;
+        const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+        if (r == pid_) {
+            reaped_ = true;
+            waitStatus_ = status;
             return true;
         }
         if (left.count() <= 0) return false;
@@ -234,46 +234,46 @@ bool TEngineProcess::WaitExit(std::chrono::milliseconds Timeout) {
 }
 
 void TEngineProcess::Reap() {
-    if (Pid_ <= 0 || Reaped_) return;
+    if (pid_ <= 0 || reaped_) return;
     int status = 0;
     for (;;) {
-        const pid_t r = ::waitpid(Pid_, &status, 0);
-        if (r == Pid_) break;
+        const pid_t r = ::waitpid(pid_, &status, 0);
+        if (r == pid_) break;
         if (r < 0 && errno == EINTR) continue;
         break;
     }
-    Reaped_ = true;
-    WaitStatus_ = status;
+    reaped_ = true;
+    waitStatus_ = status;
 }
 
 TEngineProcess::TEnd TEngineProcess::Finish(std::chrono::milliseconds Grace) {
-    if (Pid_ <= 0) return End_;
-    if (End_ != TEnd::Running) return End_;
+    if (pid_ <= 0) return end_;
+    if (end_ != TEnd::Running) return end_;
     TEnd end = TEnd::Quit;
     // A paused engine cannot leave by itself.
-    if (!Exited()) ::kill(-Pid_, SIGCONT);
+    if (!Exited()) ::kill(-pid_, SIGCONT);
     if (!WaitExit(Grace)) {
-        ::kill(-Pid_, SIGTERM);
+        ::kill(-pid_, SIGTERM);
         end = TEnd::Terminated;
         if (!WaitExit(std::chrono::milliseconds(1000))) {
-            ::kill(-Pid_, SIGKILL);
+            ::kill(-pid_, SIGKILL);
             end = TEnd::Killed;
             WaitExit(std::chrono::milliseconds(10000));
         }
     }
     // While the leader is not reaped its group id cannot be reused: whatever
     // the engine started and left behind goes with it.
-    if (!Reaped_) ::kill(-Pid_, SIGKILL);
+    if (!reaped_) ::kill(-pid_, SIGKILL);
     Reap();
-    CloseFd(PidFd_);
-    End_ = end;
+    CloseFd(pidFd_);
+    end_ = end;
     return end;
 }
 
 void TEngineProcess::CloseAll() {
-    CloseFd(WriteFd_);
-    CloseFd(ReadFd_);
-    CloseFd(PidFd_);
+    CloseFd(writeFd_);
+    CloseFd(readFd_);
+    CloseFd(pidFd_);
 }
 
 } // namespace kb

@@ -27,10 +27,10 @@ public:
     // Argv[0] is the executable. False with Error set when the file is
     // missing or the process cannot be created; nothing is left open then.
     bool Start(const std::vector<std::string>& Argv, std::string& Error);
-    bool Started() const { return Pid_ > 0; }
-    pid_t Pid() const { return Pid_; }
-    int WriteFd() const { return WriteFd_; }
-    int ReadFd() const { return ReadFd_; }
+    bool Started() const { return pid_ > 0; }
+    pid_t Pid() const { return pid_; }
+    int WriteFd() const { return writeFd_; }
+    int ReadFd() const { return readFd_; }
 
     // The whole text in one write (retried after partial writes and EINTR);
     // false when the engine's input is closed or broken.
@@ -45,27 +45,27 @@ public:
 
     // Waits up to Timeout for the process to exit, without busy waiting.
     bool WaitExit(std::chrono::milliseconds Timeout);
-    bool Exited() const { return Reaped_ || ExitSeen_; }
+    bool Exited() const { return reaped_ || exitSeen_; }
     // Ends the run: waits up to Grace for the engine to leave by itself, then
     // SIGTERM (one more second), then SIGKILL; every process of the group is
     // killed, the child reaped and the pipes closed. Returns how it ended.
     TEnd Finish(std::chrono::milliseconds Grace);
-    TEnd End() const { return End_; }
+    TEnd End() const { return end_; }
     // The wait status from waitpid once reaped.
-    int WaitStatus() const { return WaitStatus_; }
+    int WaitStatus() const { return waitStatus_; }
 
 private:
     void Reap();
     void CloseAll();
 
-    pid_t Pid_ = 0;
-    int PidFd_ = -1;
-    int WriteFd_ = -1;
-    int ReadFd_ = -1;
-    bool ExitSeen_ = false;
-    bool Reaped_ = false;
-    int WaitStatus_ = 0;
-    TEnd End_ = TEnd::Running;
+    pid_t pid_ = 0;
+    int pidFd_ = -1;
+    int writeFd_ = -1;
+    int readFd_ = -1;
+    bool exitSeen_ = false;
+    bool reaped_ = false;
+    int waitStatus_ = 0;
+    TEnd end_ = TEnd::Running;
 };
 
 // Splits command-line words at blanks (no quoting, no shell).

@@ -33,17 +33,17 @@ namespace {
 class TMemo {
 public:
     void Add(const std::string& S) {
-        std::lock_guard lk(M_);
-        Lines_.push_back(S);
-        Cv_.notify_all();
+        std::lock_guard lk(m_);
+        lines_.push_back(S);
+        cv_.notify_all();
     }
     // Index of the first text from From on that Pred accepts; -1 on timeout.
     template <class P> int WaitFor(size_t From, P Pred, std::chrono::milliseconds Timeout) {
-        std::unique_lock lk(M_);
+        std::unique_lock lk(m_);
         int found = -1;
-        Cv_.wait_for(lk, Timeout, [&] {
-            for (size_t i = From; i < Lines_.size(); ++i)
-                if (Pred(Lines_[i])) {
+        cv_.wait_for(lk, Timeout, [&] {
+            for (size_t i = From; i < lines_.size(); ++i)
+                if (Pred(lines_[i])) {
                     found = static_cast<int>(i);
                     return true;
                 }
@@ -52,18 +52,18 @@ public:
         return found;
     }
     size_t Size() {
-        std::lock_guard lk(M_);
-        return Lines_.size();
+        std::lock_guard lk(m_);
+        return lines_.size();
     }
     std::vector<std::string> Lines() {
-        std::lock_guard lk(M_);
-        return Lines_;
+        std::lock_guard lk(m_);
+        return lines_;
     }
 
 private:
-    std::mutex M_;
-    std::condition_variable Cv_;
-    std::vector<std::string> Lines_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<std::string> lines_;
 };
 
 bool StartsWith(const std::string& S, const std::string& P) {
