@@ -53,7 +53,7 @@ QToolButton* MakeIconButton(QWidget* Parent, const char* Name, QStyle::StandardP
 // Board panel
 
 TBoardPanel::TBoardPanel(QWidget* Parent, int Bevel, int Border)
-    : QWidget(Parent), Bevel_(Bevel), Border_(Border) {
+    : QWidget(Parent), bevel_(Bevel), border_(Border) {
     setMouseTracking(true);
 }
 
@@ -75,9 +75,9 @@ void TBoardPanel::paintEvent(QPaintEvent*) {
     };
     const QColor light = pal.color(QPalette::Light);
     const QColor dark = pal.color(QPalette::Dark);
-    bevel(rect(), Bevel_, light, dark);
-    const int in = Bevel_ + Border_;
-    bevel(rect().adjusted(in, in, -in, -in), Bevel_, dark, light);
+    bevel(rect(), bevel_, light, dark);
+    const int in = bevel_ + border_;
+    bevel(rect().adjusted(in, in, -in, -in), bevel_, dark, light);
 }
 
 void TBoardPanel::mouseMoveEvent(QMouseEvent* Event) {

@@ -51,8 +51,8 @@ class TBoardPanel : public QWidget {
     Q_OBJECT
 public:
     TBoardPanel(QWidget* Parent, int Bevel, int Border);
-    int BevelWidth() const { return Bevel_; }
-    int BorderWidth() const { return Border_; }
+    int BevelWidth() const { return bevel_; }
+    int BorderWidth() const { return border_; }
     std::function<void()> OnMouseMove;
 
 protected:
@@ -60,8 +60,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* Event) override;
 
 private:
-    int Bevel_;
-    int Border_;
+    int bevel_;
+    int border_;
 };
 
 class TMDIBrett : public QWidget, public TBoardWindowIntf {

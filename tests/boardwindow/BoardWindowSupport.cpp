@@ -40,7 +40,7 @@ TAnswerScope::TAnswerScope(TAnswers& A) {
         return mrOk;
     };
     ans.Dialog = [&A](QDialog& D) { return A.Dialog ? A.Dialog(D) : static_cast<int>(mrCancel); };
-    Scope_ = std::make_unique<TAnswererScope>(ans);
+    scope_ = std::make_unique<TAnswererScope>(ans);
 }
 
 TMDIBrett* NewWindow() {

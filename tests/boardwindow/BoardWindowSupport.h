@@ -54,7 +54,7 @@ public:
     explicit TAnswerScope(TAnswers& A);
 
 private:
-    std::unique_ptr<TAnswererScope> Scope_;
+    std::unique_ptr<TAnswererScope> scope_;
 };
 
 // A fresh window without animation, shown offscreen.
