@@ -117,7 +117,7 @@ void TQRChessRichText::SetBounds(QPaintDevice* Device, const QSizeF& Size) {
 void TQRChessRichText::PrepareRenderer() {
     SetupDocument(*hiddenRichEdit_);
     SetupDocument(*measureDoc_);
-    if (FENShown_) ShowFEN();
+    if (fenShown_) ShowFEN();
 }
 
 void TQRChessRichText::ClearPrintText() {
@@ -125,16 +125,16 @@ void TQRChessRichText::ClearPrintText() {
 }
 
 void TQRChessRichText::SetFEN(const std::string& Value) {
-    if (Value == FEN_) return;
-    FEN_ = Value;
+    if (Value == fen_) return;
+    fen_ = Value;
     PrepareRenderer();
     ShowFEN();
 }
 
 void TQRChessRichText::ShowFEN() {
     const std::string text =
-        FENToFontDiagram(FEN_, FontDia.Font.family().toStdString(), IniValueReader(FontIniFile));
-    FENShown_ = true;
+        FENToFontDiagram(fen_, FontDia.Font.family().toStdString(), IniValueReader(FontIniFile));
+    fenShown_ = true;
     hiddenRichEdit_->clear();
     SetupDocument(*hiddenRichEdit_);
     if (text.empty()) return;
@@ -323,7 +323,7 @@ bool TQRChessRichText::NextChunk() {
                 return false;
             }
         }
-        FENShown_ = false;
+        fenShown_ = false;
         if (!text_.NextChunk([this](int32_t First) { return FitChars(First); })) {
             hiddenRichEdit_->clear();
             return false;

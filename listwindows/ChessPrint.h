@@ -48,7 +48,7 @@ public:
     bool FirstPosition = false;
     // Set before a report starts; changing it while printing is not supported.
     std::string PGNGames;
-    const std::string& FEN() const { return FEN_; }
+    const std::string& FEN() const { return fen_; }
     // One diagram of the position; an unreadable FEN leaves the text empty.
     void SetFEN(const std::string& Value);
     TPrintFont FontHeadLine, FontHVar, Font1Var, Font2Var, FontDia, FontResult, FontComment;
@@ -93,8 +93,8 @@ private:
     int32_t EstimateLast(int32_t First) const;
     void ShowFEN();
 
-    std::string FEN_;
-    bool FENShown_ = false;
+    std::string fen_;
+    bool fenShown_ = false;
     bool cancelled_ = false;
     TChessPrintText text_;
     std::unique_ptr<TNotation> hiddenNotation_;
