@@ -238,7 +238,7 @@ private:
     using TPVRow = std::array<TMMZug, PlyRows>;
     enum class State { Idle, Searching, Reporting };
 
-    // board.cpp
+    // MiniMaxBoard.cpp
     void Push(const TMMZug& Move);
     void AddMove(int From, int To, int Captured, int Promotion, int Castle, int EnPassant,
                  bool Capture);
@@ -247,7 +247,7 @@ private:
     void GenerateFischerCastling(int King, int RookA, int RookH, int G, int C);
     bool PathClear(int From, int To, int Allowed, bool MustBeSafe) const;
 
-    // search.cpp
+    // MiniMaxSearch.cpp
     bool Claim();
     void Release();
     void Prepare(const TMiniMaxBrett& Brett, const TEngineZug& PosInfo);
@@ -267,7 +267,7 @@ private:
     std::string ValueText(int Depth, int Value) const;
     void RemoveIllegalRootMoves();
 
-    // eval.cpp
+    // MiniMaxEval.cpp
     int KingTerms(int Square, int Colour, int Side) const;
 
     TMiniMaxBrett brett_{};
