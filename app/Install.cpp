@@ -32,7 +32,7 @@ QString WithSlash(QString Dir) {
 
 QString EnvDir(const char* Name, const char* Fallback) {
     const QString v = qEnvironmentVariable(Name);
-    // The base directory specification ignores relative paths.
+    // XDG base directories must be absolute; a relative one is ignored.
     if (!v.isEmpty() && QDir::isAbsolutePath(v)) return QDir::cleanPath(v);
     return QDir::cleanPath(QDir::homePath() + '/' + Fallback);
 }
