@@ -93,9 +93,9 @@ void TPGNList::SaveSelection() {
     // Numbers given out since the rows last changed name other games.
     if (savedStamp_ != stamp_) return;
     const int n = pgn_.ItemCount();
-    for (const QModelIndex& i : selectionModel()->selectedRows()) {
-        if (i.row() >= n) continue;
-        const int game = pgn_.RowGameNo(i.row());
+    for (int row : SelectedRows()) {
+        if (row >= n) continue;
+        const int game = pgn_.RowGameNo(row);
         if (game >= 0) savedGames_.push_back(game);
     }
     const int cur = ItemIndex();
@@ -192,7 +192,19 @@ void TPGNList::SetSelected(int Row, bool Value) {
 }
 
 int TPGNList::SelCount() const {
-    return static_cast<int>(selectionModel()->selectedRows().size());
+    return static_cast<int>(SelectedRows().size());
+}
+
+std::vector<int> TPGNList::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& r : selectionModel()->selection()) {
+        if (!r.isValid() || r.parent().isValid()) continue;
+        for (int row = r.top(); row <= r.bottom(); ++row)
+            rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
 }
 
 void TPGNList::mouseDoubleClickEvent(QMouseEvent* Event) {

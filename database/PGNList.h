@@ -95,6 +95,10 @@ public:
     bool Selected(int Row) const;
     void SetSelected(int Row, bool Value);
     int SelCount() const;
+    // The selected rows in order. Read from the selection's ranges: asking
+    // the selection model row by row takes minutes for a scattered
+    // selection of many thousand rows.
+    std::vector<int> SelectedRows() const;
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* Event) override;

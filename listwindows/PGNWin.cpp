@@ -527,11 +527,7 @@ void TMDIPGN::Trace(int Percent, TCancelMode& Mode) {
 }
 
 std::vector<int> TMDIPGN::SelectedRows() const {
-    std::vector<int> rows;
-    for (const QModelIndex& i : PGN1->selectionModel()->selectedRows())
-        rows.push_back(i.row());
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    return PGN1->SelectedRows();
 }
 
 void TMDIPGN::CloseWindow() {
