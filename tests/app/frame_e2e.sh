@@ -24,10 +24,11 @@ fail() {
     [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
     exit 1
 }
-# Waits up to 20 s for a shown window whose name matches $1; prints its id.
+# Waits up to 60 s (a loaded machine) for a shown window whose name matches
+# $1; prints its id.
 find_window() {
     local id
-    for _ in $(seq 200); do
+    for _ in $(seq 600); do
         id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1

@@ -20,5 +20,5 @@ if(KB_WITH_QT AND TARGET kestrelbay)
     add_test(NAME InstallEndToEnd
         COMMAND ${CMAKE_CURRENT_LIST_DIR}/install_e2e.sh $<TARGET_FILE:kestrelbay>
                 ${CMAKE_CURRENT_BINARY_DIR}/install-e2e)
-    set_tests_properties(InstallEndToEnd PROPERTIES TIMEOUT 180)
+    set_tests_properties(InstallEndToEnd PROPERTIES TIMEOUT 300)
 endif()
