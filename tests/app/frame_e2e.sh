@@ -24,19 +24,9 @@ fail() {
     [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
     exit 1
 }
-# Waits up to 60 s (a loaded machine) for a shown window whose name matches
-# $1; prints its id.
-find_window() {
-    local id
-    for _ in $(seq 600); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
+. "$(dirname "$0")/../support/xdo.sh"
 key() {
-    xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+    focus "$1"
     xdotool key --clearmodifiers "$2"
 }
 
