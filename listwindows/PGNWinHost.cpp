@@ -256,11 +256,8 @@ QString LwHistoryEntry(const QString& FileName) {
 }
 
 QString LwHistoryEntryPath(const QString& Entry) {
-    const qsizetype q = Entry.indexOf(QLatin1Char('"'));
-    if (q < 0) return {};
-    QString rest = Entry.mid(q + 1);
-    rest.chop(1);
-    return rest;
+    // The frame's reading: a file name may hold a double quote itself.
+    return ::HistoryEntryPath(Entry);
 }
 
 } // namespace kb

@@ -89,7 +89,8 @@ int LwMessage(QWidget* Parent, TLwMsgType Type, const QString& Text, int Buttons
 
 // History display text: name, three blanks, the quoted full path.
 QString LwHistoryEntry(const QString& FileName);
-// The path of a history entry; empty when it has no double quote.
+// The path of a history entry (the file name may hold a double quote);
+// empty when it has no double quote.
 QString LwHistoryEntryPath(const QString& Entry);
 
 } // namespace kb

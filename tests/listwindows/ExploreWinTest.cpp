@@ -177,6 +177,22 @@ TEST_F(DatabaseWindow, HistoryOpensAndTakesDrops) {
     EXPECT_EQ(kbtest::ReadFile(dir_ / "notes.txt"), "just text\n");
 }
 
+TEST_F(DatabaseWindow, HistoryEntryWithQuoteInNameOpensThatFile) {
+    // A double quote in the file name must not cut the path short: opening
+    // or dropping onto the entry would reach some other file.
+    const fs::path target = MakePgn("a\"b.pgn", 0, 1);
+    const QString t = QString::fromStdString(target.string());
+    EXPECT_EQ(kb::LwHistoryEntryPath(kb::LwHistoryEntry(t)), t);
+    kb::TMDIDatabase w;
+    w.SetHistory({kb::LwHistoryEntry(t)});
+    w.lbDatabase->setCurrentRow(0);
+    QTest::keyClick(w.lbDatabase, Qt::Key_Return);
+    ASSERT_EQ(opened_.size(), 1u);
+    EXPECT_EQ(opened_[0], t);
+    // An entry without a quote names no file.
+    EXPECT_TRUE(kb::LwHistoryEntryPath(QStringLiteral("plain")).isEmpty());
+}
+
 TEST_F(DatabaseWindow, DropsIntoDatabases) {
     const fs::path source = MakePgn("source.pgn", 0, 8);
     auto list = kbtest::OpenWindow(source);
