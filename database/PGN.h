@@ -136,6 +136,8 @@ public:
     bool Loaded() const { return loaded_; }
     bool Busy() const { return busy_; }
     bool ScanIncomplete() const { return scanIncomplete_; }
+    // The file on disk is still the one the index was built from.
+    bool FileUnchanged();
     bool DrawingSuppressed() const { return drawingSuppressed_; }
     uint8_t SortKey() const { return sortKey_; }
     int LastGameNo() const { return lastGameNo_; }

@@ -80,6 +80,11 @@ bool TPGN::CanEdit() const {
     return loaded_ && !busy_ && !scanIncomplete_ && file_ && knownSize_ >= 0;
 }
 
+bool TPGN::FileUnchanged() {
+    if (!CanEdit() || !file_->IsFileAt(fileName_)) return false;
+    return IndexStillValid(*file_, knownSize_);
+}
+
 // The file must still be the one the index was built from: same size and
 // time, and the edited offset must still start a game.
 bool TPGN::IndexStillValid(TFile& File, int64_t Start) {

@@ -115,6 +115,10 @@ TEcoRunResult RunOnPGN(TPGN& List, const TEcoClassifier& Classify, const TEcoRun
     fd = -1;
     if (closed != 0) return discard(TEcoRunResult::Failed);
 
+    // Written from the index: games another program put there since the
+    // scan would be lost.
+    if (!List.FileUnchanged()) return discard(TEcoRunResult::Failed);
+
     // The list lets go of the file; the new one takes its name in one step,
     // so a crash leaves either the old file or the new one.
     List.SetFileName("");

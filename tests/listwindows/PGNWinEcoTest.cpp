@@ -116,6 +116,31 @@ TEST_F(EcoRun, StoppedOrFailedRunLeavesTheFileAlone) {
     EXPECT_EQ(kbtest::ReadFile(file_.string() + "42"), "keep");
 }
 
+TEST_F(EcoRun, FileChangedSinceTheScanIsNotRewritten) {
+    auto w = kbtest::OpenWindow(file_);
+    // Another program appends a game, or replaces the file, while the list
+    // shows the old index: the run must not write the old games back.
+    const std::string added = before_ + "\r\n" + kBadGame + "\r\n";
+    kbtest::WriteFile(file_, added);
+    EXPECT_EQ(kb::RunEcoClassification(*w->PGN(), FakeClassify), kb::TEcoRunResult::Failed);
+    EXPECT_EQ(kbtest::ReadFile(file_), added);
+
+    auto v = kbtest::OpenWindow(file_);
+    kb::TEcoRunOptions replace;
+    replace.Progress = [&](int Done, int) {
+        if (Done == 1) {
+            const fs::path other = dir_ / "other.pgn";
+            kbtest::WriteFile(other, kBadGame + "\r\n");
+            fs::rename(other, file_);
+        }
+        return true;
+    };
+    EXPECT_EQ(kb::RunEcoClassification(*v->PGN(), FakeClassify, replace),
+              kb::TEcoRunResult::Failed);
+    EXPECT_EQ(kbtest::ReadFile(file_), kBadGame + "\r\n");
+    EXPECT_EQ(Files(), std::vector<std::string>{"games.pgn"});
+}
+
 TEST_F(EcoRun, DatabaseRunLeavesDeletedSlotsAlone) {
     auto src = kbtest::OpenWindow(file_);
     auto db = kbtest::OpenWindow(dir_ / "games.kbf");
