@@ -62,14 +62,6 @@ int RunBoardWindowPng(const kbbench::Args& args) {
         return 1;
     }
 
-    // Messages (a game that does not read to its end) go to stderr, not to
-    // a dialog nobody can close.
-    TAnswerer quiet;
-    quiet.Message = [](const TMessageRequest& R) {
-        std::cerr << "kbbench board-window-png: message: " << R.Msg.toStdString() << "\n";
-        return static_cast<int>(mrOk);
-    };
-    TAnswererScope quietScope(quiet);
     int plies = 0;
     {
         TMDIBrett w;
@@ -114,7 +106,7 @@ int RunBoardWindowPng(const kbbench::Args& args) {
             }
         } else if (!dialog.empty()) {
             // The dialog is painted where it would show, then cancelled.
-            TAnswerer answers;
+            TAnswerer answers = Answerer();
             answers.Dialog = [&shot](QDialog& D) {
                 D.adjustSize();
                 D.show();
