@@ -50,6 +50,8 @@ int RunBoardWindowPng(const kbbench::Args& args) {
     const auto app = kbbench::StartQt(kbbench::Screen::DisplayIfAny);
 
     kb::TPGN pgn;
+    // A picture never creates a file.
+    pgn.BeforeCreatePGNFile = [](kb::TPGN*, const std::string&, bool& Create) { Create = false; };
     if (!pgn.SetFileName(args[3])) {
         std::cerr << "kbbench board-window-png: cannot open " << args[3] << "\n";
         return 1;
