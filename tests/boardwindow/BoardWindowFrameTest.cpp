@@ -9,6 +9,7 @@
 #include "PGNSave.h"
 #include "TestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -79,13 +80,13 @@ TEST_F(BoardWindowFrame, CascadeTileAndSplitterShowTheWholeBoard) {
         }
         EXPECT_FALSE(Frame->MdiArea()->horizontalScrollBar()->isVisible()) << After;
     };
-    Frame->WindowCascadeItemClick();
+    Frame->WindowCascadeItem->trigger();
     checkAll("cascade");
     // Cascaded windows are board windows, not title bars: as large as their
     // board asks, within the area.
     for (TMDIBrett* b : boards())
         EXPECT_GE(b->Brett1->Groesse(), 33);
-    Frame->WindowTileItemClick();
+    Frame->WindowTileItem->trigger();
     checkAll("tile");
     for (const TMdiChild& c : Frame->MdiChildren())
         EXPECT_TRUE(area->rect().contains(c.Sub->geometry()));
@@ -107,7 +108,7 @@ TEST_F(BoardWindowFrame, CascadeTileAndSplitterShowTheWholeBoard) {
     EXPECT_GT(sub->height(), heightBefore);
     // Where it has not, the board is as large as the window shows whole.
     Frame->resize(1000, 600);
-    Frame->WindowTileItemClick();
+    Frame->WindowTileItem->trigger();
     sub->resize(950, sub->height());
     QApplication::processEvents();
     b->SetBoardPaneWidth(8 * 80 + b->FMargin + 4);
@@ -117,9 +118,9 @@ TEST_F(BoardWindowFrame, CascadeTileAndSplitterShowTheWholeBoard) {
     // A small work area: the boards shrink to what it shows, never below
     // the smallest board.
     Frame->resize(700, 520);
-    Frame->WindowTileItemClick();
+    Frame->WindowTileItem->trigger();
     checkAll("tile in a small frame");
-    Frame->WindowCascadeItemClick();
+    Frame->WindowCascadeItem->trigger();
     checkAll("cascade in a small frame");
 }
 
