@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QToolButton>
 
@@ -236,6 +237,27 @@ TEST_F(BoardWindow, NewGameAndChess960) {
         if (W->lFRC->isHidden()) break;
         W->bNewClick();
     }
+}
+
+// A pasted position no game reaches is refused with a message, in the
+// window's language; the game and the Chess960 question stay untouched.
+TEST_F(BoardWindow, FenPasteRefusesAnUnplayablePosition) {
+    std::vector<QString> shown;
+    A.Dialog = [&shown](QDialog& D) {
+        if (auto* box = dynamic_cast<QMessageBox*>(&D)) shown.push_back(box->text());
+        return int(mrOk);
+    };
+    Drag(*W, "e2", "e4");
+    W->Notation1->Notation().SetModified(false);
+    const std::string before = W->Notation1->Notation().GetText();
+    const kb::TSchachbrett board = BoardOf(*W);
+    QGuiApplication::clipboard()->setText(QStringLiteral("4k3/8/8/8/8/8/4R3/4K3 w - - 0 1"));
+    W->mInsertFENClick();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].startsWith("This position cannot occur")) << shown[0].toStdString();
+    EXPECT_TRUE(A.Messages.empty());
+    EXPECT_EQ(W->Notation1->Notation().GetText(), before);
+    EXPECT_EQ(BoardOf(*W), board);
 }
 
 TEST_F(BoardWindow, FenPasteInChess960AsksAboutCastling) {
