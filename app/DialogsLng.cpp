@@ -9,11 +9,16 @@
 #include <QFontDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QInputDialog>
 #include <QLabel>
+#include <QPalette>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -267,6 +272,79 @@ bool ChooseFont(QWidget* Parent, const QString& Title, QFont& Font) {
     const QFont chosen = QFontDialog::getFont(&ok, Font, Parent, Title);
     if (ok) Font = chosen;
     return ok;
+}
+
+TFontColorDialog::TFontColorDialog(const QFont& Font, const QColor& Color, QWidget* Parent)
+    : QDialog(Parent) {
+    setObjectName(QStringLiteral("FontColorDialog"));
+    FontDialog = new QFontDialog(Font, this);
+    FontDialog->setObjectName(QStringLiteral("FontDialog"));
+    // Embedded: its own buttons would close only itself.
+    FontDialog->setOptions(QFontDialog::NoButtons);
+    FontDialog->setWindowFlags(Qt::Widget);
+    setWindowTitle(FontDialog->windowTitle());
+    const bool german = LanguageColumn == 0;
+    bColor =
+        new QPushButton(german ? QStringLiteral("&Farbe...") : QStringLiteral("&Colour..."), this);
+    bColor->setObjectName(QStringLiteral("bColor"));
+    bColor->setAutoDefault(false);
+    bOk = new QPushButton(Text(181), this);
+    bOk->setObjectName(QStringLiteral("bOk"));
+    bOk->setDefault(true);
+    bCancel = new QPushButton(Text(182), this);
+    bCancel->setObjectName(QStringLiteral("bCancel"));
+    bCancel->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(bColor);
+    buttons->addStretch(1);
+    buttons->addWidget(bOk);
+    buttons->addWidget(bCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(FontDialog);
+    layout->addLayout(buttons);
+    connect(bColor, &QPushButton::clicked, this, [this] { bColorClick(); });
+    connect(bOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);
+    SetColor(Color);
+}
+
+QFont TFontColorDialog::SelectedFont() const {
+    return FontDialog->currentFont();
+}
+
+void TFontColorDialog::SetColor(const QColor& Color) {
+    color_ = Color;
+    // The button shows the colour as a swatch.
+    QPixmap swatch(16, 16);
+    swatch.fill(Color);
+    bColor->setIcon(QIcon(swatch));
+    // The sample text shows the font in its colour.
+    QPalette pal = FontDialog->palette();
+    pal.setColor(QPalette::Text, Color);
+    FontDialog->setPalette(pal);
+}
+
+void TFontColorDialog::bColorClick() {
+    QColor c = color_;
+    if (ChooseColor(this, c)) SetColor(c);
+}
+
+bool ChooseFont(QWidget* Parent, const QString& Title, QFont& Font, QColor& Color) {
+    if (Answerer().Font) {
+        const auto answer = Answerer().Font(Font);
+        if (!answer) return false;
+        if (Answerer().Color) {
+            if (const auto c = Answerer().Color(Color); c && c->isValid()) Color = *c;
+        }
+        Font = *answer;
+        return true;
+    }
+    TFontColorDialog dialog(Font, Color, Parent);
+    if (!Title.isEmpty()) dialog.setWindowTitle(Title);
+    if (ExecDialog(dialog) != mrOk) return false;
+    Font = dialog.SelectedFont();
+    Color = dialog.SelectedColor();
+    return true;
 }
 
 bool ChooseColor(QWidget* Parent, QColor& Color) {
