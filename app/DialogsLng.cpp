@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -13,6 +14,7 @@
 #include <QIcon>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
@@ -261,6 +263,30 @@ bool InputQueryEx(const QString& Caption, const QString& Prompt, QString& Value,
     return true;
 }
 
+namespace {
+
+// Qt's font dialog looks the font's style up by name and, when the font
+// names none, by a made-up one ("Normal" where the family says "Book"):
+// not found, it selects the first style, often an oblique one, and OK then
+// returns that. Name the style of the family that matches the font.
+QFont WithStyleName(const QFont& Font) {
+    if (!Font.styleName().isEmpty()) return Font;
+    // Of the matching styles the plainest: "Book" before "Condensed".
+    QString best;
+    for (const QString& style : QFontDatabase::styles(Font.family())) {
+        const QFont f = QFontDatabase::font(Font.family(), style, Font.pointSize());
+        if (f.italic() == Font.italic() && f.weight() == Font.weight() &&
+            (best.isEmpty() || style.size() < best.size()))
+            best = style;
+    }
+    if (best.isEmpty()) return Font;
+    QFont named = Font;
+    named.setStyleName(best);
+    return named;
+}
+
+} // namespace
+
 bool ChooseFont(QWidget* Parent, const QString& Title, QFont& Font) {
     if (Answerer().Font) {
         const auto answer = Answerer().Font(Font);
@@ -269,7 +295,7 @@ bool ChooseFont(QWidget* Parent, const QString& Title, QFont& Font) {
         return true;
     }
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, Font, Parent, Title);
+    const QFont chosen = QFontDialog::getFont(&ok, WithStyleName(Font), Parent, Title);
     if (ok) Font = chosen;
     return ok;
 }
@@ -277,7 +303,7 @@ bool ChooseFont(QWidget* Parent, const QString& Title, QFont& Font) {
 TFontColorDialog::TFontColorDialog(const QFont& Font, const QColor& Color, QWidget* Parent)
     : QDialog(Parent) {
     setObjectName(QStringLiteral("FontColorDialog"));
-    FontDialog = new QFontDialog(Font, this);
+    FontDialog = new QFontDialog(WithStyleName(Font), this);
     FontDialog->setObjectName(QStringLiteral("FontDialog"));
     // Embedded: its own buttons would close only itself.
     FontDialog->setOptions(QFontDialog::NoButtons);
@@ -319,9 +345,12 @@ void TFontColorDialog::SetColor(const QColor& Color) {
     swatch.fill(Color);
     bColor->setIcon(QIcon(swatch));
     // The sample text shows the font in its colour.
-    QPalette pal = FontDialog->palette();
-    pal.setColor(QPalette::Text, Color);
-    FontDialog->setPalette(pal);
+    if (auto* sample =
+            FontDialog->findChild<QLineEdit*>(QStringLiteral("qt_fontDialog_sampleEdit"))) {
+        QPalette pal = sample->palette();
+        pal.setColor(QPalette::Text, Color);
+        sample->setPalette(pal);
+    }
 }
 
 void TFontColorDialog::bColorClick() {

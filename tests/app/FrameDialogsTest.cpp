@@ -170,6 +170,18 @@ TEST_F(FrameTest, FontDialogsChooseTheColourWithTheFont) {
     EXPECT_EQ(f.FontDialog1.Font.pointSize(), 15);
     EXPECT_EQ(Boards[0]->NotationApplied, 1);
 
+    // Confirmed without a change: font and colour come back as they were.
+    for (const QFont& font :
+         {QFont("DejaVu Sans", 10), QFont("DejaVu Sans Mono", 12, QFont::Bold)}) {
+        TFontColorDialog d(font, chosen);
+        EXPECT_EQ(d.SelectedFont().family(), font.family());
+        EXPECT_EQ(d.SelectedFont().pointSize(), font.pointSize());
+        EXPECT_EQ(d.SelectedFont().bold(), font.bold());
+        EXPECT_FALSE(d.SelectedFont().italic()) << font.family().toStdString();
+        EXPECT_FALSE(d.SelectedFont().styleName().contains("Condensed"));
+        EXPECT_EQ(d.SelectedColor(), chosen);
+    }
+
     ASSERT_TRUE(Close());
     const std::string ini = IniText();
     const std::string value = std::to_string(ColorToWin(chosen));
