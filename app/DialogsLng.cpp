@@ -6,14 +6,21 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -256,6 +263,30 @@ bool InputQueryEx(const QString& Caption, const QString& Prompt, QString& Value,
     return true;
 }
 
+namespace {
+
+// Qt's font dialog looks the font's style up by name and, when the font
+// names none, by a made-up one ("Normal" where the family says "Book"):
+// not found, it selects the first style, often an oblique one, and OK then
+// returns that. Name the style of the family that matches the font.
+QFont WithStyleName(const QFont& Font) {
+    if (!Font.styleName().isEmpty()) return Font;
+    // Of the matching styles the plainest: "Book" before "Condensed".
+    QString best;
+    for (const QString& style : QFontDatabase::styles(Font.family())) {
+        const QFont f = QFontDatabase::font(Font.family(), style, Font.pointSize());
+        if (f.italic() == Font.italic() && f.weight() == Font.weight() &&
+            (best.isEmpty() || style.size() < best.size()))
+            best = style;
+    }
+    if (best.isEmpty()) return Font;
+    QFont named = Font;
+    named.setStyleName(best);
+    return named;
+}
+
+} // namespace
+
 bool ChooseFont(QWidget* Parent, const QString& Title, QFont& Font) {
     if (Answerer().Font) {
         const auto answer = Answerer().Font(Font);
@@ -264,9 +295,85 @@ bool ChooseFont(QWidget* Parent, const QString& Title, QFont& Font) {
         return true;
     }
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, Font, Parent, Title);
+    const QFont chosen = QFontDialog::getFont(&ok, WithStyleName(Font), Parent, Title);
     if (ok) Font = chosen;
     return ok;
+}
+
+TFontColorDialog::TFontColorDialog(const QFont& Font, const QColor& Color, QWidget* Parent)
+    : QDialog(Parent) {
+    setObjectName(QStringLiteral("FontColorDialog"));
+    FontDialog = new QFontDialog(WithStyleName(Font), this);
+    FontDialog->setObjectName(QStringLiteral("FontDialog"));
+    // Embedded: its own buttons would close only itself.
+    FontDialog->setOptions(QFontDialog::NoButtons);
+    FontDialog->setWindowFlags(Qt::Widget);
+    setWindowTitle(FontDialog->windowTitle());
+    const bool german = LanguageColumn == 0;
+    bColor =
+        new QPushButton(german ? QStringLiteral("&Farbe...") : QStringLiteral("&Colour..."), this);
+    bColor->setObjectName(QStringLiteral("bColor"));
+    bColor->setAutoDefault(false);
+    bOk = new QPushButton(Text(181), this);
+    bOk->setObjectName(QStringLiteral("bOk"));
+    bOk->setDefault(true);
+    bCancel = new QPushButton(Text(182), this);
+    bCancel->setObjectName(QStringLiteral("bCancel"));
+    bCancel->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(bColor);
+    buttons->addStretch(1);
+    buttons->addWidget(bOk);
+    buttons->addWidget(bCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(FontDialog);
+    layout->addLayout(buttons);
+    connect(bColor, &QPushButton::clicked, this, [this] { bColorClick(); });
+    connect(bOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);
+    SetColor(Color);
+}
+
+QFont TFontColorDialog::SelectedFont() const {
+    return FontDialog->currentFont();
+}
+
+void TFontColorDialog::SetColor(const QColor& Color) {
+    color_ = Color;
+    // The button shows the colour as a swatch.
+    QPixmap swatch(16, 16);
+    swatch.fill(Color);
+    bColor->setIcon(QIcon(swatch));
+    // The sample text shows the font in its colour.
+    if (auto* sample =
+            FontDialog->findChild<QLineEdit*>(QStringLiteral("qt_fontDialog_sampleEdit"))) {
+        QPalette pal = sample->palette();
+        pal.setColor(QPalette::Text, Color);
+        sample->setPalette(pal);
+    }
+}
+
+void TFontColorDialog::bColorClick() {
+    QColor c = color_;
+    if (ChooseColor(this, c)) SetColor(c);
+}
+
+bool ChooseFont(QWidget* Parent, const QString& Title, QFont& Font, QColor& Color) {
+    if (Answerer().Font) {
+        const auto answer = Answerer().Font(Font);
+        if (!answer) return false;
+        if (Answerer().Color) {
+            if (const auto c = Answerer().Color(Color); c && c->isValid()) Color = *c;
+        }
+        Font = *answer;
+        return true;
+    }
+    TFontColorDialog dialog(Font, Color, Parent);
+    if (!Title.isEmpty()) dialog.setWindowTitle(Title);
+    if (ExecDialog(dialog) != mrOk) return false;
+    Font = dialog.SelectedFont();
+    Color = dialog.SelectedColor();
+    return true;
 }
 
 bool ChooseColor(QWidget* Parent, QColor& Color) {

@@ -23,6 +23,8 @@
 #include <memory>
 #include <optional>
 
+class QFontDialog;
+class QPushButton;
 class QWidget;
 
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
@@ -153,12 +155,33 @@ private:
     TAnswerer Saved;
 };
 
+// Qt's font dialog with a colour button beside it, OK and Cancel below.
+class TFontColorDialog : public QDialog {
+public:
+    TFontColorDialog(const QFont& Font, const QColor& Color, QWidget* Parent = nullptr);
+    QFontDialog* FontDialog;
+    QPushButton* bColor; // asks for the colour; shows it
+    QPushButton* bOk;
+    QPushButton* bCancel;
+    QFont SelectedFont() const;
+    QColor SelectedColor() const { return color_; }
+    void SetColor(const QColor& Color);
+    void bColorClick();
+
+private:
+    QColor color_;
+};
+
 // The file chooser: true with the chosen name, false when cancelled.
 bool ChooseFileName(QWidget* Parent, const TFileRequest& Request, QString& FileName);
 // A line of text; Value holds the preset and the answer. False when cancelled.
 bool InputQueryEx(const QString& Caption, const QString& Prompt, QString& Value,
                   QWidget* Parent = nullptr);
 bool ChooseFont(QWidget* Parent, const QString& Title, QFont& Font);
+// The font together with its colour: Qt's font dialog has no colour, so a
+// colour button sits beside it. An answerer's Font answer stands for the
+// dialog (a nullopt cancels), its Color answer, when set, for the colour.
+bool ChooseFont(QWidget* Parent, const QString& Title, QFont& Font, QColor& Color);
 bool ChooseColor(QWidget* Parent, QColor& Color);
 // Shows a dialog of our own modally; its modal result (QDialog::result,
 // with Accepted = mrOk when the dialog sets no result of its own).

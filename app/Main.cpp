@@ -746,7 +746,7 @@ void TMainForm::ApplyToBoards(void (TBoardWindowIntf::*Method)()) {
 }
 
 bool TMainForm::RunFontDialog(kb::TNotationFont& Font) {
-    return ChooseFont(this, {}, Font.Font);
+    return ChooseFont(this, {}, Font.Font, Font.Color);
 }
 
 bool TMainForm::RunColorDialog(QColor& Color) {
@@ -821,8 +821,9 @@ void TMainForm::Log(const QString& Text) {
 }
 
 void TMainForm::mFontClick() {
-    // The font button changes FontDialog1 in place, kept even on cancel.
-    TfrmPieces dlg(&FontDialog1.Font, this);
+    // The font button changes FontDialog1 (font and colour) in place, kept
+    // even on cancel.
+    TfrmPieces dlg(&FontDialog1.Font, this, &FontDialog1.Color);
     std::string* const letters[] = {&figK, &figQ, &figR, &figB, &figN, &figP};
     for (size_t i = 0; i < dlg.fEdit.size(); ++i)
         dlg.fEdit[i]->setText(QString::fromStdString(*letters[i]));

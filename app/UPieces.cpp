@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRawFont>
@@ -161,8 +162,9 @@ QImage DrawSignPicture(int Index, int Size) {
     return image;
 }
 
-TfrmPieces::TfrmPieces(QFont* NotationFont, QWidget* Parent)
-    : QDialog(Parent), notationFont_(NotationFont ? NotationFont : &ownFont_) {
+TfrmPieces::TfrmPieces(QFont* NotationFont, QWidget* Parent, QColor* NotationColor)
+    : QDialog(Parent), notationFont_(NotationFont ? NotationFont : &ownFont_),
+      notationColor_(NotationColor) {
     setObjectName(QStringLiteral("frmPieces"));
     setWindowTitle(U("Schriftart für Züge"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -260,10 +262,18 @@ void TfrmPieces::ApplyFont() {
     Memo1->setFont(*notationFont_);
     for (QLineEdit* e : Edit)
         e->setFont(*notationFont_);
+    if (notationColor_) {
+        QPalette pal = Memo1->palette();
+        pal.setColor(QPalette::Text, *notationColor_);
+        Memo1->setPalette(pal);
+    }
 }
 
 void TfrmPieces::bFontClick() {
-    if (ChooseFont(this, windowTitle(), *notationFont_)) ApplyFont();
+    const bool chosen = notationColor_
+                            ? ChooseFont(this, windowTitle(), *notationFont_, *notationColor_)
+                            : ChooseFont(this, windowTitle(), *notationFont_);
+    if (chosen) ApplyFont();
 }
 
 void TfrmPieces::reject() {

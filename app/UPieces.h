@@ -31,9 +31,11 @@ class TfrmPieces : public QDialog {
     Q_OBJECT
 
 public:
-    // NotationFont is the frame's notation font: the font button changes it
-    // in place, also when the dialog is cancelled afterwards.
-    explicit TfrmPieces(QFont* NotationFont, QWidget* Parent = nullptr);
+    // NotationFont is the frame's notation font, NotationColor its colour:
+    // the font button changes them in place, also when the dialog is
+    // cancelled afterwards. Without a colour the font button asks for none.
+    explicit TfrmPieces(QFont* NotationFont, QWidget* Parent = nullptr,
+                        QColor* NotationColor = nullptr);
     ~TfrmPieces() override;
 
     // Esc closes as cancelled.
@@ -52,7 +54,7 @@ public:
     std::vector<QImage> ImageListBold;
     kb::TBrett* Brett1;
 
-    // Memo1 and the sign edits show the notation font.
+    // Memo1 and the sign edits show the notation font (in its colour).
     void ApplyFont();
     void bFontClick();
 
@@ -63,5 +65,6 @@ private:
     void FormCreate();
 
     QFont* notationFont_;
+    QColor* notationColor_;
     QFont ownFont_; // when no frame font is given
 };

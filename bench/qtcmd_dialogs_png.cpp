@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // dialogs-png WHICH FILE [english]: paints one of the shell's small dialogs
-// offscreen into a PNG. WHICH is about, pieces or message.
+// offscreen into a PNG. WHICH is about, pieces, message or fontcolor (the
+// font dialog with its colour button, preset to a maroon comment font).
 #include "About.h"
 #include "DialogsLng.h"
 #include "KbBench.h"
@@ -9,6 +10,8 @@
 #include "UPieces.h"
 
 #include <QApplication>
+#include <QColor>
+#include <QFont>
 #include <QLineEdit>
 
 #include <iostream>
@@ -37,8 +40,11 @@ int RunDialogsPng(const kbbench::Args& args) {
         dialog = std::move(pieces);
     } else if (args[0] == "message") {
         dialog = CreateMessageDialogEx(Text(12) + "\r" + Text(201), mtConfirmation, mbYesNoCancel);
+    } else if (args[0] == "fontcolor") {
+        dialog = std::make_unique<TFontColorDialog>(QFont(QStringLiteral("DejaVu Sans"), 10),
+                                                    QColor(128, 0, 0));
     } else {
-        return kbbench::UsageError("WHICH is about, pieces or message");
+        return kbbench::UsageError("WHICH is about, pieces, message or fontcolor");
     }
     dialog->adjustSize();
     const QImage picture = dialog->grab().toImage();

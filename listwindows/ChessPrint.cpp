@@ -54,6 +54,7 @@ TQRChessRichText::TQRChessRichText()
       diagramObject_(std::make_unique<TDiagramObject>()),
       hiddenRichEdit_(std::make_unique<QTextDocument>()),
       measureDoc_(std::make_unique<QTextDocument>()) {
+    hiddenNotation_->SignTexts = ShowableSignTexts();
     SetFontProps(FontHeadLine, QStringLiteral("Arial"), 12, true, Maroon, QFont::SansSerif);
     SetFontProps(FontHVar, QStringLiteral("Courier New"), 10, true, Maroon, QFont::Monospace);
     SetFontProps(Font1Var, QStringLiteral("Courier New"), 10, false, Maroon, QFont::Monospace);

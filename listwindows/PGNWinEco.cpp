@@ -192,6 +192,17 @@ std::string SetEcoTag(const std::string& GameText, const std::string& Eco) {
            GameText.substr(lastTagEnd);
 }
 
+std::string RemoveEcoTag(const std::string& GameText) {
+    std::string_view t(GameText);
+    TLine l{};
+    for (size_t pos = 0; NextLine(t, pos, l); pos = l.Next) {
+        std::string_view line = Trim(t.substr(l.Begin, l.End - l.Begin));
+        if (line.empty() || line.front() != '[') break;
+        if (IsEcoLine(line)) return GameText.substr(0, l.Begin) + GameText.substr(l.Next);
+    }
+    return GameText;
+}
+
 std::string ClassifyByTable(const std::string& GameText) {
     // One classifier per thread: its notation is reused game after game.
     thread_local TfrmEco eco;
@@ -202,11 +213,12 @@ std::string ClassifyKeepingText(const std::string& GameText, const TEcoClassifie
     if (!Classify || GameText.empty()) return GameText;
     {
         TNotation check;
-        if (check.LoadPGN(GameText) != 0 || check.ActiveFischerInfo() != nullptr) return GameText;
+        if (!LoadForEco(check, GameText)) return GameText;
     }
     const std::string eco = Classify(GameText);
-    if (eco.empty() || eco == EcoTagOf(GameText)) return GameText;
-    return SetEcoTag(GameText, eco);
+    if (eco == EcoTagOf(GameText)) return GameText;
+    // No code found: an old tag cannot be confirmed.
+    return eco.empty() ? RemoveEcoTag(GameText) : SetEcoTag(GameText, eco);
 }
 
 TEcoRunResult RunEcoClassification(TPGN& List, const TEcoClassifier& Classify,

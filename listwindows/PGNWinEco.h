@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The ECO run over every game of a list. Only the [ECO] tag of a game
-// changes; a game the classifier cannot take (unreadable, Chess960, no
-// code found) keeps its text byte for byte. A PGN file is written anew
+// changes: set to the code found, removed when no code is found; a game
+// the classifier cannot take (unreadable, Chess960) keeps its text byte for
+// byte. A PGN file is written anew
 // into a temporary file beside it and replaces the file by rename only when
 // the whole run succeeded; a database has its games replaced one by one,
 // deleted slots untouched.
@@ -36,8 +37,12 @@ std::string EcoTagOf(const std::string& GameText);
 // replaced, else one is added after the last tag line. Every other byte
 // stays.
 std::string SetEcoTag(const std::string& GameText, const std::string& Eco);
-// The classified text of a game, or the game as it was when it should not
-// be rewritten (does not load, Chess960, no code).
+// The game text without its [ECO] tag line; every other byte stays.
+std::string RemoveEcoTag(const std::string& GameText);
+// The game text with the ECO tag the classifier gives: set when a code was
+// found, removed when the game has a main line and none was found (an old
+// tag cannot be confirmed). A game that does not load or is Chess960 comes
+// back as it was.
 std::string ClassifyKeepingText(const std::string& GameText, const TEcoClassifier& Classify);
 
 TEcoRunResult RunEcoClassification(TPGN& List, const TEcoClassifier& Classify,

@@ -21,6 +21,32 @@ bool HasStandardStart(const TPartiedaten& G) {
 
 const std::array<char, 19> TNotation::DefaultNagChars = {
     'i', 'j', 'k', 'l', 'm', 'n', 'o', 'p', 'q', 'r', 's', 't', 'u', 'v', 'w', 'y', 'z', '|', '~'};
+const std::array<const char*, 19> TNotation::UnicodeSigns = {
+    "\u2a00",  // 22 zugzwang
+    "\u25a1",  // 8 only move
+    "+\u2212", // 18 White wins
+    "\u00b1",  // 16 White is better
+    "\u2a72",  // 14 White stands slightly better
+    "=",       // 11 equal
+    "\u221e",  // 13 unclear
+    "\u2a71",  // 15 Black stands slightly better
+    "\u2213",  // 17 Black is better
+    "\u2212+", // 19 Black wins
+    "\u2bf9",  // 44 compensation
+    "\u21c6",  // 132 counterplay
+    "\u2191",  // 36 initiative
+    "\u2192",  // 40 attack
+    "\u2295",  // 138 time trouble
+    "\u27f3",  // 32 development advantage
+    "N",       // 146 novelty
+    "\u2206",  // 140 with the idea
+    "\u2313",  // 142 better is
+};
+const std::array<const char*, 19> TNotation::PlainSigns = {
+    "\u2a00", "\u25a1", "+-", "+/-",      "+/=",    "=",      "\u221e",
+    "=/+",    "-/+",    "-+", "=/\u221e", "\u21c6", "\u2191", "\u2192",
+    "\u2295", "\u27f3", "N",  "\u2206",   "\u2313",
+};
 const std::array<uint8_t, 19> TNotation::NagNumbers = {22, 8,   18, 16, 14,  11, 13,  15,  17, 19,
                                                        44, 132, 36, 40, 138, 32, 146, 140, 142};
 
@@ -90,6 +116,8 @@ void TBaum::operator delete(void* P, size_t Size) noexcept {
 
 TNotation::TNotation() {
     NagChars = DefaultNagChars;
+    for (size_t i = 0; i < SignTexts.size(); ++i)
+        SignTexts[i] = UnicodeSigns[i];
     // Other tag lines keep alphabetical order, each stored once.
     GameData.EventData.Tags = TTagList{};
     GameData.EventData.Tags->Sorted = true;

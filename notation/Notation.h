@@ -161,6 +161,10 @@ public:
     int32_t UndoKind = 0;
     TPartiedaten UndoGameData;
     std::array<char, 19> NagChars{};
+    // What the display shows for a sign whose character the user has not
+    // chosen (UTF-8). UnicodeSigns by default; a host whose fonts lack a
+    // glyph puts a plainer spelling in (ShowableSignTexts).
+    std::array<std::string, 19> SignTexts;
     bool NewVariationOnce = false;
     bool OverwriteOnce = false;
 
@@ -342,6 +346,10 @@ public:
 
     // The built-in characters of the position NAGs, in NagNumbers order.
     static const std::array<char, 19> DefaultNagChars;
+    // The signs the position NAGs stand for, as Unicode text (UTF-8), and
+    // the same in characters every font has, for a sign with no glyph.
+    static const std::array<const char*, 19> UnicodeSigns;
+    static const std::array<const char*, 19> PlainSigns;
     static const std::array<uint8_t, 19> NagNumbers;
 
 private:

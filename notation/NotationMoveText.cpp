@@ -48,8 +48,16 @@ void TNotation::NagSymbol(uint8_t Nag, std::string& S) const {
     S.clear();
     for (size_t i = 0; i < NagNumbers.size(); ++i) {
         if (NagNumbers[i] == Nag) {
-            // Export uses the built-in characters, so it can turn them back into numbers.
-            S = std::string(1, ExportMode ? DefaultNagChars[i] : NagChars[i]);
+            // Export uses the built-in characters, so it can turn them back
+            // into numbers. On display a character the user chose rules;
+            // otherwise the sign itself shows, not the letter that stands
+            // for it in a chess font Linux does not have.
+            if (ExportMode)
+                S = std::string(1, DefaultNagChars[i]);
+            else if (NagChars[i] != DefaultNagChars[i])
+                S = std::string(1, NagChars[i]);
+            else
+                S = SignTexts[i];
             return;
         }
     }

@@ -59,6 +59,7 @@ TNotationWidget::TNotationWidget(QWidget* Parent)
     fonts_[Idx(TLineFont::Bold)].Font.setBold(true);
 
     model_->Metrics = metrics_.get();
+    model_->SignTexts = ShowableSignTexts();
     model_->AfterLayout = [this](TNotation*) { AfterLayout(); };
     dialogs_ = std::make_unique<TNotationDialogs>(this);
     model_->Chooser = dialogs_.get();

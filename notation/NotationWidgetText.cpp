@@ -1,5 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "NotationWidgetText.h"
+#include "Notation.h"
+
+#include <QFont>
+#include <QGlyphRun>
+#include <QTextLayout>
 
 namespace kb {
 namespace {
@@ -103,6 +108,37 @@ QString DecodeGameText(std::string_view Text) {
 
 std::string EncodeGameText(const QString& Text) {
     return Text.toUtf8().toStdString();
+}
+
+namespace {
+
+// True when every character of Text has a glyph in the application font or
+// in a font the font system falls back to; a missing one comes out as glyph 0.
+bool Drawable(const QString& Text) {
+    QTextLayout layout(Text, QFont());
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.isEmpty()) return false;
+    for (const QGlyphRun& run : runs)
+        for (const quint32 glyph : run.glyphIndexes())
+            if (glyph == 0) return false;
+    return true;
+}
+
+} // namespace
+
+const std::array<std::string, 19>& ShowableSignTexts() {
+    static const std::array<std::string, 19> texts = [] {
+        std::array<std::string, 19> t;
+        for (size_t i = 0; i < t.size(); ++i)
+            t[i] = Drawable(QString::fromUtf8(TNotation::UnicodeSigns[i]))
+                       ? TNotation::UnicodeSigns[i]
+                       : TNotation::PlainSigns[i];
+        return t;
+    }();
+    return texts;
 }
 
 } // namespace kb

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <array>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -30,5 +32,10 @@ QString DecodeGameText(std::string_view Text);
 
 // Text from the clipboard or the user, stored as UTF-8.
 std::string EncodeGameText(const QString& Text);
+
+// The sign texts a notation shows for signs whose character the user has
+// not chosen: the Unicode sign where some installed font draws it, its plain
+// spelling where none does ("+/=" rather than an empty box). Looked up once.
+const std::array<std::string, 19>& ShowableSignTexts();
 
 } // namespace kb

@@ -36,13 +36,33 @@ void SetSquare(TEcoKey& K, int Square, int32_t Piece) {
     word = (word & ~(0xfULL << shift)) | ((static_cast<uint64_t>(Piece) & 0xf) << shift);
 }
 
-uint32_t StateOf(const TZug& Zug) {
-    // The en-passant square counts only where the FEN writes it: on the
-    // rank behind a pawn of the side that is not to move.
-    const int32_t ep = Zug.EnPassant;
-    const bool epFits = Zug.Side == 1 ? ep >= 71 && ep <= 78 : ep >= 41 && ep <= 48;
+// Two positions are the same when the same moves are possible: the
+// en-passant square counts only when a pawn of the side to move can take
+// en passant without leaving its king in check. Board and record are the
+// position after the double step (or as a FEN reads it).
+bool EnPassantCapturable(const TSchachbrett& Brett, const TZug& Zug) {
+    const int32_t ep = Zug.EnPassant, side = Zug.Side;
+    // Only where the FEN writes it: on the rank behind a pawn of the side
+    // that is not to move.
+    if (side == 1 ? ep < 71 || ep > 78 : side != -1 || ep < 41 || ep > 48) return false;
+    const int32_t victim = ep - 10 * side;
+    if (Brett[static_cast<size_t>(ep)] != 0 || Brett[static_cast<size_t>(victim)] != -side * Bauer)
+        return false;
+    for (const int32_t from : {victim - 1, victim + 1}) {
+        if (Brett[static_cast<size_t>(from)] != side * Bauer) continue;
+        TSchachbrett after = Brett;
+        after[static_cast<size_t>(ep)] = side * Bauer;
+        after[static_cast<size_t>(from)] = 0;
+        after[static_cast<size_t>(victim)] = 0;
+        const int32_t king = FindKing(side == 1, after);
+        if (king >= 0 && !IsSquareAttacked(king, side, after)) return true;
+    }
+    return false;
+}
+
+uint32_t StateOf(const TSchachbrett& Brett, const TZug& Zug) {
     return (Zug.Side == 1 ? 1u : 0u) | (Zug.CastlingRights & AllCastlingRights) |
-           (epFits ? static_cast<uint32_t>(ep) << 8 : 0u);
+           (EnPassantCapturable(Brett, Zug) ? static_cast<uint32_t>(Zug.EnPassant) << 8 : 0u);
 }
 
 // Occupied squares: nibbles that are not 0.
@@ -108,12 +128,25 @@ TEcoKey EcoKey(const TSchachbrett& Brett, const TZug& Zug) {
     for (int rank = 0; rank < 8; ++rank)
         for (int file = 0; file < 8; ++file)
             SetSquare(k, rank * 8 + file, Brett[static_cast<size_t>(21 + rank * 10 + file)]);
-    k.State = StateOf(Zug);
+    k.State = StateOf(Brett, Zug);
     return k;
 }
 
 int FindEcoRow(const TEcoKey& Key) {
     return Index().Find(Key);
+}
+
+bool LoadForEco(TNotation& N, std::string_view Text) {
+    // Blank text is no game: written back it would become one.
+    const bool blank = Text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+    if (N.LoadPGN(Text) != 0 || blank || N.ActiveFischerInfo()) return false;
+    // A FEN tag the reader rejects leaves the standard board in its place:
+    // that is not the game.
+    if (N.GameData.EventData.FEN.empty()) return true;
+    TSchachbrett b{};
+    TZug z{};
+    uint16_t moveNo = 1;
+    return FENToStellung(N.GameData.EventData.FEN, b, z, moveNo, nullptr);
 }
 
 TfrmEco::TfrmEco() {
@@ -146,17 +179,7 @@ bool TfrmEco::Classify(std::string_view Text) {
     Opening.clear();
     Variation.clear();
     TNotation& N = Notation1;
-    // Blank text is no game: written back it would become one.
-    const bool blank = Text.find_first_not_of(" \t\r\n") == std::string_view::npos;
-    FLoaded = N.LoadPGN(Text) == 0 && !blank && !N.ActiveFischerInfo();
-    // A FEN tag the reader rejects leaves the standard board in its place:
-    // that is not the game.
-    if (FLoaded && !N.GameData.EventData.FEN.empty()) {
-        TSchachbrett b{};
-        TZug z{};
-        uint16_t moveNo = 1;
-        FLoaded = FENToStellung(N.GameData.EventData.FEN, b, z, moveNo, nullptr);
-    }
+    FLoaded = LoadForEco(N, Text);
     if (!FLoaded) return false;
 
     // One pass forward over the main line; the deepest hit wins. The key
@@ -178,7 +201,7 @@ bool TfrmEco::Classify(std::string_view Text) {
         if (z.CastlingKind != 0)
             for (const int32_t idx : {21, 24, 26, 28, 91, 94, 96, 98})
                 SetSquare(key, SquareOf(idx), b[static_cast<size_t>(idx)]);
-        key.State = StateOf(z);
+        key.State = StateOf(b, z);
         if (z.Captured != 0 || z.EnPassantVictim != 0) pieces = PieceCount(key);
         if (pieces < index.MinPieces()) break;
         if (const int row = index.Find(key); row >= 0) best = row;

@@ -29,10 +29,13 @@ inline constexpr int EcoRowCount = 2014;
 extern const std::array<TEcoRow, EcoRowCount> EcoTable;
 
 // A position as the table compares it: placement, side to move, castling
-// rights and en-passant square (halfmove clock and move number play no part).
+// rights, and the en-passant square only when an en-passant capture is legal
+// there (halfmove clock and move number play no part). So a transposition
+// through a double step that no pawn can answer en passant is the same
+// position.
 struct TEcoKey {
     std::array<uint64_t, 4> Placement{}; // one nibble per square
-    uint32_t State = 0;                  // side, rights, en-passant square
+    uint32_t State = 0;                  // side, rights, capturable en-passant square
 
     friend bool operator==(const TEcoKey&, const TEcoKey&) = default;
 };
@@ -40,6 +43,10 @@ struct TEcoKey {
 TEcoKey EcoKey(const TSchachbrett& Brett, const TZug& Zug);
 // The first table row holding this position, -1 when none does.
 int FindEcoRow(const TEcoKey& Key);
+
+// Loads Text into N and answers whether it has a main line to classify: it
+// loads, is not blank, is not Chess960, and any FEN tag reads.
+bool LoadForEco(TNotation& N, std::string_view Text);
 
 class TfrmEco {
 public:

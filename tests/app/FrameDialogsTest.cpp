@@ -6,10 +6,12 @@
 #include "UPieces.h"
 
 #include <QEnterEvent>
+#include <QFontDialog>
 #include <QLabel>
-
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QTest>
 
 using namespace frametest;
 
@@ -147,3 +149,73 @@ TEST_F(FrameTest, LogIsOffByDefault) {
     Frame.reset();
     EXPECT_FALSE(std::filesystem::exists(Dir() / "kblogfile.txt"));
 }
+
+namespace {
+
+// Qt's font dialog has no colour: both font dialogs carry a colour button,
+// and what is chosen there reaches the boards and the ini with the font.
+TEST_F(FrameTest, FontDialogsChooseTheColourWithTheFont) {
+    WriteIni("[Options]\nFontColor=0\nCFontColor=128\n");
+    TMainForm& f = Start();
+    f.mGameOpenClick();
+    const QColor chosen(0x12, 0x34, 0x56);
+    int colourAsked = 0;
+    int finish = mrOk;
+    TAnswerer a;
+    a.Color = [&](const QColor&) -> std::optional<QColor> {
+        ++colourAsked;
+        return chosen;
+    };
+    a.Dialog = [&](QDialog& D) {
+        if (auto* d = dynamic_cast<TFontColorDialog*>(&D)) {
+            d->FontDialog->setCurrentFont(QFont("DejaVu Serif", 15));
+            QTest::mouseClick(d->bColor, Qt::LeftButton);
+            EXPECT_EQ(d->SelectedColor(), chosen);
+            return finish;
+        }
+        if (auto* p = dynamic_cast<TfrmPieces*>(&D)) {
+            QTest::mouseClick(p->bFont, Qt::LeftButton);
+            return int(mrOk);
+        }
+        return int(mrCancel);
+    };
+    TAnswererScope scope(a);
+
+    // Cancelled: the colour picked on the way is dropped with the font.
+    finish = mrCancel;
+    f.mFontCommClick();
+    EXPECT_EQ(colourAsked, 1);
+    EXPECT_EQ(f.FontDialogComm.Color, ColorFromWin(128));
+    EXPECT_EQ(Boards[0]->BoardApplied, 0);
+
+    finish = mrOk;
+    f.mFontCommClick();
+    EXPECT_EQ(f.FontDialogComm.Color, chosen);
+    EXPECT_EQ(f.FontDialogComm.Font.pointSize(), 15);
+    EXPECT_EQ(Boards[0]->BoardApplied, 1);
+    f.mFontClick();
+    EXPECT_EQ(colourAsked, 3);
+    EXPECT_EQ(f.FontDialog1.Color, chosen);
+    EXPECT_EQ(f.FontDialog1.Font.pointSize(), 15);
+    EXPECT_EQ(Boards[0]->NotationApplied, 1);
+
+    // Confirmed without a change: font and colour come back as they were.
+    for (const QFont& font :
+         {QFont("DejaVu Sans", 10), QFont("DejaVu Sans Mono", 12, QFont::Bold)}) {
+        TFontColorDialog d(font, chosen);
+        EXPECT_EQ(d.SelectedFont().family(), font.family());
+        EXPECT_EQ(d.SelectedFont().pointSize(), font.pointSize());
+        EXPECT_EQ(d.SelectedFont().bold(), font.bold());
+        EXPECT_FALSE(d.SelectedFont().italic()) << font.family().toStdString();
+        EXPECT_FALSE(d.SelectedFont().styleName().contains("Condensed"));
+        EXPECT_EQ(d.SelectedColor(), chosen);
+    }
+
+    ASSERT_TRUE(Close());
+    const std::string ini = IniText();
+    const std::string value = std::to_string(ColorToWin(chosen));
+    EXPECT_NE(ini.find("\nFontColor=" + value), std::string::npos) << ini;
+    EXPECT_NE(ini.find("\nCFontColor=" + value), std::string::npos) << ini;
+}
+
+} // namespace

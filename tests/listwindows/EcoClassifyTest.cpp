@@ -42,17 +42,43 @@ TEST(EcoClassify, DeepestMainLinePositionDecides) {
               Classified(Game("1. d4 Nf6 2. c4 e6 3. Nf3")));
 }
 
-// The table's positions carry the en-passant square after a double step and
-// the side to move: the same placement reached otherwise is another position.
-TEST(EcoClassify, EnPassantSquareAndSideToMoveArePartOfThePosition) {
+// Two positions are the same when the same moves are possible there: the
+// en-passant square of a double step counts only when a pawn may take en
+// passant; the side to move always counts.
+TEST(EcoClassify, TranspositionsThroughADoubleStepKeepTheirOpening) {
     EXPECT_EQ(Classified(Game("1. d4 d5 2. Nf3")).substr(0, 4), "D02|");
-    // Same placement, but the last move was a double step.
-    EXPECT_NE(Classified(Game("1. Nf3 d5 2. d4")).substr(0, 4), "D02|");
+    // Same placement, last move a double step no pawn can answer.
+    EXPECT_EQ(Classified(Game("1. Nf3 d5 2. d4")), Classified(Game("1. d4 d5 2. Nf3")));
+    // King's Indian, fianchetto, Yugoslav line, reached from the Reti.
+    EXPECT_EQ(Classified(Game("1. Nf3 Nf6 2. g3 g6 3. c4 Bg7 4. Bg2 O-O 5. O-O d6 6. Nc3 c5 "
+                              "7. d4 Nc6 8. dxc5"))
+                  .substr(0, 4),
+              "E65|");
     // 5.d3 Nf6 6.d4 has the placement of the row 5.d4 Nf6 with Black to move.
     const std::string petrov = "1. e4 e5 2. Nf3 Nf6 3. Nxe5 d6 4. Nf3 Nxe4 5. d3";
     EXPECT_EQ(Classified(Game(petrov + " Nf6 6. d4")), Classified(Game(petrov)));
     EXPECT_NE(Classified(Game(petrov + " Nf6 6. d4")),
               Classified(Game("1. e4 e5 2. Nf3 Nf6 3. Nxe5 d6 4. Nf3 Nxe4 5. d4 Nf6")));
+}
+
+TEST(EcoClassify, EnPassantSquareCountsOnlyWhereTheCaptureIsLegal) {
+    auto key = [](const std::string& fen) {
+        TSchachbrett b{};
+        TZug z{};
+        uint16_t moveNo = 1;
+        EXPECT_TRUE(FENToStellung(fen, b, z, moveNo, nullptr)) << fen;
+        return EcoKey(b, z);
+    };
+    // b5xc6 is possible: another position than without the square.
+    EXPECT_NE(key("4k3/8/8/KPp5/8/8/8/8 w - c6 0 1"), key("4k3/8/8/KPp5/8/8/8/8 w - - 0 1"));
+    // No pawn beside c5, or the one there is pinned along the rank: the same.
+    EXPECT_EQ(key("4k3/8/8/K1p5/8/8/8/8 w - c6 0 1"), key("4k3/8/8/K1p5/8/8/8/8 w - - 0 1"));
+    EXPECT_EQ(key("4k3/8/8/KPp4r/8/8/8/8 w - c6 0 1"), key("4k3/8/8/KPp4r/8/8/8/8 w - - 0 1"));
+    // Black takes on the third rank, from either side.
+    EXPECT_NE(key("4k3/8/8/8/3Pp3/8/8/4K3 b - d3 0 1"), key("4k3/8/8/8/3Pp3/8/8/4K3 b - - 0 1"));
+    EXPECT_NE(key("4k3/8/8/8/2pP4/8/8/4K3 b - d3 0 1"), key("4k3/8/8/8/2pP4/8/8/4K3 b - - 0 1"));
+    // The side to move always counts.
+    EXPECT_NE(key("4k3/8/8/K1p5/8/8/8/8 w - - 0 1"), key("4k3/8/8/K1p5/8/8/8/8 b - - 0 1"));
 }
 
 TEST(EcoClassify, GamesFromPositions) {
@@ -158,18 +184,23 @@ TEST(EcoClassify, FindEcoLooksUpTheCurrentFen) {
 // The classification as a scan backward from the end of the main line, the
 // first row whose FEN occurs in the position's FEN winning, with no limit on
 // the steps back: the one pass forward must give the same answer.
+// Both FENs are read with the en-passant square only where a capture there
+// is legal.
 std::string BackwardScan(const std::string& game) {
     TNotation n;
     std::string fen;
     n.OnMoveChange = [&](TNotation*, TZug z, TSchachbrett b, bool) {
-        fen = StellungToFEN(b, z, 1, false);
+        fen = ecotest::NormalFen(StellungToFEN(b, z, 1, false));
     };
     if (n.LoadPGN(game) != 0 || n.ActiveFischerInfo()) return "||";
     n.GotoEnd();
+    const auto& rows = ecotest::NormalTableFens();
     for (;;) {
-        for (const TEcoRow& r : EcoTable)
-            if (fen.find(r.FEN) != std::string::npos)
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (fen.find(rows[i]) != std::string::npos) {
+                const TEcoRow& r = EcoTable[i];
                 return std::string(r.Code) + "|" + r.Opening + "|" + r.Variation;
+            }
         if (!n.MoveBack()) return "||";
     }
 }

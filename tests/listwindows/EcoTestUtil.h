@@ -36,12 +36,42 @@ inline std::string TagValue(const std::string& game, const std::string& name) {
     return game.substr(start, game.find('"', start) - start);
 }
 
-// First row holding the same FEN as row I.
+// The FEN with its en-passant square only where some pawn of the side to
+// move may take there (asked of the move-legality test), so that two FENs
+// of the same position read the same.
+inline std::string NormalFen(const std::string& fen) {
+    kb::TSchachbrett b{};
+    kb::TZug z{};
+    uint16_t moveNo = 1;
+    if (!kb::FENToStellung(fen, b, z, moveNo, nullptr)) return fen;
+    bool capturable = false;
+    for (uint8_t sq = 0; sq < 64 && z.EnPassant != 0 && !capturable; ++sq) {
+        const int32_t from = kb::Index64To120(sq);
+        if (b[static_cast<size_t>(from)] != z.Side * kb::Bauer) continue;
+        kb::TZug m = z;
+        m.From = from;
+        m.To = z.EnPassant;
+        capturable = kb::IsLegalMove(b, m, nullptr);
+    }
+    if (!capturable) z.EnPassant = 0;
+    return kb::StellungToFEN(b, z, moveNo, false);
+}
+
+// First row holding the same position as row I.
+inline const std::vector<std::string>& NormalTableFens() {
+    static const std::vector<std::string> fens = [] {
+        std::vector<std::string> v;
+        for (const kb::TEcoRow& r : kb::EcoTable)
+            v.push_back(NormalFen(r.FEN));
+        return v;
+    }();
+    return fens;
+}
+
 inline int FirstRowWithFen(int I) {
+    const auto& fens = NormalTableFens();
     for (int j = 0; j <= I; ++j)
-        if (std::string(kb::EcoTable[static_cast<size_t>(j)].FEN) ==
-            kb::EcoTable[static_cast<size_t>(I)].FEN)
-            return j;
+        if (fens[static_cast<size_t>(j)] == fens[static_cast<size_t>(I)]) return j;
     return I;
 }
 

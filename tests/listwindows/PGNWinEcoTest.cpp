@@ -58,6 +58,40 @@ TEST(EcoTag, SetAndReadKeepEveryOtherByte) {
     EXPECT_EQ(kb::EcoTagOf(kb::SetEcoTag(none, "B00")), "B00");
     // A bracket in the moves is no tag.
     EXPECT_EQ(kb::EcoTagOf("[Event \"x\"]\n\n1. e4 {[ECO \"Z\"]} *"), "");
+    EXPECT_EQ(kb::RemoveEcoTag(lf), "[Event \"x\"]\n[White \"w\"]\n\n1. e4 *");
+    EXPECT_EQ(kb::RemoveEcoTag(kb::SetEcoTag(none, "B00")), none);
+    EXPECT_EQ(kb::RemoveEcoTag(none), none);
+}
+
+// A game with a main line that meets no table position loses a tag nobody
+// can confirm; games without a main line to look at keep every byte.
+TEST_F(EcoRun, UnconfirmedTagIsRemovedUnreadableGamesStay) {
+    const std::string ending =
+        "[Event \"Ending\"]\r\n[White \"A\"]\r\n[Black \"B\"]\r\n[Result \"*\"]\r\n"
+        "[ECO \"Z99\"]\r\n[SetUp \"1\"]\r\n[FEN \"8/8/4k3/8/8/4K3/4P3/8 w - - 0 1\"]\r\n\r\n"
+        "1. Kd3 Kd5 *";
+    const std::string endingWithout = kb::RemoveEcoTag(ending);
+    ASSERT_EQ(endingWithout.size() + std::string("[ECO \"Z99\"]\r\n").size(), ending.size());
+    const std::string broken = kb::SetEcoTag(kBadGame, "C40");
+    const std::string badFen = "[Event \"E\"]\r\n[ECO \"B00\"]\r\n[FEN \"not a position\"]\r\n"
+                               "\r\n1. e4 *";
+    const std::string chess960 = kb::SetEcoTag(
+        kbtest::SplitGames(kbtest::ReadFile(kbtest::TestData("pgn/chess960-engine-games.pgn")))[0],
+        "A00");
+    EXPECT_EQ(kb::ClassifyKeepingText(ending, kb::ClassifyByTable), endingWithout);
+    for (const std::string& same : {broken, badFen, chess960})
+        EXPECT_EQ(kb::ClassifyKeepingText(same, kb::ClassifyByTable), same);
+
+    // The same through a run over a file.
+    const std::string text =
+        ending + "\r\n\r\n" + broken + "\r\n\r\n" + badFen + "\r\n\r\n" + chess960 + "\r\n";
+    const fs::path file = dir_ / "tags.pgn";
+    kbtest::WriteFile(file, text);
+    auto w = kbtest::OpenWindow(file);
+    ASSERT_EQ(w->PGN()->ItemCount(), 4);
+    EXPECT_EQ(kb::RunEcoClassification(*w->PGN(), kb::ClassifyByTable), kb::TEcoRunResult::Done);
+    EXPECT_EQ(kbtest::ReadFile(file), endingWithout + "\r\n\r\n" + broken + "\r\n\r\n" + badFen +
+                                          "\r\n\r\n" + chess960 + "\r\n");
 }
 
 TEST_F(EcoRun, OnlyTheEcoTagChanges) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <algorithm>
 #include <random>
 
@@ -81,11 +83,30 @@ TEST(NotationMoveText, GlyphAndNagTexts) {
     }
     TNotation::NagText(146, s);
     EXPECT_EQ(s, "$146");
+    // On display the sign itself shows, not the letter a chess font draws
+    // it with; a character the user chose rules; export keeps the letter.
     TNotation n;
+    n.NagSymbol(14, s);
+    EXPECT_EQ(s, "\u2a72");
+    n.NagSymbol(16, s);
+    EXPECT_EQ(s, "\u00b1");
+    n.NagSymbol(19, s);
+    EXPECT_EQ(s, "\u2212+");
+    n.SetGlyphChars("#\xB0");
+    n.NagSymbol(8, s);
+    EXPECT_EQ(s, "\xB0");
+    n.NagSymbol(22, s);
+    EXPECT_EQ(s, "\u2a00");
+    n.ExportMode = true;
     n.NagSymbol(14, s);
     EXPECT_EQ(s, "m");
     n.NagSymbol(7, s);
     EXPECT_EQ(s, "");
+    // Nineteen different signs, each also in a plain spelling.
+    std::set<std::string> signs(TNotation::UnicodeSigns.begin(), TNotation::UnicodeSigns.end());
+    std::set<std::string> plain(TNotation::PlainSigns.begin(), TNotation::PlainSigns.end());
+    EXPECT_EQ(signs.size(), 19u);
+    EXPECT_EQ(plain.size(), 19u);
 }
 
 TEST(NotationMoveText, SanInGermanAndEnglish) {
@@ -103,7 +124,7 @@ TEST(NotationMoveText, SanInGermanAndEnglish) {
         {"3qk3/8/8/8/8/8/8/3QK3 b - - 0 1", "1... Qxd1+", "1...Dxd1+", "1...Qxd1+"},
         {"4k3/8/8/8/8/8/8/R3K3 w - - 0 1", "1. Ra8#", "1.Ta8#", "1.Ra8#"},
         {"4k3/1P6/8/8/8/8/8/4K3 w - - 0 1", "1. b8=Q+!?", "1.b8=D+!?", "1.b8=Q+!?"},
-        {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "1. Kd2 $14", "1.Kd2m", "1.Kd2m"},
+        {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "1. Kd2 $14", "1.Kd2\u2a72", "1.Kd2\u2a72"},
         {"4k3/8/8/8/8/8/8/1N2KN2 w - - 0 1", "1. Nbd2", "1.Sbd2", "1.Nbd2"},
     };
     for (const Case& c : cases) {

@@ -5,9 +5,11 @@
 #include "WidgetTestSupport.h"
 
 #include <QClipboard>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +59,42 @@ TEST(NotationWidgetText, WidthsPerCharacter) {
     EXPECT_EQ(a, b);
     EXPECT_GT(a, 0);
     EXPECT_EQ(w.CharWidth(TLineFont::Main, "{", 0), 0);
+}
+
+// The notation on screen shows each evaluation sign as the character it
+// stands for where an installed font draws it, else in plain characters;
+// never a chess-font letter, never an empty box.
+TEST(NotationWidgetText, SignsShowAsTheirCharacters) {
+    const auto& shown = ShowableSignTexts();
+    int unicode = 0;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_TRUE(shown[i] == TNotation::UnicodeSigns[i] || shown[i] == TNotation::PlainSigns[i])
+            << i;
+        unicode += shown[i] == TNotation::UnicodeSigns[i];
+        // Whatever is chosen has a glyph for every character.
+        QTextLayout layout(QString::fromUtf8(shown[i]), QFont());
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        for (const QGlyphRun& run : layout.glyphRuns())
+            for (const quint32 glyph : run.glyphIndexes())
+                EXPECT_NE(glyph, 0u) << "sign " << i << " " << shown[i];
+    }
+    // DejaVu Sans, which the program needs for its pieces, has these.
+    for (const size_t i : {2u, 3u, 6u, 8u, 9u})
+        EXPECT_EQ(shown[i], TNotation::UnicodeSigns[i]) << i;
+    EXPECT_GE(unicode, 12);
+
+    kb::TNotationWidget w;
+    kbwidget::Prepare(w, 400, 200);
+    TNotation& n = w.Notation();
+    ASSERT_EQ(n.LoadPGN("[Event \"E\"]\r\n\r\n1. e4 $16 e5 $14 2. Nf3 $13 *\r\n"), 0);
+    n.Refresh();
+    const std::string text = n.GetText();
+    EXPECT_NE(text.find("1.e4\u00b1 e5" + shown[4] + " 2.Sf3\u221e"), std::string::npos) << text;
+    // A character the user chose for a sign rules.
+    n.SetGlyphChars("###\xA7");
+    EXPECT_NE(n.GetText().find("1.e4\xA7 e5" + shown[4]), std::string::npos) << n.GetText();
 }
 
 TEST(NotationWidgetClipboard, CopyAndPaste) {
