@@ -225,6 +225,7 @@ private:
     // is written beside the old one from the splices (in file order, not
     // overlapping) and renamed over it; then the index follows. OldToNew
     // maps the old record indexes (-1: removed). False: nothing changed.
+    // True: the rows change has begun (the caller fixes the rows and ends it).
     // Cancellable: the progress handler may stop it (a delete); additions
     // run to the end, so a copy keeps what it had before a stop.
     bool Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& OldToNew,

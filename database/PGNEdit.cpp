@@ -219,7 +219,8 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
     game.reset();
 
     // The new file stands under the name: the index follows it, whatever
-    // happens next.
+    // happens next. The view saves its selection by the old index first.
+    BeginRowsChange();
     std::vector<int32_t> nos;
     std::vector<int64_t> starts;
     nos.reserve(gameNos_.size());
@@ -325,7 +326,6 @@ bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& 
         Trace(0, mode);
         return false;
     }
-    BeginRowsChange();
     RemapRows(map);
     for (size_t k = 0; k < ts.size(); ++k) {
         InsertRow(ItemCount(), s.FirstRecord + static_cast<int>(k));
@@ -368,7 +368,6 @@ bool TPGN::InsertGames(int Row, const std::vector<std::string>& Texts, std::vect
     std::vector<int32_t> map;
     const bool ok = Rewrite({s}, map, false);
     if (ok) {
-        BeginRowsChange();
         RemapRows(map);
         // In file order the new games' rows go before the rows behind them.
         auto at = std::lower_bound(rows_.begin(), rows_.end(), r) - rows_.begin();
@@ -433,7 +432,6 @@ bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
     std::vector<int32_t> map;
     const bool ok = Rewrite({s}, map, false);
     if (ok) {
-        BeginRowsChange();
         RemapRows(map);
         EndRowsChange();
     }
@@ -531,7 +529,6 @@ bool TPGN::DeleteRecords(std::vector<int> Records) {
     std::vector<int32_t> map;
     const bool ok = Rewrite(splices, map, true);
     if (ok) {
-        BeginRowsChange();
         RemapRows(map); // every other row keeps showing its game
         EndRowsChange();
     }
