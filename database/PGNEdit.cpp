@@ -212,6 +212,16 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
         from = s.End;
     }
     ok = ok && copy(from, size) && to == newSize;
+    // Every line of the file ends with CR LF, the last one too, also when an
+    // older file came without.
+    if (ok && newSize > 0) {
+        char last = 0;
+        ok = out.File().ReadAt(newSize - 1, &last, 1) == 1;
+        if (ok && last != '\n' && last != '\r') {
+            ok = out.File().WriteAt(newSize, "\r\n", 2);
+            newSize += 2;
+        }
+    }
     // Messages were pumped while copying: the file must still be the one read.
     ok = ok && game->IsFileAt(fileName_) && IndexStillValid(*game, 0);
     if (!ok) return false; // the old file was never touched

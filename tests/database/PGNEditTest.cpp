@@ -244,6 +244,16 @@ TEST(PGNEdit, TextLayoutAtTheEdges) {
     EXPECT_FALSE(pgn.AppendGame(no, "[event \"lower\"]\r\n\r\n*"));
     EXPECT_EQ(pgn.GameCount(), 3);
     EXPECT_EQ(kbtest::ReadFile(file), before);
+
+    // A file written without a line break at its end gets one with any change.
+    kbtest::WriteFile(file, "[Event \"F\"]\r\n\r\n*\r\n\r\n[Event \"G\"]\r\n\r\n1-0");
+    ASSERT_TRUE(pgn.SetFileName(""));
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    no = 0;
+    ASSERT_TRUE(pgn.ReplaceGame(no, "[Event \"H\"]\r\n\r\n*"));
+    EXPECT_EQ(kbtest::ReadFile(file), "[Event \"H\"]\r\n\r\n*\r\n\r\n[Event \"G\"]\r\n\r\n1-0\r\n");
+    EXPECT_EQ(pgntest::FreshStarts(file), (std::vector<int64_t>{0, 20}));
+    EXPECT_EQ(pgn.Record(1).End, 40);
 }
 
 TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
