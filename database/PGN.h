@@ -129,7 +129,8 @@ public:
     bool DoDeleteGame(int Key, bool ByRow);
     // Many games in one change of the file (one rename): all of them or,
     // on failure or cancel, none. A text that does not start a game refuses
-    // the whole batch. GameNos gets the new games' numbers in order.
+    // the whole batch. GameNos gets the new games' numbers in order. A
+    // database takes them one by one: those before a failure stay.
     bool AppendGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos);
     // Before the game of Row, in order; appended without such a row or
     // while the list is sorted.

@@ -8,10 +8,8 @@
 #include "PGN.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <cstring>
 #include <string_view>
-
-namespace fs = std::filesystem;
 
 namespace kb {
 
@@ -189,9 +187,11 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
     auto copy = [&](int64_t From, int64_t Until) {
         while (From < Until) {
             const int64_t want = std::min<int64_t>(static_cast<int64_t>(buf.size()), Until - From);
-            if (game->ReadAt(From, buf.data(), want) != want ||
-                !out.File().WriteAt(to, buf.data(), want))
-                return false;
+            if (game->ReadAt(From, buf.data(), want) != want) return false;
+            // Zeros stay a hole of the new file, as they were of a sparse old one.
+            const bool zeros = buf[0] == 0 && std::memcmp(buf.data(), buf.data() + 1,
+                                                          static_cast<size_t>(want - 1)) == 0;
+            if (!zeros && !out.File().WriteAt(to, buf.data(), want)) return false;
             From += want;
             to += want;
             TraceIfChanged(Percent(to, newSize), lastPercent, mode);
@@ -211,7 +211,7 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
         to += static_cast<int64_t>(s.Bytes.size());
         from = s.End;
     }
-    ok = ok && copy(from, size) && to == newSize;
+    ok = ok && copy(from, size) && to == newSize && out.File().Truncate(newSize);
     // Every line of the file ends with CR LF, the last one too, also when an
     // older file came without.
     if (ok && newSize > 0) {
@@ -330,23 +330,23 @@ bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& 
         s.Bytes += ts[k];
     }
     s.Bytes += "\r\n";
+    Hourglass(true);
     std::vector<int32_t> map;
-    if (!Rewrite({s}, map, false)) {
-        TCancelMode mode = cmGoOn;
-        Trace(0, mode);
-        return false;
+    const bool ok = Rewrite({s}, map, false);
+    if (ok) {
+        RemapRows(map);
+        for (size_t k = 0; k < ts.size(); ++k) {
+            InsertRow(ItemCount(), s.FirstRecord + static_cast<int>(k));
+            GameNos.push_back(s.NewNos[k]);
+        }
+        lastGameNo_ = no;
+        EndRowsChange();
     }
-    RemapRows(map);
-    for (size_t k = 0; k < ts.size(); ++k) {
-        InsertRow(ItemCount(), s.FirstRecord + static_cast<int>(k));
-        GameNos.push_back(s.NewNos[k]);
-    }
-    lastGameNo_ = no;
-    EndRowsChange();
+    Hourglass(false);
     TCancelMode mode = cmGoOn;
     Trace(0, mode);
     if (OnRepaint) OnRepaint();
-    return true;
+    return ok;
 }
 
 bool TPGN::AppendGame(int& GameNo, const std::string& Text) {
