@@ -311,8 +311,9 @@ void ParseTagLine(TEventData& E, std::string_view Line);
 // has no non-empty line among them. Reads a bounded number of bytes.
 bool IsPGNFile(const std::string& FileName);
 // Appends one game's text to a PGN file (CR LF CR LF first unless the text
-// starts with CR). False on any failure, and then the file is cut back to
-// its old length; database files (.kbf, .kbfidx, .kbftmp) are refused.
+// starts with CR; CR LF after it unless it ends with a line break), through
+// a new file renamed over the old one. False on any failure, and then the
+// file is as it was; database files (.kbf, .kbfidx, .kbftmp) are refused.
 bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameText);
 // The same through a given file system (tests put a failing one here).
 bool AppendGameToPGNFile(TFileSystem& Fs, const std::string& FileName, const std::string& GameText);

@@ -173,6 +173,7 @@ bool TPGN::OpenPGN(const std::string& Path) {
         OnFilterRequest = std::move(filter);
     }
     lastGameNo_ = RecordCount() - 1;
+    RemoveStaleTemps();
     Hourglass(false);
     TCancelMode mode = cmGoOn;
     Trace(0, mode);
@@ -192,6 +193,7 @@ void TPGN::Scan() {
     const int64_t size = std::max<int64_t>(0, before.Size);
     knownSize_ = -1; // edits stay refused unless the scan completes cleanly
     knownMTime_ = before.MTimeNs;
+    knownInode_ = before.Inode;
     file_->AdviseSequential();
 
     // Read a few blocks per call (the buffer stays in the cache while it is

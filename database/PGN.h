@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // TPGN: the games of one PGN file, indexed in memory by a block scan, as
 // rows that can be filtered and sorted; games are read on demand and can be
-// appended, inserted, replaced and deleted in the file in place, with a
-// backup of the rewritten tail. Plain C++; the list face is TPGNList.
+// appended, inserted, replaced and deleted, each change written beside the
+// file and renamed over it. Plain C++; the list face is TPGNList.
 #pragma once
 
 #include "FileIO.h"
@@ -115,6 +115,11 @@ public:
     int GameCount();
     void KeepOpen(bool Value);
 
+    // Removes what an interrupted change of this file left beside it (a
+    // half written new version, an ECO run's temporary file), unless a live
+    // writer holds it. Returns how many files went.
+    int RemoveStaleTemps();
+
     // Editing.
     bool AppendGame(int& GameNo, const std::string& Text);
     bool SaveGame(int Row, int& GameNo, int Mode, const std::string& Text);
@@ -122,13 +127,26 @@ public:
     bool ReplaceGame(int& GameNo, const std::string& Text);
     bool DeleteGame(int Row);
     bool DoDeleteGame(int Key, bool ByRow);
+    // Many games in one change of the file (one rename): all of them or,
+    // on failure or cancel, none. A text that does not start a game refuses
+    // the whole batch. GameNos gets the new games' numbers in order. A
+    // database takes them one by one: those before a failure stay.
+    bool AppendGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos);
+    // Before the game of Row, in order; appended without such a row or
+    // while the list is sorted.
+    bool InsertGames(int Row, const std::vector<std::string>& Texts, std::vector<int>& GameNos);
+    // The games of these rows (database: marked deleted, or DBNumber alone
+    // when it is not -1).
+    bool DeleteGames(const std::vector<int>& Rows, int DBNumber = -1);
+    // The last change of the file was stopped by the user (nothing changed).
+    bool Cancelled() const { return cancelled_; }
     bool DeleteDatabase();
     bool Compress();
     int FindRecord(int GameNo, int64_t& Start) const;
     int RowOfGame(int GameNo) const;
     // The text written for a game: trimmed, and with Separated the blank
     // line that parts it from its neighbour (before it when appending, after
-    // it otherwise). The only game and a replaced last game go without.
+    // it otherwise). A game that ends the file ends with CR LF.
     static std::string FormatGameText(const std::string& Text, int Mode, bool Separated);
 
     // State.
@@ -141,7 +159,6 @@ public:
     bool DrawingSuppressed() const { return drawingSuppressed_; }
     uint8_t SortKey() const { return sortKey_; }
     int LastGameNo() const { return lastGameNo_; }
-    const std::string& BackupFileName() const { return backupFileName_; }
     int RecordCount() const { return static_cast<int>(starts_.size()); }
     TPGNGameRecord Record(int Index) const;
     // Bytes of memory held by the index (records and rows).
@@ -155,8 +172,6 @@ public:
     // puts up a dialog).
     std::function<void(const std::string& Text)> OnShowError;
     bool IndexMissing() const { return indexMissing_; }
-    // Date used in backup names; empty: today's date ("dd.mm.").
-    std::string BackupDate;
 
     // File calls; tests put a failing one here.
     void SetFileSystem(TFileSystem* Fs) { fs_ = Fs ? Fs : &TFileSystem::Posix(); }
@@ -207,14 +222,18 @@ private:
 
     bool CanEdit() const;
     bool IndexStillValid(TFile& File, int64_t Start);
-    std::string BackupName(char Letter, int Number) const;
-    bool BackupTail(TFile& File, int64_t Offset, int64_t Size, int Number,
-                    std::unique_ptr<TFile>& Backup);
-    bool ApplySplice(const Splice& S);
-    bool AppendBytes(const std::string& Bytes, int64_t& OldSize);
-    void RemoveBackup();
-    void AfterFailedRollback();
-    void InsertRecord(int Index, int32_t GameNo, int64_t Start, int64_t Length);
+    // The primitive every change of a PGN file goes through: the new file
+    // is written beside the old one from the splices (in file order, not
+    // overlapping) and renamed over it; then the index follows. OldToNew
+    // maps the old record indexes (-1: removed). False: nothing changed.
+    // True: the rows change has begun (the caller fixes the rows and ends it).
+    // Cancellable: the progress handler may stop it (a delete); additions
+    // run to the end, so a copy keeps what it had before a stop.
+    bool Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& OldToNew,
+                 bool Cancellable);
+    void RemapRows(const std::vector<int32_t>& OldToNew);
+    bool DeleteRecords(std::vector<int> Records);
+    static int TrailingBreaks(TFile& File, int64_t Size);
     void InsertRow(int Row, int Index);
 
     TFileSystem* fs_;
@@ -234,11 +253,12 @@ private:
     bool drawingSuppressed_ = false;
     TEventData header_;
     int32_t lastGameNo_ = -1;
-    std::string backupFileName_;
     bool keepOpen_ = false;
     // Size and time of the file as the index knows it.
     int64_t knownSize_ = 0;
     int64_t knownMTime_ = 0;
+    uint64_t knownInode_ = 0;
+    bool cancelled_ = false;
     std::vector<char> buffer_;
 
     // Database mode.

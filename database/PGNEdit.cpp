@@ -1,26 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// TPGN editing: games are appended, inserted, replaced and deleted in the
-// PGN file in place. Everything from the edited game to the end of the file
-// is first copied to a backup file and synced; the rewrite reads from that
-// copy, and a failed rewrite is rolled back from it. The backup goes only
-// once the edited file is synced, and stays when the rollback fails too.
+// TPGN editing: games are appended, inserted, replaced and deleted by
+// writing the new file beside the old one and renaming it over the old
+// (TPGN::Rewrite), so that a crash at any instant leaves the old file or the
+// new one, each game whole, and no half copy under a game file's name. One
+// call takes many games (a drop, a multi-row delete) and renames once.
 #include "ChessDatabase.h"
 #include "PGN.h"
 
 #include <algorithm>
-#include <ctime>
-#include <filesystem>
+#include <cstring>
 #include <string_view>
-
-namespace fs = std::filesystem;
 
 namespace kb {
 
+// Bytes [Start, End) of the file become Bytes. The records in between are
+// FirstRecord .. FirstRecord + Removed - 1; the new games start at NewStarts
+// (offsets in Bytes) and get the numbers NewNos.
 struct TPGN::Splice {
-    int Record = 0;    // index of the edited record
-    int64_t Start = 0; // bytes [Start, End) are replaced by Bytes
+    int64_t Start = 0;
     int64_t End = 0;
+    int FirstRecord = 0;
+    int Removed = 0;
     std::string Bytes;
+    std::vector<int64_t> NewStarts;
+    std::vector<int32_t> NewNos;
+    bool Replaces = false; // one game by one new game
 };
 
 namespace {
@@ -47,10 +51,10 @@ bool StartsGame(const std::string& t) {
 } // namespace
 
 std::string TPGN::FormatGameText(const std::string& Text, int Mode, bool Separated) {
-    std::string t = Trimmed(Text);
-    if (!Separated) return t;
-    if (Mode == gmAppend) return std::string(kSeparator) + t;
-    return t + std::string(kSeparator);
+    const std::string t = Trimmed(Text);
+    if (Mode == gmAppend) return Separated ? std::string(kSeparator) + t + "\r\n" : t + "\r\n";
+    // A game that ends the file ends with CR LF like every other line.
+    return t + (Separated ? std::string(kSeparator) : std::string("\r\n"));
 }
 
 int TPGN::FindRecord(int GameNo, int64_t& Start) const {
@@ -91,230 +95,306 @@ bool TPGN::IndexStillValid(TFile& File, int64_t Start) {
     const TFileStamp now = File.Stamp();
     const int64_t size = now.Size;
     if (now.MTimeNs == -1) return false;
-    if (size != knownSize_ || now.MTimeNs != knownMTime_ || lastEnd_ > size) return false;
+    if (size != knownSize_ || now.MTimeNs != knownMTime_ || now.Inode != knownInode_ ||
+        lastEnd_ > size)
+        return false;
     if (Start >= size) return true;
     char head[7];
     if (File.ReadAt(Start, head, sizeof head) != static_cast<int64_t>(sizeof head)) return false;
     return std::string_view(head, sizeof head) == kGameStart;
 }
 
-std::string TPGN::BackupName(char Letter, int Number) const {
-    std::string date = BackupDate;
-    if (date.empty()) {
-        std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        char buf[16];
-        std::strftime(buf, sizeof buf, "%d.%m.", &tm);
-        date = buf;
+int TPGN::RemoveStaleTemps() {
+    if (database_ || fileName_.empty() || !file_) return 0;
+    int removed = RemoveStaleReplacements(*fs_, fileName_);
+    // The ECO run writes "<name>0" .. "<name>99": the game file's head, then
+    // its games. One that nobody holds and that begins like that was left by
+    // an interrupted run; anything else under such a name is not ours.
+    if (scanIncomplete_) return removed;
+    std::string head(static_cast<size_t>(RecordCount() > 0 ? starts_[0] : 0), '\0');
+    if (!head.empty() && file_->ReadAt(0, head.data(), static_cast<int64_t>(head.size())) !=
+                             static_cast<int64_t>(head.size()))
+        return removed;
+    if (RecordCount() > 0) head += kGameStart;
+    for (int k = 0; k < 100; ++k) {
+        const std::string name = fileName_ + std::to_string(k);
+        if (!fs_->Exists(name)) continue;
+        auto temp = fs_->Open(name, TOpenMode::Read);
+        if (!temp || !temp->TryLock() || !temp->IsFileAt(name)) continue;
+        const int64_t size = temp->Size();
+        const int64_t n = std::min<int64_t>(size, static_cast<int64_t>(head.size()));
+        if (size < 0 || (size > 0 && RecordCount() == 0)) continue;
+        std::string begin(static_cast<size_t>(n), '\0');
+        if (temp->ReadAt(0, begin.data(), n) != n || head.compare(0, begin.size(), begin) != 0)
+            continue;
+        temp.reset();
+        if (fs_->Remove(name)) ++removed;
     }
-    fs::path p(fileName_);
-    std::string name = "backup" + date + Letter + "_game" + std::to_string(Number) + "-" +
-                       std::to_string(RecordCount()) + "_" + p.filename().string();
-    return (p.parent_path() / name).string();
+    return removed;
 }
 
-bool TPGN::BackupTail(TFile& File, int64_t Offset, int64_t Size, int Number,
-                      std::unique_ptr<TFile>& Backup) {
-    backupFileName_.clear();
-    Backup.reset();
-    // Never overwrite an earlier backup: it may be the only copy of something.
-    for (char letter = 'a'; letter <= 'z' && !Backup; ++letter) {
-        std::string name = BackupName(letter, Number);
-        Backup = fs_->Open(name, TOpenMode::CreateNew);
-        if (Backup)
-            backupFileName_ = name;
-        else if (!fs_->Exists(name))
-            return false;
-    }
-    if (!Backup) return false;
-
-    TCancelMode mode = cmGoOn;
-    const int64_t total = Size - Offset;
-    const int64_t blocks = total / BlockSize;
-    std::vector<char> buf(static_cast<size_t>(BlockSize));
-    int64_t done = 0;
-    int lastPercent = -1;
-    bool ok = true;
-    while (done < total) {
-        size_t want = static_cast<size_t>(std::min<int64_t>(BlockSize, total - done));
-        const int64_t n = File.ReadAt(Offset + done, buf.data(), static_cast<int64_t>(want));
-        if (n != static_cast<int64_t>(want) ||
-            !Backup->WriteAt(done, buf.data(), static_cast<int64_t>(want))) {
-            ok = false;
+// The line breaks at the end of the file, read from its last bytes.
+int TPGN::TrailingBreaks(TFile& File, int64_t Size) {
+    char tail[4];
+    const int64_t n = std::min<int64_t>(Size, sizeof tail);
+    if (n <= 0 || File.ReadAt(Size - n, tail, n) != n) return 0;
+    int breaks = 0;
+    for (int64_t i = n - 1; i >= 0; --i) {
+        if (tail[i] == '\n') {
+            if (i > 0 && tail[i - 1] == '\r') --i;
+        } else if (tail[i] != '\r') {
             break;
         }
-        done += n;
-        TraceIfChanged(Percent(done / BlockSize, blocks), lastPercent, mode);
-        if (mode == cmCancel) {
-            ok = false;
-            break;
-        }
+        ++breaks;
     }
-    ok = ok && Backup->Sync() && fs_->SyncFolder(backupFileName_);
-    mode = cmGoOn;
-    Trace(-1, mode);
-    return ok;
+    return breaks;
 }
 
-void TPGN::RemoveBackup() {
-    if (backupFileName_.empty()) return;
-    fs_->Remove(backupFileName_);
-    fs_->SyncFolder(backupFileName_);
-    backupFileName_.clear();
-}
-
-// The file could not be put back: the index no longer describes it, and
-// only a new scan may allow edits again.
-void TPGN::AfterFailedRollback() {
-    scanIncomplete_ = true;
-    knownSize_ = -1;
-}
-
-bool TPGN::ApplySplice(const Splice& S) {
-    auto file = fs_->Open(fileName_, TOpenMode::ReadWrite);
-    if (!file) return false;
-    if (!file->TryLock() || !IndexStillValid(*file, S.Start)) return false;
+bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& OldToNew,
+                   bool Cancellable) {
+    cancelled_ = false;
     const int64_t size = knownSize_;
-    if (S.Start < 0 || S.Start > S.End || S.End > size) return false;
-
-    std::unique_ptr<TFile> backup;
-    bool backedUp = BackupTail(*file, S.Start, size, S.Record + 1, backup);
-    // Messages were pumped during the copy: the file must still be as it was.
-    if (!backedUp || !IndexStillValid(*file, S.Start)) {
-        backup.reset();
-        RemoveBackup();
-        return false;
+    int64_t newSize = size, prevEnd = 0;
+    int prevRecord = 0;
+    for (const Splice& s : Splices) {
+        if (s.Start < prevEnd || s.Start > s.End || s.End > size || s.FirstRecord < prevRecord ||
+            s.Removed < 0 || s.FirstRecord + s.Removed > RecordCount() ||
+            s.NewStarts.size() != s.NewNos.size() ||
+            (s.Replaces && (s.Removed != 1 || s.NewStarts.size() != 1)))
+            return false;
+        prevEnd = s.End;
+        prevRecord = s.FirstRecord + s.Removed;
+        newSize += static_cast<int64_t>(s.Bytes.size()) - (s.End - s.Start);
     }
 
-    // The new tail: the given bytes, then the old tail from End, read from
-    // the synced backup so that no byte is lost whatever the sizes.
-    const int64_t newSize = S.Start + static_cast<int64_t>(S.Bytes.size()) + (size - S.End);
-    const int64_t chunk = std::max<int64_t>(BlockSize, static_cast<int64_t>(S.Bytes.size()));
-    std::vector<char> buf(static_cast<size_t>(BlockSize));
-    TCancelMode mode = cmNoCancel;
+    // The lock keeps a second copy of the program from editing the same file
+    // meanwhile; the checks make sure the index still describes it. Opened
+    // for writing though never written: a file we may not write stays as it is.
+    auto game = fs_->Open(fileName_, TOpenMode::ReadWrite);
+    if (!game || !game->TryLock() || !game->IsFileAt(fileName_)) return false;
+    for (const Splice& s : Splices)
+        if (!IndexStillValid(*game, s.Start)) return false;
+    RemoveStaleReplacements(*fs_, fileName_);
+    TReplacement out;
+    if (!out.Begin(*fs_, fileName_)) return false;
+
+    constexpr int64_t kChunk = 1 << 20;
+    std::vector<char> buf(
+        static_cast<size_t>(std::min<int64_t>(kChunk, std::max<int64_t>(size, 1))));
+    TCancelMode mode = Cancellable ? cmGoOn : cmNoCancel;
     int lastPercent = -1;
-    const int64_t blocks = size / chunk;
-    bool ok = file->WriteAt(S.Start, S.Bytes.data(), static_cast<int64_t>(S.Bytes.size()));
-    int64_t from = S.End - S.Start; // in the backup
-    int64_t to = S.Start + static_cast<int64_t>(S.Bytes.size());
-    const int64_t backupSize = size - S.Start;
-    while (ok && from < backupSize) {
-        size_t want = static_cast<size_t>(std::min<int64_t>(BlockSize, backupSize - from));
-        ok = backup->ReadAt(from, buf.data(), static_cast<int64_t>(want)) ==
-                 static_cast<int64_t>(want) &&
-             file->WriteAt(to, buf.data(), static_cast<int64_t>(want));
-        from += static_cast<int64_t>(want);
-        to += static_cast<int64_t>(want);
-        TraceIfChanged(Percent((S.Start + from) / chunk, blocks), lastPercent, mode);
-    }
-    ok = ok && file->Truncate(newSize) && file->Sync();
-    if (ok) {
-        const TFileStamp now = file->Stamp();
-        if (now.MTimeNs != -1 && now.Size == newSize) {
-            knownSize_ = newSize;
-            knownMTime_ = now.MTimeNs;
-        } else {
-            knownSize_ = -1; // refuse further edits until a new scan
+    int64_t to = 0;
+    auto copy = [&](int64_t From, int64_t Until) {
+        while (From < Until) {
+            const int64_t want = std::min<int64_t>(static_cast<int64_t>(buf.size()), Until - From);
+            if (game->ReadAt(From, buf.data(), want) != want) return false;
+            // Zeros stay a hole of the new file, as they were of a sparse old one.
+            const bool zeros = buf[0] == 0 && std::memcmp(buf.data(), buf.data() + 1,
+                                                          static_cast<size_t>(want - 1)) == 0;
+            if (!zeros && !out.File().WriteAt(to, buf.data(), want)) return false;
+            From += want;
+            to += want;
+            TraceIfChanged(Percent(to, newSize), lastPercent, mode);
+            if (mode == cmCancel) {
+                cancelled_ = true;
+                return false;
+            }
         }
-        backup.reset();
-        RemoveBackup();
         return true;
+    };
+    bool ok = true;
+    int64_t from = 0;
+    for (const Splice& s : Splices) {
+        ok = copy(from, s.Start) &&
+             out.File().WriteAt(to, s.Bytes.data(), static_cast<int64_t>(s.Bytes.size()));
+        if (!ok) break;
+        to += static_cast<int64_t>(s.Bytes.size());
+        from = s.End;
     }
+    ok = ok && copy(from, size) && to == newSize && out.File().Truncate(newSize);
+    // Every line of the file ends with CR LF, the last one too, also when an
+    // older file came without.
+    if (ok && newSize > 0) {
+        char last = 0;
+        ok = out.File().ReadAt(newSize - 1, &last, 1) == 1;
+        if (ok && last != '\n' && last != '\r') {
+            ok = out.File().WriteAt(newSize, "\r\n", 2);
+            newSize += 2;
+        }
+    }
+    // Messages were pumped while copying: the file must still be the one read.
+    ok = ok && game->IsFileAt(fileName_) && IndexStillValid(*game, 0);
+    if (!ok) return false; // the old file was never touched
+    if (!out.Commit() && !out.Renamed()) return false;
+    game.reset();
 
-    // Put the old tail back from the backup.
-    bool restored = true;
-    for (int64_t off = 0; restored && off < backupSize; off += BlockSize) {
-        size_t want = static_cast<size_t>(std::min<int64_t>(BlockSize, backupSize - off));
-        restored = backup->ReadAt(off, buf.data(), static_cast<int64_t>(want)) ==
-                       static_cast<int64_t>(want) &&
-                   file->WriteAt(S.Start + off, buf.data(), static_cast<int64_t>(want));
+    // The new file stands under the name: the index follows it, whatever
+    // happens next. The view saves its selection by the old index first.
+    BeginRowsChange();
+    std::vector<int32_t> nos;
+    std::vector<int64_t> starts;
+    nos.reserve(gameNos_.size());
+    starts.reserve(starts_.size());
+    OldToNew.assign(gameNos_.size(), -1);
+    int64_t delta = 0;
+    int rec = 0;
+    auto keepUpTo = [&](int Until) {
+        for (; rec < Until; ++rec) {
+            OldToNew[static_cast<size_t>(rec)] = static_cast<int32_t>(starts.size());
+            nos.push_back(gameNos_[static_cast<size_t>(rec)]);
+            starts.push_back(starts_[static_cast<size_t>(rec)] + delta);
+        }
+    };
+    for (const Splice& s : Splices) {
+        keepUpTo(s.FirstRecord);
+        // A replaced game keeps its rows.
+        if (s.Replaces) OldToNew[static_cast<size_t>(rec)] = static_cast<int32_t>(starts.size());
+        rec += s.Removed;
+        for (size_t k = 0; k < s.NewStarts.size(); ++k) {
+            nos.push_back(s.NewNos[k]);
+            starts.push_back(s.Start + delta + s.NewStarts[k]);
+        }
+        delta += static_cast<int64_t>(s.Bytes.size()) - (s.End - s.Start);
     }
-    restored = restored && file->Truncate(size) && file->Sync();
-    const TFileStamp now = file->Stamp();
-    backup.reset();
-    if (restored && now.MTimeNs != -1 && now.Size == size) {
-        knownMTime_ = now.MTimeNs;
-        RemoveBackup();
-    } else {
-        AfterFailedRollback();
-    }
-    return false;
-}
+    keepUpTo(RecordCount());
+    gameNos_ = std::move(nos);
+    starts_ = std::move(starts);
+    lastEnd_ = newSize;
 
-bool TPGN::AppendBytes(const std::string& Bytes, int64_t& OldSize) {
-    auto file = fs_->Open(fileName_, TOpenMode::ReadWrite);
-    if (!file) return false;
-    if (!file->TryLock() || !IndexStillValid(*file, knownSize_)) return false;
-    OldSize = knownSize_;
-    const bool ok =
-        file->WriteAt(OldSize, Bytes.data(), static_cast<int64_t>(Bytes.size())) && file->Sync();
-    if (!ok) {
-        // Cut what was half written; the old bytes were never touched.
-        if (file->Truncate(OldSize) && file->Sync() && file->Stamp().Size == OldSize)
-            knownMTime_ = file->Stamp().MTimeNs;
-        else
-            AfterFailedRollback();
-        return false;
-    }
-    const int64_t newSize = OldSize + static_cast<int64_t>(Bytes.size());
-    const TFileStamp now = file->Stamp();
+    file_ = fs_->Open(fileName_, TOpenMode::Read);
+    const TFileStamp now = file_ ? file_->Stamp() : TFileStamp{};
     if (now.MTimeNs != -1 && now.Size == newSize) {
         knownSize_ = newSize;
         knownMTime_ = now.MTimeNs;
+        knownInode_ = now.Inode;
     } else {
-        knownSize_ = -1;
+        knownSize_ = -1; // refuse further edits until a new scan
     }
     return true;
 }
 
-void TPGN::InsertRecord(int Index, int32_t GameNo, int64_t Start, int64_t Length) {
-    gameNos_.insert(gameNos_.begin() + Index, GameNo);
-    starts_.insert(starts_.begin() + Index, Start);
-    for (size_t i = static_cast<size_t>(Index) + 1; i < starts_.size(); ++i)
-        starts_[i] += Length;
-    if (static_cast<size_t>(Index) + 1 < starts_.size())
-        lastEnd_ += Length;
-    else
-        lastEnd_ = Start + Length;
+// Rows after a rewrite: each old row keeps showing its game, the rows of
+// removed games go.
+void TPGN::RemapRows(const std::vector<int32_t>& OldToNew) {
+    size_t w = 0;
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        const int32_t n = OldToNew[static_cast<size_t>(rows_[r])];
+        if (n >= 0) rows_[w++] = n;
+    }
+    rows_.resize(w);
 }
 
-// A row for a new record (its index already taken by the record list): rows
-// behind it move up by one; the row itself goes in only when the filter
-// accepts the game.
+// A row for a new record (the rows already remapped): it goes in only when
+// the filter accepts the game.
 void TPGN::InsertRow(int Row, int Index) {
-    for (auto& r : rows_)
-        if (r >= Index) ++r;
     if (!Accepts(Index)) return;
     Row = std::clamp(Row, 0, ItemCount());
     rows_.insert(rows_.begin() + Row, Index);
 }
 
-bool TPGN::AppendGame(int& GameNo, const std::string& Text) {
+bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos) {
+    GameNos.clear();
+    if (Texts.empty()) return false;
     if (database_) {
         if (!loaded_ || busy_) return false;
         BusyScope busy(*this);
-        return DBAppend(GameNo, Text);
+        for (const std::string& text : Texts) {
+            int no = -1;
+            if (!DBAppend(no, text)) return false;
+            GameNos.push_back(no);
+        }
+        return true;
     }
     if (!CanEdit()) return false;
-    const std::string t = Trimmed(Text);
-    if (!StartsGame(t)) return false;
+    std::vector<std::string> ts;
+    for (const std::string& text : Texts) {
+        ts.push_back(Trimmed(text));
+        if (!StartsGame(ts.back())) return false;
+    }
     BusyScope busy(*this);
-    const bool hasGames = RecordCount() > 0;
-    const std::string bytes = FormatGameText(t, gmAppend, hasGames);
-    int64_t oldSize = 0;
-    if (!AppendBytes(bytes, oldSize)) return false;
-    const int64_t start = oldSize + (hasGames ? static_cast<int64_t>(kSeparator.size()) : 0);
-    BeginRowsChange();
-    const int index = RecordCount();
-    InsertRecord(index, lastGameNo_ + 1, start,
-                 oldSize + static_cast<int64_t>(bytes.size()) - start);
-    InsertRow(ItemCount(), index);
-    ++lastGameNo_;
-    GameNo = lastGameNo_;
-    EndRowsChange();
+    Splice s;
+    s.Start = s.End = knownSize_;
+    s.FirstRecord = RecordCount();
+    // One blank line between the old end and the first new game, whatever
+    // line breaks the file already ends with; the file ends with CR LF.
+    if (knownSize_ > 0) {
+        const int breaks = TrailingBreaks(*file_, knownSize_);
+        for (int b = std::min(breaks, 2); b < 2; ++b)
+            s.Bytes += "\r\n";
+    }
+    int32_t no = lastGameNo_;
+    for (size_t k = 0; k < ts.size(); ++k) {
+        if (k > 0) s.Bytes += kSeparator;
+        s.NewStarts.push_back(static_cast<int64_t>(s.Bytes.size()));
+        s.NewNos.push_back(++no);
+        s.Bytes += ts[k];
+    }
+    s.Bytes += "\r\n";
+    Hourglass(true);
+    std::vector<int32_t> map;
+    const bool ok = Rewrite({s}, map, false);
+    if (ok) {
+        RemapRows(map);
+        for (size_t k = 0; k < ts.size(); ++k) {
+            InsertRow(ItemCount(), s.FirstRecord + static_cast<int>(k));
+            GameNos.push_back(s.NewNos[k]);
+        }
+        lastGameNo_ = no;
+        EndRowsChange();
+    }
+    Hourglass(false);
+    TCancelMode mode = cmGoOn;
+    Trace(0, mode);
     if (OnRepaint) OnRepaint();
+    return ok;
+}
+
+bool TPGN::AppendGame(int& GameNo, const std::string& Text) {
+    std::vector<int> nos;
+    if (!AppendGames({Text}, nos)) return false;
+    GameNo = nos.front();
     return true;
+}
+
+bool TPGN::InsertGames(int Row, const std::vector<std::string>& Texts, std::vector<int>& GameNos) {
+    GameNos.clear();
+    const int r = database_ ? -1 : GameIndex(Row);
+    // Into a sorted list, or without a row to go before, games are appended.
+    if (r < 0 || sortKey_ != skFileOrder) return AppendGames(Texts, GameNos);
+    if (Texts.empty() || !CanEdit()) return false;
+    Splice s;
+    s.Start = s.End = starts_[static_cast<size_t>(r)];
+    s.FirstRecord = r;
+    int32_t no = lastGameNo_;
+    for (const std::string& text : Texts) {
+        const std::string t = Trimmed(text);
+        if (!StartsGame(t)) return false;
+        s.NewStarts.push_back(static_cast<int64_t>(s.Bytes.size()));
+        s.NewNos.push_back(++no);
+        s.Bytes += FormatGameText(t, gmInsert, true);
+    }
+    BusyScope busy(*this);
+    Hourglass(true);
+    std::vector<int32_t> map;
+    const bool ok = Rewrite({s}, map, false);
+    if (ok) {
+        RemapRows(map);
+        // In file order the new games' rows go before the rows behind them.
+        auto at = std::lower_bound(rows_.begin(), rows_.end(), r) - rows_.begin();
+        for (size_t k = 0; k < Texts.size(); ++k) {
+            const int before = ItemCount();
+            InsertRow(static_cast<int>(at), r + static_cast<int>(k));
+            at += ItemCount() - before;
+            GameNos.push_back(s.NewNos[k]);
+        }
+        lastGameNo_ = no;
+        EndRowsChange();
+    }
+    Hourglass(false);
+    TCancelMode mode = cmGoOn;
+    Trace(0, mode);
+    if (OnRepaint) OnRepaint();
+    return ok;
 }
 
 bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
@@ -336,39 +416,33 @@ bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
     const int r = FindRecord(GameNo, start);
     if (Row == -1 || (Mode == gmInsert && sortKey_ != skFileOrder) || r < 0)
         return AppendGame(GameNo, Text);
+    if (Mode == gmInsert) {
+        const auto row = std::find(rows_.begin(), rows_.end(), r);
+        std::vector<int> nos;
+        if (row == rows_.end() || !InsertGames(static_cast<int>(row - rows_.begin()), {Text}, nos))
+            return false;
+        GameNo = nos.front();
+        return true;
+    }
     const std::string t = Trimmed(Text);
     if (!StartsGame(t)) return false;
 
     BusyScope busy(*this);
     Hourglass(true);
     Splice s;
-    s.Record = r;
+    s.FirstRecord = r;
+    s.Removed = 1;
     s.Start = start;
+    s.End = EndOf(r);
     const bool last = r == RecordCount() - 1;
-    if (Mode == gmInsert) {
-        s.End = start;
-        s.Bytes = FormatGameText(t, gmInsert, true);
-    } else {
-        s.End = EndOf(r);
-        s.Bytes = FormatGameText(t, gmReplace, RecordCount() > 1 && !last);
-    }
-    const bool ok = ApplySplice(s);
+    s.Bytes = FormatGameText(t, gmReplace, !last);
+    s.NewStarts = {0};
+    s.NewNos = {GameNo};
+    s.Replaces = true;
+    std::vector<int32_t> map;
+    const bool ok = Rewrite({s}, map, false);
     if (ok) {
-        const int64_t len = static_cast<int64_t>(s.Bytes.size());
-        BeginRowsChange();
-        if (Mode == gmInsert) {
-            InsertRecord(r, lastGameNo_ + 1, start, len);
-            // In file order the new game's row goes before the rows behind it.
-            const auto at = std::lower_bound(rows_.begin(), rows_.end(), r) - rows_.begin();
-            InsertRow(static_cast<int>(at), r);
-            ++lastGameNo_;
-            GameNo = lastGameNo_;
-        } else {
-            const int64_t growth = len - (s.End - s.Start);
-            for (size_t i = static_cast<size_t>(r) + 1; i < starts_.size(); ++i)
-                starts_[i] += growth;
-            lastEnd_ += growth;
-        }
+        RemapRows(map);
         EndRowsChange();
     }
     Hourglass(false);
@@ -379,12 +453,10 @@ bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
 }
 
 bool TPGN::InsertGame(int Row, int& GameNo, const std::string& Text) {
-    const int index = database_ ? -1 : GameIndex(Row);
-    if (index >= 0) {
-        GameNo = gameNos_[index];
-        return SaveGame(Row, GameNo, gmInsert, Text);
-    }
-    return SaveGame(-1, GameNo, gmInsert, Text);
+    std::vector<int> nos;
+    if (!InsertGames(Row, {Text}, nos)) return false;
+    GameNo = nos.front();
+    return true;
 }
 
 bool TPGN::ReplaceGame(int& GameNo, const std::string& Text) {
@@ -397,17 +469,33 @@ bool TPGN::DeleteGame(int Row) {
 
 bool TPGN::DoDeleteGame(int Key, bool ByRow) {
     if (!ByRow && !StillSameGame(Key)) return false;
+    if (database_) return DeleteGames({ByRow ? Key : -1}, ByRow ? -1 : Key);
+    if (ByRow) return DeleteGames({Key});
+    if (!CanEdit()) return false;
+    int64_t start = 0;
+    const int r = FindRecord(Key, start);
+    if (r < 0) return false;
+    return DeleteRecords({r});
+}
+
+bool TPGN::DeleteGames(const std::vector<int>& Rows, int DBNumber) {
     if (database_) {
         if (!loaded_ || busy_) return false;
-        if (ByRow && (Key < 0 || Key >= ItemCount())) return false;
-        const int number = ByRow ? DBGameNumber(Key) : Key;
-        if (number < 0) return false;
         BusyScope busy(*this);
         const bool wasSuppressed = drawingSuppressed_;
         drawingSuppressed_ = true;
         Hourglass(true);
-        // The row stays and shows the game as deleted until a compress.
-        const bool ok = database_->DeleteGame(number);
+        bool ok = true;
+        // The rows stay and show their games as deleted until a compress.
+        for (int row : Rows) {
+            const int number = DBNumber >= 0                   ? DBNumber
+                               : row >= 0 && row < ItemCount() ? DBGameNumber(row)
+                                                               : -1;
+            if (number < 0 || !database_->DeleteGame(number)) {
+                ok = false;
+                break;
+            }
+        }
         Hourglass(false);
         drawingSuppressed_ = wasSuppressed;
         TCancelMode mode = cmGoOn;
@@ -415,32 +503,43 @@ bool TPGN::DoDeleteGame(int Key, bool ByRow) {
         if (OnRepaint) OnRepaint();
         return ok;
     }
-    if (!CanEdit()) return false;
-    int64_t start = 0;
-    const int r = ByRow ? GameIndex(Key) : FindRecord(Key, start);
-    if (r < 0) return false;
+    if (!CanEdit() || Rows.empty()) return false;
+    std::vector<int> records;
+    for (int row : Rows) {
+        const int r = GameIndex(row);
+        if (r < 0) return false;
+        records.push_back(r);
+    }
+    return DeleteRecords(records);
+}
 
+// PGN mode: the games go from the file in one rewrite.
+bool TPGN::DeleteRecords(std::vector<int> Records) {
+    std::sort(Records.begin(), Records.end());
+    Records.erase(std::unique(Records.begin(), Records.end()), Records.end());
+    std::vector<Splice> splices;
+    for (int r : Records) {
+        Splice s;
+        s.FirstRecord = r;
+        s.Removed = 1;
+        s.Start = starts_[static_cast<size_t>(r)];
+        s.End = EndOf(r);
+        // Neighbours join into one splice, so the splices never overlap.
+        if (!splices.empty() && splices.back().End == s.Start) {
+            splices.back().End = s.End;
+            ++splices.back().Removed;
+        } else {
+            splices.push_back(std::move(s));
+        }
+    }
     BusyScope busy(*this);
     const bool wasSuppressed = drawingSuppressed_;
     drawingSuppressed_ = true;
     Hourglass(true);
-    Splice s;
-    s.Record = r;
-    s.Start = starts_[r];
-    s.End = EndOf(r);
-    const bool ok = ApplySplice(s);
+    std::vector<int32_t> map;
+    const bool ok = Rewrite(splices, map, true);
     if (ok) {
-        const int64_t gap = s.End - s.Start;
-        BeginRowsChange();
-        gameNos_.erase(gameNos_.begin() + r);
-        starts_.erase(starts_.begin() + r);
-        for (size_t i = static_cast<size_t>(r); i < starts_.size(); ++i)
-            starts_[i] -= gap;
-        lastEnd_ -= gap;
-        // Every other row keeps showing its game.
-        rows_.erase(std::remove(rows_.begin(), rows_.end(), r), rows_.end());
-        for (auto& row : rows_)
-            if (row > r) --row;
+        RemapRows(map); // every other row keeps showing its game
         EndRowsChange();
     }
     Hourglass(false);

@@ -181,22 +181,28 @@ void TMDIPGN::sbDeleteGameClick() {
     TLongWork work({this});
     pgn.KeepOpen(true);
     bool failed = false;
-    const int total = static_cast<int>(rows.size());
-    int done = 0;
-    // From the last row up, so the rows still to go keep their numbers.
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-        ListHost().BackupHint(true);
-        const bool ok = pgn.DeleteGame(*it);
-        ListHost().Log(QStringLiteral("Delete %1").arg(*it));
-        ListHost().BackupHint(false);
-        if (!ok) {
-            failed = true;
-            break;
+    if (!db) {
+        // One new file without all the games, renamed over the old one: a
+        // crash or a stop leaves every game where it was.
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+            ListHost().Log(QStringLiteral("Delete %1").arg(*it));
+        failed = !pgn.DeleteGames(rows) && !pgn.Cancelled();
+    } else {
+        const int total = static_cast<int>(rows.size());
+        int done = 0;
+        // From the last row up, so the rows still to go keep their numbers.
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+            const bool ok = pgn.DeleteGame(*it);
+            ListHost().Log(QStringLiteral("Delete %1").arg(*it));
+            if (!ok) {
+                failed = true;
+                break;
+            }
+            ++done;
+            TCancelMode mode = cmGoOn;
+            Trace(done * 100 / total, mode);
+            if (mode == cmCancel) break;
         }
-        ++done;
-        TCancelMode mode = cmGoOn;
-        Trace(done * 100 / total, mode);
-        if (mode == cmCancel) break;
     }
     pgn.KeepOpen(false);
     TCancelMode mode = cmGoOn;

@@ -50,6 +50,21 @@ TCopyResult copyGames(TPGN& Source, const std::vector<int>& Rows, TPGN& Target, 
     }
     const int total = static_cast<int>(Rows.size());
     int done = 0;
+    // Into a PGN file the games go in batches, each one new file renamed
+    // over the old: a batch is there whole or not at all.
+    constexpr size_t kBatchBytes = size_t{16} << 20;
+    std::vector<std::string> pending;
+    size_t pendingBytes = 0;
+    auto flush = [&] {
+        if (pending.empty()) return true;
+        std::vector<int> nos;
+        const int at = anchor >= 0 ? Target.RowOfGame(anchor) : -1;
+        const bool ok = Target.InsertGames(at, pending, nos);
+        (ok ? result.Copied : result.Failed) += static_cast<int>(pending.size());
+        pending.clear();
+        pendingBytes = 0;
+        return ok;
+    };
     for (int row : Rows) {
         int gameNo = -1;
         std::string text;
@@ -57,12 +72,13 @@ TCopyResult copyGames(TPGN& Source, const std::vector<int>& Rows, TPGN& Target, 
         ++done;
         if (text.empty()) {
             ++result.Failed;
+        } else if (!Target.IsDatabase()) {
+            pendingBytes += text.size();
+            pending.push_back(std::move(text));
+            if (pendingBytes >= kBatchBytes && !flush()) break;
         } else {
             int newNo = -1;
-            const int at = anchor >= 0 ? Target.RowOfGame(anchor) : -1;
-            const bool ok =
-                at >= 0 ? Target.InsertGame(at, newNo, text) : Target.InsertGame(-1, newNo, text);
-            if (!ok) {
+            if (!Target.InsertGame(-1, newNo, text)) {
                 ++result.Failed;
                 break;
             }
@@ -73,6 +89,7 @@ TCopyResult copyGames(TPGN& Source, const std::vector<int>& Rows, TPGN& Target, 
             break;
         }
     }
+    flush();
     // Games added in batch mode are on disk only after the flush.
     if (Target.IsDatabase() && result.Copied > 0 && Target.Database() &&
         !Target.Database()->Flush()) {

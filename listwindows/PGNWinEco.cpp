@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,16 +71,32 @@ bool SyncDir(const std::string& Path) {
     return ok;
 }
 
+bool LockedAt(int Fd, const std::string& Path) {
+    struct stat mine {
+    }, there{};
+    return ::flock(Fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(Fd, &mine) == 0 &&
+           ::stat(Path.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
+           mine.st_ino == there.st_ino;
+}
+
 TEcoRunResult RunOnPGN(TPGN& List, const TEcoClassifier& Classify, const TEcoRunOptions& Options) {
     const std::string file = List.FileName();
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0) return TEcoRunResult::Failed;
+    // What an interrupted run left goes first, so its names are free again.
+    List.RemoveStaleTemps();
     std::string temp;
     int fd = -1;
     for (int k = 0; k < 100 && fd < 0; ++k) {
         temp = file + std::to_string(k);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
         if (fd < 0 && errno != EEXIST) return TEcoRunResult::Failed;
+        // Held while written, so that a cleaner tells this file from a dead
+        // run's; one that a cleaner took before the lock is not ours.
+        if (fd >= 0 && !LockedAt(fd, temp)) {
+            ::close(fd);
+            fd = -1;
+        }
     }
     if (fd < 0) return TEcoRunResult::NoTempName;
 
@@ -111,9 +128,7 @@ TEcoRunResult RunOnPGN(TPGN& List, const TEcoClassifier& Classify, const TEcoRun
             return discard(TEcoRunResult::Stopped);
     }
     if (::fsync(fd) != 0) return discard(TEcoRunResult::Failed);
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) return discard(TEcoRunResult::Failed);
+    // The file stays open (and locked) until it has its final name.
 
     // Written from the index: games another program put there since the
     // scan would be lost.
@@ -124,10 +139,12 @@ TEcoRunResult RunOnPGN(TPGN& List, const TEcoClassifier& Classify, const TEcoRun
     List.SetFileName("");
     if (Options.BeforeReplace) Options.BeforeReplace();
     if (!fs::exists(temp) || ::rename(temp.c_str(), file.c_str()) != 0) {
-        ::unlink(temp.c_str());
+        discard(TEcoRunResult::Failed);
         List.SetFileName(file);
         return TEcoRunResult::Failed;
     }
+    ::close(fd);
+    fd = -1;
     SyncDir(file);
     List.SetFileName(file);
     return TEcoRunResult::Done;

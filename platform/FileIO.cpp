@@ -242,35 +242,113 @@ TFileSystem& TFileSystem::Posix() {
     return fs;
 }
 
-bool ReplaceFileContent(TFileSystem& Fs, const std::string& Path, std::string_view Content) {
-    if (Path.empty()) return false;
-    std::string target = Path;
+namespace {
+
+std::string ReplacementPrefix(const std::string& Target) {
+    return Target + ".tmp";
+}
+
+// "<pid>-<n>" after the prefix, nothing else.
+bool IsReplacementSuffix(std::string_view S) {
+    const size_t dash = S.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash + 1 == S.size()) return false;
+    for (size_t i = 0; i < S.size(); ++i)
+        if (i != dash && (S[i] < '0' || S[i] > '9')) return false;
+    return true;
+}
+
+} // namespace
+
+bool TReplacement::Begin(TFileSystem& Fs, const std::string& Target) {
+    Discard();
+    if (Target.empty()) return false;
+    fs_ = &Fs;
+    renamed_ = false;
+    target_ = Target;
     std::error_code ec;
-    if (std::filesystem::is_symlink(target, ec)) {
-        target = Fs.CanonicalPath(Path);
-        if (target.empty()) return false;
+    if (std::filesystem::is_symlink(target_, ec)) {
+        target_ = Fs.CanonicalPath(Target);
+        if (target_.empty()) return false;
     }
-    std::string temp;
-    std::unique_ptr<TFile> file;
-    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
-        temp = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        if (Fs.Exists(temp)) continue;
-        file = Fs.Open(temp, TOpenMode::CreateNew);
-        if (!file && !Fs.Exists(temp)) return false;
+    for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
+        temp_ =
+            ReplacementPrefix(target_) + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        if (Fs.Exists(temp_)) continue;
+        file_ = Fs.Open(temp_, TOpenMode::CreateNew);
+        if (!file_) {
+            if (!Fs.Exists(temp_)) break;
+            continue;
+        }
+        // A cleaner may have taken the fresh file between its creation and
+        // the lock: then it is no longer at its name, and we try the next.
+        if (!file_->TryLock() || !file_->IsFileAt(temp_)) file_.reset();
     }
-    if (!file) return false;
-    bool ok = Fs.CopyPermissions(target, temp) &&
-              file->WriteAt(0, Content.data(), static_cast<int64_t>(Content.size())) &&
-              file->Sync();
-    file.reset();
-    ok = ok && Fs.Rename(temp, target);
-    if (!ok) {
-        Fs.Remove(temp);
+    if (!file_) {
+        temp_.clear();
         return false;
     }
-    // The new content is in place; a failed folder sync only leaves the
-    // rename less durable, which the caller learns.
-    return Fs.SyncFolder(target);
+    if (!Fs.CopyPermissions(target_, temp_)) {
+        Discard();
+        return false;
+    }
+    return true;
+}
+
+bool TReplacement::Commit() {
+    if (!file_) return false;
+    // Data first, then the name: a crash before the rename leaves the old
+    // file, after it the new one, whole.
+    if (!file_->Sync()) {
+        Discard();
+        return false;
+    }
+    if (!fs_->Rename(temp_, target_)) {
+        Discard();
+        return false;
+    }
+    renamed_ = true;
+    file_.reset();
+    temp_.clear();
+    return fs_->SyncFolder(target_);
+}
+
+void TReplacement::Discard() {
+    if (!file_ && temp_.empty()) return;
+    file_.reset();
+    if (!temp_.empty() && !renamed_) fs_->Remove(temp_);
+    temp_.clear();
+}
+
+int RemoveStaleReplacements(TFileSystem& Fs, const std::string& Target) {
+    if (Target.empty()) return 0;
+    const std::filesystem::path target(Target);
+    const std::string prefix = target.filename().string() + ".tmp";
+    std::error_code ec;
+    std::filesystem::directory_iterator it(
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path("."), ec);
+    int removed = 0;
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+            !IsReplacementSuffix(std::string_view(name).substr(prefix.size())))
+            continue;
+        const std::string path = it->path().string();
+        auto file = Fs.Open(path, TOpenMode::Read);
+        // A live writer holds its lock until it renames or removes the file.
+        if (!file || !file->TryLock() || !file->IsFileAt(path)) continue;
+        if (Fs.Remove(path)) ++removed;
+    }
+    if (removed > 0) Fs.SyncFolder(Target);
+    return removed;
+}
+
+bool ReplaceFileContent(TFileSystem& Fs, const std::string& Path, std::string_view Content) {
+    TReplacement r;
+    if (!r.Begin(Fs, Path)) return false;
+    if (!r.File().WriteAt(0, Content.data(), static_cast<int64_t>(Content.size()))) return false;
+    // The new content is in place even when only the folder sync failed;
+    // the caller learns that the rename is less durable.
+    return r.Commit();
 }
 
 } // namespace kb

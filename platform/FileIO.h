@@ -98,6 +98,43 @@ public:
     static TFileSystem& Posix();
 };
 
+// A new version of a file, written beside it and put in its place in one
+// step, so that a crash at any instant leaves the old file or the new one.
+// The temporary file ("<name>.tmp<pid>-<n>") is locked while it is written:
+// RemoveStaleReplacements takes only the ones whose writer is gone.
+class TReplacement {
+public:
+    TReplacement() = default;
+    ~TReplacement() { Discard(); }
+    TReplacement(const TReplacement&) = delete;
+    TReplacement& operator=(const TReplacement&) = delete;
+
+    // Creates the temporary file beside Target (beside the file a symbolic
+    // link names), with Target's permission bits. False on failure.
+    bool Begin(TFileSystem& Fs, const std::string& Target);
+    // The temporary file, for writing the new content.
+    TFile& File() { return *file_; }
+    // Syncs the new content, renames it over the target and syncs the
+    // folder. False when the target was not replaced (it is then as it
+    // was) or the folder sync failed (Renamed() tells the two apart).
+    bool Commit();
+    bool Renamed() const { return renamed_; }
+    // Removes the temporary file unless it was committed.
+    void Discard();
+    const std::string& Target() const { return target_; }
+
+private:
+    TFileSystem* fs_ = nullptr;
+    std::string target_, temp_;
+    std::unique_ptr<TFile> file_;
+    bool renamed_ = false;
+};
+
+// Removes temporary files that an interrupted TReplacement of Target left
+// (a crashed or killed writer); files a live writer holds are kept.
+// Returns how many were removed.
+int RemoveStaleReplacements(TFileSystem& Fs, const std::string& Target);
+
 // Writes Content to Path through a fresh temporary file beside it, synced,
 // renamed over Path and the folder synced. A symbolic link is written
 // through to the file it names, whose permission bits the new file keeps.

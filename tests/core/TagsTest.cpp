@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -434,7 +435,13 @@ TEST(PgnFiles, AppendGame) {
     const fs::path empty = dir / "empty.pgn";
     kbtest::WriteFile(empty, "");
     ASSERT_TRUE(kb::AppendGameToPGNFile(empty.string(), "[Event \"x\"]"));
-    EXPECT_EQ(kbtest::ReadFile(empty), "\r\n\r\n[Event \"x\"]");
+    // The last line ends with CR LF; nothing is left beside the file.
+    EXPECT_EQ(kbtest::ReadFile(empty), "\r\n\r\n[Event \"x\"]\r\n");
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"empty.pgn", "games.pgn"}));
 }
 
 TEST(PgnFiles, AppendRefusesOtherFiles) {
@@ -501,7 +508,8 @@ TEST(PgnFiles, OpenGameFileReadsReadOnlyFiles) {
 }
 
 // Every mutating call of an append fails in turn: the file holds the old
-// games, or the old games and the new one, never a part of it.
+// games, or the old games and the new one, never a part of it. Only a failed
+// folder sync after the rename leaves the new games, and reports success.
 TEST(PgnFiles, AppendUnderEveryFailingCall) {
     kbtest::TempDir dir;
     const fs::path p = dir / "games.pgn";
@@ -520,10 +528,14 @@ TEST(PgnFiles, AppendUnderEveryFailingCall) {
                 break;
             }
             ++faults;
-            EXPECT_FALSE(ok) << "call " << k;
-            EXPECT_EQ(kbtest::ReadFile(p), original) << "call " << k;
+            const std::string now = kbtest::ReadFile(p);
+            EXPECT_EQ(now, ok ? original + "\r\n\r\n" + game + "\r\n" : original) << "call " << k;
+            int others = 0;
+            for (const auto& e : fs::directory_iterator(dir.path()))
+                others += e.path().filename() != "games.pgn";
+            EXPECT_EQ(others, 0) << "call " << k;
         }
-        EXPECT_EQ(kbtest::ReadFile(p), original + "\r\n\r\n" + game);
+        EXPECT_EQ(kbtest::ReadFile(p), original + "\r\n\r\n" + game + "\r\n");
     }
     EXPECT_GE(faults, 4);
 }

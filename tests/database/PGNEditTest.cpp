@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Editing PGN files in place: a seeded random sequence of edits against a
-// model of the file's bytes, the exact text layout, backups, and refusals.
+// Editing PGN files: a seeded random sequence of edits against a model of
+// the file's bytes, the exact text layout, leftovers of interrupted changes,
+// and refusals.
 #include "PGN.h"
 #include "PGNTestUtil.h"
 #include "TestSupport.h"
@@ -36,14 +37,16 @@ struct Model {
             starts[i] += by;
     }
     int Append(const std::string& t) {
-        int64_t start = static_cast<int64_t>(bytes.size());
-        if (starts.empty()) {
-            bytes += t;
-        } else {
-            bytes += CRLF2 + t;
-            start += 4;
-        }
-        starts.push_back(start);
+        // One blank line after what the file ends with; CR LF at the end.
+        size_t breaks = 0;
+        while (breaks < 2 && bytes.size() >= 2 * (breaks + 1) &&
+               bytes.compare(bytes.size() - 2 * (breaks + 1), 2, "\r\n") == 0)
+            ++breaks;
+        if (!bytes.empty())
+            for (; breaks < 2; ++breaks)
+                bytes += "\r\n";
+        starts.push_back(static_cast<int64_t>(bytes.size()));
+        bytes += t + "\r\n";
         gameNos.push_back(++lastGameNo);
         return lastGameNo;
     }
@@ -57,7 +60,7 @@ struct Model {
     }
     void Replace(size_t r, const std::string& t) {
         const bool last = r + 1 == starts.size();
-        const std::string s = last ? t : t + CRLF2;
+        const std::string s = last ? t + "\r\n" : t + CRLF2;
         const int64_t old = End(r) - starts[r];
         bytes.replace(static_cast<size_t>(starts[r]), static_cast<size_t>(old), s);
         Shift(r + 1, static_cast<int64_t>(s.size()) - old);
@@ -208,21 +211,22 @@ TEST(PGNEdit, TextLayoutAtTheEdges) {
     // The first game goes in without blank lines before it.
     ASSERT_TRUE(pgn.AppendGame(no, "\r\n[Event \"A\"]\r\n\r\n1. e4 *\r\n"));
     EXPECT_EQ(no, 0);
-    EXPECT_EQ(kbtest::ReadFile(file), "[Event \"A\"]\r\n\r\n1. e4 *");
-    // Exactly one blank line between the old last game and a new one.
+    EXPECT_EQ(kbtest::ReadFile(file), "[Event \"A\"]\r\n\r\n1. e4 *\r\n");
+    // Exactly one blank line between the old last game and a new one, and
+    // the last line ends with CR LF.
     ASSERT_TRUE(pgn.AppendGame(no, "[Event \"B\"]\r\n\r\n1. d4 *"));
     EXPECT_EQ(no, 1);
     EXPECT_EQ(kbtest::ReadFile(file),
-              "[Event \"A\"]\r\n\r\n1. e4 *\r\n\r\n[Event \"B\"]\r\n\r\n1. d4 *");
+              "[Event \"A\"]\r\n\r\n1. e4 *\r\n\r\n[Event \"B\"]\r\n\r\n1. d4 *\r\n");
     // Inserting before game 0 moves everything by the text and CR LF CR LF.
     ASSERT_TRUE(pgn.InsertGame(0, no, "[Event \"C\"]\r\n\r\n*"));
     EXPECT_EQ(no, 2);
     EXPECT_EQ(pgn.Record(1).Start, 20);
-    // Replacing the last game: no trailing blank line, the file is cut after it.
+    // Replacing the last game: no trailing blank line, but CR LF at the end.
     no = 1;
     ASSERT_TRUE(pgn.ReplaceGame(no, "[Event \"D\"]\r\n\r\n1-0"));
     EXPECT_EQ(kbtest::ReadFile(file), "[Event \"C\"]\r\n\r\n*\r\n\r\n[Event \"A\"]\r\n\r\n1. "
-                                      "e4 *\r\n\r\n[Event \"D\"]\r\n\r\n1-0");
+                                      "e4 *\r\n\r\n[Event \"D\"]\r\n\r\n1-0\r\n");
     // Deleting the last game cuts the file at its start.
     ASSERT_TRUE(pgn.DeleteGame(2));
     EXPECT_EQ(kbtest::ReadFile(file),
@@ -240,42 +244,59 @@ TEST(PGNEdit, TextLayoutAtTheEdges) {
     EXPECT_FALSE(pgn.AppendGame(no, "[event \"lower\"]\r\n\r\n*"));
     EXPECT_EQ(pgn.GameCount(), 3);
     EXPECT_EQ(kbtest::ReadFile(file), before);
+
+    // A file written without a line break at its end gets one with any change.
+    kbtest::WriteFile(file, "[Event \"F\"]\r\n\r\n*\r\n\r\n[Event \"G\"]\r\n\r\n1-0");
+    ASSERT_TRUE(pgn.SetFileName(""));
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    no = 0;
+    ASSERT_TRUE(pgn.ReplaceGame(no, "[Event \"H\"]\r\n\r\n*"));
+    EXPECT_EQ(kbtest::ReadFile(file), "[Event \"H\"]\r\n\r\n*\r\n\r\n[Event \"G\"]\r\n\r\n1-0\r\n");
+    EXPECT_EQ(pgntest::FreshStarts(file), (std::vector<int64_t>{0, 20}));
+    EXPECT_EQ(pgn.Record(1).End, 40);
 }
 
-TEST(PGNEdit, BackupNamesAreNeverReused) {
+TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
     kbtest::TempDir dir;
     const auto file = dir / "club.pgn";
-    const std::string bytes = "[Event \"A\"]\r\n\r\n*\r\n\r\n[Event \"B\"]\r\n\r\n*";
+    const std::string bytes = "[Event \"A\"]\r\n\r\n*\r\n\r\n[Event \"B\"]\r\n\r\n*\r\n";
     kbtest::WriteFile(file, bytes);
-    TPGN pgn;
-    pgn.BackupDate = "06.12.";
-    ASSERT_TRUE(pgn.SetFileName(file.string()));
-    // Earlier backups of the same edit shape, a to y, each holding its own data.
-    for (char c = 'a'; c <= 'y'; ++c)
-        kbtest::WriteFile(dir / (std::string("backup06.12.") + c + "_game1-2_club.pgn"),
-                          std::string(1, c));
-    std::string seenBackup;
-    pgn.OnPGNTrace = [&](TPGN* p, int percent, TCancelMode&) {
-        if (percent == -1) {
-            seenBackup = p->BackupFileName();
-            EXPECT_EQ(kbtest::ReadFile(seenBackup), bytes);
-        }
-    };
-    ASSERT_TRUE(pgn.DeleteGame(0));
-    EXPECT_EQ(fs::path(seenBackup).filename(), "backup06.12.z_game1-2_club.pgn");
-    EXPECT_FALSE(fs::exists(seenBackup));
-    for (char c = 'a'; c <= 'y'; ++c)
-        EXPECT_EQ(kbtest::ReadFile(dir / (std::string("backup06.12.") + c + "_game1-2_club.pgn")),
-                  std::string(1, c));
+    // Left by killed writers: a half new version, ECO runs' files (one
+    // empty), and an old style backup (told to the user by the window).
+    kbtest::WriteFile(dir / "club.pgn.tmp4242-0", "[Event \"A\"]\r\n\r\n*\r\n\r\n[Ev");
+    kbtest::WriteFile(dir / "club.pgn0", "[Event \"A\"]\r\n[ECO \"A00\"]\r\n");
+    kbtest::WriteFile(dir / "club.pgn3", "");
+    kbtest::WriteFile(dir / "backup06.12.a_game1-2_club.pgn", "[Event \"B\"]");
+    // Not ours: other content, another name, or a writer still at work.
+    kbtest::WriteFile(dir / "club.pgn1", "my notes");
+    kbtest::WriteFile(dir / "club.pgn.tmpx", "[Event \"A\"]");
+    kbtest::WriteFile(dir / "other.pgn.tmp1-0", "[Event \"A\"]");
+    kbtest::WriteFile(dir / "club.pgn.tmp4243-0", "[Event \"A\"]");
+    kbtest::WriteFile(dir / "club.pgn2", "[Event \"A\"]");
+    const int held = ::open((dir / "club.pgn.tmp4243-0").c_str(), O_RDONLY);
+    const int held2 = ::open((dir / "club.pgn2").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_GE(held2, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    ASSERT_EQ(::flock(held2, LOCK_EX), 0);
 
-    // With all 26 names taken for the next edit, it is refused.
-    for (char c = 'a'; c <= 'z'; ++c)
-        kbtest::WriteFile(dir / (std::string("backup06.12.") + c + "_game1-1_club.pgn"), "old");
-    const std::string now = kbtest::ReadFile(file);
-    EXPECT_FALSE(pgn.DeleteGame(0));
-    EXPECT_EQ(kbtest::ReadFile(file), now);
-    EXPECT_EQ(kbtest::ReadFile(dir / "backup06.12.z_game1-1_club.pgn"), "old");
-    EXPECT_EQ(pgn.GameCount(), 1);
+    TPGN pgn;
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    EXPECT_EQ(
+        pgntest::OtherFiles(dir.path(), "club.pgn"),
+        (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmp4243-0",
+                                  "club.pgn.tmpx", "club.pgn1", "club.pgn2", "other.pgn.tmp1-0"}));
+    EXPECT_EQ(kbtest::ReadFile(file), bytes);
+    ::close(held);
+    ::close(held2);
+    // Once their writer is gone, the next change takes them too, and leaves
+    // nothing of its own.
+    ASSERT_TRUE(pgn.DeleteGames({0, 1}));
+    EXPECT_EQ(kbtest::ReadFile(file), "");
+    EXPECT_EQ(pgntest::OtherFiles(dir.path(), "club.pgn"),
+              (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmpx",
+                                        "club.pgn1", "club.pgn2", "other.pgn.tmp1-0"}));
+    EXPECT_EQ(pgn.GameCount(), 0);
 }
 
 TEST(PGNEdit, StaleIndexOrLockedFileIsRefused) {
@@ -304,11 +325,11 @@ TEST(PGNEdit, StaleIndexOrLockedFileIsRefused) {
     EXPECT_FALSE(pgn.ReplaceGame(no, "[Event \"C\"]\r\n\r\n*"));
     EXPECT_EQ(kbtest::ReadFile(file), bytes + "\r\n");
 
-    // Changed while the backup was made (messages are pumped meanwhile).
+    // Changed while the new file was written (messages are pumped meanwhile).
     ASSERT_TRUE(pgn.SetFileName(""));
     ASSERT_TRUE(pgn.SetFileName(file.string()));
     pgn.OnPGNTrace = [&](TPGN*, int percent, TCancelMode&) {
-        if (percent == -1) kbtest::WriteFile(file, bytes + "\r\n\r\n");
+        if (percent > 0) kbtest::WriteFile(file, bytes + "\r\n\r\n");
     };
     EXPECT_FALSE(pgn.DeleteGame(0));
     EXPECT_EQ(kbtest::ReadFile(file), bytes + "\r\n\r\n");

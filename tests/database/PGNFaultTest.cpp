@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Edits under failing file calls: short writes, a full disk, failing syncs
-// and a cancelled backup. The game file must stay intact or be put back, and
-// the backup must be kept whenever it is the only copy.
+// Edits under failing file calls: short writes, a full disk, failing syncs,
+// a failing rename and a cancel. The game file is never written in place:
+// it stays as it was, and the half written new file goes.
 #include "PGN.h"
 #include "PGNTestUtil.h"
 #include "TestSupport.h"
@@ -22,19 +22,19 @@ public:
     TFileSystem& Real = TFileSystem::Posix();
     std::string gamePath;
     int gameWrites = 0;
-    int failGameWriteAt = 0;     // this write to the game file fails (1-based), 0 never
+    int newWrites = 0;
+    int failNewWriteAt = 0;      // this write to the new file fails (1-based), 0 never
     bool failFromThenOn = false; // and every later one too (a full disk)
-    bool failBackupWrite = false;
-    bool failGameSync = false;
-    bool failBackupSync = false;
+    bool failNewSync = false;
+    bool failRename = false;
     bool injected = false;
 
     std::unique_ptr<TFile> Open(const std::string& Path, TOpenMode Mode) override {
         auto f = Real.Open(Path, Mode);
         if (!f) return nullptr;
-        const TRole role = Path == gamePath                            ? TRole::Game
-                           : Path.find("/backup") != std::string::npos ? TRole::Backup
-                                                                       : TRole::Other;
+        const TRole role = Path == gamePath                        ? TRole::Game
+                           : Path.rfind(gamePath + ".tmp", 0) == 0 ? TRole::New
+                                                                   : TRole::Other;
         return std::make_unique<TFaultyFile>(std::move(f), *this, role);
     }
     bool Exists(const std::string& Path) override { return Real.Exists(Path); }
@@ -45,6 +45,7 @@ public:
     }
     bool Remove(const std::string& Path) override { return Real.Remove(Path); }
     bool Rename(const std::string& From, const std::string& To) override {
+        if (failRename) return false;
         return Real.Rename(From, To);
     }
     bool SyncFolder(const std::string& Path) override { return Real.SyncFolder(Path); }
@@ -52,7 +53,7 @@ public:
     std::string CanonicalPath(const std::string& Path) override { return Real.CanonicalPath(Path); }
 
 private:
-    enum class TRole { Game, Backup, Other };
+    enum class TRole { Game, New, Other };
     class TFaultyFile : public TFile {
     public:
         TFaultyFile(std::unique_ptr<TFile> F, FaultyIO& Io, TRole Role)
@@ -61,11 +62,11 @@ private:
             return f_->ReadAt(Offset, Buffer, Count);
         }
         bool WriteAt(int64_t Offset, const char* Data, int64_t Count) override {
-            if (role_ == TRole::Backup && io_.failBackupWrite) return false;
-            if (role_ == TRole::Game) {
-                ++io_.gameWrites;
-                const int at = io_.failGameWriteAt;
-                if (at && (io_.gameWrites == at || (io_.failFromThenOn && io_.gameWrites > at))) {
+            if (role_ == TRole::Game) ++io_.gameWrites;
+            if (role_ == TRole::New) {
+                ++io_.newWrites;
+                const int at = io_.failNewWriteAt;
+                if (at && (io_.newWrites == at || (io_.failFromThenOn && io_.newWrites > at))) {
                     // A full disk: the first failing write gets part of its bytes in.
                     if (!io_.injected) f_->WriteAt(Offset, Data, Count / 2);
                     io_.injected = true;
@@ -77,9 +78,7 @@ private:
         int64_t Size() override { return f_->Size(); }
         bool Truncate(int64_t NewSize) override { return f_->Truncate(NewSize); }
         bool Sync() override {
-            if ((role_ == TRole::Game && io_.failGameSync) ||
-                (role_ == TRole::Backup && io_.failBackupSync))
-                return false;
+            if (role_ == TRole::New && io_.failNewSync) return false;
             return f_->Sync();
         }
         bool TryLock() override { return f_->TryLock(); }
@@ -141,105 +140,78 @@ TEST(PGNFault, FailedWriteLeavesTheFileAsItWas) {
     const std::string longText = pgntest::MakeGame(50, 50000, rng);
     const std::string shortText = pgntest::MakeGame(51, 300, rng);
     for (const auto& c : Cases(longText, shortText)) {
-        // Fail each write in turn, until the edit needs fewer writes.
-        for (int at = 1;; ++at) {
-            SCOPED_TRACE(testing::Message() << c.name << ", write " << at);
-            kbtest::TempDir dir;
-            const auto file = dir / "g.pgn";
-            kbtest::WriteFile(file, original);
-            FaultyIO io;
-            io.gamePath = fs::absolute(file).string();
-            io.failGameWriteAt = at;
-            TPGN pgn;
-            pgn.SetFileSystem(&io);
-            ASSERT_TRUE(pgn.SetFileName(file.string()));
-            const auto before = pgntest::Records(pgn);
-            if (c.edit(pgn)) {
-                ASSERT_FALSE(io.injected) << "an edit with a failed write reported success";
-                break;
+        // Fail each write in turn, alone or as a full disk, until the edit
+        // needs fewer writes.
+        for (bool full : {false, true}) {
+            for (int at = 1;; ++at) {
+                SCOPED_TRACE(testing::Message() << c.name << ", write " << at << ", full " << full);
+                kbtest::TempDir dir;
+                const auto file = dir / "g.pgn";
+                kbtest::WriteFile(file, original);
+                FaultyIO io;
+                io.gamePath = fs::absolute(file).string();
+                io.failNewWriteAt = at;
+                io.failFromThenOn = full;
+                TPGN pgn;
+                pgn.SetFileSystem(&io);
+                ASSERT_TRUE(pgn.SetFileName(file.string()));
+                const auto before = pgntest::Records(pgn);
+                if (c.edit(pgn)) {
+                    ASSERT_FALSE(io.injected) << "an edit with a failed write reported success";
+                    EXPECT_EQ(io.gameWrites, 0) << "the game file was written in place";
+                    break;
+                }
+                EXPECT_EQ(kbtest::ReadFile(file), original);
+                EXPECT_EQ(pgntest::Records(pgn), before);
+                EXPECT_EQ(pgntest::OtherFiles(dir.path(), "g.pgn"), std::vector<std::string>{});
+                // The list still describes the file, so the next try works.
+                io.failNewWriteAt = 0;
+                io.failFromThenOn = false;
+                ASSERT_TRUE(c.edit(pgn));
+                EXPECT_EQ(pgntest::FreshStarts(file), [&] {
+                    std::vector<int64_t> starts;
+                    for (const auto& r : pgntest::Records(pgn))
+                        starts.push_back(r.Start);
+                    return starts;
+                }());
+                EXPECT_EQ(io.gameWrites, 0);
+                ASSERT_LT(at, 200);
             }
-            EXPECT_EQ(kbtest::ReadFile(file), original);
-            EXPECT_EQ(pgntest::Records(pgn), before);
-            // Put back: the backup has served its purpose.
-            EXPECT_EQ(pgntest::OtherFiles(dir.path(), "g.pgn"), std::vector<std::string>{});
-            // The list still describes the file, so the next try works.
-            io.failGameWriteAt = 0;
-            ASSERT_TRUE(c.edit(pgn));
-            EXPECT_EQ(pgntest::FreshStarts(file).size(), static_cast<size_t>(pgn.GameCount()));
-            ASSERT_LT(at, 200);
         }
     }
 }
 
-TEST(PGNFault, FullDiskKeepsTheBackupWhenTheRollbackFails) {
-    std::mt19937 rng(22);
-    const std::string original = MakeFile(rng, 5);
-    const std::string longText = pgntest::MakeGame(60, 50000, rng);
-    for (int at : {1, 2, 3}) {
-        SCOPED_TRACE(testing::Message() << "write " << at);
-        kbtest::TempDir dir;
-        const auto file = dir / "g.pgn";
-        kbtest::WriteFile(file, original);
-        FaultyIO io;
-        io.gamePath = fs::absolute(file).string();
-        io.failGameWriteAt = at;
-        io.failFromThenOn = true;
-        TPGN pgn;
-        pgn.SetFileSystem(&io);
-        ASSERT_TRUE(pgn.SetFileName(file.string()));
-        const int64_t start = pgn.Record(1).Start;
-        int no = 1;
-        EXPECT_FALSE(pgn.ReplaceGame(no, longText));
-        // The only copy of the old tail is the backup: it stays, whole.
-        const auto left = pgntest::OtherFiles(dir.path(), "g.pgn");
-        ASSERT_EQ(left.size(), 1u);
-        EXPECT_EQ(dir.path() / left[0], fs::path(pgn.BackupFileName()));
-        const std::string backup = kbtest::ReadFile(dir / left[0]);
-        EXPECT_EQ(original.substr(0, start) + backup, original);
-        // The list no longer trusts its index.
-        EXPECT_TRUE(pgn.ScanIncomplete());
-        io.failGameWriteAt = 0;
-        EXPECT_FALSE(pgn.DeleteGame(0));
-        EXPECT_EQ(pgntest::OtherFiles(dir.path(), "g.pgn"), left);
-    }
-}
-
-TEST(PGNFault, FailedBackupOrSyncTouchesNothing) {
+TEST(PGNFault, FailedSyncRenameOrCancelTouchesNothing) {
     std::mt19937 rng(24);
     const std::string original = MakeFile(rng, 4);
-    for (int variant = 0; variant < 4; ++variant) {
+    for (int variant = 0; variant < 3; ++variant) {
         SCOPED_TRACE(testing::Message() << "variant " << variant);
         kbtest::TempDir dir;
         const auto file = dir / "g.pgn";
         kbtest::WriteFile(file, original);
         FaultyIO io;
         io.gamePath = fs::absolute(file).string();
-        io.failBackupWrite = variant == 0;
-        io.failBackupSync = variant == 1;
-        io.failGameSync = variant == 2;
+        io.failNewSync = variant == 0;
+        io.failRename = variant == 1;
         TPGN pgn;
         pgn.SetFileSystem(&io);
-        bool sawBackupEnd = false;
         pgn.OnPGNTrace = [&](TPGN*, int percent, TCancelMode& mode) {
-            if (percent == -1)
-                sawBackupEnd = true;
-            else if (variant == 3 && percent > 0 && mode == cmGoOn)
-                mode = cmCancel;
+            if (variant == 2 && percent > 0 && mode == cmGoOn) mode = cmCancel;
         };
         ASSERT_TRUE(pgn.SetFileName(file.string()));
         const auto before = pgntest::Records(pgn);
-        EXPECT_FALSE(pgn.DeleteGame(0));
-        EXPECT_TRUE(sawBackupEnd);
+        EXPECT_FALSE(pgn.DeleteGames({0, 2}));
+        EXPECT_EQ(pgn.Cancelled(), variant == 2);
         EXPECT_EQ(kbtest::ReadFile(file), original);
         EXPECT_EQ(pgntest::Records(pgn), before);
+        EXPECT_EQ(pgntest::OtherFiles(dir.path(), "g.pgn"), std::vector<std::string>{});
+        EXPECT_EQ(io.gameWrites, 0) << "the game file was written";
+        EXPECT_FALSE(pgn.ScanIncomplete());
+        // Additions are not cancelled: a copy keeps what it had at a stop.
         if (variant == 2) {
-            // The bytes are back, but a file that cannot be synced may not
-            // hold them: the backup stays and the list takes no more edits.
-            EXPECT_EQ(pgntest::OtherFiles(dir.path(), "g.pgn").size(), 1u);
-            EXPECT_TRUE(pgn.ScanIncomplete());
-        } else {
-            EXPECT_EQ(pgntest::OtherFiles(dir.path(), "g.pgn"), std::vector<std::string>{});
-            EXPECT_EQ(io.gameWrites, 0) << "the game file was written";
+            std::vector<int> nos;
+            EXPECT_TRUE(pgn.AppendGames({pgntest::MakeGame(70, 500, rng)}, nos));
+            EXPECT_EQ(pgn.GameCount(), 5);
         }
     }
 }

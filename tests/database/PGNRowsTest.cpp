@@ -257,3 +257,32 @@ TEST(PGNRows, BenchIndexCountsTheGames) {
               std::to_string(pgntest::PlainStarts(bytes).size()));
     EXPECT_NE(r.out.find("bytes_per_second\t"), std::string::npos);
 }
+
+// The list's own delete without a window: exactly those rows leave the file,
+// in one change; a row outside the list changes nothing and fails.
+TEST(PGNRows, BenchListDeleteTakesExactlyThoseRows) {
+    kbtest::TempDir dir;
+    const auto file = dir / "k.pgn";
+    const std::string bytes = kbtest::ReadFile(kbtest::TestData("pgn/Korchnoi.pgn"));
+    kbtest::WriteFile(file, bytes);
+    auto games = kbtest::SplitPgnGames(bytes);
+    auto r =
+        kbtest::Run({kbtest::BenchPath(), "list-delete", file.string(), "4", "0", "4567", "3"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(kbtest::ReadFile(file), bytes);
+    r = kbtest::Run({kbtest::BenchPath(), "list-delete", file.string(), "4", "0", "4566", "3"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("deleted\t4\ngames\t4563\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("seconds\t"), std::string::npos);
+    for (int i : {4566, 4, 3, 0})
+        games.erase(games.begin() + i);
+    const auto left = kbtest::SplitPgnGames(kbtest::ReadFile(file));
+    ASSERT_EQ(left.size(), games.size());
+    for (size_t i = 0; i < left.size(); ++i) {
+        // The last game left now ends the file, with its line break.
+        ASSERT_EQ(left[i].substr(0, left[i].find_last_not_of("\r\n") + 1),
+                  games[i].substr(0, games[i].find_last_not_of("\r\n") + 1))
+            << i;
+    }
+    EXPECT_EQ(pgntest::OtherFiles(dir.path(), "k.pgn"), std::vector<std::string>{});
+}

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <random>
 
@@ -224,12 +226,16 @@ TEST(PGNScan, OffsetsBeyondTwoGiB) {
     ASSERT_TRUE(pgn.ReadGameText(2, deleted, text));
     EXPECT_EQ(text, "[Event \"c\"]\r\n\r\n1. c4 *");
 
-    // An edit far out in the file: only the tail is rewritten.
+    // An edit far out in the file (which now ends with CR LF); the hole
+    // stays a hole.
     const int64_t startB = hole + 2;
     const int64_t startC = hole + static_cast<int64_t>(tail.find("[Event \"c"));
     ASSERT_TRUE(pgn.DeleteGame(1));
     EXPECT_EQ(static_cast<int64_t>(std::filesystem::file_size(file)),
-              hole + static_cast<int64_t>(tail.size()) - (startC - startB));
+              hole + static_cast<int64_t>(tail.size()) - (startC - startB) + 2);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_LT(static_cast<int64_t>(st.st_blocks) * 512, int64_t(1) << 24);
     ASSERT_TRUE(pgn.ReadGameText(1, deleted, text));
     EXPECT_EQ(text, "[Event \"c\"]\r\n\r\n1. c4 *");
     EXPECT_EQ(pgn.Record(1).Start, hole + 2);

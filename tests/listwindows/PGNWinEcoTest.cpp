@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -267,3 +272,67 @@ TEST_F(EcoRun, OpeningTableAgreesWithPgnExtract) {
 }
 
 } // namespace
+
+// Runs killed at random games, or just before the rename: the file is the
+// old one or the classified one, and what the run left beside it goes at the
+// next open or with the next run, so names never pile up.
+TEST_F(EcoRun, KilledRunsLeaveNoTemporaryFileForLong) {
+    // The classified file, from a run on a copy.
+    const fs::path copy = dir_ / "copy.pgn";
+    kbtest::WriteFile(copy, before_);
+    {
+        kb::TPGN list;
+        ASSERT_TRUE(list.SetFileName(copy.string()));
+        ASSERT_EQ(kb::RunEcoClassification(list, FakeClassify), kb::TEcoRunResult::Done);
+    }
+    const std::string classified = kbtest::ReadFile(copy);
+    fs::remove(copy);
+    ASSERT_NE(classified, before_);
+
+    std::mt19937 rng(77);
+    int kills = 0;
+    for (int k = 0; k < 120; ++k) {
+        SCOPED_TRACE(testing::Message() << "child " << k << " (seed 77)");
+        kbtest::WriteFile(file_, before_);
+        const int at = static_cast<int>(rng() % 67); // 66: before the rename
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            kb::TPGN list;
+            if (!list.SetFileName(file_.string())) ::_exit(3);
+            kb::TEcoRunOptions o;
+            o.Progress = [at](int Done, int) {
+                if (Done == at) ::kill(::getpid(), SIGKILL);
+                return true;
+            };
+            o.BeforeReplace = [at] {
+                if (at == 66) ::kill(::getpid(), SIGKILL);
+            };
+            ::_exit(kb::RunEcoClassification(list, FakeClassify, o) == kb::TEcoRunResult::Done ? 0
+                                                                                               : 4);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        ASSERT_TRUE(killed || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << status;
+        kills += killed;
+        const std::string now = kbtest::ReadFile(file_);
+        ASSERT_TRUE(now == before_ || now == classified);
+        ASSERT_EQ(now == classified, !killed);
+        if (k % 2 == 0) {
+            // The next open takes the leftover away.
+            kb::TPGN list;
+            ASSERT_TRUE(list.SetFileName(file_.string()));
+            EXPECT_EQ(Files(), std::vector<std::string>{"games.pgn"});
+        } else if (k % 10 == 1) {
+            // So does the next run, which then succeeds.
+            kb::TPGN list;
+            ASSERT_TRUE(list.SetFileName(file_.string()));
+            ASSERT_EQ(kb::RunEcoClassification(list, FakeClassify), kb::TEcoRunResult::Done);
+            EXPECT_EQ(kbtest::ReadFile(file_), classified);
+            EXPECT_EQ(Files(), std::vector<std::string>{"games.pgn"});
+        }
+        // Otherwise the leftover waits for the next child's open.
+    }
+    EXPECT_GE(kills, 100);
+}

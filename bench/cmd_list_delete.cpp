@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// kbbench list-delete FILE ROW...: opens FILE (PGN or own database) as the
+// game list does and deletes those 0-based rows through the list's own
+// delete, so that it can be timed and killed without a window. Prints the
+// rows deleted and the games the file holds afterwards.
+#include "KbBench.h"
+#include "PGN.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
+namespace {
+
+int RunListDelete(const kbbench::Args& args) {
+    if (args.size() < 2) return kbbench::UsageError("expected FILE ROW...");
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(args[0], ec)) {
+        std::cerr << "kbbench list-delete: no such file: " << args[0] << "\n";
+        return 1;
+    }
+    kb::TPGN pgn;
+    // Never create a file that is not there.
+    pgn.BeforeCreatePGNFile = [](kb::TPGN*, const std::string&, bool& Create) { Create = false; };
+    if (!pgn.SetFileName(args[0]) || pgn.ScanIncomplete()) {
+        std::cerr << "kbbench list-delete: cannot open " << args[0] << "\n";
+        return 1;
+    }
+    std::vector<int> rows;
+    for (size_t i = 1; i < args.size(); ++i) {
+        int row = 0;
+        if (!kbbench::ParseInt(args[i], 0, pgn.ItemCount() - 1, row))
+            return kbbench::UsageError("ROW must be 0.." + std::to_string(pgn.ItemCount() - 1));
+        rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    bool ok = true;
+    if (!pgn.IsDatabase()) {
+        ok = pgn.DeleteGames(rows);
+    } else {
+        // From the last row up, as the list window does.
+        for (auto it = rows.rbegin(); ok && it != rows.rend(); ++it)
+            ok = pgn.DeleteGame(*it);
+    }
+    if (!ok) {
+        std::cerr << "kbbench list-delete: the delete failed\n";
+        return 1;
+    }
+    std::cout << "deleted\t" << rows.size() << "\n";
+    std::cout << "games\t" << pgn.GameCount() << "\n";
+    return 0;
+}
+
+const kbbench::Command c{"list-delete", "FILE ROW...", &RunListDelete};
+
+} // namespace
