@@ -124,6 +124,19 @@ public:
     bool DoDeleteGame(int Key, bool ByRow);
     bool DeleteDatabase();
     bool Compress();
+    // Many games at once, for copies between lists. ReadGameTexts gives the
+    // text of each game (empty where it cannot be read), reading the file
+    // in large pieces when the games lie in file order.
+    void ReadGameTexts(const std::vector<int>& GameIndexes, std::vector<std::string>& Texts);
+    // Adds the games with one write: appended, or in a PGN file shown in
+    // file order inserted before the game numbered BeforeGameNo (-1:
+    // appended). GameNos gets the numbers of the games that went in; false
+    // when not all did. In a PGN file nothing goes in unless every text
+    // IsGameText; a database takes the texts as records with RawRecords.
+    bool AddGames(int BeforeGameNo, const std::vector<std::string>& Texts,
+                  std::vector<int>& GameNos);
+    // A text that the scan finds as one game of its own once written.
+    static bool IsGameText(const std::string& Text);
     int FindRecord(int GameNo, int64_t& Start) const;
     int RowOfGame(int GameNo) const;
     // The text written for a game: trimmed, and with Separated the blank
@@ -176,7 +189,12 @@ private:
         TPGN& p_;
         bool was_;
     };
-    struct Splice;
+    struct Splice {
+        int Record = 0;    // index of the edited record
+        int64_t Start = 0; // bytes [Start, End) are replaced by Bytes
+        int64_t End = 0;
+        std::string Bytes;
+    };
 
     bool OpenPGN(const std::string& Path);
     bool OpenDatabase(const std::string& Path, bool Create);

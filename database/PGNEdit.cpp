@@ -16,13 +16,6 @@ namespace fs = std::filesystem;
 
 namespace kb {
 
-struct TPGN::Splice {
-    int Record = 0;    // index of the edited record
-    int64_t Start = 0; // bytes [Start, End) are replaced by Bytes
-    int64_t End = 0;
-    std::string Bytes;
-};
-
 namespace {
 
 constexpr std::string_view kGameStart = "[Event ";
