@@ -128,13 +128,17 @@ public:
     // text of each game (empty where it cannot be read), reading the file
     // in large pieces when the games lie in file order.
     void ReadGameTexts(const std::vector<int>& GameIndexes, std::vector<std::string>& Texts);
-    // Adds the games with one write: appended, or in a PGN file shown in
-    // file order inserted before the game numbered BeforeGameNo (-1:
-    // appended). GameNos gets the numbers of the games that went in; false
-    // when not all did. In a PGN file nothing goes in unless every text
-    // IsGameText; a database takes the texts as records with RawRecords.
-    bool AddGames(int BeforeGameNo, const std::vector<std::string>& Texts,
-                  std::vector<int>& GameNos);
+    // Many games in one change of the file: all of them or none. A text
+    // that does not start a game refuses the whole batch. GameNos gets the
+    // new games' numbers in order.
+    bool AppendGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos);
+    // Before the game of Row, in order; appended without such a row or
+    // while the list is sorted.
+    bool InsertGames(int Row, const std::vector<std::string>& Texts, std::vector<int>& GameNos);
+    // Database mode: the games added with one sync and one change of the
+    // rows (records as stored with RawRecords). GameNos gets the numbers of
+    // the games that went in; false when not all did.
+    bool AddDatabaseGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos);
     // A text that the scan finds as one game of its own once written.
     static bool IsGameText(const std::string& Text);
     int FindRecord(int GameNo, int64_t& Start) const;

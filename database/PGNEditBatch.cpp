@@ -69,115 +69,124 @@ void TPGN::ReadGameTexts(const std::vector<int>& GameIndexes, std::vector<std::s
     }
 }
 
-bool TPGN::AddGames(int BeforeGameNo, const std::vector<std::string>& Texts,
-                    std::vector<int>& GameNos) {
+bool TPGN::AddDatabaseGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos) {
     GameNos.clear();
+    if (!database_ || !loaded_ || busy_) return false;
     if (Texts.empty()) return true;
-    if (database_) {
-        if (!loaded_ || busy_) return false;
-        BusyScope busy(*this);
-        bool ok = true;
-        std::vector<int> added;
-        for (const std::string& t : Texts) {
-            int64_t number = -1;
-            ok = RawRecords ? database_->AddRecord(number, t) : database_->AddGame(number, t);
-            if (!ok || number < 0) {
-                ok = false;
-                break;
-            }
-            added.push_back(static_cast<int>(number));
+    BusyScope busy(*this);
+    bool ok = true;
+    std::vector<int> added;
+    for (const std::string& t : Texts) {
+        int64_t number = -1;
+        ok = RawRecords ? database_->AddRecord(number, t) : database_->AddGame(number, t);
+        if (!ok || number < 0) {
+            ok = false;
+            break;
         }
-        // Queued records count only once they are on disk.
-        if (!database_->Flush()) return false;
-        BeginRowsChange();
-        for (int n : added) {
-            AddDatabaseRow(n);
-            handedOut_[n] = Stamp();
-        }
-        EndRowsChange();
-        GameNos = std::move(added);
-        if (OnRepaint) OnRepaint();
-        return ok;
+        added.push_back(static_cast<int>(number));
     }
+    // Queued records count only once they are on disk.
+    if (!database_->Flush()) return false;
+    BeginRowsChange();
+    for (int n : added) {
+        AddDatabaseRow(n);
+        handedOut_[n] = Stamp();
+    }
+    EndRowsChange();
+    GameNos = std::move(added);
+    if (OnRepaint) OnRepaint();
+    return ok;
+}
+
+bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos) {
+    GameNos.clear();
+    if (Texts.empty()) return false;
+    if (database_) return AddDatabaseGames(Texts, GameNos);
     if (!CanEdit()) return false;
     for (const std::string& t : Texts)
         if (!IsGameText(t)) return false;
-
-    int64_t unused = 0;
-    int r = BeforeGameNo >= 0 ? FindRecord(BeforeGameNo, unused) : -1;
-    // A sorted list has no place between games: the new ones go to the end.
-    if (sortKey_ != skFileOrder) r = -1;
     BusyScope busy(*this);
     Hourglass(true);
-    std::string bytes;
-    std::vector<int64_t> lengths; // of each game's own text in bytes
-    lengths.reserve(Texts.size());
     const bool hadGames = RecordCount() > 0;
+    std::string bytes;
+    std::vector<int64_t> lengths;
     for (size_t i = 0; i < Texts.size(); ++i) {
         const std::string_view t = TrimmedView(Texts[i]);
-        if (r >= 0) {
-            bytes.append(t).append(kSeparator);
-        } else {
-            if (hadGames || i > 0) bytes.append(kSeparator);
-            bytes.append(t);
-        }
+        if (hadGames || i > 0) bytes.append(kSeparator);
+        bytes.append(t);
         lengths.push_back(static_cast<int64_t>(t.size()));
     }
+    int64_t oldSize = 0;
+    const bool ok = AppendBytes(bytes, oldSize);
+    if (ok) {
+        BeginRowsChange();
+        int64_t pos = oldSize;
+        for (size_t i = 0; i < Texts.size(); ++i) {
+            if (hadGames || i > 0) pos += static_cast<int64_t>(kSeparator.size());
+            gameNos_.push_back(++lastGameNo_);
+            starts_.push_back(pos);
+            pos += lengths[i];
+            GameNos.push_back(lastGameNo_);
+        }
+        lastEnd_ = pos;
+        const int first = RecordCount() - static_cast<int>(Texts.size());
+        for (int index = first; index < RecordCount(); ++index)
+            if (Accepts(index)) rows_.push_back(index);
+        EndRowsChange();
+    }
+    Hourglass(false);
+    if (OnRepaint) OnRepaint();
+    return ok;
+}
 
-    bool ok;
-    if (r >= 0) {
-        Splice s;
-        s.Record = r;
-        s.Start = s.End = starts_[r];
-        s.Bytes = std::move(bytes);
-        const int64_t total = static_cast<int64_t>(s.Bytes.size());
-        ok = ApplySplice(s);
-        if (ok) {
-            BeginRowsChange();
-            const size_t k = Texts.size();
-            std::vector<int32_t> numbers(k);
-            std::vector<int64_t> starts(k);
-            int64_t pos = s.Start;
-            for (size_t i = 0; i < k; ++i) {
-                numbers[i] = ++lastGameNo_;
-                starts[i] = pos;
-                pos += lengths[i] + static_cast<int64_t>(kSeparator.size());
-            }
-            for (size_t i = static_cast<size_t>(r); i < starts_.size(); ++i)
-                starts_[i] += total;
-            lastEnd_ += total;
-            gameNos_.insert(gameNos_.begin() + r, numbers.begin(), numbers.end());
-            starts_.insert(starts_.begin() + r, starts.begin(), starts.end());
-            // In file order the new rows go before the rows behind them.
-            const auto at = std::lower_bound(rows_.begin(), rows_.end(), r) - rows_.begin();
-            for (auto& row : rows_)
-                if (row >= r) row += static_cast<int32_t>(k);
-            std::vector<int32_t> shown;
-            for (size_t i = 0; i < k; ++i)
-                if (Accepts(r + static_cast<int>(i))) shown.push_back(r + static_cast<int>(i));
-            rows_.insert(rows_.begin() + at, shown.begin(), shown.end());
-            GameNos.assign(numbers.begin(), numbers.end());
-            EndRowsChange();
+bool TPGN::InsertGames(int Row, const std::vector<std::string>& Texts, std::vector<int>& GameNos) {
+    GameNos.clear();
+    const int r = database_ ? -1 : GameIndex(Row);
+    // Into a sorted list, or without a row to go before, games are appended.
+    if (r < 0 || sortKey_ != skFileOrder) return AppendGames(Texts, GameNos);
+    if (Texts.empty() || !CanEdit()) return false;
+    for (const std::string& t : Texts)
+        if (!IsGameText(t)) return false;
+    BusyScope busy(*this);
+    Hourglass(true);
+    Splice s;
+    s.Record = r;
+    s.Start = s.End = starts_[r];
+    std::vector<int64_t> lengths;
+    for (const std::string& text : Texts) {
+        const std::string_view t = TrimmedView(text);
+        s.Bytes.append(t).append(kSeparator);
+        lengths.push_back(static_cast<int64_t>(t.size()));
+    }
+    const int64_t total = static_cast<int64_t>(s.Bytes.size());
+    const bool ok = ApplySplice(s);
+    if (ok) {
+        BeginRowsChange();
+        const size_t k = Texts.size();
+        std::vector<int32_t> numbers(k);
+        std::vector<int64_t> starts(k);
+        int64_t pos = s.Start;
+        for (size_t i = 0; i < k; ++i) {
+            numbers[i] = ++lastGameNo_;
+            starts[i] = pos;
+            pos += lengths[i] + static_cast<int64_t>(kSeparator.size());
         }
-    } else {
-        int64_t oldSize = 0;
-        ok = AppendBytes(bytes, oldSize);
-        if (ok) {
-            BeginRowsChange();
-            int64_t pos = oldSize;
-            for (size_t i = 0; i < Texts.size(); ++i) {
-                if (hadGames || i > 0) pos += static_cast<int64_t>(kSeparator.size());
-                gameNos_.push_back(++lastGameNo_);
-                starts_.push_back(pos);
-                pos += lengths[i];
-                GameNos.push_back(lastGameNo_);
-            }
-            lastEnd_ = pos;
-            const int first = RecordCount() - static_cast<int>(Texts.size());
-            for (int index = first; index < RecordCount(); ++index)
-                if (Accepts(index)) rows_.push_back(index);
-            EndRowsChange();
-        }
+        for (size_t i = static_cast<size_t>(r); i < starts_.size(); ++i)
+            starts_[i] += total;
+        lastEnd_ += total;
+        gameNos_.insert(gameNos_.begin() + r, numbers.begin(), numbers.end());
+        starts_.insert(starts_.begin() + r, starts.begin(), starts.end());
+        // In file order the new rows go before the rows behind them, all in
+        // one insert.
+        const auto at = std::lower_bound(rows_.begin(), rows_.end(), r) - rows_.begin();
+        for (auto& row : rows_)
+            if (row >= r) row += static_cast<int32_t>(k);
+        std::vector<int32_t> shown;
+        for (size_t i = 0; i < k; ++i)
+            if (Accepts(r + static_cast<int>(i))) shown.push_back(r + static_cast<int>(i));
+        rows_.insert(rows_.begin() + at, shown.begin(), shown.end());
+        GameNos.assign(numbers.begin(), numbers.end());
+        EndRowsChange();
     }
     Hourglass(false);
     if (OnRepaint) OnRepaint();

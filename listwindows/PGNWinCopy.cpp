@@ -217,7 +217,14 @@ TCopyResult copyGames(TPGN& Source, const std::vector<int>& Rows, TPGN& Target, 
     }
     sink.Write = [&](const std::vector<std::string>& Games, int& Written) {
         std::vector<int> numbers;
-        const bool ok = Target.AddGames(anchor, Games, numbers);
+        bool ok;
+        if (Target.IsDatabase()) {
+            ok = Target.AddDatabaseGames(Games, numbers);
+        } else {
+            // The anchor's row now; without one the games are appended.
+            const int row = anchor >= 0 ? Target.RowOfGame(anchor) : -1;
+            ok = Target.InsertGames(row, Games, numbers);
+        }
         Written = static_cast<int>(numbers.size());
         return ok;
     };
