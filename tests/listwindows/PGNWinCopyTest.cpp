@@ -250,6 +250,20 @@ TEST(ListCopy, StopAndRefusalEndTheCopyAtAGame) {
         expected.push_back(Id(games[static_cast<size_t>(odd[i])]));
     EXPECT_EQ(got, expected);
 
+    // The same rows read from the PGN file backwards, one batch: every game
+    // whole, although each lies before the piece read last.
+    batches.clear();
+    written.clear();
+    r = kb::CopyInBatches(*src->PGN(), odd, sink);
+    EXPECT_EQ(r.Copied, 20);
+    ASSERT_EQ(batches.size(), 2u);
+    got = batches[0];
+    got.insert(got.end(), batches[1].begin(), batches[1].end());
+    expected.clear();
+    for (int row : odd)
+        expected.push_back(Id(games[static_cast<size_t>(row)]));
+    EXPECT_EQ(got, expected);
+
     // A game the sink refuses ends the copy before it; the games before it
     // in its batch go in.
     batches.clear();
