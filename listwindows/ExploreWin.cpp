@@ -29,6 +29,7 @@
 #include <QVBoxLayout>
 
 #include <chrono>
+#include <filesystem>
 
 namespace kb {
 
@@ -407,6 +408,13 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
             return !writeFailed;
         };
     } else {
+        // The file may be written anew for each batch: a batch holds at
+        // least as much.
+        sink.Rewritten = [&target] {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(target, ec);
+            return ec ? int64_t{0} : static_cast<int64_t>(size);
+        };
         sink.Write = [&](const std::vector<std::string>& Games, int& Written) {
             std::string collected;
             for (const std::string& g : Games)

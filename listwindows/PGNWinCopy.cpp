@@ -122,7 +122,9 @@ TCopyResult CopyInBatches(TPGN& Source, const std::vector<int>& Rows, const TCop
         games.clear();
         readable.clear();
         int64_t bytes = 0;
-        while (pos < Rows.size() && games.size() < Sink.BatchGames && bytes < Sink.BatchBytes) {
+        const int64_t batchBytes =
+            std::max(Sink.BatchBytes, Sink.Rewritten ? Sink.Rewritten() : int64_t{0});
+        while (pos < Rows.size() && games.size() < Sink.BatchGames && bytes < batchBytes) {
             const size_t n =
                 std::min({kReadChunk, Rows.size() - pos, Sink.BatchGames - games.size()});
             indexes.resize(n);
@@ -205,15 +207,12 @@ TCopyResult copyGames(TPGN& Source, const std::vector<int>& Rows, TPGN& Target, 
         // The file is written once per batch, whatever the number of games.
         sink.BatchGames = std::numeric_limits<size_t>::max();
         const int index = InsertRow >= 0 ? Target.GameIndex(InsertRow) : -1;
-        if (index >= 0) {
-            const TPGNGameRecord at = Target.Record(index);
-            anchor = at.GameNo;
-            // An insert rewrites the file from the insertion point on: a
-            // batch holds at least as much, so that the rewriting costs no
-            // more than the copying.
-            const int64_t size = Target.Record(Target.RecordCount() - 1).End;
-            sink.BatchBytes = std::max(sink.BatchBytes, size - at.Start);
-        }
+        if (index >= 0) anchor = Target.Record(index).GameNo;
+        // Every change of a PGN file writes it anew (at most).
+        sink.Rewritten = [&Target] {
+            const int n = Target.RecordCount();
+            return n > 0 ? Target.Record(n - 1).End : int64_t{0};
+        };
     }
     sink.Write = [&](const std::vector<std::string>& Games, int& Written) {
         std::vector<int> numbers;

@@ -42,6 +42,10 @@ struct TCopySink {
     // A batch is closed once it holds this many games or bytes.
     size_t BatchGames = 1000;
     int64_t BatchBytes = 4 << 20;
+    // Bytes a write rewrites besides the batch's own (a file written anew
+    // for each change); a batch holds at least as many, so that rewriting
+    // costs no more than copying. Null: none.
+    std::function<int64_t()> Rewritten;
     // Whether a game's text may go in (PGN files take only texts that read
     // back as one game); null: every text.
     std::function<bool(const std::string& Text)> Accepts;
