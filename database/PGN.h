@@ -122,19 +122,19 @@ public:
     bool ReplaceGame(int& GameNo, const std::string& Text);
     bool DeleteGame(int Row);
     bool DoDeleteGame(int Key, bool ByRow);
+    // Many games in one change of the file (one rename): all of them or,
+    // on failure or cancel, none. A text that does not start a game refuses
+    // the whole batch. GameNos gets the new games' numbers in order.
+    bool AppendGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos);
+    // Before the game of Row, in order; appended without such a row or
+    // while the list is sorted.
+    bool InsertGames(int Row, const std::vector<std::string>& Texts, std::vector<int>& GameNos);
     bool DeleteDatabase();
     bool Compress();
     // Many games at once, for copies between lists. ReadGameTexts gives the
     // text of each game (empty where it cannot be read), reading the file
     // in large pieces when the games lie in file order.
     void ReadGameTexts(const std::vector<int>& GameIndexes, std::vector<std::string>& Texts);
-    // Many games in one change of the file: all of them or none. A text
-    // that does not start a game refuses the whole batch. GameNos gets the
-    // new games' numbers in order.
-    bool AppendGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos);
-    // Before the game of Row, in order; appended without such a row or
-    // while the list is sorted.
-    bool InsertGames(int Row, const std::vector<std::string>& Texts, std::vector<int>& GameNos);
     // Database mode: the games added with one sync and one change of the
     // rows (records as stored with RawRecords). GameNos gets the numbers of
     // the games that went in; false when not all did.
@@ -193,12 +193,7 @@ private:
         TPGN& p_;
         bool was_;
     };
-    struct Splice {
-        int Record = 0;    // index of the edited record
-        int64_t Start = 0; // bytes [Start, End) are replaced by Bytes
-        int64_t End = 0;
-        std::string Bytes;
-    };
+    struct Splice;
 
     bool OpenPGN(const std::string& Path);
     bool OpenDatabase(const std::string& Path, bool Create);

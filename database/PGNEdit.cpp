@@ -16,6 +16,13 @@ namespace fs = std::filesystem;
 
 namespace kb {
 
+struct TPGN::Splice {
+    int Record = 0;    // index of the edited record
+    int64_t Start = 0; // bytes [Start, End) are replaced by Bytes
+    int64_t End = 0;
+    std::string Bytes;
+};
+
 namespace {
 
 constexpr std::string_view kGameStart = "[Event ";
@@ -440,6 +447,102 @@ bool TPGN::DoDeleteGame(int Key, bool ByRow) {
     drawingSuppressed_ = wasSuppressed;
     TCancelMode mode = cmGoOn;
     Trace(0, mode);
+    if (OnRepaint) OnRepaint();
+    return ok;
+}
+
+// Many games with one write and one sync; the rows change once.
+bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos) {
+    GameNos.clear();
+    if (Texts.empty()) return false;
+    if (database_) return AddDatabaseGames(Texts, GameNos);
+    if (!CanEdit()) return false;
+    for (const std::string& t : Texts)
+        if (!StartsGame(Trimmed(t))) return false;
+    BusyScope busy(*this);
+    Hourglass(true);
+    const bool hadGames = RecordCount() > 0;
+    std::string bytes;
+    std::vector<int64_t> lengths;
+    for (size_t i = 0; i < Texts.size(); ++i) {
+        const std::string t = Trimmed(Texts[i]);
+        if (hadGames || i > 0) bytes.append(kSeparator);
+        bytes.append(t);
+        lengths.push_back(static_cast<int64_t>(t.size()));
+    }
+    int64_t oldSize = 0;
+    const bool ok = AppendBytes(bytes, oldSize);
+    if (ok) {
+        BeginRowsChange();
+        int64_t pos = oldSize;
+        for (size_t i = 0; i < Texts.size(); ++i) {
+            if (hadGames || i > 0) pos += static_cast<int64_t>(kSeparator.size());
+            gameNos_.push_back(++lastGameNo_);
+            starts_.push_back(pos);
+            pos += lengths[i];
+            GameNos.push_back(lastGameNo_);
+        }
+        lastEnd_ = pos;
+        const int first = RecordCount() - static_cast<int>(Texts.size());
+        for (int index = first; index < RecordCount(); ++index)
+            if (Accepts(index)) rows_.push_back(index);
+        EndRowsChange();
+    }
+    Hourglass(false);
+    if (OnRepaint) OnRepaint();
+    return ok;
+}
+
+bool TPGN::InsertGames(int Row, const std::vector<std::string>& Texts, std::vector<int>& GameNos) {
+    GameNos.clear();
+    const int r = database_ ? -1 : GameIndex(Row);
+    // Into a sorted list, or without a row to go before, games are appended.
+    if (r < 0 || sortKey_ != skFileOrder) return AppendGames(Texts, GameNos);
+    if (Texts.empty() || !CanEdit()) return false;
+    for (const std::string& t : Texts)
+        if (!StartsGame(Trimmed(t))) return false;
+    BusyScope busy(*this);
+    Hourglass(true);
+    Splice s;
+    s.Record = r;
+    s.Start = s.End = starts_[r];
+    std::vector<int64_t> lengths;
+    for (const std::string& text : Texts) {
+        const std::string t = Trimmed(text);
+        s.Bytes.append(t).append(kSeparator);
+        lengths.push_back(static_cast<int64_t>(t.size()));
+    }
+    const int64_t total = static_cast<int64_t>(s.Bytes.size());
+    const bool ok = ApplySplice(s);
+    if (ok) {
+        BeginRowsChange();
+        const size_t k = Texts.size();
+        std::vector<int32_t> numbers(k);
+        std::vector<int64_t> starts(k);
+        int64_t pos = s.Start;
+        for (size_t i = 0; i < k; ++i) {
+            numbers[i] = ++lastGameNo_;
+            starts[i] = pos;
+            pos += lengths[i] + static_cast<int64_t>(kSeparator.size());
+        }
+        for (size_t i = static_cast<size_t>(r); i < starts_.size(); ++i)
+            starts_[i] += total;
+        lastEnd_ += total;
+        gameNos_.insert(gameNos_.begin() + r, numbers.begin(), numbers.end());
+        starts_.insert(starts_.begin() + r, starts.begin(), starts.end());
+        // In file order the new rows go before the rows behind them, all in
+        // one insert.
+        const auto at = std::lower_bound(rows_.begin(), rows_.end(), r) - rows_.begin();
+        for (auto& row : rows_)
+            if (row >= r) row += static_cast<int32_t>(k);
+        std::vector<int32_t> shown;
+        for (size_t i = 0; i < k; ++i)
+            if (Accepts(r + static_cast<int>(i))) shown.push_back(r + static_cast<int>(i));
+        rows_.insert(rows_.begin() + at, shown.begin(), shown.end());
+        GameNos.assign(numbers.begin(), numbers.end());
+        EndRowsChange();
+    }
+    Hourglass(false);
     if (OnRepaint) OnRepaint();
     return ok;
 }
