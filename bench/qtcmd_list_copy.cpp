@@ -21,13 +21,8 @@ int RunListCopy(const kbbench::Args& args) {
     if (args.size() == 3 && !kbbench::ParseInt(args[2], 0, 2147483647L, row))
         return kbbench::UsageError("ROW must be a row number from 0");
 
+    // Questions get their Escape answer, on stderr.
     const auto app = kbbench::StartQt(kbbench::Screen::Offscreen);
-    // No one answers here: a question gets its escape answer, on stderr.
-    kb::ListHost().Message = [](QWidget*, kb::TLwMsgType, const QString& Text, int Buttons) {
-        std::cerr << "kbbench list-copy: " << Text.toStdString() << "\n";
-        return (Buttons & kb::lbNo) ? int(kb::lbNo) : (Buttons & kb::lbOK) ? int(kb::lbOK) : 0;
-    };
-
     QWidget frame;
     auto* source = new kb::TMDIPGN(&frame);
     auto* target = new kb::TMDIPGN(&frame);
