@@ -142,6 +142,16 @@ public:
     bool Cancelled() const { return cancelled_; }
     bool DeleteDatabase();
     bool Compress();
+    // Many games at once, for copies between lists. ReadGameTexts gives the
+    // text of each game (empty where it cannot be read), reading the file
+    // in large pieces when the games lie in file order.
+    void ReadGameTexts(const std::vector<int>& GameIndexes, std::vector<std::string>& Texts);
+    // Database mode: the games added with one sync and one change of the
+    // rows (records as stored with RawRecords). GameNos gets the numbers of
+    // the games that went in; false when not all did.
+    bool AddDatabaseGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos);
+    // A text that the scan finds as one game of its own once written.
+    static bool IsGameText(const std::string& Text);
     int FindRecord(int GameNo, int64_t& Start) const;
     int RowOfGame(int GameNo) const;
     // The text written for a game: trimmed, and with Separated the blank

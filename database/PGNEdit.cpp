@@ -343,15 +343,17 @@ bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& 
         EndRowsChange();
     }
     Hourglass(false);
-    TCancelMode mode = cmGoOn;
-    Trace(0, mode);
     if (OnRepaint) OnRepaint();
     return ok;
 }
 
 bool TPGN::AppendGame(int& GameNo, const std::string& Text) {
+    // A batch leaves the progress to its caller; one game is the whole job.
     std::vector<int> nos;
-    if (!AppendGames({Text}, nos)) return false;
+    const bool ok = AppendGames({Text}, nos);
+    TCancelMode mode = cmGoOn;
+    Trace(0, mode);
+    if (!ok) return false;
     GameNo = nos.front();
     return true;
 }
@@ -379,20 +381,19 @@ bool TPGN::InsertGames(int Row, const std::vector<std::string>& Texts, std::vect
     const bool ok = Rewrite({s}, map, false);
     if (ok) {
         RemapRows(map);
-        // In file order the new games' rows go before the rows behind them.
-        auto at = std::lower_bound(rows_.begin(), rows_.end(), r) - rows_.begin();
+        // In file order the new games' rows go before the rows behind them,
+        // all in one insert.
+        const auto at = std::lower_bound(rows_.begin(), rows_.end(), r) - rows_.begin();
+        std::vector<int32_t> shown;
         for (size_t k = 0; k < Texts.size(); ++k) {
-            const int before = ItemCount();
-            InsertRow(static_cast<int>(at), r + static_cast<int>(k));
-            at += ItemCount() - before;
+            if (Accepts(r + static_cast<int>(k))) shown.push_back(r + static_cast<int32_t>(k));
             GameNos.push_back(s.NewNos[k]);
         }
+        rows_.insert(rows_.begin() + at, shown.begin(), shown.end());
         lastGameNo_ = no;
         EndRowsChange();
     }
     Hourglass(false);
-    TCancelMode mode = cmGoOn;
-    Trace(0, mode);
     if (OnRepaint) OnRepaint();
     return ok;
 }
@@ -453,8 +454,12 @@ bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
 }
 
 bool TPGN::InsertGame(int Row, int& GameNo, const std::string& Text) {
+    // A batch leaves the progress to its caller; one game is the whole job.
     std::vector<int> nos;
-    if (!InsertGames(Row, {Text}, nos)) return false;
+    const bool ok = InsertGames(Row, {Text}, nos);
+    TCancelMode mode = cmGoOn;
+    Trace(0, mode);
+    if (!ok) return false;
     GameNo = nos.front();
     return true;
 }

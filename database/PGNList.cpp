@@ -191,6 +191,25 @@ void TPGNList::SetSelected(int Row, bool Value) {
                              Value ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
 }
 
+void TPGNList::SetRowsSelected(const std::vector<int>& Rows, size_t First, size_t Count,
+                               bool Value) {
+    std::vector<int> rows;
+    for (size_t i = First; i < First + Count && i < Rows.size(); ++i)
+        if (Rows[i] >= 0 && Rows[i] < ItemCount()) rows.push_back(Rows[i]);
+    std::sort(rows.begin(), rows.end());
+    QItemSelection selection;
+    for (size_t i = 0; i < rows.size();) {
+        size_t j = i;
+        while (j + 1 < rows.size() && rows[j + 1] <= rows[j] + 1)
+            ++j;
+        selection.select(model_->index(rows[i], 0), model_->index(rows[j], 0));
+        i = j + 1;
+    }
+    if (!selection.isEmpty())
+        selectionModel()->select(selection, Value ? QItemSelectionModel::Select
+                                                  : QItemSelectionModel::Deselect);
+}
+
 int TPGNList::SelCount() const {
     return static_cast<int>(SelectedRows().size());
 }

@@ -94,6 +94,9 @@ public:
     int ItemAtPos(const QPoint& Pos) const;
     bool Selected(int Row) const;
     void SetSelected(int Row, bool Value);
+    // Rows[First, First + Count) selected or not, in one change of the
+    // selection.
+    void SetRowsSelected(const std::vector<int>& Rows, size_t First, size_t Count, bool Value);
     int SelCount() const;
     // The selected rows in order. Read from the selection's ranges: asking
     // the selection model row by row takes minutes for a scattered

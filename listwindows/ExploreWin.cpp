@@ -28,6 +28,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <chrono>
+#include <filesystem>
+
 namespace kb {
 
 namespace {
@@ -385,57 +388,64 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
     from->setEnabled(false);
     ListHost().LockBoards(true);
     ListHost().SetStopRequested(false);
-    const bool raw = db && Source->IsDatabase();
+    if (db) db->SetKeepOpen(true);
+
+    // Each batch with one write and one sync.
+    TCopySink sink;
+    sink.Records = db != nullptr;
+    bool writeFailed = false;
     if (db) {
-        db->Notation = from->hNotation.get();
-        db->SetKeepOpen(true);
-    }
-    Source->RawRecords = raw;
-    Source->KeepOpen(true);
-
-    std::string collected;
-    const int total = static_cast<int>(rows.size());
-    int done = 0;
-    for (int row : rows) {
-        int no = -1;
-        std::string text;
-        Source->GetGame(Source->GameIndex(row), no, text);
-        if (!text.empty()) {
-            if (db) {
+        sink.Write = [&](const std::vector<std::string>& Games, int& Written) {
+            Written = 0;
+            for (const std::string& g : Games) {
                 int64_t index = -1;
-                const bool ok = raw ? db->AddRecord(index, text) : db->AddGame(index, text);
-                // A game that did not go in is reported, not counted.
-                if (!ok) {
-                    result.Failed = true;
-                    break;
-                }
-            } else {
-                collected += "\r\n\r\n" + text;
+                if (!db->AddRecord(index, g)) break;
+                ++Written;
             }
-            ++result.Appended;
-        }
-        if (AfterEachGame) AfterEachGame();
+            // Queued records count only once they are on disk.
+            if (!db->Flush()) Written = 0;
+            writeFailed = Written < static_cast<int>(Games.size());
+            return !writeFailed;
+        };
+    } else {
+        // The file may be written anew for each batch: a batch holds at
+        // least as much.
+        sink.Rewritten = [&target] {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(target, ec);
+            return ec ? int64_t{0} : static_cast<int64_t>(size);
+        };
+        sink.Write = [&](const std::vector<std::string>& Games, int& Written) {
+            std::string collected;
+            for (const std::string& g : Games)
+                collected += "\r\n\r\n" + g;
+            writeFailed = !AppendGameToPGNFile(target, collected);
+            Written = writeFailed ? 0 : static_cast<int>(Games.size());
+            return !writeFailed;
+        };
+    }
+    TCopyOptions options;
+    int lastPercent = -1;
+    auto lastPump = std::chrono::steady_clock::now();
+    options.Progress = [&](int Row, int Done, int Total) {
+        if (Row >= 0 && AfterEachGame) AfterEachGame();
+        const int percent = Total > 0 ? static_cast<int>(int64_t{Done} * 100 / Total) : 0;
+        const auto now = std::chrono::steady_clock::now();
+        if (percent == lastPercent && now - lastPump < std::chrono::milliseconds(30))
+            return !source.isNull();
+        lastPercent = percent;
+        lastPump = now;
         TCancelMode mode = cmGoOn;
-        ListHost().PGNTrace(Source, ++done * 100 / total, mode);
-        if (!source || mode == cmCancel || ListHost().StopRequested()) {
-            result.Stopped = true;
-            break;
-        }
-    }
-    if (db && !db->Flush()) {
-        result.Failed = true;
-        result.Appended = 0;
-    }
-    if (!db && !collected.empty() && !AppendGameToPGNFile(target, collected)) {
-        result.Failed = true;
-        result.Appended = 0;
-    }
+        ListHost().PGNTrace(Source, percent, mode);
+        return source && mode != cmCancel && !ListHost().StopRequested();
+    };
+    const TCopyResult copied = CopyInBatches(*Source, rows, sink, options);
+    result.Appended = copied.Copied;
+    result.Stopped = copied.Stopped;
+    // A game that did not go in is reported, not counted.
+    result.Failed = writeFailed;
 
-    if (source) {
-        Source->RawRecords = false;
-        Source->KeepOpen(false);
-        source->setEnabled(true);
-    }
+    if (source) source->setEnabled(true);
     db.reset();
     TCancelMode mode = cmGoOn;
     ListHost().PGNTrace(Source, 0, mode);

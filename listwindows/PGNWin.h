@@ -12,6 +12,7 @@
 #include "PGNWinCopy.h"
 #include "PGNWinHost.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -150,6 +151,9 @@ public:
     // Copies the selected rows of Source into this list: at the row under
     // DropRow when sbDragInsert is down, else appended.
     TCopyResult DropFrom(TMDIPGN* Source, int DropRow);
+    // The progress of a copy out of Source: false once the user stopped it
+    // or Source is gone.
+    std::function<bool(int SourceRow, int Done, int Total)> CopyProgress(QPointer<TMDIPGN> Source);
 
     // The selected rows, in row order.
     std::vector<int> SelectedRows() const;

@@ -20,6 +20,9 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include <chrono>
+#include <memory>
+
 namespace kb {
 
 // One long operation: the windows disabled, the board threads paused and
@@ -256,6 +259,24 @@ void TMDIPGN::bCompressClick() {
 
 // --- drag and drop ----------------------------------------------------------
 
+// Progress of a copy: the main window hears of it (and pumps messages) when
+// the percentage changes and otherwise every few hundredths of a second, not
+// after every game.
+std::function<bool(int, int, int)> TMDIPGN::CopyProgress(QPointer<TMDIPGN> Source) {
+    auto last = std::make_shared<std::pair<int, std::chrono::steady_clock::time_point>>(
+        -1, std::chrono::steady_clock::now());
+    return [this, Source, last](int, int Done, int Total) {
+        const int percent = Total > 0 ? static_cast<int>(int64_t{Done} * 100 / Total) : 0;
+        const auto now = std::chrono::steady_clock::now();
+        if (percent == last->first && now - last->second < std::chrono::milliseconds(30))
+            return !Source.isNull();
+        *last = {percent, now};
+        TCancelMode mode = cmGoOn;
+        Trace(percent, mode);
+        return mode != cmCancel && !Source.isNull();
+    };
+}
+
 TCopyResult TMDIPGN::DropFrom(TMDIPGN* Source, int DropRow) {
     TCopyResult result;
     if (!Source || Source == this || ListHost().Busy()) return result;
@@ -268,11 +289,10 @@ TCopyResult TMDIPGN::DropFrom(TMDIPGN* Source, int DropRow) {
     {
         TLongWork work({this, Source});
         TCopyOptions options;
-        options.Progress = [&](int Row, int Done, int Total) {
-            if (source) source->PGN1->SetSelected(Row, false);
-            TCancelMode mode = cmGoOn;
-            Trace(Done * 100 / Total, mode);
-            return mode != cmCancel && source;
+        options.Progress = CopyProgress(source);
+        // The copied rows are deselected a batch at a time.
+        options.Written = [&](size_t First, size_t Count) {
+            if (source) source->PGN1->SetRowsSelected(rows, First, Count, false);
         };
         result = copyGames(from, rows, to, insert ? DropRow : -1, options);
         if (insert && result.Copied > 0 && sbFilter->isChecked()) to.ApplyFilter();

@@ -2,7 +2,7 @@
 # Game list window, database window, pairing tables.
 kb_add_gtest(listwindows_tests QT
     SOURCES PairingTest.cpp PGNWinTestUtil.cpp PGNWinFilterTest.cpp PGNWinEditTest.cpp
-            PGNWinEcoTest.cpp PGNWinLargeTest.cpp ExploreWinTest.cpp
+            PGNWinEcoTest.cpp PGNWinLargeTest.cpp PGNWinCopyTest.cpp ExploreWinTest.cpp
     LIBS kb_listwindows Qt6::Test)
 
 # The windows inside the real frame, with real board windows.
