@@ -90,9 +90,10 @@ void TBaum::operator delete(void* P, size_t Size) noexcept {
 
 TNotation::TNotation() {
     NagChars = DefaultNagChars;
-    // Other tag lines keep alphabetical order, each stored once.
+    // Other tag lines keep the order they were read in (a later Variant
+    // line overrides an earlier one), each stored once.
     GameData.EventData.Tags = TTagList{};
-    GameData.EventData.Tags->Sorted = true;
+    GameData.EventData.Tags->Unique = true;
     ResetStartPosition();
     WorkMove = GameData.Zug;
 }
