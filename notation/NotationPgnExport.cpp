@@ -251,8 +251,9 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
         if (!e.ECO.empty()) lines.push_back(Tag("ECO", e.ECO));
         const std::string eventDate = DateText(e.EventYear, e.EventMonth, e.EventDay);
         if (eventDate != "????.??.??") lines.push_back(Tag("EventDate", eventDate));
+        // A Chess960 game names its start array even when it is the standard one.
         const TFischerInfo* fischer = ActiveFischerInfo();
-        if (!HasStandardStart(GameData)) {
+        if (!HasStandardStart(GameData) || fischer) {
             lines.push_back(Tag("FEN", fischer ? StellungToFEN960(GameData.Stellung, GameData.Zug,
                                                                   GameData.ZugNummer, *fischer)
                                                : StellungToFEN(GameData.Stellung, GameData.Zug,

@@ -309,6 +309,12 @@ TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
          {"[FEN \"rbbqnkrn/pppppppp/8/8/8/8/PPPPPPPP/RBBQNKRN w KQkq - 0 1\"]", "[SetUp \"1\"]",
           "[Variant \"Chess960\"]", ""},
          2},
+        {"Chess960 from the standard array",
+         tags + "[FEN \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq f1 0 1\"]\r\n\r\n1. e4 "
+                "*\r\n",
+         {"[FEN \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\"]", "[SetUp \"1\"]",
+          "[Variant \"Chess960\"]"},
+         1},
         // Taken up part-way: only the Variant tag says Chess960 now. The
         // castling rook on b1 is not the outermost one (a1).
         {"Chess960 part-way",
