@@ -119,13 +119,24 @@ int32_t SquareOf(char file, char rank) {
     return 10 * (rank - '1' + 2) + (file - 'a' + 1);
 }
 
-// Removes one blank after the first "{" and one before the last "}".
+// The blanks inside the braces at either end go, all of them: the export
+// writes a run of blanks as one, so dropping only one would let every
+// load and save of a game take one more away.
 void TrimCommentBlanks(std::string& c) {
     const size_t open = c.find('{');
-    if (open != std::string::npos && open + 1 < c.size() && c[open + 1] == ' ')
-        c.erase(open + 1, 1);
+    if (open != std::string::npos) {
+        size_t end = open + 1;
+        while (end < c.size() && c[end] == ' ')
+            ++end;
+        c.erase(open + 1, end - open - 1);
+    }
     const size_t close = c.rfind('}');
-    if (close != std::string::npos && close > 0 && c[close - 1] == ' ') c.erase(close - 1, 1);
+    if (close != std::string::npos && close > 0) {
+        size_t start = close;
+        while (start > 0 && c[start - 1] == ' ' && (open == std::string::npos || start - 1 > open))
+            --start;
+        c.erase(start, close - start);
+    }
 }
 
 } // namespace

@@ -349,3 +349,15 @@ TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
         EXPECT_EQ(Export(b), out);
     }
 }
+
+// Blank runs at the ends of a comment: written once, read back the same.
+TEST(NotationExport, CommentBlanksSettleAfterOneLoad) {
+    for (const std::string text : {"{\r\r - e1 {x}  } 1. e4 {  a  } *", "{   b} 1. d4 {c   } *"}) {
+        SCOPED_TRACE(text);
+        TNotation a, b;
+        a.LoadPGN("[Event \"E\"]\r\n\r\n" + text + "\r\n");
+        const std::string first = Export(a);
+        ASSERT_EQ(b.LoadPGN(first), 0) << first;
+        EXPECT_EQ(Export(b), first);
+    }
+}
