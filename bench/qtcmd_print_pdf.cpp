@@ -96,7 +96,8 @@ int RunPrintPdf(const kbbench::Args& args) {
             ++games;
         }
         if (text.empty()) return kbbench::UsageError("no games to print");
-        pages = kb::TfrmReport::PrintGames(text, nullptr, kb::TReportOutput::Pdf, nullptr, out);
+        const kb::TPrintMoveStyle moves = kb::BoardMoveStyle();
+        pages = kb::TfrmReport::PrintGames(text, &moves, kb::TReportOutput::Pdf, nullptr, out);
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     if (pages <= 0) {

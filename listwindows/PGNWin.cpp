@@ -489,8 +489,8 @@ std::function<std::string(const std::string&)>& TMDIPGN::EcoClassifier() {
 std::function<void(QWidget*, const std::string&)>& TMDIPGN::GamePrinter() {
     static std::function<void(QWidget*, const std::string&)> f = [](QWidget* Parent,
                                                                     const std::string& Games) {
-        const QFont font = ListHost().NotationFont();
-        TfrmReport::PrintGames(Games, &font, TReportOutput::Preview, Parent);
+        const TPrintMoveStyle moves = BoardMoveStyle();
+        TfrmReport::PrintGames(Games, &moves, TReportOutput::Preview, Parent);
     };
     return f;
 }
@@ -563,6 +563,10 @@ bool TMDIPGN::FormCloseQuery() {
             ListHost().SetListGeometry(frame->geometry());
     }
     return true;
+}
+
+bool TMDIPGN::CloseQuery() {
+    return isEnabled() && !ListHost().Busy() && !PGN1->PGN().Busy();
 }
 
 void TMDIPGN::closeEvent(QCloseEvent* Event) {
