@@ -74,6 +74,9 @@ void TMDIBrett::EditGameData(bool Save) {
     dlg.seMonat->setValue(e.Month);
     dlg.seTag->setValue(e.Day);
     dlg.seRunde->setValue(e.Round);
+    // A round the number cannot say ("1.1") is shown as read while left at 0.
+    if (e.Round == 0 && !e.RoundText.empty())
+        dlg.seRunde->setSpecialValueText(DecodeGameText(RoundTagValue(e)));
     if (e.Result == "1-0")
         dlg.rbGewinn->setChecked(true);
     else if (e.Result == "1/2-1/2")

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace kb {
@@ -130,6 +131,12 @@ int Percent(int64_t Part, int64_t Total);
 // in the en-passant field and never an en-passant square. An en-passant
 // square is written only on the rank that fits the side to move.
 std::string StellungToFEN(const TSchachbrett& Brett, const TZug& Zug, int MoveNo, bool Fischer);
+// The FEN of a Chess960 position as other programs read it: no marker, the
+// en-passant square as in standard chess, and castling letters KQkq for a
+// castling rook that is the outermost rook on its side of the king, else
+// the rook's file (Shredder letters, "HAha").
+std::string StellungToFEN960(const TSchachbrett& Brett, const TZug& Zug, int MoveNo,
+                             const TFischerInfo& FischerInfo);
 // True when the position was read: eight ranks of eight squares, piece
 // letters PNBRQK/pnbrqk only, the side "w" or "b" when given. Castling
 // letters may also name a rook's file ("HAha"). Then Brett,
@@ -252,14 +259,25 @@ bool IsPlayablePosition(const TSchachbrett& Brett, const TZug& Zug);
 
 // Tag lines that have no field of their own. A sorted list keeps its lines
 // in alphabetical order (letter case ignored, then byte order) and stores an
-// identical line once; an unsorted list keeps every line in arrival order.
+// identical line once; an unsorted list keeps every line in arrival order,
+// and with Unique set stores an identical line once. Adding to an unsorted
+// list costs the same however many lines it holds.
 struct TTagList {
     std::vector<std::string> Lines;
     bool Sorted = false;
+    bool Unique = false;
 
     void Add(const std::string& Line);
-    void Clear() { Lines.clear(); }
-    friend bool operator==(const TTagList&, const TTagList&) = default;
+    void Clear() {
+        Lines.clear();
+        seen_.clear();
+    }
+    friend bool operator==(const TTagList& a, const TTagList& b) {
+        return a.Lines == b.Lines && a.Sorted == b.Sorted && a.Unique == b.Unique;
+    }
+
+private:
+    std::unordered_set<std::string> seen_; // the lines of a Unique list
 };
 
 struct TEventData {
@@ -278,6 +296,9 @@ struct TEventData {
     uint16_t Month = 0;
     uint16_t Day = 0;
     uint16_t Round = 0;
+    // The Round tag as read ("1.1", "3.2"); written back while Round is
+    // still the number it gives (see RoundTagValue).
+    std::string RoundText;
     uint16_t WhiteElo = 0;
     uint16_t BlackElo = 0;
     uint16_t MoveCount = 0;
@@ -307,6 +328,9 @@ std::string ExtractTagValue(std::string_view Line);
 // Fills the field a PGN tag line names; any other line goes to Tags when
 // present. Numbers outside 0..65535 are clamped, unreadable ones give 0.
 void ParseTagLine(TEventData& E, std::string_view Line);
+// The value to write for the Round tag: the text as read while Round still
+// holds the number that text gives, else Round in decimal ("-" for 0).
+std::string RoundTagValue(const TEventData& E);
 // True for an existing file whose first 1000 lines hold "[Event ", or that
 // has no non-empty line among them. Reads a bounded number of bytes.
 bool IsPGNFile(const std::string& FileName);

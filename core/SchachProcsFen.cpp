@@ -163,6 +163,49 @@ std::string StellungToFEN(const TSchachbrett& Brett, const TZug& Zug, int MoveNo
     return std::string(buf, end);
 }
 
+std::string StellungToFEN960(const TSchachbrett& Brett, const TZug& Zug, int MoveNo,
+                             const TFischerInfo& FischerInfo) {
+    std::string fen = StellungToFEN(Brett, Zug, MoveNo, false);
+    std::string castling;
+    struct TRight {
+        uint8_t Bit;
+        int32_t Rook;
+        int32_t Side;
+        bool HSide;
+        char Letter;
+    };
+    const TRight rights[] = {
+        {WhiteShort, FischerInfo.WhiteRookH, 1, true, 'K'},
+        {WhiteLong, FischerInfo.WhiteRookA, 1, false, 'Q'},
+        {BlackShort, FischerInfo.BlackRookH, -1, true, 'k'},
+        {BlackLong, FischerInfo.BlackRookA, -1, false, 'q'},
+    };
+    for (const TRight& r : rights) {
+        if (!(Zug.CastlingRights & r.Bit)) continue;
+        const int32_t base = r.Side > 0 ? SqA1 - 1 : SqA8 - 1;
+        const bool rookThere = r.Rook > base && r.Rook <= base + 8 &&
+                               Brett[static_cast<size_t>(r.Rook)] == Turm * r.Side;
+        // Another rook further out on that side would be taken for KQkq.
+        bool outermost = true;
+        if (rookThere)
+            for (int32_t sq = r.HSide ? r.Rook + 1 : base + 1;
+                 sq <= (r.HSide ? base + 8 : r.Rook - 1); ++sq)
+                if (Brett[static_cast<size_t>(sq)] == Turm * r.Side) outermost = false;
+        if (outermost) {
+            castling += r.Letter;
+        } else {
+            const char file = static_cast<char>('a' + (r.Rook - base - 1));
+            castling += r.Side > 0 ? static_cast<char>(file - 'a' + 'A') : file;
+        }
+    }
+    if (castling.empty()) castling = "-";
+    // Board and side are free of blanks: the castling field is the third.
+    const size_t a = fen.find(' ', fen.find(' ') + 1) + 1;
+    const size_t b = fen.find(' ', a);
+    fen.replace(a, b - a, castling);
+    return fen;
+}
+
 bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_t& MoveNo,
                    PFischerInfo FischerInfo) {
     try {
@@ -220,6 +263,29 @@ bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_
             TFischerInfo fi = *FischerInfo;
             FischerInfoFromStellung(&fi, board);
             fi.Fischer = fischer;
+            // A file letter names the castling rook where it is not the outermost one.
+            if (fields.size() > 2)
+                for (const char c : fields[2]) {
+                    const bool white = c >= 'A' && c <= 'H';
+                    if (!white && !(c >= 'a' && c <= 'h')) continue;
+                    const int32_t rook = (white ? SqA1 : SqA8) + (c - (white ? 'A' : 'a'));
+                    switch (RookFileRight(board, c)) {
+                    case WhiteShort:
+                        fi.WhiteRookH = rook;
+                        break;
+                    case WhiteLong:
+                        fi.WhiteRookA = rook;
+                        break;
+                    case BlackShort:
+                        fi.BlackRookH = rook;
+                        break;
+                    case BlackLong:
+                        fi.BlackRookA = rook;
+                        break;
+                    default:
+                        break;
+                    }
+                }
             *FischerInfo = fi;
         }
         Brett = board;

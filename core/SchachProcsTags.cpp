@@ -84,6 +84,7 @@ bool IsDatabaseFileName(const std::filesystem::path& p) {
 
 void TTagList::Add(const std::string& Line) {
     if (!Sorted) {
+        if (Unique && !seen_.insert(Line).second) return;
         Lines.push_back(Line);
         return;
     }
@@ -105,6 +106,7 @@ void ClearEventData(TEventData& E) {
          {&E.Year, &E.Month, &E.Day, &E.Round, &E.WhiteElo, &E.BlackElo, &E.MoveCount, &E.EventYear,
           &E.EventMonth, &E.EventDay, &E.TimeControlBase, &E.TimeControlIncrement})
         *w = 0;
+    E.RoundText.clear();
     if (E.Tags) E.Tags->Clear();
 }
 
@@ -237,7 +239,8 @@ void ParseTagLine(TEventData& E, std::string_view Line) {
         SetDate(value(), E.Year, E.Month, E.Day);
         break;
     case TTagName::Round:
-        E.Round = TagNumber(value());
+        E.RoundText = value();
+        E.Round = TagNumber(E.RoundText);
         break;
     case TTagName::ECO:
         E.ECO = value();
@@ -287,6 +290,12 @@ void ParseTagLine(TEventData& E, std::string_view Line) {
         if (E.Tags) E.Tags->Add(std::string(Line));
         break;
     }
+}
+
+std::string RoundTagValue(const TEventData& E) {
+    // Once the number is changed the text no longer says what the user set.
+    if (!E.RoundText.empty() && TagNumber(E.RoundText) == E.Round) return E.RoundText;
+    return E.Round == 0 ? std::string("-") : std::to_string(E.Round);
 }
 
 bool IsPGNFile(const std::string& FileName) {

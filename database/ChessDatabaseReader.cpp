@@ -21,8 +21,8 @@ bool IsNumberItem(unsigned char c) {
 }
 
 struct THeader {
-    std::array<unsigned, 0x1E> Number{};
-    std::array<std::string, 0x1E> Text;
+    std::array<unsigned, itRoundText + 1> Number{};
+    std::array<std::string, itRoundText + 1> Text;
 };
 
 std::string GlyphNagText(int Glyph) {
@@ -280,7 +280,7 @@ std::string TChessDatabase::RecordToPGN(const std::string& Payload) const {
             const unsigned lo = (static_cast<unsigned char>(Payload[i + 2]) + 255u) & 255u;
             h.Number[c] = hi * 256 + lo;
             i += 3;
-        } else if (c >= itWhite && c <= itDay) {
+        } else if ((c >= itWhite && c <= itDay) || c == itRoundText) {
             size_t e = Payload.find(TextEnd, i + 1);
             if (e == std::string::npos) e = Payload.size();
             h.Text[c] = Payload.substr(i + 1, e - i - 1);
@@ -317,7 +317,11 @@ std::string TChessDatabase::RecordToPGN(const std::string& Payload) const {
     TagLine(out, "Event", orQuery(h.Text[itEvent]));
     TagLine(out, "Site", orQuery(h.Text[itSite]));
     TagLine(out, "Date", DateText(h.Number[itYear], h.Number[itMonth], h.Number[itDay]));
-    TagLine(out, "Round", h.Number[itRound] ? std::to_string(h.Number[itRound]) : std::string("-"));
+    if (!h.Text[itRoundText].empty())
+        TagLine(out, "Round", h.Text[itRoundText]);
+    else
+        TagLine(out, "Round",
+                h.Number[itRound] ? std::to_string(h.Number[itRound]) : std::string("-"));
     TagLine(out, "White", orQuery(h.Text[itWhite]));
     TagLine(out, "Black", orQuery(h.Text[itBlack]));
     TagLine(out, "Result", result);

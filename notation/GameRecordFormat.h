@@ -35,6 +35,10 @@ enum TItem : unsigned char {
     itYear = 0x1B,
     itMonth = 0x1C,
     itDay = 0x1D,
+    // The Round tag's text where the number does not say it ("1.1"). Its
+    // bytes are all above 0x1D, so a reader that knows only the codes up to
+    // itDay skips the whole item byte by byte and keeps the number.
+    itRoundText = 0x1E,
 };
 
 constexpr char TextEnd = 0x01;   // ends a text item and a comment

@@ -58,6 +58,19 @@ bool HasMarkerBytes(const std::string& Text, bool SkipMarks) {
     return false;
 }
 
+// The Round tag text to keep beside the number; empty when the number says it.
+std::string RoundTextToKeep(const TEventData& E) {
+    std::string v = RoundTagValue(E);
+    return v == (E.Round == 0 ? std::string("-") : std::to_string(E.Round)) ? std::string() : v;
+}
+
+// Only bytes an older reader skips may go into the round text item.
+bool SkippableText(const std::string& Text) {
+    for (const char c : Text)
+        if (static_cast<unsigned char>(c) <= itDay) return false;
+    return true;
+}
+
 bool CodableMove(const TBaum& N) {
     const TZug& z = N.Zug;
     if (!IsBoardSquare(z.From) || !IsBoardSquare(z.To)) return false;
@@ -143,6 +156,7 @@ bool CanEncodeCompact(const TNotation& Notation) {
     // Stored by the format but never read back.
     if (!e.MetaDescription.empty() || !e.MetaKeywords.empty()) return false;
     if (!e.WhiteClubId.empty() || !e.BlackClubId.empty()) return false;
+    if (!SkippableText(RoundTextToKeep(e))) return false;
     for (const std::string* s : {&e.White, &e.Black, &e.Event, &e.Annotator, &e.Site, &e.Result,
                                  &e.ECO, &e.WhiteDifferenceToGMT, &e.BlackDifferenceToGMT,
                                  &e.DateTimeFormat, &e.GameId, &Notation.GameData.Kommentar})
@@ -167,6 +181,7 @@ bool EncodeGameRecord(TNotation& Notation, std::string& Payload) {
     NumberItem(out, itMonth, e.Month);
     NumberItem(out, itDay, e.Day);
     NumberItem(out, itRound, e.Round);
+    StringItem(out, itRoundText, RoundTextToKeep(e));
     NumberItem(out, itWhiteElo, e.WhiteElo);
     NumberItem(out, itBlackElo, e.BlackElo);
     NumberItem(out, itMoveCount, e.MoveCount);

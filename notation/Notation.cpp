@@ -118,9 +118,10 @@ TNotation::TNotation() {
     NagChars = DefaultNagChars;
     for (size_t i = 0; i < SignTexts.size(); ++i)
         SignTexts[i] = UnicodeSigns[i];
-    // Other tag lines keep alphabetical order, each stored once.
+    // Other tag lines keep the order they were read in (a later Variant
+    // line overrides an earlier one), each stored once.
     GameData.EventData.Tags = TTagList{};
-    GameData.EventData.Tags->Sorted = true;
+    GameData.EventData.Tags->Unique = true;
     ResetStartPosition();
     WorkMove = GameData.Zug;
 }

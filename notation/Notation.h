@@ -22,6 +22,10 @@
 
 namespace kb {
 
+// True for a Variant tag value that names Chess960 ("Chess960",
+// "fischerandom", ...; letter case, blanks, "-" and "_" ignored).
+bool IsChess960VariantName(std::string_view Value);
+
 struct TVariante;
 
 // One move of the tree.

@@ -149,11 +149,10 @@ void RewriteMovetext(std::string& Text) {
                 ++p;
                 ++c;
             }
-            if (p < n) {
-                out += S[p];
-                ++p;
-                ++c;
-            }
+            // What the export opens it closes, whatever the text held.
+            out += '}';
+            if (p < n) ++p;
+            ++c;
             continue;
         }
         const bool last = p + 1 == n;
@@ -243,7 +242,7 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
         lines.push_back(Tag("Event", orQuestion(e.Event)));
         lines.push_back(Tag("Site", orQuestion(e.Site)));
         lines.push_back(Tag("Date", DateText(e.Year, e.Month, e.Day)));
-        lines.push_back(Tag("Round", e.Round == 0 ? "-" : std::to_string(e.Round)));
+        lines.push_back(Tag("Round", RoundTagValue(e)));
         lines.push_back(Tag("White", orQuestion(e.White)));
         lines.push_back(Tag("Black", orQuestion(e.Black)));
         lines.push_back(Tag("Result", e.Result));
@@ -252,10 +251,13 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
         if (!e.ECO.empty()) lines.push_back(Tag("ECO", e.ECO));
         const std::string eventDate = DateText(e.EventYear, e.EventMonth, e.EventDay);
         if (eventDate != "????.??.??") lines.push_back(Tag("EventDate", eventDate));
-        if (!HasStandardStart(GameData)) {
-            lines.push_back(
-                Tag("FEN", StellungToFEN(GameData.Stellung, GameData.Zug, GameData.ZugNummer,
-                                         ActiveFischerInfo() != nullptr)));
+        // A Chess960 game names its start array even when it is the standard one.
+        const TFischerInfo* fischer = ActiveFischerInfo();
+        if (!HasStandardStart(GameData) || fischer) {
+            lines.push_back(Tag("FEN", fischer ? StellungToFEN960(GameData.Stellung, GameData.Zug,
+                                                                  GameData.ZugNummer, *fischer)
+                                               : StellungToFEN(GameData.Stellung, GameData.Zug,
+                                                               GameData.ZugNummer, false)));
             lines.push_back(Tag("SetUp", "1"));
         }
         if (e.TimeControlBase != 0)
@@ -267,9 +269,15 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
             for (size_t i = 0; i < long_->size(); i += 150)
                 lines.push_back(Tag(name, long_->substr(i, 150)));
         }
+        // The last Variant line is the one readers go by.
+        std::string_view variant;
         if (e.Tags)
-            for (const std::string& t : e.Tags->Lines)
+            for (const std::string& t : e.Tags->Lines) {
                 lines.push_back(t);
+                if (t.compare(0, 9, "[Variant ") == 0) variant = t;
+            }
+        if (fischer && !IsChess960VariantName(ExtractTagValue(variant)))
+            lines.push_back(Tag("Variant", "Chess960"));
         lines.emplace_back();
 
         std::string S = LayoutText;

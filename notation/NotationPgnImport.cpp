@@ -33,6 +33,20 @@ bool IsChessVariant(std::string_view Value) {
     return false;
 }
 
+} // namespace
+
+bool IsChess960VariantName(std::string_view Value) {
+    std::string v;
+    for (const char c : Value)
+        if (c != ' ' && c != '-' && c != '_')
+            v += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* ok : {"chess960", "960", "fischerandom", "fischerrandom", "frc"})
+        if (v == ok) return true;
+    return false;
+}
+
+namespace {
+
 bool IsBlankChar(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
@@ -105,13 +119,24 @@ int32_t SquareOf(char file, char rank) {
     return 10 * (rank - '1' + 2) + (file - 'a' + 1);
 }
 
-// Removes one blank after the first "{" and one before the last "}".
+// The blanks inside the braces at either end go, all of them: the export
+// writes a run of blanks as one, so dropping only one would let every
+// load and save of a game take one more away.
 void TrimCommentBlanks(std::string& c) {
     const size_t open = c.find('{');
-    if (open != std::string::npos && open + 1 < c.size() && c[open + 1] == ' ')
-        c.erase(open + 1, 1);
+    if (open != std::string::npos) {
+        size_t end = open + 1;
+        while (end < c.size() && c[end] == ' ')
+            ++end;
+        c.erase(open + 1, end - open - 1);
+    }
     const size_t close = c.rfind('}');
-    if (close != std::string::npos && close > 0 && c[close - 1] == ' ') c.erase(close - 1, 1);
+    if (close != std::string::npos && close > 0) {
+        size_t start = close;
+        while (start > 0 && c[start - 1] == ' ' && (open == std::string::npos || start - 1 > open))
+            --start;
+        c.erase(start, close - start);
+    }
 }
 
 } // namespace
@@ -889,7 +914,7 @@ int TNotation::ParseMovetext(std::string_view Buf) {
     std::string collected;
     size_t start = std::string::npos;
     int depth = 0;
-    for (size_t i = 0; i + 1 < n; ++i) {
+    for (size_t i = 0; i < n; ++i) {
         const char c = Buf[i];
         if (depth > 0) {
             collected += c;
@@ -909,6 +934,8 @@ int TNotation::ParseMovetext(std::string_view Buf) {
             break;
         }
     }
+    // A game of nothing but an unclosed comment keeps all of it, closed.
+    if (depth > 0) collected += '}';
     if (!collected.empty()) {
         TrimCommentBlanks(collected);
         GameData.Kommentar += collected + " ";
@@ -1159,8 +1186,8 @@ int TNotation::LoadPGN(std::string_view Text) {
                 buffer.resize(static_cast<size_t>(out - buffer.data()));
             }
         }
-        // The FEN's "f1" marker keeps a Chess960 game that we wrote from a
-        // later position Chess960 when it is read back.
+        // The Variant tag, or the FEN's "f1" marker of files we wrote before,
+        // keeps a Chess960 game from a later position Chess960.
         TFischerInfo marked{};
         std::string refused; // why no move is read
         if (!IsChessVariant(variant)) {
@@ -1172,6 +1199,8 @@ int TNotation::LoadPGN(std::string_view Text) {
             uint16_t moveNo = GameData.ZugNummer;
             if (FENToStellung(GameData.EventData.FEN, board, zug, moveNo, &marked) &&
                 IsPlayablePosition(board, zug)) {
+                // Files of other programs (and ours now) say Chess960 by the Variant tag.
+                if (IsChess960VariantName(variant)) marked.Fischer = true;
                 GameData.Stellung = board;
                 GameData.Zug = zug;
                 GameData.ZugNummer = moveNo;

@@ -204,6 +204,23 @@ TEST_F(BoardWindowSave, GameDataDialogChangesTheHeader) {
     EXPECT_TRUE(W->Notation1->Notation().Modified);
 }
 
+TEST_F(BoardWindowSave, GameDataDialogShowsARoundTheNumberCannotSay) {
+    kb::TNotation& n = W->Notation1->Notation();
+    ASSERT_EQ(n.LoadPGN("[Event \"E\"]\r\n[Round \"3.2\"]\r\n\r\n1. e4 *\r\n"), 0);
+    QString shown;
+    OnSaveDialog = [&shown](TfPGNSave& D) { shown = D.seRunde->text(); };
+    W->mGameDataClick();
+    EXPECT_EQ(shown, "3.2");
+    std::string text;
+    ASSERT_EQ(n.GetPGN(text), 0);
+    EXPECT_NE(text.find("[Round \"3.2\"]"), std::string::npos) << text;
+
+    OnSaveDialog = [](TfPGNSave& D) { D.seRunde->setValue(4); };
+    W->mGameDataClick();
+    ASSERT_EQ(n.GetPGN(text), 0);
+    EXPECT_NE(text.find("[Round \"4\"]"), std::string::npos) << text;
+}
+
 TEST_F(BoardWindowSave, TrainingGamesAreNeverWritten) {
     const std::string path = Copy("Korchnoi.pgn");
     const std::string bytes = kbtest::ReadFile(path);

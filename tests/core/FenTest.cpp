@@ -339,3 +339,64 @@ TEST(Fen, FuzzedTextsAreReadSafely) {
     // The mutations keep enough texts readable for the round trip to matter.
     EXPECT_GT(accepted, 1000);
 }
+
+// Chess960 positions leave the program as other programs read them: KQkq
+// where the castling rook is the outermost one, its file letter otherwise,
+// the en-passant square where there is one; and they read back to the same
+// rooks.
+TEST(Fen, Chess960FenForOtherProgramsReadsBack) {
+    struct Case {
+        const char* Marked; // as written before: the rooks from the home rank
+        uint8_t Rights;
+        std::vector<std::pair<const char*, int32_t>> CastlingRooks; // square, 1 short / -1 long
+        const char* Want;
+    };
+    const Case cases[] = {
+        {"rbbqnkrn/pppppppp/8/8/8/8/PPPPPPPP/RBBQNKRN w KQkq f1 0 1",
+         AllCastlingRights,
+         {},
+         "rbbqnkrn/pppppppp/8/8/8/8/PPPPPPPP/RBBQNKRN w KQkq - 0 1"},
+        // Rooks off the corners are still the outermost ones.
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w - f1 0 9",
+         WhiteShort | WhiteLong | BlackShort | BlackLong,
+         {},
+         "1r2k1r1/8/8/8/8/8/8/1R2K1R1 w KQkq - 0 9"},
+        // A rook further out than the castling rook: only the file says which.
+        {"r1r1k2r/8/8/8/8/8/8/RR2K2R b - f1 0 20",
+         WhiteLong | BlackLong | BlackShort,
+         {{"b1", -1}, {"c8", -1}},
+         "r1r1k2r/8/8/8/8/8/8/RR2K2R b Bkc - 0 20"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Marked);
+        Records r;
+        ASSERT_TRUE(FENToStellung(c.Marked, r.board, r.zug, r.moveNo, &r.fi));
+        ASSERT_TRUE(r.fi.Fischer);
+        r.zug.CastlingRights = c.Rights;
+        for (const auto& [sq, side] : c.CastlingRooks) {
+            const bool white = sq[1] == '1';
+            (white ? (side > 0 ? r.fi.WhiteRookH : r.fi.WhiteRookA)
+                   : (side > 0 ? r.fi.BlackRookH : r.fi.BlackRookA)) = Sq(sq);
+        }
+        const std::string fen = StellungToFEN960(r.board, r.zug, r.moveNo, r.fi);
+        EXPECT_EQ(fen, c.Want);
+        EXPECT_EQ(fen.find(" f1 "), std::string::npos);
+        Records back;
+        ASSERT_TRUE(FENToStellung(fen, back.board, back.zug, back.moveNo, &back.fi));
+        EXPECT_EQ(back.board, r.board);
+        EXPECT_EQ(back.zug.CastlingRights, c.Rights);
+        for (auto [got, want] : {std::pair{back.fi.WhiteRookA, r.fi.WhiteRookA},
+                                 std::pair{back.fi.WhiteRookH, r.fi.WhiteRookH},
+                                 std::pair{back.fi.BlackRookA, r.fi.BlackRookA},
+                                 std::pair{back.fi.BlackRookH, r.fi.BlackRookH}})
+            EXPECT_EQ(got, want);
+    }
+
+    // The en-passant square, which the marker used to take the place of.
+    Records ep;
+    ASSERT_TRUE(FENToStellung("rbbqnkrn/pppp1ppp/8/8/4pP2/8/PPPPP1PP/RBBQNKRN b KQkq f1 0 3",
+                              ep.board, ep.zug, ep.moveNo, &ep.fi));
+    ep.zug.EnPassant = Sq("f3");
+    EXPECT_EQ(StellungToFEN960(ep.board, ep.zug, 3, ep.fi),
+              "rbbqnkrn/pppp1ppp/8/8/4pP2/8/PPPPP1PP/RBBQNKRN b KQkq f3 0 3");
+}

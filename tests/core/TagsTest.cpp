@@ -214,6 +214,50 @@ TEST(Tags, UnsortedListKeepsArrivalOrderAndDuplicates) {
     EXPECT_EQ(l.Lines, (std::vector<std::string>{"[b]", "[a]", "[b]"}));
 }
 
+// The notation's list: arrival order (a later Variant line overrides an
+// earlier one), each identical line once, however many lines arrive.
+TEST(Tags, UniqueListKeepsArrivalOrderAndDropsRepeats) {
+    kb::TTagList l;
+    l.Unique = true;
+    for (const char* t : {"[Variant rol \"10+0.05\"]", "[Variant \"fischerandom\"]", "[Zeta \"1\"]",
+                          "[Alpha \"2\"]", "[Zeta \"1\"]"})
+        l.Add(t);
+    EXPECT_EQ(l.Lines,
+              (std::vector<std::string>{"[Variant rol \"10+0.05\"]", "[Variant \"fischerandom\"]",
+                                        "[Zeta \"1\"]", "[Alpha \"2\"]"}));
+    l.Clear();
+    l.Add("[Zeta \"1\"]");
+    EXPECT_EQ(l.Lines, std::vector<std::string>{"[Zeta \"1\"]"}) << "cleared lists forget";
+}
+
+// The Round tag's text comes back as read while the number still stands.
+TEST(Tags, RoundTextIsWrittenBackUntilTheNumberChanges) {
+    struct Case {
+        const char* Line;
+        uint16_t Round;
+        const char* Written;
+    };
+    const Case cases[] = {
+        {R"([Round "1.1"])", 0, "1.1"}, {R"([Round "12.5"])", 0, "12.5"},
+        {R"([Round "3"])", 3, "3"},     {R"([Round "?"])", 0, "?"},
+        {R"([Round "-"])", 0, "-"},     {R"([Round "07"])", 7, "07"},
+        {R"([Round ""])", 0, "-"},      {R"([Round "a\"b"])", 0, "a\"b"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Line);
+        TEventData e;
+        kb::ParseTagLine(e, c.Line);
+        EXPECT_EQ(e.Round, c.Round);
+        EXPECT_EQ(kb::RoundTagValue(e), c.Written);
+        e.Round = 5; // the user sets the round
+        EXPECT_EQ(kb::RoundTagValue(e), "5");
+        e.Round = c.Round; // and back
+        EXPECT_EQ(kb::RoundTagValue(e), c.Written);
+        kb::ClearEventData(e);
+        EXPECT_EQ(kb::RoundTagValue(e), "-");
+    }
+}
+
 TEST(Tags, ExtractTagValue) {
     EXPECT_EQ(kb::ExtractTagValue("[Event Foo]"), "");
     EXPECT_EQ(kb::ExtractTagValue(R"([X "a" "b"])"), "a");

@@ -89,6 +89,7 @@ std::string OrQuery(const std::string& S) {
         return fail("ECO, annotator or id");
     if (a.Year != b.Year || a.Month != b.Month || a.Day != b.Day || a.Round != b.Round)
         return fail("date or round");
+    if (RoundTagValue(a) != RoundTagValue(b)) return fail("round text");
     if (a.EventYear != b.EventYear || a.EventMonth != b.EventMonth || a.EventDay != b.EventDay)
         return fail("event date");
     if (a.WhiteElo != b.WhiteElo || a.BlackElo != b.BlackElo || a.MoveCount != b.MoveCount)
@@ -169,3 +170,26 @@ TEST(DbRoundTrip, SameMoveTextForPgnExtract) {
 }
 
 } // namespace
+
+// A round the number cannot say rides beside the number in the compact
+// record, in bytes that a reader knowing only the number skips; a round
+// text with other bytes makes the game go in as text.
+TEST(DbRoundTrip, RoundTextBesideTheNumber) {
+    TChessDatabase db;
+    for (const std::string round : {"1.1", "12.5", "?", "3", "R\t2"}) {
+        SCOPED_TRACE(round);
+        TNotation n;
+        ASSERT_EQ(n.LoadPGN("[Event \"E\"]\r\n[Round \"" + round + "\"]\r\n\r\n1. e4 e5 *\r\n"), 0);
+        std::string payload;
+        ASSERT_TRUE(EncodeGameRecord(n, payload));
+        const bool plainByte = round.find('\t') == std::string::npos;
+        EXPECT_EQ(payload[0] != '[', plainByte) << "compact only with skippable bytes";
+        const size_t at = payload.find(round);
+        if (plainByte && round != "3") {
+            ASSERT_NE(at, std::string::npos);
+            for (size_t i = at; i < at + round.size(); ++i)
+                EXPECT_GT(static_cast<unsigned char>(payload[i]), 0x1D);
+        }
+        EXPECT_NE(db.RecordToPGN(payload).find("[Round \"" + round + "\"]"), std::string::npos);
+    }
+}

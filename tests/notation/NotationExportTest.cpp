@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace kb;
 using kbtest::MainLine;
 using kbtest::Pgn;
@@ -64,8 +66,8 @@ TEST(NotationExport, TagSection) {
                          "[Event \"E\"]", "[Site \"S\"]", "[Date \"2003.07.05\"]", "[Round \"3\"]",
                          "[White \"W\"]", "[Black \"B\"]", "[Result \"1-0\"]", "[Annotator \"Me\"]",
                          "[BlackElo \"2650\"]", "[ECO \"C42\"]", "[EventDate \"2003.??.09\"]",
-                         "[TimeControl \"40+5\"]", "[WhiteElo \"2700\"]", "[Board \"4\"]",
-                         "[Opening \"Petrov\"]", "", "1.e4 e5   1-0"}));
+                         "[TimeControl \"40+5\"]", "[WhiteElo \"2700\"]", "[Opening \"Petrov\"]",
+                         "[Board \"4\"]", "", "1.e4 e5   1-0"}));
 
     ASSERT_EQ(n.LoadPGN("[Event \"E\"]\n[Date \"2003.??.??\"]\n\n*\n"), 0);
     const std::string year = Export(n);
@@ -274,4 +276,88 @@ TEST(NotationExport, RepeatedLayoutsKeepTheComments) {
     EXPECT_EQ(n.RootLine->Erster->Kommentar, once);
     EXPECT_EQ(first, second);
     EXPECT_NE(first.find("{wide open}"), std::string::npos) << first;
+}
+
+// Texts that must leave the export closed, whole and in their order, and
+// read back to the same game.
+TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
+    struct Case {
+        const char* What;
+        std::string Text;
+        std::vector<std::string> Want; // lines the export must hold, in this order
+        size_t Plies;
+    };
+    const std::string tags = "[Event \"x\"]\r\n";
+    const std::vector<Case> cases = {
+        {"only a comment", tags + "\r\n{abc}\r\n", {"{abc}"}, 0},
+        {"only an unclosed comment", tags + "\r\n{abc\r\n", {"{abc}"}, 0},
+        {"Variant lines",
+         tags + "[Variant rol \"10+0.05\"]\r\n[Variant \"fischerandom\"]\r\n\r\n1. e4 e5 *\r\n",
+         {"[Variant rol \"10+0.05\"]", "[Variant \"fischerandom\"]"},
+         2},
+        {"other tags in their order",
+         tags + "[Zeta \"1\"]\r\n[Alpha \"2\"]\r\n[Zeta \"1\"]\r\n\r\n*\r\n",
+         {"[Zeta \"1\"]", "[Alpha \"2\"]", ""},
+         0},
+        {"a round the number cannot say",
+         tags + "[Round \"12.5\"]\r\n\r\n1. d4 *\r\n",
+         {"[Round \"12.5\"]"},
+         1},
+        {"Chess960 from our old marker",
+         tags + "[FEN \"rbbqnkrn/pppppppp/8/8/8/8/PPPPPPPP/RBBQNKRN w KQkq f1 0 1\"]\r\n\r\n1. e4 "
+                "e5 *\r\n",
+         {"[FEN \"rbbqnkrn/pppppppp/8/8/8/8/PPPPPPPP/RBBQNKRN w KQkq - 0 1\"]", "[SetUp \"1\"]",
+          "[Variant \"Chess960\"]", ""},
+         2},
+        {"Chess960 from the standard array",
+         tags + "[FEN \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq f1 0 1\"]\r\n\r\n1. e4 "
+                "*\r\n",
+         {"[FEN \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\"]", "[SetUp \"1\"]",
+          "[Variant \"Chess960\"]"},
+         1},
+        // Taken up part-way: only the Variant tag says Chess960 now. The
+        // castling rook on b1 is not the outermost one (a1).
+        {"Chess960 part-way",
+         tags + "[FEN \"7k/8/8/8/8/8/8/RR1K4 w B f1 0 30\"]\r\n\r\n30. O-O-O *\r\n",
+         {"[FEN \"7k/8/8/8/8/8/8/RR1K4 w B - 0 30\"]", "[Variant \"Chess960\"]"},
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        TNotation a;
+        a.LoadPGN(c.Text);
+        const std::string out = Export(a);
+        const auto lines = SplitCrLf(out);
+        auto at = lines.begin();
+        for (const std::string& w : c.Want) {
+            // Tag lines whole, movetext lines by their start.
+            at = std::find_if(at, lines.end(), [&](const std::string& l) {
+                return w.rfind("{", 0) == 0 ? l.rfind(w, 0) == 0 : l == w;
+            });
+            ASSERT_NE(at, lines.end()) << "no line \"" << w << "\" in order in\n" << out;
+        }
+        EXPECT_EQ(out.find(" f1 "), std::string::npos);
+        TNotation b;
+        ASSERT_EQ(b.LoadPGN(out), 0) << out;
+        EXPECT_EQ(MainLine(b).size(), c.Plies) << out;
+        EXPECT_EQ(MainLine(a).size(), c.Plies);
+        EXPECT_EQ(b.GameData.Kommentar, a.GameData.Kommentar);
+        EXPECT_EQ(b.ActiveFischerInfo() != nullptr, a.ActiveFischerInfo() != nullptr);
+        if (a.ActiveFischerInfo()) {
+            EXPECT_EQ(*b.ActiveFischerInfo(), *a.ActiveFischerInfo());
+        }
+        EXPECT_EQ(Export(b), out);
+    }
+}
+
+// Blank runs at the ends of a comment: written once, read back the same.
+TEST(NotationExport, CommentBlanksSettleAfterOneLoad) {
+    for (const std::string text : {"{\r\r - e1 {x}  } 1. e4 {  a  } *", "{   b} 1. d4 {c   } *"}) {
+        SCOPED_TRACE(text);
+        TNotation a, b;
+        a.LoadPGN("[Event \"E\"]\r\n\r\n" + text + "\r\n");
+        const std::string first = Export(a);
+        ASSERT_EQ(b.LoadPGN(first), 0) << first;
+        EXPECT_EQ(Export(b), first);
+    }
 }

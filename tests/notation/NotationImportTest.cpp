@@ -303,12 +303,12 @@ TEST(NotationImport, HeadersAndEmptyGames) {
     EXPECT_EQ(bare.result, 0);
     EXPECT_EQ(MainLine(bare.n).size(), 3u);
 
-    // Duplicate and unknown tags: sorted, stored once.
+    // Duplicate and unknown tags: in the order read, stored once.
     Loaded tags(
         "[Event \"E\"]\r\n[Zeta \"1\"]\r\n[Alpha \"2\"]\r\n[Zeta \"1\"]\r\n\r\n1. d4 *\r\n");
     ASSERT_TRUE(tags.n.GameData.EventData.Tags.has_value());
     EXPECT_EQ(tags.n.GameData.EventData.Tags->Lines,
-              (std::vector<std::string>{"[Alpha \"2\"]", "[Zeta \"1\"]"}));
+              (std::vector<std::string>{"[Zeta \"1\"]", "[Alpha \"2\"]"}));
 }
 
 TEST(NotationImport, LineEndsAndPercentLines) {

@@ -105,6 +105,42 @@ void ExpectSameTree(const TNotation& a, const TNotation& b, const std::string& w
     }
 }
 
+// The tag lines of a game text, up to the first other non-empty line.
+std::vector<std::string> TagLines(const std::string& game) {
+    std::vector<std::string> tags;
+    std::istringstream in(game.rfind("\xEF\xBB\xBF", 0) == 0 ? game.substr(3) : game);
+    std::string line;
+    while (std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        if (line.empty()) continue; // empty lines inside the tags do not end them
+        if (line[0] != '[') break;
+        tags.push_back(line);
+    }
+    return tags;
+}
+
+std::string TagValue(const std::vector<std::string>& tags, const std::string& name) {
+    for (const std::string& t : tags)
+        if (t.rfind("[" + name + " ", 0) == 0) {
+            const std::string v = ExtractTagValue(t);
+            return v.empty() ? "-" : v; // an empty value is written as "-"
+        }
+    return "-";
+}
+
+// The tag lines that have no field of their own, in their order.
+std::vector<std::string> OtherTags(const std::vector<std::string>& tags) {
+    std::vector<std::string> other;
+    for (const std::string& t : tags) {
+        TEventData e;
+        e.Tags.emplace();
+        ParseTagLine(e, t);
+        if (!e.Tags->Lines.empty()) other.push_back(t);
+    }
+    return other;
+}
+
 void RoundTripFile(const char* name, size_t minGames) {
     const auto games = kbtest::SplitPgnGames(kbtest::ReadFile(kbtest::TestData(name)));
     ASSERT_GE(games.size(), minGames);
@@ -124,6 +160,10 @@ void RoundTripFile(const char* name, size_t minGames) {
         EXPECT_EQ(first.GameData.EventData.Result, second.GameData.EventData.Result);
         ASSERT_EQ(second.GetPGN(text2), 0);
         ASSERT_EQ(text1, text2) << name << " game " << i + 1;
+        // The round as it was read, and the other tags in their order.
+        const auto before = TagLines(games[i]), after = TagLines(text1);
+        EXPECT_EQ(TagValue(after, "Round"), TagValue(before, "Round")) << name << " game " << i + 1;
+        EXPECT_EQ(OtherTags(after), OtherTags(before)) << name << " game " << i + 1;
         if (::testing::Test::HasFailure()) return;
         ++checked;
     }
@@ -179,3 +219,37 @@ TEST(NotationRealFiles, Chess960EngineGames) {
 }
 
 } // namespace
+
+// pgn-extract reads every game we write, Chess960 games included, without a
+// complaint (the one file whose original draws complaints aside).
+TEST(NotationRealFiles, PgnExtractReadsEveryFileWeWriteWithoutComplaint) {
+    KB_REQUIRE_PEER(pgnExtract, "pgn-extract");
+    for (const char* name :
+         {"pgn/Carlsen.pgn", "pgn/Korchnoi.pgn", "pgn/chess960-engine-games.pgn",
+          "pgn/stockfish-learning.pgn", "pgn/utf8-bom.pgn", "pgn/empty-line-in-tags.pgn",
+          "pgn/kasparov-deep-blue-1997.pgn", "pgn/molinari-bordais-1979.pgn",
+          "pgn/nepomniachtchi-liren-game1.pgn"}) {
+        SCOPED_TRACE(name);
+        const auto games = kbtest::SplitPgnGames(kbtest::ReadFile(kbtest::TestData(name)));
+        TNotation n;
+        std::string all;
+        for (const std::string& g : games) {
+            n.LoadPGN(g);
+            std::string text;
+            ASSERT_EQ(n.GetPGN(text), 0);
+            all += text + "\r\n";
+        }
+        const auto complaints =
+            kbtest::Run({"/bin/sh", "-c",
+                         "'" + pgnExtract +
+                             "' -s 2>&1 >/dev/null | tr '\\r' '\\n' | grep -v '^Games: [0-9]*$'"},
+                        all);
+        EXPECT_EQ(complaints.out, "");
+        const auto read = kbtest::Run({pgnExtract, "-s", "-w", "100000"}, all);
+        size_t count = 0;
+        for (size_t p = read.out.find("[Event "); p != std::string::npos;
+             p = read.out.find("[Event ", p + 1))
+            ++count;
+        EXPECT_EQ(count, games.size());
+    }
+}
