@@ -137,6 +137,12 @@ QMdiSubWindow* TMainForm::AddChild(TMdiChildIntf* Child, TMdiChild::Kind Kind) {
     else
         sub->show();
     mdiArea_->setActiveSubWindow(sub);
+    // While the frame is not active yet (a window the command line opens)
+    // activation moves no focus: the new window takes it for when the frame
+    // becomes active, as one opened from a list has it, so that its keys
+    // and shortcuts work without a click first.
+    QWidget* f = focusWidget();
+    if (!f || (f != w && !w->isAncestorOf(f))) w->setFocus(Qt::OtherFocusReason);
     UpdateMenuItems();
     return sub;
 }

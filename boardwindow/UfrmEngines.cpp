@@ -41,12 +41,16 @@ TfrmEngines::TfrmEngines(QWidget* Parent) : QDialog(Parent) {
     ApplyLanguage();
 }
 
+void TfrmEngines::SetupFileDialog(QFileDialog& Dlg) {
+    Dlg.setFileMode(QFileDialog::ExistingFile);
+    // Engines are executable files; on this system they carry no extension.
+    Dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    Dlg.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
+}
+
 QString TfrmEngines::ShowFileDialog() {
     QFileDialog dlg(this);
-    dlg.setFileMode(QFileDialog::ExistingFile);
-    // Engines are executable files; on this system they carry no extension.
-    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
-    dlg.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
+    SetupFileDialog(dlg);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
     return dlg.selectedFiles().constFirst();
 }
