@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#include <string_view>
 #include <unistd.h>
 
 namespace kb {
@@ -290,10 +291,38 @@ std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput)
     return "Depth: " + depth + "  Value: " + value + "\r\n" + pv;
 }
 
+namespace {
+
+// A word that can begin a line of moves: a move in SAN or coordinates
+// (with marks such as "<e4>"), castling, or none at all.
+bool LooksLikeMove(std::string T) {
+    while (!T.empty() && (T[0] == '<' || T[0] == '('))
+        T.erase(0, 1);
+    if (T.rfind("O-O", 0) == 0 || T.rfind("0-0", 0) == 0) return true;
+    if (T.empty() || std::string_view("KQRBNPabcdefgh").find(T[0]) == std::string_view::npos)
+        return false;
+    for (size_t i = 1; i < T.size() && i < 7; ++i)
+        if (T[i] >= '1' && T[i] <= '8' && T[i - 1] >= 'a' && T[i - 1] <= 'h') return true;
+    return false;
+}
+
+} // namespace
+
 bool IsThinkingLine(const std::string& Line) {
-    const std::vector<std::string> w = Words(Cleaned(Line), 4);
-    return w.size() == 4 && IsNumberToken(w[0], true) && IsNumberToken(w[1], false) &&
-           IsNumberToken(w[2], false) && IsNumberToken(w[3], false);
+    const std::vector<std::string> w = Words(Cleaned(Line), 12);
+    if (w.size() < 4 || !IsNumberToken(w[0], true) || !IsNumberToken(w[1], false) ||
+        !IsNumberToken(w[2], false) || !IsNumberToken(w[3], false))
+        return false;
+    // Some engines pass other text in the same shape ("1 0 0 0 NNUE ...").
+    for (size_t i = 4; i < w.size(); ++i) {
+        const std::string& t = w[i];
+        if (t == "(+)" || t == "(-)" ||
+            (t.find('.') != std::string::npos &&
+             t.find_first_not_of("0123456789.") == std::string::npos))
+            continue;
+        return LooksLikeMove(t);
+    }
+    return true;
 }
 
 bool IsErrorLine(const std::string& Line, bool* Position) {
@@ -328,7 +357,7 @@ bool IsErrorLine(const std::string& Line, bool* Position) {
 std::vector<std::pair<std::string, std::string>> ParseFeatures(const std::string& Line) {
     std::vector<std::pair<std::string, std::string>> out;
     const std::string s = Trim(Line);
-    if (s.rfind("feature", 0) != 0) return out;
+    if (s.rfind("feature", 0) != 0 || (s.size() > 7 && s[7] != ' ')) return out;
     size_t i = 7;
     while (i < s.size()) {
         while (i < s.size() && s[i] == ' ')
@@ -613,11 +642,14 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         return;
     }
     if (stuck) return;
-    if (IsThinkingLine(t)) {
+    if (!IsThinkingLine(t)) {
+        // Shown as it stands: it has no depth nor value to show.
+        if (!thought) ShowStatus(t);
+        return;
+    }
+    {
         std::lock_guard lk(m_);
         thinkingGen_ = gen;
-    } else if (thought) {
-        return;
     }
     ShowStatus(ParseOutput(L, moveNo, false));
 }
