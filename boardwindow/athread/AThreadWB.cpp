@@ -585,9 +585,9 @@ void TAnalyseThreadWB::Features(const std::string& L) {
     // with "usermove", in SAN, ...) are refused, so the engine keeps to
     // the protocol's defaults there.
     static const char* const Accepted[] = {
-        "setboard", "analyze", "done",  "myname", "variants", "colors", "ping",
-        "playother", "time",   "draw",  "sigint", "sigterm",  "reuse",  "ics",
-        "name",      "pause",  "debug", "memory", "smp",      "nps",    "exclude",
+        "setboard",  "analyze",   "done",  "myname", "variants", "colors", "ping",
+        "playother", "time",      "draw",  "sigint", "sigterm",  "reuse",  "ics",
+        "name",      "pause",     "debug", "memory", "smp",      "nps",    "exclude",
         "setscore",  "highlight", "xedit", "egt"};
     {
         std::lock_guard lk(m_);
@@ -598,8 +598,10 @@ void TAnalyseThreadWB::Features(const std::string& L) {
             replies_.push_back((ok ? "accepted " : "rejected ") + name + "\n");
             if (name == "setboard") setboard_ = value == "1" ? 1 : 0;
             if (name == "done") {
-                if (value == "0") featuresMore_ = true;
-                else featuresDone_ = true;
+                if (value == "0")
+                    featuresMore_ = true;
+                else
+                    featuresDone_ = true;
             }
         }
     }

@@ -11,11 +11,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFileDialog>
-#include <QListView>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -240,5 +240,6 @@ TEST_F(Dialogs, EngineFileDialogListsFoldersAndExecutables) {
         return names;
     };
     const QStringList want{"engine", "engines"};
-    EXPECT_TRUE(QTest::qWaitFor([&] { return shown() == want; }, 10000)) << shown().join(", ").toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown() == want; }, 10000))
+        << shown().join(", ").toStdString();
 }

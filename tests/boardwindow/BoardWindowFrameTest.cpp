@@ -15,7 +15,6 @@
 #include <QMdiSubWindow>
 #include <QToolButton>
 
-
 using namespace bwtest;
 
 namespace {

@@ -49,9 +49,10 @@ TEST(XBoardParse, RenumbersOnlyLinesCountedFromOne) {
 }
 
 TEST(XBoardParse, ThinkingErrorAndFeatureLines) {
-    for (const char* t : {"9 35 120 12345 1. e4 e5", "  6  29995    26    17063  h2-h4  Kg5-h5",
-                          "4 437 0 1427 (+) 1. Qxf4+ Kg6", "9& -12 8 125 Nc3", "5 0 1 1",
-                          "x\t7 +15 8 1 O-O", " 7  999994  3  237  <h4+> Kh5", "3 1 2 3 13. ... e5"})
+    for (const char* t :
+         {"9 35 120 12345 1. e4 e5", "  6  29995    26    17063  h2-h4  Kg5-h5",
+          "4 437 0 1427 (+) 1. Qxf4+ Kg6", "9& -12 8 125 Nc3", "5 0 1 1", "x\t7 +15 8 1 O-O",
+          " 7  999994  3  237  <h4+> Kh5", "3 1 2 3 13. ... e5"})
         EXPECT_TRUE(IsThinkingLine(t)) << t;
     for (const char* t : {"stat01: 13 9426 6 36 37 h2h4", "Used time : 0", "12345", "9 35 x 1 e4",
                           "1 0 0 0 NNUE evaluation using nn-ad9b42354671.nnue enabled",
@@ -71,9 +72,12 @@ TEST(XBoardParse, ThinkingErrorAndFeatureLines) {
     EXPECT_FALSE(IsErrorLine("Invalid move: .", &position));
     EXPECT_FALSE(IsErrorLine("9 35 1 1 e4"));
     using TF = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(ParseFeatures("feature setboard=1 myname=\"Fairy-Max 5.0b\" option=\"a -spin 0 1\" done=1"),
-              (TF{{"setboard", "1"}, {"myname", "Fairy-Max 5.0b"}, {"option", "a -spin 0 1"},
-                  {"done", "1"}}));
+    EXPECT_EQ(
+        ParseFeatures("feature setboard=1 myname=\"Fairy-Max 5.0b\" option=\"a -spin 0 1\" done=1"),
+        (TF{{"setboard", "1"},
+            {"myname", "Fairy-Max 5.0b"},
+            {"option", "a -spin 0 1"},
+            {"done", "1"}}));
     EXPECT_EQ(ParseFeatures("feature done=0"), (TF{{"done", "0"}}));
     EXPECT_EQ(ParseFeatures("featureless=1"), (TF{}));
     EXPECT_EQ(ParseFeatures("feature myname=\"unclosed"), (TF{{"myname", "unclosed"}}));

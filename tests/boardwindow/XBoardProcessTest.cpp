@@ -217,10 +217,11 @@ TEST(XBoardFake, TheEngineSaysHowItTakesPositions) {
     const std::string log = (dir / "log").string();
     const TEnginePosition pos = kbtest::FromFen(AfterE4);
     const std::string setboard = "setboard " + AfterE4;
-    const std::vector<std::string> edit{
-        "new", "force", "a2a3", "edit", "#",  "Ra1", "Nb1", "Bc1", "Qd1", "Ke1", "Bf1", "Ng1", "Rh1",
-        "Pa2", "Pb2", "Pc2", "Pd2", "Pf2", "Pg2", "Ph2", "Pe4", "c",  "Pa7", "Pb7", "Pc7", "Pd7",
-        "Pe7", "Pf7", "Pg7", "Ph7", "Ra8", "Nb8", "Bc8", "Qd8", "Ke8", "Bf8", "Ng8", "Rh8", "."};
+    const std::vector<std::string> edit{"new", "force", "a2a3", "edit", "#",   "Ra1", "Nb1", "Bc1",
+                                        "Qd1", "Ke1",   "Bf1",  "Ng1",  "Rh1", "Pa2", "Pb2", "Pc2",
+                                        "Pd2", "Pf2",   "Pg2",  "Ph2",  "Pe4", "c",   "Pa7", "Pb7",
+                                        "Pc7", "Pd7",   "Pe7",  "Pf7",  "Pg7", "Ph7", "Ra8", "Nb8",
+                                        "Bc8", "Qd8",   "Ke8",  "Bf8",  "Ng8", "Rh8", "."};
     auto plus = [](std::vector<std::string> A, const std::vector<std::string>& B) {
         A.insert(A.end(), B.begin(), B.end());
         return A;
@@ -258,8 +259,8 @@ TEST(XBoardFake, TheEngineSaysHowItTakesPositions) {
          plus(plus(head, {"post", "force", "level 10 10000 0", setboard}), tail), -1},
         // The settings name a way: the engine's answer does not change it.
         {"edit", given,
-         plus(plus(head, {"accepted setboard", "accepted done", "force", "level 10 10000 0",
-                          setboard}),
+         plus(plus(head,
+                   {"accepted setboard", "accepted done", "force", "level 10 10000 0", setboard}),
               tail),
          0},
     };
@@ -270,10 +271,10 @@ TEST(XBoardFake, TheEngineSaysHowItTakesPositions) {
         const auto start = std::chrono::steady_clock::now();
         ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, c.Mode}, c.Info, pos));
         unsetenv("FAKE_ENGINE_LOG");
-        ASSERT_GE(r.Memo.WaitFor(
-                      0, [](auto& s) { return s == "Depth: 2  Value: 0.11\r\n1. e4 e5 2. Nf3"; },
-                      10s),
-                  0)
+        ASSERT_GE(
+            r.Memo.WaitFor(
+                0, [](auto& s) { return s == "Depth: 2  Value: 0.11\r\n1. e4 e5 2. Nf3"; }, 10s),
+            0)
             << c.Mode;
         const auto took = std::chrono::steady_clock::now() - start;
         // Only the engine that never answers costs the wait.
@@ -300,11 +301,10 @@ TEST(XBoardFake, TheMemoKeepsTheNewestThinkingLineOrTheError) {
         ASSERT_GE(r.Memo.WaitFor(
                       0, [](auto& s) { return s.rfind("Error", 0) == 0; }, 10s),
                   0);
-        EXPECT_EQ(r.Memo.Lines(),
-                  (std::vector<std::string>{"Starting ...", "stat01: 1 2 3 4",
-                                            "Depth: 1  Value: 0.11\r\n1. e4",
-                                            "Depth: 2  Value: 0.12\r\n1. e4 e5",
-                                            "Error (unknown command): done"}));
+        EXPECT_EQ(r.Memo.Lines(), (std::vector<std::string>{"Starting ...", "stat01: 1 2 3 4",
+                                                            "Depth: 1  Value: 0.11\r\n1. e4",
+                                                            "Depth: 2  Value: 0.12\r\n1. e4 e5",
+                                                            "Error (unknown command): done"}));
         EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
     }
     {
@@ -501,7 +501,8 @@ TEST(XBoardFake, AnEngineGoesWithTheProgramThatDies) {
     if (program == 0) {
         TEngineProcess p;
         std::string error;
-        pid_t engine = p.Start({"/bin/sh", "-c", "sleep 60 & sleep 60; wait"}, error) ? p.Pid() : -1;
+        pid_t engine =
+            p.Start({"/bin/sh", "-c", "sleep 60 & sleep 60; wait"}, error) ? p.Pid() : -1;
         [[maybe_unused]] const ssize_t w = ::write(pids[1], &engine, sizeof engine);
         for (;;)
             ::pause();
@@ -620,10 +621,14 @@ bool LegalIn(const TEnginePosition& P, std::string Text) {
     auto sq = [](const std::string& N) { return (N[1] - '1' + 2) * 10 + (N[0] - 'a' + 1); };
     auto promoCode = [](char C) {
         switch (std::toupper(static_cast<unsigned char>(C))) {
-        case 'Q': return 5;
-        case 'R': return 2;
-        case 'B': return 3;
-        case 'N': return 4;
+        case 'Q':
+            return 5;
+        case 'R':
+            return 2;
+        case 'B':
+            return 3;
+        case 'N':
+            return 4;
         }
         return 0;
     };
@@ -659,7 +664,8 @@ bool LegalIn(const TEnginePosition& P, std::string Text) {
         z.From = from;
         z.To = toSq;
         z.Promotion = promo * side;
-        if (kind == Bauer && promo == 0 && (toSq / 10 == 9 || toSq / 10 == 2)) z.Promotion = 5 * side;
+        if (kind == Bauer && promo == 0 && (toSq / 10 == 9 || toSq / 10 == 2))
+            z.Promotion = 5 * side;
         if (IsLegalMove(P.Brett, z, nullptr)) return true;
     }
     return false;
@@ -670,8 +676,7 @@ bool LegalIn(const TEnginePosition& P, std::string Text) {
 // Prints what the memo shows 2 s after the start.
 // Tries: runs started for a position until one shows thinking; with
 // Silence an engine may show none at all.
-void FirstMovesAreLegal(const std::vector<std::string>& Argv, int Tries = 1,
-                        bool Silence = false) {
+void FirstMovesAreLegal(const std::vector<std::string>& Argv, int Tries = 1, bool Silence = false) {
     TWBInfo defaults;
     SetEngineDefaults(defaults);
     const TWBInfo info = EngineCommandsFor(Argv[0], defaults, false, defaults.Parameter);
@@ -696,7 +701,8 @@ void FirstMovesAreLegal(const std::vector<std::string>& Argv, int Tries = 1,
         for (const std::string& s : r->Memo.Lines())
             if (Thinking(s)) {
                 shown = s;
-                EXPECT_TRUE(LegalIn(pos, FirstMove(s))) << Argv[0] << " on " << fen << ": " << OneLineOf(s);
+                EXPECT_TRUE(LegalIn(pos, FirstMove(s)))
+                    << Argv[0] << " on " << fen << ": " << OneLineOf(s);
             }
         std::cout << Argv[0] << " [" << fen << "] after 2 s: " << OneLineOf(shown) << "\n";
         r->Worker->StopEngine();
