@@ -31,6 +31,19 @@ else
     status=1
 fi
 
+echo "== libFuzzer targets, a few seconds each"
+if command -v clang++ >/dev/null; then
+    if kb_build build/fuzz -DKB_WITH_QT=OFF -DKB_BUILD_TESTS=OFF -DKB_FUZZ=ON \
+        -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        --target pgn_roundtrip_fuzz --target ini_fuzz; then
+        fuzz/run.sh 5 build/fuzz || status=1
+    else
+        status=1
+    fi
+else
+    echo "clang++ not found: skipped"
+fi
+
 echo "== full build"
 if kb_build build/main -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
     ctest --test-dir build/main -j "$jobs" --output-on-failure --timeout 900 || status=1

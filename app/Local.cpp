@@ -273,8 +273,13 @@ bool SystemLanguageIsGerman() {
     return QLocale::system().language() == QLocale::German;
 }
 
+int LanguageColumnFor(QLocale::Language Language) {
+    // The C locale speaks English too.
+    return Language == QLocale::English || Language == QLocale::C ? 1 : 0;
+}
+
 int SystemLanguageColumn() {
-    return SystemLanguageIsGerman() ? 0 : 1;
+    return LanguageColumnFor(QLocale::system().language());
 }
 
 void RegisterCaption(QObject* Item, int n) {

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <QList>
+#include <QLocale>
 #include <QString>
 
 #include <functional>
@@ -73,9 +74,10 @@ int ReadLanguageFile(const QString& FileName);
 // the ini): UTF-8, or Windows-1252 where the bytes are not valid UTF-8.
 QString DecodeFileLine(const std::string& Bytes);
 
-// The system's language decides the first start's language: German when
-// it is German, else the other column.
+// The system's language decides the first start's language: the other
+// column (English unless chosen otherwise) when it is English, else German.
 bool SystemLanguageIsGerman();
+int LanguageColumnFor(QLocale::Language Language);
 int SystemLanguageColumn();
 
 // Registration of captionable items (see above). Item kinds for captions:

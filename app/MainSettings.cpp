@@ -12,6 +12,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -29,11 +30,24 @@ QString Q(const std::string& Text) {
     return DecodeFileLine(Text);
 }
 
+// What a number of the ini may be; anything outside, or not a number, is
+// the key's default. The ranges keep window arithmetic far from overflow
+// and match what the dialogs that set the values offer.
+struct TRange {
+    int32_t Min, Max;
+};
+constexpr TRange AnyColor{0, 0xFFFFFF};
+constexpr TRange FontSizes{4, 96};
+constexpr TRange Positions{-16384, 16384};
+constexpr TRange Sizes{0, 16384};
+constexpr TRange Languages{-1, 1};
+constexpr TRange GameMinutes{1, 1000};
+constexpr TRange MoveSeconds{0, 1000};
+
 int32_t ReadInt(const kb::IniFile& Ini, const char* Section, const std::string& Key,
-                int32_t Default) {
+                int32_t Default, TRange Range) {
     const long v = Ini.ReadInteger(Section, Key, Default);
-    // Values beyond 32 bits are not ours: the default, as for any other bad number.
-    if (v < INT32_MIN || v > INT32_MAX) return Default;
+    if (v < Range.Min || v > Range.Max) return Default;
     return static_cast<int32_t>(v);
 }
 
@@ -41,9 +55,9 @@ void ReadFont(const kb::IniFile& Ini, const char* Prefix, const char* DefaultNam
               int32_t DefaultColor, kb::TNotationFont& Font) {
     const std::string p = Prefix;
     Font.Font.setFamily(Q(Ini.ReadString(SecOptions, p + "FontName", DefaultName)));
-    Font.Font.setPointSize(std::max(1, ReadInt(Ini, SecOptions, p + "FontSize", 10)));
+    Font.Font.setPointSize(ReadInt(Ini, SecOptions, p + "FontSize", 10, FontSizes));
     Font.Font.setBold(Ini.ReadBool(SecOptions, p + "FontBold", DefaultBold));
-    Font.Color = ColorFromWin(ReadInt(Ini, SecOptions, p + "FontColor", DefaultColor));
+    Font.Color = ColorFromWin(ReadInt(Ini, SecOptions, p + "FontColor", DefaultColor, AnyColor));
 }
 
 void WriteFont(kb::IniFile& Ini, const char* Prefix, const kb::TNotationFont& Font) {
@@ -86,9 +100,10 @@ void TMainForm::ReadIni() {
 
     m1Echecs->setChecked(ini.ReadBool(SecOptions, "1Echecs", true));
     mChessMerida->setChecked(!m1Echecs->isChecked());
-    GameTime = std::max<int32_t>(1, ReadInt(ini, SecOptions, "GameTime", 5));
-    // A negative time per move makes no sense to the clocks.
-    MoveTime = std::max<int32_t>(0, ReadInt(ini, SecOptions, "MoveTime", 5));
+    // Below one minute is one minute; beyond the time dialog's range, the default.
+    GameTime = ReadInt(ini, SecOptions, "GameTime", 5, {INT32_MIN, GameMinutes.Max});
+    GameTime = std::max(GameMinutes.Min, GameTime);
+    MoveTime = ReadInt(ini, SecOptions, "MoveTime", 5, MoveSeconds);
     mToolbarBelow->setChecked(ini.ReadBool(SecOptions, "ToolbarBelow", false));
     DisableLog = ini.ReadBool(SecOptions, "DisableLog", true);
 }
@@ -98,32 +113,32 @@ void TMainForm::ReadOptions(const kb::IniFile& Ini) {
     ReadFont(Ini, "", "Courier New", true, 0, FontDialog1);
     ReadFont(Ini, "C", "Arial", false, 128, FontDialogComm);
 
-    int column = ReadInt(Ini, SecOptions, "English", -1);
+    int column = ReadInt(Ini, SecOptions, "English", -1, Languages);
     if (column == -1) column = SystemLanguageColumn();
     OtherLang = Q(Ini.ReadString(SecOptions, "otherLang", "English"));
     SelectLanguage(column);
 
     mShowLastMove->setChecked(Ini.ReadBool(SecOptions, "ShowLastMove", false));
     mAnimation->setChecked(Ini.ReadBool(SecOptions, "Animation", true));
-    BrettHeight = ReadInt(Ini, SecOptions, "BrettHeight", 0);
-    BrettWidth = ReadInt(Ini, SecOptions, "BrettWidth", 0);
-    BrettSize = ReadInt(Ini, SecOptions, "BrettSize", 0);
-    BrettTop = ReadInt(Ini, SecOptions, "BrettTop", 0);
-    BrettLeft = ReadInt(Ini, SecOptions, "BrettLeft", 0);
+    BrettHeight = ReadInt(Ini, SecOptions, "BrettHeight", 0, Sizes);
+    BrettWidth = ReadInt(Ini, SecOptions, "BrettWidth", 0, Sizes);
+    BrettSize = ReadInt(Ini, SecOptions, "BrettSize", 0, Sizes);
+    BrettTop = ReadInt(Ini, SecOptions, "BrettTop", 0, Positions);
+    BrettLeft = ReadInt(Ini, SecOptions, "BrettLeft", 0, Positions);
     WhiteOnTop = Ini.ReadBool(SecOptions, "WhiteOnTop", false);
     BoardWindowMaximized = Ini.ReadBool(SecOptions, "BrettMax", false);
-    PGNHeight = ReadInt(Ini, SecOptions, "PGNHeight", 0);
-    PGNWidth = ReadInt(Ini, SecOptions, "PGNWidth", 0);
-    PGNTop = ReadInt(Ini, SecOptions, "PGNTop", 0);
-    PGNLeft = ReadInt(Ini, SecOptions, "PGNLeft", 0);
-    DatabaseHeight = ReadInt(Ini, SecOptions, "DatabaseHeight", 0);
-    DatabaseWidth = ReadInt(Ini, SecOptions, "DatabaseWidth", 0);
-    MainHeight = ReadInt(Ini, SecOptions, "MainHeight", 0);
-    MainWidth = ReadInt(Ini, SecOptions, "MainWidth", 0);
-    MainTop = ReadInt(Ini, SecOptions, "MainTop", 0);
-    MainLeft = ReadInt(Ini, SecOptions, "MainLeft", 0);
-    BlackSquare = ReadInt(Ini, SecOptions, "BlackSquare", 0);
-    WhiteSquare = ReadInt(Ini, SecOptions, "WhiteSquare", 0);
+    PGNHeight = ReadInt(Ini, SecOptions, "PGNHeight", 0, Sizes);
+    PGNWidth = ReadInt(Ini, SecOptions, "PGNWidth", 0, Sizes);
+    PGNTop = ReadInt(Ini, SecOptions, "PGNTop", 0, Positions);
+    PGNLeft = ReadInt(Ini, SecOptions, "PGNLeft", 0, Positions);
+    DatabaseHeight = ReadInt(Ini, SecOptions, "DatabaseHeight", 0, Sizes);
+    DatabaseWidth = ReadInt(Ini, SecOptions, "DatabaseWidth", 0, Sizes);
+    MainHeight = ReadInt(Ini, SecOptions, "MainHeight", 0, Sizes);
+    MainWidth = ReadInt(Ini, SecOptions, "MainWidth", 0, Sizes);
+    MainTop = ReadInt(Ini, SecOptions, "MainTop", 0, Positions);
+    MainLeft = ReadInt(Ini, SecOptions, "MainLeft", 0, Positions);
+    BlackSquare = ReadInt(Ini, SecOptions, "BlackSquare", 0, AnyColor);
+    WhiteSquare = ReadInt(Ini, SecOptions, "WhiteSquare", 0, AnyColor);
     DatabaseWinEnabled = Ini.ReadBool(SecOptions, "DatabaseWinEnabled", false);
     DatabaseFolder = Q(Ini.ReadString(SecOptions, "DatabaseFolder", ""));
     figK = Ini.ReadString(SecOptions, "figK", "");

@@ -1,13 +1,39 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "KbBenchQt.h"
 
+#include "DialogsLng.h"
 #include "KbBench.h"
 
 #include <iostream>
 
 namespace kbbench {
 
+// Nobody is there to answer a question: a message goes to stderr and gets
+// the answer of its Escape key, a dialog of our own or a file, font, colour
+// or text question is cancelled. The picture or the run must still come,
+// and creates no file.
+void AnswerQuietly() {
+    TAnswerer quiet;
+    quiet.Message = [](const TMessageRequest& R) {
+        std::cerr << "kbbench " << RunningCommand() << ": message: " << R.Msg.toStdString() << "\n";
+        return MsgDlgButtonResults[MsgDlgEscapeButton(R.Buttons)];
+    };
+    quiet.Dialog = [](QDialog& D) {
+        std::cerr << "kbbench " << RunningCommand()
+                  << ": dialog cancelled: " << D.windowTitle().toStdString() << "\n";
+        return static_cast<int>(mrCancel);
+    };
+    quiet.FileName = [](const TFileRequest&) { return std::optional<QString>(); };
+    quiet.InputText = [](const QString&, const QString&, const QString&) {
+        return std::optional<QString>();
+    };
+    quiet.Font = [](const QFont&) { return std::optional<QFont>(); };
+    quiet.Color = [](const QColor&) { return std::optional<QColor>(); };
+    Answerer() = quiet;
+}
+
 std::unique_ptr<QApplication> StartQt(Screen screen) {
+    AnswerQuietly();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
         (screen == Screen::Offscreen || qEnvironmentVariableIsEmpty("DISPLAY")))
         qputenv("QT_QPA_PLATFORM", "offscreen");

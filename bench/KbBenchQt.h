@@ -18,7 +18,9 @@ enum class Screen {
 };
 
 // The application the subcommand draws with. Returns the new one, to be kept
-// while drawing, or nothing when one is running already.
+// while drawing, or nothing when one is running already. Every question the
+// program asks from then on is answered as its Escape key would (messages
+// printed to stderr).
 std::unique_ptr<QApplication> StartQt(Screen screen);
 
 // Writes a picture as PNG. On failure says "kbbench NAME: cannot write PATH"

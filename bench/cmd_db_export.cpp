@@ -12,6 +12,10 @@ namespace {
 int RunDbExport(const kbbench::Args& args) {
     if (args.size() != 1) return kbbench::UsageError("expected KBF");
     kb::TChessDatabase db;
+    // A repair is no silent matter.
+    db.OnBeforeCreateIndex = [&args](kb::TCustomDatabase*) {
+        std::cerr << "kbbench db-export: " << args[0] << ": the index is made anew\n";
+    };
     if (!db.Open(args[0])) {
         std::cerr << "kbbench db-export: cannot open " << args[0] << ": "
                   << kb::DatabaseErrorText(db.LastError()) << " (code " << db.LastError() << ")\n";

@@ -56,6 +56,11 @@ bool ReadPosition(const std::string& fen, TSchachbrett& b, TZug& z, Game& g) {
     TFischerInfo fi;
     if (!FENToStellung(fen, b, z, moveNo, &fi)) return false;
     const std::string field = CastlingField(fen);
+    // The castling rule engine-perft and search read by too: "-", or letters
+    // KQkq and rook files A-H / a-h, where a file must hold a rook of that
+    // colour on its home rank; anything else is no FEN.
+    if (field != "-" && field.find_first_not_of("KQkqABCDEFGHabcdefgh") != std::string::npos)
+        return false;
     bool shredder = false;
     for (char c : field)
         if ((c >= 'A' && c <= 'H') || (c >= 'a' && c <= 'h')) shredder = true;

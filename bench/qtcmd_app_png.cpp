@@ -47,18 +47,6 @@ int RunAppPng(const kbbench::Args& args) {
     for (size_t i = 3; i < args.size(); ++i)
         cmd << QString::fromStdString(args[i]);
 
-    // A message (a game that does not read to its end, a file to create)
-    // goes to stderr and gets the Escape answer, and a dialog of our own is
-    // cancelled: nobody is there to close them, the render must still come,
-    // and a render creates no file.
-    TAnswerer quiet;
-    quiet.Message = [](const TMessageRequest& R) {
-        std::cerr << "kbbench app-png: message: " << R.Msg.toStdString() << "\n";
-        return MsgDlgButtonResults[MsgDlgEscapeButton(R.Buttons)];
-    };
-    quiet.Dialog = [](QDialog&) { return static_cast<int>(mrCancel); };
-    TAnswererScope quietScope(quiet);
-
     QElapsedTimer clock;
     clock.start();
     TMainForm frame(dir.path(), cmd);

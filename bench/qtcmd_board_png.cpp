@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // board-png FEN FILE [SIZE] [flipped]: draws a board offscreen into a PNG.
+// SIZE is the square size, one of the built-in piece sets' sizes (32 without).
 #include "Brett.h"
 #include "KbBench.h"
 #include "KbBenchQt.h"
@@ -8,18 +9,29 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <optional>
+#include <set>
+#include <string>
 
 namespace {
 
-// The built-in set whose cells come nearest to the square size.
-kb::TFigurenset SetFor(int size) {
-    kb::TFigurenset best = kb::TFigurenset::F32;
+// The built-in set whose cells have exactly that size; none for any other.
+std::optional<kb::TFigurenset> SetFor(int size) {
     for (int i = 1; i <= 14; ++i) {
         const auto set = static_cast<kb::TFigurenset>(i);
-        if (std::abs(kb::FigurenGroesse(set) - size) < std::abs(kb::FigurenGroesse(best) - size))
-            best = set;
+        if (kb::FigurenGroesse(set) == size) return set;
     }
-    return best;
+    return std::nullopt;
+}
+
+std::string Sizes() {
+    std::set<int> sizes;
+    for (int i = 1; i <= 14; ++i)
+        sizes.insert(kb::FigurenGroesse(static_cast<kb::TFigurenset>(i)));
+    std::string s;
+    for (int size : sizes)
+        s += (s.empty() ? "" : ", ") + std::to_string(size);
+    return s;
 }
 
 int RunBoardPng(const kbbench::Args& args) {
@@ -33,8 +45,9 @@ int RunBoardPng(const kbbench::Args& args) {
         }
         char* end = nullptr;
         const long v = std::strtol(args[i].c_str(), &end, 10);
-        if (end == args[i].c_str() || *end != '\0' || v < 10 || v > 99)
-            return kbbench::UsageError("SIZE must be 10..99");
+        if (end == args[i].c_str() || *end != '\0' || v < 10 || v > 99 ||
+            !SetFor(static_cast<int>(v)))
+            return kbbench::UsageError("SIZE must be a piece set's size: " + Sizes());
         size = static_cast<int>(v);
     }
 
@@ -50,7 +63,7 @@ int RunBoardPng(const kbbench::Args& args) {
     {
         kb::TBrett b;
         b.SetGroesse(size);
-        b.SetFiguren(SetFor(size));
+        b.SetFiguren(*SetFor(size));
         if (flipped) b.Drehen();
         b.SetStellung(board, zug);
         if (b.GetFigurenBitmap().isNull()) {

@@ -50,6 +50,8 @@ int RunBoardWindowPng(const kbbench::Args& args) {
     const auto app = kbbench::StartQt(kbbench::Screen::DisplayIfAny);
 
     kb::TPGN pgn;
+    // A picture never creates a file.
+    pgn.BeforeCreatePGNFile = [](kb::TPGN*, const std::string&, bool& Create) { Create = false; };
     if (!pgn.SetFileName(args[3])) {
         std::cerr << "kbbench board-window-png: cannot open " << args[3] << "\n";
         return 1;
@@ -62,14 +64,6 @@ int RunBoardWindowPng(const kbbench::Args& args) {
         return 1;
     }
 
-    // Messages (a game that does not read to its end) go to stderr, not to
-    // a dialog nobody can close.
-    TAnswerer quiet;
-    quiet.Message = [](const TMessageRequest& R) {
-        std::cerr << "kbbench board-window-png: message: " << R.Msg.toStdString() << "\n";
-        return static_cast<int>(mrOk);
-    };
-    TAnswererScope quietScope(quiet);
     int plies = 0;
     {
         TMDIBrett w;
@@ -114,7 +108,7 @@ int RunBoardWindowPng(const kbbench::Args& args) {
             }
         } else if (!dialog.empty()) {
             // The dialog is painted where it would show, then cancelled.
-            TAnswerer answers;
+            TAnswerer answers = Answerer();
             answers.Dialog = [&shot](QDialog& D) {
                 D.adjustSize();
                 D.show();

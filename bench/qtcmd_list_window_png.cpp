@@ -102,6 +102,10 @@ int RunDatabaseWindowPng(const kbbench::Args& args) {
         return kbbench::UsageError("expected OUT WIDTH HEIGHT FOLDER");
     int width = 0, height = 0;
     if (const int rc = WidthAndHeight(args, width, height)) return rc;
+    if (!QFileInfo(QString::fromStdString(args[3])).isDir()) {
+        std::cerr << "kbbench database-window-png: no folder " << args[3] << "\n";
+        return 1;
+    }
     const auto app = kbbench::StartQt(kbbench::Screen::Offscreen);
     kb::LwSetLanguageColumn(args.size() == 5 && args[4] == "english" ? 1 : 0);
     kb::TMDIDatabase w;

@@ -6,6 +6,7 @@
 #include "KbBench.h"
 #include "KbBenchQt.h"
 #include "PGN.h"
+#include "SchachProcs.h"
 #include "uReport.h"
 
 #include <QApplication>
@@ -60,6 +61,11 @@ int RunPrintPdf(const kbbench::Args& args) {
         std::string fen = args[2];
         for (size_t i = 3; i < args.size(); ++i)
             fen += " " + args[i];
+        kb::TSchachbrett board;
+        kb::TZug zug{};
+        uint16_t moveNo = 1;
+        if (!kb::FENToStellung(fen, board, zug, moveNo, nullptr))
+            return kbbench::UsageError("FEN not readable: " + fen);
         pages = kb::TfrmReport::PrintDiagram(fen, kb::TReportOutput::Pdf, nullptr, out);
     } else {
         if (args.size() > 3) return kbbench::UsageError("too many arguments");
@@ -90,7 +96,8 @@ int RunPrintPdf(const kbbench::Args& args) {
             ++games;
         }
         if (text.empty()) return kbbench::UsageError("no games to print");
-        pages = kb::TfrmReport::PrintGames(text, nullptr, kb::TReportOutput::Pdf, nullptr, out);
+        const kb::TPrintMoveStyle moves = kb::BoardMoveStyle();
+        pages = kb::TfrmReport::PrintGames(text, &moves, kb::TReportOutput::Pdf, nullptr, out);
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     if (pages <= 0) {

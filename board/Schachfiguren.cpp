@@ -21,9 +21,18 @@ namespace {
 constexpr std::array<int, 15> CellSizes = {32, 32, 21, 25, 29, 33, 37, 40,
                                            45, 49, 54, 58, 64, 72, 80};
 
-// Outline glyphs (white pieces) in cell order: pawn, rook, bishop, knight,
-// queen, king. The solid glyphs follow at +6.
-constexpr std::array<char16_t, 6> OutlineGlyphs = {0x2659, 0x2656, 0x2657, 0x2658, 0x2655, 0x2654};
+// Solid glyphs in cell order: pawn, rook, bishop, knight, queen, king. Both
+// colours are drawn from them: the font's outline glyphs fill some parts
+// black (the bishop's mitre), and its solid king and queen are mostly
+// hollow, so neither reads as its colour as it stands.
+constexpr std::array<char16_t, 6> SolidGlyphs = {0x265F, 0x265C, 0x265D, 0x265E, 0x265B, 0x265A};
+
+double SignedArea(const QPolygonF& P) {
+    double a = 0;
+    for (qsizetype i = 0; i + 1 < P.size(); ++i)
+        a += P[i].x() * P[i + 1].y() - P[i + 1].x() * P[i].y();
+    return a / 2;
+}
 
 const QRawFont& PieceFont() {
     // Loaded from the file itself so that no other font is substituted.
@@ -41,29 +50,55 @@ bool GlyphPath(char16_t Code, QPainterPath& Path) {
 }
 
 // Draws one cell: the picture at (x0, 0) of the strip and the mask at (x0, s).
+// Black: the silhouette dark, cut only by the glyph's small marks (bands,
+// crosses, the mane). White: the silhouette light, its outer contours drawn
+// as dark lines thick enough to show at the smallest size.
 void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTransform& T,
               bool White) {
-    // The outline glyphs have hairlines at small sizes: stroke them a little.
-    const QPen pen = White ? QPen(Qt::black, std::max(0.5, s / 40.0)) : QPen(Qt::NoPen);
+    const QList<QPolygonF> contours = Glyph.toSubpathPolygons(T);
+    double largest = 0; // the outer contour's area, with its turning sign
+    for (const QPolygonF& c : contours)
+        if (std::abs(SignedArea(c)) > std::abs(largest)) largest = SignedArea(c);
+    QPainterPath body;
+    body.setFillRule(Qt::WindingFill);
+    QList<QPolygonF> lines;
+    for (const QPolygonF& c : contours) {
+        const double a = SignedArea(c);
+        // Contours turning the other way are holes; only small ones stay.
+        if (a * largest > 0) {
+            body.addPolygon(c);
+            lines.append(c);
+        } else if (std::abs(a) < 0.08 * std::abs(largest)) {
+            body.addPolygon(c);
+        }
+    }
     QImage pic(s, s, QImage::Format_ARGB32);
     pic.fill(Qt::white);
     QImage cover(s, s, QImage::Format_ARGB32);
     cover.fill(Qt::white);
+    const double line = std::max(1.0, s / 28.0);
     {
         QPainter p(&pic);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(pen);
-        p.setBrush(Qt::black);
-        p.drawPath(T.map(Glyph));
+        if (White) {
+            p.setPen(QPen(Qt::black, line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            for (const QPolygonF& c : lines)
+                p.drawPolygon(c);
+        } else {
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::black);
+            p.drawPath(body);
+        }
     }
     {
         // The silhouette: every closed contour filled on its own, so the
         // holes of the glyph still belong to the piece.
         QPainter p(&cover);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(pen);
+        p.setPen(White ? QPen(Qt::black, line) : QPen(Qt::NoPen));
         p.setBrush(Qt::black);
-        for (const QPolygonF& poly : Glyph.toSubpathPolygons(T))
+        for (const QPolygonF& poly : contours)
             p.drawPolygon(poly, Qt::OddEvenFill);
     }
     for (int y = 0; y < s; ++y) {
@@ -92,7 +127,7 @@ QImage BuildFigurenStrip(TFigurenset Set) {
     std::array<QPainterPath, 12> paths;
     QRectF all;
     for (int i = 0; i < 12; ++i) {
-        const char16_t code = static_cast<char16_t>(OutlineGlyphs[i % 6] + (i >= 6 ? 6 : 0));
+        const char16_t code = SolidGlyphs[static_cast<size_t>(i % 6)];
         if (!GlyphPath(code, paths[i])) return {};
         all = all.united(paths[i].boundingRect());
     }

@@ -129,6 +129,7 @@ private:
     bool TakeLock();
     void ReleaseLock();
     bool FinishInterruptedCompress();
+    bool TailIsUnfinishedAppend(int64_t Tail);
     bool RepairTails();
     TCheckResult CheckIndex(TCheckMode Mode, bool Full);
     bool RebuildIndex();

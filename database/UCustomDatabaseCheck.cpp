@@ -106,9 +106,9 @@ static int64_t TailStart(TFile& Main, int64_t Size) {
 // Decides, reading only, whether the main file and its index are a database
 // of ours: an index with our header, or without an index records that all
 // start the way ours do; and at most one incomplete record at the end, which
-// only a database with its index may have (the append that a crash cut
-// short). Anything else is some other file with our extension and is left
-// alone.
+// starts like one of ours too (an append that a crash cut short, or a file
+// that lost its last bytes). Anything else is some other file with our
+// extension and is left alone.
 TCustomDatabase::TFilesKind TCustomDatabase::ExamineFiles() {
     bool indexed = false;
     if (Fs().Exists(indexFileName_)) {
@@ -134,8 +134,7 @@ TCustomDatabase::TFilesKind TCustomDatabase::ExamineFiles() {
     if (tail < 0) return TFilesKind::Unreadable;
     if (tail < size) {
         char lead = 0;
-        if (!indexed || main->ReadAt(tail, &lead, 1) != 1 ||
-            !IsRecordLead(static_cast<unsigned char>(lead)))
+        if (main->ReadAt(tail, &lead, 1) != 1 || !IsRecordLead(static_cast<unsigned char>(lead)))
             return TFilesKind::NotDatabase;
     }
     if (indexed) return TFilesKind::Database;
@@ -157,10 +156,36 @@ TCustomDatabase::TFilesKind TCustomDatabase::ExamineFiles() {
     return TFilesKind::Database;
 }
 
-// A main file not ending in 0x00 lost the tail of its last append; no slot
-// points there, so it is cut back to the last whole record. A partial index
-// record goes the same way. Only a tail that starts like a record is cut
-// (the open has refused any other file).
+// True when the bytes from Tail to the end of the main file can only be an
+// append that a crash cut short: the main file is written and synced before
+// its slot, and the valid count is raised after it, so such a tail has a
+// whole index beside it, no slot at or past Tail, and a count no higher
+// than the live slots. Anything else may be the end of a game the index
+// names, whose file lost bytes.
+bool TCustomDatabase::TailIsUnfinishedAppend(int64_t Tail) {
+    const int64_t indexSize = index_->Size();
+    if (indexSize < IndexHeaderBytes || indexSize % 8 != 0) return false;
+    int64_t magic = 0, stored = 0;
+    if (!ReadIndexRecord(ihMagic, magic) || magic != IndexMagic ||
+        !ReadIndexRecord(ihValid, stored))
+        return false;
+    TSlotReader slots(*index_);
+    const int64_t records = indexSize / 8;
+    int64_t live = 0;
+    for (int64_t r = IndexHeaderRecords; r < records; ++r) {
+        int64_t value = 0;
+        if (!slots.At(r, records, false, value)) return false;
+        if (SlotOffset(value) >= Tail) return false;
+        if (value > 0) ++live;
+    }
+    return stored <= live;
+}
+
+// A main file not ending in 0x00 either lost the tail of its last append,
+// which nothing refers to and is cut back to the last whole record, or lost
+// bytes at its end, which are kept for the index check to find and the
+// rebuild to close. A partial index record goes the same way. Only a tail
+// that starts like a record is cut (the open has refused any other file).
 bool TCustomDatabase::RepairTails() {
     if (readOnly_ || !main_ || !index_) return false;
     bool ok = true;
@@ -170,11 +195,11 @@ bool TCustomDatabase::RepairTails() {
         if (last != RecordEnd) {
             const int64_t keep = TailStart(*main_, mainSize_);
             char lead = 0;
-            if (keep < 0 || main_->ReadAt(keep, &lead, 1) != 1 ||
-                !IsRecordLead(static_cast<unsigned char>(lead)))
-                return false;
-            ok = main_->Truncate(keep) && main_->Sync();
-            if (ok) mainSize_ = keep;
+            if (keep >= 0 && main_->ReadAt(keep, &lead, 1) == 1 &&
+                IsRecordLead(static_cast<unsigned char>(lead)) && TailIsUnfinishedAppend(keep)) {
+                ok = main_->Truncate(keep) && main_->Sync();
+                if (ok) mainSize_ = keep;
+            }
         }
     }
     const int64_t indexSize = index_->Size();
@@ -314,6 +339,25 @@ bool TCustomDatabase::RebuildIndex() {
                 failed = !out->WriteAt(written, slots.data(), static_cast<int64_t>(slots.size()));
                 written += static_cast<int64_t>(slots.size());
                 slots.clear();
+            }
+        }
+        // Bytes after the last 0x00 are the end of a game whose file lost
+        // bytes (the open cuts an unfinished append before): closed with one
+        // 0x00 and kept as a game, so that no game the index named is lost.
+        if (!cancelled && !failed && recordStart < mainSize_ && mainSize_ > 1) {
+            if (!readOnly_) {
+                failed = !main_->WriteAt(mainSize_, &RecordEnd, 1) || !main_->Sync();
+                if (!failed) ++mainSize_;
+            }
+            if (!failed) {
+                const bool deleted = onlyFill || marked(recordStart);
+                char slot[8];
+                PutInt64LE(slot, deleted ? -(recordStart + 1) : recordStart + 1);
+                slots.append(slot, 8);
+                if (deleted)
+                    wasted += mainSize_ - recordStart;
+                else
+                    ++valid;
             }
         }
         if (cancelled && OnFileError) OnFileError(this);

@@ -127,7 +127,11 @@ bool EngineFenLesen(std::string_view Fen, TMiniMaxBrett& Brett, TEngineZug& Zug,
             } else if (lower >= 'a' && lower <= 'h') {
                 rook = SquareOf(lower - 'a' + 1, homeRank);
                 hSide = rook > king;
-                fischer = true;
+                // A file that holds no rook of that colour names no right:
+                // no FEN, as for perft.
+                if (Brett[rook] != (white ? 2 : -2)) return false;
+                const int corner = SquareOf(hSide ? 8 : 1, homeRank);
+                if (rook != 0 && (king % 10 != 5 || rook != corner)) fischer = true;
             } else {
                 return false;
             }

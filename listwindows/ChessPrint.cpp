@@ -120,6 +120,13 @@ void TQRChessRichText::PrepareRenderer() {
     if (fenShown_) ShowFEN();
 }
 
+void TQRChessRichText::EndRun() {
+    device_ = nullptr;
+    hiddenRichEdit_->clear();
+    measureDoc_->clear();
+    PrepareRenderer();
+}
+
 void TQRChessRichText::ClearPrintText() {
     text_.ClearPrintText();
 }
@@ -149,6 +156,13 @@ void TQRChessRichText::FillDocument(QTextDocument& Doc, const std::string& Text,
     SetupDocument(Doc);
     if (Map) Map->clear();
     QTextCursor cur(&Doc);
+    // One edit for the whole fill: the layout then runs once at its end,
+    // not again over the whole paragraph after every run inserted.
+    struct TEdit {
+        QTextCursor& Cursor;
+        explicit TEdit(QTextCursor& C) : Cursor(C) { Cursor.beginEditBlock(); }
+        ~TEdit() { Cursor.endEditBlock(); }
+    } edit(cur);
     const bool drawn = DrawnDiagrams();
     const TChessFontChars chars =
         ChessFontCharsFor(FontDia.Font.family().toStdString(), FontIniFile);

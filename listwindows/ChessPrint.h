@@ -71,6 +71,11 @@ public:
     int SegmentAt(int32_t Position) const { return text_.SegmentAt(Position); }
     // Draws what NextChunk or SetFEN loaded, clipped to the band.
     void Print(QPainter& Painter, const QPointF& TopLeft);
+    // Ends a run while its device still exists: the band documents are
+    // emptied and measure on the screen again, so that no layout left
+    // pending (Qt finishes long texts from a timer, which runs whenever
+    // events are pumped) reaches the printer once it is gone.
+    void EndRun();
 
     // What prints: the band's text as laid out.
     QTextDocument& HiddenRichEdit() { return *hiddenRichEdit_; }

@@ -299,6 +299,11 @@ void TMDIPGN::BuildList() {
     pgn.BeforeCreatePGNFile = [this](TPGN*, const std::string& F, bool& Create) {
         PGN1BeforeCreatePGNFile(F, Create);
     };
+    // Errors of the list (a database that needs repair) are asked like
+    // every other message of the window.
+    pgn.OnShowError = [this](const std::string& Text) {
+        LwMessage(this, TLwMsgType::Error, QString::fromStdString(Text), lbOK);
+    };
     PGN1->OnPGNDrawItem = [this](QWidget*, QPainter* P, int Index, const QRect& R,
                                  const TEventData& H,
                                  int GameIndex) { PGN1PGNDrawItem(P, Index, R, H, GameIndex); };
@@ -484,8 +489,8 @@ std::function<std::string(const std::string&)>& TMDIPGN::EcoClassifier() {
 std::function<void(QWidget*, const std::string&)>& TMDIPGN::GamePrinter() {
     static std::function<void(QWidget*, const std::string&)> f = [](QWidget* Parent,
                                                                     const std::string& Games) {
-        const QFont font = ListHost().NotationFont();
-        TfrmReport::PrintGames(Games, &font, TReportOutput::Preview, Parent);
+        const TPrintMoveStyle moves = BoardMoveStyle();
+        TfrmReport::PrintGames(Games, &moves, TReportOutput::Preview, Parent);
     };
     return f;
 }

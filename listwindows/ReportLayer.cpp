@@ -25,6 +25,16 @@ void TChessReport::SetupPrinter(QPrinter& Printer) const {
 }
 
 int TChessReport::Print(QPrinter& Printer) {
+    if (running_) return -1;
+    running_ = true;
+    const int pages = PrintPages(Printer);
+    // Before the printer goes: whatever was laid out for it lets go of it.
+    if (AfterRun) AfterRun();
+    running_ = false;
+    return pages;
+}
+
+int TChessReport::PrintPages(QPrinter& Printer) {
     pageCount_ = 0;
     stopped_ = false;
     stopAsked_ = false;

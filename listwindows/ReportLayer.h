@@ -56,11 +56,14 @@ public:
     void Stop() { stopAsked_ = true; }
     // Start of every print run (the preview runs it again for each repaint).
     std::function<void()> BeforeRun;
+    // End of every run, however it ended, while the printer still exists.
+    std::function<void()> AfterRun;
     // After every page; false stops the report there.
     std::function<bool(int Page)> OnPage;
 
     // Prints every page on Printer (paper or PDF as set up there); the page
-    // count, -1 when the printer could not be started.
+    // count, -1 when the printer could not be started or a run is already
+    // going on (events pumped by a run must not start another one).
     int Print(QPrinter& Printer);
     // Prints into a PDF file; the page count, 0 when stopped (no file is
     // written then), -1 on failure. An earlier file is replaced only by a
@@ -83,6 +86,8 @@ private:
     int pageCount_ = 0;
     bool stopped_ = false;
     bool stopAsked_ = false;
+    bool running_ = false;
+    int PrintPages(QPrinter& Printer);
 };
 
 } // namespace kb

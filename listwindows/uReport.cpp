@@ -3,6 +3,7 @@
 
 #include "Main.h"
 #include "PGN.h"
+#include "PGNWinHost.h"
 
 #include <QAction>
 #include <QPainter>
@@ -42,6 +43,11 @@ TfrmReport::TfrmReport(QWidget* Parent, std::optional<bool> Use1Echecs)
         // prints the same pages again.
         recordDone_ = false;
         QRChessRichText1.ClearPrintText();
+    };
+    r.AfterRun = [this] {
+        QRChessRichText1.EndRun();
+        // The bar is empty again also while the preview stays open.
+        if (OnProgress) OnProgress(0);
     };
     r.OnPage = [this](int) { return !OnProgress || OnProgress(Percent()); };
     QRChessRichText1.OnBuildProgress = [this](int Percent) {
@@ -131,21 +137,37 @@ int TfrmReport::PrintDiagram(const std::string& FEN, TReportOutput Output, QWidg
     return form.Run(Output, Parent, PdfFile);
 }
 
-int TfrmReport::PrintGames(const std::string& PGNGames, const QFont* NotationFont,
+TPrintMoveStyle BoardMoveStyle() {
+    TPrintMoveStyle s;
+    s.Font = ListHost().NotationFont();
+    s.English = LwLanguageColumn() != 0;
+    if (TMainForm* m = MainForm()) {
+        s.Color = m->FontDialog1.Color;
+        s.Letters = {m->figK, m->figQ, m->figR, m->figB, m->figN, m->figP};
+    }
+    return s;
+}
+
+int TfrmReport::PrintGames(const std::string& PGNGames, const TPrintMoveStyle* Moves,
                            TReportOutput Output, QWidget* Parent, const QString& PdfFile,
                            std::optional<bool> Use1Echecs) {
     if (PGNGames.empty()) return 0;
     TfrmReport form(nullptr, Use1Echecs);
     TQRChessRichText& t = form.QRChessRichText1;
-    if (NotationFont) {
-        t.FontHVar.Font = *NotationFont;
+    if (Moves) {
+        for (TPrintFont* f : {&t.FontHVar, &t.Font1Var, &t.Font2Var}) {
+            f->Font = Moves->Font;
+            f->Color = Moves->Color;
+        }
         t.FontHVar.Font.setBold(true);
-        t.Font1Var.Font = *NotationFont;
         t.Font1Var.Font.setBold(false);
         t.Font1Var.Font.setItalic(false);
-        t.Font2Var.Font = *NotationFont;
         t.Font2Var.Font.setBold(false);
         t.Font2Var.Font.setItalic(true);
+        TNotation& n = t.HiddenNotation();
+        const auto& l = Moves->Letters;
+        n.SetPieceLetters(l[0], l[1], l[2], l[3], l[4], l[5]);
+        n.SetEnglish(Moves->English);
     }
     t.PGNGames = PGNGames;
     return form.Run(Output, Parent, PdfFile);

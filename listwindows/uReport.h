@@ -10,9 +10,11 @@
 //     TfrmReport::PrintDiagram(FEN, TReportOutput::Printer, this);
 //
 //   Game list, the selected games joined (each game's PGN text from its
-//   [Event tag line on), with the main window's notation font for the moves
-//   (bold main line, plain first level, italic deeper), in the preview:
-//     TfrmReport::PrintGames(Text, &NotationFont, TReportOutput::Preview, this);
+//   [Event tag line on), with the moves as the board windows show them (the
+//   notation font and colour: bold main line, plain first level, italic
+//   deeper; the chosen piece letters, else the language's), in the preview:
+//     const TPrintMoveStyle moves = BoardMoveStyle();
+//     TfrmReport::PrintGames(Text, &moves, TReportOutput::Preview, this);
 //
 //   Either into a PDF file: TReportOutput::Pdf and the file name.
 //
@@ -26,9 +28,12 @@
 #include "ChessPrint.h"
 #include "ReportLayer.h"
 
+#include <QColor>
+#include <QFont>
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,6 +45,19 @@ enum class TReportOutput {
     Printer, // the print dialog, then the chosen printer
     Pdf,     // a PDF file, no dialog
 };
+
+// How printed moves look: font, colour and the piece letters K, Q, R, B, N,
+// P (an empty one: the built-in letter of the language).
+struct TPrintMoveStyle {
+    QFont Font;
+    QColor Color = Qt::black;
+    std::array<std::string, 6> Letters;
+    bool English = false;
+};
+
+// The moves as the board windows show them: the main window's notation
+// font, colour and letters, and its language.
+TPrintMoveStyle BoardMoveStyle();
 
 class TfrmReport : public QWidget {
     Q_OBJECT
@@ -70,8 +88,8 @@ public:
     static int PrintDiagram(const std::string& FEN, TReportOutput Output, QWidget* Parent = nullptr,
                             const QString& PdfFile = {},
                             std::optional<bool> Use1Echecs = std::nullopt);
-    // Games as PGN text. NotationFont, when given, sets the move fonts.
-    static int PrintGames(const std::string& PGNGames, const QFont* NotationFont,
+    // Games as PGN text. Moves, when given, sets the move fonts and letters.
+    static int PrintGames(const std::string& PGNGames, const TPrintMoveStyle* Moves,
                           TReportOutput Output, QWidget* Parent = nullptr,
                           const QString& PdfFile = {},
                           std::optional<bool> Use1Echecs = std::nullopt);

@@ -8,16 +8,10 @@
 namespace kb {
 
 void RegisterPrinting() {
-    // The selected games in the preview, moves in the main window's
-    // notation font.
+    // The selected games in the preview, moves as the board windows show them.
     TMDIPGN::GamePrinter() = [](QWidget* Parent, const std::string& Games) {
-        QFont font;
-        const QFont* notation = nullptr;
-        if (TMainForm* m = MainForm()) {
-            font = m->FontDialog1.Font;
-            notation = &font;
-        }
-        TfrmReport::PrintGames(Games, notation, TReportOutput::Preview, Parent);
+        const TPrintMoveStyle moves = BoardMoveStyle();
+        TfrmReport::PrintGames(Games, &moves, TReportOutput::Preview, Parent);
     };
     TMDIPGN::MaterialDialog() = [](QWidget* Parent, TPiecesFilter& Filter) {
         return TfrmMaterial::EditFilter(Filter, Parent);

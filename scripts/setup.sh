@@ -10,6 +10,7 @@ KB_PACKAGES=(
     stockfish pgn-extract fairymax hoichess phalanx polyglot gnuchess sjeng
     xvfb xauth xdotool poppler-utils desktop-file-utils ccache
     shared-mime-info libglib2.0-bin
+    clang libclang-rt-14-dev
 )
 
 kb_install_deps() {

@@ -63,23 +63,65 @@ TEST_F(FrameTest, EmptyIniGivesTheDefaults) {
     EXPECT_EQ(f.EngineInfo.GetState, ".\r\n");
 }
 
-TEST_F(FrameTest, NumbersOutsideTheirRangeAreClamped) {
+TEST_F(FrameTest, NumbersOutsideTheirRangeTakeTheDefault) {
     WriteIni("[Options]\nGameTime=0\nMoveTime=-3\nFontSize=0\nCFontSize=-7\nBrettTop=abc\n"
-             "PGNLeft=99999999999\nFontColor=0x0000FF\n");
+             "PGNLeft=99999999999\nFontColor=0x0000FF\nEnglish=7\n");
     TMainForm& f = Start();
-    EXPECT_EQ(f.GameTime, 1);
-    EXPECT_EQ(f.MoveTime, 0);
-    EXPECT_EQ(f.FontDialog1.Font.pointSize(), 1);
-    EXPECT_EQ(f.FontDialogComm.Font.pointSize(), 1);
+    EXPECT_EQ(f.GameTime, 1); // below one minute is one minute
+    EXPECT_EQ(f.MoveTime, 5);
+    EXPECT_EQ(f.FontDialog1.Font.pointSize(), 10);
+    EXPECT_EQ(f.FontDialogComm.Font.pointSize(), 10);
     EXPECT_EQ(f.BrettTop, 0);                          // not a number: the default
     EXPECT_EQ(f.PGNLeft, 0);                           // beyond 32 bits: the default
     EXPECT_EQ(f.FontDialog1.Color, QColor(255, 0, 0)); // 0x00BBGGRR
+    EXPECT_EQ(LanguageColumn, SystemLanguageColumn());
     Frame.reset();
 
     WriteIni("[Options]\nGameTime=-4\nMoveTime=0\n");
     TMainForm& g = Start();
     EXPECT_EQ(g.GameTime, 1);
     EXPECT_EQ(g.MoveTime, 0);
+    Frame.reset();
+
+    // Values at the edges of 32 bits, and a font no screen can show: the
+    // defaults, and the window sizes written back at close are sane ones.
+    std::string ini = "[Options]\nGameTime=2147483647\nMoveTime=2147483647\nFontSize=100000\n"
+                      "CFontSize=2147483647\nFontColor=-1\nBlackSquare=2147483647\n";
+    for (const char* key : {"BrettTop", "BrettLeft", "PGNTop", "PGNLeft", "MainTop", "MainLeft"})
+        ini += std::string(key) + "=" + (key[0] == 'P' ? "-2147483648" : "2147483647") + "\n";
+    for (const char* key : {"BrettWidth", "BrettHeight", "BrettSize", "PGNWidth", "PGNHeight",
+                            "DatabaseWidth", "DatabaseHeight", "MainWidth", "MainHeight"})
+        ini += std::string(key) + "=2147483647\n";
+    WriteIni(ini);
+    TMainForm& h = Start();
+    EXPECT_EQ(h.GameTime, 5);
+    EXPECT_EQ(h.MoveTime, 5);
+    EXPECT_EQ(h.FontDialog1.Font.pointSize(), 10);
+    EXPECT_EQ(h.FontDialogComm.Font.pointSize(), 10);
+    EXPECT_EQ(h.FontDialog1.Color, QColor(0, 0, 0));
+    EXPECT_EQ(h.BlackSquare, 0);
+    for (int32_t v : {h.BrettTop, h.BrettLeft, h.PGNTop, h.PGNLeft, h.MainTop, h.MainLeft,
+                      h.BrettWidth, h.BrettHeight, h.BrettSize, h.PGNWidth, h.PGNHeight,
+                      h.DatabaseWidth, h.DatabaseHeight, h.MainWidth, h.MainHeight})
+        EXPECT_EQ(v, 0);
+    ASSERT_TRUE(Close());
+    const kb::IniFile written((Dir() / "Kestrelbay.ini").string());
+    for (const char* key : {"MainWidth", "MainHeight", "MainTop", "MainLeft"}) {
+        const long v = written.ReadInteger("Options", key, -99999);
+        EXPECT_GE(v, -16384) << key;
+        EXPECT_LE(v, 16384) << key;
+    }
+    EXPECT_EQ(written.ReadInteger("Options", "GameTime", 0), 5);
+}
+
+// The first start speaks English on an English system and German on any
+// other, as the string table's columns are laid out.
+TEST(FrameLanguage, FirstStartTakesEnglishOnlyOnAnEnglishSystem) {
+    EXPECT_EQ(LanguageColumnFor(QLocale::English), 1);
+    EXPECT_EQ(LanguageColumnFor(QLocale::C), 1);
+    EXPECT_EQ(LanguageColumnFor(QLocale::German), 0);
+    EXPECT_EQ(LanguageColumnFor(QLocale::French), 0);
+    EXPECT_EQ(LanguageColumnFor(QLocale::Japanese), 0);
 }
 
 TEST_F(FrameTest, EngineSectionOverridesTheDefaults) {

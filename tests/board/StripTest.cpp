@@ -97,27 +97,41 @@ TEST(Strip, BuiltInSetsHaveTheirSizeAndFollowThePixelConvention) {
     EXPECT_EQ(FigurenGroesse(static_cast<TFigurenset>(99)), 32);
 }
 
-TEST(Strip, WhitePiecesAreLightInsideAndBlackPiecesDark) {
-    const int s = 64;
-    const QImage strip = BuildFigurenStrip(TFigurenset::WinboardF64);
-    ASSERT_FALSE(strip.isNull());
-    for (int k = 1; k <= 6; ++k) {
-        int whiteLight = 0, whiteDark = 0, blackLight = 0, blackDark = 0;
-        for (int y = 0; y < s; ++y)
-            for (int x = 0; x < s; ++x) {
-                if (Px(strip, (k - 1) * s + x, s + y) == 0)
-                    (qGray(strip.pixel((k - 1) * s + x, y)) > 128 ? whiteLight : whiteDark)++;
-                if (Px(strip, (k + 5) * s + x, s + y) == 0)
-                    (qGray(strip.pixel((k + 5) * s + x, y)) > 128 ? blackLight : blackDark)++;
+// Share in percent of the dark picture pixels inside a cell's mask, in rows
+// Top..Bottom - 1 of the cell.
+static int DarkShare(const QImage& strip, int cell, int s, int Top, int Bottom) {
+    int inside = 0, dark = 0;
+    for (int y = Top; y < Bottom; ++y)
+        for (int x = (cell - 1) * s; x < cell * s; ++x)
+            if (Px(strip, x, s + y) == 0) {
+                ++inside;
+                if (qGray(strip.pixel(x, y)) < 128) ++dark;
             }
-        // White: a light filling inside a dark outline; black: mostly dark.
-        const int white = whiteLight + whiteDark, black = blackLight + blackDark;
-        const int whiteLightPct = 100 * whiteLight / white,
-                  blackLightPct = 100 * blackLight / black;
-        EXPECT_GT(whiteLightPct, 15) << "white piece " << k;
-        EXPECT_GT(whiteLightPct, blackLightPct + 5) << "white piece " << k;
-        EXPECT_GT(whiteDark * 10, white) << "white piece " << k << " has no outline";
-        EXPECT_GT(blackDark * 4, black * 3) << "black piece " << k;
+    return inside ? 100 * dark / inside : -1;
+}
+
+TEST(Strip, WhitePiecesAreLightInsideAndBlackPiecesDark) {
+    for (TFigurenset set : AllSets) {
+        const int s = FigurenGroesse(set);
+        const QImage strip = BuildFigurenStrip(set);
+        ASSERT_FALSE(strip.isNull());
+        for (int k = 1; k <= 6; ++k) {
+            // Whole piece, upper and lower half: the black one dark almost
+            // throughout, the white one clearly lighter; at the smallest
+            // sizes the white outline still shows.
+            const int white = DarkShare(strip, k, s, 0, s),
+                      black = DarkShare(strip, k + 6, s, 0, s);
+            EXPECT_GE(black, 80) << "black piece " << k << " at " << s;
+            EXPECT_GE(white, 15) << "white piece " << k << " at " << s << " has no outline";
+            EXPECT_LE(white, black - 20) << "piece " << k << " at " << s;
+            for (int half = 0; half < 2; ++half) {
+                const int top = half * s / 2, bottom = (half + 1) * s / 2;
+                const int w = DarkShare(strip, k, s, top, bottom),
+                          b = DarkShare(strip, k + 6, s, top, bottom);
+                EXPECT_LE(w, b - 5) << "piece " << k << " at " << s << " half " << half
+                                    << ": white " << w << ", black " << b;
+            }
+        }
     }
 }
 

@@ -149,3 +149,48 @@ TEST(DbBench, KilledImportKeepsWhatItReported) {
 }
 
 } // namespace
+
+// The games db-export prints, without its closing time line.
+std::vector<std::string> Exported(const std::string& Kbf) {
+    const auto run = kbtest::Run({kbtest::BenchPath(), "db-export", Kbf});
+    EXPECT_EQ(run.exitCode, 0) << Kbf;
+    return Games(run.out.substr(0, run.out.rfind("seconds\t")));
+}
+
+// A real database whose main file lost its last 1 to 20 bytes, with its
+// index or without: every game stays listed and exported, the bytes stay,
+// closed by one 0x00.
+TEST(DbBench, MainFileThatLostBytesKeepsEveryGame) {
+    kbtest::TempDir dir;
+    const std::string kbf = (dir / "k.kbf").string();
+    const auto source = kbtest::TestData("pgn/kasparov-deep-blue-1997.pgn").string();
+    ASSERT_EQ(kbtest::Run({kbtest::BenchPath(), "db-import", source, kbf}).exitCode, 0);
+    const auto before = Exported(kbf);
+    ASSERT_EQ(before.size(), 6u);
+    const std::string main = kbtest::ReadFile(kbf), index = kbtest::ReadFile(kbf + "idx");
+    for (const bool withIndex : {true, false}) {
+        for (size_t cut = 1; cut <= 20; ++cut) {
+            SCOPED_TRACE("cut " + std::to_string(cut) + (withIndex ? " with" : " without") +
+                         " index");
+            const std::string name = (dir / "c.kbf").string();
+            std::filesystem::remove(name + "idx");
+            const std::string damaged = main.substr(0, main.size() - cut);
+            kbtest::WriteFile(name, damaged);
+            if (withIndex) kbtest::WriteFile(name + "idx", index);
+            const auto after = Exported(name);
+            ASSERT_EQ(after.size(), before.size());
+            for (size_t i = 0; i + 1 < before.size(); ++i)
+                EXPECT_EQ(after[i], before[i]) << "game " << i;
+            // The damaged game keeps its tags and the moves before the cut.
+            const std::string& last = before.back();
+            const size_t tags = last.find("[PlyCount");
+            ASSERT_NE(tags, std::string::npos);
+            EXPECT_EQ(after.back().substr(0, tags), last.substr(0, tags));
+            EXPECT_EQ(after.back().substr(after.back().find("\r\n\r\n"), 40),
+                      last.substr(last.find("\r\n\r\n"), 40));
+            EXPECT_EQ(kbtest::ReadFile(name), damaged + '\0');
+            // And the repaired database reads the same the next time.
+            EXPECT_EQ(Exported(name), after);
+        }
+    }
+}

@@ -194,6 +194,29 @@ TEST(DbEngine, TornTailIsCutBackNotRebuilt) {
     EXPECT_TRUE(deleted);
     db.Close();
 
+    // The same tail is kept when the index cannot vouch that nothing names
+    // it: a slot lost from the end of the index (the count is higher than
+    // the live slots), or an index that ends in part of a slot.
+    for (const size_t indexCut : {size_t{8}, size_t{3}}) {
+        SCOPED_TRACE("index cut by " + std::to_string(indexCut));
+        const std::string torn = good + "\x01half a rec";
+        WriteFile(dir / "g.kbf", torn);
+        std::string shorter = index;
+        if (indexCut == 8) {
+            // Game 2 is the last live one: its slot goes, the count stays.
+            shorter.resize(shorter.size() - 8);
+        } else {
+            shorter += std::string(indexCut, '\x05');
+        }
+        WriteFile(dir / "g.kbfidx", shorter);
+        ASSERT_TRUE(db.Open(name, true));
+        EXPECT_EQ(ReadFile(dir / "g.kbf"), torn + '\0');
+        // Every record is listed again, the tail as one more game.
+        EXPECT_EQ(db.GetCount(), 4);
+        EXPECT_EQ(ReadPayload(db, 2), Payload(2));
+        db.Close();
+    }
+
     // A crash in the very first add can leave one byte.
     ASSERT_TRUE(db.Open((dir / "n.kbf").string(), true));
     db.Close();

@@ -116,8 +116,8 @@ TEST(DbRefuse, MissingDatabaseIsCreatedOnlyForAdding) {
     EXPECT_TRUE(list.IsDatabase());
 }
 
-// The cut-off tail of a real database goes; the same bytes after records
-// that no index vouches for make the file foreign.
+// The cut-off tail of a real database goes; bytes after the last record
+// that do not start like one of ours make the file foreign.
 TEST(DbRefuse, OnlyADatabaseLosesItsTornTail) {
     kbtest::TempDir dir;
     const std::string name = (dir / "t.kbf").string();
@@ -138,9 +138,17 @@ TEST(DbRefuse, OnlyADatabaseLosesItsTornTail) {
     EXPECT_EQ(db.GetCount(), 1);
     db.Close();
     EXPECT_EQ(ReadFile(dir / "t.kbf"), whole);
-    // Without the index the same half record makes the file foreign.
+    // Without the index nothing tells a cut-short append from a game that
+    // lost its end: the half record is kept, closed, as a game.
     fs::remove(dir / "t.kbfidx");
     WriteFile(dir / "t.kbf", whole + "\x01[Event");
+    ASSERT_TRUE(db.Open(name));
+    EXPECT_EQ(db.GetCount(), 2);
+    db.Close();
+    EXPECT_EQ(ReadFile(dir / "t.kbf"), whole + "\x01[Event" + '\0');
+    // Text glued to the end stays foreign without the index too.
+    fs::remove(dir / "t.kbfidx");
+    WriteFile(dir / "t.kbf", whole + "[Event \"b\"]");
     ExpectRefusedUntouched(dir.path(), "t.kbf", dbeNotDatabase);
 }
 

@@ -161,3 +161,31 @@ TEST(PGNDatabase, ReopenSwitchAndDelete) {
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(pgn.ItemCount(), 0);
 }
+
+// A database whose main file lost its last bytes: the list says the index
+// is made anew before anything changes on disk, and keeps every game.
+TEST(PGNDatabase, RepairMessageComesBeforeAnyChange) {
+    kbtest::TempDir dir;
+    const fs::path file = dir / "g.kbf";
+    {
+        TPGN pgn;
+        Fill(pgn, file, {"Anna", "Bea", "Cleo"});
+    }
+    std::string damaged = kbtest::ReadFile(file);
+    damaged.resize(damaged.size() - 3);
+    kbtest::WriteFile(file, damaged);
+
+    TPGN pgn;
+    std::vector<std::string> messages, mainAtMessage;
+    pgn.OnShowError = [&](const std::string& Text) {
+        messages.push_back(Text);
+        mainAtMessage.push_back(kbtest::ReadFile(file));
+    };
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("Index file will be recreated"), std::string::npos);
+    EXPECT_EQ(mainAtMessage[0], damaged);
+    EXPECT_EQ(kbtest::ReadFile(file), damaged + '\0');
+    ASSERT_EQ(pgn.ItemCount(), 3);
+    EXPECT_EQ(Whites(pgn), (std::vector<std::string>{"Anna", "Bea", "Cleo"}));
+}

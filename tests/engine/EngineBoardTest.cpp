@@ -307,6 +307,42 @@ TEST(EngineBoard, BenchEnginePerftCommand) {
     EXPECT_NE(kbtest::Run({BenchPath(), "engine-perft", "3", "not a fen"}).exitCode, 0);
 }
 
+// perft (the rules core) and engine-perft and search (the engine) read the
+// castling field by one rule: rook files name the same rights as KQkq; a
+// file without its rook, or any other letter, is no FEN.
+TEST(EngineBoard, BenchFenReadersShareTheCastlingRule) {
+    struct Case {
+        const char* fen;
+        const char* sameAs; // the FEN it must count like; nullptr: refused
+    };
+    const Case cases[] = {
+        {"r3k2r/8/8/8/8/8/8/R3K2R w HAha - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R b Hh - 0 1", "r3k2r/8/8/8/8/8/8/R3K2R b Kk - 0 1"},
+        {"4k3/8/8/8/8/8/8/R3K2R w HA - 0 1", "4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1"},
+        {"4k3/8/8/8/8/8/8/R3K2R w HAha - 0 1", nullptr},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w Bb - 0 1", nullptr},
+        {"4k3/8/8/8/8/8/8/R3K2R w ZZ - 0 1", nullptr},
+        {"4k3/8/8/8/8/8/8/R3K2R w KQZ - 0 1", nullptr},
+        {"4k3/8/8/8/8/8/8/R3K2R w K1 - 0 1", nullptr},
+    };
+    auto count = [](const char* Command, const std::string& Fen) {
+        const RunResult r = kbtest::Run({BenchPath(), Command, "3", Fen});
+        return r.exitCode == 0 ? r.out.substr(0, r.out.find('\n')) : std::string("refused");
+    };
+    for (const Case& c : cases) {
+        const std::string core = count("perft", c.fen), engine = count("engine-perft", c.fen);
+        EXPECT_EQ(core, engine) << c.fen;
+        if (c.sameAs) {
+            EXPECT_EQ(core, count("perft", c.sameAs)) << c.fen;
+        } else {
+            EXPECT_EQ(core, "refused") << c.fen;
+        }
+        EXPECT_EQ(kbtest::Run({BenchPath(), "search", "1", c.fen}).exitCode == 0,
+                  c.sameAs != nullptr)
+            << c.fen;
+    }
+}
+
 TEST(EngineBoard, HostInputIsContained) {
     auto e = std::make_unique<TMiniMax>();
     // Unknown piece codes become empty squares, the border is restored.

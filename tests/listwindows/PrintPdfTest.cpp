@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Printed PDF files read back with poppler: the text of real games in
 // order, pages growing with the games, and a diagram's pieces on its squares.
+#include "DialogsLng.h"
+#include "Main.h"
 #include "NotationWidgetText.h"
+#include "PGNWinHost.h"
 #include "PrintTestSupport.h"
 #include "uReport.h"
 
@@ -197,6 +200,63 @@ TEST(PrintPdf, DiagramShowsThePiecesOnTheirSquares) {
             }
         }
     }
+}
+
+TEST(PrintPdf, MovesInTheLettersAndColourOfTheBoardWindows) {
+    KB_REQUIRE_PEER(pdftotext, "pdftotext");
+    KB_REQUIRE_PEER(pdftoppm, "pdftoppm");
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "Kestrelbay.ini", "");
+    TAnswerer answers;
+    answers.Message = [](const TMessageRequest&) { return mrOk; };
+    TAnswererScope scope(answers);
+    auto frame = std::make_unique<TMainForm>(QString::fromStdString(dir.path().string()));
+    const int language = LwLanguageColumn();
+    const std::string game = "[Event \"E\"]\n[White \"W\"]\n[Black \"B\"]\n[Result \"1-0\"]\n\n"
+                             "1. e4 e5 2. Nf3 Nc6 3. Bb5 (3. Bc4 Bc5) a6 4. Qe2 1-0\n";
+    const auto pdf = dir / "m.pdf";
+    // Ink of the page in the notation colour: blue.
+    int blue = 0;
+    auto print = [&] {
+        const TPrintMoveStyle moves = BoardMoveStyle();
+        const int pages = TfrmReport::PrintGames(game, &moves, TReportOutput::Pdf, nullptr,
+                                                 QString::fromStdString(pdf.string()), true);
+        EXPECT_EQ(pages, 1);
+        const kbtest::RunResult r = kbtest::Run({pdftoppm, "-r", "72", "-png", "-f", "1", "-l", "1",
+                                                 pdf.string(), (dir / "m").string()});
+        EXPECT_EQ(r.exitCode, 0);
+        const QImage img(QString::fromStdString((dir / "m-1.png").string()));
+        blue = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                blue += c.blue() > 150 && c.red() < 100 && c.green() < 100;
+            }
+        return PdfText(pdftotext, pdf, pages);
+    };
+
+    LwSetLanguageColumn(1);
+    EXPECT_EQ(BoardMoveStyle().Color, QColor(Qt::black));
+    std::string text = print();
+    EXPECT_NE(text.find("Nf3Nc63.Bb5"), std::string::npos) << text;
+    EXPECT_NE(text.find("Bc4Bc5"), std::string::npos) << text;
+    EXPECT_NE(text.find("4.Qe2"), std::string::npos) << text;
+    EXPECT_EQ(blue, 0);
+
+    LwSetLanguageColumn(0);
+    text = print();
+    EXPECT_NE(text.find("Sf3Sc63.Lb5"), std::string::npos) << text;
+    EXPECT_NE(text.find("4.De2"), std::string::npos) << text;
+
+    // The letters chosen for the board windows win over the language's.
+    frame->figN = "N";
+    frame->figQ = "Q";
+    frame->FontDialog1.Color = QColor(0, 0, 255);
+    text = print();
+    EXPECT_NE(text.find("Nf3Nc63.Lb5"), std::string::npos) << text;
+    EXPECT_NE(text.find("4.Qe2"), std::string::npos) << text;
+    EXPECT_GT(blue, 50) << "moves not in the notation colour";
+    LwSetLanguageColumn(language);
 }
 
 TEST(PrintPdf, BenchCommand) {

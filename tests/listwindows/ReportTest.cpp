@@ -10,12 +10,19 @@
 #include "UfrmMaterial.h"
 #include "uReport.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
+#include <QPointer>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QSpinBox>
+#include <QTest>
+#include <QTextDocument>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -180,6 +187,87 @@ TEST(ReportForm, PreviewPrintsAgainFromTheStart) {
     EXPECT_GT(pages[0], 1);
     EXPECT_EQ(pages[1], pages[0]);
     EXPECT_EQ(pages[2], pages[0]);
+}
+
+TEST(ReportForm, PrintingFromThePreviewTwiceAndClosingItHalfway) {
+    // Printing pumps events (the main window's progress and stop button);
+    // Qt finishes long text layouts from a timer then, and the preview's
+    // printer lives only as long as the preview. The real dialog runs here.
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "Kestrelbay.ini", "");
+    TAnswerer answers;
+    answers.Message = [](const TMessageRequest&) { return mrOk; };
+    TAnswererScope scope(answers);
+    auto frame = std::make_unique<TMainForm>(QString::fromStdString(dir.path().string()));
+    frame->show();
+    TfrmReport form;
+    std::string games;
+    for (int i = 0; i < 4; ++i)
+        games += kbtest::ReadFile(kbtest::TestData("pgn/kasparov-deep-blue-1997.pgn"));
+    form.QRChessRichText1.PGNGames = printtest::Annotated() + games;
+    auto pump = form.OnProgress;
+    ASSERT_TRUE(pump);
+    QPointer<QDialog> closeDuring;
+    int calls = 0, closeAt = -1;
+    form.OnProgress = [&](int Percent) {
+        // Printing takes time: Qt's layout timers come due meanwhile.
+        QTest::qWait(12);
+        if (++calls == closeAt && closeDuring) closeDuring->close();
+        return pump(Percent);
+    };
+    std::vector<int> pages;
+    std::vector<qint64> sizes;
+    int previewPages = 0;
+    TAnswerer preview = answers;
+    preview.Dialog = [&](QDialog& d) {
+        auto* dlg = qobject_cast<QPrintPreviewDialog*>(&d);
+        EXPECT_NE(dlg, nullptr);
+        if (!dlg) return mrCancel;
+        // Once the preview shows (its first pages are a run of their own).
+        std::function<void()> act;
+        act = [&, dlg] {
+            if (!dlg->isVisible()) {
+                QTimer::singleShot(5, dlg, act);
+                return;
+            }
+            auto* widget = dlg->findChild<QPrintPreviewWidget*>();
+            previewPages = widget->pageCount();
+            QPrinter* p = dlg->printer();
+            p->setOutputFormat(QPrinter::PdfFormat);
+            for (const char* name : {"a.pdf", "b.pdf", "c.pdf"}) {
+                const QString file = Path(dir, name);
+                p->setOutputFileName(file);
+                // The last one with the preview closed halfway through.
+                if (std::string(name) == "c.pdf") {
+                    closeDuring = dlg;
+                    closeAt = calls + 2;
+                }
+                widget->print();
+                pages.push_back(form.ChessReport->PageCount());
+                sizes.push_back(QFileInfo(file).size());
+                QTest::qWait(12);
+            }
+            if (dlg->isVisible()) dlg->accept();
+        };
+        QTimer::singleShot(0, dlg, act);
+        return dlg->exec() == QDialog::Accepted ? mrOk : mrCancel;
+    };
+    {
+        TAnswererScope previewScope(preview);
+        // Closed at last: the preview answers cancelled.
+        EXPECT_EQ(form.Run(TReportOutput::Preview), 0);
+    }
+    // Events after the run, as the main loop pumps them.
+    QTest::qWait(30);
+    EXPECT_EQ(form.QRChessRichText1.HiddenRichEdit().documentLayout()->paintDevice(), nullptr);
+    EXPECT_GT(calls, closeAt);
+    EXPECT_GT(previewPages, 1);
+    ASSERT_EQ(pages.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(pages[i], previewPages) << i;
+        EXPECT_GT(sizes[i], 10000) << i;
+    }
+    EXPECT_EQ(frame->prBar->value(), 0) << "the progress bar is empty again";
 }
 
 TEST(ReportForm, CancelledDialogsPrintNothing) {

@@ -10,6 +10,7 @@ kb_add_gtest(print_tests
         ${CMAKE_CURRENT_LIST_DIR}/PrintDocumentTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/ReportTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/PrintPdfTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/BenchAnswersTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/MaterialTest.cpp
     LIBS kb_listwindows Qt6::Test
     DEFINITIONS KB_PRINT_TESTDIR="${CMAKE_CURRENT_LIST_DIR}"
