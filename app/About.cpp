@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -185,6 +186,15 @@ void TAboutBox::FormCreate() {
 
 void TAboutBox::OpenLink(const TLinkLabel* Label) {
     QDesktopServices::openUrl(Label->Url);
+}
+
+bool TAboutBox::event(QEvent* Event) {
+    if (Event->type() == QEvent::StatusTip && parentWidget()) {
+        QStatusTipEvent tip(static_cast<QStatusTipEvent*>(Event)->tip());
+        QCoreApplication::sendEvent(parentWidget(), &tip);
+        return true;
+    }
+    return QDialog::event(Event);
 }
 
 void TAboutBox::reject() {

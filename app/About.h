@@ -49,6 +49,10 @@ public:
     QLabel* lStatusHint;
     QPushButton* OKButton;
 
+protected:
+    // Status tips stop at a dialog; the box hands them on to its owner's status line.
+    bool event(QEvent* Event) override;
+
 private:
     void FormCreate();
     void OpenLink(const TLinkLabel* Label);

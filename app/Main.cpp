@@ -29,6 +29,7 @@
 #include <QProxyStyle>
 #include <QStatusTipEvent>
 #include <QStyleOptionMenuItem>
+#include <QStyleOptionTitleBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -357,10 +358,10 @@ void TMainForm::CreateMenus() {
     Window1 = bar->addMenu("&Fenster");
     Window1->setObjectName("Window1");
     mClose = action("mClose", "&Fenster schließen", Qt::Key_Escape, &TMainForm::mCloseClick);
-    WindowCascadeItem = action("WindowCascadeItem", "Ü&berlappend", {}, nullptr);
-    connect(WindowCascadeItem, &QAction::triggered, mdiArea_, &QMdiArea::cascadeSubWindows);
-    WindowTileItem = action("WindowTileItem", "&Nebeneinander", {}, nullptr);
-    connect(WindowTileItem, &QAction::triggered, mdiArea_, &QMdiArea::tileSubWindows);
+    WindowCascadeItem =
+        action("WindowCascadeItem", "Ü&berlappend", {}, &TMainForm::WindowCascadeItemClick);
+    WindowTileItem =
+        action("WindowTileItem", "&Nebeneinander", {}, &TMainForm::WindowTileItemClick);
     WindowArrangeItem = action("WindowArrangeItem", "&Symbole anordnen", {}, nullptr);
     connect(WindowArrangeItem, &QAction::triggered, this, [this] {
         // Minimized windows in a row along the bottom, as icons are arranged.
@@ -544,12 +545,30 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
     // Asked before the children go: the ini records whether it was open.
     const bool databaseOpen = DatabaseWindow() != nullptr;
     closing_ = InWMClose = true;
-    // Every child is asked, the one longest inactive first; any may refuse.
-    const auto children = MdiChildren();
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        if (!it->Sub->close() || Busy()) {
-            closing_ = InWMClose = false;
-            Event->ignore();
+    auto refuse = [this, Event] {
+        closing_ = InWMClose = false;
+        Event->ignore();
+    };
+    // Every child is asked first, the one longest inactive first; one refusal
+    // leaves them all open. A question may pump events (saving a game), so a
+    // child may be gone by the time its turn comes.
+    std::vector<TMdiChild> children = MdiChildren();
+    std::vector<QPointer<QMdiSubWindow>> subs;
+    for (const TMdiChild& c : children)
+        subs.emplace_back(c.Sub);
+    for (size_t i = children.size(); i-- > 0;) {
+        if (!subs[i]) continue;
+        if (!children[i].Intf->CloseQuery() || Busy()) {
+            refuse();
+            return;
+        }
+    }
+    // All agreed: now they close, without asking again.
+    for (size_t i = children.size(); i-- > 0;) {
+        if (!subs[i]) continue;
+        children[i].Intf->CloseAgreed();
+        if (!subs[i]->close()) {
+            refuse();
             return;
         }
     }
@@ -629,6 +648,78 @@ void TMainForm::mExitClick() {
 
 void TMainForm::mCloseClick() {
     if (QMdiSubWindow* sub = mdiArea_->activeSubWindow()) sub->close();
+}
+
+namespace {
+
+QSize SmallestSize(const QMdiSubWindow* Sub) {
+    return Sub->minimumSizeHint().expandedTo(Sub->minimumSize());
+}
+
+// Size inside Room, but never below the window's smallest.
+QSize FitSize(const QMdiSubWindow* Sub, QSize Size, const QSize& Room) {
+    return Size.boundedTo(Room).expandedTo(SmallestSize(Sub));
+}
+
+} // namespace
+
+void TMainForm::WindowCascadeItemClick() {
+    const QRect area = mdiArea_->viewport()->rect();
+    std::vector<QMdiSubWindow*> subs;
+    for (const TMdiChild& c : MdiChildren())
+        if (!c.Sub->isMinimized()) subs.push_back(c.Sub);
+    if (subs.empty()) return;
+    QStyleOptionTitleBar opt;
+    opt.initFrom(subs.front());
+    const int step = std::max(
+        8, subs.front()->style()->pixelMetric(QStyle::PM_TitleBarHeight, &opt, subs.front()));
+    // The window longest inactive first, the active one last and on top.
+    QPoint at(0, 0);
+    for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
+        QMdiSubWindow* sub = *it;
+        if (sub->isMaximized()) sub->showNormal();
+        QSize size = FitSize(sub, sub->sizeHint(), area.size() - QSize(at.x(), at.y()));
+        // The next step would leave the area: start again at the top left.
+        if (at != QPoint(0, 0) &&
+            (at.x() + size.width() > area.width() || at.y() + size.height() > area.height())) {
+            at = QPoint(0, 0);
+            size = FitSize(sub, sub->sizeHint(), area.size());
+        }
+        sub->setGeometry(QRect(at, size));
+        sub->raise();
+        at += QPoint(step, step);
+    }
+    mdiArea_->setActiveSubWindow(subs.front());
+}
+
+void TMainForm::WindowTileItemClick() {
+    const QRect area = mdiArea_->viewport()->rect();
+    std::vector<QMdiSubWindow*> subs;
+    for (const TMdiChild& c : MdiChildren())
+        if (!c.Sub->isMinimized()) subs.push_back(c.Sub);
+    if (subs.empty()) return;
+    const int n = static_cast<int>(subs.size());
+    int cols = 1;
+    while (cols * cols < n)
+        ++cols;
+    const int rows = (n + cols - 1) / cols;
+    // Front window first, at the top left; the last row shares its width.
+    for (int i = 0; i < n; ++i) {
+        const int row = i / cols;
+        const int inRow = row == rows - 1 ? n - row * cols : cols;
+        const int col = i % cols;
+        const int x1 = area.width() * col / inRow, x2 = area.width() * (col + 1) / inRow;
+        const int y1 = area.height() * row / rows, y2 = area.height() * (row + 1) / rows;
+        QMdiSubWindow* sub = subs[static_cast<size_t>(i)];
+        if (sub->isMaximized()) sub->showNormal();
+        const QSize size = FitSize(sub, QSize(x2 - x1, y2 - y1), area.size());
+        // A window that may not be as small as its tile overlaps its
+        // neighbours rather than the edge of the area.
+        const QPoint pos(std::max(0, std::min(x1, area.width() - size.width())),
+                         std::max(0, std::min(y1, area.height() - size.height())));
+        sub->setGeometry(QRect(pos, size));
+    }
+    mdiArea_->setActiveSubWindow(subs.front());
 }
 
 void TMainForm::WindowMinimizeItemClick() {

@@ -237,6 +237,10 @@ public:
     void mExitClick();
     void mOtherLangClick();
     void mCloseClick();
+    // Cascade and tile keep every window inside the work area and no
+    // smaller than it may be (a board window: its whole smallest board).
+    void WindowCascadeItemClick();
+    void WindowTileItemClick();
     void WindowMinimizeItemClick();
     void mNextWinClick();
     void HelpAboutItemClick();

@@ -11,7 +11,8 @@
 // when closed. The interface object must live exactly as long as that widget
 // (normally the window class derives from both QWidget and the interface and
 // Window() returns this). A window refuses a close by ignoring its
-// QCloseEvent; the frame asks every child that way before it closes.
+// QCloseEvent. The frame's own close asks every child first (CloseQuery) and
+// closes them only when all agreed, so that one refusal leaves every window open.
 #pragma once
 
 #include <QRect>
@@ -37,6 +38,15 @@ public:
     virtual QRect InitialGeometry() const { return {}; }
     // True: the new sub-window is shown maximized.
     virtual bool InitiallyMaximized() const { return false; }
+    // The frame is about to close: may this window close? It asks its own
+    // questions (save the game?) but closes nothing and stops nothing, since
+    // another window may still refuse. The default sends Window() a close
+    // event, which asks without closing; a window whose closeEvent does more
+    // than answer overrides this.
+    virtual bool CloseQuery();
+    // Every child agreed and the frame closes this one now: its close must not
+    // ask again (a "No, don't save" answer still leaves the game modified).
+    virtual void CloseAgreed() {}
     // The frame switched the language. Registered captions (Local.h) have
     // already changed; here the window hands the language to the
     // components that choose their own texts (their English property).

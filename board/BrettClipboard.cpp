@@ -40,6 +40,19 @@ bool TBrett::FENInsert() {
     TZug zug = zug_;
     uint16_t moveNo = 1;
     if (!FENToStellung(fen, board, zug, moveNo, nullptr)) return false;
+    // Well-formed is not enough: no game reaches a board without its kings
+    // or with the side not to move in check, and nothing could be played on.
+    if (!IsPlayablePosition(board, zug)) {
+        ShowError(English ? QStringLiteral("This position cannot occur in a game: each side needs "
+                                           "exactly one king, no pawn may stand on the first or "
+                                           "last rank, and the side not to move must not be in "
+                                           "check.")
+                          : QStringLiteral("Diese Stellung kann in keiner Partie vorkommen: Jede "
+                                           "Seite braucht genau einen König, kein Bauer darf auf "
+                                           "der ersten oder letzten Reihe stehen, und die Seite, "
+                                           "die nicht am Zug ist, darf nicht im Schach stehen."));
+        return false;
+    }
     CancelDrag();
     board_ = board;
     zug_ = zug;

@@ -20,15 +20,18 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <climits>
 #include <cstdlib>
 
 using namespace kb;
 
 namespace {
 
+constexpr int SquareSizes[] = {80, 72, 64, 58, 54, 49, 45, 40, 37, 33, 29, 25, 21};
 constexpr int BoardBevel = 2;
 constexpr int BoardBorder = 10;
 constexpr int DefaultSquare = 40;
+constexpr int SmallestSquare = 16;
 
 QToolButton* MakeButton(QWidget* Parent, const char* Name, const QString& Text) {
     auto* b = new QToolButton(Parent);
@@ -217,6 +220,8 @@ void TMDIBrett::BuildBoardPane() {
     Brett1 = new TBrett(pBoard);
     Brett1->setObjectName(QStringLiteral("Brett1"));
     Brett1->MarkColor = QColor(0xFF, 0xFF, 0x00);
+    // Moves of the mouse without a button clear the last-move frames, too.
+    Brett1->setMouseTracking(true);
     const int off = 2 * pBoard->BevelWidth() + pBoard->BorderWidth();
     Brett1->move(off, off);
 
@@ -252,6 +257,10 @@ void TMDIBrett::BuildBoardPane() {
         nav->addWidget(b);
     }
     pNavigation->adjustSize();
+    // The pane never gets narrower or lower than the smallest board with its
+    // buttons below it.
+    pBrett->setMinimumSize(std::max(8 * SmallestSquare + FMargin, pNavigation->width()),
+                           PaneHeightFor(SmallestSquare));
 }
 
 void TMDIBrett::BuildNotationPane() {
@@ -282,13 +291,18 @@ void TMDIBrett::BuildNotationPane() {
     tlBlack->setStyleSheet(QStringLiteral("background: black; color: white"));
     pTime->setVisible(false);
 
+    // The task lies over the notation, which holds the solution; a click on
+    // it uncovers the moves. It is kept on the notation's place (eventFilter).
     pForderung = new QFrame(pNotation);
     pForderung->setObjectName(QStringLiteral("pForderung"));
     pForderung->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    pForderung->setAutoFillBackground(true);
     auto* fl = new QHBoxLayout(pForderung);
     lForderung = new QLabel(pForderung);
     lForderung->setObjectName(QStringLiteral("lForderung"));
     lForderung->setWordWrap(true);
+    lForderung->setAlignment(Qt::AlignCenter);
+    lForderung->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     QFont ff = lForderung->font();
     ff.setBold(true);
     ff.setPointSize(ff.pointSize() + 2);
@@ -310,9 +324,14 @@ void TMDIBrett::BuildNotationPane() {
     Memo1->setVisible(false);
 
     col->addWidget(pTime);
-    col->addWidget(pForderung);
     col->addWidget(Notation1, 1);
     col->addWidget(Memo1);
+    Notation1->installEventFilter(this);
+}
+
+void TMDIBrett::CoverNotation() {
+    pForderung->setGeometry(Notation1->geometry());
+    pForderung->raise();
 }
 
 void TMDIBrett::BuildMenus() {
@@ -431,11 +450,49 @@ QRect TMDIBrett::InitialGeometry() const {
 // Board size and coordinates
 
 int TMDIBrett::SquareSizeForWidth(int Width) {
-    static constexpr int Sizes[] = {80, 72, 64, 58, 54, 49, 45, 40, 37, 33, 29, 25, 21};
     const int v = Width / 8;
-    for (int s : Sizes)
+    for (int s : SquareSizes)
         if (v >= s) return s;
-    return 16;
+    return SmallestSquare;
+}
+
+int TMDIBrett::PaneHeightFor(int S) const {
+    return 8 * S + FMargin + 2 + pNavigation->sizeHint().height();
+}
+
+int TMDIBrett::FittingSquareSize() const {
+    int s = SquareSizeForWidth(std::abs(FBrettWidth - FMargin));
+    if (!pBrett->isVisible()) return s;
+    // The pane as it is laid out now: no more board than it shows whole,
+    // with the buttons below it.
+    s = std::min(s, SquareSizeForWidth(std::abs(pBrett->width() - FMargin)));
+    for (int smaller : SquareSizes)
+        if (smaller < s && PaneHeightFor(s) > pBrett->height()) s = smaller;
+    if (PaneHeightFor(s) > pBrett->height()) s = SmallestSquare;
+    return s;
+}
+
+void TMDIBrett::GrowForBoard(int PaneHeight) {
+    const int delta = PaneHeight - pBrett->height();
+    if (delta <= 0) return;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        if (sub->isMaximized() || sub->isMinimized()) return;
+        // Within the work area: moved up where it would reach below it.
+        const int room = sub->parentWidget() ? sub->parentWidget()->height() : INT_MAX;
+        const int h = std::min(sub->height() + delta, room);
+        const int y = std::max(0, std::min(sub->y(), room - h));
+        sub->setGeometry(sub->x(), y, sub->width(), h);
+    } else if (isWindow() && !isMaximized() && !isFullScreen()) {
+        resize(width(), height() + delta);
+    }
+}
+
+QSize TMDIBrett::sizeHint() const {
+    // The whole board the pane's width asks for, and room for the notation.
+    const int s = SquareSizeForWidth(std::abs(FBrettWidth - FMargin));
+    const int w = std::max(FBrettWidth, pBrett->minimumWidth()) + Splitter1->handleWidth() + 320;
+    const int h = pButtonLeiste->sizeHint().height() + PaneHeightFor(s);
+    return QSize(w, h).expandedTo(minimumSizeHint());
 }
 
 TFigurenset TMDIBrett::FigurenForSize(int S) {
@@ -470,7 +527,11 @@ TFigurenset TMDIBrett::FigurenForSize(int S) {
 }
 
 void TMDIBrett::Splitter1Moved() {
-    SetBoardSize(SquareSizeForWidth(std::abs(FBrettWidth - FMargin)));
+    // A wider pane asks for a larger board: the window grows to show it whole
+    // where the work area has room, else the board stays as large as fits.
+    if (pBrett->isVisible())
+        GrowForBoard(PaneHeightFor(SquareSizeForWidth(std::abs(FBrettWidth - FMargin))));
+    SetBoardSize(FittingSquareSize());
 }
 
 void TMDIBrett::SetBoardPaneWidth(int Width) {
@@ -602,8 +663,15 @@ void TMDIBrett::showEvent(QShowEvent* Event) {
 // Keys and mouse
 
 bool TMDIBrett::eventFilter(QObject* Watched, QEvent* Event) {
+    // Tile, cascade and the user's resizing: the board follows the pane.
+    if (Watched == pBrett && Event->type() == QEvent::Resize && pBrett->isVisible()) {
+        const int s = FittingSquareSize();
+        if (s != Brett1->Groesse()) SetBoardSize(s);
+    }
+    if (Watched == Notation1 && (Event->type() == QEvent::Resize || Event->type() == QEvent::Move))
+        CoverNotation();
     if (Event->type() == QEvent::MouseButtonPress) {
-        if (Watched == lForderung) {
+        if (Watched == lForderung || Watched == pForderung) {
             pForderung->setVisible(false);
             return true;
         }
@@ -641,8 +709,21 @@ void TMDIBrett::keyPressEvent(QKeyEvent* Event) {
 // Closing
 
 bool TMDIBrett::FormCloseQuery() {
+    if (!CloseQuery()) return false;
+    FinishClose();
+    return true;
+}
+
+bool TMDIBrett::CloseQuery() {
     if (bw::Busy()) return false;
-    if (!AskSaveGame()) return false;
+    return AskSaveGame();
+}
+
+void TMDIBrett::CloseAgreed() {
+    FCloseAgreed = true;
+}
+
+void TMDIBrett::FinishClose() {
     // Timers first, then the worker, so that no timer restarts what is ending.
     TimerEngineReactivate->stop();
     AutoplayTimer->stop();
@@ -650,7 +731,6 @@ bool TMDIBrett::FormCloseQuery() {
     StopAnalysis();
     StoreGeometryBack();
     if (FTraining) bw::EnableKombis();
-    return true;
 }
 
 void TMDIBrett::StoreGeometryBack() {
@@ -673,6 +753,10 @@ void TMDIBrett::StoreGeometryBack() {
 }
 
 void TMDIBrett::closeEvent(QCloseEvent* Event) {
+    if (FCloseAgreed && !FClosing) {
+        FinishClose();
+        FClosing = true;
+    }
     if (FClosing || FormCloseQuery()) {
         FClosing = true;
         Event->accept();

@@ -85,6 +85,8 @@ public:
     QRect InitialGeometry() const override;
     bool InitiallyMaximized() const override { return FInitialMaximized; }
     void ReleaseList() override;
+    bool CloseQuery() override;
+    void CloseAgreed() override;
 
     // Runs the window's modal dialogs (through the program's answerer).
     int RunModal(QDialog& Dialog);
@@ -188,11 +190,23 @@ public:
     int BoardPaneWidth() const { return FBrettWidth; }
     void SetBoardSize(int S);
     static int SquareSizeForWidth(int Width);
+    // Height of the board pane that shows a board of square size S whole,
+    // with the navigation buttons below it.
+    int PaneHeightFor(int S) const;
+    // The square size the pane's width gives, capped by what the laid-out
+    // pane shows whole.
+    int FittingSquareSize() const;
+    // Grows the window (inside the work area) until the pane is PaneHeight high.
+    void GrowForBoard(int PaneHeight);
+    // Cascade sizes windows by it: the whole board and room for the notation.
+    QSize sizeHint() const override;
     static kb::TFigurenset FigurenForSize(int S);
     void PlaceCoordinateLabels(bool Visible);
     void mDrehenClick();
     void SetCaptionFromGame();
     QString ForderungText();
+    // Lays pForderung over the whole notation.
+    void CoverNotation();
     bool IsTraining() const { return FTraining; }
 
     // Moves and notation events.
@@ -331,6 +345,8 @@ private:
     kb::TSchachbrett BoardStellung() const;
     void BindFischer(const kb::TFischerInfo* Info);
     bool FormCloseQuery();
+    // The close after the question: timers, worker, geometry back to the frame.
+    void FinishClose();
     void StoreGeometryBack();
 
     // Registers an item's German caption or hint with the string table
@@ -342,6 +358,8 @@ private:
     QPointer<kb::TPGNList> FSourceList;
     kb::TPGN* FSourceTactic = nullptr;
     bool FClosing = false;
+    // The frame's close: every window agreed, so this one closes unasked.
+    bool FCloseAgreed = false;
     bool FShownOnce = false;
     bool FInKey = false;
     int FBrettWidth = 0;

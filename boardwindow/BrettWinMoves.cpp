@@ -394,6 +394,7 @@ void TMDIBrett::ShowListGame(int Row, int Pick) {
     if (FSourceTactic) {
         FSourceIndex = Pick;
         lForderung->setText(ForderungText());
+        CoverNotation();
         pForderung->setVisible(true);
     } else {
         FSourceIndex = gameNo;
@@ -501,6 +502,7 @@ void TMDIBrett::StartGame(TPGN* PGN, const std::string& Text, int GameNo, bool F
         Notation1->setContextMenuPolicy(Qt::NoContextMenu);
         Brett1->Ziehenmoeglich = false;
         lForderung->setText(ForderungText());
+        CoverNotation();
         pForderung->setVisible(true);
         // In training the list position is the pick of the trainer.
         const std::vector<int> picks = bw::TacticPicks();

@@ -465,6 +465,10 @@ void TMDIDatabase::showEvent(QShowEvent* Event) {
 
 // --- closing and keys ---------------------------------------------------------
 
+bool TMDIDatabase::CloseQuery() {
+    return isEnabled() && !ListHost().Busy();
+}
+
 void TMDIDatabase::closeEvent(QCloseEvent* Event) {
     // The folder is kept even when the close is refused.
     ListHost().SetDatabaseFolder(CurrentFolder());

@@ -66,6 +66,7 @@ public:
     QWidget* Window() override { return this; }
     QRect InitialGeometry() const override { return geometry(); }
     void SetHistory(const QStringList& History) override;
+    bool CloseQuery() override;
 
     QWidget* pLeft = nullptr;
     QTreeView* DirectoryListBox1 = nullptr;

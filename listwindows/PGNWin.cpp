@@ -565,6 +565,10 @@ bool TMDIPGN::FormCloseQuery() {
     return true;
 }
 
+bool TMDIPGN::CloseQuery() {
+    return isEnabled() && !ListHost().Busy() && !PGN1->PGN().Busy();
+}
+
 void TMDIPGN::closeEvent(QCloseEvent* Event) {
     if (!isEnabled() || !FormCloseQuery()) {
         Event->ignore();

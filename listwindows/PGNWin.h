@@ -66,6 +66,8 @@ public:
     QString OpenFile(const QString& FileName) override;
     TPGN* PGN() override;
     void SetupForKind(bool IsDatabase) override;
+    // The frame's close asks nothing of a list: only busy work refuses.
+    bool CloseQuery() override;
 
     // Every open list window (drops name their source by it).
     static const std::vector<TMDIPGN*>& Windows();

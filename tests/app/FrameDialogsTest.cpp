@@ -2,7 +2,11 @@
 // The letter and sign dialog, the translation hint, the About box and the log.
 #include "FrameTestSupport.h"
 
+#include "About.h"
 #include "UPieces.h"
+
+#include <QEnterEvent>
+#include <QLabel>
 
 #include <QLineEdit>
 #include <QMenu>
@@ -108,6 +112,32 @@ TEST_F(FrameTest, AboutBoxFlushesTheLog) {
     const std::string log = kbtest::ReadFile(Dir() / "kblogfile.txt");
     EXPECT_EQ(log.rfind("OUT:  ", 0), 0u) << log;
     EXPECT_NE(log.find(": Open 3"), std::string::npos);
+}
+
+// The mouse over a link of the About box shows its address in the frame's
+// status line, and leaving it clears the line.
+TEST_F(FrameTest, AboutBoxLinksShowTheirAddressInTheStatusLine) {
+    WriteIni("");
+    TMainForm& f = Start();
+    int links = 0;
+    TAnswererScope answers(TAnswerer{.Dialog = [&](QDialog& D) {
+        auto* about = dynamic_cast<TAboutBox*>(&D);
+        if (!about) return mrCancel;
+        D.show();
+        for (TLinkLabel* link : about->findChildren<TLinkLabel*>()) {
+            const QPointF inside(2, 2);
+            QEnterEvent enter(inside, link->mapTo(&D, inside), link->mapToGlobal(inside));
+            QCoreApplication::sendEvent(link, &enter);
+            EXPECT_EQ(f.pHint->text(), link->Url.toString()) << link->objectName().toStdString();
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(link, &leave);
+            EXPECT_EQ(f.pHint->text(), QString());
+            ++links;
+        }
+        return mrOk;
+    }});
+    f.HelpAboutItemClick();
+    EXPECT_EQ(links, 5);
 }
 
 TEST_F(FrameTest, LogIsOffByDefault) {

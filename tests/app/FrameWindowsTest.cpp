@@ -388,13 +388,21 @@ TEST_F(FrameTest, ChildrenAreAskedBeforeTheFrameCloses) {
     TMainForm& f = Start();
     f.mGameOpenClick();
     f.mGameOpenClick();
-    Boards[0]->RefuseClose = true;
+    f.mGameOpenClick();
     f.GameTime = 4;
-    EXPECT_FALSE(Close());
-    EXPECT_FALSE(Boards[0].isNull());
-    EXPECT_EQ(IniText(), "[Options]\nGameTime=9\n");
-    EXPECT_FALSE(f.IsClosing());
-    Boards[0]->RefuseClose = false;
+    // Whichever window refuses, the first asked or the last, all stay open.
+    for (size_t refusing : {size_t{0}, size_t{2}}) {
+        Boards[refusing]->RefuseClose = true;
+        EXPECT_FALSE(Close());
+        for (const auto& b : Boards) {
+            ASSERT_FALSE(b.isNull()) << "refusing " << refusing;
+            EXPECT_FALSE(b->isHidden()) << "refusing " << refusing;
+        }
+        EXPECT_EQ(f.MdiChildren().size(), 3u);
+        EXPECT_EQ(IniText(), "[Options]\nGameTime=9\n");
+        EXPECT_FALSE(f.IsClosing());
+        Boards[refusing]->RefuseClose = false;
+    }
     EXPECT_TRUE(Close());
     EXPECT_NE(IniText().find("GameTime=4"), std::string::npos);
 }

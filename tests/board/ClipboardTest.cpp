@@ -4,6 +4,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMessageBox>
 
 #include <gtest/gtest.h>
 
@@ -106,6 +107,45 @@ TEST(Clipboard, RejectedFenLeavesTheBoardAlone) {
     EXPECT_FALSE(p.b.FENInsert());
     EXPECT_EQ(p.events, 0);
     EXPECT_EQ(p.b.Picture(), before);
+}
+
+// A well-formed FEN of a position no game reaches is refused with a message
+// in the board's language; the board and its host hear nothing else.
+TEST(Clipboard, UnplayableFenIsRefusedWithAMessage) {
+    Pasting p;
+    std::vector<QString> shown;
+    p.b.ModalRunner = [&shown](QDialog& d) {
+        if (auto* box = dynamic_cast<QMessageBox*>(&d)) shown.push_back(box->text());
+        return int(QDialog::Accepted);
+    };
+    TSchachbrett s0;
+    p.b.GetStellung(s0);
+    const QImage before = p.b.Picture();
+    for (const char* bad : {"8/8/8/8/8/8/8/8 w - - 0 1",          // no kings
+                            "4k3/8/8/8/8/8/8/8 w - - 0 1",        // no white king
+                            "4k3/8/8/8/8/8/4R3/4K3 w - - 0 1",    // Black in check, White to move
+                            "4k3/8/8/8/8/8/8/2K1r3 b - - 0 1",    // White in check, Black to move
+                            "P3k3/8/8/8/8/8/8/4K3 w - - 0 1",     // pawn on the last rank
+                            "4k3/8/8/8/8/8/8/4K1k1 w - - 0 1"}) { // two black kings
+        const size_t n = shown.size();
+        EXPECT_FALSE(p.Paste(QString::fromLatin1(bad))) << bad;
+        ASSERT_EQ(shown.size(), n + 1) << bad;
+        EXPECT_TRUE(shown.back().contains(QStringLiteral("König"))) << bad;
+        TSchachbrett s;
+        p.b.GetStellung(s);
+        EXPECT_EQ(s, s0) << bad;
+    }
+    EXPECT_EQ(p.events, 0);
+    EXPECT_EQ(p.b.Picture(), before);
+
+    p.b.English = true;
+    EXPECT_FALSE(p.Paste(QStringLiteral("8/8/8/8/8/8/8/8 w - - 0 1")));
+    EXPECT_TRUE(shown.back().startsWith(QStringLiteral("This position cannot occur")));
+    // The side to move may stand in check; that position is taken, unasked.
+    const size_t n = shown.size();
+    EXPECT_TRUE(p.Paste(QStringLiteral("4k3/8/8/8/8/8/4R3/4K3 b - - 0 1")));
+    EXPECT_EQ(shown.size(), n);
+    EXPECT_EQ(p.events, 1);
 }
 
 TEST(Clipboard, PictureCopyIsTheBoardsPicture) {

@@ -9,10 +9,13 @@
 #include "PGNSave.h"
 #include "TestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QToolButton>
 
 using namespace bwtest;
@@ -31,7 +34,95 @@ protected:
     }
 };
 
+// The board and its buttons lie whole inside the pane, the window and the
+// frame's work area.
+::testing::AssertionResult ShowsWholeBoard(TMDIBrett& B, QWidget* Area) {
+    for (QWidget* part : {static_cast<QWidget*>(B.pBoard), B.pNavigation}) {
+        const std::string name = part->objectName().toStdString();
+        if (!B.pBrett->rect().contains(part->geometry()))
+            return ::testing::AssertionFailure() << name << " cut off by the pane";
+        const QRect inWindow(part->mapTo(&B, QPoint(0, 0)), part->size());
+        if (!B.rect().contains(inWindow))
+            return ::testing::AssertionFailure() << name << " cut off by the window";
+        const QRect inArea(part->mapTo(Area, QPoint(0, 0)), part->size());
+        if (!Area->rect().contains(inArea))
+            return ::testing::AssertionFailure() << name << " outside the work area";
+    }
+    return ::testing::AssertionSuccess();
+}
+
 } // namespace
+
+// Cascade, tile and splitter drags: every board window shows its whole board
+// with its buttons, and tiled windows stay inside the work area.
+TEST_F(BoardWindowFrame, CascadeTileAndSplitterShowTheWholeBoard) {
+    Start({QString::fromStdString(File)});
+    Frame->resize(1000, 900);
+    Frame->show();
+    for (int i = 0; i < 3; ++i)
+        Frame->mGameOpenClick();
+    QApplication::processEvents();
+    QWidget* area = Frame->MdiArea()->viewport();
+    const auto boards = [&] {
+        std::vector<TMDIBrett*> out;
+        for (TBoardWindowIntf* b : Frame->BoardWindows())
+            out.push_back(dynamic_cast<TMDIBrett*>(b));
+        return out;
+    };
+    ASSERT_EQ(boards().size(), 3u);
+    ASSERT_EQ(Frame->MdiChildren().size(), 4u);
+
+    const auto checkAll = [&](const char* After) {
+        QApplication::processEvents();
+        for (TMDIBrett* b : boards()) {
+            EXPECT_TRUE(ShowsWholeBoard(*b, area)) << After;
+            EXPECT_GE(b->Brett1->Groesse(), 16) << After;
+        }
+        EXPECT_FALSE(Frame->MdiArea()->horizontalScrollBar()->isVisible()) << After;
+    };
+    Frame->WindowCascadeItem->trigger();
+    checkAll("cascade");
+    // Cascaded windows are board windows, not title bars: as large as their
+    // board asks, within the area.
+    for (TMDIBrett* b : boards())
+        EXPECT_GE(b->Brett1->Groesse(), 33);
+    Frame->WindowTileItem->trigger();
+    checkAll("tile");
+    for (const TMdiChild& c : Frame->MdiChildren())
+        EXPECT_TRUE(area->rect().contains(c.Sub->geometry()));
+
+    // The splitter dragged far left, then to large squares.
+    TMDIBrett* b = boards().front();
+    b->SetBoardPaneWidth(10);
+    QApplication::processEvents();
+    EXPECT_GE(b->pBrett->width(), 8 * 16 + b->FMargin);
+    EXPECT_TRUE(ShowsWholeBoard(*b, area));
+    QMdiSubWindow* sub = Frame->SubWindowOf(b);
+    sub->resize(900, sub->height());
+    QApplication::processEvents();
+    const int heightBefore = sub->height();
+    b->SetBoardPaneWidth(8 * 72 + b->FMargin + 4);
+    checkAll("splitter to 72");
+    // The window grew for it: the area has the room.
+    EXPECT_EQ(b->Brett1->Groesse(), 72);
+    EXPECT_GT(sub->height(), heightBefore);
+    // Where it has not, the board is as large as the window shows whole.
+    Frame->resize(1000, 600);
+    Frame->WindowTileItem->trigger();
+    sub->resize(950, sub->height());
+    QApplication::processEvents();
+    b->SetBoardPaneWidth(8 * 80 + b->FMargin + 4);
+    checkAll("splitter to 80 in a low frame");
+    EXPECT_LT(b->Brett1->Groesse(), 80);
+
+    // A small work area: the boards shrink to what it shows, never below
+    // the smallest board.
+    Frame->resize(700, 520);
+    Frame->WindowTileItem->trigger();
+    checkAll("tile in a small frame");
+    Frame->WindowCascadeItem->trigger();
+    checkAll("cascade in a small frame");
+}
 
 TEST_F(BoardWindowFrame, CommandLineShowsTheGameAndSaveGoesToTheList) {
     Start({QString::fromStdString(File), "2"});

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QToolButton>
 
@@ -43,13 +44,18 @@ TEST_F(BoardWindow, SplitterWidthsGiveTheFourteenSquareSizes) {
         W->SetBoardPaneWidth(width);
         const int s = W->Brett1->Groesse();
         ASSERT_TRUE(sizes.count(s)) << "width " << width << " gave " << s;
-        // The largest size whose board fits the pane.
-        EXPECT_LE(8 * s, std::max(8 * 16, width - W->FMargin)) << width;
+        // The largest size whose board fits the pane; the pane is never
+        // narrower than the smallest board with its buttons.
+        const int pane = std::max(width, W->pBrett->minimumWidth());
+        EXPECT_LE(8 * s, std::max(8 * 16, pane - W->FMargin)) << width;
         for (int bigger : sizes) {
             if (bigger > s) {
-                EXPECT_GT(8 * bigger, width - W->FMargin - 7) << width;
+                EXPECT_GT(8 * bigger, pane - W->FMargin - 7) << width;
             }
         }
+        // Shown whole: the window grew for it, buttons included.
+        EXPECT_GE(W->pBrett->height(), W->pNavigation->geometry().bottom() + 1) << width;
+        EXPECT_GE(W->pBrett->width(), W->pBoard->width()) << width;
         EXPECT_EQ(W->pBoard->width(), 8 * s + W->FMargin);
         EXPECT_EQ(W->pBoard->height(), 8 * s + W->FMargin);
         const kb::TFigurenset set = W->Brett1->Figuren();
@@ -233,6 +239,27 @@ TEST_F(BoardWindow, NewGameAndChess960) {
     }
 }
 
+// A pasted position no game reaches is refused with a message, in the
+// window's language; the game and the Chess960 question stay untouched.
+TEST_F(BoardWindow, FenPasteRefusesAnUnplayablePosition) {
+    std::vector<QString> shown;
+    A.Dialog = [&shown](QDialog& D) {
+        if (auto* box = dynamic_cast<QMessageBox*>(&D)) shown.push_back(box->text());
+        return int(mrOk);
+    };
+    Drag(*W, "e2", "e4");
+    W->Notation1->Notation().SetModified(false);
+    const std::string before = W->Notation1->Notation().GetText();
+    const kb::TSchachbrett board = BoardOf(*W);
+    QGuiApplication::clipboard()->setText(QStringLiteral("4k3/8/8/8/8/8/4R3/4K3 w - - 0 1"));
+    W->mInsertFENClick();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].startsWith("This position cannot occur")) << shown[0].toStdString();
+    EXPECT_TRUE(A.Messages.empty());
+    EXPECT_EQ(W->Notation1->Notation().GetText(), before);
+    EXPECT_EQ(BoardOf(*W), board);
+}
+
 TEST_F(BoardWindow, FenPasteInChess960AsksAboutCastling) {
     delete W.data();
     W = new TMDIBrett;
@@ -358,4 +385,38 @@ TEST_F(BoardWindow, TrainingTaskText) {
     LanguageColumn = 0;
     W->Notation1->Notation().LoadPGN("[Event \"x\"]\n[Annotator \"T+\"]\n\n*\n");
     EXPECT_EQ(W->ForderungText(), "Weiß zieht und erreicht Vorteil");
+}
+
+// In training the task lies over the notation, which holds the solution;
+// a click on it uncovers the moves.
+TEST_F(BoardWindow, TrainingTaskCoversTheSolution) {
+    const std::string game = "[Event \"x\"]\n[White \"A\"]\n[Black \"B\"]\n[Annotator \"T+\"]\n"
+                             "[Result \"1-0\"]\n\n1. e4 e5 2. Qh5 Nc6 3. Bc4 Nf6 4. Qxf7# 1-0\n";
+    W->StartGame(nullptr, game, 0, false, true);
+    ASSERT_TRUE(W->IsTraining());
+    QApplication::processEvents();
+    const auto topAt = [&](QPoint P) { return W->pNotation->childAt(P); };
+    const auto covered = [&](const char* When) {
+        ASSERT_TRUE(W->pForderung->isVisible()) << When;
+        EXPECT_TRUE(W->pForderung->geometry().contains(W->Notation1->geometry())) << When;
+        const QRect n = W->Notation1->geometry();
+        for (QPoint p : {n.topLeft() + QPoint(2, 2), n.center(), n.bottomRight() - QPoint(2, 2)}) {
+            QWidget* top = topAt(p);
+            EXPECT_TRUE(top == W->pForderung || top == W->lForderung) << When;
+        }
+    };
+    EXPECT_EQ(W->lForderung->text(), "White to move and attains an advantage");
+    covered("shown");
+    W->resize(W->width() + 120, W->height() + 90);
+    QApplication::processEvents();
+    covered("resized");
+
+    QTest::mouseClick(W->lForderung, Qt::LeftButton);
+    EXPECT_FALSE(W->pForderung->isVisible());
+    QWidget* top = topAt(W->Notation1->geometry().center());
+    EXPECT_TRUE(top == W->Notation1 || W->Notation1->isAncestorOf(top));
+    // The next task covers its moves again.
+    W->StartGame(nullptr, game, 0, false, true);
+    QApplication::processEvents();
+    covered("next task");
 }

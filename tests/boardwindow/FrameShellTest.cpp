@@ -139,6 +139,64 @@ TEST_F(FrameShell, LettersReachOpenAndNewBoards) {
     EXPECT_EQ(Frame->figN, "Sp");
 }
 
+// Closing the frame while a new game is unsaved: the question comes while
+// every window is still open, Cancel keeps them all and writes nothing, and
+// No then closes them without asking a second time.
+TEST_F(FrameShell, CloseAsksEveryWindowBeforeAnyCloses) {
+    Start();
+    const std::string iniBefore = kbtest::ReadFile(Dir / "Kestrelbay.ini");
+    const std::string fileBefore = kbtest::ReadFile(File);
+    Frame->mGameOpenClick();
+    auto* fresh = dynamic_cast<TMDIBrett*>(Frame->BoardWindows().front());
+    ASSERT_TRUE(fresh && fresh != Board);
+    fresh->Brett1->Animation = 0;
+    Drag(*fresh, "e2", "e4");
+    ASSERT_TRUE(fresh->Notation1->Notation().Modified);
+    // The list is asked first (longest inactive) and refuses nothing.
+    A.Replies = {mrCancel};
+    EXPECT_FALSE(Frame->close());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(A.Messages.size(), 1u);
+    EXPECT_EQ(Frame->MdiChildren().size(), 3u);
+    EXPECT_EQ(Frame->ListWindows().size(), 1u);
+    EXPECT_EQ(Frame->BoardWindows().size(), 2u);
+    EXPECT_FALSE(Frame->IsClosing());
+    EXPECT_EQ(kbtest::ReadFile(Dir / "Kestrelbay.ini"), iniBefore);
+    EXPECT_EQ(kbtest::ReadFile(File), fileBefore);
+    // Still a working window: the move stands and the next one is taken.
+    Drag(*fresh, "e7", "e5");
+    EXPECT_NE(fresh->Notation1->Notation().GetText().find("e5"), std::string::npos);
+
+    A.Replies = {mrNo};
+    EXPECT_TRUE(Frame->close());
+    EXPECT_EQ(A.Messages.size(), 2u);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(Frame->MdiChildren().empty());
+    EXPECT_EQ(kbtest::ReadFile(File), fileBefore);
+    EXPECT_NE(kbtest::ReadFile(Dir / "Kestrelbay.ini"), iniBefore);
+}
+
+// The frames of the last move go as soon as the mouse moves over the board,
+// no button held.
+TEST_F(FrameShell, MouseOverTheBoardClearsTheLastMoveFrames) {
+    Start();
+    Frame->mShowLastMove->setChecked(true);
+    Board->Brett1->Animation = 0;
+    Board->Notation1->Notation().GotoStart();
+    Board->sbAheadClick();
+    ASSERT_GE(Board->FMarkFrom, 0);
+    const int32_t from = Board->FMarkFrom;
+    const int sq = (from / 10 - 2) * 8 + (from % 10 - 1);
+    const QRect r = Board->Brett1->SquareRect(sq);
+    const QPoint edge(r.left() + 1, r.center().y());
+    ASSERT_EQ(Board->Brett1->Picture().pixelColor(edge), Board->Brett1->MarkColor);
+
+    QTest::mouseMove(Board->Brett1, Board->Brett1->SquareRect(27).center());
+    EXPECT_EQ(Board->FMarkFrom, -1);
+    EXPECT_EQ(Board->FMarkTo, -1);
+    EXPECT_NE(Board->Brett1->Picture().pixelColor(edge), Board->Brett1->MarkColor);
+}
+
 // The render runs where nobody answers a question: a game that does not read
 // to its end and a file that is missing still give a picture, and the
 // render creates no file.
