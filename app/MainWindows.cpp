@@ -405,5 +405,12 @@ void TMainForm::WMStartup() {
     int gameNo = -1;
     std::string text;
     pgn->GetGame(index, gameNo, text);
-    if (!text.empty()) OpenBoardWindow(pgn, text, gameNo, false);
+    if (text.empty()) return;
+    OpenBoardWindow(pgn, text, gameNo, false);
+    // The frame is not active yet, so activation moved no focus: the board
+    // window takes it for when the frame becomes active, as one opened from
+    // a list has it, and its shortcuts work without a click first.
+    if (QMdiSubWindow* sub = mdiArea_->activeSubWindow())
+        if (QWidget* w = sub->widget(); w && !w->isAncestorOf(focusWidget()))
+            w->setFocus(Qt::OtherFocusReason);
 }

@@ -39,6 +39,7 @@ bool ReadEngineSection(const kb::IniFile& Ini, TWBInfo& Info) {
     take("Parameter", Info.Parameter, false, false);
     take("Init", Info.Init, true, true);
     take("SetPosition", Info.SetPosition, true, false);
+    Info.SetPositionGiven = !Ini.ReadString(Sec, "SetPosition", "").empty();
     take("StartAnalyze", Info.StartAnalyze, true, true);
     take("StopAnalyze", Info.StopAnalyze, true, true);
     take("Quit", Info.Quit, true, true);

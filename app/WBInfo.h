@@ -26,6 +26,9 @@ struct TWBInfo {
     std::string GetState;
     bool NoParseOutput = false; // show the engine's output unchanged
     std::string GameFile;       // deleted when the run ends; empty for none
+    // The user's settings named the way positions go out: the engine's own
+    // feature answers do not change it.
+    bool SetPositionGiven = false;
 };
 
 // The command set used when the ini has no [Engine] section: CRAFTY's. Inline

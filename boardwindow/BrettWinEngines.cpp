@@ -429,7 +429,11 @@ void TMDIBrett::TimerEngineReactivateTimer() {
         return;
     }
     if (FReactivations >= MaxReactivations) {
+        // Given up: the memo says so instead of "Starting ..." for ever; a
+        // late answer still replaces it.
         TimerEngineReactivate->stop();
+        Memo1->setPlainText(bw::English() ? QStringLiteral("The engine does not answer.")
+                                          : QStringLiteral("Die Engine antwortet nicht."));
         return;
     }
     ++FReactivations;

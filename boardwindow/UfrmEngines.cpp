@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QVBoxLayout>
 
 TfrmEngines::TfrmEngines(QWidget* Parent) : QDialog(Parent) {
@@ -41,12 +43,38 @@ TfrmEngines::TfrmEngines(QWidget* Parent) : QDialog(Parent) {
     ApplyLanguage();
 }
 
+namespace {
+
+// Folders and executable files, tested row by row: with the file model's
+// own Executable filter the dialog lists no file at all.
+class TExecutableFilter : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool filterAcceptsRow(int Row, const QModelIndex& Parent) const override {
+        const auto* fs = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!fs) return true;
+        const QModelIndex i = fs->index(Row, 0, Parent);
+        if (fs->isDir(i)) return true;
+        const QFileInfo info(fs->filePath(i));
+        return info.isFile() && info.isExecutable();
+    }
+};
+
+} // namespace
+
+void TfrmEngines::SetupFileDialog(QFileDialog& Dlg) {
+    Dlg.setFileMode(QFileDialog::ExistingFile);
+    // Engines are executable files; on this system they carry no extension.
+    Dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    Dlg.setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
+    Dlg.setProxyModel(new TExecutableFilter(&Dlg));
+}
+
 QString TfrmEngines::ShowFileDialog() {
     QFileDialog dlg(this);
-    dlg.setFileMode(QFileDialog::ExistingFile);
-    // Engines are executable files; on this system they carry no extension.
-    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
-    dlg.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
+    SetupFileDialog(dlg);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
     return dlg.selectedFiles().constFirst();
 }

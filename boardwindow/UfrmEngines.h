@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QFileDialog;
 class QListWidget;
 class QPushButton;
 
@@ -29,6 +30,8 @@ public:
     void ApplyLanguage();
     QStringList Engines() const;
     void SetEngines(const QStringList& Engines);
+    // Makes Dlg list folders and executable files only.
+    static void SetupFileDialog(QFileDialog& Dlg);
 
 private:
     QString ShowFileDialog();

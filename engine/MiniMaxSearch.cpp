@@ -373,7 +373,9 @@ int TMiniMax::AlphaBeta(int Alpha, int Beta, int Depth) {
         k[1] = k[0];
         k[0] = stack_[cut];
     } else if (Depth > 0 && !legalMove) {
-        // No legal move at all: mated or stalemate.
+        // No legal move at all: mated or stalemate. The line ends here, not
+        // with the king-losing move stored on the way.
+        pv_[ply_][ply_] = TMMZug{};
         return inCheck ? lostKing : 0;
     }
     if (best == lostKing && !inCheck) return 0;

@@ -7,7 +7,7 @@ KB_PACKAGES=(
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core
-    stockfish pgn-extract fairymax hoichess phalanx polyglot
+    stockfish pgn-extract fairymax hoichess phalanx polyglot gnuchess sjeng
     xvfb xauth xdotool poppler-utils desktop-file-utils ccache
     shared-mime-info libglib2.0-bin
     clang libclang-rt-14-dev

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#include <string_view>
 #include <unistd.h>
 
 namespace kb {
@@ -36,6 +37,7 @@ void SetGeneralEngineCommands(TWBInfo& Info) {
 
 void SetCraftyEngineCommands(TWBInfo& Info) {
     SetEngineDefaults(Info);
+    Info.SetPositionGiven = false;
 }
 
 namespace {
@@ -68,21 +70,53 @@ std::string Trim(const std::string& S) {
     return S.substr(b, e - b);
 }
 
-// A whole token as a number; out-of-range values are clamped.
+// A whole token as a 32-bit integer; anything else, a number too large
+// among it, does not convert.
 bool ToNumber(const std::string& T, long long& Value) {
     const char* b = T.data();
     const char* e = b + T.size();
     if (b != e && *b == '+') ++b;
     if (b == e) return false;
-    const auto [end, ec] = std::from_chars(b, e, Value);
-    if (end != e) return false;
-    if (ec == std::errc::result_out_of_range) {
-        Value = *b == '-' ? -static_cast<long long>(INT_MAX) : INT_MAX;
-        return true;
-    }
-    if (ec != std::errc()) return false;
-    Value = std::clamp<long long>(Value, -static_cast<long long>(INT_MAX), INT_MAX);
+    int32_t v = 0;
+    const auto [end, ec] = std::from_chars(b, e, v);
+    if (end != e || ec != std::errc()) return false;
+    Value = v;
     return true;
+}
+
+bool IsNumberToken(const std::string& T, bool Mark) {
+    size_t i = 0;
+    if (!Mark && i < T.size() && (T[i] == '+' || T[i] == '-')) ++i;
+    const size_t digits = i;
+    while (i < T.size() && IsDigit(T[i]))
+        ++i;
+    if (i == digits) return false;
+    if (Mark && i + 1 == T.size() && !IsLetter(T[i])) return true;
+    return i == T.size();
+}
+
+std::vector<std::string> Words(const std::string& S, size_t Max) {
+    std::vector<std::string> w;
+    size_t i = 0;
+    while (w.size() < Max) {
+        while (i < S.size() && static_cast<unsigned char>(S[i]) <= ' ')
+            ++i;
+        if (i >= S.size()) break;
+        size_t j = i;
+        while (j < S.size() && static_cast<unsigned char>(S[j]) > ' ')
+            ++j;
+        w.push_back(S.substr(i, j - i));
+        i = j;
+    }
+    return w;
+}
+
+// The part of a line the parser looks at: after the first TAB, trimmed.
+std::string Cleaned(const std::string& Line) {
+    std::string s = Line;
+    const size_t tab = s.find('\t');
+    if (tab != std::string::npos) s.erase(0, tab + 1);
+    return Trim(s);
 }
 
 std::string Centipawns(long long V) {
@@ -257,6 +291,98 @@ std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput)
     return "Depth: " + depth + "  Value: " + value + "\r\n" + pv;
 }
 
+namespace {
+
+// A word that can begin a line of moves: a move in SAN or coordinates
+// (with marks such as "<e4>"), castling, or none at all.
+bool LooksLikeMove(std::string T) {
+    while (!T.empty() && (T[0] == '<' || T[0] == '('))
+        T.erase(0, 1);
+    if (T.rfind("O-O", 0) == 0 || T.rfind("0-0", 0) == 0) return true;
+    if (T.empty() || std::string_view("KQRBNPabcdefgh").find(T[0]) == std::string_view::npos)
+        return false;
+    for (size_t i = 1; i < T.size() && i < 7; ++i)
+        if (T[i] >= '1' && T[i] <= '8' && T[i - 1] >= 'a' && T[i - 1] <= 'h') return true;
+    return false;
+}
+
+} // namespace
+
+bool IsThinkingLine(const std::string& Line) {
+    const std::vector<std::string> w = Words(Cleaned(Line), 12);
+    if (w.size() < 4 || !IsNumberToken(w[0], true) || !IsNumberToken(w[1], false) ||
+        !IsNumberToken(w[2], false) || !IsNumberToken(w[3], false))
+        return false;
+    // Some engines pass other text in the same shape ("1 0 0 0 NNUE ...").
+    for (size_t i = 4; i < w.size(); ++i) {
+        const std::string& t = w[i];
+        if (t == "(+)" || t == "(-)" ||
+            (t.find('.') != std::string::npos &&
+             t.find_first_not_of("0123456789.") == std::string::npos))
+            continue;
+        return LooksLikeMove(t);
+    }
+    return true;
+}
+
+bool IsErrorLine(const std::string& Line, bool* Position) {
+    const std::string s = Cleaned(Line);
+    if (Position) *Position = false;
+    if (s.rfind("Illegal move", 0) == 0) {
+        // Our only move is the one that hands the move to Black.
+        if (Position) *Position = true;
+        return true;
+    }
+    if (s.rfind("tellusererror", 0) == 0) return true;
+    if (s.rfind("Error", 0) != 0) return false;
+    if (Position) {
+        const size_t colon = s.find(':');
+        const std::vector<std::string> w =
+            colon == std::string::npos ? std::vector<std::string>{} : Words(s.substr(colon + 1), 1);
+        if (!w.empty()) {
+            const std::string c = w[0];
+            static const char* const PositionWords[] = {"setboard", "edit", "new", "force",
+                                                        "a2a3",     "#",    "c"};
+            for (const char* p : PositionWords)
+                if (c == p) *Position = true;
+            // A piece put on a square in edit mode.
+            if (c.size() == 3 && std::string_view("PRBNQKx").find(c[0]) != std::string::npos &&
+                c[1] >= 'a' && c[1] <= 'h' && c[2] >= '1' && c[2] <= '8')
+                *Position = true;
+        }
+    }
+    return true;
+}
+
+std::vector<std::pair<std::string, std::string>> ParseFeatures(const std::string& Line) {
+    std::vector<std::pair<std::string, std::string>> out;
+    const std::string s = Trim(Line);
+    if (s.rfind("feature", 0) != 0 || (s.size() > 7 && s[7] != ' ')) return out;
+    size_t i = 7;
+    while (i < s.size()) {
+        while (i < s.size() && s[i] == ' ')
+            ++i;
+        const size_t eq = s.find('=', i);
+        if (eq == std::string::npos) break;
+        std::string name = Trim(s.substr(i, eq - i));
+        std::string value;
+        i = eq + 1;
+        if (i < s.size() && s[i] == '"') {
+            const size_t close = s.find('"', i + 1);
+            const size_t e = close == std::string::npos ? s.size() : close;
+            value = s.substr(i + 1, e - i - 1);
+            i = e + 1;
+        } else {
+            const size_t e = std::min(s.find(' ', i), s.size());
+            value = s.substr(i, e - i);
+            i = e;
+        }
+        if (!name.empty() && name.find(' ') == std::string::npos)
+            out.emplace_back(std::move(name), std::move(value));
+    }
+    return out;
+}
+
 // ---------------------------------------------------------------------------
 // The worker
 
@@ -278,73 +404,120 @@ TAnalyseThreadWB::~TAnalyseThreadWB() {
 
 void TAnalyseThreadWB::Start(const TEnginePosition& Pos) {
     if (writer_.joinable()) return;
-    std::vector<std::string> w{info_.Init, "level 10 10000 0\r\n"};
-    Enqueue(std::move(w), false);
-    std::vector<std::string> pos = PositionCommands(info_, Pos);
     {
         std::lock_guard lk(m_);
-        for (size_t i = 0; i < pos.size(); ++i)
-            queue_.push_back({ToLf(pos[i]), i + 1 == pos.size(), Pos.MoveNo});
+        // An Init that opens with "xboard" gets "protover 2" after it: the
+        // engine then says which commands it takes, before it gets any more.
+        const std::string init = ToLf(info_.Init);
+        const size_t nl = init.find('\n');
+        const std::string first = Upper(Trim(init.substr(0, nl)));
+        if (first == "XBOARD") {
+            queue_.push_back({init.substr(0, nl) + "\nprotover 2\n", std::nullopt, true});
+            if (nl != std::string::npos && nl + 1 < init.size())
+                queue_.push_back({init.substr(nl + 1), std::nullopt, false});
+        } else {
+            queue_.push_back({init, std::nullopt, false});
+        }
+        queue_.push_back({"level 10 10000 0\n", std::nullopt, false});
+        queue_.push_back({std::string(), Pos, false});
     }
     writer_ = std::thread([this] { WriterLoop(); });
     reader_ = std::thread([this] { ReaderLoop(); });
 }
 
-void TAnalyseThreadWB::Enqueue(std::vector<std::string> Writes, bool Position) {
+void TAnalyseThreadWB::Enqueue(std::vector<std::string> Writes) {
     {
         std::lock_guard lk(m_);
         if (finishing_) return;
-        for (size_t i = 0; i < Writes.size(); ++i)
-            queue_.push_back({ToLf(Writes[i]), Position && i + 1 == Writes.size(), moveNo_});
+        for (std::string& w : Writes)
+            queue_.push_back({ToLf(w), std::nullopt, false});
     }
     cv_.notify_all();
 }
 
 void TAnalyseThreadWB::StopEngine() {
-    Enqueue({info_.GetState, info_.StopAnalyze}, false);
+    Enqueue({info_.GetState, info_.StopAnalyze});
 }
 
 void TAnalyseThreadWB::Restart(const TEnginePosition& Pos) {
     ShowStatus("- Initialize ...");
-    std::vector<std::string> w{info_.GetState, info_.StopAnalyze};
-    std::vector<std::string> pos = PositionCommands(info_, Pos);
     {
         std::lock_guard lk(m_);
         if (finishing_) return;
-        for (const std::string& s : w)
-            queue_.push_back({ToLf(s), false, 0});
-        for (size_t i = 0; i < pos.size(); ++i)
-            queue_.push_back({ToLf(pos[i]), i + 1 == pos.size(), Pos.MoveNo});
+        for (const std::string* s : {&info_.GetState, &info_.StopAnalyze})
+            queue_.push_back({ToLf(*s), std::nullopt, false});
+        queue_.push_back({std::string(), Pos, false});
     }
     cv_.notify_all();
 }
 
+TWBInfo TAnalyseThreadWB::PositionInfoLocked() const {
+    TWBInfo i = info_;
+    if (i.SetPositionGiven || setboard_ < 0) return i;
+    if (setboard_ == 1)
+        i.SetPosition = "setboard";
+    else if (IsFenMode(i))
+        i.SetPosition = "edit";
+    return i;
+}
+
+TWBInfo TAnalyseThreadWB::PositionInfo() const {
+    std::lock_guard lk(m_);
+    return PositionInfoLocked();
+}
+
+int TAnalyseThreadWB::SetboardFeature() const {
+    std::lock_guard lk(m_);
+    return setboard_;
+}
+
 void TAnalyseThreadWB::WriterLoop() {
     std::unique_lock lk(m_);
-    for (;;) {
-        // Paused engines get nothing until they run again (or are ended).
-        cv_.wait(lk, [this] {
-            return (!queue_.empty() && (paused_ == 0 || finishing_)) ||
-                   (stopWriter_ && queue_.empty());
-        });
-        if (queue_.empty()) return;
-        TWrite w = std::move(queue_.front());
-        queue_.pop_front();
-        // The new position counts from before its last command is written:
-        // the engine can answer, and the reader read that answer, before
-        // this thread runs again after the write.
-        if (w.Position) {
-            moveNo_ = w.MoveNo;
-            ++positionGen_;
-        }
+    auto write = [&](const std::string& Text) {
         lk.unlock();
-        const bool ok = process_->Write(w.Text);
+        const bool ok = process_->Write(Text);
         lk.lock();
         if (!ok) {
             // The engine's input is gone: nothing more can reach it.
             writeFailed_ = true;
             queue_.clear();
-            return;
+            replies_.clear();
+        }
+        return ok;
+    };
+    for (;;) {
+        // Paused engines get nothing until they run again (or are ended).
+        cv_.wait(lk, [this] {
+            return ((!replies_.empty() || !queue_.empty()) && (paused_ == 0 || finishing_)) ||
+                   (stopWriter_ && queue_.empty() && replies_.empty());
+        });
+        if (!replies_.empty()) {
+            std::string text;
+            for (const std::string& r : replies_)
+                text += r;
+            replies_.clear();
+            if (!write(text)) return;
+            continue;
+        }
+        if (queue_.empty()) return;
+        TWrite w = std::move(queue_.front());
+        queue_.pop_front();
+        if (!w.Pos) {
+            if (!write(w.Text)) return;
+        } else {
+            const std::vector<std::string> cmds = PositionCommands(PositionInfoLocked(), *w.Pos);
+            // The new position counts from before its first command is
+            // written: the engine can answer (or refuse the command), and
+            // the reader read that, before this thread runs again.
+            moveNo_ = w.Pos->MoveNo;
+            ++positionGen_;
+            for (const std::string& c : cmds)
+                if (!write(ToLf(c))) return;
+        }
+        if (w.Handshake) {
+            auto settled = [this] { return featuresDone_ || finishing_ || dead_; };
+            cv_.wait_for(lk, FeatureWait, [&] { return settled() || featuresMore_; });
+            if (featuresMore_) cv_.wait_for(lk, FeatureLongWait, settled);
         }
     }
 }
@@ -370,9 +543,10 @@ void TAnalyseThreadWB::ReaderLoop() {
             dead = true;
             break;
         }
+        // CR, LF and CR LF all end a line (the empty line between CR and
+        // LF is dropped with the other empty lines).
         for (ssize_t i = 0; i < n; ++i) {
-            if (buf[i] == '\n') {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (buf[i] == '\n' || buf[i] == '\r') {
                 Line(line);
                 line.clear();
             } else if (line.size() < MaxLine) {
@@ -386,19 +560,100 @@ void TAnalyseThreadWB::ReaderLoop() {
             std::lock_guard lk(m_);
             dead_ = true;
         }
+        cv_.notify_all();
         ShowStatus("engine terminated");
+        WaitForExit();
     }
 }
 
+void TAnalyseThreadWB::WaitForExit() {
+    // An engine that ended is reaped at once (no zombie while the window
+    // stays open); one that only closed its output is left to Finish.
+    const int pidFd = process_->PidFd();
+    for (;;) {
+        pollfd p[2] = {{pidFd, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        const int r = ::poll(p, 2, pidFd >= 0 ? -1 : 50);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0 || (p[1].revents & (POLLIN | POLLHUP | POLLERR))) return;
+        if (process_->ReapIfExited()) return;
+        if (pidFd < 0 && r == 0) continue;
+    }
+}
+
+void TAnalyseThreadWB::Features(const std::string& L) {
+    // The features this program honours are accepted; the others (moves
+    // with "usermove", in SAN, ...) are refused, so the engine keeps to
+    // the protocol's defaults there.
+    static const char* const Accepted[] = {
+        "setboard",  "analyze",   "done",  "myname", "variants", "colors", "ping",
+        "playother", "time",      "draw",  "sigint", "sigterm",  "reuse",  "ics",
+        "name",      "pause",     "debug", "memory", "smp",      "nps",    "exclude",
+        "setscore",  "highlight", "xedit", "egt"};
+    {
+        std::lock_guard lk(m_);
+        for (const auto& [name, value] : ParseFeatures(L)) {
+            bool ok = false;
+            for (const char* a : Accepted)
+                if (name == a) ok = true;
+            replies_.push_back((ok ? "accepted " : "rejected ") + name + "\n");
+            if (name == "setboard") setboard_ = value == "1" ? 1 : 0;
+            if (name == "done") {
+                if (value == "0")
+                    featuresMore_ = true;
+                else
+                    featuresDone_ = true;
+            }
+        }
+    }
+    cv_.notify_all();
+}
+
 void TAnalyseThreadWB::Line(const std::string& L) {
-    int moveNo;
+    const std::string t = Trim(L);
+    if (t.empty()) return;
+    if (t.rfind("feature ", 0) == 0) {
+        Features(t);
+        return;
+    }
+    if (t.rfind("pong", 0) == 0) return;
+    int moveNo, gen;
+    bool stuck, thought;
     {
         std::lock_guard lk(m_);
         answeredGen_ = positionGen_;
         moveNo = moveNo_;
+        gen = positionGen_;
+        stuck = errorGen_ == gen;
+        thought = thinkingGen_ == gen;
     }
-    if (Trim(L).empty()) return;
-    ShowStatus(ParseOutput(L, moveNo, info_.NoParseOutput));
+    if (info_.NoParseOutput) {
+        ShowStatus(ParseOutput(L, moveNo, true));
+        return;
+    }
+    // The memo holds the newest thinking line. An error stays until the
+    // next position when it was about the position (what the engine thinks
+    // then belongs to another one); other lines show only until the first
+    // thinking line.
+    bool aboutPosition = false;
+    if (IsErrorLine(t, &aboutPosition)) {
+        if (aboutPosition) {
+            std::lock_guard lk(m_);
+            errorGen_ = gen;
+        }
+        ShowStatus(t);
+        return;
+    }
+    if (stuck) return;
+    if (!IsThinkingLine(t)) {
+        // Shown as it stands: it has no depth nor value to show.
+        if (!thought) ShowStatus(t);
+        return;
+    }
+    {
+        std::lock_guard lk(m_);
+        thinkingGen_ = gen;
+    }
+    ShowStatus(ParseOutput(L, moveNo, false));
 }
 
 void TAnalyseThreadWB::ShowStatus(const std::string& Text) {
@@ -417,7 +672,7 @@ void TAnalyseThreadWB::BeginFinish() {
         paused_ = 0;
         if (writer_.joinable())
             for (const std::string* s : {&info_.GetState, &info_.StopAnalyze, &info_.Quit})
-                queue_.push_back({ToLf(*s), false, 0});
+                queue_.push_back({ToLf(*s), std::nullopt, false});
         stopWriter_ = true;
     }
     cv_.notify_all();

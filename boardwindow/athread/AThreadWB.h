@@ -18,6 +18,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,10 +58,26 @@ std::string ToLf(const std::string& Text);
 // the next move of the analysed position.
 std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput);
 
+// A line of thinking output: ply, score, time and nodes as numbers (the ply
+// may carry one mark such as "." or "&"), then the moves.
+bool IsThinkingLine(const std::string& Line);
+// The engine refused a command: "Error (...): COMMAND", "Illegal move...",
+// "tellusererror ...". Position is set when the refused command was one of
+// those that put a position on the engine (its thinking then belongs to
+// another position).
+bool IsErrorLine(const std::string& Line, bool* Position = nullptr);
+// The NAME=VALUE pairs of a "feature" line, values without their quotes.
+std::vector<std::pair<std::string, std::string>> ParseFeatures(const std::string& Line);
+
 class TAnalyseThreadWB {
 public:
     // Longest line kept from the engine; the rest of a longer line is dropped.
     static constexpr size_t MaxLine = 1024;
+    // How long an engine asked with "protover 2" gets to say "feature done=1"
+    // (engines that know no features say nothing), and how long at most one
+    // that asked for more time with "done=0".
+    static constexpr std::chrono::milliseconds FeatureWait{2000};
+    static constexpr std::chrono::milliseconds FeatureLongWait{10000};
 
     using TStatusEvent = std::function<void(const std::string& Text)>;
     // Process is started; Info is this run's own copy of the command set.
@@ -93,14 +110,23 @@ public:
     // since the last position was sent.
     bool Dead() const;
     bool Answered() const;
+    // The engine's answer to "setboard": 1 it takes FEN, 0 only edit mode;
+    // -1 when it said nothing about it.
+    int SetboardFeature() const;
+    // The command set positions go out with: Info, with the way chosen by
+    // the engine's features unless the settings named one.
+    TWBInfo PositionInfo() const;
     const TWBInfo& Info() const { return info_; }
     pid_t Pid() const { return process_->Pid(); }
 
 private:
-    void Enqueue(std::vector<std::string> Writes, bool Position);
+    void Enqueue(std::vector<std::string> Writes);
     void WriterLoop();
     void ReaderLoop();
+    void WaitForExit();
     void Line(const std::string& L);
+    void Features(const std::string& L);
+    TWBInfo PositionInfoLocked() const;
     void ShowStatus(const std::string& Text);
 
     std::unique_ptr<TEngineProcess> process_;
@@ -111,10 +137,18 @@ private:
     std::condition_variable cv_;
     struct TWrite {
         std::string Text;
-        bool Position = false; // the last write of a position: the engine must answer
-        int MoveNo = 1;
+        // A position, turned into commands when it is written: by then the
+        // engine has said how it takes positions.
+        std::optional<TEnginePosition> Pos;
+        bool Handshake = false; // "protover 2" went out: wait for the features
     };
     std::deque<TWrite> queue_;
+    std::vector<std::string> replies_; // accepted/rejected for each feature
+    bool featuresDone_ = false;
+    bool featuresMore_ = false; // "done=0": the engine wants more time
+    int setboard_ = -1;
+    int errorGen_ = -1;    // an error about the position of that number
+    int thinkingGen_ = -1; // a thinking line shown for the position of that number
     bool stopWriter_ = false;
     bool finishing_ = false;
     bool ending_ = false;

@@ -167,6 +167,89 @@ bool TEngineProcess::Start(const std::vector<std::string>& Argv, std::string& Er
     pidFd_ = PidFdOpen(pid);
     exitSeen_ = reaped_ = false;
     end_ = TEnd::Running;
+    StartGuardian();
+    return true;
+}
+
+void TEngineProcess::StartGuardian() {
+    // The engine's own death signal reaches only the engine itself, not a
+    // script's children nor what the engine starts: the guardian ends the
+    // whole group when this program's end of its pipe closes (the kernel
+    // closes it however the program dies). A byte on the pipe releases it.
+    int g[2];
+    if (::pipe2(g, O_CLOEXEC) != 0) return;
+    const pid_t group = pid_;
+    const pid_t gp = ::fork();
+    if (gp == 0) {
+        // Only what is safe after a fork in a threaded program. A session of
+        // its own: signals for the program's terminal or group miss it.
+        ::setsid();
+        struct sigaction ign {};
+        ign.sa_handler = SIG_IGN;
+        sigemptyset(&ign.sa_mask);
+        for (int sig : {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU})
+            ::sigaction(sig, &ign, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        // Every other descriptor goes: a copy of another guardian's pipe
+        // here would keep that guardian from seeing the program die.
+        const int keep = g[0];
+#ifdef SYS_close_range
+        if (keep > 0) ::syscall(SYS_close_range, 0U, static_cast<unsigned>(keep - 1), 0U);
+        if (::syscall(SYS_close_range, static_cast<unsigned>(keep + 1), ~0U, 0U) != 0)
+#endif
+            for (int fd = keep + 1; fd < 65536; ++fd)
+                ::close(fd);
+        for (int fd = 0; fd < keep; ++fd)
+            ::close(fd);
+        char c = 0;
+        ssize_t n;
+        do
+            n = ::read(keep, &c, 1);
+        while (n < 0 && errno == EINTR);
+        if (n != 1) ::kill(-group, SIGKILL);
+        ::_exit(0);
+    }
+    ::close(g[0]);
+    if (gp < 0) {
+        ::close(g[1]);
+        return;
+    }
+    guardPid_ = gp;
+    guardFd_ = g[1];
+}
+
+void TEngineProcess::ReleaseGuardian() {
+    if (guardFd_ >= 0) {
+        const char c = 'x';
+        ssize_t n;
+        do
+            n = ::write(guardFd_, &c, 1);
+        while (n < 0 && errno == EINTR);
+        CloseFd(guardFd_);
+    }
+    if (guardPid_ > 0) {
+        while (::waitpid(guardPid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        guardPid_ = 0;
+    }
+}
+
+bool TEngineProcess::Exited() const {
+    std::lock_guard lk(m_);
+    return reaped_ || exitSeen_;
+}
+
+bool TEngineProcess::ReapIfExited() {
+    std::lock_guard lk(m_);
+    if (pid_ <= 0 || reaped_) return true;
+    siginfo_t si{};
+    if (::waitid(P_PID, static_cast<id_t>(pid_), &si, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+        si.si_pid != pid_)
+        return false;
+    exitSeen_ = true;
+    ReapLocked();
     return true;
 }
 
@@ -193,11 +276,13 @@ void TEngineProcess::CloseOutput() {
 }
 
 void TEngineProcess::Pause() {
-    if (pid_ > 0 && !Exited()) ::kill(-pid_, SIGSTOP);
+    std::lock_guard lk(m_);
+    if (pid_ > 0 && !reaped_) ::kill(-pid_, SIGSTOP);
 }
 
 void TEngineProcess::Continue() {
-    if (pid_ > 0 && !Exited()) ::kill(-pid_, SIGCONT);
+    std::lock_guard lk(m_);
+    if (pid_ > 0 && !reaped_) ::kill(-pid_, SIGCONT);
 }
 
 bool TEngineProcess::WaitExit(std::chrono::milliseconds Timeout) {
@@ -211,6 +296,7 @@ bool TEngineProcess::WaitExit(std::chrono::milliseconds Timeout) {
             pollfd p{pidFd_, POLLIN, 0};
             const int r = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(0, left.count())));
             if (r > 0) {
+                std::lock_guard lk(m_);
                 exitSeen_ = true;
                 return true;
             }
@@ -221,20 +307,22 @@ bool TEngineProcess::WaitExit(std::chrono::milliseconds Timeout) {
             continue;
         }
         // No pidfd (old kernel): look at the child every few milliseconds.
-        int status = 0;
-        const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) {
-            reaped_ = true;
-            waitStatus_ = status;
-            return true;
-        }
+        if (ReapIfExited()) return true;
         if (left.count() <= 0) return false;
         std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(5)));
     }
 }
 
 void TEngineProcess::Reap() {
+    std::lock_guard lk(m_);
+    ReapLocked();
+}
+
+void TEngineProcess::ReapLocked() {
     if (pid_ <= 0 || reaped_) return;
+    // While the leader is not reaped its group id cannot be reused: whatever
+    // the engine started and left behind goes with it.
+    ::kill(-pid_, SIGKILL);
     int status = 0;
     for (;;) {
         const pid_t r = ::waitpid(pid_, &status, 0);
@@ -244,6 +332,7 @@ void TEngineProcess::Reap() {
     }
     reaped_ = true;
     waitStatus_ = status;
+    ReleaseGuardian();
 }
 
 TEngineProcess::TEnd TEngineProcess::Finish(std::chrono::milliseconds Grace) {
@@ -251,26 +340,28 @@ TEngineProcess::TEnd TEngineProcess::Finish(std::chrono::milliseconds Grace) {
     if (end_ != TEnd::Running) return end_;
     TEnd end = TEnd::Quit;
     // A paused engine cannot leave by itself.
-    if (!Exited()) ::kill(-pid_, SIGCONT);
+    Continue();
+    auto signal = [this](int Sig) {
+        std::lock_guard lk(m_);
+        if (!reaped_) ::kill(-pid_, Sig);
+    };
     if (!WaitExit(Grace)) {
-        ::kill(-pid_, SIGTERM);
+        signal(SIGTERM);
         end = TEnd::Terminated;
         if (!WaitExit(std::chrono::milliseconds(1000))) {
-            ::kill(-pid_, SIGKILL);
+            signal(SIGKILL);
             end = TEnd::Killed;
             WaitExit(std::chrono::milliseconds(10000));
         }
     }
-    // While the leader is not reaped its group id cannot be reused: whatever
-    // the engine started and left behind goes with it.
-    if (!reaped_) ::kill(-pid_, SIGKILL);
     Reap();
-    CloseFd(pidFd_);
+    // The pidfd stays open until the object goes: a reader may still poll it.
     end_ = end;
     return end;
 }
 
 void TEngineProcess::CloseAll() {
+    ReleaseGuardian();
     CloseFd(writeFd_);
     CloseFd(readFd_);
     CloseFd(pidFd_);

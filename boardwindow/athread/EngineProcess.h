@@ -2,12 +2,14 @@
 // TEngineProcess: one external engine as a child process with its standard
 // input on one pipe and its standard output and error on another. Started
 // from an argv (never through a shell), in a process group of its own so
-// that pausing and ending reach every process the engine starts itself. The
-// engine dies with the thread that started it (the program's GUI or main
-// thread), so a program that is killed leaves no engine thinking on.
+// that pausing and ending reach every process the engine starts itself.
+// A program that is killed leaves no engine thinking on: a small guardian
+// process kills the engine's whole group when the program's end of a pipe
+// closes, which happens however the program ends.
 #pragma once
 
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -31,6 +33,10 @@ public:
     pid_t Pid() const { return pid_; }
     int WriteFd() const { return writeFd_; }
     int ReadFd() const { return readFd_; }
+    // Readable once the engine has ended; -1 where the kernel has none.
+    int PidFd() const { return pidFd_; }
+    // The guardian's process id (0 when none could be started).
+    pid_t GuardianPid() const { return guardPid_; }
 
     // The whole text in one write (retried after partial writes and EINTR);
     // false when the engine's input is closed or broken.
@@ -45,7 +51,10 @@ public:
 
     // Waits up to Timeout for the process to exit, without busy waiting.
     bool WaitExit(std::chrono::milliseconds Timeout);
-    bool Exited() const { return reaped_ || exitSeen_; }
+    bool Exited() const;
+    // When the engine has ended: whatever is left of its group is killed
+    // and the engine reaped. True when it is reaped (now or before).
+    bool ReapIfExited();
     // Ends the run: waits up to Grace for the engine to leave by itself, then
     // SIGTERM (one more second), then SIGKILL; every process of the group is
     // killed, the child reaped and the pipes closed. Returns how it ended.
@@ -56,7 +65,14 @@ public:
 
 private:
     void Reap();
+    void ReapLocked();
+    void ReleaseGuardian();
+    void StartGuardian();
     void CloseAll();
+
+    mutable std::mutex m_; // the reap state: the reader and Finish may race
+    pid_t guardPid_ = 0;
+    int guardFd_ = -1;
 
     pid_t pid_ = 0;
     int pidFd_ = -1;

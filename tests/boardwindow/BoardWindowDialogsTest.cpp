@@ -13,7 +13,9 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -216,4 +218,28 @@ TEST_F(Dialogs, PrintAsksForThePrinterWithTheShownPosition) {
     EXPECT_EQ(asked, 1);
     w->Notation1->Notation().SetModified(false);
     delete w.data();
+}
+
+TEST_F(Dialogs, EngineFileDialogListsFoldersAndExecutables) {
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "notes.txt", "x");
+    kbtest::WriteFile(dir / "engine", "#!/bin/sh\n");
+    std::filesystem::permissions(dir / "engine", std::filesystem::perms::owner_all);
+    std::filesystem::create_directory(dir / "engines");
+    QFileDialog dlg;
+    TfrmEngines::SetupFileDialog(dlg);
+    dlg.setDirectory(QString::fromStdString(dir.path().string()));
+    auto* view = dlg.findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_TRUE(view);
+    auto shown = [&] {
+        QStringList names;
+        const QModelIndex root = view->rootIndex();
+        for (int i = 0; i < view->model()->rowCount(root); ++i)
+            names << view->model()->index(i, 0, root).data().toString();
+        names.sort();
+        return names;
+    };
+    const QStringList want{"engine", "engines"};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown() == want; }, 10000))
+        << shown().join(", ").toStdString();
 }

@@ -136,6 +136,11 @@ TEST_F(BoardWindowFrame, CommandLineShowsTheGameAndSaveGoesToTheList) {
     ASSERT_EQ(Frame->ListWindows().size(), 1u);
     EXPECT_EQ(b->SourcePGN(), Frame->ListWindows().front()->PGN());
     EXPECT_TRUE(b->bNext->isEnabled());
+    // It has the keyboard focus (for when the frame becomes active), so
+    // that its Ctrl+digit shortcuts work at once.
+    QWidget* focus = Frame->focusWidget();
+    EXPECT_TRUE(focus && (focus == b || b->isAncestorOf(focus)))
+        << (focus ? focus->metaObject()->className() : "no focus");
     // The same game again: the window comes to the front, no second one.
     kb::TPGN* pgn = b->SourcePGN();
     int no = -1;

@@ -10,6 +10,11 @@
 //   diemidline  answers half a line and dies with exit status 3
 //   overflow    answers with numbers too large for any integer
 //   grandchild  starts a child of its own that sleeps, prints its pid
+//   setboard    says "feature usermove=1 setboard=1 done=1" to protover 2
+//   edit        says "feature setboard=0 done=1" to protover 2
+//   refuseedit  refuses "edit" as not implemented (and thinks all the same)
+//   crlines     ends its lines with CR alone, with status lines among them
+// The other modes say nothing to protover 2.
 // Without an argument the mode comes from FAKE_ENGINE_MODE.
 // With FAKE_ENGINE_LOG set, every line read is appended to that file.
 #include <csignal>
@@ -59,15 +64,25 @@ int main(int argc, char** argv) {
             ::close(2);
             closed = true;
         }
+        if (line == "protover 2") {
+            if (mode == "setboard") Say("feature usermove=1 setboard=1 myname=\"Fake 1\" done=1\n");
+            if (mode == "edit") Say("feature setboard=0\nfeature done=1\n");
+            continue;
+        }
+        if (line == "edit" && mode == "refuseedit") Say("Error (command not implemented): edit\n");
         if (line == "quit") {
             if (mode == "ignorequit" || mode == "ignoreterm") continue;
             return 0;
         }
         if (line != "analyze" && line != "go") continue;
         ++positions;
-        if (mode == "normal" || mode == "grandchild") {
+        if (mode == "normal" || mode == "grandchild" || mode == "setboard" || mode == "edit" ||
+            mode == "refuseedit") {
             Say("1 11 0 100 1. e4\n");
             Say("2 " + std::to_string(10 + positions) + " 0 200 1. e4 e5 2. Nf3\n");
+        } else if (mode == "crlines") {
+            Say("stat01: 1 2 3 4\r1 11 0 100 1. e4\rUsed time : 0\r2 12 0 200 1. e4 e5\r"
+                "stat01: 5 6 7 8\rError (unknown command): done\r");
         } else if (mode == "huge") {
             Say(std::string(1 << 20, 'x') + "\n");
             Say("3 25 0 300 1. d4 d5\n");

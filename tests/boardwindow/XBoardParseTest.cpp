@@ -48,13 +48,52 @@ TEST(XBoardParse, RenumbersOnlyLinesCountedFromOne) {
               "Depth: 9  Value: 0.35\r\n1. e4 e5 2. Nf3");
 }
 
+TEST(XBoardParse, ThinkingErrorAndFeatureLines) {
+    for (const char* t :
+         {"9 35 120 12345 1. e4 e5", "  6  29995    26    17063  h2-h4  Kg5-h5",
+          "4 437 0 1427 (+) 1. Qxf4+ Kg6", "9& -12 8 125 Nc3", "5 0 1 1", "x\t7 +15 8 1 O-O",
+          " 7  999994  3  237  <h4+> Kh5", "3 1 2 3 13. ... e5"})
+        EXPECT_TRUE(IsThinkingLine(t)) << t;
+    for (const char* t : {"stat01: 13 9426 6 36 37 h2h4", "Used time : 0", "12345", "9 35 x 1 e4",
+                          "1 0 0 0 NNUE evaluation using nn-ad9b42354671.nnue enabled",
+                          "Error (command not implemented): edit", "9.5 1 1 1 e4"})
+        EXPECT_FALSE(IsThinkingLine(t)) << t;
+    bool position = false;
+    EXPECT_TRUE(IsErrorLine("Error (command not implemented): edit", &position));
+    EXPECT_TRUE(position);
+    EXPECT_TRUE(IsErrorLine("Error (unknown command): Pe4", &position));
+    EXPECT_TRUE(position);
+    EXPECT_TRUE(IsErrorLine("Illegal move: a2a3", &position));
+    EXPECT_TRUE(position);
+    EXPECT_TRUE(IsErrorLine("Error (unknown command): protover", &position));
+    EXPECT_FALSE(position);
+    EXPECT_TRUE(IsErrorLine("tellusererror POLYGLOT: no engine", &position));
+    EXPECT_FALSE(position);
+    EXPECT_FALSE(IsErrorLine("Invalid move: .", &position));
+    EXPECT_FALSE(IsErrorLine("9 35 1 1 e4"));
+    using TF = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(
+        ParseFeatures("feature setboard=1 myname=\"Fairy-Max 5.0b\" option=\"a -spin 0 1\" done=1"),
+        (TF{{"setboard", "1"},
+            {"myname", "Fairy-Max 5.0b"},
+            {"option", "a -spin 0 1"},
+            {"done", "1"}}));
+    EXPECT_EQ(ParseFeatures("feature done=0"), (TF{{"done", "0"}}));
+    EXPECT_EQ(ParseFeatures("featureless=1"), (TF{}));
+    EXPECT_EQ(ParseFeatures("feature myname=\"unclosed"), (TF{{"myname", "unclosed"}}));
+}
+
 TEST(XBoardParse, HostileLinesStayBounded) {
-    // Numbers beyond any integer: clamped score, number left as it is.
+    // Numbers beyond any integer: no value, number left as it is.
     const std::string s = ParseOutput(
         "99999999999999999999999 -99999999999999999999999 1 1 99999999999999999999999. e4", 40,
         false);
-    EXPECT_EQ(s, "Depth: 99999999999999999999999  Value: -21474836.47\r\n"
+    EXPECT_EQ(s, "Depth: 99999999999999999999999  Value: \r\n"
                  "99999999999999999999999. e4");
+    EXPECT_EQ(ParseOutput("12 99999999999 1 1 e4 e5", 1, false), "Depth: 12  Value: \r\ne4 e5");
+    EXPECT_EQ(ParseOutput("12 -2147483649 1 1 e4", 1, false), "Depth: 12  Value: \r\ne4");
+    EXPECT_EQ(ParseOutput("12 -2147483648 1 1 e4", 1, false),
+              "Depth: 12  Value: -21474836.48\r\ne4");
     EXPECT_EQ(ParseOutput("5 2147483647 1 1 1. e4 2. d4", 2147483647, false),
               "Depth: 5  Value: 21474836.47\r\n2147483647. e4 2147483648. d4");
     // A megabyte line is cut to the kept length before it is parsed.

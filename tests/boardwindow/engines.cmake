@@ -17,3 +17,12 @@ kb_add_gtest(engine_window_tests
     DEFINITIONS KB_FAKE_ENGINE="$<TARGET_FILE:kb_fake_engine>"
     DEPENDS kb_fake_engine
     QT)
+
+# The real program with an engine behind a wrapper script, killed with SIGKILL.
+if(KB_WITH_QT AND TARGET kestrelbay AND EXISTS ${CMAKE_SOURCE_DIR}/listwindows/PGNWin.cpp)
+    add_test(NAME EngineEndToEnd
+        COMMAND ${CMAKE_CURRENT_LIST_DIR}/engine_e2e.sh $<TARGET_FILE:kestrelbay>
+                ${KB_TESTDATA}/pgn/Korchnoi.pgn $<TARGET_FILE:kb_fake_engine>
+                ${CMAKE_CURRENT_BINARY_DIR}/engine-e2e)
+    set_tests_properties(EngineEndToEnd PROPERTIES TIMEOUT 300)
+endif()

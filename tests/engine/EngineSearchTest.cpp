@@ -406,3 +406,22 @@ TEST(EngineSearch, Zugvorschlag) {
     const int king = propose("4k3/8/8/8/8/8/3q4/4K3 w - -", "e1"); // take or step aside
     EXPECT_TRUE(king == Sq("d2") || king == Sq("f1")) << king;
 }
+
+TEST(EngineSearch, TheLineEndsAtMate) {
+    // The mated side has no move to show after the mating one.
+    auto words = [](const std::string& S) {
+        std::istringstream in(S);
+        std::vector<std::string> w;
+        for (std::string t; in >> t;)
+            w.push_back(t);
+        return w;
+    };
+    for (const auto& [fen, plies] : std::vector<std::pair<const char*, size_t>>{
+             {"4k3/8/4K3/8/8/8/8/7Q w - - 0 1", 1}, {"7k/8/8/8/8/8/R7/1R4K1 w - -", 3}}) {
+        const SearchResult r = Search(fen, 5);
+        ASSERT_FALSE(r.traces.empty()) << fen;
+        for (const std::string& t : r.traces)
+            if (Line(t, 0).find("Matt") != std::string::npos)
+                EXPECT_EQ(words(Line(t, 1)).size(), plies) << fen << "\n" << t;
+    }
+}
