@@ -420,8 +420,10 @@ TEST(EngineSearch, TheLineEndsAtMate) {
              {"4k3/8/4K3/8/8/8/8/7Q w - - 0 1", 1}, {"7k/8/8/8/8/8/R7/1R4K1 w - -", 3}}) {
         const SearchResult r = Search(fen, 5);
         ASSERT_FALSE(r.traces.empty()) << fen;
-        for (const std::string& t : r.traces)
-            if (Line(t, 0).find("Matt") != std::string::npos)
+        for (const std::string& t : r.traces) {
+            if (Line(t, 0).find("Matt") != std::string::npos) {
                 EXPECT_EQ(words(Line(t, 1)).size(), plies) << fen << "\n" << t;
+            }
+        }
     }
 }
