@@ -514,12 +514,36 @@ void TAnalyseThreadWB::WriterLoop() {
             for (const std::string& c : cmds)
                 if (!write(ToLf(c))) return;
         }
-        if (w.Handshake) {
-            auto settled = [this] { return featuresDone_ || finishing_ || dead_; };
-            cv_.wait_for(lk, FeatureWait, [&] { return settled() || featuresMore_; });
-            if (featuresMore_) cv_.wait_for(lk, FeatureLongWait, settled);
-        }
+        if (w.Handshake && !Handshake(lk, write)) return;
     }
+}
+
+bool TAnalyseThreadWB::Handshake(std::unique_lock<std::mutex>& Lock,
+                                 const std::function<bool(const std::string&)>& Write) {
+    using Clock = std::chrono::steady_clock;
+    auto settled = [this] { return featuresDone_ || finishing_ || dead_; };
+    const auto start = Clock::now();
+    int protovers = 0, pings = 0;
+    while (!settled()) {
+        const auto limit = start + (featuresMore_ ? FeatureLongWait : FeatureWait);
+        const auto now = Clock::now();
+        if (now >= limit) break;
+        const int lines = featureLines_;
+        const bool more = featuresMore_;
+        cv_.wait_until(Lock, std::min(limit, now + NudgeWait), [&] {
+            return settled() || featureLines_ != lines || featuresMore_ != more;
+        });
+        if (settled() || featureLines_ != lines || featuresMore_ != more) continue;
+        std::string nudge;
+        if (featureLines_ == 0 && !refusedProtover_ && protovers < MaxProtoverNudges) {
+            ++protovers;
+            nudge = "protover 2\n";
+        } else if (featuresMore_ && pingFeature_) {
+            nudge = "ping " + std::to_string(++pings) + "\n";
+        }
+        if (!nudge.empty() && !Write(nudge)) return false;
+    }
+    return true;
 }
 
 void TAnalyseThreadWB::ReaderLoop() {
@@ -591,12 +615,14 @@ void TAnalyseThreadWB::Features(const std::string& L) {
         "setscore",  "highlight", "xedit", "egt"};
     {
         std::lock_guard lk(m_);
+        ++featureLines_;
         for (const auto& [name, value] : ParseFeatures(L)) {
             bool ok = false;
             for (const char* a : Accepted)
                 if (name == a) ok = true;
             replies_.push_back((ok ? "accepted " : "rejected ") + name + "\n");
             if (name == "setboard") setboard_ = value == "1" ? 1 : 0;
+            if (name == "ping") pingFeature_ = value == "1";
             if (name == "done") {
                 if (value == "0")
                     featuresMore_ = true;
@@ -636,9 +662,10 @@ void TAnalyseThreadWB::Line(const std::string& L) {
     // thinking line.
     bool aboutPosition = false;
     if (IsErrorLine(t, &aboutPosition)) {
-        if (aboutPosition) {
+        {
             std::lock_guard lk(m_);
-            errorGen_ = gen;
+            if (aboutPosition) errorGen_ = gen;
+            if (t.find("protover") != std::string::npos) refusedProtover_ = true;
         }
         ShowStatus(t);
         return;

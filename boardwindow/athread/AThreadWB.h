@@ -78,6 +78,14 @@ public:
     // that asked for more time with "done=0".
     static constexpr std::chrono::milliseconds FeatureWait{2000};
     static constexpr std::chrono::milliseconds FeatureLongWait{10000};
+    // While the features are not done the engine gets another line this
+    // often: some engines start their own threads late and act on input only
+    // when more arrives (some drop what came with the line they were reading
+    // then), so a lone "protover 2" is repeated, a few times at most, while
+    // no feature came, and "ping" follows a "done=0" from an engine that
+    // takes it.
+    static constexpr std::chrono::milliseconds NudgeWait{150};
+    static constexpr int MaxProtoverNudges = 3;
 
     using TStatusEvent = std::function<void(const std::string& Text)>;
     // Process is started; Info is this run's own copy of the command set.
@@ -126,6 +134,10 @@ private:
     void WaitForExit();
     void Line(const std::string& L);
     void Features(const std::string& L);
+    // Waits for the features after "protover 2", nudging an engine that is
+    // slow to act on its input; false when a write failed.
+    bool Handshake(std::unique_lock<std::mutex>& Lock,
+                   const std::function<bool(const std::string&)>& Write);
     TWBInfo PositionInfoLocked() const;
     void ShowStatus(const std::string& Text);
 
@@ -146,6 +158,9 @@ private:
     std::vector<std::string> replies_; // accepted/rejected for each feature
     bool featuresDone_ = false;
     bool featuresMore_ = false; // "done=0": the engine wants more time
+    int featureLines_ = 0;
+    bool pingFeature_ = false;
+    bool refusedProtover_ = false; // an engine that knows no features said so
     int setboard_ = -1;
     int errorGen_ = -1;    // an error about the position of that number
     int thinkingGen_ = -1; // a thinking line shown for the position of that number
