@@ -573,7 +573,10 @@ void TAnalyseThreadWB::ReaderLoop() {
             if (buf[i] == '\n' || buf[i] == '\r') {
                 Line(line);
                 line.clear();
-            } else if (line.size() < MaxLine) {
+            } else if (line.size() < MaxLine ||
+                       (line.size() < MaxFeatureLine && line.rfind("feature", 0) == 0)) {
+                // A feature line lists options by the dozen and ends with
+                // its done=1: it is read whole.
                 line += buf[i];
             }
         }

@@ -73,6 +73,8 @@ class TAnalyseThreadWB {
 public:
     // Longest line kept from the engine; the rest of a longer line is dropped.
     static constexpr size_t MaxLine = 1024;
+    // ... except a feature line, kept up to this length.
+    static constexpr size_t MaxFeatureLine = 64 * 1024;
     // How long an engine asked with "protover 2" gets to say "feature done=1"
     // (engines that know no features say nothing), and how long at most one
     // that asked for more time with "done=0".

@@ -12,6 +12,8 @@
 //   grandchild  starts a child of its own that sleeps, prints its pid
 //   setboard    says "feature usermove=1 setboard=1 done=1" to protover 2
 //   edit        says "feature setboard=0 done=1" to protover 2
+//   longfeature says "feature done=0", then setboard=1 and done=1 at the two
+//               ends of a feature line of some thousand characters
 //   refuseedit  refuses "edit" as not implemented (and thinks all the same)
 //   crlines     ends its lines with CR alone, with status lines among them
 // The other modes say nothing to protover 2.
@@ -67,6 +69,13 @@ int main(int argc, char** argv) {
         if (line == "protover 2") {
             if (mode == "setboard") Say("feature usermove=1 setboard=1 myname=\"Fake 1\" done=1\n");
             if (mode == "edit") Say("feature setboard=0\nfeature done=1\n");
+            if (mode == "longfeature") {
+                std::string f = "feature done=0\nfeature setboard=1";
+                for (int i = 0; i < 60; ++i)
+                    f += " option=\"option" + std::to_string(i) +
+                         " -spin 0 -2147483648 2147483647\"";
+                Say(f + " done=1\n");
+            }
             continue;
         }
         if (line == "edit" && mode == "refuseedit") Say("Error (command not implemented): edit\n");
@@ -77,7 +86,7 @@ int main(int argc, char** argv) {
         if (line != "analyze" && line != "go") continue;
         ++positions;
         if (mode == "normal" || mode == "grandchild" || mode == "setboard" || mode == "edit" ||
-            mode == "refuseedit") {
+            mode == "refuseedit" || mode == "longfeature") {
             Say("1 11 0 100 1. e4\n");
             Say("2 " + std::to_string(10 + positions) + " 0 200 1. e4 e5 2. Nf3\n");
         } else if (mode == "crlines") {

@@ -298,6 +298,21 @@ TEST(XBoardFake, TheEngineSaysHowItTakesPositions) {
     }
 }
 
+TEST(XBoardFake, ALongFeatureLineIsReadToItsEnd) {
+    // Its done=1 comes after thousands of characters of options: the run
+    // goes on at once, with the FEN the line offered at its start.
+    TRun r;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(
+        r.Start({KB_FAKE_ENGINE, "longfeature"}, FenModeCommands(), kbtest::FromFen(AfterE4)));
+    ASSERT_GE(r.Memo.WaitFor(
+                  0, [](auto& s) { return StartsWith(s, "Depth: 2  Value: 0.11"); }, 15s),
+              0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, TAnalyseThreadWB::FeatureWait);
+    EXPECT_EQ(r.Worker->SetboardFeature(), 1);
+    EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
+}
+
 TEST(XBoardFake, TheMemoKeepsTheNewestThinkingLineOrTheError) {
     {
         // Lines end with CR alone; status lines after the first thinking
