@@ -63,6 +63,14 @@ std::string_view TrimBlanks(std::string_view t) {
     return t;
 }
 
+// "base+increment"; a text without "+" leaves both numbers as they were.
+void TimeControlNumbers(std::string_view v, uint16_t& Base, uint16_t& Increment) {
+    const size_t p = v.find('+');
+    if (p == std::string_view::npos) return;
+    Base = TagNumber(TrimBlanks(v.substr(0, p)));
+    Increment = TagNumber(TrimBlanks(v.substr(p + 1)));
+}
+
 void SetDate(std::string_view v, uint16_t& Year, uint16_t& Month, uint16_t& Day) {
     Year = TagNumber(Sub(v, 1, 4));
     Month = TagNumber(Sub(v, 6, 2));
@@ -107,6 +115,7 @@ void ClearEventData(TEventData& E) {
           &E.EventMonth, &E.EventDay, &E.TimeControlBase, &E.TimeControlIncrement})
         *w = 0;
     E.RoundText.clear();
+    E.TimeControlText.clear();
     if (E.Tags) E.Tags->Clear();
 }
 
@@ -124,6 +133,53 @@ std::string ExtractTagValue(std::string_view Line) {
         v += c;
     }
     return v;
+}
+
+namespace {
+
+bool IsTagNameChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+} // namespace
+
+bool WellFormedTagLine(std::string_view Line) {
+    if (Line.size() < 6 || Line[0] != '[' || Line.back() != ']') return false;
+    size_t i = 1;
+    while (i < Line.size() && IsTagNameChar(Line[i]))
+        ++i;
+    if (i == 1 || Line.compare(i, 2, " \"") != 0) return false;
+    for (i += 2; i < Line.size(); ++i) {
+        const char c = Line[i];
+        if (c == '"') return i + 2 == Line.size();
+        // A lone backslash reads as itself; an escaped quote or backslash as the character.
+        if (c == '\\' && i + 1 < Line.size() && (Line[i + 1] == '"' || Line[i + 1] == '\\')) ++i;
+    }
+    return false;
+}
+
+std::string NormalTagLine(std::string_view Line) {
+    if (WellFormedTagLine(Line)) return std::string(Line);
+    // Blanks may stand around the name; the name ends at a blank, a quote,
+    // "]" or the line end.
+    size_t i = Line.empty() || Line[0] != '[' ? Line.size() : 1;
+    while (i < Line.size() && (Line[i] == ' ' || Line[i] == '\t'))
+        ++i;
+    const size_t from = i;
+    while (i < Line.size() && IsTagNameChar(Line[i]))
+        ++i;
+    if (i == from ||
+        (i < Line.size() && Line[i] != ' ' && Line[i] != '\t' && Line[i] != '"' && Line[i] != ']'))
+        return {};
+    std::string out = "[";
+    out.append(Line.substr(from, i - from));
+    out += " \"";
+    for (const char c : ExtractTagValue(Line)) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    out += "\"]";
+    return out;
 }
 
 namespace {
@@ -203,6 +259,14 @@ TTagName TagNameOf(std::string_view Line) {
 } // namespace
 
 void ParseTagLine(TEventData& E, std::string_view Line) {
+    // A damaged line is read, kept and written in its normal form, so that
+    // what is written reads back the same.
+    std::string normal;
+    if (!WellFormedTagLine(Line)) {
+        normal = NormalTagLine(Line);
+        if (normal.empty()) return;
+        Line = normal;
+    }
     auto value = [&] { return ExtractTagValue(Line); };
     switch (TagNameOf(Line)) {
     case TTagName::Event:
@@ -265,15 +329,10 @@ void ParseTagLine(TEventData& E, std::string_view Line) {
     case TTagName::EventDate:
         SetDate(value(), E.EventYear, E.EventMonth, E.EventDay);
         break;
-    case TTagName::TimeControl: {
-        const std::string v = value();
-        const size_t p = v.find('+');
-        if (p != std::string::npos) {
-            E.TimeControlBase = TagNumber(TrimBlanks(std::string_view(v).substr(0, p)));
-            E.TimeControlIncrement = TagNumber(TrimBlanks(std::string_view(v).substr(p + 1)));
-        }
+    case TTagName::TimeControl:
+        E.TimeControlText = value();
+        TimeControlNumbers(E.TimeControlText, E.TimeControlBase, E.TimeControlIncrement);
         break;
-    }
     case TTagName::WhiteDifferenceToGMT:
         E.WhiteDifferenceToGMT = value();
         break;
@@ -296,6 +355,17 @@ std::string RoundTagValue(const TEventData& E) {
     // Once the number is changed the text no longer says what the user set.
     if (!E.RoundText.empty() && TagNumber(E.RoundText) == E.Round) return E.RoundText;
     return E.Round == 0 ? std::string("-") : std::to_string(E.Round);
+}
+
+std::string TimeControlTagValue(const TEventData& E) {
+    if (!E.TimeControlText.empty()) {
+        uint16_t base = 0, increment = 0;
+        TimeControlNumbers(E.TimeControlText, base, increment);
+        if (base == E.TimeControlBase && increment == E.TimeControlIncrement)
+            return E.TimeControlText;
+    }
+    if (E.TimeControlBase == 0) return {};
+    return std::to_string(E.TimeControlBase) + "+" + std::to_string(E.TimeControlIncrement);
 }
 
 bool IsPGNFile(const std::string& FileName) {

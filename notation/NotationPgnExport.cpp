@@ -260,9 +260,8 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
                                                                GameData.ZugNummer, false)));
             lines.push_back(Tag("SetUp", "1"));
         }
-        if (e.TimeControlBase != 0)
-            lines.push_back(Tag("TimeControl", std::to_string(e.TimeControlBase) + "+" +
-                                                   std::to_string(e.TimeControlIncrement)));
+        if (const std::string tc = TimeControlTagValue(e); !tc.empty())
+            lines.push_back(Tag("TimeControl", tc));
         if (e.WhiteElo != 0) lines.push_back(Tag("WhiteElo", std::to_string(e.WhiteElo)));
         for (const auto* long_ : {&e.MetaKeywords, &e.MetaDescription}) {
             const std::string name = long_ == &e.MetaKeywords ? "MetaKeywords" : "MetaDescription";

@@ -1133,7 +1133,13 @@ int TNotation::LoadPGN(std::string_view Text) {
                     const std::string_view t = TrimView(lines[i]);
                     if (!t.empty() && t[0] == '[') {
                         ParseTagLine(GameData.EventData, t);
-                        if (t.substr(1, 8) == "Variant ") variant = ExtractTagValue(t);
+                        // Read as the line's normal form is, like every tag.
+                        if (WellFormedTagLine(t)) {
+                            if (t.substr(1, 8) == "Variant ") variant = ExtractTagValue(t);
+                        } else if (const std::string n = NormalTagLine(t);
+                                   n.compare(0, 9, "[Variant ") == 0) {
+                            variant = ExtractTagValue(n);
+                        }
                         hasTags = true;
                         ++i;
                         continue;
@@ -1149,6 +1155,13 @@ int TNotation::LoadPGN(std::string_view Text) {
                         }
                     }
                     break;
+                }
+                // The list keeps a repeated line at its first place; the last
+                // Variant line in it rules, for this reading as for the export.
+                if (const auto& tags = GameData.EventData.Tags) {
+                    variant.clear();
+                    for (const std::string& l : tags->Lines)
+                        if (l.compare(0, 9, "[Variant ") == 0) variant = ExtractTagValue(l);
                 }
                 // A ";" comment runs to the end of its line; lines are joined
                 // with blanks, so it becomes a brace comment here.
