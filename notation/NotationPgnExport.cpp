@@ -268,15 +268,19 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
             for (size_t i = 0; i < long_->size(); i += 150)
                 lines.push_back(Tag(name, long_->substr(i, 150)));
         }
-        // The last Variant line is the one readers go by.
+        // The last Variant line is the one readers go by. One naming Chess960
+        // is added where needed, and then written only there: a line read
+        // twice is kept once.
         std::string_view variant;
         if (e.Tags)
-            for (const std::string& t : e.Tags->Lines) {
-                lines.push_back(t);
+            for (const std::string& t : e.Tags->Lines)
                 if (t.compare(0, 9, "[Variant ") == 0) variant = t;
-            }
-        if (fischer && !IsChess960VariantName(ExtractTagValue(variant)))
-            lines.push_back(Tag("Variant", "Chess960"));
+        const bool add960 = fischer && !IsChess960VariantName(ExtractTagValue(variant));
+        const std::string line960 = Tag("Variant", "Chess960");
+        if (e.Tags)
+            for (const std::string& t : e.Tags->Lines)
+                if (!add960 || t != line960) lines.push_back(t);
+        if (add960) lines.push_back(line960);
         lines.emplace_back();
 
         std::string S = LayoutText;

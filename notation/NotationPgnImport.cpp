@@ -4,6 +4,8 @@
 // of a piece of the mover from a real square.
 #include "Notation.h"
 
+#include <algorithm>
+
 #include <bit>
 #include <cctype>
 #include <cstring>
@@ -1117,6 +1119,7 @@ int TNotation::LoadPGN(std::string_view Text) {
         buffer.clear();
         bool hasTags = false;
         std::string variant;
+        std::string variantLine; // the last Variant tag line, in its normal form
         FNoGame = false;
         if (!TrimView(Text).empty()) {
             std::vector<std::string_view>& lines = FLines;
@@ -1135,10 +1138,10 @@ int TNotation::LoadPGN(std::string_view Text) {
                         ParseTagLine(GameData.EventData, t);
                         // Read as the line's normal form is, like every tag.
                         if (WellFormedTagLine(t)) {
-                            if (t.substr(1, 8) == "Variant ") variant = ExtractTagValue(t);
-                        } else if (const std::string n = NormalTagLine(t);
+                            if (t.substr(1, 8) == "Variant ") variantLine = t;
+                        } else if (std::string n = NormalTagLine(t);
                                    n.compare(0, 9, "[Variant ") == 0) {
-                            variant = ExtractTagValue(n);
+                            variantLine = std::move(n);
                         }
                         hasTags = true;
                         ++i;
@@ -1156,12 +1159,19 @@ int TNotation::LoadPGN(std::string_view Text) {
                     }
                     break;
                 }
-                // The list keeps a repeated line at its first place; the last
-                // Variant line in it rules, for this reading as for the export.
-                if (const auto& tags = GameData.EventData.Tags) {
-                    variant.clear();
-                    for (const std::string& l : tags->Lines)
-                        if (l.compare(0, 9, "[Variant ") == 0) variant = ExtractTagValue(l);
+                // The last Variant line rules. The list keeps a repeated line at
+                // its first place, so the ruling one moves to the end of the list,
+                // where readers of the export look for it.
+                variant = ExtractTagValue(variantLine);
+                if (auto& tags = GameData.EventData.Tags; tags && !variantLine.empty()) {
+                    auto& l = tags->Lines;
+                    auto last = std::find_if(l.rbegin(), l.rend(), [](const std::string& x) {
+                        return x.compare(0, 9, "[Variant ") == 0;
+                    });
+                    if (last != l.rend() && *last != variantLine) {
+                        const auto at = std::find(l.begin(), l.end(), variantLine);
+                        if (at != l.end()) std::rotate(at, at + 1, l.end());
+                    }
                 }
                 // A ";" comment runs to the end of its line; lines are joined
                 // with blanks, so it becomes a brace comment here.
