@@ -328,13 +328,13 @@ void ClearEventData(TEventData& E);
 // The text between the first double quote and the next unescaped one (or
 // the line end), with \" and \\ read as " and \. Empty without a quote.
 std::string ExtractTagValue(std::string_view Line);
-// True for a tag line in the form the export writes: "[", a name of
-// letters, digits and "_", one blank, a quoted value whose quotes and
-// backslashes are escaped, "]" and nothing after it.
+// True for a tag line that ends with its quoted value and "]": it reads
+// back the same when written as it stands.
 bool WellFormedTagLine(std::string_view Line);
-// The tag line as read, when well formed; else the same name and value
-// (ExtractTagValue) written well formed, or empty when the line names no
-// tag ("[", "[Eve?"). A line means the same as its normal form.
+// The tag line as read, when well formed; else "[Name "value"]" with the
+// name up to the first blank (letters, digits and "_") and the value
+// ExtractTagValue gives, or empty when the line names no tag ("[",
+// "[Eve?"). A line means the same as its normal form.
 std::string NormalTagLine(std::string_view Line);
 // Fills the field a PGN tag line (in its normal form) names; any other line goes to Tags when
 // present. Numbers outside 0..65535 are clamped, unreadable ones give 0.

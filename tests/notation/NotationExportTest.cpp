@@ -302,7 +302,7 @@ TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
         // Damaged lines come out in the form they were read as; lines that
         // name no tag go.
         {"damaged tag lines",
-         tags + "[Variant \"]\r\n[Variant \" \r\n[Eve?\r\n[\r\n[Site\"s\"]\r\n[Note  x\r\n\r\n1. "
+         tags + "[Variant \"]\r\n[Variant \" \r\n[Eve?\r\n[\r\n[Site \"s\r\n[Note  x\r\n\r\n1. "
                 "e4 *\r\n",
          {"[Site \"s\"]", "[Variant \"]\"]", "[Variant \"\"]", "[Note \"\"]", ""},
          1},
