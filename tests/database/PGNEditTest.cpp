@@ -266,9 +266,12 @@ TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
     kbtest::WriteFile(dir / "club.pgn.tmp4242-0", "[Event \"A\"]\r\n\r\n*\r\n\r\n[Ev");
     kbtest::WriteFile(dir / "club.pgn0", "[Event \"A\"]\r\n[ECO \"A00\"]\r\n");
     kbtest::WriteFile(dir / "club.pgn3", "");
+    kbtest::WriteFile(dir / "club.pgn5",
+                      "[Event \"A\"]\r\n[ECO \"B12\"]\r\n\r\n*\r\n\r\n[Event \"B\"]");
     kbtest::WriteFile(dir / "backup06.12.a_game1-2_club.pgn", "[Event \"B\"]");
     // Not ours: other content, another name, or a writer still at work.
     kbtest::WriteFile(dir / "club.pgn1", "my notes");
+    kbtest::WriteFile(dir / "club.pgn4", "[Event \"Mine\"]\r\n\r\n1. e4 *\r\n");
     kbtest::WriteFile(dir / "club.pgn.tmpx", "[Event \"A\"]");
     kbtest::WriteFile(dir / "other.pgn.tmp1-0", "[Event \"A\"]");
     kbtest::WriteFile(dir / "club.pgn.tmp4243-0", "[Event \"A\"]");
@@ -282,10 +285,10 @@ TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
 
     TPGN pgn;
     ASSERT_TRUE(pgn.SetFileName(file.string()));
-    EXPECT_EQ(
-        pgntest::OtherFiles(dir.path(), "club.pgn"),
-        (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmp4243-0",
-                                  "club.pgn.tmpx", "club.pgn1", "club.pgn2", "other.pgn.tmp1-0"}));
+    EXPECT_EQ(pgntest::OtherFiles(dir.path(), "club.pgn"),
+              (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmp4243-0",
+                                        "club.pgn.tmpx", "club.pgn1", "club.pgn2", "club.pgn4",
+                                        "other.pgn.tmp1-0"}));
     EXPECT_EQ(kbtest::ReadFile(file), bytes);
     ::close(held);
     ::close(held2);
@@ -293,9 +296,10 @@ TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
     // nothing of its own.
     ASSERT_TRUE(pgn.DeleteGames({0, 1}));
     EXPECT_EQ(kbtest::ReadFile(file), "");
-    EXPECT_EQ(pgntest::OtherFiles(dir.path(), "club.pgn"),
-              (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmpx",
-                                        "club.pgn1", "club.pgn2", "other.pgn.tmp1-0"}));
+    EXPECT_EQ(
+        pgntest::OtherFiles(dir.path(), "club.pgn"),
+        (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmpx", "club.pgn1",
+                                  "club.pgn2", "club.pgn4", "other.pgn.tmp1-0"}));
     EXPECT_EQ(pgn.GameCount(), 0);
 }
 
