@@ -5,6 +5,7 @@
 #include "Notation.h"
 
 #include <array>
+#include <string_view>
 
 namespace kb {
 namespace {
@@ -74,7 +75,9 @@ std::string MoveGreaterMarks(const std::string& S) {
         } else if (ch == '>') {
             if (pendingAt == std::string::npos) {
                 size_t q = i + 1;
-                while (q < S.size() && S[q] != ' ' && S[q] != '<')
+                // A move at the end of a variation is followed by its bracket.
+                while (q < S.size() &&
+                       std::string_view(" <()[]{").find(S[q]) == std::string_view::npos)
                     ++q;
                 pendingAt = q;
             }
