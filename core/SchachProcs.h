@@ -308,6 +308,9 @@ struct TEventData {
     std::string FEN;
     uint16_t TimeControlBase = 0;
     uint16_t TimeControlIncrement = 0;
+    // The TimeControl tag as read ("10+0.05", "40/7200:900+30"); written
+    // back while the two numbers are still the ones it gives.
+    std::string TimeControlText;
     std::string MetaDescription;
     std::string MetaKeywords;
     std::string WhiteClubId;
@@ -325,12 +328,24 @@ void ClearEventData(TEventData& E);
 // The text between the first double quote and the next unescaped one (or
 // the line end), with \" and \\ read as " and \. Empty without a quote.
 std::string ExtractTagValue(std::string_view Line);
-// Fills the field a PGN tag line names; any other line goes to Tags when
+// True for a tag line that ends with its quoted value and "]": it reads
+// back the same when written as it stands.
+bool WellFormedTagLine(std::string_view Line);
+// The tag line as read, when well formed; else "[Name "value"]" with the
+// name up to the first blank (letters, digits and "_") and the value
+// ExtractTagValue gives, or empty when the line names no tag ("[",
+// "[Eve?"). A line means the same as its normal form.
+std::string NormalTagLine(std::string_view Line);
+// Fills the field a PGN tag line (in its normal form) names; any other line goes to Tags when
 // present. Numbers outside 0..65535 are clamped, unreadable ones give 0.
 void ParseTagLine(TEventData& E, std::string_view Line);
 // The value to write for the Round tag: the text as read while Round still
 // holds the number that text gives, else Round in decimal ("-" for 0).
 std::string RoundTagValue(const TEventData& E);
+// The value to write for the TimeControl tag: the text as read while the
+// base and increment still hold what that text gives, else "base+increment"
+// (empty, and no tag, for a base of 0).
+std::string TimeControlTagValue(const TEventData& E);
 // True for an existing file whose first 1000 lines hold "[Event ", or that
 // has no non-empty line among them. Reads a bounded number of bytes.
 bool IsPGNFile(const std::string& FileName);

@@ -63,6 +63,14 @@ std::string_view TrimBlanks(std::string_view t) {
     return t;
 }
 
+// "base+increment"; a text without "+" leaves both numbers as they were.
+void TimeControlNumbers(std::string_view v, uint16_t& Base, uint16_t& Increment) {
+    const size_t p = v.find('+');
+    if (p == std::string_view::npos) return;
+    Base = TagNumber(TrimBlanks(v.substr(0, p)));
+    Increment = TagNumber(TrimBlanks(v.substr(p + 1)));
+}
+
 void SetDate(std::string_view v, uint16_t& Year, uint16_t& Month, uint16_t& Day) {
     Year = TagNumber(Sub(v, 1, 4));
     Month = TagNumber(Sub(v, 6, 2));
@@ -107,6 +115,7 @@ void ClearEventData(TEventData& E) {
           &E.EventMonth, &E.EventDay, &E.TimeControlBase, &E.TimeControlIncrement})
         *w = 0;
     E.RoundText.clear();
+    E.TimeControlText.clear();
     if (E.Tags) E.Tags->Clear();
 }
 
@@ -124,6 +133,44 @@ std::string ExtractTagValue(std::string_view Line) {
         v += c;
     }
     return v;
+}
+
+namespace {
+
+bool IsTagNameChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+} // namespace
+
+bool WellFormedTagLine(std::string_view Line) {
+    const size_t open = Line.find_first_not_of(" \t");
+    if (open == std::string_view::npos || Line[open] != '[' || Line.back() != ']') return false;
+    size_t i = Line.find('"');
+    if (i == std::string_view::npos) return false;
+    for (++i; i < Line.size(); ++i) {
+        if (Line[i] == '"') return i + 2 == Line.size();
+        if (Line[i] == '\\' && i + 1 < Line.size() && (Line[i + 1] == '"' || Line[i + 1] == '\\'))
+            ++i;
+    }
+    return false;
+}
+
+std::string NormalTagLine(std::string_view Line) {
+    if (WellFormedTagLine(Line)) return std::string(Line);
+    // The name runs to the first blank, as when the line is read.
+    if (Line.empty() || Line[0] != '[') return {};
+    const std::string_view name = Line.substr(1, Line.find(' ') - 1);
+    if (name.empty() || !std::all_of(name.begin(), name.end(), IsTagNameChar)) return {};
+    std::string out = "[";
+    out.append(name);
+    out += " \"";
+    for (const char c : ExtractTagValue(Line)) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    out += "\"]";
+    return out;
 }
 
 namespace {
@@ -203,6 +250,14 @@ TTagName TagNameOf(std::string_view Line) {
 } // namespace
 
 void ParseTagLine(TEventData& E, std::string_view Line) {
+    // A damaged line is read, kept and written in its normal form, so that
+    // what is written reads back the same.
+    std::string normal;
+    if (!WellFormedTagLine(Line)) {
+        normal = NormalTagLine(Line);
+        if (normal.empty()) return;
+        Line = normal;
+    }
     auto value = [&] { return ExtractTagValue(Line); };
     switch (TagNameOf(Line)) {
     case TTagName::Event:
@@ -265,15 +320,10 @@ void ParseTagLine(TEventData& E, std::string_view Line) {
     case TTagName::EventDate:
         SetDate(value(), E.EventYear, E.EventMonth, E.EventDay);
         break;
-    case TTagName::TimeControl: {
-        const std::string v = value();
-        const size_t p = v.find('+');
-        if (p != std::string::npos) {
-            E.TimeControlBase = TagNumber(TrimBlanks(std::string_view(v).substr(0, p)));
-            E.TimeControlIncrement = TagNumber(TrimBlanks(std::string_view(v).substr(p + 1)));
-        }
+    case TTagName::TimeControl:
+        E.TimeControlText = value();
+        TimeControlNumbers(E.TimeControlText, E.TimeControlBase, E.TimeControlIncrement);
         break;
-    }
     case TTagName::WhiteDifferenceToGMT:
         E.WhiteDifferenceToGMT = value();
         break;
@@ -296,6 +346,17 @@ std::string RoundTagValue(const TEventData& E) {
     // Once the number is changed the text no longer says what the user set.
     if (!E.RoundText.empty() && TagNumber(E.RoundText) == E.Round) return E.RoundText;
     return E.Round == 0 ? std::string("-") : std::to_string(E.Round);
+}
+
+std::string TimeControlTagValue(const TEventData& E) {
+    if (!E.TimeControlText.empty()) {
+        uint16_t base = 0, increment = 0;
+        TimeControlNumbers(E.TimeControlText, base, increment);
+        if (base == E.TimeControlBase && increment == E.TimeControlIncrement)
+            return E.TimeControlText;
+    }
+    if (E.TimeControlBase == 0) return {};
+    return std::to_string(E.TimeControlBase) + "+" + std::to_string(E.TimeControlIncrement);
 }
 
 bool IsPGNFile(const std::string& FileName) {

@@ -157,6 +157,14 @@ bool CanEncodeCompact(const TNotation& Notation) {
     if (!e.MetaDescription.empty() || !e.MetaKeywords.empty()) return false;
     if (!e.WhiteClubId.empty() || !e.BlackClubId.empty()) return false;
     if (!SkippableText(RoundTextToKeep(e))) return false;
+    // The record keeps the time control as two numbers only, read back as
+    // "base" or "base+increment"; any other text goes into the text form.
+    if (const unsigned base = e.TimeControlBase, inc = e.TimeControlIncrement;
+        !e.TimeControlText.empty() && TimeControlTagValue(e) == e.TimeControlText &&
+        e.TimeControlText != (base == 0
+                                  ? std::string()
+                                  : std::to_string(base) + (inc ? "+" + std::to_string(inc) : "")))
+        return false;
     for (const std::string* s : {&e.White, &e.Black, &e.Event, &e.Annotator, &e.Site, &e.Result,
                                  &e.ECO, &e.WhiteDifferenceToGMT, &e.BlackDifferenceToGMT,
                                  &e.DateTimeFormat, &e.GameId, &Notation.GameData.Kommentar})

@@ -5,6 +5,7 @@
 #include "Notation.h"
 
 #include <array>
+#include <string_view>
 
 namespace kb {
 namespace {
@@ -74,7 +75,9 @@ std::string MoveGreaterMarks(const std::string& S) {
         } else if (ch == '>') {
             if (pendingAt == std::string::npos) {
                 size_t q = i + 1;
-                while (q < S.size() && S[q] != ' ' && S[q] != '<')
+                // A move at the end of a variation is followed by its bracket.
+                while (q < S.size() &&
+                       std::string_view(" <()[]{").find(S[q]) == std::string_view::npos)
                     ++q;
                 pendingAt = q;
             }
@@ -260,24 +263,27 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
                                                                GameData.ZugNummer, false)));
             lines.push_back(Tag("SetUp", "1"));
         }
-        if (e.TimeControlBase != 0)
-            lines.push_back(Tag("TimeControl", std::to_string(e.TimeControlBase) + "+" +
-                                                   std::to_string(e.TimeControlIncrement)));
+        if (const std::string tc = TimeControlTagValue(e); !tc.empty())
+            lines.push_back(Tag("TimeControl", tc));
         if (e.WhiteElo != 0) lines.push_back(Tag("WhiteElo", std::to_string(e.WhiteElo)));
         for (const auto* long_ : {&e.MetaKeywords, &e.MetaDescription}) {
             const std::string name = long_ == &e.MetaKeywords ? "MetaKeywords" : "MetaDescription";
             for (size_t i = 0; i < long_->size(); i += 150)
                 lines.push_back(Tag(name, long_->substr(i, 150)));
         }
-        // The last Variant line is the one readers go by.
+        // The last Variant line is the one readers go by. One naming Chess960
+        // is added where needed, and then written only there: a line read
+        // twice is kept once.
         std::string_view variant;
         if (e.Tags)
-            for (const std::string& t : e.Tags->Lines) {
-                lines.push_back(t);
+            for (const std::string& t : e.Tags->Lines)
                 if (t.compare(0, 9, "[Variant ") == 0) variant = t;
-            }
-        if (fischer && !IsChess960VariantName(ExtractTagValue(variant)))
-            lines.push_back(Tag("Variant", "Chess960"));
+        const bool add960 = fischer && !IsChess960VariantName(ExtractTagValue(variant));
+        const std::string line960 = Tag("Variant", "Chess960");
+        if (e.Tags)
+            for (const std::string& t : e.Tags->Lines)
+                if (!add960 || t != line960) lines.push_back(t);
+        if (add960) lines.push_back(line960);
         lines.emplace_back();
 
         std::string S = LayoutText;

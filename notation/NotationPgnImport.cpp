@@ -4,6 +4,8 @@
 // of a piece of the mover from a real square.
 #include "Notation.h"
 
+#include <algorithm>
+
 #include <bit>
 #include <cctype>
 #include <cstring>
@@ -1117,6 +1119,7 @@ int TNotation::LoadPGN(std::string_view Text) {
         buffer.clear();
         bool hasTags = false;
         std::string variant;
+        std::string variantLine; // the last Variant tag line, in its normal form
         FNoGame = false;
         if (!TrimView(Text).empty()) {
             std::vector<std::string_view>& lines = FLines;
@@ -1133,7 +1136,13 @@ int TNotation::LoadPGN(std::string_view Text) {
                     const std::string_view t = TrimView(lines[i]);
                     if (!t.empty() && t[0] == '[') {
                         ParseTagLine(GameData.EventData, t);
-                        if (t.substr(1, 8) == "Variant ") variant = ExtractTagValue(t);
+                        // Read as the line's normal form is, like every tag.
+                        if (WellFormedTagLine(t)) {
+                            if (t.substr(1, 8) == "Variant ") variantLine = t;
+                        } else if (std::string n = NormalTagLine(t);
+                                   n.compare(0, 9, "[Variant ") == 0) {
+                            variantLine = std::move(n);
+                        }
                         hasTags = true;
                         ++i;
                         continue;
@@ -1149,6 +1158,20 @@ int TNotation::LoadPGN(std::string_view Text) {
                         }
                     }
                     break;
+                }
+                // The last Variant line rules. The list keeps a repeated line at
+                // its first place, so the ruling one moves to the end of the list,
+                // where readers of the export look for it.
+                variant = ExtractTagValue(variantLine);
+                if (auto& tags = GameData.EventData.Tags; tags && !variantLine.empty()) {
+                    auto& l = tags->Lines;
+                    auto last = std::find_if(l.rbegin(), l.rend(), [](const std::string& x) {
+                        return x.compare(0, 9, "[Variant ") == 0;
+                    });
+                    if (last != l.rend() && *last != variantLine) {
+                        const auto at = std::find(l.begin(), l.end(), variantLine);
+                        if (at != l.end()) std::rotate(at, at + 1, l.end());
+                    }
                 }
                 // A ";" comment runs to the end of its line; lines are joined
                 // with blanks, so it becomes a brace comment here.

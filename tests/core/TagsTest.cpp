@@ -258,6 +258,69 @@ TEST(Tags, RoundTextIsWrittenBackUntilTheNumberChanges) {
     }
 }
 
+// A tag line left open is read as its normal form: same name, the value
+// ExtractTagValue gives; one naming no tag is dropped.
+TEST(Tags, DamagedLinesReadAsTheirNormalForm) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"([Zeta "1"])", R"([Zeta "1"])"},
+        {R"([Zeta "a\b"])", R"([Zeta "a\b"])"},
+        {R"([Zeta "a\"])", R"([Zeta "a\"]"])"},
+        {R"([Variant FE)", R"([Variant ""])"},
+        {R"([Variant >"])", R"([Variant "]"])"},
+        {R"([Variant "x)", R"([Variant "x"])"},
+        {R"([Zeta "1"] {c})", R"([Zeta "1"])"},
+        {R"([ Zeta  "1")", ""},
+        {R"([Site"s"])", R"([Site"s"])"},
+        {R"([Site "s)", R"([Site "s"])"},
+        {R"([TimeControl "10+0.05)", R"([TimeControl "10+0.05"])"},
+        {R"([Event)", R"([Event ""])"},
+        {"[", ""},
+        {"[Eve?", ""},
+        {R"(["x)", ""},
+        {"[\xff\xfeK \"1", ""},
+    };
+    for (const auto& [line, normal] : cases) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(kb::NormalTagLine(line), normal);
+        EXPECT_EQ(kb::WellFormedTagLine(line), std::string_view(line) == normal);
+        if (*normal) {
+            EXPECT_TRUE(kb::WellFormedTagLine(normal));
+            EXPECT_EQ(kb::ExtractTagValue(normal), kb::ExtractTagValue(line));
+        }
+        TEventData e, f;
+        e.Tags = kb::TTagList{};
+        f.Tags = kb::TTagList{};
+        kb::ParseTagLine(e, line);
+        kb::ParseTagLine(f, normal);
+        EXPECT_EQ(Dump(e), Dump(f));
+        EXPECT_EQ(e.RoundText + e.TimeControlText, f.RoundText + f.TimeControlText);
+    }
+}
+
+// The TimeControl tag's text comes back as read while its numbers stand.
+TEST(Tags, TimeControlTextIsWrittenBackUntilTheNumbersChange) {
+    const struct {
+        const char* Value;
+        uint16_t Base, Increment;
+    } cases[] = {{"10+0.05", 10, 0},
+                 {"900+5", 900, 5},
+                 {"40/7200:20/3600:900+30", 0, 30},
+                 {"300", 0, 0},
+                 {"?", 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Value);
+        TEventData e;
+        kb::ParseTagLine(e, std::string("[TimeControl \"") + c.Value + "\"]");
+        EXPECT_EQ(e.TimeControlBase, c.Base);
+        EXPECT_EQ(e.TimeControlIncrement, c.Increment);
+        EXPECT_EQ(kb::TimeControlTagValue(e), c.Value);
+        e.TimeControlBase = 600; // the user sets the time control
+        EXPECT_EQ(kb::TimeControlTagValue(e), "600+" + std::to_string(c.Increment));
+        kb::ClearEventData(e);
+        EXPECT_EQ(kb::TimeControlTagValue(e), "");
+    }
+}
+
 TEST(Tags, ExtractTagValue) {
     EXPECT_EQ(kb::ExtractTagValue("[Event Foo]"), "");
     EXPECT_EQ(kb::ExtractTagValue(R"([X "a" "b"])"), "a");

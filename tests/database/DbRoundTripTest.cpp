@@ -193,3 +193,29 @@ TEST(DbRoundTrip, RoundTextBesideTheNumber) {
         EXPECT_NE(db.RecordToPGN(payload).find("[Round \"" + round + "\"]"), std::string::npos);
     }
 }
+
+// The record holds a time control as two numbers; a text those numbers do
+// not give back ("10+0.05") makes the game go in as text, whole.
+TEST(DbRoundTrip, TimeControlTextKept) {
+    TChessDatabase db;
+    const struct {
+        const char* Text;
+        bool Compact;
+    } cases[] = {{"900+5", true},
+                 {"10+0.05", false},
+                 {"40/7200:20/3600:900+30", false},
+                 {"300", false},
+                 {"-", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text);
+        TNotation n;
+        ASSERT_EQ(n.LoadPGN(std::string("[Event \"E\"]\r\n[TimeControl \"") + c.Text +
+                            "\"]\r\n\r\n1. e4 e5 *\r\n"),
+                  0);
+        std::string payload;
+        ASSERT_TRUE(EncodeGameRecord(n, payload));
+        EXPECT_EQ(payload[0] != '[', c.Compact);
+        EXPECT_NE(db.RecordToPGN(payload).find(std::string("[TimeControl \"") + c.Text + "\"]"),
+                  std::string::npos);
+    }
+}

@@ -299,6 +299,36 @@ TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
          tags + "[Zeta \"1\"]\r\n[Alpha \"2\"]\r\n[Zeta \"1\"]\r\n\r\n*\r\n",
          {"[Zeta \"1\"]", "[Alpha \"2\"]", ""},
          0},
+        // Damaged lines come out in the form they were read as; lines that
+        // name no tag go.
+        {"damaged tag lines",
+         tags + "[Variant \"]\r\n[Variant \" \r\n[Eve?\r\n[\r\n[Site \"s\r\n[Note  x\r\n\r\n1. "
+                "e4 *\r\n",
+         {"[Site \"s\"]", "[Variant \"]\"]", "[Variant \"\"]", "[Note \"\"]", ""},
+         1},
+        // A repeated line is kept once; the last Variant line read still
+        // rules, and is written last.
+        {"a Variant line repeated",
+         tags + "[Variant \"\"]\r\n[Variant >\"]\r\n[Variant >\r\n\r\n1. e4 *\r\n",
+         {"[Variant \"]\"]", "[Variant \"\"]", ""},
+         1},
+        {"Chess960 named before a Variant line that does not",
+         tags + "[FEN \"nbbrknrq/pppppppp/8/8/8/8/PPPPPPPP/NBBRKNRQ w KQkq - 0 1\"]\r\n[Variant "
+                "\"Chess960\"]\r\n[Variant \"\"]\r\n\r\n1. e4 *\r\n",
+         {"[Variant \"\"]", "[Variant \"Chess960\"]", ""},
+         1},
+        {"a sign on the last move of a variation",
+         tags + "\r\n1. e4 e5 (1... c5 $998) $998 *\r\n",
+         {"1.e4 e5 $998 (1...c5 $998)  *"},
+         2},
+        {"time controls as read",
+         tags + "[TimeControl \"10+0.05\"]\r\n\r\n1. d4 *\r\n",
+         {"[TimeControl \"10+0.05\"]"},
+         1},
+        {"a time control in periods",
+         tags + "[TimeControl \"40/7200:20/3600:900+30\"]\r\n\r\n1. d4 *\r\n",
+         {"[TimeControl \"40/7200:20/3600:900+30\"]"},
+         1},
         {"a round the number cannot say",
          tags + "[Round \"12.5\"]\r\n\r\n1. d4 *\r\n",
          {"[Round \"12.5\"]"},
@@ -325,7 +355,7 @@ TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
         TNotation a;
-        a.LoadPGN(c.Text);
+        const int loaded = a.LoadPGN(c.Text);
         const std::string out = Export(a);
         const auto lines = SplitCrLf(out);
         auto at = lines.begin();
@@ -338,7 +368,7 @@ TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
         }
         EXPECT_EQ(out.find(" f1 "), std::string::npos);
         TNotation b;
-        ASSERT_EQ(b.LoadPGN(out), 0) << out;
+        ASSERT_EQ(b.LoadPGN(out), loaded) << out;
         EXPECT_EQ(MainLine(b).size(), c.Plies) << out;
         EXPECT_EQ(MainLine(a).size(), c.Plies);
         EXPECT_EQ(b.GameData.Kommentar, a.GameData.Kommentar);
