@@ -54,7 +54,7 @@ bool GlyphPath(char16_t Code, QPainterPath& Path) {
 // crosses, the mane). White: the silhouette light, its outer contours drawn
 // as dark lines thick enough to show at the smallest size.
 void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTransform& T,
-              bool White) {
+              bool White, bool Bishop) {
     const QList<QPolygonF> contours = Glyph.toSubpathPolygons(T);
     double largest = 0; // the outer contour's area, with its turning sign
     for (const QPolygonF& c : contours)
@@ -89,6 +89,15 @@ void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTr
             p.setPen(Qt::NoPen);
             p.setBrush(Qt::black);
             p.drawPath(body);
+        }
+        if (Bishop) {
+            // The solid glyph has no slit in its mitre, and without one a
+            // small bishop reads as a pawn: cut it in the other colour.
+            const QRectF b = T.map(Glyph).boundingRect();
+            const double w = std::max(1.4, s / 16.0);
+            p.setPen(QPen(White ? Qt::black : Qt::white, w, Qt::SolidLine, Qt::FlatCap));
+            p.drawLine(QPointF(b.center().x() + 0.16 * b.width(), b.top() + 0.24 * b.height()),
+                       QPointF(b.center().x() - 0.02 * b.width(), b.top() + 0.42 * b.height()));
         }
     }
     {
@@ -144,7 +153,7 @@ QImage BuildFigurenStrip(TFigurenset Set) {
         QTransform t;
         t.translate(dx - i * s, dy);
         t.scale(scale, scale);
-        DrawCell(strip, i * s, s, paths[i], t, i < 6);
+        DrawCell(strip, i * s, s, paths[i], t, i < 6, i % 6 == 2);
     }
     return strip;
 }

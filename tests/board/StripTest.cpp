@@ -135,6 +135,22 @@ TEST(Strip, WhitePiecesAreLightInsideAndBlackPiecesDark) {
     }
 }
 
+TEST(Strip, BishopsCarryTheirSlitSoTheyDoNotReadAsPawns) {
+    // A bishop's silhouette is close to a pawn's at small sizes: its mitre
+    // is cut in the other colour, which the pawn's head never is.
+    for (TFigurenset set : AllSets) {
+        const int s = FigurenGroesse(set);
+        const QImage strip = BuildFigurenStrip(set);
+        ASSERT_FALSE(strip.isNull());
+        const int blackBishop = DarkShare(strip, 9, s, 0, s / 2),
+                  blackPawn = DarkShare(strip, 7, s, 0, s / 2);
+        const int whiteBishop = DarkShare(strip, 3, s, 0, s / 2),
+                  whitePawn = DarkShare(strip, 1, s, 0, s / 2);
+        EXPECT_LE(blackBishop, blackPawn - 4) << "at " << s;
+        EXPECT_GE(whiteBishop, whitePawn + 4) << "at " << s;
+    }
+}
+
 TEST(Strip, CellsAndCopyModesWorkPerPixel) {
     EXPECT_EQ(FigurenZelle(1), 1);
     EXPECT_EQ(FigurenZelle(6), 6);
