@@ -159,6 +159,10 @@ int TPGN::RemoveStaleTemps() {
         if (temp->ReadAt(0, begin.data(), static_cast<int64_t>(begin.size())) !=
             static_cast<int64_t>(begin.size()))
             continue;
+        // A byte for byte copy of the file's start is the user's own copy
+        // (a run leaves the first game with its ECO line set or removed).
+        const size_t same = std::min(first.size(), begin.size());
+        if (size > 0 && first.compare(0, same, begin, 0, same) == 0) continue;
         const std::string got = WithoutEcoLines(begin);
         // A run killed within the first game left a piece of it.
         const size_t n = std::min(got.size(), want.size());

@@ -272,6 +272,7 @@ TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
     // Not ours: other content, another name, or a writer still at work.
     kbtest::WriteFile(dir / "club.pgn1", "my notes");
     kbtest::WriteFile(dir / "club.pgn4", "[Event \"Mine\"]\r\n\r\n1. e4 *\r\n");
+    kbtest::WriteFile(dir / "club.pgn6", bytes);
     kbtest::WriteFile(dir / "club.pgn.tmpx", "[Event \"A\"]");
     kbtest::WriteFile(dir / "other.pgn.tmp1-0", "[Event \"A\"]");
     kbtest::WriteFile(dir / "club.pgn.tmp4243-0", "[Event \"A\"]");
@@ -288,7 +289,7 @@ TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
     EXPECT_EQ(pgntest::OtherFiles(dir.path(), "club.pgn"),
               (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmp4243-0",
                                         "club.pgn.tmpx", "club.pgn1", "club.pgn2", "club.pgn4",
-                                        "other.pgn.tmp1-0"}));
+                                        "club.pgn6", "other.pgn.tmp1-0"}));
     EXPECT_EQ(kbtest::ReadFile(file), bytes);
     ::close(held);
     ::close(held2);
@@ -299,7 +300,7 @@ TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
     EXPECT_EQ(
         pgntest::OtherFiles(dir.path(), "club.pgn"),
         (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmpx", "club.pgn1",
-                                  "club.pgn2", "club.pgn4", "other.pgn.tmp1-0"}));
+                                  "club.pgn2", "club.pgn4", "club.pgn6", "other.pgn.tmp1-0"}));
     EXPECT_EQ(pgn.GameCount(), 0);
 }
 
