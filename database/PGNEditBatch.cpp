@@ -50,9 +50,11 @@ void TPGN::ReadGameTexts(const std::vector<int>& GameIndexes, std::vector<std::s
         const int64_t end = EndOf(g);
         if (end <= start) continue;
         if (start < pieceStart || end > pieceStart + static_cast<int64_t>(piece.size())) {
-            // Read on from this game: the next games of a copy in file order
-            // come with it.
-            const int64_t want = std::max(kReadPiece, end - start);
+            // Read on from this game when the next one asked for follows it
+            // in the file (a copy in file order); a sorted or filtered list
+            // reads each game alone.
+            const bool inOrder = i + 1 < GameIndexes.size() && GameIndexes[i + 1] == g + 1;
+            const int64_t want = inOrder ? std::max(kReadPiece, end - start) : end - start;
             piece.resize(static_cast<size_t>(want));
             const int64_t n = file_->ReadAt(start, piece.data(), want);
             piece.resize(static_cast<size_t>(std::max<int64_t>(n, 0)));
