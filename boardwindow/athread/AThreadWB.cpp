@@ -471,20 +471,35 @@ int TAnalyseThreadWB::SetboardFeature() const {
     return setboard_;
 }
 
-void TAnalyseThreadWB::WriterLoop() {
-    std::unique_lock lk(m_);
-    auto write = [&](const std::string& Text) {
-        lk.unlock();
-        const bool ok = process_->Write(Text);
-        lk.lock();
+bool TAnalyseThreadWB::Send(std::unique_lock<std::mutex>& Lock, const std::string& Text) {
+    for (size_t from = 0; from < Text.size();) {
+        size_t to = Text.size();
+        if (!heard_ && !finishing_) {
+            // Nothing tells when a pipe is read: look every few milliseconds.
+            const auto until = std::chrono::steady_clock::now() + LineWait;
+            while (!heard_ && !finishing_ && !dead_ && process_->Unread() > 0 &&
+                   std::chrono::steady_clock::now() < until)
+                cv_.wait_for(Lock, std::chrono::milliseconds(2));
+            const size_t nl = Text.find('\n', from);
+            if (!heard_ && !finishing_ && nl != std::string::npos) to = nl + 1;
+        }
+        Lock.unlock();
+        const bool ok = process_->Write(Text.substr(from, to - from));
+        Lock.lock();
         if (!ok) {
             // The engine's input is gone: nothing more can reach it.
             writeFailed_ = true;
             queue_.clear();
             replies_.clear();
+            return false;
         }
-        return ok;
-    };
+        from = to;
+    }
+    return true;
+}
+
+void TAnalyseThreadWB::WriterLoop() {
+    std::unique_lock lk(m_);
     for (;;) {
         // Paused engines get nothing until they run again (or are ended).
         cv_.wait(lk, [this] {
@@ -496,14 +511,14 @@ void TAnalyseThreadWB::WriterLoop() {
             for (const std::string& r : replies_)
                 text += r;
             replies_.clear();
-            if (!write(text)) return;
+            if (!Send(lk, text)) return;
             continue;
         }
         if (queue_.empty()) return;
         TWrite w = std::move(queue_.front());
         queue_.pop_front();
         if (!w.Pos) {
-            if (!write(w.Text)) return;
+            if (!Send(lk, w.Text)) return;
         } else {
             const std::vector<std::string> cmds = PositionCommands(PositionInfoLocked(), *w.Pos);
             // The new position counts from before its first command is
@@ -512,36 +527,34 @@ void TAnalyseThreadWB::WriterLoop() {
             moveNo_ = w.Pos->MoveNo;
             ++positionGen_;
             for (const std::string& c : cmds)
-                if (!write(ToLf(c))) return;
+                if (!Send(lk, ToLf(c))) return;
         }
-        if (w.Handshake && !Handshake(lk, write)) return;
+        if (w.Handshake && !Handshake(lk)) return;
     }
 }
 
-bool TAnalyseThreadWB::Handshake(std::unique_lock<std::mutex>& Lock,
-                                 const std::function<bool(const std::string&)>& Write) {
+bool TAnalyseThreadWB::Handshake(std::unique_lock<std::mutex>& Lock) {
     using Clock = std::chrono::steady_clock;
     auto settled = [this] { return featuresDone_ || finishing_ || dead_; };
     const auto start = Clock::now();
-    int protovers = 0, pings = 0;
+    int pings = 0;
     while (!settled()) {
         const auto limit = start + (featuresMore_ ? FeatureLongWait : FeatureWait);
         const auto now = Clock::now();
         if (now >= limit) break;
         const int lines = featureLines_;
-        const bool more = featuresMore_;
-        cv_.wait_until(Lock, std::min(limit, now + NudgeWait), [&] {
-            return settled() || featureLines_ != lines || featuresMore_ != more;
-        });
-        if (settled() || featureLines_ != lines || featuresMore_ != more) continue;
+        const bool more = featuresMore_, heard = heard_;
+        auto changed = [&] {
+            return settled() || featureLines_ != lines || featuresMore_ != more || heard_ != heard;
+        };
+        cv_.wait_until(Lock, std::min(limit, now + (heard ? PingWait : NudgeWait)), changed);
+        if (changed()) continue;
         std::string nudge;
-        if (featureLines_ == 0 && !refusedProtover_ && protovers < MaxProtoverNudges) {
-            ++protovers;
-            nudge = "protover 2\n";
-        } else if (featuresMore_ && pingFeature_) {
+        if (!heard_ && process_->Unread() == 0)
+            nudge = "force\n";
+        else if (featuresMore_ && pingFeature_)
             nudge = "ping " + std::to_string(++pings) + "\n";
-        }
-        if (!nudge.empty() && !Write(nudge)) return false;
+        if (!nudge.empty() && !Send(Lock, nudge)) return false;
     }
     return true;
 }
@@ -640,6 +653,11 @@ void TAnalyseThreadWB::Features(const std::string& L) {
 void TAnalyseThreadWB::Line(const std::string& L) {
     const std::string t = Trim(L);
     if (t.empty()) return;
+    {
+        std::lock_guard lk(m_);
+        heard_ = true;
+    }
+    cv_.notify_all();
     if (t.rfind("feature ", 0) == 0) {
         Features(t);
         return;
@@ -665,10 +683,9 @@ void TAnalyseThreadWB::Line(const std::string& L) {
     // thinking line.
     bool aboutPosition = false;
     if (IsErrorLine(t, &aboutPosition)) {
-        {
+        if (aboutPosition) {
             std::lock_guard lk(m_);
-            if (aboutPosition) errorGen_ = gen;
-            if (t.find("protover") != std::string::npos) refusedProtover_ = true;
+            errorGen_ = gen;
         }
         ShowStatus(t);
         return;

@@ -80,14 +80,17 @@ public:
     // that asked for more time with "done=0".
     static constexpr std::chrono::milliseconds FeatureWait{2000};
     static constexpr std::chrono::milliseconds FeatureLongWait{10000};
-    // While the features are not done the engine gets another line this
-    // often: some engines start their own threads late and act on input only
-    // when more arrives (some drop what came with the line they were reading
-    // then), so a lone "protover 2" is repeated, a few times at most, while
-    // no feature came, and "ping" follows a "done=0" from an engine that
-    // takes it.
-    static constexpr std::chrono::milliseconds NudgeWait{150};
-    static constexpr int MaxProtoverNudges = 3;
+    // An engine that has not said a word yet gets one line at a time, each
+    // once it has taken the one before (or after LineWait): some engines read
+    // their first input through a buffer and drop what is left in it when
+    // their second thread comes up, and show nothing before. That thread
+    // gets its turn only when a line arrives, so while such an engine stays
+    // silent in the handshake it gets a harmless "force" every NudgeWait.
+    // An engine that asked for more time with "done=0" and takes "ping" is
+    // pinged every PingWait.
+    static constexpr std::chrono::milliseconds NudgeWait{30};
+    static constexpr std::chrono::milliseconds PingWait{150};
+    static constexpr std::chrono::milliseconds LineWait{1000};
 
     using TStatusEvent = std::function<void(const std::string& Text)>;
     // Process is started; Info is this run's own copy of the command set.
@@ -136,10 +139,12 @@ private:
     void WaitForExit();
     void Line(const std::string& L);
     void Features(const std::string& L);
+    // Writes Text (a line at a time while the engine has said nothing);
+    // false when the engine's input is gone. Lock is released while writing.
+    bool Send(std::unique_lock<std::mutex>& Lock, const std::string& Text);
     // Waits for the features after "protover 2", nudging an engine that is
     // slow to act on its input; false when a write failed.
-    bool Handshake(std::unique_lock<std::mutex>& Lock,
-                   const std::function<bool(const std::string&)>& Write);
+    bool Handshake(std::unique_lock<std::mutex>& Lock);
     TWBInfo PositionInfoLocked() const;
     void ShowStatus(const std::string& Text);
 
@@ -162,7 +167,7 @@ private:
     bool featuresMore_ = false; // "done=0": the engine wants more time
     int featureLines_ = 0;
     bool pingFeature_ = false;
-    bool refusedProtover_ = false; // an engine that knows no features said so
+    bool heard_ = false; // the engine has said something
     int setboard_ = -1;
     int errorGen_ = -1;    // an error about the position of that number
     int thinkingGen_ = -1; // a thinking line shown for the position of that number

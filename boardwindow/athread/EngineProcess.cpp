@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -265,6 +266,12 @@ bool TEngineProcess::Write(const std::string& Text) {
         done += static_cast<size_t>(n);
     }
     return true;
+}
+
+size_t TEngineProcess::Unread() const {
+    int n = 0;
+    if (writeFd_ < 0 || ::ioctl(writeFd_, FIONREAD, &n) != 0 || n < 0) return 0;
+    return static_cast<size_t>(n);
 }
 
 void TEngineProcess::CloseInput() {

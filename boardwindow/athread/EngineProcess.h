@@ -41,6 +41,8 @@ public:
     // The whole text in one write (retried after partial writes and EINTR);
     // false when the engine's input is closed or broken.
     bool Write(const std::string& Text);
+    // Bytes written that the engine has not read yet.
+    size_t Unread() const;
     // Closes our end of the engine's input (the engine reads end of file).
     void CloseInput();
     void CloseOutput();

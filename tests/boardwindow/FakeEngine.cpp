@@ -16,6 +16,10 @@
 //               ends of a feature line of some thousand characters
 //   refuseedit  refuses "edit" as not implemented (and thinks all the same)
 //   crlines     ends its lines with CR alone, with status lines among them
+//   latethread  answers like setboard, but as a busy engine whose second
+//               thread comes up late: until its sixth line it reads its
+//               input in pieces, a while apart, shows nothing, and with that
+//               line it drops the rest of the piece and shows what it said
 // The other modes say nothing to protover 2.
 // Without an argument the mode comes from FAKE_ENGINE_MODE.
 // With FAKE_ENGINE_LOG set, every line read is appended to that file.
@@ -29,9 +33,40 @@
 
 namespace {
 
+bool Holding = false; // latethread before its thread is up
+std::string Held;
+
 void Say(const std::string& S) {
+    if (Holding) {
+        Held += S;
+        return;
+    }
     std::fputs(S.c_str(), stdout);
     std::fflush(stdout);
+}
+
+// The next line of input, without its end; false at end of input.
+bool NextLine(std::string& Line, bool Late) {
+    static std::string pending;
+    static int lines = 0;
+    size_t nl;
+    while ((nl = pending.find('\n')) == std::string::npos) {
+        if (Holding) ::usleep(30000);
+        char buf[4096];
+        const ssize_t n = ::read(0, buf, sizeof buf);
+        if (n <= 0) return false;
+        pending.append(buf, static_cast<size_t>(n));
+    }
+    Line = pending.substr(0, nl);
+    pending.erase(0, nl + 1);
+    if (Late && ++lines == 6) {
+        pending.clear();
+        Holding = false;
+        Say(Held);
+    }
+    while (!Line.empty() && Line.back() == '\r')
+        Line.pop_back();
+    return true;
 }
 
 } // namespace
@@ -50,13 +85,12 @@ int main(int argc, char** argv) {
         }
         Say("child " + std::to_string(child) + "\n");
     }
-    char buf[4096];
+    const bool late = mode == "latethread";
+    Holding = late;
     int positions = 0;
     bool closed = false;
-    while (std::fgets(buf, sizeof buf, stdin)) {
-        std::string line = buf;
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-            line.pop_back();
+    std::string line;
+    while (NextLine(line, late)) {
         if (log) {
             std::fprintf(log, "%s\n", line.c_str());
             std::fflush(log);
@@ -67,7 +101,7 @@ int main(int argc, char** argv) {
             closed = true;
         }
         if (line == "protover 2") {
-            if (mode == "setboard") Say("feature usermove=1 setboard=1 myname=\"Fake 1\" done=1\n");
+            if (mode == "setboard" || late) Say("feature usermove=1 setboard=1 myname=\"Fake 1\" done=1\n");
             if (mode == "edit") Say("feature setboard=0\nfeature done=1\n");
             if (mode == "longfeature") {
                 std::string f = "feature done=0\nfeature setboard=1";
@@ -86,7 +120,7 @@ int main(int argc, char** argv) {
         if (line != "analyze" && line != "go") continue;
         ++positions;
         if (mode == "normal" || mode == "grandchild" || mode == "setboard" || mode == "edit" ||
-            mode == "refuseedit" || mode == "longfeature") {
+            mode == "refuseedit" || mode == "longfeature" || late) {
             Say("1 11 0 100 1. e4\n");
             Say("2 " + std::to_string(10 + positions) + " 0 200 1. e4 e5 2. Nf3\n");
         } else if (mode == "crlines") {
