@@ -7,16 +7,19 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMenu>
 #include <QPointer>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QTranslator>
 #include <QVariant>
 #include <QWidget>
 
@@ -328,7 +331,34 @@ QString HintOf(QObject* Item) {
     return {};
 }
 
+namespace {
+
+// Qt's own dialogs (font, colour, file, print preview) speak German only
+// through Qt's translations; a language file cannot reach them.
+void ApplyQtTranslation() {
+    static QPointer<QTranslator> german;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    if (LanguageColumn == 0) {
+        if (german) return;
+        auto* t = new QTranslator(app);
+        if (t->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+            QCoreApplication::installTranslator(t)) {
+            german = t;
+        } else {
+            delete t;
+        }
+    } else if (german) {
+        QCoreApplication::removeTranslator(german);
+        delete german;
+    }
+}
+
+} // namespace
+
 void ApplyLanguage() {
+    ApplyQtTranslation();
     Purge();
     // A setter may create or register items; walk a copy.
     const std::vector<TRegistration> list = Registrations();

@@ -479,8 +479,11 @@ void TMainForm::CreateStatusBar() {
     pHint->setFrameShape(QFrame::Panel);
     pHint->setFrameShadow(QFrame::Sunken);
     pHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    lBackuphint = new QLabel("Backup ", panel);
+    // Edits write the file beside the old one and rename it; no backup copy
+    // is made, so the hint says what happens.
+    lBackuphint = new QLabel("Speichern", panel);
     lBackuphint->setObjectName("lBackuphint");
+    RegisterCaption(lBackuphint, 1);
     lBackuphint->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lBackuphint->hide();
     auto* pTrace = new QWidget(panel);

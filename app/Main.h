@@ -140,7 +140,7 @@ public:
     kb::TBrett* hBrett = nullptr;  // hidden board: the piece strip for board windows
     kb::TPGN* tacticPGN = nullptr; // the tactics file's list
     QLabel* pHint = nullptr;
-    QLabel* lBackuphint = nullptr; // "Backup " beside the hint, shown by list windows
+    QLabel* lBackuphint = nullptr; // "Save" beside the hint while a game is saved
     QProgressBar* prBar = nullptr;
     QToolButton* bStop = nullptr;
 

@@ -9,7 +9,7 @@ KB_PACKAGES=(
     fonts-dejavu-core
     stockfish pgn-extract fairymax hoichess phalanx polyglot gnuchess sjeng
     xvfb xauth xdotool poppler-utils desktop-file-utils ccache
-    shared-mime-info libglib2.0-bin
+    shared-mime-info libglib2.0-bin qt6-translations-l10n
     clang libclang-rt-14-dev
 )
 

@@ -118,7 +118,9 @@ TEST_F(FrameTest, UncancellableProgressNeverPumps) {
     f.PGNTrace(nullptr, 0, mode);
     EXPECT_FALSE(ran);
     EXPECT_EQ(f.prBar->value(), 0);
-    // -1 ends a backup copy: the hint goes, the bar starts over.
+    // An edit rewrites the file and renames it; the hint says so and names
+    // no backup. -1 ends the copy: the hint goes, the bar starts over.
+    EXPECT_EQ(f.lBackuphint->text(), Text(1));
     f.lBackuphint->show();
     f.PGNTrace(nullptr, 70, mode);
     f.PGNTrace(nullptr, -1, mode);

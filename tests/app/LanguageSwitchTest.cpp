@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMainWindow>
@@ -237,3 +238,17 @@ TEST_F(LanguageSwitch, LanguageMenuItems) {
 }
 
 } // namespace
+
+TEST_F(LanguageSwitch, QtDialogsFollowTheLanguage) {
+    // Qt's own dialogs (the font dialog's labels) speak the program's language.
+    auto size = [] { return QCoreApplication::translate("QFontDialog", "&Size"); };
+    LanguageColumn = 1;
+    ApplyLanguage();
+    EXPECT_EQ(size(), "&Size");
+    ASSERT_TRUE(SelectLanguageFile(QString()));
+    EXPECT_EQ(size(), U("&Größe"));
+    EXPECT_EQ(QCoreApplication::translate("QFontDialog", "Sample"), "Beispiel");
+    LanguageColumn = 1;
+    ApplyLanguage();
+    EXPECT_EQ(size(), "&Size");
+}
