@@ -175,7 +175,7 @@ void TAufbauDialog::ShowFloat(const QRect& r) {
     board_->RestoreBackground();
     board_->floatRect_ = r;
     board_->SaveBackground();
-    DrawFigurFromStrip(board_->picture_, r, board_->strip_, figur_);
+    DrawFigurFromStrip(board_->picture_, r, board_->DrawStrip(), figur_);
     board_->update();
 }
 

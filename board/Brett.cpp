@@ -76,7 +76,17 @@ void TBrett::BuildFiguren(TFigurenset Set) {
     const bool app = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
     if (app) QApplication::setOverrideCursor(Qt::WaitCursor);
     strip_ = BuildFigurenStrip(Set);
+    stripBuiltIn_ = true;
+    UpdateSizedStrip();
     if (app) QApplication::restoreOverrideCursor();
+}
+
+void TBrett::UpdateSizedStrip() {
+    // Stretching a set's cells by whole pixels drops rows and columns: thin
+    // outlines break up and a small white piece falls apart. Pieces of the
+    // built-in sets are drawn anew for the square size instead.
+    const bool other = !strip_.isNull() && strip_.height() / 2 != groesse_;
+    sized_ = stripBuiltIn_ && other ? BuildFigurenStrip(groesse_) : QImage();
 }
 
 bool TBrett::LoadUserFiguren(const QString& Path) {
@@ -95,12 +105,14 @@ bool TBrett::LoadUserFiguren(const QString& Path) {
         break;
     }
     strip_ = img;
+    stripBuiltIn_ = false;
+    UpdateSizedStrip();
     return true;
 }
 
 void TBrett::DrawPiece(int Square, int32_t Piece) {
     if (UpdateLock || Square < 0 || Square > 63) return;
-    DrawFigurFromStrip(picture_, SquareRect(Square), strip_, Piece);
+    DrawFigurFromStrip(picture_, SquareRect(Square), DrawStrip(), Piece);
     if (Blind) DrawSquare(Square);
     Changed();
 }
@@ -110,7 +122,7 @@ void TBrett::DrawPieceAt(const QRect& OldRect, const QRect& NewRect, int32_t Pie
     if (OldRect == floatRect_) RestoreBackground();
     floatRect_ = NewRect;
     SaveBackground();
-    if (!Blind) DrawFigurFromStrip(picture_, floatRect_, strip_, Piece);
+    if (!Blind) DrawFigurFromStrip(picture_, floatRect_, DrawStrip(), Piece);
     Changed();
 }
 
@@ -124,6 +136,8 @@ void TBrett::DrawFigur(int32_t Piece, QImage& Bitmap, bool Mask) const {
 
 void TBrett::SetFigurenBitmap(const QImage& Bitmap, TFigurenset Set) {
     strip_ = Bitmap.convertToFormat(QImage::Format_RGB32);
+    stripBuiltIn_ = Set != TFigurenset::User && Bitmap.height() / 2 == FigurenGroesse(Set);
+    UpdateSizedStrip();
     figuren_ = Set;
     userFiguren_.clear();
 }
@@ -136,6 +150,7 @@ void TBrett::SetGroesse(int Value) {
     if (v == groesse_ || v < 10 || v >= 100) return;
     CancelDrag();
     groesse_ = v;
+    UpdateSizedStrip();
     setFixedSize(8 * v, 8 * v);
     picture_ = QImage(8 * v, 8 * v, QImage::Format_RGB32);
     picture_.fill(Qt::white);
@@ -294,7 +309,7 @@ void TBrett::FloatTo(const QRect& r) {
     RestoreBackground();
     floatRect_ = r;
     SaveBackground();
-    if (!Blind && !UpdateLock) DrawFigurFromStrip(picture_, floatRect_, strip_, dragged_);
+    if (!Blind && !UpdateLock) DrawFigurFromStrip(picture_, floatRect_, DrawStrip(), dragged_);
     Changed();
 }
 
@@ -477,7 +492,7 @@ void TBrett::FloatAnimated(const QRect& r) {
     RestoreBackground();
     floatRect_ = r;
     SaveBackground();
-    if (!Blind) DrawFigurFromStrip(picture_, floatRect_, strip_, animPiece_);
+    if (!Blind) DrawFigurFromStrip(picture_, floatRect_, DrawStrip(), animPiece_);
     Changed();
 }
 

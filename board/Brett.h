@@ -177,10 +177,16 @@ private:
     bool Castle960Requested(Qt::KeyboardModifiers Shift, int StartSquare, bool ExactCtrl) const;
     void FinishMove(int Start, int Drop, bool Castling, Qt::KeyboardModifiers Shift);
     void Changed() { update(); }
+    // The strip pieces are drawn from: the set's own, or the same pieces
+    // drawn for the square size when the set's cells are of another size.
+    const QImage& DrawStrip() const { return sized_.isNull() ? strip_ : sized_; }
+    void UpdateSizedStrip();
 
     TFigurenset figuren_ = TFigurenset::User;
     QString userFiguren_;
     QImage strip_;
+    bool stripBuiltIn_ = false; // strip_ drawn from the font, so any size can be drawn anew
+    QImage sized_;
     QImage picture_;
     int groesse_ = 32;
     bool grundstellung_ = true;

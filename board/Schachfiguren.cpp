@@ -77,9 +77,13 @@ void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTr
     QImage cover(s, s, QImage::Format_ARGB32);
     cover.fill(Qt::white);
     const double line = std::max(1.0, s / 28.0);
+    // Below this an antialiased outline of one pixel turns pale grey where
+    // it falls between pixels, and a white piece loses its edge: small cells
+    // get crisp lines.
+    const bool smooth = s >= 24;
     {
         QPainter p(&pic);
-        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::Antialiasing, smooth);
         if (White) {
             p.setPen(QPen(Qt::black, line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
             p.setBrush(Qt::NoBrush);
@@ -104,7 +108,7 @@ void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTr
         // The silhouette: every closed contour filled on its own, so the
         // holes of the glyph still belong to the piece.
         QPainter p(&cover);
-        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::Antialiasing, smooth);
         p.setPen(White ? QPen(Qt::black, line) : QPen(Qt::NoPen));
         p.setBrush(Qt::black);
         for (const QPolygonF& poly : contours)
@@ -132,7 +136,12 @@ int FigurenGroesse(TFigurenset Set) {
 }
 
 QImage BuildFigurenStrip(TFigurenset Set) {
-    const int s = FigurenGroesse(Set);
+    return BuildFigurenStrip(FigurenGroesse(Set));
+}
+
+QImage BuildFigurenStrip(int CellSize) {
+    const int s = CellSize;
+    if (s < 1) return {};
     std::array<QPainterPath, 12> paths;
     QRectF all;
     for (int i = 0; i < 12; ++i) {

@@ -37,6 +37,8 @@ int FigurenGroesse(TFigurenset Set);
 // glyphs of the DejaVu Sans font file. Returns a null image when the font
 // file cannot be read.
 QImage BuildFigurenStrip(TFigurenset Set);
+// The same pieces drawn for cells of CellSize pixels.
+QImage BuildFigurenStrip(int CellSize);
 
 // Cell 1..12 of a signed piece code, 0 for anything that is not a piece.
 int FigurenZelle(int32_t Piece);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace kb;
 
 namespace {
@@ -326,4 +328,64 @@ TEST(Strip, BoardPropertiesSelectTheStripAndReportFailures) {
     other.SetFigurenBitmap(b.GetFigurenBitmap(), TFigurenset::WinboardF33);
     EXPECT_EQ(other.GetFigurenBitmap(), b.GetFigurenBitmap());
     EXPECT_EQ(other.Figuren(), TFigurenset::WinboardF33);
+}
+
+namespace {
+
+// Light pixels of a square that no light path from its edge reaches: the
+// inside of a white piece whose dark outline is closed.
+int EnclosedLight(const QImage& pic, const QRect& r) {
+    auto light = [&](int x, int y) { return qGray(pic.pixel(x, y)) >= 128; };
+    std::vector<char> seen(static_cast<size_t>(r.width() * r.height()), 0);
+    std::vector<QPoint> todo;
+    auto push = [&](int x, int y) {
+        if (!r.contains(x, y) || !light(x, y)) return;
+        char& s = seen[static_cast<size_t>((y - r.top()) * r.width() + x - r.left())];
+        if (!s) {
+            s = 1;
+            todo.emplace_back(x, y);
+        }
+    };
+    for (int i = 0; i < r.width(); ++i) {
+        push(r.left() + i, r.top());
+        push(r.left() + i, r.bottom());
+    }
+    for (int i = 0; i < r.height(); ++i) {
+        push(r.left(), r.top() + i);
+        push(r.right(), r.top() + i);
+    }
+    while (!todo.empty()) {
+        const QPoint p = todo.back();
+        todo.pop_back();
+        push(p.x() + 1, p.y());
+        push(p.x() - 1, p.y());
+        push(p.x(), p.y() + 1);
+        push(p.x(), p.y() - 1);
+    }
+    int enclosed = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (light(x, y) && !seen[static_cast<size_t>((y - r.top()) * r.width() + x - r.left())])
+                ++enclosed;
+    return enclosed;
+}
+
+} // namespace
+
+TEST(Strip, WhitePiecesKeepAClosedOutlineOnTheSmallestBoard) {
+    // The smallest board shows the 21-pixel set on 16-pixel squares. A white
+    // piece on a light square must stay outlined all round, or it merges
+    // into the square.
+    TBrett b;
+    b.SetFiguren(TFigurenset::WinboardF21);
+    b.SetStellung(kbboard::Stellung({"Kb1", "Qd1", "Rf1", "Bh1", "Na2", "Pc2", "ke8"}), TZug{});
+    for (int size : {16, 21, 29}) {
+        b.SetGroesse(size);
+        b.RedrawAll();
+        for (const char* sq : {"b1", "d1", "f1", "h1", "a2", "c2"}) {
+            const QRect r = b.SquareRect(kbboard::Sq64(sq));
+            EXPECT_GE(10 * EnclosedLight(b.Picture(), r), size * size)
+                << "white piece on " << sq << " at square size " << size;
+        }
+    }
 }
