@@ -653,11 +653,13 @@ void TAnalyseThreadWB::Features(const std::string& L) {
 void TAnalyseThreadWB::Line(const std::string& L) {
     const std::string t = Trim(L);
     if (t.empty()) return;
+    bool first;
     {
         std::lock_guard lk(m_);
+        first = !heard_;
         heard_ = true;
     }
-    cv_.notify_all();
+    if (first) cv_.notify_all(); // the writer may send in one piece now
     if (t.rfind("feature ", 0) == 0) {
         Features(t);
         return;

@@ -330,6 +330,9 @@ void TEngineProcess::ReapLocked() {
     // While the leader is not reaped its group id cannot be reused: whatever
     // the engine started and left behind goes with it.
     ::kill(-pid_, SIGKILL);
+    // The guardian stands down while the group id is still ours: once the
+    // leader is reaped the id can go to somebody else's processes.
+    ReleaseGuardian();
     int status = 0;
     for (;;) {
         const pid_t r = ::waitpid(pid_, &status, 0);
@@ -339,7 +342,6 @@ void TEngineProcess::ReapLocked() {
     }
     reaped_ = true;
     waitStatus_ = status;
-    ReleaseGuardian();
 }
 
 TEngineProcess::TEnd TEngineProcess::Finish(std::chrono::milliseconds Grace) {
