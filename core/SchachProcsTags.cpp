@@ -382,8 +382,11 @@ bool IsPGNFile(const std::string& FileName) {
         in.read(buf, sizeof buf);
         const std::streamsize got = in.gcount();
         if (got <= 0) break;
+        // A UTF-8 byte order mark at the start is no text of the file.
+        const std::streamsize from =
+            total == 0 && got >= 3 && std::string_view(buf, 3) == "\xEF\xBB\xBF" ? 3 : 0;
         total += static_cast<size_t>(got);
-        for (std::streamsize i = 0; i < got; ++i) {
+        for (std::streamsize i = from; i < got; ++i) {
             const char c = buf[i];
             if (c == '\n' && lastWasCR) {
                 lastWasCR = false;

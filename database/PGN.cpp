@@ -116,6 +116,7 @@ void TPGN::Close() {
 }
 
 bool TPGN::SetFileName(const std::string& FileName) {
+    openRefusal_ = TOpenRefusal::None;
     if (busy_) return false;
     if (FileName.empty()) {
         BeginRowsChange();
@@ -138,7 +139,11 @@ bool TPGN::SetFileName(const std::string& FileName) {
     std::error_code ec;
     if (fs::exists(name, ec)) {
         if (!HasPGNExtension(name)) return OpenDatabase(name, false);
-        if (!IsPGNFile(name)) return false;
+        if (!IsPGNFile(name)) {
+            openRefusal_ =
+                fs_->Open(name, TOpenMode::Read) ? TOpenRefusal::NotPGN : TOpenRefusal::Unreadable;
+            return false;
+        }
         return OpenPGN(name);
     }
     bool create = true;
@@ -146,14 +151,20 @@ bool TPGN::SetFileName(const std::string& FileName) {
     if (!create) return false;
     if (!HasPGNExtension(name)) return OpenDatabase(name, true);
     auto created = fs_->Open(name, TOpenMode::CreateNew);
-    if (!created || !created->Sync() || !fs_->SyncFolder(name)) return false;
+    if (!created || !created->Sync() || !fs_->SyncFolder(name)) {
+        openRefusal_ = TOpenRefusal::NotCreated;
+        return false;
+    }
     created.reset();
     return OpenPGN(name);
 }
 
 bool TPGN::OpenPGN(const std::string& Path) {
     auto file = fs_->Open(Path, TOpenMode::Read);
-    if (!file) return false;
+    if (!file) {
+        openRefusal_ = TOpenRefusal::Unreadable;
+        return false;
+    }
     BeginRowsChange();
     Close();
     EndRowsChange();

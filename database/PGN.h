@@ -87,6 +87,18 @@ public:
     // Opens, re-scans or closes. True when FileName is the loaded file afterwards
     // (empty name: True after closing).
     bool SetFileName(const std::string& FileName);
+    // Why the last SetFileName opened nothing (the list stays as it was).
+    // None as well when the user declined a new file, when the list was
+    // busy, and when the reason has been shown already.
+    enum class TOpenRefusal {
+        None,
+        NotPGN,
+        NotDatabase,
+        DatabaseNotOpened,
+        Unreadable,
+        NotCreated
+    };
+    TOpenRefusal OpenRefusal() const { return openRefusal_; }
     void Close();
     bool IsDatabase() const { return database_ != nullptr; }
     TChessDatabase* Database() const { return database_.get(); }
@@ -278,6 +290,7 @@ private:
     std::unique_ptr<std::vector<int32_t>> filterList_;
     int dbRows_ = 0;
     bool indexMissing_ = false;
+    TOpenRefusal openRefusal_ = TOpenRefusal::None;
     int64_t expectedStep_ = 0;
     int64_t generation_ = 0;
     std::unordered_map<int, std::pair<int64_t, int64_t>> handedOut_;

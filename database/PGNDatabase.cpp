@@ -63,8 +63,15 @@ bool TPGN::OpenDatabase(const std::string& Path, bool Create) {
     }
     auto db = std::make_unique<TChessDatabase>();
     db->OnCheckStep = [this](TCustomDatabase*, int64_t& Step, bool&) { Step = expectedStep_; };
-    db->OnFileError = [this, Path](TCustomDatabase*) {
+    auto fileError = [this, Path](TCustomDatabase*) {
         ShowError("Serious error while reading file " + Path);
+    };
+    // While opening, a shown error is remembered, so that a refusal is not
+    // told twice.
+    bool told = false;
+    db->OnFileError = [&fileError, &told](TCustomDatabase* D) {
+        fileError(D);
+        told = true;
     };
     const bool missing = indexMissing_;
     db->OnBeforeCreateIndex = [this, missing](TCustomDatabase*) {
@@ -82,8 +89,15 @@ bool TPGN::OpenDatabase(const std::string& Path, bool Create) {
         BusyScope busy(*this);
         db->Open(Path, Create);
     }
+    db->OnFileError = fileError;
     expectedStep_ = 0;
-    if (db->FileName().empty()) return false;
+    if (db->FileName().empty()) {
+        openRefusal_ = told                                ? TOpenRefusal::None
+                       : db->LastError() == dbeNotDatabase ? TOpenRefusal::NotDatabase
+                       : Create && !fs::exists(Path, ec)   ? TOpenRefusal::NotCreated
+                                                           : TOpenRefusal::DatabaseNotOpened;
+        return false;
+    }
 
     BeginRowsChange();
     Close();

@@ -265,7 +265,10 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
         }
     }
     // Messages were pumped while copying: the file must still be the one read.
-    ok = ok && game->IsFileAt(fileName_) && IndexStillValid(*game, 0);
+    // Its first game is checked where it starts, which need not be the
+    // file's first byte (a byte order mark or a note may stand before it).
+    ok = ok && game->IsFileAt(fileName_) &&
+         IndexStillValid(*game, RecordCount() > 0 ? starts_.front() : knownSize_);
     if (!ok) return false; // the old file was never touched
     if (!out.Commit() && !out.Renamed()) return false;
     game.reset();

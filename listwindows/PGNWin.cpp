@@ -513,8 +513,46 @@ QString TMDIPGN::OpenFile(const QString& FileName) {
     PGN1->PGN().SetFileName(FileName.toStdString());
     const QString name = QString::fromStdString(PGN1->PGN().FileName());
     setWindowTitle(name);
-    if (!name.isEmpty()) SetupForKind(PGN1->PGN().IsDatabase());
+    if (!name.isEmpty())
+        SetupForKind(PGN1->PGN().IsDatabase());
+    else
+        TellOpenRefusal(FileName);
     return name;
+}
+
+// A file that does not open is named with the reason, rather than the
+// window just not appearing.
+void TMDIPGN::TellOpenRefusal(const QString& FileName) {
+    using R = TPGN::TOpenRefusal;
+    const bool de = LwLanguageColumn() == 0;
+    QString text;
+    switch (PGN1->PGN().OpenRefusal()) {
+    case R::None:
+        return;
+    case R::NotPGN:
+        text = de ? QStringLiteral("Die Datei \"%1\" enthält keine PGN-Partien.")
+                  : QStringLiteral("The file \"%1\" holds no PGN games.");
+        break;
+    case R::NotDatabase:
+        text = de ? QStringLiteral("Die Datei \"%1\" ist weder eine PGN-Datei noch eine Datenbank.")
+                  : QStringLiteral("The file \"%1\" is neither a PGN file nor a database.");
+        break;
+    case R::DatabaseNotOpened:
+        text = de ? QStringLiteral("Die Datenbank \"%1\" konnte nicht geöffnet werden. Vielleicht "
+                                   "ist sie in einem anderen Programm geöffnet.")
+                  : QStringLiteral("The database \"%1\" could not be opened. It may be open in "
+                                   "another program.");
+        break;
+    case R::Unreadable:
+        text = de ? QStringLiteral("Die Datei \"%1\" konnte nicht gelesen werden.")
+                  : QStringLiteral("The file \"%1\" could not be read.");
+        break;
+    case R::NotCreated:
+        text = de ? QStringLiteral("Die Datei \"%1\" konnte nicht angelegt werden.")
+                  : QStringLiteral("The file \"%1\" could not be created.");
+        break;
+    }
+    LwMessage(this, TLwMsgType::Error, text.arg(FileName), lbOK);
 }
 
 TPGN* TMDIPGN::PGN() {

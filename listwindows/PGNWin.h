@@ -179,6 +179,7 @@ private:
     void BuildFilterPanel();
     void RegisterCaption(int N, std::function<void(const QString&)> Set, const QString& German);
     bool FormCloseQuery();
+    void TellOpenRefusal(const QString& FileName);
     // Disables the window and locks the boards for one long operation.
     class TLongWork;
     void Trace(int Percent, TCancelMode& Mode);

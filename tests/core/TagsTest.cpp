@@ -491,6 +491,10 @@ TEST(PgnFiles, IsPGNFileRules) {
     EXPECT_TRUE(check("[Event \"x\"]"));
     EXPECT_TRUE(check("junk\r[Event \"x\"]\r"));
     EXPECT_TRUE(check("\xEF\xBB\xBF[Event \"x\"]\n"));
+    // A byte order mark is no text: a file left with nothing else opens.
+    EXPECT_TRUE(check("\xEF\xBB\xBF"));
+    EXPECT_TRUE(check("\xEF\xBB\xBF\r\n"));
+    EXPECT_FALSE(check("\xEF\xBB\xBFsome text"));
     EXPECT_TRUE(check(thousand + "[Event \"x\"]\r\n"));
     EXPECT_FALSE(check(thousand + "1. d4\r\n[Event \"x\"]\r\n"));
     EXPECT_FALSE(check("  \r\n"));

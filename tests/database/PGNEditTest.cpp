@@ -71,6 +71,8 @@ struct Model {
         Shift(r + 1, -gap);
         starts.erase(starts.begin() + r);
         gameNos.erase(gameNos.begin() + r);
+        // The last line ends with CR LF, also when only a preamble is left.
+        if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r') bytes += "\r\n";
     }
 };
 
@@ -106,8 +108,14 @@ TEST(PGNEdit, RandomEditsFollowTheSpliceModel) {
         kbtest::TempDir dir;
         const auto file = dir / "games.pgn";
         Model m;
-        // Start from nothing on one seed, from a few games on the others.
+        // Start from nothing on one seed, from a few games on the others,
+        // some of them after text that belongs to no game (a byte order
+        // mark, a blank line, a note), which every change keeps.
         const int initial = seed == 11 ? 0 : 1 + static_cast<int>(seed % 4) * 3;
+        m.bytes = seed == 12   ? "\xEF\xBB\xBF"
+                  : seed == 13 ? "\r\n"
+                  : seed == 14 ? "; club games\r\n\r\n"
+                               : "";
         for (int i = 0; i < initial; ++i)
             m.Append(Trim(GameText(i, rng)));
         kbtest::WriteFile(file, m.bytes);

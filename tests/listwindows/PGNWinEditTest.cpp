@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -295,11 +296,58 @@ TEST_F(ListEdit, DropsBetweenWindows) {
     EXPECT_EQ(kb::TMDIPGN::FromList(reinterpret_cast<const kb::TPGN*>(&rows)), nullptr);
 }
 
+// A file the list cannot show is named with the reason, and stays as it was
+// without companions; a new file the user declined is no error.
+TEST_F(ListEdit, FilesThatCannotBeOpenedAreNamed) {
+    const std::string games = kbtest::ReadFile(MakePgn("games.pgn", 0, 3));
+    const fs::path notes = dir_ / "notes.pgn", text = dir_ / "games.txt";
+    kbtest::WriteFile(notes, "Shopping list\r\nbread\r\n");
+    kbtest::WriteFile(text, games);
+    const fs::path held = MakeDb("held.kbf", 0, 3);
+    kb::TChessDatabase holder;
+    ASSERT_TRUE(holder.Open(held.string()));
+    std::set<fs::path> files;
+    for (const auto& e : fs::directory_iterator(dir_.path()))
+        files.insert(e.path());
+
+    auto refused = [&](const fs::path& File, const QString& Says) {
+        host_.Messages.clear();
+        auto w = kbtest::OpenWindow(File);
+        EXPECT_TRUE(w->PGN()->FileName().empty()) << File;
+        ASSERT_EQ(host_.Messages.size(), 1u) << File;
+        EXPECT_EQ(host_.Messages[0].Type, kb::TLwMsgType::Error);
+        EXPECT_TRUE(host_.Messages[0].Text.contains(QString::fromStdString(File.string())))
+            << host_.Messages[0].Text.toStdString();
+        EXPECT_TRUE(host_.Messages[0].Text.contains(Says)) << host_.Messages[0].Text.toStdString();
+    };
+    refused(notes, QStringLiteral("keine PGN-Partien"));
+    refused(text, QStringLiteral("weder eine PGN-Datei noch eine Datenbank"));
+    refused(held, QStringLiteral("anderen Programm"));
+    kb::LwSetLanguageColumn(1);
+    refused(text, QStringLiteral("neither a PGN file nor a database"));
+    refused(held, QStringLiteral("another program"));
+
+    std::set<fs::path> after;
+    for (const auto& e : fs::directory_iterator(dir_.path()))
+        after.insert(e.path());
+    EXPECT_EQ(after, files);
+    EXPECT_EQ(kbtest::ReadFile(text), games);
+    EXPECT_EQ(kbtest::ReadFile(notes), "Shopping list\r\nbread\r\n");
+
+    // Free again, the database opens without a word.
+    holder.Close();
+    host_.Messages.clear();
+    auto w = kbtest::OpenWindow(held);
+    EXPECT_EQ(w->PGN()->ItemCount(), 3);
+    EXPECT_TRUE(host_.Messages.empty());
+}
+
 TEST_F(ListEdit, NewFileQuestion) {
     host_.Answers = {kb::lbNo};
     auto w = kbtest::OpenWindow(dir_ / "new.pgn");
     EXPECT_FALSE(fs::exists(dir_ / "new.pgn"));
     EXPECT_TRUE(w->PGN()->FileName().empty());
+    // The answer No is the only word about it.
     ASSERT_EQ(host_.Messages.size(), 1u);
     EXPECT_EQ(host_.Messages[0].Text,
               QStringLiteral("Soll die Datei \"%1\" neu angelegt werden?")
