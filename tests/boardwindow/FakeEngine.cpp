@@ -23,6 +23,7 @@
 // The other modes say nothing to protover 2.
 // Without an argument the mode comes from FAKE_ENGINE_MODE.
 // With FAKE_ENGINE_LOG set, every line read is appended to that file.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +55,7 @@ bool NextLine(std::string& Line, bool Late) {
         if (Holding) ::usleep(30000);
         char buf[4096];
         const ssize_t n = ::read(0, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         pending.append(buf, static_cast<size_t>(n));
     }
