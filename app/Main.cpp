@@ -666,11 +666,17 @@ QSize FitSize(const QMdiSubWindow* Sub, QSize Size, const QSize& Room) {
 
 } // namespace
 
-void TMainForm::WindowCascadeItemClick() {
-    const QRect area = mdiArea_->viewport()->rect();
+// The windows cascade and tile arrange, front window first.
+std::vector<QMdiSubWindow*> TMainForm::ArrangedWindows() const {
     std::vector<QMdiSubWindow*> subs;
     for (const TMdiChild& c : MdiChildren())
         if (!c.Sub->isMinimized()) subs.push_back(c.Sub);
+    return subs;
+}
+
+void TMainForm::WindowCascadeItemClick() {
+    const QRect area = mdiArea_->viewport()->rect();
+    const std::vector<QMdiSubWindow*> subs = ArrangedWindows();
     if (subs.empty()) return;
     QStyleOptionTitleBar opt;
     opt.initFrom(subs.front());
@@ -697,9 +703,7 @@ void TMainForm::WindowCascadeItemClick() {
 
 void TMainForm::WindowTileItemClick() {
     const QRect area = mdiArea_->viewport()->rect();
-    std::vector<QMdiSubWindow*> subs;
-    for (const TMdiChild& c : MdiChildren())
-        if (!c.Sub->isMinimized()) subs.push_back(c.Sub);
+    const std::vector<QMdiSubWindow*> subs = ArrangedWindows();
     if (subs.empty()) return;
     const int n = static_cast<int>(subs.size());
     int cols = 1;

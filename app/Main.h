@@ -214,6 +214,7 @@ public:
 
     // MDI children, index 0 the front-most (the window stacking order).
     std::vector<TMdiChild> MdiChildren() const;
+    std::vector<QMdiSubWindow*> ArrangedWindows() const;
     std::vector<TBoardWindowIntf*> BoardWindows() const; // front to back
     std::vector<TListWindowIntf*> ListWindows() const;   // front to back
     TDatabaseWindowIntf* DatabaseWindow() const;
