@@ -127,8 +127,8 @@ public:
     int GameCount();
     void KeepOpen(bool Value);
 
-    // Removes what an interrupted change of this file left beside it (a
-    // half written new version, an ECO run's temporary file), unless a live
+    // Removes what an interrupted change of this file (an edit, a copy, an
+    // ECO run) left beside it, a half written new version, unless a live
     // writer holds it. Returns how many files went.
     int RemoveStaleTemps();
 

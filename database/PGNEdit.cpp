@@ -48,28 +48,6 @@ bool StartsGame(const std::string& t) {
     return t.compare(0, kGameStart.size(), kGameStart) == 0;
 }
 
-// The text without its ECO tag lines (a line cut short at the end counts)
-// and without the blanks at its end: what an ECO run leaves of a game.
-std::string WithoutEcoLines(std::string_view t) {
-    constexpr std::string_view tag = "[ECO \"";
-    std::string out;
-    out.reserve(t.size());
-    size_t i = 0;
-    while (i < t.size()) {
-        size_t end = t.find('\n', i);
-        end = end == std::string_view::npos ? t.size() : end + 1;
-        const std::string_view line = t.substr(i, end - i);
-        const bool eco = line.compare(0, std::min(line.size(), tag.size()),
-                                      tag.substr(0, std::min(line.size(), tag.size()))) == 0 &&
-                         (line.size() >= tag.size() || end == t.size());
-        if (!eco) out.append(line);
-        i = end;
-    }
-    while (!out.empty() && (out.back() == '\r' || out.back() == '\n' || out.back() == ' '))
-        out.pop_back();
-    return out;
-}
-
 } // namespace
 
 std::string TPGN::FormatGameText(const std::string& Text, int Mode, bool Separated) {
@@ -128,51 +106,7 @@ bool TPGN::IndexStillValid(TFile& File, int64_t Start) {
 
 int TPGN::RemoveStaleTemps() {
     if (database_ || fileName_.empty() || !file_) return 0;
-    int removed = RemoveStaleReplacements(*fs_, fileName_);
-    // The ECO run writes "<name>0" .. "<name>99": the game file's head and
-    // games with their ECO tags set. One that nobody holds and that agrees
-    // with the head and first game but for ECO tag lines (or is empty) was
-    // left by an interrupted run; anything else under such a name is a
-    // file of the user's.
-    if (scanIncomplete_) return removed;
-    constexpr int64_t kMost = 1 << 20;
-    std::string first;
-    if (RecordCount() > 0) {
-        const int64_t end = std::min(RecordCount() > 1 ? starts_[1] : knownSize_, kMost);
-        first.resize(static_cast<size_t>(std::max<int64_t>(end, 0)));
-        if (file_->ReadAt(0, first.data(), static_cast<int64_t>(first.size())) !=
-            static_cast<int64_t>(first.size()))
-            return removed;
-    }
-    const std::string want = WithoutEcoLines(first);
-    for (int k = 0; k < 100; ++k) {
-        const std::string name = fileName_ + std::to_string(k);
-        if (!fs_->Exists(name)) continue;
-        auto temp = fs_->Open(name, TOpenMode::Read);
-        if (!temp || !temp->TryLock() || !temp->IsFileAt(name)) continue;
-        const int64_t size = temp->Size();
-        if (size < 0 || (size > 0 && want.empty())) continue;
-        // Room for the ECO lines the run may have added.
-        std::string begin(
-            static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(first.size()) + 4096)),
-            '\0');
-        if (temp->ReadAt(0, begin.data(), static_cast<int64_t>(begin.size())) !=
-            static_cast<int64_t>(begin.size()))
-            continue;
-        // A byte for byte copy of the file's start is the user's own copy
-        // (a run leaves the first game with its ECO line set or removed).
-        const size_t same = std::min(first.size(), begin.size());
-        if (size > 0 && first.compare(0, same, begin, 0, same) == 0) continue;
-        const std::string got = WithoutEcoLines(begin);
-        // A run killed within the first game left a piece of it.
-        const size_t n = std::min(got.size(), want.size());
-        if (got.compare(0, n, want, 0, n) != 0 ||
-            (got.size() < want.size() && size > static_cast<int64_t>(begin.size())))
-            continue;
-        temp.reset();
-        if (fs_->Remove(name)) ++removed;
-    }
-    return removed;
+    return RemoveStaleReplacements(*fs_, fileName_);
 }
 
 // The line breaks at the end of the file, read from its last bytes.

@@ -52,102 +52,52 @@ bool IsEcoLine(std::string_view Line) {
     return Line.size() > 5 && Line.substr(0, 5) == "[ECO ";
 }
 
-bool WriteAll(int Fd, const char* Data, size_t Size) {
-    while (Size > 0) {
-        const ssize_t n = ::write(Fd, Data, Size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        Data += n;
-        Size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool SyncDir(const std::string& Path) {
-    const int fd = ::open(fs::path(Path).parent_path().c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-bool LockedAt(int Fd, const std::string& Path) {
-    struct stat mine {
-    }, there{};
-    return ::flock(Fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(Fd, &mine) == 0 &&
-           ::stat(Path.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
-           mine.st_ino == there.st_ino;
-}
-
 TEcoRunResult RunOnPGN(TPGN& List, const TEcoClassifier& Classify, const TEcoRunOptions& Options) {
     const std::string file = List.FileName();
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) return TEcoRunResult::Failed;
-    // What an interrupted run left goes first, so its names are free again.
-    List.RemoveStaleTemps();
-    std::string temp;
-    int fd = -1;
-    for (int k = 0; k < 100 && fd < 0; ++k) {
-        temp = file + std::to_string(k);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
-        if (fd < 0 && errno != EEXIST) return TEcoRunResult::Failed;
-        // Held while written, so that a cleaner tells this file from a dead
-        // run's; one that a cleaner took before the lock is not ours.
-        if (fd >= 0 && !LockedAt(fd, temp)) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
-    if (fd < 0) return TEcoRunResult::NoTempName;
-
-    auto discard = [&](TEcoRunResult R) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(temp.c_str());
-        return R;
+    // The new version is written beside the file under a name no user
+    // gives a file, held while written, and renamed over the old one: a
+    // crash leaves the old file or the new one, and the next open removes
+    // what a killed run left.
+    TReplacement out;
+    if (!out.Begin(List.FileSystem(), file)) return TEcoRunResult::Failed;
+    int64_t at = 0;
+    auto write = [&](const std::string& Bytes) {
+        if (!out.File().WriteAt(at, Bytes.data(), static_cast<int64_t>(Bytes.size())))
+            return false;
+        at += static_cast<int64_t>(Bytes.size());
+        return true;
     };
 
     const int count = List.RecordCount();
     // Whatever stands before the first game is kept.
     if (count > 0 && List.Record(0).Start > 0) {
         std::string head(static_cast<size_t>(List.Record(0).Start), '\0');
-        const int in = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        if (in < 0) return discard(TEcoRunResult::Failed);
-        const ssize_t n = ::pread(in, head.data(), head.size(), 0);
-        ::close(in);
-        if (n != static_cast<ssize_t>(head.size()) || !WriteAll(fd, head.data(), head.size()))
-            return discard(TEcoRunResult::Failed);
+        auto in = List.FileSystem().Open(file, TOpenMode::Read);
+        if (!in || in->ReadAt(0, head.data(), static_cast<int64_t>(head.size())) !=
+                       static_cast<int64_t>(head.size()) ||
+            !write(head))
+            return TEcoRunResult::Failed;
     }
     for (int i = 0; i < count; ++i) {
         bool deleted = false;
         std::string text;
-        if (!List.ReadGameText(i, deleted, text)) return discard(TEcoRunResult::Failed);
-        std::string out = ClassifyKeepingText(text, Classify);
-        out += i + 1 < count ? "\r\n\r\n" : "\r\n";
-        if (!WriteAll(fd, out.data(), out.size())) return discard(TEcoRunResult::Failed);
-        if (Options.Progress && !Options.Progress(i + 1, count))
-            return discard(TEcoRunResult::Stopped);
+        if (!List.ReadGameText(i, deleted, text)) return TEcoRunResult::Failed;
+        std::string game = ClassifyKeepingText(text, Classify);
+        game += i + 1 < count ? "\r\n\r\n" : "\r\n";
+        if (!write(game)) return TEcoRunResult::Failed;
+        if (Options.Progress && !Options.Progress(i + 1, count)) return TEcoRunResult::Stopped;
     }
-    if (::fsync(fd) != 0) return discard(TEcoRunResult::Failed);
-    // The file stays open (and locked) until it has its final name.
 
     // Written from the index: games another program put there since the
     // scan would be lost.
-    if (!List.FileUnchanged()) return discard(TEcoRunResult::Failed);
+    if (!List.FileUnchanged()) return TEcoRunResult::Failed;
 
-    // The list lets go of the file; the new one takes its name in one step,
-    // so a crash leaves either the old file or the new one.
+    // The list lets go of the file while the new one takes its name.
     List.SetFileName("");
     if (Options.BeforeReplace) Options.BeforeReplace();
-    if (!fs::exists(temp) || ::rename(temp.c_str(), file.c_str()) != 0) {
-        discard(TEcoRunResult::Failed);
-        List.SetFileName(file);
-        return TEcoRunResult::Failed;
-    }
-    ::close(fd);
-    fd = -1;
-    SyncDir(file);
+    const bool replaced = out.Commit() || out.Renamed();
     List.SetFileName(file);
-    return TEcoRunResult::Done;
+    return replaced ? TEcoRunResult::Done : TEcoRunResult::Failed;
 }
 
 TEcoRunResult RunOnDatabase(TPGN& List, const TEcoClassifier& Classify,

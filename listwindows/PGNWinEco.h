@@ -21,7 +21,7 @@ using TEcoClassifier = std::function<std::string(const std::string& GameText)>;
 // The opening table's classifier.
 std::string ClassifyByTable(const std::string& GameText);
 
-enum class TEcoRunResult { Done, Stopped, Failed, NoTempName };
+enum class TEcoRunResult { Done, Stopped, Failed };
 
 struct TEcoRunOptions {
     // Per game; answers false to stop.

@@ -269,15 +269,14 @@ TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
     const auto file = dir / "club.pgn";
     const std::string bytes = "[Event \"A\"]\r\n\r\n*\r\n\r\n[Event \"B\"]\r\n\r\n*\r\n";
     kbtest::WriteFile(file, bytes);
-    // Left by killed writers: a half new version, ECO runs' files (one
-    // empty), and an old style backup (told to the user by the window).
+    // Left by a killed writer: a half new version; and an old style backup
+    // (told to the user by the window).
     kbtest::WriteFile(dir / "club.pgn.tmp4242-0", "[Event \"A\"]\r\n\r\n*\r\n\r\n[Ev");
+    kbtest::WriteFile(dir / "backup06.12.a_game1-2_club.pgn", "[Event \"B\"]");
+    // Not ours: the user's files (also under names older versions' ECO runs
+    // used, whatever they hold), another name, or a writer still at work.
     kbtest::WriteFile(dir / "club.pgn0", "[Event \"A\"]\r\n[ECO \"A00\"]\r\n");
     kbtest::WriteFile(dir / "club.pgn3", "");
-    kbtest::WriteFile(dir / "club.pgn5",
-                      "[Event \"A\"]\r\n[ECO \"B12\"]\r\n\r\n*\r\n\r\n[Event \"B\"]");
-    kbtest::WriteFile(dir / "backup06.12.a_game1-2_club.pgn", "[Event \"B\"]");
-    // Not ours: other content, another name, or a writer still at work.
     kbtest::WriteFile(dir / "club.pgn1", "my notes");
     kbtest::WriteFile(dir / "club.pgn4", "[Event \"Mine\"]\r\n\r\n1. e4 *\r\n");
     kbtest::WriteFile(dir / "club.pgn6", bytes);
@@ -296,8 +295,9 @@ TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
     ASSERT_TRUE(pgn.SetFileName(file.string()));
     EXPECT_EQ(pgntest::OtherFiles(dir.path(), "club.pgn"),
               (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmp4243-0",
-                                        "club.pgn.tmpx", "club.pgn1", "club.pgn2", "club.pgn4",
-                                        "club.pgn6", "other.pgn.tmp1-0"}));
+                                        "club.pgn.tmpx", "club.pgn0", "club.pgn1", "club.pgn2",
+                                        "club.pgn3", "club.pgn4", "club.pgn6",
+                                        "other.pgn.tmp1-0"}));
     EXPECT_EQ(kbtest::ReadFile(file), bytes);
     ::close(held);
     ::close(held2);
@@ -307,8 +307,9 @@ TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
     EXPECT_EQ(kbtest::ReadFile(file), "");
     EXPECT_EQ(
         pgntest::OtherFiles(dir.path(), "club.pgn"),
-        (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmpx", "club.pgn1",
-                                  "club.pgn2", "club.pgn4", "club.pgn6", "other.pgn.tmp1-0"}));
+        (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmpx", "club.pgn0",
+                                  "club.pgn1", "club.pgn2", "club.pgn3", "club.pgn4", "club.pgn6",
+                                  "other.pgn.tmp1-0"}));
     EXPECT_EQ(pgn.GameCount(), 0);
 }
 

@@ -140,19 +140,27 @@ TEST_F(EcoRun, StoppedOrFailedRunLeavesTheFileAlone) {
     // The new file vanishes before it can replace the old one.
     kb::TEcoRunOptions fail;
     fail.BeforeReplace = [&] {
-        for (int k = 0; k < 100; ++k)
-            fs::remove(file_.string() + std::to_string(k));
+        for (const std::string& f : Files())
+            if (f != "games.pgn") fs::remove(dir_ / f);
     };
     EXPECT_EQ(kb::RunEcoClassification(*w->PGN(), FakeClassify, fail), kb::TEcoRunResult::Failed);
     EXPECT_EQ(kbtest::ReadFile(file_), before_);
     EXPECT_EQ(w->PGN()->ItemCount(), 65);
+}
 
-    // Every temporary name taken: nothing is done.
-    for (int k = 0; k < 100; ++k)
-        kbtest::WriteFile(file_.string() + std::to_string(k), "keep");
-    EXPECT_EQ(kb::RunEcoClassification(*w->PGN(), FakeClassify), kb::TEcoRunResult::NoTempName);
-    EXPECT_EQ(kbtest::ReadFile(file_), before_);
-    EXPECT_EQ(kbtest::ReadFile(file_.string() + "42"), "keep");
+TEST_F(EcoRun, TheUsersCopiesBesideTheFileStay) {
+    // A copy made before a run (the first game then had another ECO code)
+    // and other files under names like "games.pgn1": a run and the next
+    // open leave every one of them as it was.
+    std::string copy = before_;
+    copy.insert(copy.find("\r\n") + 2, "[ECO \"A00\"]\r\n");
+    kbtest::WriteFile(file_.string() + "1", copy);
+    kbtest::WriteFile(file_.string() + "2", "");
+    auto w = kbtest::OpenWindow(file_);
+    ASSERT_EQ(kb::RunEcoClassification(*w->PGN(), FakeClassify), kb::TEcoRunResult::Done);
+    auto again = kbtest::OpenWindow(file_);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"games.pgn", "games.pgn1", "games.pgn2"}));
+    EXPECT_EQ(kbtest::ReadFile(file_.string() + "1"), copy);
 }
 
 TEST_F(EcoRun, FileChangedSinceTheScanIsNotRewritten) {
