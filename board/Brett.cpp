@@ -77,16 +77,17 @@ void TBrett::BuildFiguren(TFigurenset Set) {
     if (app) QApplication::setOverrideCursor(Qt::WaitCursor);
     strip_ = BuildFigurenStrip(Set);
     stripBuiltIn_ = true;
-    UpdateSizedStrip();
     if (app) QApplication::restoreOverrideCursor();
 }
 
-void TBrett::UpdateSizedStrip() {
+const QImage& TBrett::DrawStrip() const {
     // Stretching a set's cells by whole pixels drops rows and columns: thin
     // outlines break up and a small white piece falls apart. Pieces of the
-    // built-in sets are drawn anew for the square size instead.
-    const bool other = !strip_.isNull() && strip_.height() / 2 != groesse_;
-    sized_ = stripBuiltIn_ && other ? BuildFigurenStrip(groesse_) : QImage();
+    // built-in sets are drawn anew for the square size instead, once the
+    // board draws at a size that is not the set's own.
+    if (!stripBuiltIn_ || strip_.isNull() || strip_.height() / 2 == groesse_) return strip_;
+    if (sized_.isNull() || sized_.height() / 2 != groesse_) sized_ = BuildFigurenStrip(groesse_);
+    return sized_;
 }
 
 bool TBrett::LoadUserFiguren(const QString& Path) {
@@ -106,7 +107,6 @@ bool TBrett::LoadUserFiguren(const QString& Path) {
     }
     strip_ = img;
     stripBuiltIn_ = false;
-    UpdateSizedStrip();
     return true;
 }
 
@@ -137,7 +137,6 @@ void TBrett::DrawFigur(int32_t Piece, QImage& Bitmap, bool Mask) const {
 void TBrett::SetFigurenBitmap(const QImage& Bitmap, TFigurenset Set) {
     strip_ = Bitmap.convertToFormat(QImage::Format_RGB32);
     stripBuiltIn_ = Set != TFigurenset::User && Bitmap.height() / 2 == FigurenGroesse(Set);
-    UpdateSizedStrip();
     figuren_ = Set;
     userFiguren_.clear();
 }
@@ -150,7 +149,6 @@ void TBrett::SetGroesse(int Value) {
     if (v == groesse_ || v < 10 || v >= 100) return;
     CancelDrag();
     groesse_ = v;
-    UpdateSizedStrip();
     setFixedSize(8 * v, 8 * v);
     picture_ = QImage(8 * v, 8 * v, QImage::Format_RGB32);
     picture_.fill(Qt::white);

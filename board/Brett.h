@@ -179,14 +179,13 @@ private:
     void Changed() { update(); }
     // The strip pieces are drawn from: the set's own, or the same pieces
     // drawn for the square size when the set's cells are of another size.
-    const QImage& DrawStrip() const { return sized_.isNull() ? strip_ : sized_; }
-    void UpdateSizedStrip();
+    const QImage& DrawStrip() const;
 
     TFigurenset figuren_ = TFigurenset::User;
     QString userFiguren_;
     QImage strip_;
     bool stripBuiltIn_ = false; // strip_ drawn from the font, so any size can be drawn anew
-    QImage sized_;
+    mutable QImage sized_; // drawn when first needed
     QImage picture_;
     int groesse_ = 32;
     bool grundstellung_ = true;
