@@ -321,7 +321,12 @@ void TReplacement::Discard() {
 
 int RemoveStaleReplacements(TFileSystem& Fs, const std::string& Target) {
     if (Target.empty()) return 0;
-    const std::filesystem::path target(Target);
+    // A replacement is written beside the file a symbolic link names.
+    std::error_code link;
+    const std::filesystem::path target(std::filesystem::is_symlink(Target, link)
+                                           ? Fs.CanonicalPath(Target)
+                                           : Target);
+    if (target.empty()) return 0;
     const std::string prefix = target.filename().string() + ".tmp";
     std::error_code ec;
     std::filesystem::directory_iterator it(
@@ -338,7 +343,7 @@ int RemoveStaleReplacements(TFileSystem& Fs, const std::string& Target) {
         if (!file || !file->TryLock() || !file->IsFileAt(path)) continue;
         if (Fs.Remove(path)) ++removed;
     }
-    if (removed > 0) Fs.SyncFolder(Target);
+    if (removed > 0) Fs.SyncFolder(target.string());
     return removed;
 }
 

@@ -123,6 +123,9 @@ TEST(FileIO, ReplaceKeepsModeAndWritesThroughLinks) {
     struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // What a killed writer left beside the real file is found through the link.
+    WriteFile(real + ".tmp1-0", "half");
+    EXPECT_EQ(RemoveStaleReplacements(TFileSystem::Posix(), link), 1);
     // A folder that is not there: refused, nothing made.
     EXPECT_FALSE(ReplaceFileContent(TFileSystem::Posix(), (dir / "no" / "x.ini").string(), "a"));
     EXPECT_FALSE(ReplaceFileContent(TFileSystem::Posix(), "", "a"));
