@@ -425,18 +425,12 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
         };
     }
     TCopyOptions options;
-    int lastPercent = -1;
-    auto lastPump = std::chrono::steady_clock::now();
+    TProgressPace pace;
     options.Progress = [&](int Row, int Done, int Total) {
         if (Row >= 0 && AfterEachGame) AfterEachGame();
-        const int percent = Total > 0 ? static_cast<int>(int64_t{Done} * 100 / Total) : 0;
-        const auto now = std::chrono::steady_clock::now();
-        if (percent == lastPercent && now - lastPump < std::chrono::milliseconds(30))
-            return !source.isNull();
-        lastPercent = percent;
-        lastPump = now;
+        if (!pace.Due(Done, Total)) return !source.isNull();
         TCancelMode mode = cmGoOn;
-        ListHost().PGNTrace(Source, percent, mode);
+        ListHost().PGNTrace(Source, pace.Percent, mode);
         return source && mode != cmCancel && !ListHost().StopRequested();
     };
     const TCopyResult copied = CopyInBatches(*Source, rows, sink, options);

@@ -259,20 +259,14 @@ void TMDIPGN::bCompressClick() {
 
 // --- drag and drop ----------------------------------------------------------
 
-// Progress of a copy: the main window hears of it (and pumps messages) when
-// the percentage changes and otherwise every few hundredths of a second, not
-// after every game.
+// Progress of a copy: the main window hears of it (and pumps messages) at
+// the pace of TProgressPace.
 std::function<bool(int, int, int)> TMDIPGN::CopyProgress(QPointer<TMDIPGN> Source) {
-    auto last = std::make_shared<std::pair<int, std::chrono::steady_clock::time_point>>(
-        -1, std::chrono::steady_clock::now());
-    return [this, Source, last](int, int Done, int Total) {
-        const int percent = Total > 0 ? static_cast<int>(int64_t{Done} * 100 / Total) : 0;
-        const auto now = std::chrono::steady_clock::now();
-        if (percent == last->first && now - last->second < std::chrono::milliseconds(30))
-            return !Source.isNull();
-        *last = {percent, now};
+    auto pace = std::make_shared<TProgressPace>();
+    return [this, Source, pace](int, int Done, int Total) {
+        if (!pace->Due(Done, Total)) return !Source.isNull();
         TCancelMode mode = cmGoOn;
-        Trace(percent, mode);
+        Trace(pace->Percent, mode);
         return mode != cmCancel && !Source.isNull();
     };
 }

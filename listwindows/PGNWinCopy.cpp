@@ -272,4 +272,13 @@ bool DecodeGamesDrag(const QByteArray& Data, const TPGN*& Source, std::vector<in
     return true;
 }
 
+bool TProgressPace::Due(int Done, int Total) {
+    const int percent = Total > 0 ? static_cast<int>(int64_t{Done} * 100 / Total) : 0;
+    const auto now = std::chrono::steady_clock::now();
+    if (percent == Percent && now - At < std::chrono::milliseconds(30)) return false;
+    Percent = percent;
+    At = now;
+    return true;
+}
+
 } // namespace kb

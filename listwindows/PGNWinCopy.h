@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -32,6 +33,16 @@ struct TCopyOptions {
     // After each batch is on disk: positions [First, First + Count) of the
     // rows that went in.
     std::function<void(size_t First, size_t Count)> Written;
+};
+
+// The pace at which a copy's progress is told (and messages pumped): when
+// its percentage changes and otherwise every few hundredths of a second,
+// not after every game.
+struct TProgressPace {
+    int Percent = -1;
+    std::chrono::steady_clock::time_point At = std::chrono::steady_clock::now();
+    // True when Done of Total is to be told; Percent is then its share.
+    bool Due(int Done, int Total);
 };
 
 // Where a copy writes: a batch of games at a time, each batch with one
