@@ -98,6 +98,8 @@ private:
 
 // Games read from the source at a time while a batch fills.
 constexpr size_t kReadChunk = 256;
+// The most a batch holds however large the file it goes into.
+constexpr int64_t kMostBatchBytes = int64_t{256} << 20;
 // Fewer games than this are converted on the calling thread.
 constexpr size_t kThreadedFrom = 16;
 
@@ -122,8 +124,12 @@ TCopyResult CopyInBatches(TPGN& Source, const std::vector<int>& Rows, const TCop
         games.clear();
         readable.clear();
         int64_t bytes = 0;
-        const int64_t batchBytes =
-            std::max(Sink.BatchBytes, Sink.Rewritten ? Sink.Rewritten() : int64_t{0});
+        // A batch into a file written anew each time is as large as that
+        // file, so the rewriting stays linear; but never larger than memory
+        // can be expected to hold (a huge target costs more rewrites then).
+        const int64_t batchBytes = std::max(
+            Sink.BatchBytes,
+            std::min(Sink.Rewritten ? Sink.Rewritten() : int64_t{0}, kMostBatchBytes));
         while (pos < Rows.size() && games.size() < Sink.BatchGames && bytes < batchBytes) {
             const size_t n =
                 std::min({kReadChunk, Rows.size() - pos, Sink.BatchGames - games.size()});

@@ -54,8 +54,8 @@ struct TCopySink {
     size_t BatchGames = 1000;
     int64_t BatchBytes = 4 << 20;
     // Bytes a write rewrites besides the batch's own (a file written anew
-    // for each change); a batch holds at least as many, so that rewriting
-    // costs no more than copying. Null: none.
+    // for each change); a batch holds at least as many (up to 256 MiB), so
+    // that rewriting costs no more than copying. Null: none.
     std::function<int64_t()> Rewritten;
     // Whether a game's text may go in (PGN files take only texts that read
     // back as one game); null: every text.
