@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PGNScan.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -144,15 +145,19 @@ void TGameStartScanner::Lex(const char* Work, size_t From, size_t Len, int64_t B
     // The string state is known at Work[seg]: that of lexedTo_ at first.
     size_t seg = lexed;
     bool in = inString_, esc = escaped_;
-    // String state at p: from the last line end, or from seg.
+    // String state at p: from the last line end, or from seg. Most marks
+    // stand in move text without a quote before them on their line.
     auto inStringAt = [&](size_t p) {
-        size_t k = p;
-        while (k > seg && !IsEol(Work[k - 1]))
-            --k;
-        if (k > seg) {
+        size_t k = seg;
+        const size_t n = p - seg;
+        const void* lf = n ? memrchr(Work + seg, '\n', n) : nullptr;
+        const void* cr = n ? memrchr(Work + seg, '\r', n) : nullptr;
+        const char* eol = std::max(static_cast<const char*>(lf), static_cast<const char*>(cr));
+        if (eol) {
+            k = static_cast<size_t>(eol - Work) + 1;
             in = esc = false;
         }
-        WalkStrings(Work, k > seg ? k : seg, p, in, esc);
+        if (in || std::memchr(Work + k, '"', p - k)) WalkStrings(Work, k, p, in, esc);
         seg = p;
         return in;
     };
