@@ -18,10 +18,6 @@
 #include <QPushButton>
 #include <QRawFont>
 
-#ifndef KB_SIGN_FONT
-#define KB_SIGN_FONT "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
-#endif
-
 namespace {
 
 QString U(const char* s) {
@@ -30,7 +26,7 @@ QString U(const char* s) {
 
 const QRawFont& SignFont() {
     // From the file itself, so that no other font is substituted.
-    static const QRawFont font(QStringLiteral(KB_SIGN_FONT), 100.0);
+    static const QRawFont font(kb::PieceFontFile(), 100.0);
     return font;
 }
 

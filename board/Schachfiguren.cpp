@@ -11,10 +11,6 @@
 #include <array>
 #include <cmath>
 
-#ifndef KB_PIECE_FONT
-#define KB_PIECE_FONT "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
-#endif
-
 namespace kb {
 namespace {
 
@@ -39,7 +35,7 @@ double SignedArea(const QPolygonF& P) {
 
 const QRawFont& PieceFont() {
     // Loaded from the file itself so that no other font is substituted.
-    static const QRawFont font(QStringLiteral(KB_PIECE_FONT), 200.0);
+    static const QRawFont font(PieceFontFile(), 200.0);
     return font;
 }
 
@@ -158,6 +154,10 @@ void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTr
 }
 
 } // namespace
+
+QString PieceFontFile() {
+    return QStringLiteral(":/kb/fonts/DejaVuSans.ttf");
+}
 
 int FigurenGroesse(TFigurenset Set) {
     const auto i = static_cast<size_t>(Set);

@@ -5,7 +5,9 @@
 #include "TestSupport.h"
 
 #include <QDialog>
+#include <QFile>
 #include <QMessageBox>
+#include <QRawFont>
 
 #include <gtest/gtest.h>
 
@@ -429,5 +431,23 @@ TEST(Strip, WhitePiecesReadAsWhiteAtEverySizeTheBoardDraws) {
             EXPECT_LE((queen ? 5 : 3) * w, (queen ? 4 : 2) * bl)
                 << names[k] << " at " << size << ": white " << w << " dark pixels, black " << bl;
         }
+    }
+}
+
+TEST(Strip, PiecesComeFromTheFontBuiltIntoTheProgram) {
+    // A resource, not a path on this machine: the pieces do not depend on
+    // what fonts the system has, nor where it keeps them.
+    const QString file = PieceFontFile();
+    ASSERT_TRUE(file.startsWith(QStringLiteral(":/"))) << file.toStdString();
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_TRUE(QFile::exists(QStringLiteral(":/kb/fonts/DejaVu-copyright.txt")))
+        << "the font's licence asks for its notice beside it";
+    const QRawFont font(file, 40);
+    ASSERT_TRUE(font.isValid());
+    EXPECT_EQ(font.familyName(), QStringLiteral("DejaVu Sans"));
+    for (char16_t c = 0x2654; c <= 0x265F; ++c) {
+        const QList<quint32> glyphs = font.glyphIndexesForString(QString(QChar(c)));
+        ASSERT_EQ(glyphs.size(), 1);
+        EXPECT_NE(glyphs[0], 0u) << "no glyph for U+" << std::hex << int(c);
     }
 }
