@@ -434,7 +434,9 @@ void TMDIBrett::KeepNotationReadable() {
     const QFontMetrics fm(Notation1->Font0Var().Font);
     const int w = fm.horizontalAdvance(QStringLiteral("99. Qxe8+ Qxe8+")) +
                   2 * Notation1->frameWidth() + Notation1->Scrollbar()->sizeHint().width() + 8;
-    if (pNotation->minimumWidth() != w) pNotation->setMinimumWidth(w);
+    // A font too large for any pane does not push the window off the screen.
+    const int least = std::min(w, 400);
+    if (pNotation->minimumWidth() != least) pNotation->setMinimumWidth(least);
 }
 
 void TMDIBrett::ApplyBoardSettings() {

@@ -444,6 +444,12 @@ TEST_F(BoardWindow, SplitterAtItsEndsKeepsTheSmallestBoardAndAReadableNotation) 
     W->SetBoardPaneWidth(5000);
     QApplication::processEvents();
     EXPECT_TRUE(NotationReadable(*W));
+    // A font larger than any pane: the notation takes a bounded part, and a
+    // window of 600 pixels still holds it beside the smallest board.
+    big.Font.setPointSize(300);
+    W->Notation1->SetFont0Var(big);
+    W->SetBoardPaneWidth(5000);
+    EXPECT_LE(W->minimumSizeHint().width(), 600);
     // Fully left: the smallest board, whole.
     DragSplitter(*W, -2000);
     EXPECT_EQ(W->Brett1->Groesse(), 16);
