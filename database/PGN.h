@@ -6,6 +6,7 @@
 #pragma once
 
 #include "FileIO.h"
+#include "PGNRewrite.h"
 #include "SchachProcs.h"
 
 #include <cstdint>
@@ -152,6 +153,18 @@ public:
     bool DeleteGames(const std::vector<int>& Rows, int DBNumber = -1);
     // The last change of the file was stopped by the user (nothing changed).
     bool Cancelled() const { return cancelled_; }
+    // How the last change of the PGN file ended: Refused when another
+    // writer (another copy of the program) held the file or changed it
+    // since it was read.
+    TRewriteResult LastRewrite() const { return lastRewrite_; }
+    // The whole PGN file written anew in one change: Game gets each game's
+    // trimmed text in file order and changes it in place (false stops the
+    // run, and nothing changes). The games are written parted by one blank
+    // line; what stands before the first game stays. BeforeRename runs just
+    // before the new file takes the name. The index no longer fits the
+    // file after Done: the caller opens the file again.
+    TRewriteResult RewriteGames(const std::function<bool(int Index, std::string& Text)>& Game,
+                                const std::function<void()>& BeforeRename = {});
     bool DeleteDatabase();
     bool Compress();
     // Many games at once, for copies between lists. ReadGameTexts gives the
@@ -281,6 +294,7 @@ private:
     int64_t knownMTime_ = 0;
     uint64_t knownInode_ = 0;
     bool cancelled_ = false;
+    TRewriteResult lastRewrite_ = TRewriteResult::Done;
     std::vector<char> buffer_;
 
     // Database mode.

@@ -188,6 +188,33 @@ TEST_F(EcoRun, FileChangedSinceTheScanIsNotRewritten) {
     EXPECT_EQ(Files(), std::vector<std::string>{"games.pgn"});
 }
 
+// Another copy of the program deletes three games while the run is about to
+// rename its new file: the other copy is refused, so the run's rename
+// brings back nothing the other reported deleted.
+TEST_F(EcoRun, AnotherCopysDeleteIsNeverUndone) {
+    kb::TPGN list;
+    ASSERT_TRUE(list.SetFileName(file_.string()));
+    int other = -1;
+    kb::TEcoRunOptions o;
+    o.BeforeReplace = [&] {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            kb::TPGN copy;
+            if (!copy.SetFileName(file_.string())) ::_exit(2);
+            ::_exit(copy.DeleteGames({3, 4, 5}) ? 0 : 1);
+        }
+        int status = 0;
+        if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            other = WEXITSTATUS(status);
+    };
+    EXPECT_EQ(kb::RunEcoClassification(list, FakeClassify, o), kb::TEcoRunResult::Done);
+    ASSERT_NE(other, -1);
+    EXPECT_EQ(other, 1) << "the other copy's delete must be refused while the run holds the file";
+    kb::TPGN now;
+    ASSERT_TRUE(now.SetFileName(file_.string()));
+    EXPECT_EQ(now.GameCount(), other == 0 ? 62 : 65);
+}
+
 TEST_F(EcoRun, DatabaseRunLeavesDeletedSlotsAlone) {
     auto src = kbtest::OpenWindow(file_);
     auto db = kbtest::OpenWindow(dir_ / "games.kbf");
