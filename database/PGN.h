@@ -189,8 +189,6 @@ public:
     bool Loaded() const { return loaded_; }
     bool Busy() const { return busy_; }
     bool ScanIncomplete() const { return scanIncomplete_; }
-    // The file on disk is still the one the index was built from.
-    bool FileUnchanged();
     bool DrawingSuppressed() const { return drawingSuppressed_; }
     uint8_t SortKey() const { return sortKey_; }
     int LastGameNo() const { return lastGameNo_; }
@@ -257,9 +255,9 @@ private:
 
     bool CanEdit() const;
     bool IndexStillValid(TFile& File, int64_t Start);
-    // The primitive every change of a PGN file goes through: the new file
-    // is written beside the old one from the splices (in file order, not
-    // overlapping) and renamed over it; then the index follows. OldToNew
+    // Every edit of the list's PGN file: the new file is written from the
+    // splices (in file order, not overlapping) through RewritePGNFile, the
+    // one door of every change of a game file; then the index follows. OldToNew
     // maps the old record indexes (-1: removed). False: nothing changed.
     // True: the rows change has begun (the caller fixes the rows and ends it).
     // Cancellable: the progress handler may stop it (a delete); additions

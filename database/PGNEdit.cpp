@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // TPGN editing: games are appended, inserted, replaced and deleted by
 // writing the new file beside the old one and renaming it over the old
-// (TPGN::Rewrite), so that a crash at any instant leaves the old file or the
-// new one, each game whole, and no half copy under a game file's name. One
-// call takes many games (a drop, a multi-row delete) and renames once.
+// (TPGN::Rewrite, through RewritePGNFile), so that a crash at any instant leaves the old file or
+// the new one, each game whole, and no half copy under a game file's name. One call takes many
+// games (a drop, a multi-row delete) and renames once.
 #include "ChessDatabase.h"
 #include "PGN.h"
 #include "PGNRewrite.h"
@@ -78,11 +78,6 @@ int TPGN::RowOfGame(int GameNo) const {
 
 bool TPGN::CanEdit() const {
     return loaded_ && !busy_ && !scanIncomplete_ && file_ && knownSize_ >= 0;
-}
-
-bool TPGN::FileUnchanged() {
-    if (!CanEdit() || !file_->IsFileAt(fileName_)) return false;
-    return IndexStillValid(*file_, knownSize_);
 }
 
 // The file must still be the one the index was built from: same size and
