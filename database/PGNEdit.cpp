@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // TPGN editing: games are appended, inserted, replaced and deleted by
 // writing the new file beside the old one and renaming it over the old
-// (TPGN::Rewrite, through RewritePGNFile), so that a crash at any instant leaves the old file or
-// the new one, each game whole, and no half copy under a game file's name. One call takes many
-// games (a drop, a multi-row delete) and renames once.
+// (TPGN::Rewrite, through RewritePGNFile), so that a crash at any instant
+// leaves the old file or the new one, each game whole, and no half copy
+// under a game file's name. One call takes many games (a drop, a multi-row
+// delete) and renames once.
 #include "ChessDatabase.h"
 #include "PGN.h"
 #include "PGNRewrite.h"
