@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Times `kbbench print-pdf` on one game growing by doubling (a comment, a tag
 # without a blank, a tag of words, the moves) with farm-bench: one line per
-# file, pages and the median wall seconds of three runs.
+# file, pages and the median cpu and wall seconds of three runs.
 #   bench/print_series.sh path/to/kbbench [KIND SIZES...]
 set -eu
 kbbench=$1
@@ -17,8 +17,8 @@ run() {
         python3 "$here/print_series.py" "$kind" "$n" "$dir/g.pgn"
         pages=$("$kbbench" print-pdf "$dir/g.pdf" "$dir/g.pgn" 2>/dev/null | awk '$1 == "pages" { print $2 }')
         secs=$(farm-bench -n 3 --warmup 0 --timeout 1800 -- "$kbbench" print-pdf "$dir/g.pdf" "$dir/g.pgn" 2>&1 |
-            awk '$1 == "A" && $2 == "wall" { print $5 }')
-        printf '%s\t%s\tpages %s\t%s s\n' "$kind" "$n" "$pages" "$secs"
+            awk '$1 == "A" && ($2 == "wall" || $2 == "cpu") { printf "%s %s s  ", $2, $5 }')
+        printf '%s\t%s\tpages %s\t%s\n' "$kind" "$n" "$pages" "$secs"
     done
 }
 if [ $# -gt 0 ]; then
