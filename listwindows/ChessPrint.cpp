@@ -181,8 +181,18 @@ void TQRChessRichText::FillDocument(QTextDocument& Doc, const std::string& Text,
 
     QString run;
     QTextCharFormat fmt;
+    int64_t filled = 0;
+    struct TCount {
+        TLayoutWork& Work;
+        const int64_t& Filled;
+        ~TCount() {
+            Work.Chars += Filled;
+            Work.Largest = std::max(Work.Largest, Filled);
+        }
+    } count{work_, filled};
     auto flush = [&] {
         if (run.isEmpty()) return;
+        filled += run.size();
         cur.insertText(run, fmt);
         run.clear();
     };
@@ -258,27 +268,37 @@ void TQRChessRichText::FillDocument(QTextDocument& Doc, const std::string& Text,
 }
 
 int32_t TQRChessRichText::EstimateLast(int32_t First) const {
-    // Enough runs to fill the band half again, from line breaks and text
-    // length in each run's font; the measuring extends it when short.
+    // Enough text to fill the band half again, from line breaks and text
+    // length in each run's font; the measuring extends it when short. The
+    // walk stops inside a run, so that a long comment, tag or move list is
+    // not laid out whole again for every band it fills.
     const auto& segs = text_.Segments;
     const std::string& t = text_.PrintText;
+    const auto length = static_cast<int32_t>(t.size());
     const qreal width = std::max<qreal>(size_.width(), 1);
+    const qreal room = size_.height() * 1.5;
     qreal height = 0;
-    int j = text_.SegmentAt(First);
     int32_t last = First;
-    for (; j < static_cast<int>(segs.size()); ++j) {
+    for (int j = text_.SegmentAt(First); j < static_cast<int>(segs.size()); ++j) {
         const TPrintSegment& s = segs[static_cast<size_t>(j)];
-        const int32_t a = std::max(s.Start, First);
-        last = s.End();
         const QFontMetricsF fm(FontOfKind(s.Kind).Font, device_);
-        const auto n = static_cast<size_t>(last - a + 1);
-        const char* from = t.data() + a - 1;
-        const qreal breaks = static_cast<qreal>(std::count(from, from + n, '\n'));
-        height +=
-            (breaks + 1 + static_cast<qreal>(n) * fm.averageCharWidth() / width) * fm.lineSpacing();
-        if (height > size_.height() * 1.5) break;
+        const qreal lineHeight = fm.lineSpacing();
+        const qreal charWidth = std::max<qreal>(fm.averageCharWidth(), 0.01);
+        qreal lineWidth = 0;
+        height += lineHeight;
+        for (int32_t p = std::max(s.Start, First); p <= s.End(); ++p) {
+            last = p;
+            if (t[static_cast<size_t>(p - 1)] == '\n') {
+                height += lineHeight;
+                lineWidth = 0;
+            } else if ((lineWidth += charWidth) > width) {
+                height += lineHeight;
+                lineWidth = charWidth;
+            }
+            if (height > room) return std::min(last, length);
+        }
     }
-    return std::min<int32_t>(last, static_cast<int32_t>(t.size()));
+    return std::min(last, length);
 }
 
 TChunkFit TQRChessRichText::FitChars(int32_t First) {
@@ -298,8 +318,11 @@ TChunkFit TQRChessRichText::FitChars(int32_t First) {
         int lineNo = 0;
         int32_t firstLineEnd = last;
         int32_t lastFit = -1;
-        bool done = false;
-        for (QTextBlock b = d.begin(); b.isValid() && !done; b = b.next()) {
+        // The line that no longer fits is followed by another one: then the
+        // measured text was cut below it, and its start (where the band
+        // ends) is where the whole text would have put it.
+        bool followed = false;
+        for (QTextBlock b = d.begin(); b.isValid() && !followed; b = b.next()) {
             const QTextLayout* lay = b.layout();
             if (!lay) continue;
             const qreal top = lay->position().y();
@@ -307,18 +330,22 @@ TChunkFit TQRChessRichText::FitChars(int32_t First) {
                 const QTextLine ln = lay->lineAt(i);
                 const int docPos = b.position() + ln.textStart();
                 if (lineNo == 1) firstLineEnd = posOf(docPos) - 1;
-                if (lastFit < 0 && top + ln.y() + ln.height() > height + 0.5)
-                    lastFit = posOf(docPos) - 1;
                 ++lineNo;
                 if (lastFit >= 0 && lineNo >= 2) {
-                    done = true;
+                    followed = true;
                     break;
                 }
+                if (lastFit < 0 && top + ln.y() + ln.height() > height + 0.5)
+                    lastFit = posOf(docPos) - 1;
             }
         }
-        if (lastFit >= 0) return {lastFit, firstLineEnd};
-        if (last >= length) return {length, firstLineEnd};
-        // All of it fits: measure more.
+        if (last >= length) {
+            if (lastFit >= 0) return {lastFit, firstLineEnd};
+            return {length, firstLineEnd};
+        }
+        if (followed) return {lastFit, firstLineEnd};
+        // All of it fits, or the text ends right at the line that does not:
+        // measure more.
         last = std::min<int32_t>(length, last + std::max<int32_t>(last - First + 1, 256));
     }
 }

@@ -85,6 +85,14 @@ public:
     // Diagrams are drawn (the diagram font is not installed).
     bool DrawnDiagrams() const;
     const TPrintFont& FontOfKind(uint8_t Kind) const;
+    // Characters handed to the text layout since construction, measuring and
+    // printing together, and the most in one layout: the work a print run
+    // does grows with the first, and the second stays within a band's worth.
+    struct TLayoutWork {
+        int64_t Chars = 0;
+        int64_t Largest = 0;
+    };
+    const TLayoutWork& LayoutWork() const { return work_; }
 
 private:
     void PrepareRenderer();
@@ -108,6 +116,7 @@ private:
     std::unique_ptr<QTextDocument> measureDoc_;
     QPaintDevice* device_ = nullptr;
     QSizeF size_{600, 800};
+    mutable TLayoutWork work_;
 };
 
 } // namespace kb

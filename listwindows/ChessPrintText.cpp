@@ -310,7 +310,15 @@ int32_t TChessPrintText::AdjustBreak(int32_t First, int32_t Last) const {
         keep = j - 1;
     const int32_t end = keep > 0 ? Segments[static_cast<size_t>(keep - 1)].End() : First - 1;
     if (end >= First) return end;
-    // The band starts with it and cannot hold it: it goes out whole, clipped.
+    // The band starts with it and cannot hold it. A headline taller than a
+    // whole band is text like any other: it goes on in the next band, and so
+    // does a diagram that no longer fits below the headline before it. Only
+    // a diagram itself goes out whole, clipped.
+    if (s.Kind == pkHeadline && Last >= First) return Last;
+    if (keep != j) {
+        const int32_t headlineEnd = Segments[static_cast<size_t>(keep)].End();
+        if (headlineEnd >= First && headlineEnd <= Last) return headlineEnd;
+    }
     return std::max(Last, s.End());
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 using namespace kb;
@@ -151,7 +152,10 @@ void CheckBands(const std::string& pgn, int32_t width, int height) {
     for (size_t i = 0; i < runs.size(); ++i) {
         const TPrintSegment& s = runs[i];
         if (s.Kind != pkHeadline && s.Kind != pkDiagram) continue;
-        EXPECT_TRUE(Whole(view, chunks, s)) << "run " << i << " cut";
+        // A headline taller than a band goes on in the next one.
+        if (s.Kind == pkDiagram || RunHeight(view, s, width) <= height) {
+            EXPECT_TRUE(Whole(view, chunks, s)) << "run " << i << " cut";
+        }
         // A headline right before a diagram goes with it whenever both fit a band.
         if (s.Kind == pkDiagram && i > 0 && runs[i - 1].Kind == pkHeadline &&
             RunHeight(view, s, width) + RunHeight(view, runs[i - 1], width) + 2 <= height) {
@@ -190,11 +194,12 @@ TEST(PrintChunks, BandEndingInsideADiagramAfterAHeadline) {
     ASSERT_GT(dia, 1u);
     const TPrintSegment headline = t.Segments[dia - 1];
     const TPrintSegment diagram = t.Segments[dia];
-    // The measure puts the break in the middle of the diagram.
+    // The measure puts the break in the middle of the diagram for a band
+    // that starts before the headline.
     const int32_t cut = diagram.Start + diagram.Length / 2;
     bool sawHeadlineStart = false;
     while (t.NextChunk([&](int32_t First) {
-        if (First < cut && cut <= diagram.End()) return TChunkFit{cut - 1, First};
+        if (First < headline.Start) return TChunkFit{cut - 1, First};
         return TChunkFit{static_cast<int32_t>(t.PrintText.size()), First};
     })) {
         EXPECT_FALSE(t.ChunkFirst < diagram.End() && t.ChunkLast >= diagram.Start &&
@@ -206,6 +211,46 @@ TEST(PrintChunks, BandEndingInsideADiagramAfterAHeadline) {
         }
     }
     EXPECT_TRUE(sawHeadlineStart) << "the next band does not start with the headline";
+
+    // No band holds both: the headline goes alone, the diagram whole after it.
+    t = Build(printtest::Annotated(), true);
+    std::vector<std::pair<int32_t, int32_t>> chunks;
+    while (t.NextChunk([&](int32_t First) {
+        if (First < cut) return TChunkFit{cut - 1, First};
+        return TChunkFit{static_cast<int32_t>(t.PrintText.size()), First};
+    }))
+        chunks.emplace_back(t.ChunkFirst, t.ChunkLast);
+    const auto at = std::find_if(chunks.begin(), chunks.end(),
+                                 [&](const auto& c) { return c.first == headline.Start; });
+    ASSERT_NE(at, chunks.end());
+    EXPECT_EQ(at->second, headline.End());
+    ASSERT_NE(std::next(at), chunks.end());
+    // (after the diagram's own leading line break)
+    EXPECT_LE(std::next(at)->first, diagram.Start + 2);
+    EXPECT_GE(std::next(at)->second, diagram.End());
+}
+
+TEST(PrintChunks, HeadlineTallerThanABandGoesOnInTheNext) {
+    // A White of 3,000 characters: 100 lines of 30, in bands of 20 lines.
+    const std::string pgn = printtest::LongGame('t', 3000) + printtest::Annotated();
+    CheckBands(pgn, 30, 3 * 20);
+    TChessPrintText t = Build(pgn, true);
+    const TPrintSegment headline = t.Segments.front();
+    ASSERT_EQ(headline.Kind, pkHeadline);
+    ASSERT_GT(headline.Length, 3000);
+    TFakeMeasure m{t, 30, 3 * 20};
+    const std::vector<TChunk> chunks = ::Run(t, m);
+    int inHeadline = 0;
+    for (const TChunk& c : chunks) {
+        if (c.First > headline.End()) break;
+        ++inHeadline;
+        // 20 lines of 30 characters at most, each band filled but the last.
+        EXPECT_LE(c.Last - c.First + 1, 20 * 32);
+        if (c.Last < headline.End()) {
+            EXPECT_GE(c.Last - c.First + 1, 19 * 30);
+        }
+    }
+    EXPECT_GE(inHeadline, 5);
 }
 
 TEST(PrintChunks, MeasureThatFitsNothingStillMovesOn) {

@@ -161,3 +161,30 @@ TEST(PrintDocument, SetFenBuildsOneDiagram) {
     t.SetFEN("not a position");
     EXPECT_TRUE(t.HiddenRichEdit().isEmpty());
 }
+
+TEST(PrintDocument, LayoutWorkGrowsWithTheTextOfOneGame) {
+    // A long comment, a long tag or many moves: the text laid out for
+    // measuring and printing grows as the game's text grows, and no single
+    // layout grows with it (each band lays out about a band's worth).
+    TPrinterFixture f;
+    const std::vector<std::pair<char, int>> series = {{'c', 1500}, {'t', 6000}, {'m', 400}};
+    for (const auto& [kind, start] : series) {
+        double perChar = 0;
+        int64_t largest = 0;
+        for (int n = start; n <= start * 4; n *= 2) {
+            SCOPED_TRACE(std::string("kind ") + kind + " size " + std::to_string(n));
+            TQRChessRichText t;
+            t.PGNGames = printtest::LongGame(kind, n);
+            RunBands(t, f.printer, f.Column(), true);
+            const TQRChessRichText::TLayoutWork work = t.LayoutWork();
+            const double now = static_cast<double>(work.Chars) / t.PGNGames.size();
+            EXPECT_GT(now, 0.5);
+            if (perChar > 0) {
+                EXPECT_LE(now, perChar * 1.15);
+                EXPECT_LE(work.Largest, largest * 5 / 4);
+            }
+            perChar = now;
+            largest = work.Largest;
+        }
+    }
+}

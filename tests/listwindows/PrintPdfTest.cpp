@@ -110,6 +110,65 @@ TEST(PrintPdf, RealGamesReadBackInOrder) {
     EXPECT_GT(checkedMoves, 50 * 20);
 }
 
+TEST(PrintPdf, LongCommentTagAndGamePrintWhole) {
+    KB_REQUIRE_PEER(pdftotext, "pdftotext");
+    kbtest::TempDir dir;
+    const QString file = QString::fromStdString((dir / "long.pdf").string());
+    // All of the comment's words, in order.
+    {
+        const int words = 12000;
+        const int pages = TfrmReport::PrintGames(printtest::LongGame('c', words), nullptr,
+                                                 TReportOutput::Pdf, nullptr, file, true);
+        std::string want;
+        for (int i = 0; i < words; ++i)
+            want += "w" + std::to_string(i);
+        EXPECT_GT(pages, 3);
+        EXPECT_LT(pages, 30);
+        EXPECT_NE(PdfText(pdftotext, dir / "long.pdf", pages).find(want), std::string::npos);
+    }
+    // The whole White, also where it is taller than a column.
+    {
+        const std::string game = printtest::LongGame('t', 40000);
+        const int pages =
+            TfrmReport::PrintGames(game, nullptr, TReportOutput::Pdf, nullptr, file, true);
+        TNotation n;
+        ASSERT_EQ(n.LoadPGN(game), 0);
+        ASSERT_EQ(n.GameData.EventData.White.size(), 40000u);
+        EXPECT_GT(pages, 3);
+        EXPECT_LT(pages, 40);
+        const std::string text = PdfText(pdftotext, dir / "long.pdf", pages);
+        const size_t at = text.find(n.GameData.EventData.White + "-BetaSeries,Bay2026");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_NE(text.find("1.e4e52.", at), std::string::npos);
+        EXPECT_EQ(text.substr(text.size() - 3), "1-0");
+    }
+    // Every move of a game of 3,000 moves, in order.
+    {
+        const std::string game = printtest::LongGame('m', 3000);
+        const int pages =
+            TfrmReport::PrintGames(game, nullptr, TReportOutput::Pdf, nullptr, file, true);
+        EXPECT_GT(pages, 3);
+        EXPECT_LT(pages, 40);
+        const std::string text = PdfText(pdftotext, dir / "long.pdf", pages);
+        TNotation n;
+        ASSERT_EQ(n.LoadPGN(game), 0);
+        const std::string& layout = n.GetText();
+        size_t at = 0;
+        int moves = 0;
+        for (const TBaum* b = n.RootLine ? n.RootLine->Erster : nullptr; b; b = b->Next) {
+            const std::string move =
+                NoSpace(DecodeGameText(layout.substr(static_cast<size_t>(b->TextPos - 1),
+                                                     static_cast<size_t>(b->TextLen)))
+                            .toStdString());
+            const size_t m = text.find(move, at);
+            ASSERT_NE(m, std::string::npos) << "move missing or out of order: " << move;
+            at = m + move.size();
+            ++moves;
+        }
+        EXPECT_EQ(moves, 6000);
+    }
+}
+
 TEST(PrintPdf, PagesGrowWithTheGames) {
     kbtest::TempDir dir;
     int last = 0;
