@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChessPrintDiagram.h"
 
+#include "Schachfiguren.h"
+
 #include <QFontDatabase>
 #include <QHash>
 #include <QPaintDevice>
@@ -12,10 +14,6 @@
 
 #include <array>
 #include <cmath>
-
-#ifndef KB_PRINT_PIECE_FONT
-#define KB_PRINT_PIECE_FONT "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
-#endif
 
 namespace kb {
 
@@ -36,7 +34,7 @@ struct TPieceGlyphs {
 const TPieceGlyphs& PieceGlyphs() {
     static const TPieceGlyphs glyphs = [] {
         TPieceGlyphs g;
-        QRawFont raw(QStringLiteral(KB_PRINT_PIECE_FONT), 1000);
+        QRawFont raw(PieceFontFile(), 1000);
         if (!raw.isValid()) raw = QRawFont::fromFont(QFont(QStringLiteral("DejaVu Sans"), 10));
         if (!raw.isValid()) return g;
         raw.setPixelSize(1000);

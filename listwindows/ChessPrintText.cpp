@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChessPrintText.h"
 
+#include "PGNScan.h"
+
 #include "IniFile.h"
 #include "schachfonts.h"
 
@@ -72,6 +74,11 @@ std::vector<TMoveSpan> MoveSpans(const TNotation& N) {
 std::vector<std::string> SplitPrintGames(std::string_view PGNGames) {
     std::vector<std::string> games;
     bool inGame = false;
+    // The game list's scan tells where a brace comment is open: an Event line
+    // inside one is part of the comment, not a game of its own.
+    TGameStartScanner comments;
+    std::string lexed;
+    std::vector<int64_t> unused;
     size_t p = 0;
     while (p < PGNGames.size()) {
         size_t e = p;
@@ -80,7 +87,7 @@ std::vector<std::string> SplitPrintGames(std::string_view PGNGames) {
         std::string_view line = PGNGames.substr(p, e - p);
         // Files joined with cat may carry a byte order mark before a game.
         if (line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
-        if (StartsWithEvent(line)) {
+        if (!comments.InComment() && StartsWithEvent(line)) {
             games.emplace_back();
             inGame = true;
         }
@@ -92,7 +99,12 @@ std::vector<std::string> SplitPrintGames(std::string_view PGNGames) {
         if (e < PGNGames.size() && PGNGames[e] == '\r' && e + 1 < PGNGames.size() &&
             PGNGames[e + 1] == '\n')
             ++e;
-        p = e + 1;
+        const size_t next = std::min(e + 1, PGNGames.size());
+        lexed.assign(TGameStartScanner::HeadRoom, ' ');
+        lexed.append(PGNGames.substr(p, next - p));
+        comments.Feed(lexed.data() + TGameStartScanner::HeadRoom, next - p, unused);
+        unused.clear();
+        p = next;
     }
     return games;
 }

@@ -230,6 +230,14 @@ TEST(PrintText, SplitGamesAtEventLines) {
     EXPECT_EQ(g[0], "  [event \"a\"]\r\n1. e4 *\r\n");
     EXPECT_EQ(g[1], "[Event \"b\"]\r\n\r\n1. d4 *\r\n");
     EXPECT_TRUE(SplitPrintGames("1. e4 e5 *").empty());
+
+    // An Event line inside a comment belongs to the comment; a brace in a
+    // tag's string or a rest-of-line comment opens none.
+    const std::vector<std::string> c = SplitPrintGames(
+        "[Event \"a {\"]\n1. e4 {see\n[Event \"fake\"]\n} e5 ; {\n*\n[Event \"b\"]\n1. d4 *\n");
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_NE(c[0].find("[Event \"fake\"]\r\n} e5"), std::string::npos);
+    EXPECT_EQ(c[1], "[Event \"b\"]\r\n1. d4 *\r\n");
 }
 
 TEST(PrintText, RealGamesOneHeadlinePerGame) {
