@@ -186,19 +186,42 @@ std::string ToLf(const std::string& Text) {
 
 std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosition& Pos) {
     if (IsFenMode(Info)) {
+        // Plain FEN cannot say which rooks castle in Chess960.
+        if (Pos.Fischer && (Pos.Zug.CastlingRights & AllCastlingRights) != 0) return {};
         // The engine gets plain FEN: no Chess960 marker, it would not know it.
         const std::string fen = StellungToFEN(Pos.Brett, Pos.Zug, std::max(1, Pos.MoveNo), false);
         return {Info.SetPosition + " " + fen + "\r\n" + Info.StartAnalyze};
     }
+    // Edit mode says where the pieces stand, not which castlings are left
+    // nor whether a pawn may take en passant. So the engine gets the game's
+    // start and the moves that lead here, in force mode, as a game is told
+    // to it; the position alone only where edit mode says all of it.
+    TEnginePosition start;
+    std::string moves;
+    if (!Pos.Fischer && StartLeadsTo(Pos)) {
+        start.Brett = Pos.StartBrett;
+        start.Zug = Pos.StartZug;
+        for (const TZug& m : Pos.Moves)
+            moves += CoordinateMove(m) + "\r\n";
+        if (IsStandardStartPosition(start.Brett) &&
+            (start.Zug.CastlingRights & AllCastlingRights) == AllCastlingRights &&
+            start.Zug.Side > 0)
+            return {"new\r\nforce\r\n", moves + Info.StartAnalyze};
+        if (!EditModeExact(start)) moves.clear();
+    }
+    if (moves.empty()) {
+        start = Pos;
+        if (!EditModeExact(start)) return {};
+    }
     std::vector<std::string> w;
     w.push_back("new\r\nforce\r\n");
-    if (Pos.Zug.Side < 0) w.push_back("a2a3\r\n");
+    if (start.Zug.Side < 0) w.push_back("a2a3\r\n");
     w.push_back(Info.SetPosition + "\r\n#\r\n");
     static const char Letters[] = "PRBNQK";
     auto pieces = [&](int Colour) {
         std::string s;
         for (int sq = 0; sq < 64; ++sq) {
-            const int32_t p = Pos.Brett[Index64To120(static_cast<uint8_t>(sq))] * Colour;
+            const int32_t p = start.Brett[Index64To120(static_cast<uint8_t>(sq))] * Colour;
             if (p >= 1 && p <= 6) {
                 s += Letters[p - 1];
                 s += FeldNamen[static_cast<size_t>(sq)];
@@ -210,14 +233,15 @@ std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosi
     w.push_back(pieces(1));
     w.push_back("c\r\n");
     w.push_back(pieces(-1));
-    w.push_back(".\r\n" + Info.StartAnalyze);
+    w.push_back(".\r\n" + moves + Info.StartAnalyze);
     return w;
 }
 
 // ---------------------------------------------------------------------------
 // Output parsing
 
-std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput) {
+std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput,
+                        const TEnginePosition* Pos) {
     std::string s =
         Line.size() > TAnalyseThreadWB::MaxLine ? Line.substr(0, TAnalyseThreadWB::MaxLine) : Line;
     if (NoParseOutput) return s;
@@ -245,6 +269,12 @@ std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput)
         --p;
     const std::string head = s.substr(0, p);
     std::string pv = s.substr(p);
+    if (Pos) {
+        // Only moves that can be played here are shown.
+        std::optional<std::string> legal = LegalPart(pv, *Pos);
+        if (!legal) return {};
+        pv = std::move(*legal);
+    }
 
     size_t i = 0;
     while (i < head.size() && !IsDigit(head[i]))
@@ -406,6 +436,7 @@ void TAnalyseThreadWB::Start(const TEnginePosition& Pos) {
     if (writer_.joinable()) return;
     {
         std::lock_guard lk(m_);
+        started_ = std::chrono::steady_clock::now();
         // An Init that opens with "xboard" gets "protover 2" after it: the
         // engine then says which commands it takes, before it gets any more.
         const std::string init = ToLf(info_.Init);
@@ -525,7 +556,30 @@ void TAnalyseThreadWB::WriterLoop() {
             // written: the engine can answer (or refuse the command), and
             // the reader read that, before this thread runs again.
             moveNo_ = w.Pos->MoveNo;
+            position_ = *w.Pos;
+            position_.Moves.clear();
             ++positionGen_;
+            positionSent_ = std::chrono::steady_clock::now();
+            fence_ = 0;
+            if (cmds.empty()) {
+                // Told what it can be told, the engine would think about
+                // castlings or captures that are not there: it gets nothing,
+                // and the memo says why.
+                unsentGen_ = answeredGen_ = positionGen_;
+                const bool english = w.Pos->English;
+                lk.unlock();
+                ShowStatus(english ? "The engine cannot be told this position exactly (castling "
+                                     "rights, en passant): it is not analysed."
+                                   : "Die Stellung l\xC3\xA4sst sich der Engine nicht genau "
+                                     "mitteilen (Rochaderechte, en passant): sie wird nicht "
+                                     "analysiert.");
+                lk.lock();
+                continue;
+            }
+            if (pingFeature_) {
+                fence_ = ++pingNo_;
+                if (!Send(lk, "ping " + std::to_string(fence_) + "\n")) return;
+            }
             for (const std::string& c : cmds)
                 if (!Send(lk, ToLf(c))) return;
         }
@@ -537,7 +591,6 @@ bool TAnalyseThreadWB::Handshake(std::unique_lock<std::mutex>& Lock) {
     using Clock = std::chrono::steady_clock;
     auto settled = [this] { return featuresDone_ || finishing_ || dead_; };
     const auto start = Clock::now();
-    int pings = 0;
     while (!settled()) {
         const auto limit = start + (featuresMore_ ? FeatureLongWait : FeatureWait);
         const auto now = Clock::now();
@@ -553,7 +606,7 @@ bool TAnalyseThreadWB::Handshake(std::unique_lock<std::mutex>& Lock) {
         if (!heard_ && process_->Unread() == 0)
             nudge = "force\n";
         else if (featuresMore_ && pingFeature_)
-            nudge = "ping " + std::to_string(++pings) + "\n";
+            nudge = "ping " + std::to_string(++pingNo_) + "\n";
         if (!nudge.empty() && !Send(Lock, nudge)) return false;
     }
     return true;
@@ -621,14 +674,15 @@ void TAnalyseThreadWB::WaitForExit() {
 }
 
 void TAnalyseThreadWB::Features(const std::string& L) {
-    // The features this program honours are accepted; the others (moves
-    // with "usermove", in SAN, ...) are refused, so the engine keeps to
-    // the protocol's defaults there.
+    // The features this program honours, or can leave unused without harm
+    // (options it never sets), are accepted; the others (moves with
+    // "usermove", in SAN, ...) are refused, so the engine keeps to the
+    // protocol's defaults there.
     static const char* const Accepted[] = {
         "setboard",  "analyze",   "done",  "myname", "variants", "colors", "ping",
         "playother", "time",      "draw",  "sigint", "sigterm",  "reuse",  "ics",
         "name",      "pause",     "debug", "memory", "smp",      "nps",    "exclude",
-        "setscore",  "highlight", "xedit", "egt"};
+        "setscore",  "highlight", "xedit", "egt",    "option"};
     {
         std::lock_guard lk(m_);
         ++featureLines_;
@@ -650,6 +704,18 @@ void TAnalyseThreadWB::Features(const std::string& L) {
     cv_.notify_all();
 }
 
+bool TAnalyseThreadWB::StopCommand(const std::string& ErrorLine) const {
+    const std::string s = Cleaned(ErrorLine);
+    const size_t colon = s.find(':');
+    if (s.rfind("Error", 0) != 0 || colon == std::string::npos) return false;
+    const std::vector<std::string> refused = Words(s.substr(colon + 1), 1);
+    if (refused.empty()) return false;
+    for (const std::string* c : {&info_.GetState, &info_.StopAnalyze})
+        for (const std::string& w : Words(*c, 16))
+            if (w == refused[0]) return true;
+    return false;
+}
+
 void TAnalyseThreadWB::Line(const std::string& L) {
     const std::string t = Trim(L);
     if (t.empty()) return;
@@ -664,16 +730,29 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         Features(t);
         return;
     }
-    if (t.rfind("pong", 0) == 0) return;
+    if (t.rfind("pong", 0) == 0) {
+        long long n = 0;
+        const std::vector<std::string> w = Words(t, 2);
+        std::lock_guard lk(m_);
+        if (w.size() == 2 && w[0] == "pong" && ToNumber(w[1], n) && fence_ != 0 && n >= fence_) {
+            fence_ = 0;
+            answeredGen_ = positionGen_;
+        }
+        return;
+    }
     int moveNo, gen;
     bool stuck, thought;
+    TEnginePosition pos;
     {
         std::lock_guard lk(m_);
+        // An answer to a command of an earlier position, or to none.
+        if (fence_ != 0 || unsentGen_ == positionGen_) return;
         answeredGen_ = positionGen_;
         moveNo = moveNo_;
         gen = positionGen_;
         stuck = errorGen_ == gen;
         thought = thinkingGen_ == gen;
+        pos = position_;
     }
     if (info_.NoParseOutput) {
         ShowStatus(ParseOutput(L, moveNo, true));
@@ -685,6 +764,9 @@ void TAnalyseThreadWB::Line(const std::string& L) {
     // thinking line.
     bool aboutPosition = false;
     if (IsErrorLine(t, &aboutPosition)) {
+        // A refused "." or "exit" belongs to stopping the position before
+        // (engines without "ping" have no fence to tell).
+        if (StopCommand(t)) return;
         if (aboutPosition) {
             std::lock_guard lk(m_);
             errorGen_ = gen;
@@ -698,11 +780,13 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         if (!thought) ShowStatus(t);
         return;
     }
+    const std::string shown = ParseOutput(L, moveNo, false, &pos);
+    if (shown.empty()) return; // its moves belong to another position
     {
         std::lock_guard lk(m_);
         thinkingGen_ = gen;
     }
-    ShowStatus(ParseOutput(L, moveNo, false));
+    ShowStatus(shown);
 }
 
 void TAnalyseThreadWB::ShowStatus(const std::string& Text) {
@@ -779,6 +863,15 @@ bool TAnalyseThreadWB::Paused() const {
 bool TAnalyseThreadWB::Dead() const {
     std::lock_guard lk(m_);
     return dead_ || writeFailed_;
+}
+
+bool TAnalyseThreadWB::Settling(std::chrono::milliseconds Grace) const {
+    std::lock_guard lk(m_);
+    if (dead_ || writeFailed_) return false;
+    const auto now = std::chrono::steady_clock::now();
+    // The handshake's own time, and a little for the lines after it.
+    if (positionGen_ == 0) return now - started_ < FeatureLongWait + LineWait * 2;
+    return now - positionSent_ < Grace;
 }
 
 bool TAnalyseThreadWB::Answered() const {
