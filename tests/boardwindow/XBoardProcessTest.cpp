@@ -297,7 +297,7 @@ TEST(XBoardFake, TheEngineSaysHowItTakesPositions) {
         unsetenv("FAKE_ENGINE_LOG");
         ASSERT_GE(
             r.Memo.WaitFor(
-                0, [](auto& s) { return s == "Depth: 2  Value: 0.11\r\n1. e4 e5 2. Nf3"; }, 10s),
+                0, [](auto& s) { return s == "Depth: 2  Value: 0.11\r\n1. ... e5 2. Nf3"; }, 10s),
             0)
             << c.Mode;
         const auto took = std::chrono::steady_clock::now() - start;
@@ -838,4 +838,106 @@ TEST(XBoardFake, TheReaperEndsRunsAwayFromTheCaller) {
     TEngineReaper::Instance().WaitIdle();
     for (pid_t p : pids)
         EXPECT_EQ(kbtest::ProcState(p), 0);
+}
+
+TEST(XBoardFake, AnAnswerToThePositionBeforeNeverShowsUnderTheNewOne) {
+    // The engine answers the "." that stops the first position late, when
+    // the second is on its way: with ping the answer falls before the
+    // second position's pong; without, a refused stop command is dropped.
+    for (const char* mode : {"late", "latenoping"}) {
+        TRun r;
+        TWBInfo info;
+        SetGeneralEngineCommands(info);
+        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, mode}, info, kbtest::FromFen(StartFen)));
+        ASSERT_GE(r.Memo.WaitFor(
+                      0, [](auto& s) { return StartsWith(s, "Depth: 2  Value: 0.11"); }, 10s),
+                  0)
+            << mode;
+        const size_t before = r.Memo.Size();
+        r.Worker->Restart(kbtest::FromGame(kbtest::StandardFen, "e4"));
+        ASSERT_GE(r.Memo.WaitFor(
+                      before, [](auto& s) { return StartsWith(s, "Depth: 2  Value: 0.12"); }, 10s),
+                  0)
+            << mode;
+        EXPECT_TRUE(r.Worker->Answered());
+        EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
+        const std::vector<std::string> lines = r.Memo.Lines();
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(before), lines.end()),
+                  (std::vector<std::string>{"- Initialize ...",
+                                            "Depth: 1  Value: 0.11\r\n1. ... e5",
+                                            "Depth: 2  Value: 0.12\r\n1. ... e5 2. Nf3"}))
+            << mode;
+    }
+}
+
+TEST(XBoardFake, AnEngineWithoutFenGetsTheGameNeverCastlingThatIsGone) {
+    // The engine plays back what it read: the king walk goes out as moves.
+    kbtest::TempDir dir;
+    const std::string log = (dir / "log").string();
+    TWBInfo info;
+    SetGeneralEngineCommands(info);
+    setenv("FAKE_ENGINE_LOG", log.c_str(), 1);
+    TRun r;
+    ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "edit"}, info,
+                        kbtest::FromGame(kbtest::StandardFen, kbtest::KingWalk)));
+    unsetenv("FAKE_ENGINE_LOG");
+    // It answers with moves of the start position, which are not shown here.
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    while (!r.Worker->Answered() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(r.Worker->Answered());
+    // Without its game the position cannot be told: the memo says so and
+    // the engine gets nothing to think about.
+    const size_t before = r.Memo.Size();
+    r.Worker->Restart(kbtest::FromFen(kbtest::KingWalkFen));
+    ASSERT_GE(r.Memo.WaitFor(
+                  before, [](auto& s) { return StartsWith(s, "The engine cannot be told"); }, 10s),
+              0);
+    EXPECT_TRUE(r.Worker->Answered()); // nothing for the watchdog to wait for
+    EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
+    const std::vector<std::string> got = ReadLines(log);
+    const std::vector<std::string> game{"new",  "force", "e2e4", "e7e5", "g1f3", "b8c6",
+                                        "f1c4", "f8c5",  "e1e2", "e8e7", "e2e1", "e7e8",
+                                        "d2d3", "d7d6",  "post", "analyze"};
+    const auto at = std::search(got.begin(), got.end(), game.begin(), game.end());
+    EXPECT_NE(at, got.end()) << ::testing::PrintToString(got);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "edit"), 0);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "analyze"), 1);
+    for (const std::string& s : r.Memo.Lines())
+        EXPECT_FALSE(Thinking(s)) << OneLineOf(s);
+}
+
+TEST(XBoardPeer, FairymaxNeverShowsCastlingThatIsGone) {
+    KB_REQUIRE_PEER(fairymax, "fairymax");
+    TWBInfo info;
+    SetGeneralEngineCommands(info);
+    TRun r;
+    ASSERT_TRUE(r.Start({fairymax}, info, kbtest::FromGame(kbtest::StandardFen, kbtest::KingWalk)));
+    ASSERT_GE(r.Memo.WaitFor(
+                  0, [](auto& s) { return StartsWith(s, "Depth: 6"); }, 20s),
+              0);
+    const TEnginePosition walk = kbtest::FromGame(kbtest::StandardFen, kbtest::KingWalk);
+    // And at the mate of a game from a set-up position: no answer to the
+    // position before under it.
+    const size_t before = r.Memo.Size();
+    r.Worker->Restart(kbtest::FromGame(MateIn3, "h4+ Kh5 Bf7+ Kxh4 Qxh6#"));
+    ASSERT_GE(r.Memo.WaitFor(
+                  before, [](auto& s) { return s == "- Initialize ..."; }, 5s),
+              0);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
+    const std::vector<std::string> lines = r.Memo.Lines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& s = lines[i];
+        for (const char* c : {"e1g1", "e1c1", "e8g8", "e8c8", "O-O"})
+            EXPECT_EQ(s.find(c), std::string::npos) << OneLineOf(s);
+        if (i < before && Thinking(s)) {
+            EXPECT_TRUE(LegalIn(walk, FirstMove(s))) << OneLineOf(s);
+        }
+        if (i > before) {
+            EXPECT_EQ(s.find("Error"), std::string::npos) << OneLineOf(s);
+            EXPECT_FALSE(Thinking(s)) << OneLineOf(s); // nothing to play at a mate
+        }
+    }
+    std::cout << "fairymax at the mate: " << OneLineOf(lines.back()) << "\n";
 }
