@@ -193,6 +193,15 @@ std::string CoordinateMove(const TZug& Move) {
 }
 
 std::optional<std::string> LegalPart(const std::string& Line, const TEnginePosition& P) {
+    const size_t open = Line.find_first_not_of(" \t");
+    if (open != std::string::npos && Line[open] == '(' && !IsMark(Line.substr(open, 3))) {
+        // "(e7-e5 c7-c5 ..., book1)": moves to choose from, not a line; it is
+        // about this position when its first move can be played here.
+        size_t end = Line.find_first_of(" \t,)", open + 1);
+        if (end == std::string::npos) end = Line.size();
+        if (!ParseEngineMove(P, Line.substr(open + 1, end - open - 1))) return std::nullopt;
+        return Line;
+    }
     TEnginePosition pos = P;
     size_t keep = 0; // end of the last legal move
     bool anyMove = false;

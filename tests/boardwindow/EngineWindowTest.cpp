@@ -413,7 +413,8 @@ TEST_F(EngineWindowFrame, AnEngineInItsHandshakeIsNotRestarted) {
     const pid_t pid = W->FEngineThread->Pid();
     QElapsedTimer t;
     t.start();
-    ASSERT_TRUE(MemoStartsWith("Depth: 2  Value: 0.11", 15000)) << W->Memo1->toPlainText().toStdString();
+    ASSERT_TRUE(MemoStartsWith("Depth: 2  Value: 0.11", 15000))
+        << W->Memo1->toPlainText().toStdString();
     EXPECT_GE(t.elapsed(), 2500);
     EXPECT_EQ(W->FEngineThread->Pid(), pid);
     EXPECT_EQ(W->FReactivations, 0);
@@ -436,7 +437,8 @@ TEST_F(EngineWindowFrame, AnEngineWithoutFenIsToldTheGameInTheWindow) {
     ASSERT_TRUE(W->FEngineThread);
     ASSERT_TRUE(QTest::qWaitFor([&] { return W->FEngineThread->Answered(); }, 10000));
     // Its answer (the start position's 1. e4) is no move here: not shown.
-    EXPECT_FALSE(W->Memo1->toPlainText().startsWith("Depth:")) << W->Memo1->toPlainText().toStdString();
+    EXPECT_FALSE(W->Memo1->toPlainText().startsWith("Depth:"))
+        << W->Memo1->toPlainText().toStdString();
     auto read = [&] {
         std::vector<std::string> lines;
         std::istringstream in(kbtest::ReadFile(log));
@@ -502,10 +504,11 @@ TEST(EngineBench, XboardRunPrintsTheMemoAndHowTheEngineEnded) {
         kbtest::Run({kbtest::BenchPath(), "xboard-run", "--ini", (dir / "engine.ini").string(),
                      "--texts", "3", "60", fen, KB_FAKE_ENGINE, "normal"});
     ASSERT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_EQ(r.out.rfind("Starting ...\nDepth: 1  Value: 0.11 | 12. ... e5\n"
-                          "Depth: 2  Value: 0.11 | 12. ... e5 13. Nf3\nend\tquit\texit 0\nseconds\t",
-                          0),
-              0u)
+    EXPECT_EQ(
+        r.out.rfind("Starting ...\nDepth: 1  Value: 0.11 | 12. ... e5\n"
+                    "Depth: 2  Value: 0.11 | 12. ... e5 13. Nf3\nend\tquit\texit 0\nseconds\t",
+                    0),
+        0u)
         << r.out;
     // An engine that ignores quit is ended, and says so.
     const kbtest::RunResult t =

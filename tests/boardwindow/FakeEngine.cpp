@@ -117,7 +117,8 @@ int main(int argc, char** argv) {
             line[1] >= '1' && line[1] <= '8' && line[2] >= 'a' && line[2] <= 'h')
             white = !white;
         if (line == "protover 2") {
-            if (mode == "setboard" || late) Say("feature usermove=1 setboard=1 myname=\"Fake 1\" done=1\n");
+            if (mode == "setboard" || late)
+                Say("feature usermove=1 setboard=1 myname=\"Fake 1\" done=1\n");
             if (mode == "edit") Say("feature setboard=0\nfeature done=1\n");
             if (mode == "mute") Say("feature done=1\n");
             if (mode == "late") Say("feature ping=1 setboard=1 done=1\n");

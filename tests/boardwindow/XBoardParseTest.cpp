@@ -190,27 +190,31 @@ TEST(XBoardCommands, EnginesWithoutFenAreToldTheGameOrNothing) {
     // block (it would give back both castlings).
     const TEnginePosition walk = kbtest::FromGame(kbtest::StandardFen, kbtest::KingWalk);
     EXPECT_EQ(StellungToFEN(walk.Brett, walk.Zug, walk.MoveNo, false), kbtest::KingWalkFen);
-    EXPECT_EQ(PositionCommands(edit, walk),
-              (std::vector<std::string>{"new\r\nforce\r\n",
-                                        "e2e4\r\ne7e5\r\ng1f3\r\nb8c6\r\nf1c4\r\nf8c5\r\ne1e2\r\n"
-                                        "e8e7\r\ne2e1\r\ne7e8\r\nd2d3\r\nd7d6\r\npost\r\nanalyze\r\n"}));
+    EXPECT_EQ(
+        PositionCommands(edit, walk),
+        (std::vector<std::string>{"new\r\nforce\r\n",
+                                  "e2e4\r\ne7e5\r\ng1f3\r\nb8c6\r\nf1c4\r\nf8c5\r\ne1e2\r\n"
+                                  "e8e7\r\ne2e1\r\ne7e8\r\nd2d3\r\nd7d6\r\npost\r\nanalyze\r\n"}));
     // FEN says it all.
-    EXPECT_EQ(PositionCommands(fen, walk),
-              std::vector<std::string>{"setboard " + kbtest::KingWalkFen + "\r\npost\r\nanalyze\r\n"});
+    EXPECT_EQ(
+        PositionCommands(fen, walk),
+        std::vector<std::string>{"setboard " + kbtest::KingWalkFen + "\r\npost\r\nanalyze\r\n"});
     // The same position without its game cannot be told in edit mode.
     EXPECT_TRUE(PositionCommands(edit, kbtest::FromFen(kbtest::KingWalkFen)).empty());
     // Nor can a capture en passant; with its game it can.
     const std::string ep = "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3";
     EXPECT_TRUE(PositionCommands(edit, kbtest::FromFen(ep)).empty());
-    const auto epGame = PositionCommands(edit, kbtest::FromGame(kbtest::StandardFen, "e4 d5 e5 f5"));
+    const auto epGame =
+        PositionCommands(edit, kbtest::FromGame(kbtest::StandardFen, "e4 d5 e5 f5"));
     ASSERT_EQ(epGame.size(), 2u);
     EXPECT_EQ(epGame[1], "e2e4\r\nd7d5\r\ne4e5\r\nf7f5\r\npost\r\nanalyze\r\n");
     // An e.p. square no pawn can use changes nothing: the position alone.
-    EXPECT_EQ(PositionCommands(edit, kbtest::FromFen("4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1")).size(), 7u);
+    EXPECT_EQ(PositionCommands(edit, kbtest::FromFen("4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1")).size(),
+              7u);
     // A game from a set-up position that edit mode gives exactly: that
     // position, then the moves; the move number plays no part.
-    const auto mate = PositionCommands(
-        edit, kbtest::FromGame(kbtest::MateIn3Fen, "h4+ Kh5 Bf7+ Kxh4 Qxh6#"));
+    const auto mate =
+        PositionCommands(edit, kbtest::FromGame(kbtest::MateIn3Fen, "h4+ Kh5 Bf7+ Kxh4 Qxh6#"));
     ASSERT_EQ(mate.size(), 6u);
     EXPECT_EQ(mate[0], "new\r\nforce\r\n");
     EXPECT_EQ(mate[1], "edit\r\n#\r\n");
@@ -224,7 +228,8 @@ TEST(XBoardCommands, EnginesWithoutFenAreToldTheGameOrNothing) {
     wrong.Moves.front().To = SqE3;
     EXPECT_EQ(PositionCommands(edit, wrong).size(), 7u); // the position itself, black to move
     // Chess960 castling cannot be said in plain FEN nor in edit mode.
-    TEnginePosition fischer = kbtest::FromFen("nrbqkbrn/pppppppp/8/8/8/8/PPPPPPPP/NRBQKBRN w - - 0 1");
+    TEnginePosition fischer =
+        kbtest::FromFen("nrbqkbrn/pppppppp/8/8/8/8/PPPPPPPP/NRBQKBRN w - - 0 1");
     fischer.Fischer = true;
     fischer.Zug.CastlingRights = AllCastlingRights;
     EXPECT_TRUE(PositionCommands(fen, fischer).empty());
@@ -264,12 +269,18 @@ TEST(XBoardParse, ShownMovesAreLegalOnTheBoard) {
     const TEnginePosition promo = kbtest::FromFen("8/4P1k1/8/8/8/8/6K1/8 w - - 0 1");
     EXPECT_EQ(shown("5 900 0 0 e8=Q Kf6 e7e8", promo), "Depth: 5  Value: 9.00\r\ne8=Q Kf6");
     EXPECT_EQ(shown("5 900 0 0 e7e8q Kf6", promo), "Depth: 5  Value: 9.00\r\ne7e8q Kf6");
-    EXPECT_EQ(shown("5 900 0 0 e8N+ Kf6", promo), "Depth: 5  Value: 9.00\r\ne8N+"); // the knight guards f6
+    EXPECT_EQ(shown("5 900 0 0 e8N+ Kf6", promo),
+              "Depth: 5  Value: 9.00\r\ne8N+"); // the knight guards f6
     EXPECT_EQ(shown("5 900 0 0 e8N+ Kg6", promo), "Depth: 5  Value: 9.00\r\ne8N+ Kg6");
     // Ambiguous SAN names no move.
     const TEnginePosition rooks = kbtest::FromFen("4k3/8/8/8/8/8/4K3/R6R w - - 0 1");
     EXPECT_EQ(shown("3 5 0 0 Rd1", rooks), "");
     EXPECT_EQ(shown("3 5 0 0 Rad1", rooks), "Depth: 3  Value: 0.05\r\nRad1");
+    // Book moves to choose from: about this position when the first is legal.
+    const TEnginePosition black = kbtest::FromGame(kbtest::StandardFen, "e4");
+    EXPECT_EQ(shown("0 0 0 0  (e7-e5  c7-c5  Ng8-f6  , book1)", black),
+              "Depth: 0  Value: 0.00\r\n(e7-e5  c7-c5  Ng8-f6  , book1)");
+    EXPECT_EQ(shown("0 0 0 0  (e2-e4  d2-d4  , book1)", black), "");
     // A line without moves stays as it is; so does the parser without a board.
     EXPECT_EQ(shown("12345", walk), "12345");
     EXPECT_EQ(ParseOutput("8 1 0 0 e1g1 c6a5", 7, false), "Depth: 8  Value: 0.01\r\ne1g1 c6a5");

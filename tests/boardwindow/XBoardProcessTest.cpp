@@ -276,9 +276,8 @@ TEST(XBoardFake, TheEngineSaysHowItTakesPositions) {
         // and shows nothing before: nudged a line at a time until it speaks,
         // it loses no line.
         {"latethread", general,
-         plus(plus(head, {"rejected usermove",
-                          "accepted setboard", "accepted myname", "accepted done", "force",
-                          "level 10 10000 0", setboard}),
+         plus(plus(head, {"rejected usermove", "accepted setboard", "accepted myname",
+                          "accepted done", "force", "level 10 10000 0", setboard}),
               tail),
          1},
         // The settings name a way: the engine's answer does not change it.
@@ -862,10 +861,10 @@ TEST(XBoardFake, AnAnswerToThePositionBeforeNeverShowsUnderTheNewOne) {
         EXPECT_TRUE(r.Worker->Answered());
         EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
         const std::vector<std::string> lines = r.Memo.Lines();
-        EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(before), lines.end()),
-                  (std::vector<std::string>{"- Initialize ...",
-                                            "Depth: 1  Value: 0.11\r\n1. ... e5",
-                                            "Depth: 2  Value: 0.12\r\n1. ... e5 2. Nf3"}))
+        EXPECT_EQ(
+            std::vector<std::string>(lines.begin() + static_cast<long>(before), lines.end()),
+            (std::vector<std::string>{"- Initialize ...", "Depth: 1  Value: 0.11\r\n1. ... e5",
+                                      "Depth: 2  Value: 0.12\r\n1. ... e5 2. Nf3"}))
             << mode;
     }
 }
@@ -896,8 +895,8 @@ TEST(XBoardFake, AnEngineWithoutFenGetsTheGameNeverCastlingThatIsGone) {
     EXPECT_TRUE(r.Worker->Answered()); // nothing for the watchdog to wait for
     EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
     const std::vector<std::string> got = ReadLines(log);
-    const std::vector<std::string> game{"new",  "force", "e2e4", "e7e5", "g1f3", "b8c6",
-                                        "f1c4", "f8c5",  "e1e2", "e8e7", "e2e1", "e7e8",
+    const std::vector<std::string> game{"new",  "force", "e2e4", "e7e5",   "g1f3", "b8c6",
+                                        "f1c4", "f8c5",  "e1e2", "e8e7",   "e2e1", "e7e8",
                                         "d2d3", "d7d6",  "post", "analyze"};
     const auto at = std::search(got.begin(), got.end(), game.begin(), game.end());
     EXPECT_NE(at, got.end()) << ::testing::PrintToString(got);
@@ -940,4 +939,22 @@ TEST(XBoardPeer, FairymaxNeverShowsCastlingThatIsGone) {
         }
     }
     std::cout << "fairymax at the mate: " << OneLineOf(lines.back()) << "\n";
+}
+
+TEST(XBoardPeer, HoichessHasNoFeatureToComplainAbout) {
+    // It offers options; refused, it said so in the memo, and at a mate
+    // that was all the memo showed.
+    KB_REQUIRE_PEER(hoichess, "hoichess");
+    TWBInfo defaults;
+    SetEngineDefaults(defaults);
+    const TWBInfo info = EngineCommandsFor(hoichess, defaults, false, defaults.Parameter);
+    TRun r;
+    ASSERT_TRUE(
+        r.Start({hoichess, "-x"}, info, kbtest::FromGame(MateIn3, "h4+ Kh5 Bf7+ Kxh4 Qxh6#")));
+    const int any = r.Memo.WaitFor(
+        0, [](auto& s) { return s.find("rejected") != std::string::npos; }, 3s);
+    EXPECT_LT(any, 0) << OneLineOf(r.Memo.Lines()[static_cast<size_t>(std::max(any, 0))]);
+    EXPECT_TRUE(r.Worker->Answered());
+    EXPECT_NE(r.Finish(), TEngineProcess::TEnd::Killed);
+    std::cout << "hoichess at the mate: " << OneLineOf(r.Memo.Lines().back()) << "\n";
 }
