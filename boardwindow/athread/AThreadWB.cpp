@@ -461,7 +461,7 @@ void TAnalyseThreadWB::Enqueue(std::vector<std::string> Writes) {
         std::lock_guard lk(m_);
         if (finishing_) return;
         for (std::string& w : Writes)
-            queue_.push_back({ToLf(w), std::nullopt, false});
+            queue_.push_back({ToLf(w), std::nullopt, false, true});
     }
     cv_.notify_all();
 }
@@ -471,13 +471,21 @@ void TAnalyseThreadWB::StopEngine() {
 }
 
 void TAnalyseThreadWB::Restart(const TEnginePosition& Pos) {
-    ShowStatus("- Initialize ...");
     {
-        std::lock_guard lk(m_);
-        if (finishing_) return;
-        for (const std::string* s : {&info_.GetState, &info_.StopAnalyze})
-            queue_.push_back({ToLf(*s), std::nullopt, false});
-        queue_.push_back({std::string(), Pos, false});
+        // From here on nothing the engine says about the position before
+        // reaches the memo, however late it comes.
+        std::lock_guard status(statusM_);
+        {
+            std::lock_guard lk(m_);
+            if (finishing_) return;
+            ++requested_;
+            for (const std::string* s : {&info_.GetState, &info_.StopAnalyze})
+                queue_.push_back({ToLf(*s), std::nullopt, false, true});
+            TWrite w{std::string(), Pos, false};
+            w.Req = requested_;
+            queue_.push_back(std::move(w));
+        }
+        if (onStatus_) onStatus_("- Initialize ...");
     }
     cv_.notify_all();
 }
@@ -502,17 +510,19 @@ int TAnalyseThreadWB::SetboardFeature() const {
     return setboard_;
 }
 
-bool TAnalyseThreadWB::Send(std::unique_lock<std::mutex>& Lock, const std::string& Text) {
+bool TAnalyseThreadWB::Send(std::unique_lock<std::mutex>& Lock, const std::string& Text,
+                            bool Paced) {
     for (size_t from = 0; from < Text.size();) {
         size_t to = Text.size();
-        if (!heard_ && !finishing_) {
+        auto apart = [&] { return Paced || (!heard_ && !finishing_); };
+        if (apart()) {
             // Nothing tells when a pipe is read: look every few milliseconds.
             const auto until = std::chrono::steady_clock::now() + LineWait;
-            while (!heard_ && !finishing_ && !dead_ && process_->Unread() > 0 &&
+            while (apart() && !dead_ && process_->Unread() > 0 &&
                    std::chrono::steady_clock::now() < until)
                 cv_.wait_for(Lock, std::chrono::milliseconds(2));
             const size_t nl = Text.find('\n', from);
-            if (!heard_ && !finishing_ && nl != std::string::npos) to = nl + 1;
+            if (apart() && nl != std::string::npos) to = nl + 1;
         }
         Lock.unlock();
         const bool ok = process_->Write(Text.substr(from, to - from));
@@ -549,13 +559,14 @@ void TAnalyseThreadWB::WriterLoop() {
         TWrite w = std::move(queue_.front());
         queue_.pop_front();
         if (!w.Pos) {
-            if (!Send(lk, w.Text)) return;
+            if (!Send(lk, w.Text, w.Paced)) return;
         } else {
             const std::vector<std::string> cmds = PositionCommands(PositionInfoLocked(), *w.Pos);
             // The new position counts from before its first command is
             // written: the engine can answer (or refuse the command), and
             // the reader read that, before this thread runs again.
             moveNo_ = w.Pos->MoveNo;
+            writtenReq_ = w.Req;
             position_ = *w.Pos;
             position_.Moves.clear();
             ++positionGen_;
@@ -567,12 +578,13 @@ void TAnalyseThreadWB::WriterLoop() {
                 // and the memo says why.
                 unsentGen_ = answeredGen_ = positionGen_;
                 const bool english = w.Pos->English;
+                const int gen = positionGen_;
                 lk.unlock();
-                ShowStatus(english ? "The engine cannot be told this position exactly (castling "
-                                     "rights, en passant): it is not analysed."
-                                   : "Die Stellung l\xC3\xA4sst sich der Engine nicht genau "
-                                     "mitteilen (Rochaderechte, en passant): sie wird nicht "
-                                     "analysiert.");
+                ShowFor(gen, english ? "The engine cannot be told this position exactly (castling "
+                                       "rights, en passant): it is not analysed."
+                                     : "Die Stellung l\xC3\xA4sst sich der Engine nicht genau "
+                                       "mitteilen (Rochaderechte, en passant): sie wird nicht "
+                                       "analysiert.");
                 lk.lock();
                 continue;
             }
@@ -748,6 +760,7 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         // An answer to a command of an earlier position, or to none.
         if (fence_ != 0 || unsentGen_ == positionGen_) return;
         answeredGen_ = positionGen_;
+        if (writtenReq_ != requested_) return; // a newer position is on its way
         moveNo = moveNo_;
         gen = positionGen_;
         stuck = errorGen_ == gen;
@@ -755,7 +768,7 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         pos = position_;
     }
     if (info_.NoParseOutput) {
-        ShowStatus(ParseOutput(L, moveNo, true));
+        ShowFor(gen, ParseOutput(L, moveNo, true));
         return;
     }
     // The memo holds the newest thinking line. An error stays until the
@@ -771,13 +784,13 @@ void TAnalyseThreadWB::Line(const std::string& L) {
             std::lock_guard lk(m_);
             errorGen_ = gen;
         }
-        ShowStatus(t);
+        ShowFor(gen, t);
         return;
     }
     if (stuck) return;
     if (!IsThinkingLine(t)) {
         // Shown as it stands: it has no depth nor value to show.
-        if (!thought) ShowStatus(t);
+        if (!thought) ShowFor(gen, t);
         return;
     }
     const std::string shown = ParseOutput(L, moveNo, false, &pos);
@@ -786,13 +799,23 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         std::lock_guard lk(m_);
         thinkingGen_ = gen;
     }
-    ShowStatus(shown);
+    ShowFor(gen, shown);
 }
 
 void TAnalyseThreadWB::ShowStatus(const std::string& Text) {
+    std::lock_guard status(statusM_);
     {
         std::lock_guard lk(m_);
         if (finishing_) return;
+    }
+    if (onStatus_) onStatus_(Text);
+}
+
+void TAnalyseThreadWB::ShowFor(int Gen, const std::string& Text) {
+    std::lock_guard status(statusM_);
+    {
+        std::lock_guard lk(m_);
+        if (finishing_ || Gen != positionGen_ || writtenReq_ != requested_ || fence_ != 0) return;
     }
     if (onStatus_) onStatus_(Text);
 }
@@ -805,7 +828,7 @@ void TAnalyseThreadWB::BeginFinish() {
         paused_ = 0;
         if (writer_.joinable())
             for (const std::string* s : {&info_.GetState, &info_.StopAnalyze, &info_.Quit})
-                queue_.push_back({ToLf(*s), std::nullopt, false});
+                queue_.push_back({ToLf(*s), std::nullopt, false, true});
         stopWriter_ = true;
     }
     cv_.notify_all();

@@ -141,19 +141,26 @@ private:
     void Features(const std::string& L);
     // ErrorLine refuses one of the commands that stop thinking.
     bool StopCommand(const std::string& ErrorLine) const;
-    // Writes Text (a line at a time while the engine has said nothing);
-    // false when the engine's input is gone. Lock is released while writing.
-    bool Send(std::unique_lock<std::mutex>& Lock, const std::string& Text);
+    // Writes Text (a line at a time while the engine has said nothing, or
+    // Paced); false when the engine's input is gone. Lock is released while
+    // writing.
+    bool Send(std::unique_lock<std::mutex>& Lock, const std::string& Text, bool Paced = false);
     // Waits for the features after "protover 2", nudging an engine that is
     // slow to act on its input; false when a write failed.
     bool Handshake(std::unique_lock<std::mutex>& Lock);
     TWBInfo PositionInfoLocked() const;
     void ShowStatus(const std::string& Text);
+    // A text the engine gave about position Gen: shown only while that is
+    // the position asked for last.
+    void ShowFor(int Gen, const std::string& Text);
 
     std::unique_ptr<TEngineProcess> process_;
     TWBInfo info_;
     TStatusEvent onStatus_;
 
+    // Held while a text goes to the memo, so that none about an earlier
+    // position follows "- Initialize ...". Taken before m_.
+    std::mutex statusM_;
     mutable std::mutex m_;
     std::condition_variable cv_;
     struct TWrite {
@@ -162,6 +169,12 @@ private:
         // engine has said how it takes positions.
         std::optional<TEnginePosition> Pos;
         bool Handshake = false; // "protover 2" went out: wait for the features
+        // A line at a time, each once the engine has read the one before:
+        // an engine that looks for input only now and then while it thinks
+        // reads a batch of commands into its buffer with the first, and
+        // then sees nothing more to read until the next write.
+        bool Paced = false;
+        int Req = 0; // the position's number among those asked for
     };
     std::deque<TWrite> queue_;
     std::vector<std::string> replies_; // accepted/rejected for each feature
@@ -183,6 +196,8 @@ private:
     int moveNo_ = 1;           // of the position the engine works on
     TEnginePosition position_; // that position, without its moves
     int positionGen_ = 0;
+    int requested_ = 0;  // positions asked for (Restart)
+    int writtenReq_ = 0; // the last of them written
     int answeredGen_ = 0;
     int unsentGen_ = -1; // a position the engine could not be told exactly
     // The engine has "ping": each position is fenced with "ping N", and what

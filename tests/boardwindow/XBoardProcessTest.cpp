@@ -906,39 +906,72 @@ TEST(XBoardFake, AnEngineWithoutFenGetsTheGameNeverCastlingThatIsGone) {
         EXPECT_FALSE(Thinking(s)) << OneLineOf(s);
 }
 
-TEST(XBoardPeer, FairymaxNeverShowsCastlingThatIsGone) {
-    KB_REQUIRE_PEER(fairymax, "fairymax");
-    TWBInfo info;
-    SetGeneralEngineCommands(info);
-    TRun r;
-    ASSERT_TRUE(r.Start({fairymax}, info, kbtest::FromGame(kbtest::StandardFen, kbtest::KingWalk)));
-    ASSERT_GE(r.Memo.WaitFor(
-                  0, [](auto& s) { return StartsWith(s, "Depth: 6"); }, 20s),
-              0);
+namespace {
+
+// The engine as a window starts it on the king walk, then the user steps
+// onto the mate of another game: no line shows a castling that is gone, a
+// move that is not legal, or, at the mate, anything said about the
+// position before. Prints what the memo shows at each.
+void KingWalkThenMate(const std::vector<std::string>& Argv) {
+    TWBInfo defaults;
+    SetEngineDefaults(defaults);
+    const TWBInfo info = EngineCommandsFor(Argv[0], defaults, false, defaults.Parameter);
     const TEnginePosition walk = kbtest::FromGame(kbtest::StandardFen, kbtest::KingWalk);
-    // And at the mate of a game from a set-up position: no answer to the
-    // position before under it.
+    TRun r;
+    ASSERT_TRUE(r.Start(Argv, info, walk));
+    ASSERT_GE(r.Memo.WaitFor(
+                  0, [](auto& s) { return Thinking(s); }, 30s),
+              0)
+        << "no thinking line from " << Argv[0];
+    std::this_thread::sleep_for(1500ms);
     const size_t before = r.Memo.Size();
+    std::cout << Argv[0] << " on the king walk: " << OneLineOf(r.Memo.Lines()[before - 1]) << "\n";
     r.Worker->Restart(kbtest::FromGame(MateIn3, "h4+ Kh5 Bf7+ Kxh4 Qxh6#"));
     ASSERT_GE(r.Memo.WaitFor(
                   before, [](auto& s) { return s == "- Initialize ..."; }, 5s),
               0);
-    std::this_thread::sleep_for(1500ms);
-    EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
+    std::this_thread::sleep_for(2s);
+    EXPECT_TRUE(r.Worker->Answered()) << Argv[0];
+    EXPECT_NE(r.Finish(), TEngineProcess::TEnd::Killed);
     const std::vector<std::string> lines = r.Memo.Lines();
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string& s = lines[i];
-        for (const char* c : {"e1g1", "e1c1", "e8g8", "e8c8", "O-O"})
-            EXPECT_EQ(s.find(c), std::string::npos) << OneLineOf(s);
+        for (const char* c : {"e1g1", "e1c1", "e8g8", "e8c8", "O-O", "0-0"})
+            EXPECT_EQ(s.find(c), std::string::npos) << Argv[0] << ": " << OneLineOf(s);
         if (i < before && Thinking(s)) {
-            EXPECT_TRUE(LegalIn(walk, FirstMove(s))) << OneLineOf(s);
+            EXPECT_TRUE(LegalIn(walk, FirstMove(s))) << Argv[0] << ": " << OneLineOf(s);
         }
         if (i > before) {
-            EXPECT_EQ(s.find("Error"), std::string::npos) << OneLineOf(s);
-            EXPECT_FALSE(Thinking(s)) << OneLineOf(s); // nothing to play at a mate
+            for (const char* c : {"Error", "Illegal", "Invalid"})
+                EXPECT_EQ(s.find(c), std::string::npos) << Argv[0] << ": " << OneLineOf(s);
+            EXPECT_FALSE(Thinking(s)) << Argv[0] << ": " << OneLineOf(s); // no move to play
         }
     }
-    std::cout << "fairymax at the mate: " << OneLineOf(lines.back()) << "\n";
+    std::cout << Argv[0] << " at the mate: " << OneLineOf(lines.back()) << "\n";
+}
+
+} // namespace
+
+TEST(XBoardPeer, FairymaxNeverShowsCastlingThatIsGone) {
+    KB_REQUIRE_PEER(fairymax, "fairymax");
+    KingWalkThenMate({fairymax});
+}
+
+TEST(XBoardPeer, SjengNeverShowsCastlingThatIsGone) {
+    KB_REQUIRE_PEER(sjeng, "sjeng");
+    KingWalkThenMate({sjeng});
+}
+
+TEST(XBoardPeer, GnuchessHoichessPhalanxAndStockfishOnTheKingWalkAndTheMate) {
+    KB_REQUIRE_PEER(gnuchess, "gnuchess");
+    KB_REQUIRE_PEER(hoichess, "hoichess");
+    KB_REQUIRE_PEER(phalanx, "phalanx");
+    KB_REQUIRE_PEER(polyglot, "polyglot");
+    KB_REQUIRE_PEER(stockfish, "stockfish");
+    KingWalkThenMate({gnuchess, "-x"});
+    KingWalkThenMate({hoichess, "-x"});
+    KingWalkThenMate({phalanx});
+    KingWalkThenMate({polyglot, "-noini", "-ec", stockfish});
 }
 
 TEST(XBoardPeer, HoichessHasNoFeatureToComplainAbout) {
