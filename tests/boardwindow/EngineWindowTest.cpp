@@ -381,6 +381,7 @@ TEST_F(EngineWindowFrame, WatchdogRestartsASilentEngineThreeTimesThenGivesUp) {
         ASSERT_TRUE(judged());
         W->TimerEngineReactivateTimer();
         ASSERT_TRUE(W->FEngineThread);
+        W->TimerEngineReactivate->stop(); // started again with the engine: the test ticks
         kb::TEngineReaper::Instance().WaitIdle();
         EXPECT_EQ(kbtest::ProcState(pids.back()), 0);
         pids.push_back(W->FEngineThread->Pid());
