@@ -527,6 +527,52 @@ TEST(EngineBench, XboardRunPrintsTheMemoAndHowTheEngineEnded) {
         2);
 }
 
+TEST(EngineBench, XboardRunTakesTheEndOfAGameAsTheWindowHandsItOver) {
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "games.pgn",
+                      "[Event \"Walk\"]\r\n\r\n1.e4 e5 2.Nf3 Nc6 3.Bc4 Bc5 4.Ke2 Ke7 5.Ke1 Ke8 "
+                      "6.d3 d6 (6...Nf6) *\r\n\r\n"
+                      "[Event \"Mate\"]\r\n[SetUp \"1\"]\r\n"
+                      "[FEN \"8/8/p2Q3p/6k1/2B2p2/P4K2/1q5P/8 w - - 0 1\"]\r\n\r\n"
+                      "1.h4+ Kh5 2.Bf7+ Kxh4 3.Qxh6# 1-0\r\n");
+    const std::string pgn = (dir / "games.pgn").string();
+    // The engine takes no FEN and writes down what it reads.
+    auto received = [&](const std::string& Row) {
+        const std::string log = (dir / ("log" + Row)).string();
+        setenv("FAKE_ENGINE_LOG", log.c_str(), 1);
+        const kbtest::RunResult r = kbtest::Run(
+            {kbtest::BenchPath(), "xboard-run", "--game", pgn, Row, "0.5", KB_FAKE_ENGINE, "edit"});
+        unsetenv("FAKE_ENGINE_LOG");
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        EXPECT_NE(r.out.find("end\tquit\texit 0\n"), std::string::npos) << r.out;
+        return kbtest::ReadFile(log);
+    };
+    // The end of the main line, told as the game's moves from the start.
+    const std::string walk = received("0");
+    EXPECT_NE(walk.find("new\nforce\ne2e4\ne7e5\ng1f3\nb8c6\nf1c4\nf8c5\ne1e2\ne8e7\ne2e1\n"
+                        "e7e8\nd2d3\nd7d6\npost\nanalyze\n"),
+              std::string::npos)
+        << walk;
+    EXPECT_EQ(walk.find("edit"), std::string::npos) << walk;
+    // A set-up start that edit mode can give, then the moves.
+    const std::string mate = received("1");
+    EXPECT_NE(mate.find("edit\n#\nPh2\nPa3\nKf3\nBc4\nQd6\nc\nQb2\nPf4\nKg5\nPa6\nPh6\n.\n"
+                        "h2h4\ng5h5\nc4f7\nh5h4\nd6h6\npost\nanalyze\n"),
+              std::string::npos)
+        << mate;
+    // Usage errors.
+    EXPECT_EQ(
+        kbtest::Run({kbtest::BenchPath(), "xboard-run", "--game", pgn, "x", "1", KB_FAKE_ENGINE})
+            .exitCode,
+        2);
+    EXPECT_EQ(kbtest::Run({kbtest::BenchPath(), "xboard-run", "--game", pgn, "0", "1"}).exitCode,
+              2);
+    EXPECT_EQ(
+        kbtest::Run({kbtest::BenchPath(), "xboard-run", "--game", pgn, "7", "1", KB_FAKE_ENGINE})
+            .exitCode,
+        1);
+}
+
 TEST_F(EngineWindow, AutoplayWithAnalysisAnalysesEachPosition) {
     for (auto [from, to] : {std::pair{"e2", "e4"}, {"e7", "e5"}, {"g1", "f3"}})
         Drag(*W, from, to);
