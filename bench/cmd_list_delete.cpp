@@ -44,7 +44,11 @@ int RunListDelete(const kbbench::Args& args) {
             ok = pgn.DeleteGame(*it);
     }
     if (!ok) {
-        std::cerr << "kbbench list-delete: the delete failed\n";
+        if (!pgn.IsDatabase() && pgn.LastRewrite() == kb::TRewriteResult::Refused)
+            std::cerr << "kbbench list-delete: refused: another program holds " << args[0]
+                      << " or changed it since it was read\n";
+        else
+            std::cerr << "kbbench list-delete: the delete failed\n";
         return 1;
     }
     std::cout << "deleted\t" << rows.size() << "\n";

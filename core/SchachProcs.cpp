@@ -63,4 +63,13 @@ int Percent(int64_t Part, int64_t Total) {
     return static_cast<int>(static_cast<double>(Part * 100) / static_cast<double>(Total));
 }
 
+std::string_view TrimBlanks(std::string_view S) {
+    size_t b = 0, e = S.size();
+    while (b < e && static_cast<unsigned char>(S[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(S[e - 1]) <= ' ')
+        --e;
+    return S.substr(b, e - b);
+}
+
 } // namespace kb

@@ -17,8 +17,6 @@
 
 namespace kb {
 
-class TFileSystem;
-
 // ---------------------------------------------------------------------------
 // Board, squares and move records
 
@@ -123,6 +121,9 @@ constexpr bool IsBoardSquare(int32_t Index) {
 
 // Part * 100 / Total truncated toward zero; 0 when Total is 0.
 int Percent(int64_t Part, int64_t Total);
+// S without the blanks and control characters (bytes up to ' ') at both
+// ends: how game texts, tag lines and engine lines are trimmed.
+std::string_view TrimBlanks(std::string_view S);
 
 // ---------------------------------------------------------------------------
 // FEN
@@ -349,13 +350,8 @@ std::string TimeControlTagValue(const TEventData& E);
 // True for an existing file whose first 1000 lines hold "[Event ", or that
 // has no non-empty line among them. Reads a bounded number of bytes.
 bool IsPGNFile(const std::string& FileName);
-// Appends one game's text to a PGN file (CR LF CR LF first unless the text
-// starts with CR; CR LF after it unless it ends with a line break), through
-// a new file renamed over the old one. False on any failure, and then the
-// file is as it was; database files (.kbf, .kbfidx, .kbftmp) are refused.
-bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameText);
-// The same through a given file system (tests put a failing one here).
-bool AppendGameToPGNFile(TFileSystem& Fs, const std::string& FileName, const std::string& GameText);
+// Appending a game to a PGN file (AppendGameToPGNFile) is a change of a
+// game file like every other: it lives with the one rewrite in database/.
 // Opens an existing game file for reading only; never asks for write access,
 // so read-only files open as well. False when it cannot be opened.
 bool OpenGameFile(std::ifstream& F, const std::string& FileName);

@@ -2,8 +2,6 @@
 // The game header: PGN tag lines into typed fields, and small PGN file helpers.
 #include "SchachProcs.h"
 
-#include "FileIO.h"
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -79,13 +77,6 @@ void SetDate(std::string_view v, uint16_t& Year, uint16_t& Month, uint16_t& Day)
 
 std::string QuestionMarkEmpty(std::string v) {
     return v == "?" ? std::string() : v;
-}
-
-bool IsDatabaseFileName(const std::filesystem::path& p) {
-    std::string ext = p.extension().string();
-    for (char& c : ext)
-        c = UpperAscii(c);
-    return ext == ".KBF" || ext == ".KBFIDX" || ext == ".KBFTMP";
 }
 
 } // namespace
@@ -413,46 +404,6 @@ bool IsPGNFile(const std::string& FileName) {
     }
     if (lineHasText) allEmpty = false;
     return allEmpty;
-}
-
-bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameText) {
-    return AppendGameToPGNFile(TFileSystem::Posix(), FileName, GameText);
-}
-
-bool AppendGameToPGNFile(TFileSystem& Fs, const std::string& FileName,
-                         const std::string& GameText) {
-    if (GameText.empty() || FileName.empty()) return false;
-    std::error_code ec;
-    if (IsDatabaseFileName(FileName)) return false;
-    const auto real = std::filesystem::weakly_canonical(FileName, ec);
-    if (!ec && IsDatabaseFileName(real)) return false;
-    if (!IsPGNFile(FileName)) return false;
-
-    // The old games and the new ones go into a new file beside the old one,
-    // which replaces it in one step: a crash leaves the one or the other.
-    // Opened for writing though never written: a file we may not write
-    // stays as it is.
-    auto file = Fs.Open(FileName, TOpenMode::ReadWrite);
-    if (!file || !file->TryLock()) return false;
-    const int64_t oldSize = file->Size();
-    if (oldSize < 0) return false;
-    std::string bytes = GameText.front() != '\r' ? "\r\n\r\n" : "";
-    bytes += GameText;
-    // The last line ends with CR LF like every other.
-    if (bytes.back() != '\n' && bytes.back() != '\r') bytes += "\r\n";
-    TReplacement out;
-    if (!out.Begin(Fs, FileName)) return false;
-    std::vector<char> buf(static_cast<size_t>(std::min<int64_t>(oldSize, 1 << 20)) + 1);
-    for (int64_t at = 0; at < oldSize;) {
-        const int64_t want = std::min<int64_t>(static_cast<int64_t>(buf.size()), oldSize - at);
-        if (file->ReadAt(at, buf.data(), want) != want || !out.File().WriteAt(at, buf.data(), want))
-            return false;
-        at += want;
-    }
-    if (!out.File().WriteAt(oldSize, bytes.data(), static_cast<int64_t>(bytes.size())))
-        return false;
-    // The new games are in place once renamed, even if the folder sync fails.
-    return out.Commit() || out.Renamed();
 }
 
 bool OpenGameFile(std::ifstream& F, const std::string& FileName) {

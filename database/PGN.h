@@ -6,6 +6,7 @@
 #pragma once
 
 #include "FileIO.h"
+#include "PGNRewrite.h"
 #include "SchachProcs.h"
 
 #include <cstdint>
@@ -152,6 +153,18 @@ public:
     bool DeleteGames(const std::vector<int>& Rows, int DBNumber = -1);
     // The last change of the file was stopped by the user (nothing changed).
     bool Cancelled() const { return cancelled_; }
+    // How the last change of the PGN file ended: Refused when another
+    // writer (another copy of the program) held the file or changed it
+    // since it was read.
+    TRewriteResult LastRewrite() const { return lastRewrite_; }
+    // The whole PGN file written anew in one change: Game gets each game's
+    // trimmed text in file order and changes it in place (false stops the
+    // run, and nothing changes). The games are written parted by one blank
+    // line; what stands before the first game stays. BeforeRename runs just
+    // before the new file takes the name. The index no longer fits the
+    // file after Done: the caller opens the file again.
+    TRewriteResult RewriteGames(const std::function<bool(int Index, std::string& Text)>& Game,
+                                const std::function<void()>& BeforeRename = {});
     bool DeleteDatabase();
     bool Compress();
     // Many games at once, for copies between lists. ReadGameTexts gives the
@@ -176,8 +189,6 @@ public:
     bool Loaded() const { return loaded_; }
     bool Busy() const { return busy_; }
     bool ScanIncomplete() const { return scanIncomplete_; }
-    // The file on disk is still the one the index was built from.
-    bool FileUnchanged();
     bool DrawingSuppressed() const { return drawingSuppressed_; }
     uint8_t SortKey() const { return sortKey_; }
     int LastGameNo() const { return lastGameNo_; }
@@ -244,9 +255,9 @@ private:
 
     bool CanEdit() const;
     bool IndexStillValid(TFile& File, int64_t Start);
-    // The primitive every change of a PGN file goes through: the new file
-    // is written beside the old one from the splices (in file order, not
-    // overlapping) and renamed over it; then the index follows. OldToNew
+    // Every edit of the list's PGN file: the new file is written from the
+    // splices (in file order, not overlapping) through RewritePGNFile, the
+    // one door of every change of a game file; then the index follows. OldToNew
     // maps the old record indexes (-1: removed). False: nothing changed.
     // True: the rows change has begun (the caller fixes the rows and ends it).
     // Cancellable: the progress handler may stop it (a delete); additions
@@ -281,6 +292,7 @@ private:
     int64_t knownMTime_ = 0;
     uint64_t knownInode_ = 0;
     bool cancelled_ = false;
+    TRewriteResult lastRewrite_ = TRewriteResult::Done;
     std::vector<char> buffer_;
 
     // Database mode.

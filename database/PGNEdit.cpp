@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // TPGN editing: games are appended, inserted, replaced and deleted by
 // writing the new file beside the old one and renaming it over the old
-// (TPGN::Rewrite), so that a crash at any instant leaves the old file or the
-// new one, each game whole, and no half copy under a game file's name. One
-// call takes many games (a drop, a multi-row delete) and renames once.
+// (TPGN::Rewrite, through RewritePGNFile), so that a crash at any instant
+// leaves the old file or the new one, each game whole, and no half copy
+// under a game file's name. One call takes many games (a drop, a multi-row
+// delete) and renames once.
 #include "ChessDatabase.h"
 #include "PGN.h"
+#include "PGNRewrite.h"
 #include "PGNScan.h"
 
 #include <algorithm>
@@ -33,12 +35,7 @@ namespace {
 constexpr std::string_view kSeparator = "\r\n\r\n";
 
 std::string Trimmed(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
+    return std::string(TrimBlanks(s));
 }
 
 } // namespace
@@ -75,11 +72,6 @@ int TPGN::RowOfGame(int GameNo) const {
 
 bool TPGN::CanEdit() const {
     return loaded_ && !busy_ && !scanIncomplete_ && file_ && knownSize_ >= 0;
-}
-
-bool TPGN::FileUnchanged() {
-    if (!CanEdit() || !file_->IsFileAt(fileName_)) return false;
-    return IndexStillValid(*file_, knownSize_);
 }
 
 // The file must still be the one the index was built from: same size and
@@ -122,6 +114,7 @@ int TPGN::TrailingBreaks(TFile& File, int64_t Size) {
 bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& OldToNew,
                    bool Cancellable) {
     cancelled_ = false;
+    lastRewrite_ = TRewriteResult::Failed;
     const int64_t size = knownSize_;
     int64_t newSize = size, prevEnd = 0;
     int prevRecord = 0;
@@ -136,69 +129,71 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
         newSize += static_cast<int64_t>(s.Bytes.size()) - (s.End - s.Start);
     }
 
-    // The lock keeps a second copy of the program from editing the same file
-    // meanwhile; the checks make sure the index still describes it. Opened
-    // for writing though never written: a file we may not write stays as it is.
-    auto game = fs_->Open(fileName_, TOpenMode::ReadWrite);
-    if (!game || !game->TryLock() || !game->IsFileAt(fileName_)) return false;
-    for (const Splice& s : Splices)
-        if (!IndexStillValid(*game, s.Start)) return false;
-    RemoveStaleReplacements(*fs_, fileName_);
-    TReplacement out;
-    if (!out.Begin(*fs_, fileName_)) return false;
-
-    constexpr int64_t kChunk = 1 << 20;
-    std::vector<char> buf(
-        static_cast<size_t>(std::min<int64_t>(kChunk, std::max<int64_t>(size, 1))));
-    TCancelMode mode = Cancellable ? cmGoOn : cmNoCancel;
-    int lastPercent = -1;
-    int64_t to = 0;
-    auto copy = [&](int64_t From, int64_t Until) {
-        while (From < Until) {
-            const int64_t want = std::min<int64_t>(static_cast<int64_t>(buf.size()), Until - From);
-            if (game->ReadAt(From, buf.data(), want) != want) return false;
-            // Zeros stay a hole of the new file, as they were of a sparse old one.
-            const bool zeros = buf[0] == 0 && std::memcmp(buf.data(), buf.data() + 1,
-                                                          static_cast<size_t>(want - 1)) == 0;
-            if (!zeros && !out.File().WriteAt(to, buf.data(), want)) return false;
-            From += want;
-            to += want;
-            TraceIfChanged(Percent(to, newSize), lastPercent, mode);
-            if (mode == cmCancel) {
-                cancelled_ = true;
-                return false;
+    // Through the one door of every change of a game file: the lock keeps a
+    // second copy of the program out meanwhile, and the checks make sure the
+    // index still describes the file, before and after the copying (messages
+    // are pumped meanwhile). The first game is checked where it starts,
+    // which need not be the file's first byte (a byte order mark or a note
+    // may stand before it).
+    TPGNRewrite rw;
+    rw.ReadStamp = {knownMTime_, knownSize_, knownInode_};
+    rw.Check = [&](TFile& Old) {
+        for (const Splice& s : Splices)
+            if (!IndexStillValid(Old, s.Start)) return false;
+        return IndexStillValid(Old, RecordCount() > 0 ? starts_.front() : knownSize_);
+    };
+    rw.Write = [&](TFile& Old, TFile& New, int64_t& Written) {
+        constexpr int64_t kChunk = 1 << 20;
+        std::vector<char> buf(
+            static_cast<size_t>(std::min<int64_t>(kChunk, std::max<int64_t>(size, 1))));
+        TCancelMode mode = Cancellable ? cmGoOn : cmNoCancel;
+        int lastPercent = -1;
+        int64_t to = 0;
+        auto copy = [&](int64_t From, int64_t Until) {
+            while (From < Until) {
+                const int64_t want =
+                    std::min<int64_t>(static_cast<int64_t>(buf.size()), Until - From);
+                if (Old.ReadAt(From, buf.data(), want) != want) return false;
+                // Zeros stay a hole of the new file, as they were of a sparse old one.
+                const bool zeros = buf[0] == 0 && std::memcmp(buf.data(), buf.data() + 1,
+                                                              static_cast<size_t>(want - 1)) == 0;
+                if (!zeros && !New.WriteAt(to, buf.data(), want)) return false;
+                From += want;
+                to += want;
+                TraceIfChanged(Percent(to, newSize), lastPercent, mode);
+                if (mode == cmCancel) {
+                    cancelled_ = true;
+                    return false;
+                }
+            }
+            return true;
+        };
+        bool ok = true;
+        int64_t from = 0;
+        for (const Splice& s : Splices) {
+            ok = copy(from, s.Start) &&
+                 New.WriteAt(to, s.Bytes.data(), static_cast<int64_t>(s.Bytes.size()));
+            if (!ok) break;
+            to += static_cast<int64_t>(s.Bytes.size());
+            from = s.End;
+        }
+        ok = ok && copy(from, size) && to == newSize && New.Truncate(newSize);
+        // Every line of the file ends with CR LF, the last one too, also when an
+        // older file came without.
+        if (ok && newSize > 0) {
+            char last = 0;
+            ok = New.ReadAt(newSize - 1, &last, 1) == 1;
+            if (ok && last != '\n' && last != '\r') {
+                ok = New.WriteAt(newSize, "\r\n", 2);
+                newSize += 2;
             }
         }
-        return true;
+        Written = newSize;
+        if (ok) return TRewriteResult::Done;
+        return cancelled_ ? TRewriteResult::Stopped : TRewriteResult::Failed;
     };
-    bool ok = true;
-    int64_t from = 0;
-    for (const Splice& s : Splices) {
-        ok = copy(from, s.Start) &&
-             out.File().WriteAt(to, s.Bytes.data(), static_cast<int64_t>(s.Bytes.size()));
-        if (!ok) break;
-        to += static_cast<int64_t>(s.Bytes.size());
-        from = s.End;
-    }
-    ok = ok && copy(from, size) && to == newSize && out.File().Truncate(newSize);
-    // Every line of the file ends with CR LF, the last one too, also when an
-    // older file came without.
-    if (ok && newSize > 0) {
-        char last = 0;
-        ok = out.File().ReadAt(newSize - 1, &last, 1) == 1;
-        if (ok && last != '\n' && last != '\r') {
-            ok = out.File().WriteAt(newSize, "\r\n", 2);
-            newSize += 2;
-        }
-    }
-    // Messages were pumped while copying: the file must still be the one read.
-    // Its first game is checked where it starts, which need not be the
-    // file's first byte (a byte order mark or a note may stand before it).
-    ok = ok && game->IsFileAt(fileName_) &&
-         IndexStillValid(*game, RecordCount() > 0 ? starts_.front() : knownSize_);
-    if (!ok) return false; // the old file was never touched
-    if (!out.Commit() && !out.Renamed()) return false;
-    game.reset();
+    lastRewrite_ = RewritePGNFile(*fs_, fileName_, rw);
+    if (lastRewrite_ != TRewriteResult::Done) return false; // the old file was never touched
 
     // The new file stands under the name: the index follows it, whatever
     // happens next. The view saves its selection by the old index first.
@@ -525,6 +520,48 @@ bool TPGN::DeleteRecords(std::vector<int> Records) {
     Trace(0, mode);
     if (OnRepaint) OnRepaint();
     return ok;
+}
+
+// The whole file anew, game by game, through the same door as every edit.
+TRewriteResult TPGN::RewriteGames(const std::function<bool(int Index, std::string& Text)>& Game,
+                                  const std::function<void()>& BeforeRename) {
+    lastRewrite_ = TRewriteResult::Failed;
+    if (database_ || !CanEdit() || !Game) return lastRewrite_;
+    BusyScope busy(*this);
+    const int count = RecordCount();
+    TPGNRewrite rw;
+    rw.ReadStamp = {knownMTime_, knownSize_, knownInode_};
+    rw.Check = [&](TFile& Old) {
+        return IndexStillValid(Old, count > 0 ? starts_.front() : knownSize_);
+    };
+    rw.BeforeRename = BeforeRename;
+    rw.Write = [&](TFile& Old, TFile& New, int64_t& Written) {
+        int64_t to = 0;
+        auto write = [&](std::string_view Bytes) {
+            if (!New.WriteAt(to, Bytes.data(), static_cast<int64_t>(Bytes.size()))) return false;
+            to += static_cast<int64_t>(Bytes.size());
+            return true;
+        };
+        // Whatever stands before the first game stays (all of a file
+        // without games).
+        const int64_t head = count > 0 ? starts_.front() : knownSize_;
+        std::string text(static_cast<size_t>(head), '\0');
+        if (Old.ReadAt(0, text.data(), head) != head || !write(text)) return TRewriteResult::Failed;
+        for (int i = 0; i < count; ++i) {
+            const int64_t start = starts_[static_cast<size_t>(i)], len = EndOf(i) - start;
+            text.resize(static_cast<size_t>(std::max<int64_t>(len, 0)));
+            if (Old.ReadAt(start, text.data(), len) != len) return TRewriteResult::Failed;
+            text = Trimmed(text);
+            if (!Game(i, text)) return TRewriteResult::Stopped;
+            text += i + 1 < count ? kSeparator : std::string_view("\r\n");
+            if (!write(text)) return TRewriteResult::Failed;
+        }
+        Written = to;
+        return TRewriteResult::Done;
+    };
+    lastRewrite_ = RewritePGNFile(*fs_, fileName_, rw);
+    if (lastRewrite_ == TRewriteResult::Done) knownSize_ = -1; // no edit from the old index
+    return lastRewrite_;
 }
 
 } // namespace kb

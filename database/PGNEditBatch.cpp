@@ -16,14 +16,6 @@ namespace {
 // Games in file order are read in pieces of at least this size.
 constexpr int64_t kReadPiece = 1 << 20;
 
-std::string_view TrimmedView(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
 } // namespace
 
 // Only a text that the scan finds as a game of its own may go into the file:
@@ -68,7 +60,7 @@ void TPGN::ReadGameTexts(const std::vector<int>& GameIndexes, std::vector<std::s
                 continue;
             }
         }
-        const std::string_view t = TrimmedView(std::string_view(piece).substr(
+        const std::string_view t = TrimBlanks(std::string_view(piece).substr(
             static_cast<size_t>(start - pieceStart), static_cast<size_t>(end - start)));
         Texts[i].assign(t.data(), t.size());
     }

@@ -3,6 +3,7 @@
 
 #include "ChessDatabase.h"
 #include "Local.h"
+#include "PGNRewrite.h"
 #include "PGNWin.h"
 #include "PGNWinCopy.h"
 
@@ -419,6 +420,9 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
             std::string collected;
             for (const std::string& g : Games)
                 collected += "\r\n\r\n" + g;
+            // Through the door every change of a game file goes through: a
+            // file another copy of the program holds or has changed is not
+            // written over.
             writeFailed = !AppendGameToPGNFile(target, collected);
             Written = writeFailed ? 0 : static_cast<int>(Games.size());
             return !writeFailed;

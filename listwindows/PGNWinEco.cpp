@@ -4,31 +4,11 @@
 #include "Notation.h"
 #include "uEco.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <filesystem>
 #include <string_view>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace kb {
 
 namespace {
-
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 // One line of a text: [Begin, End) without its line break, Next after it.
 struct TLine {
@@ -48,62 +28,39 @@ bool NextLine(std::string_view Text, size_t Pos, TLine& L) {
 }
 
 bool IsEcoLine(std::string_view Line) {
-    Line = Trim(Line);
+    Line = TrimBlanks(Line);
     return Line.size() > 5 && Line.substr(0, 5) == "[ECO ";
 }
 
 TEcoRunResult RunOnPGN(TPGN& List, const TEcoClassifier& Classify, const TEcoRunOptions& Options) {
-    const std::string file = List.FileName();
-    // The new version is written beside the file under a name no user
-    // gives a file, held while written, and renamed over the old one: a
-    // crash leaves the old file or the new one, and the next open removes
-    // what a killed run left.
-    TReplacement out;
-    if (!out.Begin(List.FileSystem(), file)) return TEcoRunResult::Failed;
-    int64_t at = 0;
-    auto write = [&](const std::string& Bytes) {
-        if (!out.File().WriteAt(at, Bytes.data(), static_cast<int64_t>(Bytes.size())))
-            return false;
-        at += static_cast<int64_t>(Bytes.size());
-        return true;
-    };
-
+    // One change of the file through the door every change goes through:
+    // held against other writers while it runs, refused when the file is
+    // no longer the one the list read, and renamed over the old file only
+    // when the whole run succeeded.
     const int count = List.RecordCount();
-    // Whatever stands before the first game is kept.
-    if (count > 0 && List.Record(0).Start > 0) {
-        std::string head(static_cast<size_t>(List.Record(0).Start), '\0');
-        auto in = List.FileSystem().Open(file, TOpenMode::Read);
-        if (!in || in->ReadAt(0, head.data(), static_cast<int64_t>(head.size())) !=
-                       static_cast<int64_t>(head.size()) ||
-            !write(head))
-            return TEcoRunResult::Failed;
-    }
-    for (int i = 0; i < count; ++i) {
-        bool deleted = false;
-        std::string text;
-        if (!List.ReadGameText(i, deleted, text)) return TEcoRunResult::Failed;
-        std::string game = ClassifyKeepingText(text, Classify);
-        game += i + 1 < count ? "\r\n\r\n" : "\r\n";
-        if (!write(game)) return TEcoRunResult::Failed;
-        if (Options.Progress && !Options.Progress(i + 1, count)) return TEcoRunResult::Stopped;
-    }
-
-    // Written from the index: games another program put there since the
-    // scan would be lost.
-    if (!List.FileUnchanged()) return TEcoRunResult::Failed;
-
-    // The list lets go of the file while the new one takes its name.
+    if (Options.Changed) *Options.Changed = 0;
+    const TRewriteResult r = List.RewriteGames(
+        [&](int Index, std::string& Text) {
+            std::string classified = ClassifyKeepingText(Text, Classify);
+            if (Options.Changed && classified != Text) ++*Options.Changed;
+            Text = std::move(classified);
+            return !Options.Progress || Options.Progress(Index + 1, count);
+        },
+        Options.BeforeReplace);
+    if (r == TRewriteResult::Stopped) return TEcoRunResult::Stopped;
+    if (r != TRewriteResult::Done) return TEcoRunResult::Failed;
+    // The games moved: the list reads the new file.
+    const std::string file = List.FileName();
     List.SetFileName("");
-    if (Options.BeforeReplace) Options.BeforeReplace();
-    const bool replaced = out.Commit() || out.Renamed();
     List.SetFileName(file);
-    return replaced ? TEcoRunResult::Done : TEcoRunResult::Failed;
+    return TEcoRunResult::Done;
 }
 
 TEcoRunResult RunOnDatabase(TPGN& List, const TEcoClassifier& Classify,
                             const TEcoRunOptions& Options) {
     TChessDatabase* db = List.Database();
     const int count = static_cast<int>(db->GetCount());
+    if (Options.Changed) *Options.Changed = 0;
     List.KeepOpen(true);
     TEcoRunResult result = TEcoRunResult::Done;
     for (int n = 0; n < count; ++n) {
@@ -114,9 +71,12 @@ TEcoRunResult RunOnDatabase(TPGN& List, const TEcoClassifier& Classify,
         if (!deleted && !text.empty()) {
             const std::string out = ClassifyKeepingText(text, Classify);
             int gameNo = n;
-            if (out != text && !List.ReplaceGame(gameNo, out)) {
-                result = TEcoRunResult::Failed;
-                break;
+            if (out != text) {
+                if (!List.ReplaceGame(gameNo, out)) {
+                    result = TEcoRunResult::Failed;
+                    break;
+                }
+                if (Options.Changed) ++*Options.Changed;
             }
         }
         if (Options.Progress && !Options.Progress(n + 1, count)) {
@@ -134,7 +94,7 @@ std::string EcoTagOf(const std::string& GameText) {
     std::string_view t(GameText);
     TLine l{};
     for (size_t pos = 0; NextLine(t, pos, l); pos = l.Next) {
-        std::string_view line = Trim(t.substr(l.Begin, l.End - l.Begin));
+        std::string_view line = TrimBlanks(t.substr(l.Begin, l.End - l.Begin));
         if (line.empty() || line.front() != '[') break;
         if (IsEcoLine(line)) return ExtractTagValue(line);
     }
@@ -148,7 +108,7 @@ std::string SetEcoTag(const std::string& GameText, const std::string& Eco) {
     size_t lastTagEnd = std::string::npos;
     std::string_view lineBreak = "\r\n";
     for (size_t pos = 0; NextLine(t, pos, l); pos = l.Next) {
-        std::string_view line = Trim(t.substr(l.Begin, l.End - l.Begin));
+        std::string_view line = TrimBlanks(t.substr(l.Begin, l.End - l.Begin));
         if (line.empty() || line.front() != '[') break;
         if (l.Next > l.End) lineBreak = t.substr(l.End, l.Next - l.End);
         if (IsEcoLine(line)) return GameText.substr(0, l.Begin) + tag + GameText.substr(l.End);
@@ -163,7 +123,7 @@ std::string RemoveEcoTag(const std::string& GameText) {
     std::string_view t(GameText);
     TLine l{};
     for (size_t pos = 0; NextLine(t, pos, l); pos = l.Next) {
-        std::string_view line = Trim(t.substr(l.Begin, l.End - l.Begin));
+        std::string_view line = TrimBlanks(t.substr(l.Begin, l.End - l.Begin));
         if (line.empty() || line.front() != '[') break;
         if (IsEcoLine(line)) return GameText.substr(0, l.Begin) + GameText.substr(l.Next);
     }

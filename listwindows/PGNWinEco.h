@@ -26,9 +26,11 @@ enum class TEcoRunResult { Done, Stopped, Failed };
 struct TEcoRunOptions {
     // Per game; answers false to stop.
     std::function<bool(int Done, int Total)> Progress;
-    // Called with the list closed, just before the new file replaces the
-    // old one (tests stop or fail the run there).
+    // Called just before the new file replaces the old one (tests stop or
+    // fail the run there).
     std::function<void()> BeforeReplace;
+    // When set, counts the games whose text the run changed.
+    int* Changed = nullptr;
 };
 
 // The ECO code a game text carries in its tag section, empty when none.

@@ -2,6 +2,7 @@
 #include "FileIO.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
@@ -244,20 +245,50 @@ TFileSystem& TFileSystem::Posix() {
 
 namespace {
 
-std::string ReplacementPrefix(const std::string& Target) {
-    return Target + ".tmp";
-}
+constexpr std::string_view kReplacementMark = ".kestrelbay-";
+constexpr std::string_view kReplacementEnd = ".tmp";
 
-// "<pid>-<n>" after the prefix, nothing else.
-bool IsReplacementSuffix(std::string_view S) {
-    const size_t dash = S.find('-');
-    if (dash == std::string_view::npos || dash == 0 || dash + 1 == S.size()) return false;
-    for (size_t i = 0; i < S.size(); ++i)
-        if (i != dash && (S[i] < '0' || S[i] > '9')) return false;
+bool AllDigits(std::string_view S) {
+    if (S.empty() || S.size() > 18) return false;
+    for (char c : S)
+        if (c < '0' || c > '9') return false;
     return true;
 }
 
+// The writer's process id when Name is one of our temporary names for a
+// file named Base, else -1.
+long long ReplacementWriter(std::string_view Name, std::string_view Base) {
+    const size_t head = 1 + Base.size() + kReplacementMark.size();
+    if (Name.size() <= head + kReplacementEnd.size() || Name[0] != '.' ||
+        Name.substr(1, Base.size()) != Base ||
+        Name.substr(1 + Base.size(), kReplacementMark.size()) != kReplacementMark ||
+        !Name.ends_with(kReplacementEnd))
+        return -1;
+    const std::string_view mid = Name.substr(head, Name.size() - head - kReplacementEnd.size());
+    const size_t dash = mid.find('-');
+    if (dash == std::string_view::npos || !AllDigits(mid.substr(0, dash)) ||
+        !AllDigits(mid.substr(dash + 1)))
+        return -1;
+    return std::stoll(std::string(mid.substr(0, dash)));
+}
+
+// A process of that id still runs (or cannot be told, which counts as running).
+bool ProcessAlive(long long Pid) {
+    if (Pid <= 0 || Pid > 0x7fffffff) return false;
+    if (Pid == ::getpid()) return true;
+    return ::kill(static_cast<pid_t>(Pid), 0) == 0 || errno != ESRCH;
+}
+
 } // namespace
+
+std::string ReplacementName(const std::string& Target, long long Pid, int N) {
+    const std::string folder = FolderOf(Target);
+    const size_t slash = Target.find_last_of('/');
+    const std::string base = slash == std::string::npos ? Target : Target.substr(slash + 1);
+    return (slash == std::string::npos ? std::string() : folder + (folder == "/" ? "" : "/")) +
+           "." + base + std::string(kReplacementMark) + std::to_string(Pid) + "-" +
+           std::to_string(N) + std::string(kReplacementEnd);
+}
 
 bool TReplacement::Begin(TFileSystem& Fs, const std::string& Target) {
     Discard();
@@ -271,8 +302,7 @@ bool TReplacement::Begin(TFileSystem& Fs, const std::string& Target) {
         if (target_.empty()) return false;
     }
     for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-        temp_ =
-            ReplacementPrefix(target_) + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        temp_ = ReplacementName(target_, ::getpid(), attempt);
         if (Fs.Exists(temp_)) continue;
         file_ = Fs.Open(temp_, TOpenMode::CreateNew);
         if (!file_) {
@@ -323,23 +353,23 @@ int RemoveStaleReplacements(TFileSystem& Fs, const std::string& Target) {
     if (Target.empty()) return 0;
     // A replacement is written beside the file a symbolic link names.
     std::error_code link;
-    const std::filesystem::path target(std::filesystem::is_symlink(Target, link)
-                                           ? Fs.CanonicalPath(Target)
-                                           : Target);
+    const std::filesystem::path target(
+        std::filesystem::is_symlink(Target, link) ? Fs.CanonicalPath(Target) : Target);
     if (target.empty()) return 0;
-    const std::string prefix = target.filename().string() + ".tmp";
+    const std::string base = target.filename().string();
     std::error_code ec;
     std::filesystem::directory_iterator it(
         target.has_parent_path() ? target.parent_path() : std::filesystem::path("."), ec);
     int removed = 0;
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
-            !IsReplacementSuffix(std::string_view(name).substr(prefix.size())))
-            continue;
+        // Only names this program makes, and only once their writer is gone:
+        // a file of the user's is never taken, whatever it is called or holds.
+        const long long writer = ReplacementWriter(name, base);
+        if (writer < 0 || ProcessAlive(writer)) continue;
         const std::string path = it->path().string();
         auto file = Fs.Open(path, TOpenMode::Read);
-        // A live writer holds its lock until it renames or removes the file.
+        // A writer holds its lock until it renames or removes the file.
         if (!file || !file->TryLock() || !file->IsFileAt(path)) continue;
         if (Fs.Remove(path)) ++removed;
     }

@@ -100,7 +100,8 @@ public:
 
 // A new version of a file, written beside it and put in its place in one
 // step, so that a crash at any instant leaves the old file or the new one.
-// The temporary file ("<name>.tmp<pid>-<n>") is locked while it is written:
+// The temporary file is hidden and carries the program's mark and its
+// writer's process id (ReplacementName); it is locked while it is written:
 // RemoveStaleReplacements takes only the ones whose writer is gone.
 class TReplacement {
 public:
@@ -129,6 +130,11 @@ private:
     std::unique_ptr<TFile> file_;
     bool renamed_ = false;
 };
+
+// The temporary name of attempt N of process Pid for a new version of
+// Target: ".<name>.kestrelbay-<pid>-<n>.tmp" beside it. No other name is
+// ever taken for a leftover.
+std::string ReplacementName(const std::string& Target, long long Pid, int N);
 
 // Removes temporary files that an interrupted TReplacement of Target left
 // (a crashed or killed writer); files a live writer holds are kept.

@@ -525,80 +525,6 @@ TEST(PgnFiles, IsPGNFileReadsABoundedAmount) {
     EXPECT_FALSE(kb::IsPGNFile(p.string()));
 }
 
-TEST(PgnFiles, AppendGame) {
-    kbtest::TempDir dir;
-    const fs::path p = dir / "games.pgn";
-    kbtest::WriteFile(p, "[Event \"a\"]\r\n\r\n1. e4 *\r\n");
-
-    ASSERT_TRUE(kb::AppendGameToPGNFile(p.string(), "[Event \"b\"]\r\n\r\n1. d4 *\r\n"));
-    EXPECT_EQ(kbtest::ReadFile(p),
-              "[Event \"a\"]\r\n\r\n1. e4 *\r\n\r\n\r\n[Event \"b\"]\r\n\r\n1. d4 *\r\n");
-
-    ASSERT_TRUE(kb::AppendGameToPGNFile(p.string(), "\r\n[Event \"c\"]\r\n"));
-    EXPECT_EQ(kbtest::ReadFile(p), "[Event \"a\"]\r\n\r\n1. e4 *\r\n\r\n\r\n[Event \"b\"]\r\n\r\n"
-                                   "1. d4 *\r\n\r\n[Event \"c\"]\r\n");
-
-    const std::string before = kbtest::ReadFile(p);
-    EXPECT_FALSE(kb::AppendGameToPGNFile(p.string(), ""));
-    EXPECT_EQ(kbtest::ReadFile(p), before);
-
-    // An empty file counts as a PGN file.
-    const fs::path empty = dir / "empty.pgn";
-    kbtest::WriteFile(empty, "");
-    ASSERT_TRUE(kb::AppendGameToPGNFile(empty.string(), "[Event \"x\"]"));
-    // The last line ends with CR LF; nothing is left beside the file.
-    EXPECT_EQ(kbtest::ReadFile(empty), "\r\n\r\n[Event \"x\"]\r\n");
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir.path()))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"empty.pgn", "games.pgn"}));
-}
-
-TEST(PgnFiles, AppendRefusesOtherFiles) {
-    kbtest::TempDir dir;
-    const fs::path text = dir / "notes.txt";
-    kbtest::WriteFile(text, "shopping list\n");
-    EXPECT_FALSE(kb::AppendGameToPGNFile(text.string(), "[Event \"x\"]"));
-    EXPECT_EQ(kbtest::ReadFile(text), "shopping list\n");
-
-    EXPECT_FALSE(kb::AppendGameToPGNFile((dir / "missing.pgn").string(), "[Event \"x\"]"));
-    EXPECT_FALSE(fs::exists(dir / "missing.pgn"));
-
-    // Database files are never PGN text, even when empty.
-    for (const char* name : {"db.kbf", "db.kbfidx", "db.kbftmp", "DB.KBF"}) {
-        const fs::path p = dir / name;
-        kbtest::WriteFile(p, "");
-        EXPECT_FALSE(kb::AppendGameToPGNFile(p.string(), "[Event \"x\"]")) << name;
-        EXPECT_EQ(fs::file_size(p), 0u) << name;
-    }
-    const fs::path link = dir / "link.pgn";
-    fs::create_symlink(dir / "db.kbf", link);
-    EXPECT_FALSE(kb::AppendGameToPGNFile(link.string(), "[Event \"x\"]"));
-    EXPECT_EQ(fs::file_size(dir / "db.kbf"), 0u);
-}
-
-TEST(PgnFiles, AppendReportsAFailedWriteAndLeavesTheFileAsItWas) {
-    kbtest::TempDir dir;
-    const fs::path p = dir / "games.pgn";
-    const std::string original = "[Event \"a\"]\r\n\r\n1. e4 *\r\n";
-    kbtest::WriteFile(p, original);
-
-    // A file size limit makes the write fail part way, even for root.
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = original.size() + 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool ok = kb::AppendGameToPGNFile(p.string(), "[Event \"b\"]" + std::string(1000, ' '));
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(kbtest::ReadFile(p), original);
-}
-
 TEST(PgnFiles, OpenGameFileReadsReadOnlyFiles) {
     kbtest::TempDir dir;
     const fs::path p = dir / "ro.pgn";
@@ -616,37 +542,4 @@ TEST(PgnFiles, OpenGameFileReadsReadOnlyFiles) {
     EXPECT_FALSE(kb::OpenGameFile(f, (dir / "missing.pgn").string()));
     EXPECT_FALSE(f.is_open());
     EXPECT_FALSE(kb::OpenGameFile(f, dir.path().string()));
-}
-
-// Every mutating call of an append fails in turn: the file holds the old
-// games, or the old games and the new one, never a part of it. Only a failed
-// folder sync after the rename leaves the new games, and reports success.
-TEST(PgnFiles, AppendUnderEveryFailingCall) {
-    kbtest::TempDir dir;
-    const fs::path p = dir / "games.pgn";
-    const std::string original = "[Event \"a\"]\r\n\r\n1. e4 *\r\n";
-    const std::string game = "[Event \"b\"]\r\n\r\n1. d4 *";
-    int faults = 0;
-    for (kb::TFault fault : {kb::TFault::Fail, kb::TFault::ShortWrite, kb::TFault::NoSpace}) {
-        for (int64_t k = 1;; ++k) {
-            kbtest::WriteFile(p, original);
-            kb::TFaultyFileSystem faulty;
-            faulty.FailAt = k;
-            faulty.Fault = fault;
-            const bool ok = kb::AppendGameToPGNFile(faulty, p.string(), game);
-            if (faulty.Faults == 0) {
-                EXPECT_TRUE(ok);
-                break;
-            }
-            ++faults;
-            const std::string now = kbtest::ReadFile(p);
-            EXPECT_EQ(now, ok ? original + "\r\n\r\n" + game + "\r\n" : original) << "call " << k;
-            int others = 0;
-            for (const auto& e : fs::directory_iterator(dir.path()))
-                others += e.path().filename() != "games.pgn";
-            EXPECT_EQ(others, 0) << "call " << k;
-        }
-        EXPECT_EQ(kbtest::ReadFile(p), original + "\r\n\r\n" + game + "\r\n");
-    }
-    EXPECT_GE(faults, 4);
 }

@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <random>
 #include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kb;
@@ -264,40 +266,66 @@ TEST(PGNEdit, TextLayoutAtTheEdges) {
     EXPECT_EQ(pgn.Record(1).End, 40);
 }
 
+// The id of a process that has ended.
+pid_t GonePid() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
 TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
     kbtest::TempDir dir;
     const auto file = dir / "club.pgn";
     const std::string bytes = "[Event \"A\"]\r\n\r\n*\r\n\r\n[Event \"B\"]\r\n\r\n*\r\n";
     kbtest::WriteFile(file, bytes);
+    auto ours = [&](pid_t Pid) {
+        return fs::path(kb::ReplacementName(file.string(), Pid, 0)).filename().string();
+    };
     // Left by a killed writer: a half new version; and an old style backup
     // (told to the user by the window).
-    kbtest::WriteFile(dir / "club.pgn.tmp4242-0", "[Event \"A\"]\r\n\r\n*\r\n\r\n[Ev");
+    const std::string killed = ours(GonePid());
+    kbtest::WriteFile(dir / killed, "[Event \"A\"]\r\n\r\n*\r\n\r\n[Ev");
     kbtest::WriteFile(dir / "backup06.12.a_game1-2_club.pgn", "[Event \"B\"]");
-    // Not ours: the user's files (also under names older versions' ECO runs
-    // used, whatever they hold), another name, or a writer still at work.
+    // Not ours: the user's files (also under names older versions used for
+    // their temporary files, whatever they hold), another name, or a writer
+    // still at work.
     kbtest::WriteFile(dir / "club.pgn0", "[Event \"A\"]\r\n[ECO \"A00\"]\r\n");
     kbtest::WriteFile(dir / "club.pgn3", "");
     kbtest::WriteFile(dir / "club.pgn1", "my notes");
     kbtest::WriteFile(dir / "club.pgn4", "[Event \"Mine\"]\r\n\r\n1. e4 *\r\n");
     kbtest::WriteFile(dir / "club.pgn6", bytes);
     kbtest::WriteFile(dir / "club.pgn.tmpx", "[Event \"A\"]");
+    kbtest::WriteFile(dir / "club.pgn.tmp4242-0", "[Event \"A\"]\r\n\r\n*\r\n\r\n[Ev");
     kbtest::WriteFile(dir / "other.pgn.tmp1-0", "[Event \"A\"]");
-    kbtest::WriteFile(dir / "club.pgn.tmp4243-0", "[Event \"A\"]");
+    const std::string working = ours(GonePid());
+    kbtest::WriteFile(dir / working, "[Event \"A\"]");
     kbtest::WriteFile(dir / "club.pgn2", "[Event \"A\"]");
-    const int held = ::open((dir / "club.pgn.tmp4243-0").c_str(), O_RDONLY);
+    const int held = ::open((dir / working).c_str(), O_RDONLY);
     const int held2 = ::open((dir / "club.pgn2").c_str(), O_RDONLY);
     ASSERT_GE(held, 0);
     ASSERT_GE(held2, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     ASSERT_EQ(::flock(held2, LOCK_EX), 0);
 
+    std::vector<std::string> users = {"backup06.12.a_game1-2_club.pgn",
+                                      "club.pgn.tmp4242-0",
+                                      "club.pgn.tmpx",
+                                      "club.pgn0",
+                                      "club.pgn1",
+                                      "club.pgn2",
+                                      "club.pgn3",
+                                      "club.pgn4",
+                                      "club.pgn6",
+                                      "other.pgn.tmp1-0"};
+    auto with = [](std::vector<std::string> v, const std::string& Name) {
+        v.push_back(Name);
+        std::sort(v.begin(), v.end());
+        return v;
+    };
     TPGN pgn;
     ASSERT_TRUE(pgn.SetFileName(file.string()));
-    EXPECT_EQ(pgntest::OtherFiles(dir.path(), "club.pgn"),
-              (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmp4243-0",
-                                        "club.pgn.tmpx", "club.pgn0", "club.pgn1", "club.pgn2",
-                                        "club.pgn3", "club.pgn4", "club.pgn6",
-                                        "other.pgn.tmp1-0"}));
+    EXPECT_EQ(pgntest::OtherFiles(dir.path(), "club.pgn"), with(users, working));
     EXPECT_EQ(kbtest::ReadFile(file), bytes);
     ::close(held);
     ::close(held2);
@@ -305,11 +333,7 @@ TEST(PGNEdit, LeftoversOfInterruptedChangesGoAtTheNextOpen) {
     // nothing of its own.
     ASSERT_TRUE(pgn.DeleteGames({0, 1}));
     EXPECT_EQ(kbtest::ReadFile(file), "");
-    EXPECT_EQ(
-        pgntest::OtherFiles(dir.path(), "club.pgn"),
-        (std::vector<std::string>{"backup06.12.a_game1-2_club.pgn", "club.pgn.tmpx", "club.pgn0",
-                                  "club.pgn1", "club.pgn2", "club.pgn3", "club.pgn4", "club.pgn6",
-                                  "other.pgn.tmp1-0"}));
+    EXPECT_EQ(pgntest::OtherFiles(dir.path(), "club.pgn"), users);
     EXPECT_EQ(pgn.GameCount(), 0);
 }
 

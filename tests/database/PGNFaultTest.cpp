@@ -29,12 +29,18 @@ public:
     bool failRename = false;
     bool injected = false;
 
+    // The program's temporary names for a new version of the game file.
+    bool IsNewFileName(const std::string& Path) const {
+        const std::string model = ReplacementName(gamePath, 0, 0);
+        const std::string prefix = model.substr(0, model.size() - std::string("0-0.tmp").size());
+        return Path.rfind(prefix, 0) == 0;
+    }
     std::unique_ptr<TFile> Open(const std::string& Path, TOpenMode Mode) override {
         auto f = Real.Open(Path, Mode);
         if (!f) return nullptr;
-        const TRole role = Path == gamePath                        ? TRole::Game
-                           : Path.rfind(gamePath + ".tmp", 0) == 0 ? TRole::New
-                                                                   : TRole::Other;
+        const TRole role = Path == gamePath      ? TRole::Game
+                           : IsNewFileName(Path) ? TRole::New
+                                                 : TRole::Other;
         return std::make_unique<TFaultyFile>(std::move(f), *this, role);
     }
     bool Exists(const std::string& Path) override { return Real.Exists(Path); }

@@ -18,6 +18,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -175,6 +180,51 @@ TEST_F(DatabaseWindow, HistoryOpensAndTakesDrops) {
     EXPECT_TRUE(r.Failed);
     EXPECT_EQ(host_.Messages.back().Text, kb::LwText(19));
     EXPECT_EQ(kbtest::ReadFile(dir_ / "notes.txt"), "just text\n");
+}
+
+// Another copy of the program changes the target meanwhile and holds it:
+// the drop is refused with the message of a failed save and the other's
+// file stays as the other left it.
+TEST_F(DatabaseWindow, DropOntoAFileAnotherCopyHoldsIsRefused) {
+    const fs::path source = MakePgn("source.pgn", 0, 8);
+    const fs::path target = MakePgn("target.pgn", 8, 12);
+    const std::string before = kbtest::ReadFile(target);
+    auto list = kbtest::OpenWindow(source);
+    kb::TMDIDatabase w;
+    const QString t = QString::fromStdString(target.string());
+    w.SetHistory({kb::LwHistoryEntry(t)});
+    kbtest::SelectRows(*list, {1, 3});
+    int ready[2], go[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        const int fd = ::open(target.c_str(), O_RDWR);
+        const char ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
+        if (::write(ready[1], &ok, 1) != 1) ::_exit(2);
+        char c;
+        ::close(go[1]);
+        while (::read(go[0], &c, 1) > 0) {
+        }
+        ::_exit(0);
+    }
+    ::close(go[0]);
+    char ok = 'n';
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+    auto r = w.DropOnto(t, list->PGN());
+    ::close(go[1]);
+    ::waitpid(other, nullptr, 0);
+    EXPECT_TRUE(r.Failed);
+    EXPECT_EQ(host_.Messages.back().Text, kb::LwText(19));
+    EXPECT_EQ(kbtest::ReadFile(target), before);
+
+    // Once the other copy is done, the same drop goes in.
+    r = w.DropOnto(t, list->PGN());
+    EXPECT_FALSE(r.Failed);
+    EXPECT_EQ(r.Appended, 2);
+    EXPECT_EQ(kbtest::GamesOfFile(target).size(), 6u);
 }
 
 TEST_F(DatabaseWindow, HistoryEntryWithQuoteInNameOpensThatFile) {

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -186,6 +188,90 @@ TEST_F(EcoRun, FileChangedSinceTheScanIsNotRewritten) {
               kb::TEcoRunResult::Failed);
     EXPECT_EQ(kbtest::ReadFile(file_), kBadGame + "\r\n");
     EXPECT_EQ(Files(), std::vector<std::string>{"games.pgn"});
+}
+
+// Another copy of the program deletes three games while the run is about to
+// rename its new file: the other copy is refused, so the run's rename
+// brings back nothing the other reported deleted.
+TEST_F(EcoRun, AnotherCopysDeleteIsNeverUndone) {
+    kb::TPGN list;
+    ASSERT_TRUE(list.SetFileName(file_.string()));
+    int other = -1;
+    kb::TEcoRunOptions o;
+    o.BeforeReplace = [&] {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            kb::TPGN copy;
+            if (!copy.SetFileName(file_.string())) ::_exit(2);
+            ::_exit(copy.DeleteGames({3, 4, 5}) ? 0 : 1);
+        }
+        int status = 0;
+        if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            other = WEXITSTATUS(status);
+    };
+    EXPECT_EQ(kb::RunEcoClassification(list, FakeClassify, o), kb::TEcoRunResult::Done);
+    ASSERT_NE(other, -1);
+    EXPECT_EQ(other, 1) << "the other copy's delete must be refused while the run holds the file";
+    kb::TPGN now;
+    ASSERT_TRUE(now.SetFileName(file_.string()));
+    EXPECT_EQ(now.GameCount(), other == 0 ? 62 : 65);
+}
+
+// kbbench eco-run is the window's run: the same file as a run in the
+// program, the games that changed counted; a second run changes nothing; a
+// file another copy holds is refused with the reason and left alone.
+TEST_F(EcoRun, BenchRunsTheSameRun) {
+    const fs::path copy = dir_ / "copy.pgn";
+    kbtest::WriteFile(copy, before_);
+    {
+        kb::TPGN list;
+        ASSERT_TRUE(list.SetFileName(copy.string()));
+        ASSERT_EQ(kb::RunEcoClassification(list, kb::ClassifyByTable), kb::TEcoRunResult::Done);
+    }
+    auto r = kbtest::Run({kbtest::BenchPath(), "eco-run", file_.string()});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(kbtest::ReadFile(file_), kbtest::ReadFile(copy));
+    const auto old = kbtest::SplitGames(before_), now = kbtest::SplitGames(kbtest::ReadFile(file_));
+    ASSERT_EQ(now.size(), old.size());
+    int changed = 0;
+    for (size_t i = 0; i < old.size(); ++i)
+        changed += kb::EcoTagOf(old[i]) != kb::EcoTagOf(now[i]);
+    ASSERT_GT(changed, 0);
+    EXPECT_EQ(r.out.substr(0, r.out.find("seconds")),
+              "games\t65\nchanged\t" + std::to_string(changed) + "\n");
+    r = kbtest::Run({kbtest::BenchPath(), "eco-run", file_.string()});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("changed\t0\n"), std::string::npos) << r.out;
+
+    kbtest::WriteFile(file_, before_);
+    int ready[2], go[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        const int fd = ::open(file_.c_str(), O_RDWR);
+        const char ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
+        if (::write(ready[1], &ok, 1) != 1) ::_exit(2);
+        char c;
+        ::close(go[1]);
+        while (::read(go[0], &c, 1) > 0) {
+        }
+        ::_exit(0);
+    }
+    ::close(go[0]);
+    char ok = 'n';
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+    // The reason goes to stderr.
+    r = kbtest::Run(
+        {"/bin/sh", "-c", "exec \"$0\" eco-run \"$1\" 2>&1", kbtest::BenchPath(), file_.string()});
+    ::close(go[1]);
+    ::waitpid(other, nullptr, 0);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("kbbench eco-run: refused"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("games\t"), std::string::npos);
+    EXPECT_EQ(kbtest::ReadFile(file_), before_);
 }
 
 TEST_F(EcoRun, DatabaseRunLeavesDeletedSlotsAlone) {

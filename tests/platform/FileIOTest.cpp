@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kb;
@@ -124,7 +125,10 @@ TEST(FileIO, ReplaceKeepsModeAndWritesThroughLinks) {
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     // What a killed writer left beside the real file is found through the link.
-    WriteFile(real + ".tmp1-0", "half");
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    WriteFile(ReplacementName(real, gone, 0), "half");
     EXPECT_EQ(RemoveStaleReplacements(TFileSystem::Posix(), link), 1);
     // A folder that is not there: refused, nothing made.
     EXPECT_FALSE(ReplaceFileContent(TFileSystem::Posix(), (dir / "no" / "x.ini").string(), "a"));

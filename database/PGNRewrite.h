@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one way a PGN game file changes. Every change (the list's edits and
+// copies, the ECO run, the database window's append) writes the new file
+// beside the old one and renames it over the old one, only after checking,
+// with the old file locked, that the file under the name is the one locked
+// and unchanged since it was read. A second writer, such as another copy of
+// the program, is refused, never silently undone: the lock keeps it out
+// while a change runs, and the checks catch a change that ended before.
+#pragma once
+
+#include "FileIO.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kb {
+
+enum class TRewriteResult {
+    Done,    // the new file stands under the name
+    Refused, // another writer holds the file, or changed it since it was read
+    Failed,  // the file could not be opened, read or written; it is as it was
+    Stopped, // the user stopped the writing; the file is as it was
+};
+
+struct TPGNRewrite {
+    // The file as it was read. Unset (MTimeNs -1): as it is once locked, for
+    // a writer that read nothing of it before (an append).
+    TFileStamp ReadStamp;
+    // Checks of the locked file before and after the writing (that an index
+    // built from it still fits it); false refuses.
+    std::function<bool(TFile& Old)> Check;
+    // Writes the new content into New, reading Old where needed; NewSize is
+    // the new content's size. Anything but Done ends the rewrite.
+    std::function<TRewriteResult(TFile& Old, TFile& New, int64_t& NewSize)> Write;
+    // Runs when everything is checked, just before the rename.
+    std::function<void()> BeforeRename;
+};
+
+TRewriteResult RewritePGNFile(TFileSystem& Fs, const std::string& FileName, const TPGNRewrite& R);
+
+// Appends game text to a PGN file (CR LF CR LF first unless the text starts
+// with CR; CR LF after it unless it ends with a line break) through
+// RewritePGNFile. Refused for files that are not PGN text, database files
+// (.kbf, .kbfidx, .kbftmp) among them.
+TRewriteResult AppendToPGNFile(TFileSystem& Fs, const std::string& FileName,
+                               const std::string& GameText);
+// The same, true only when the games went in.
+bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameText);
+bool AppendGameToPGNFile(TFileSystem& Fs, const std::string& FileName, const std::string& GameText);
+
+} // namespace kb
