@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// kbbench xboard-run [--ini FILE] [--texts N] SECONDS FEN ENGINE [ARG...]:
-// runs the external-engine worker on FEN for SECONDS with the command set a
+// kbbench xboard-run [--ini FILE] [--texts N] SECONDS FEN ENGINE [ARG...]
+// kbbench xboard-run [--ini FILE] [--texts N] --game PGNFILE ROW SECONDS ENGINE [ARG...]:
+// runs the external-engine worker on FEN (or on the position at the end of
+// the main line of the game in ROW of PGNFILE, handed over as a board window
+// hands it: the game's start and its moves) for SECONDS with the command set a
 // board window would use for ENGINE (the defaults, or the [Engine] section of
 // FILE as the settings read it); with --texts the run ends as soon as N memo
 // texts were shown, SECONDS being only the upper bound, so that a loaded
@@ -10,8 +13,13 @@
 #include "KbBench.h"
 
 #include "AThreadWB.h"
+#include "BrettWin.h"
 #include "IniFile.h"
+#include "KbBenchQt.h"
+#include "PGN.h"
 #include "WBInfo.h"
+
+#include <QApplication>
 
 #include <charconv>
 #include <chrono>
@@ -37,15 +45,50 @@ std::string OneLine(const std::string& Text) {
     return out;
 }
 
+// The position a board window on that game shows at the end of its main
+// line, as the window hands it to its engine.
+bool GamePosition(const std::string& File, int Row, kb::TEnginePosition& Pos) {
+    const auto app = kbbench::StartQt(kbbench::Screen::Offscreen);
+    kb::TPGN pgn;
+    pgn.BeforeCreatePGNFile = [](kb::TPGN*, const std::string&, bool& Create) { Create = false; };
+    if (!pgn.SetFileName(File)) {
+        std::cerr << "kbbench xboard-run: cannot open " << File << "\n";
+        return false;
+    }
+    int gameNo = -1;
+    std::string text;
+    pgn.GetGame(pgn.GameIndex(Row), gameNo, text);
+    if (text.empty()) {
+        std::cerr << "kbbench xboard-run: no game in row " << Row << "\n";
+        return false;
+    }
+    TMDIBrett w;
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    w.Brett1->Animation = 0;
+    w.StartGame(&pgn, text, gameNo, false, false);
+    w.Notation1->Notation().GotoEnd();
+    QApplication::processEvents();
+    Pos = w.EnginePosition();
+    w.Notation1->Notation().SetModified(false);
+    return true;
+}
+
 int RunXboard(const kbbench::Args& args) {
     size_t a = 0;
     std::string ini;
+    std::string game;
+    int row = 0;
     size_t texts = 0; // 0: run for SECONDS
     for (;;) {
         if (a < args.size() && args[a] == "--ini") {
             if (a + 1 >= args.size()) return kbbench::UsageError("--ini needs a file");
             ini = args[a + 1];
             a += 2;
+        } else if (a < args.size() && args[a] == "--game") {
+            if (a + 2 >= args.size() || !kbbench::ParseInt(args[a + 2], 0, 100000000, row))
+                return kbbench::UsageError("--game needs a PGN file and a row >= 0");
+            game = args[a + 1];
+            a += 3;
         } else if (a < args.size() && args[a] == "--texts") {
             if (a + 1 >= args.size()) return kbbench::UsageError("--texts needs a number");
             const std::string& n = args[a + 1];
@@ -57,7 +100,10 @@ int RunXboard(const kbbench::Args& args) {
             break;
         }
     }
-    if (args.size() < a + 3) return kbbench::UsageError("SECONDS FEN ENGINE expected");
+    const size_t need = game.empty() ? 3 : 2; // SECONDS [FEN] ENGINE
+    if (args.size() < a + need)
+        return kbbench::UsageError(game.empty() ? "SECONDS FEN ENGINE expected"
+                                                : "SECONDS ENGINE expected");
     double seconds = 0;
     const std::string& secText = args[a];
     if (std::from_chars(secText.data(), secText.data() + secText.size(), seconds).ec !=
@@ -65,13 +111,18 @@ int RunXboard(const kbbench::Args& args) {
         seconds < 0 || seconds > 3600)
         return kbbench::UsageError("bad SECONDS");
     kb::TEnginePosition pos;
-    uint16_t moveNo = 1;
-    kb::TFischerInfo fischer;
-    if (!kb::FENToStellung(args[a + 1], pos.Brett, pos.Zug, moveNo, &fischer))
-        return kbbench::UsageError("bad FEN");
-    pos.MoveNo = moveNo;
-    pos.Fischer = fischer.Fischer;
-    const std::string engine = args[a + 2];
+    if (game.empty()) {
+        uint16_t moveNo = 1;
+        kb::TFischerInfo fischer;
+        if (!kb::FENToStellung(args[a + 1], pos.Brett, pos.Zug, moveNo, &fischer))
+            return kbbench::UsageError("bad FEN");
+        pos.MoveNo = moveNo;
+        pos.Fischer = fischer.Fischer;
+    } else if (!GamePosition(game, row, pos)) {
+        return 1;
+    }
+    const size_t e = a + need - 1; // the engine, then its words
+    const std::string engine = args[e];
 
     TWBInfo tmpl;
     bool fromIni = false;
@@ -87,7 +138,7 @@ int RunXboard(const kbbench::Args& args) {
     TWBInfo info = kb::EngineCommandsFor(engine, tmpl, fromIni, defaults.Parameter);
 
     std::vector<std::string> argv{engine};
-    for (size_t i = a + 3; i < args.size(); ++i)
+    for (size_t i = e + 1; i < args.size(); ++i)
         argv.push_back(args[i]);
     for (const std::string& w : kb::SplitWords(info.Parameter))
         argv.push_back(w);
@@ -134,7 +185,9 @@ int RunXboard(const kbbench::Args& args) {
     return 0;
 }
 
-const kbbench::Command command{"xboard-run", "[--ini FILE] [--texts N] SECONDS FEN ENGINE [ARG...]",
+const kbbench::Command command{"xboard-run",
+                               "[--ini FILE] [--texts N] SECONDS FEN ENGINE [ARG...], or with "
+                               "--game PGNFILE ROW in place of FEN",
                                &RunXboard};
 
 } // namespace

@@ -67,8 +67,19 @@ TEnginePosition TMDIBrett::EnginePosition() const {
     TEnginePosition p;
     Brett1->GetStellung(p.Brett);
     Brett1->GetZug(p.Zug);
-    p.MoveNo = std::max(1, Notation1->Notation().NextMoveNumber());
+    const TNotation& n = Notation1->Notation();
+    p.MoveNo = std::max(1, n.NextMoveNumber());
     p.Fischer = FFischerInfo.Fischer && IsFRC();
+    p.English = bw::English();
+    // The game's start and the moves to the position shown: an engine that
+    // takes no FEN is told the game, so that it knows which castlings and
+    // captures en passant are left (the worker checks that they lead here).
+    p.HasStart = true;
+    p.StartBrett = n.GameData.Stellung;
+    p.StartZug = n.GameData.Zug;
+    for (const TBaum* b = n.CurrentMove; b; b = TNotation::MoveBefore(b))
+        p.Moves.push_back(b->Zug);
+    std::reverse(p.Moves.begin(), p.Moves.end());
     return p;
 }
 
@@ -422,6 +433,10 @@ bool TMDIBrett::StartEngine(const QString& Path) {
 
 void TMDIBrett::TimerEngineReactivateTimer() {
     if (!sbAnalyse->isChecked() || !FEngineThread || FEngineThread->Paused()) return;
+    // An engine in its handshake, or one that got its position only a
+    // moment ago, is not judged yet.
+    if (FEngineThread->Settling(std::chrono::milliseconds(TimerEngineReactivate->interval())))
+        return;
     // Restart only an engine that died or never answered its position (a
     // long silence while it thinks is no reason), and not forever.
     if (!FEngineThread->Dead() && FEngineThread->Answered()) {

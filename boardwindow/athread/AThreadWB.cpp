@@ -186,19 +186,42 @@ std::string ToLf(const std::string& Text) {
 
 std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosition& Pos) {
     if (IsFenMode(Info)) {
+        // Plain FEN cannot say which rooks castle in Chess960.
+        if (Pos.Fischer && (Pos.Zug.CastlingRights & AllCastlingRights) != 0) return {};
         // The engine gets plain FEN: no Chess960 marker, it would not know it.
         const std::string fen = StellungToFEN(Pos.Brett, Pos.Zug, std::max(1, Pos.MoveNo), false);
         return {Info.SetPosition + " " + fen + "\r\n" + Info.StartAnalyze};
     }
+    // Edit mode says where the pieces stand, not which castlings are left
+    // nor whether a pawn may take en passant. So the engine gets the game's
+    // start and the moves that lead here, in force mode, as a game is told
+    // to it; the position alone only where edit mode says all of it.
+    TEnginePosition start;
+    std::string moves;
+    if (!Pos.Fischer && StartLeadsTo(Pos)) {
+        start.Brett = Pos.StartBrett;
+        start.Zug = Pos.StartZug;
+        for (const TZug& m : Pos.Moves)
+            moves += CoordinateMove(m) + "\r\n";
+        if (IsStandardStartPosition(start.Brett) &&
+            (start.Zug.CastlingRights & AllCastlingRights) == AllCastlingRights &&
+            start.Zug.Side > 0)
+            return {"new\r\nforce\r\n", moves + Info.StartAnalyze};
+        if (!EditModeExact(start)) moves.clear();
+    }
+    if (moves.empty()) {
+        start = Pos;
+        if (!EditModeExact(start)) return {};
+    }
     std::vector<std::string> w;
     w.push_back("new\r\nforce\r\n");
-    if (Pos.Zug.Side < 0) w.push_back("a2a3\r\n");
+    if (start.Zug.Side < 0) w.push_back("a2a3\r\n");
     w.push_back(Info.SetPosition + "\r\n#\r\n");
     static const char Letters[] = "PRBNQK";
     auto pieces = [&](int Colour) {
         std::string s;
         for (int sq = 0; sq < 64; ++sq) {
-            const int32_t p = Pos.Brett[Index64To120(static_cast<uint8_t>(sq))] * Colour;
+            const int32_t p = start.Brett[Index64To120(static_cast<uint8_t>(sq))] * Colour;
             if (p >= 1 && p <= 6) {
                 s += Letters[p - 1];
                 s += FeldNamen[static_cast<size_t>(sq)];
@@ -210,14 +233,15 @@ std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosi
     w.push_back(pieces(1));
     w.push_back("c\r\n");
     w.push_back(pieces(-1));
-    w.push_back(".\r\n" + Info.StartAnalyze);
+    w.push_back(".\r\n" + moves + Info.StartAnalyze);
     return w;
 }
 
 // ---------------------------------------------------------------------------
 // Output parsing
 
-std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput) {
+std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput,
+                        const TEnginePosition* Pos) {
     std::string s =
         Line.size() > TAnalyseThreadWB::MaxLine ? Line.substr(0, TAnalyseThreadWB::MaxLine) : Line;
     if (NoParseOutput) return s;
@@ -245,6 +269,12 @@ std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput)
         --p;
     const std::string head = s.substr(0, p);
     std::string pv = s.substr(p);
+    if (Pos) {
+        // Only moves that can be played here are shown.
+        std::optional<std::string> legal = LegalPart(pv, *Pos);
+        if (!legal) return {};
+        pv = std::move(*legal);
+    }
 
     size_t i = 0;
     while (i < head.size() && !IsDigit(head[i]))
@@ -406,6 +436,7 @@ void TAnalyseThreadWB::Start(const TEnginePosition& Pos) {
     if (writer_.joinable()) return;
     {
         std::lock_guard lk(m_);
+        started_ = std::chrono::steady_clock::now();
         // An Init that opens with "xboard" gets "protover 2" after it: the
         // engine then says which commands it takes, before it gets any more.
         const std::string init = ToLf(info_.Init);
@@ -430,7 +461,7 @@ void TAnalyseThreadWB::Enqueue(std::vector<std::string> Writes) {
         std::lock_guard lk(m_);
         if (finishing_) return;
         for (std::string& w : Writes)
-            queue_.push_back({ToLf(w), std::nullopt, false});
+            queue_.push_back({ToLf(w), std::nullopt, false, true});
     }
     cv_.notify_all();
 }
@@ -440,13 +471,21 @@ void TAnalyseThreadWB::StopEngine() {
 }
 
 void TAnalyseThreadWB::Restart(const TEnginePosition& Pos) {
-    ShowStatus("- Initialize ...");
     {
-        std::lock_guard lk(m_);
-        if (finishing_) return;
-        for (const std::string* s : {&info_.GetState, &info_.StopAnalyze})
-            queue_.push_back({ToLf(*s), std::nullopt, false});
-        queue_.push_back({std::string(), Pos, false});
+        // From here on nothing the engine says about the position before
+        // reaches the memo, however late it comes.
+        std::lock_guard status(statusM_);
+        {
+            std::lock_guard lk(m_);
+            if (finishing_) return;
+            ++requested_;
+            for (const std::string* s : {&info_.GetState, &info_.StopAnalyze})
+                queue_.push_back({ToLf(*s), std::nullopt, false, true});
+            TWrite w{std::string(), Pos, false};
+            w.Req = requested_;
+            queue_.push_back(std::move(w));
+        }
+        if (onStatus_) onStatus_("- Initialize ...");
     }
     cv_.notify_all();
 }
@@ -471,17 +510,19 @@ int TAnalyseThreadWB::SetboardFeature() const {
     return setboard_;
 }
 
-bool TAnalyseThreadWB::Send(std::unique_lock<std::mutex>& Lock, const std::string& Text) {
+bool TAnalyseThreadWB::Send(std::unique_lock<std::mutex>& Lock, const std::string& Text,
+                            bool Paced) {
     for (size_t from = 0; from < Text.size();) {
         size_t to = Text.size();
-        if (!heard_ && !finishing_) {
+        auto apart = [&] { return Paced || (!heard_ && !finishing_); };
+        if (apart()) {
             // Nothing tells when a pipe is read: look every few milliseconds.
             const auto until = std::chrono::steady_clock::now() + LineWait;
-            while (!heard_ && !finishing_ && !dead_ && process_->Unread() > 0 &&
+            while (apart() && !dead_ && process_->Unread() > 0 &&
                    std::chrono::steady_clock::now() < until)
                 cv_.wait_for(Lock, std::chrono::milliseconds(2));
             const size_t nl = Text.find('\n', from);
-            if (!heard_ && !finishing_ && nl != std::string::npos) to = nl + 1;
+            if (apart() && nl != std::string::npos) to = nl + 1;
         }
         Lock.unlock();
         const bool ok = process_->Write(Text.substr(from, to - from));
@@ -518,14 +559,39 @@ void TAnalyseThreadWB::WriterLoop() {
         TWrite w = std::move(queue_.front());
         queue_.pop_front();
         if (!w.Pos) {
-            if (!Send(lk, w.Text)) return;
+            if (!Send(lk, w.Text, w.Paced)) return;
         } else {
             const std::vector<std::string> cmds = PositionCommands(PositionInfoLocked(), *w.Pos);
             // The new position counts from before its first command is
             // written: the engine can answer (or refuse the command), and
             // the reader read that, before this thread runs again.
             moveNo_ = w.Pos->MoveNo;
+            writtenReq_ = w.Req;
+            position_ = *w.Pos;
+            position_.Moves.clear();
             ++positionGen_;
+            positionSent_ = std::chrono::steady_clock::now();
+            fence_ = 0;
+            if (cmds.empty()) {
+                // Told what it can be told, the engine would think about
+                // castlings or captures that are not there: it gets nothing,
+                // and the memo says why.
+                unsentGen_ = answeredGen_ = positionGen_;
+                const bool english = w.Pos->English;
+                const int gen = positionGen_;
+                lk.unlock();
+                ShowFor(gen, english ? "The engine cannot be told this position exactly (castling "
+                                       "rights, en passant): it is not analysed."
+                                     : "Die Stellung l\xC3\xA4sst sich der Engine nicht genau "
+                                       "mitteilen (Rochaderechte, en passant): sie wird nicht "
+                                       "analysiert.");
+                lk.lock();
+                continue;
+            }
+            if (pingFeature_) {
+                fence_ = ++pingNo_;
+                if (!Send(lk, "ping " + std::to_string(fence_) + "\n")) return;
+            }
             for (const std::string& c : cmds)
                 if (!Send(lk, ToLf(c))) return;
         }
@@ -537,7 +603,6 @@ bool TAnalyseThreadWB::Handshake(std::unique_lock<std::mutex>& Lock) {
     using Clock = std::chrono::steady_clock;
     auto settled = [this] { return featuresDone_ || finishing_ || dead_; };
     const auto start = Clock::now();
-    int pings = 0;
     while (!settled()) {
         const auto limit = start + (featuresMore_ ? FeatureLongWait : FeatureWait);
         const auto now = Clock::now();
@@ -553,7 +618,7 @@ bool TAnalyseThreadWB::Handshake(std::unique_lock<std::mutex>& Lock) {
         if (!heard_ && process_->Unread() == 0)
             nudge = "force\n";
         else if (featuresMore_ && pingFeature_)
-            nudge = "ping " + std::to_string(++pings) + "\n";
+            nudge = "ping " + std::to_string(++pingNo_) + "\n";
         if (!nudge.empty() && !Send(Lock, nudge)) return false;
     }
     return true;
@@ -621,14 +686,15 @@ void TAnalyseThreadWB::WaitForExit() {
 }
 
 void TAnalyseThreadWB::Features(const std::string& L) {
-    // The features this program honours are accepted; the others (moves
-    // with "usermove", in SAN, ...) are refused, so the engine keeps to
-    // the protocol's defaults there.
+    // The features this program honours, or can leave unused without harm
+    // (options it never sets), are accepted; the others (moves with
+    // "usermove", in SAN, ...) are refused, so the engine keeps to the
+    // protocol's defaults there.
     static const char* const Accepted[] = {
         "setboard",  "analyze",   "done",  "myname", "variants", "colors", "ping",
         "playother", "time",      "draw",  "sigint", "sigterm",  "reuse",  "ics",
         "name",      "pause",     "debug", "memory", "smp",      "nps",    "exclude",
-        "setscore",  "highlight", "xedit", "egt"};
+        "setscore",  "highlight", "xedit", "egt",    "option"};
     {
         std::lock_guard lk(m_);
         ++featureLines_;
@@ -650,6 +716,18 @@ void TAnalyseThreadWB::Features(const std::string& L) {
     cv_.notify_all();
 }
 
+bool TAnalyseThreadWB::StopCommand(const std::string& ErrorLine) const {
+    const std::string s = Cleaned(ErrorLine);
+    const size_t colon = s.find(':');
+    if (s.rfind("Error", 0) != 0 || colon == std::string::npos) return false;
+    const std::vector<std::string> refused = Words(s.substr(colon + 1), 1);
+    if (refused.empty()) return false;
+    for (const std::string* c : {&info_.GetState, &info_.StopAnalyze})
+        for (const std::string& w : Words(*c, 16))
+            if (w == refused[0]) return true;
+    return false;
+}
+
 void TAnalyseThreadWB::Line(const std::string& L) {
     const std::string t = Trim(L);
     if (t.empty()) return;
@@ -664,19 +742,33 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         Features(t);
         return;
     }
-    if (t.rfind("pong", 0) == 0) return;
+    if (t.rfind("pong", 0) == 0) {
+        long long n = 0;
+        const std::vector<std::string> w = Words(t, 2);
+        std::lock_guard lk(m_);
+        if (w.size() == 2 && w[0] == "pong" && ToNumber(w[1], n) && fence_ != 0 && n >= fence_) {
+            fence_ = 0;
+            answeredGen_ = positionGen_;
+        }
+        return;
+    }
     int moveNo, gen;
     bool stuck, thought;
+    TEnginePosition pos;
     {
         std::lock_guard lk(m_);
+        // An answer to a command of an earlier position, or to none.
+        if (fence_ != 0 || unsentGen_ == positionGen_) return;
         answeredGen_ = positionGen_;
+        if (writtenReq_ != requested_) return; // a newer position is on its way
         moveNo = moveNo_;
         gen = positionGen_;
         stuck = errorGen_ == gen;
         thought = thinkingGen_ == gen;
+        pos = position_;
     }
     if (info_.NoParseOutput) {
-        ShowStatus(ParseOutput(L, moveNo, true));
+        ShowFor(gen, ParseOutput(L, moveNo, true));
         return;
     }
     // The memo holds the newest thinking line. An error stays until the
@@ -685,30 +777,45 @@ void TAnalyseThreadWB::Line(const std::string& L) {
     // thinking line.
     bool aboutPosition = false;
     if (IsErrorLine(t, &aboutPosition)) {
+        // A refused "." or "exit" belongs to stopping the position before
+        // (engines without "ping" have no fence to tell).
+        if (StopCommand(t)) return;
         if (aboutPosition) {
             std::lock_guard lk(m_);
             errorGen_ = gen;
         }
-        ShowStatus(t);
+        ShowFor(gen, t);
         return;
     }
     if (stuck) return;
     if (!IsThinkingLine(t)) {
         // Shown as it stands: it has no depth nor value to show.
-        if (!thought) ShowStatus(t);
+        if (!thought) ShowFor(gen, t);
         return;
     }
+    const std::string shown = ParseOutput(L, moveNo, false, &pos);
+    if (shown.empty()) return; // its moves belong to another position
     {
         std::lock_guard lk(m_);
         thinkingGen_ = gen;
     }
-    ShowStatus(ParseOutput(L, moveNo, false));
+    ShowFor(gen, shown);
 }
 
 void TAnalyseThreadWB::ShowStatus(const std::string& Text) {
+    std::lock_guard status(statusM_);
     {
         std::lock_guard lk(m_);
         if (finishing_) return;
+    }
+    if (onStatus_) onStatus_(Text);
+}
+
+void TAnalyseThreadWB::ShowFor(int Gen, const std::string& Text) {
+    std::lock_guard status(statusM_);
+    {
+        std::lock_guard lk(m_);
+        if (finishing_ || Gen != positionGen_ || writtenReq_ != requested_ || fence_ != 0) return;
     }
     if (onStatus_) onStatus_(Text);
 }
@@ -721,7 +828,7 @@ void TAnalyseThreadWB::BeginFinish() {
         paused_ = 0;
         if (writer_.joinable())
             for (const std::string* s : {&info_.GetState, &info_.StopAnalyze, &info_.Quit})
-                queue_.push_back({ToLf(*s), std::nullopt, false});
+                queue_.push_back({ToLf(*s), std::nullopt, false, true});
         stopWriter_ = true;
     }
     cv_.notify_all();
@@ -779,6 +886,15 @@ bool TAnalyseThreadWB::Paused() const {
 bool TAnalyseThreadWB::Dead() const {
     std::lock_guard lk(m_);
     return dead_ || writeFailed_;
+}
+
+bool TAnalyseThreadWB::Settling(std::chrono::milliseconds Grace) const {
+    std::lock_guard lk(m_);
+    if (dead_ || writeFailed_) return false;
+    const auto now = std::chrono::steady_clock::now();
+    // The handshake's own time, and a little for the lines after it.
+    if (positionGen_ == 0) return now - started_ < FeatureLongWait + LineWait * 2;
+    return now - positionSent_ < Grace;
 }
 
 bool TAnalyseThreadWB::Answered() const {

@@ -7,6 +7,7 @@
 // the window.
 #pragma once
 
+#include "EngineMoves.h"
 #include "EngineProcess.h"
 #include "SchachProcs.h"
 #include "WBInfo.h"
@@ -24,14 +25,6 @@
 #include <vector>
 
 namespace kb {
-
-// The position an engine is to analyse.
-struct TEnginePosition {
-    TSchachbrett Brett = StandardStellung;
-    TZug Zug{AllCastlingRights, 0, 1};
-    int MoveNo = 1; // number of the next move
-    bool Fischer = false;
-};
 
 // Command set of the general column and of engines named like CRAFTY.
 void SetGeneralEngineCommands(TWBInfo& Info);
@@ -55,8 +48,11 @@ std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosi
 std::string ToLf(const std::string& Text);
 
 // One line of engine output as the memo shows it; MoveNo is the number of
-// the next move of the analysed position.
-std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput);
+// the next move of the analysed position. With Pos, the moves are cut
+// before the first that is not legal there, and a line whose first move is
+// not legal there gives an empty text (it is not shown).
+std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput,
+                        const TEnginePosition* Pos = nullptr);
 
 // A line of thinking output: ply, score, time and nodes as numbers (the ply
 // may carry one mark such as "." or "&"), then the moves.
@@ -123,6 +119,10 @@ public:
     // since the last position was sent.
     bool Dead() const;
     bool Answered() const;
+    // Not to be judged yet: the engine is still in its handshake (which
+    // may take up to FeatureLongWait), or its position went out less than
+    // Grace ago.
+    bool Settling(std::chrono::milliseconds Grace) const;
     // The engine's answer to "setboard": 1 it takes FEN, 0 only edit mode;
     // -1 when it said nothing about it.
     int SetboardFeature() const;
@@ -139,19 +139,28 @@ private:
     void WaitForExit();
     void Line(const std::string& L);
     void Features(const std::string& L);
-    // Writes Text (a line at a time while the engine has said nothing);
-    // false when the engine's input is gone. Lock is released while writing.
-    bool Send(std::unique_lock<std::mutex>& Lock, const std::string& Text);
+    // ErrorLine refuses one of the commands that stop thinking.
+    bool StopCommand(const std::string& ErrorLine) const;
+    // Writes Text (a line at a time while the engine has said nothing, or
+    // Paced); false when the engine's input is gone. Lock is released while
+    // writing.
+    bool Send(std::unique_lock<std::mutex>& Lock, const std::string& Text, bool Paced = false);
     // Waits for the features after "protover 2", nudging an engine that is
     // slow to act on its input; false when a write failed.
     bool Handshake(std::unique_lock<std::mutex>& Lock);
     TWBInfo PositionInfoLocked() const;
     void ShowStatus(const std::string& Text);
+    // A text the engine gave about position Gen: shown only while that is
+    // the position asked for last.
+    void ShowFor(int Gen, const std::string& Text);
 
     std::unique_ptr<TEngineProcess> process_;
     TWBInfo info_;
     TStatusEvent onStatus_;
 
+    // Held while a text goes to the memo, so that none about an earlier
+    // position follows "- Initialize ...". Taken before m_.
+    std::mutex statusM_;
     mutable std::mutex m_;
     std::condition_variable cv_;
     struct TWrite {
@@ -160,6 +169,12 @@ private:
         // engine has said how it takes positions.
         std::optional<TEnginePosition> Pos;
         bool Handshake = false; // "protover 2" went out: wait for the features
+        // A line at a time, each once the engine has read the one before:
+        // an engine that looks for input only now and then while it thinks
+        // reads a batch of commands into its buffer with the first, and
+        // then sees nothing more to read until the next write.
+        bool Paced = false;
+        int Req = 0; // the position's number among those asked for
     };
     std::deque<TWrite> queue_;
     std::vector<std::string> replies_; // accepted/rejected for each feature
@@ -178,9 +193,19 @@ private:
     bool dead_ = false;
     bool writeFailed_ = false;
     unsigned paused_ = 0;
-    int moveNo_ = 1; // of the position the engine works on
+    int moveNo_ = 1;           // of the position the engine works on
+    TEnginePosition position_; // that position, without its moves
     int positionGen_ = 0;
+    int requested_ = 0;  // positions asked for (Restart)
+    int writtenReq_ = 0; // the last of them written
     int answeredGen_ = 0;
+    int unsentGen_ = -1; // a position the engine could not be told exactly
+    // The engine has "ping": each position is fenced with "ping N", and what
+    // the engine says before "pong N" answers commands of earlier positions.
+    int pingNo_ = 0;
+    int fence_ = 0; // the pong awaited, 0 none
+    std::chrono::steady_clock::time_point started_{};
+    std::chrono::steady_clock::time_point positionSent_{};
     TEngineProcess::TEnd end_ = TEngineProcess::TEnd::Running;
 
     int wake_[2] = {-1, -1}; // wakes the reader out of poll

@@ -17,6 +17,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+#include <sstream>
+
 using namespace bwtest;
 
 namespace {
@@ -356,30 +359,119 @@ TEST_F(EngineWindowFrame, FakeEngineAnalysesRestartsAndIsReplacedByTheNextChoice
 }
 
 TEST_F(EngineWindowFrame, WatchdogRestartsASilentEngineThreeTimesThenGivesUp) {
-    setenv("FAKE_ENGINE_MODE", "silent", 1);
+    // Done with its handshake at once, then silent. The watchdog looks
+    // often, so that the test need not wait its 2.5 s.
+    setenv("FAKE_ENGINE_MODE", "mute", 1);
     Frame->WBEngines = {KB_FAKE_ENGINE};
+    W->TimerEngineReactivate->setInterval(100);
     Choose(1);
     ASSERT_TRUE(W->FEngineThread);
     W->TimerEngineReactivate->stop();
-    std::vector<pid_t> pids{W->FEngineThread->Pid()};
+    // Its position went out a moment ago: not judged yet.
+    ASSERT_TRUE(W->FEngineThread->Settling(std::chrono::seconds(5)));
+    const pid_t first = W->FEngineThread->Pid();
+    W->TimerEngineReactivateTimer();
+    EXPECT_EQ(W->FEngineThread->Pid(), first);
+    auto judged = [&] {
+        return QTest::qWaitFor(
+            [&] { return !W->FEngineThread->Settling(std::chrono::milliseconds(100)); }, 10000);
+    };
+    std::vector<pid_t> pids{first};
     for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(judged());
         W->TimerEngineReactivateTimer();
         ASSERT_TRUE(W->FEngineThread);
+        W->TimerEngineReactivate->stop(); // started again with the engine: the test ticks
         kb::TEngineReaper::Instance().WaitIdle();
         EXPECT_EQ(kbtest::ProcState(pids.back()), 0);
         pids.push_back(W->FEngineThread->Pid());
         EXPECT_NE(pids.back(), pids[pids.size() - 2]);
     }
+    ASSERT_TRUE(judged());
     W->TimerEngineReactivate->start();
     W->TimerEngineReactivateTimer();
     EXPECT_EQ(W->FEngineThread->Pid(), pids.back());
     EXPECT_FALSE(W->TimerEngineReactivate->isActive());
+    EXPECT_EQ(W->Memo1->toPlainText().toStdString(), "The engine does not answer.");
     // Closing the window ends the engine.
     const pid_t last = pids.back();
     W->Notation1->Notation().SetModified(false);
     delete W.data();
     kb::TEngineReaper::Instance().WaitIdle();
     EXPECT_EQ(kbtest::ProcState(last), 0);
+}
+
+TEST_F(EngineWindowFrame, AnEngineInItsHandshakeIsNotRestarted) {
+    // It asks for more time with done=0 and ends its handshake 3 s later,
+    // past the watchdog's 2.5 s, which runs as it does for the user.
+    setenv("FAKE_ENGINE_MODE", "slowdone", 1);
+    setenv("FAKE_ENGINE_DELAY_MS", "3000", 1);
+    Frame->WBEngines = {KB_FAKE_ENGINE};
+    ASSERT_EQ(W->TimerEngineReactivate->interval(), 2500);
+    Choose(1);
+    unsetenv("FAKE_ENGINE_DELAY_MS");
+    ASSERT_TRUE(W->FEngineThread);
+    const pid_t pid = W->FEngineThread->Pid();
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(MemoStartsWith("Depth: 2  Value: 0.11", 15000))
+        << W->Memo1->toPlainText().toStdString();
+    EXPECT_GE(t.elapsed(), 2500);
+    EXPECT_EQ(W->FEngineThread->Pid(), pid);
+    EXPECT_EQ(W->FReactivations, 0);
+    EXPECT_TRUE(W->TimerEngineReactivate->isActive());
+}
+
+TEST_F(EngineWindowFrame, AnEngineWithoutFenIsToldTheGameInTheWindow) {
+    // The fake takes no FEN and writes down what it reads.
+    const std::string log = (Dir / "engine.log").string();
+    setenv("FAKE_ENGINE_MODE", "edit", 1);
+    setenv("FAKE_ENGINE_LOG", log.c_str(), 1);
+    Frame->WBEngines = {KB_FAKE_ENGINE};
+    kb::TNotation& n = W->Notation1->Notation();
+    ASSERT_EQ(n.LoadPGN("[Event \"Walk\"]\n\n1.e4 e5 2.Nf3 Nc6 3.Bc4 Bc5 4.Ke2 Ke7 5.Ke1 Ke8 "
+                        "6.d3 d6 *\n"),
+              0);
+    n.GotoEnd();
+    QApplication::processEvents();
+    Choose(1);
+    ASSERT_TRUE(W->FEngineThread);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W->FEngineThread->Answered(); }, 10000));
+    // Its answer (the start position's 1. e4) is no move here: not shown.
+    EXPECT_FALSE(W->Memo1->toPlainText().startsWith("Depth:"))
+        << W->Memo1->toPlainText().toStdString();
+    auto read = [&] {
+        std::vector<std::string> lines;
+        std::istringstream in(kbtest::ReadFile(log));
+        for (std::string l; std::getline(in, l);)
+            lines.push_back(l);
+        return lines;
+    };
+    // One step back: the moves up to there.
+    n.MoveBack();
+    QApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto l = read();
+            return std::count(l.begin(), l.end(), "analyze") == 2;
+        },
+        10000));
+    W->sbAnalyse->click(); // off
+    kb::TEngineReaper::Instance().WaitIdle();
+    unsetenv("FAKE_ENGINE_LOG");
+    const std::vector<std::string> got = read();
+    const std::vector<std::string> moves{"e2e4", "e7e5", "g1f3", "b8c6", "f1c4", "f8c5",
+                                         "e1e2", "e8e7", "e2e1", "e7e8", "d2d3"};
+    std::vector<std::string> game{"new", "force"};
+    game.insert(game.end(), moves.begin(), moves.end());
+    game.push_back("d7d6");
+    const auto first = std::search(got.begin(), got.end(), game.begin(), game.end());
+    EXPECT_NE(first, got.end()) << ::testing::PrintToString(got);
+    game.pop_back();
+    game.push_back("post");
+    EXPECT_NE(std::search(first, got.end(), game.begin(), game.end()), got.end())
+        << ::testing::PrintToString(got);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "edit"), 0);
 }
 
 TEST_F(EngineWindowFrame, FairymaxAnalysesInTheWindow) {
@@ -413,10 +505,11 @@ TEST(EngineBench, XboardRunPrintsTheMemoAndHowTheEngineEnded) {
         kbtest::Run({kbtest::BenchPath(), "xboard-run", "--ini", (dir / "engine.ini").string(),
                      "--texts", "3", "60", fen, KB_FAKE_ENGINE, "normal"});
     ASSERT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_EQ(r.out.rfind("Starting ...\nDepth: 1  Value: 0.11 | 12. e4\n"
-                          "Depth: 2  Value: 0.11 | 12. e4 e5 13. Nf3\nend\tquit\texit 0\nseconds\t",
-                          0),
-              0u)
+    EXPECT_EQ(
+        r.out.rfind("Starting ...\nDepth: 1  Value: 0.11 | 12. ... e5\n"
+                    "Depth: 2  Value: 0.11 | 12. ... e5 13. Nf3\nend\tquit\texit 0\nseconds\t",
+                    0),
+        0u)
         << r.out;
     // An engine that ignores quit is ended, and says so.
     const kbtest::RunResult t =
@@ -432,6 +525,52 @@ TEST(EngineBench, XboardRunPrintsTheMemoAndHowTheEngineEnded) {
     EXPECT_EQ(
         kbtest::Run({kbtest::BenchPath(), "xboard-run", "1", "no fen", KB_FAKE_ENGINE}).exitCode,
         2);
+}
+
+TEST(EngineBench, XboardRunTakesTheEndOfAGameAsTheWindowHandsItOver) {
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "games.pgn",
+                      "[Event \"Walk\"]\r\n\r\n1.e4 e5 2.Nf3 Nc6 3.Bc4 Bc5 4.Ke2 Ke7 5.Ke1 Ke8 "
+                      "6.d3 d6 (6...Nf6) *\r\n\r\n"
+                      "[Event \"Mate\"]\r\n[SetUp \"1\"]\r\n"
+                      "[FEN \"8/8/p2Q3p/6k1/2B2p2/P4K2/1q5P/8 w - - 0 1\"]\r\n\r\n"
+                      "1.h4+ Kh5 2.Bf7+ Kxh4 3.Qxh6# 1-0\r\n");
+    const std::string pgn = (dir / "games.pgn").string();
+    // The engine takes no FEN and writes down what it reads.
+    auto received = [&](const std::string& Row) {
+        const std::string log = (dir / ("log" + Row)).string();
+        setenv("FAKE_ENGINE_LOG", log.c_str(), 1);
+        const kbtest::RunResult r = kbtest::Run(
+            {kbtest::BenchPath(), "xboard-run", "--game", pgn, Row, "0.5", KB_FAKE_ENGINE, "edit"});
+        unsetenv("FAKE_ENGINE_LOG");
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        EXPECT_NE(r.out.find("end\tquit\texit 0\n"), std::string::npos) << r.out;
+        return kbtest::ReadFile(log);
+    };
+    // The end of the main line, told as the game's moves from the start.
+    const std::string walk = received("0");
+    EXPECT_NE(walk.find("new\nforce\ne2e4\ne7e5\ng1f3\nb8c6\nf1c4\nf8c5\ne1e2\ne8e7\ne2e1\n"
+                        "e7e8\nd2d3\nd7d6\npost\nanalyze\n"),
+              std::string::npos)
+        << walk;
+    EXPECT_EQ(walk.find("edit"), std::string::npos) << walk;
+    // A set-up start that edit mode can give, then the moves.
+    const std::string mate = received("1");
+    EXPECT_NE(mate.find("edit\n#\nPh2\nPa3\nKf3\nBc4\nQd6\nc\nQb2\nPf4\nKg5\nPa6\nPh6\n.\n"
+                        "h2h4\ng5h5\nc4f7\nh5h4\nd6h6\npost\nanalyze\n"),
+              std::string::npos)
+        << mate;
+    // Usage errors.
+    EXPECT_EQ(
+        kbtest::Run({kbtest::BenchPath(), "xboard-run", "--game", pgn, "x", "1", KB_FAKE_ENGINE})
+            .exitCode,
+        2);
+    EXPECT_EQ(kbtest::Run({kbtest::BenchPath(), "xboard-run", "--game", pgn, "0", "1"}).exitCode,
+              2);
+    EXPECT_EQ(
+        kbtest::Run({kbtest::BenchPath(), "xboard-run", "--game", pgn, "7", "1", KB_FAKE_ENGINE})
+            .exitCode,
+        1);
 }
 
 TEST_F(EngineWindow, AutoplayWithAnalysisAnalysesEachPosition) {

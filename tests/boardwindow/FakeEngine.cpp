@@ -20,7 +20,15 @@
 //               thread comes up late: until its sixth line it reads its
 //               input in pieces, a while apart, shows nothing, and with that
 //               line it drops the rest of the piece and shows what it said
+//   mute        says "feature done=1" to protover 2 and nothing ever after
+//   late        says "feature ping=1 setboard=1 done=1"; answers "." with a
+//               status line, late (after the next commands are on their way)
+//   latenoping  the same without ping, answering "." with an error, late
+//   slowdone    says "feature done=0", then, seconds later (FAKE_ENGINE_DELAY_MS,
+//               3000), "feature setboard=1 ping=1 done=1"; answers ping
 // The other modes say nothing to protover 2.
+// Its lines are legal at the start and after 1.e4: the side to move follows
+// "new", "setboard" and the moves it is told.
 // Without an argument the mode comes from FAKE_ENGINE_MODE.
 // With FAKE_ENGINE_LOG set, every line read is appended to that file.
 #include <cerrno>
@@ -91,6 +99,7 @@ int main(int argc, char** argv) {
     Holding = late;
     int positions = 0;
     bool closed = false;
+    bool white = true; // to move
     std::string line;
     while (NextLine(line, late)) {
         if (log) {
@@ -102,9 +111,24 @@ int main(int argc, char** argv) {
             ::close(2);
             closed = true;
         }
+        if (line == "new") white = true;
+        if (line.rfind("setboard ", 0) == 0) white = line.find(" b ") == std::string::npos;
+        if (line.size() >= 4 && line.size() <= 5 && line[0] >= 'a' && line[0] <= 'h' &&
+            line[1] >= '1' && line[1] <= '8' && line[2] >= 'a' && line[2] <= 'h')
+            white = !white;
         if (line == "protover 2") {
-            if (mode == "setboard" || late) Say("feature usermove=1 setboard=1 myname=\"Fake 1\" done=1\n");
+            if (mode == "setboard" || late)
+                Say("feature usermove=1 setboard=1 myname=\"Fake 1\" done=1\n");
             if (mode == "edit") Say("feature setboard=0\nfeature done=1\n");
+            if (mode == "mute") Say("feature done=1\n");
+            if (mode == "late") Say("feature ping=1 setboard=1 done=1\n");
+            if (mode == "latenoping") Say("feature done=1\n");
+            if (mode == "slowdone") {
+                Say("feature done=0\n");
+                const char* d = std::getenv("FAKE_ENGINE_DELAY_MS");
+                ::usleep(static_cast<useconds_t>((d ? std::atoi(d) : 3000) * 1000));
+                Say("feature setboard=1 ping=1 done=1\n");
+            }
             if (mode == "longfeature") {
                 std::string f = "feature done=0\nfeature setboard=1";
                 for (int i = 0; i < 60; ++i)
@@ -114,6 +138,13 @@ int main(int argc, char** argv) {
             }
             continue;
         }
+        if (line.rfind("ping ", 0) == 0 && (mode == "late" || mode == "slowdone"))
+            Say("pong " + line.substr(5) + "\n");
+        if (line == "." && (mode == "late" || mode == "latenoping")) {
+            ::usleep(200000);
+            Say(mode == "late" ? "stat01: 5 100 1 1 1 about the position before\n"
+                               : "Error (unknown command): .\n");
+        }
         if (line == "edit" && mode == "refuseedit") Say("Error (command not implemented): edit\n");
         if (line == "quit") {
             if (mode == "ignorequit" || mode == "ignoreterm") continue;
@@ -122,9 +153,11 @@ int main(int argc, char** argv) {
         if (line != "analyze" && line != "go") continue;
         ++positions;
         if (mode == "normal" || mode == "grandchild" || mode == "setboard" || mode == "edit" ||
-            mode == "refuseedit" || mode == "longfeature" || late) {
-            Say("1 11 0 100 1. e4\n");
-            Say("2 " + std::to_string(10 + positions) + " 0 200 1. e4 e5 2. Nf3\n");
+            mode == "refuseedit" || mode == "longfeature" || late || mode == "late" ||
+            mode == "latenoping" || mode == "slowdone") {
+            const std::string pv = white ? "1. e4 e5 2. Nf3" : "1. ... e5 2. Nf3";
+            Say("1 11 0 100 " + pv.substr(0, white ? 5 : 9) + "\n");
+            Say("2 " + std::to_string(10 + positions) + " 0 200 " + pv + "\n");
         } else if (mode == "crlines") {
             Say("stat01: 1 2 3 4\r1 11 0 100 1. e4\rUsed time : 0\r2 12 0 200 1. e4 e5\r"
                 "stat01: 5 6 7 8\rError (unknown command): done\r");

@@ -180,3 +180,108 @@ TEST(XBoardCommands, GameFilesAreCreatedExclusively) {
     EXPECT_EQ(kbtest::ReadFile(dir / "game.001"), "taken");
     EXPECT_EQ(CraftyGameFile((dir / "missing" / "deeper").string()), "");
 }
+
+TEST(XBoardCommands, EnginesWithoutFenAreToldTheGameOrNothing) {
+    TWBInfo edit;
+    SetGeneralEngineCommands(edit);
+    TWBInfo fen;
+    SetCraftyEngineCommands(fen);
+    // The king walk from the start: "new" and the moves, never an edit
+    // block (it would give back both castlings).
+    const TEnginePosition walk = kbtest::FromGame(kbtest::StandardFen, kbtest::KingWalk);
+    EXPECT_EQ(StellungToFEN(walk.Brett, walk.Zug, walk.MoveNo, false), kbtest::KingWalkFen);
+    EXPECT_EQ(
+        PositionCommands(edit, walk),
+        (std::vector<std::string>{"new\r\nforce\r\n",
+                                  "e2e4\r\ne7e5\r\ng1f3\r\nb8c6\r\nf1c4\r\nf8c5\r\ne1e2\r\n"
+                                  "e8e7\r\ne2e1\r\ne7e8\r\nd2d3\r\nd7d6\r\npost\r\nanalyze\r\n"}));
+    // FEN says it all.
+    EXPECT_EQ(
+        PositionCommands(fen, walk),
+        std::vector<std::string>{"setboard " + kbtest::KingWalkFen + "\r\npost\r\nanalyze\r\n"});
+    // The same position without its game cannot be told in edit mode.
+    EXPECT_TRUE(PositionCommands(edit, kbtest::FromFen(kbtest::KingWalkFen)).empty());
+    // Nor can a capture en passant; with its game it can.
+    const std::string ep = "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3";
+    EXPECT_TRUE(PositionCommands(edit, kbtest::FromFen(ep)).empty());
+    const auto epGame =
+        PositionCommands(edit, kbtest::FromGame(kbtest::StandardFen, "e4 d5 e5 f5"));
+    ASSERT_EQ(epGame.size(), 2u);
+    EXPECT_EQ(epGame[1], "e2e4\r\nd7d5\r\ne4e5\r\nf7f5\r\npost\r\nanalyze\r\n");
+    // An e.p. square no pawn can use changes nothing: the position alone.
+    EXPECT_EQ(PositionCommands(edit, kbtest::FromFen("4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1")).size(),
+              7u);
+    // A game from a set-up position that edit mode gives exactly: that
+    // position, then the moves; the move number plays no part.
+    const auto mate =
+        PositionCommands(edit, kbtest::FromGame(kbtest::MateIn3Fen, "h4+ Kh5 Bf7+ Kxh4 Qxh6#"));
+    ASSERT_EQ(mate.size(), 6u);
+    EXPECT_EQ(mate[0], "new\r\nforce\r\n");
+    EXPECT_EQ(mate[1], "edit\r\n#\r\n");
+    EXPECT_EQ(mate[2], "Ph2\r\nPa3\r\nKf3\r\nBc4\r\nQd6\r\n");
+    EXPECT_EQ(mate[5], ".\r\nh2h4\r\ng5h5\r\nc4f7\r\nh5h4\r\nd6h6\r\npost\r\nanalyze\r\n");
+    // Moves that do not lead to the position are not used.
+    TEnginePosition wrong = walk;
+    wrong.Moves.pop_back();
+    EXPECT_TRUE(PositionCommands(edit, wrong).empty());
+    wrong = kbtest::FromGame(kbtest::StandardFen, "e4");
+    wrong.Moves.front().To = SqE3;
+    EXPECT_EQ(PositionCommands(edit, wrong).size(), 7u); // the position itself, black to move
+    // Chess960 castling cannot be said in plain FEN nor in edit mode.
+    TEnginePosition fischer =
+        kbtest::FromFen("nrbqkbrn/pppppppp/8/8/8/8/PPPPPPPP/NRBQKBRN w - - 0 1");
+    fischer.Fischer = true;
+    fischer.Zug.CastlingRights = AllCastlingRights;
+    EXPECT_TRUE(PositionCommands(fen, fischer).empty());
+    EXPECT_TRUE(PositionCommands(edit, fischer).empty());
+    // Promotions go out with their piece.
+    TZug promo;
+    promo.From = SqE7;
+    promo.To = SqE8;
+    promo.Promotion = -Springer;
+    EXPECT_EQ(CoordinateMove(promo), "e7e8n");
+}
+
+TEST(XBoardParse, ShownMovesAreLegalOnTheBoard) {
+    const TEnginePosition walk = kbtest::FromGame(kbtest::StandardFen, kbtest::KingWalk);
+    auto shown = [&](const std::string& Line, const TEnginePosition& P) {
+        return ParseOutput(Line, P.MoveNo, false, &P);
+    };
+    // Castling that is gone, nonsense: the line is not about this board.
+    for (const char* l : {"8 1 0 0 e1g1 c6a5 b1d2", "8 1 0 0 O-O Na5", "6 11 0 100 Ke1e8 Qh9 zz99",
+                          "8 1 0 0 1. e4 e5"})
+        EXPECT_EQ(shown(l, walk), "") << l;
+    // Every way engines write moves, numbered or not.
+    EXPECT_EQ(shown("9 17 0 0 7. Nc3 Na5 8. Na4 Nxc4 9. Nxc5 Nb6", walk),
+              "Depth: 9  Value: 0.17\r\n7. Nc3 Na5 8. Na4 Nxc4 9. Nxc5 Nb6");
+    EXPECT_EQ(shown("13 25 0 0 Nb1-c3  Nc6-a5  Bc4-b3  Na5xb3  a2xb3", walk),
+              "Depth: 13  Value: 0.25\r\nNb1-c3  Nc6-a5  Bc4-b3  Na5xb3  a2xb3");
+    EXPECT_EQ(shown("23 32 0 0 Ng5!", walk), "Depth: 23  Value: 0.32\r\nNg5!");
+    EXPECT_EQ(shown("7 18 0 0 b1c3 g8f6 c1g5 (+) h7h6", walk),
+              "Depth: 7  Value: 0.18\r\nb1c3 g8f6 c1g5 (+) h7h6");
+    // Cut before the first move that is not legal; the numbers follow.
+    EXPECT_EQ(shown("9 35 1 1 1. Nc3 Nf6 2. O-O O-O", walk), "Depth: 9  Value: 0.35\r\n7. Nc3 Nf6");
+    EXPECT_EQ(shown("9 35 1 1 1. Nc3 Nf6 2. Ke1e8", walk), "Depth: 9  Value: 0.35\r\n7. Nc3 Nf6");
+    // Black to move, en passant and promotion.
+    const TEnginePosition ep = kbtest::FromGame(kbtest::StandardFen, "e4 d5 e5 f5");
+    EXPECT_EQ(shown("5 40 0 0 exf6 Nxf6 d4", ep), "Depth: 5  Value: 0.40\r\nexf6 Nxf6 d4");
+    EXPECT_EQ(shown("5 40 0 0 e5f6 g8f6", ep), "Depth: 5  Value: 0.40\r\ne5f6 g8f6");
+    const TEnginePosition promo = kbtest::FromFen("8/4P1k1/8/8/8/8/6K1/8 w - - 0 1");
+    EXPECT_EQ(shown("5 900 0 0 e8=Q Kf6 e7e8", promo), "Depth: 5  Value: 9.00\r\ne8=Q Kf6");
+    EXPECT_EQ(shown("5 900 0 0 e7e8q Kf6", promo), "Depth: 5  Value: 9.00\r\ne7e8q Kf6");
+    EXPECT_EQ(shown("5 900 0 0 e8N+ Kf6", promo),
+              "Depth: 5  Value: 9.00\r\ne8N+"); // the knight guards f6
+    EXPECT_EQ(shown("5 900 0 0 e8N+ Kg6", promo), "Depth: 5  Value: 9.00\r\ne8N+ Kg6");
+    // Ambiguous SAN names no move.
+    const TEnginePosition rooks = kbtest::FromFen("4k3/8/8/8/8/8/4K3/R6R w - - 0 1");
+    EXPECT_EQ(shown("3 5 0 0 Rd1", rooks), "");
+    EXPECT_EQ(shown("3 5 0 0 Rad1", rooks), "Depth: 3  Value: 0.05\r\nRad1");
+    // Book moves to choose from: about this position when the first is legal.
+    const TEnginePosition black = kbtest::FromGame(kbtest::StandardFen, "e4");
+    EXPECT_EQ(shown("0 0 0 0  (e7-e5  c7-c5  Ng8-f6  , book1)", black),
+              "Depth: 0  Value: 0.00\r\n(e7-e5  c7-c5  Ng8-f6  , book1)");
+    EXPECT_EQ(shown("0 0 0 0  (e2-e4  d2-d4  , book1)", black), "");
+    // A line without moves stays as it is; so does the parser without a board.
+    EXPECT_EQ(shown("12345", walk), "12345");
+    EXPECT_EQ(ParseOutput("8 1 0 0 e1g1 c6a5", 7, false), "Depth: 8  Value: 0.01\r\ne1g1 c6a5");
+}

@@ -276,9 +276,8 @@ TEST(XBoardFake, TheEngineSaysHowItTakesPositions) {
         // and shows nothing before: nudged a line at a time until it speaks,
         // it loses no line.
         {"latethread", general,
-         plus(plus(head, {"rejected usermove",
-                          "accepted setboard", "accepted myname", "accepted done", "force",
-                          "level 10 10000 0", setboard}),
+         plus(plus(head, {"rejected usermove", "accepted setboard", "accepted myname",
+                          "accepted done", "force", "level 10 10000 0", setboard}),
               tail),
          1},
         // The settings name a way: the engine's answer does not change it.
@@ -297,7 +296,7 @@ TEST(XBoardFake, TheEngineSaysHowItTakesPositions) {
         unsetenv("FAKE_ENGINE_LOG");
         ASSERT_GE(
             r.Memo.WaitFor(
-                0, [](auto& s) { return s == "Depth: 2  Value: 0.11\r\n1. e4 e5 2. Nf3"; }, 10s),
+                0, [](auto& s) { return s == "Depth: 2  Value: 0.11\r\n1. ... e5 2. Nf3"; }, 10s),
             0)
             << c.Mode;
         const auto took = std::chrono::steady_clock::now() - start;
@@ -838,4 +837,157 @@ TEST(XBoardFake, TheReaperEndsRunsAwayFromTheCaller) {
     TEngineReaper::Instance().WaitIdle();
     for (pid_t p : pids)
         EXPECT_EQ(kbtest::ProcState(p), 0);
+}
+
+TEST(XBoardFake, AnAnswerToThePositionBeforeNeverShowsUnderTheNewOne) {
+    // The engine answers the "." that stops the first position late, when
+    // the second is on its way: with ping the answer falls before the
+    // second position's pong; without, a refused stop command is dropped.
+    for (const char* mode : {"late", "latenoping"}) {
+        TRun r;
+        TWBInfo info;
+        SetGeneralEngineCommands(info);
+        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, mode}, info, kbtest::FromFen(StartFen)));
+        ASSERT_GE(r.Memo.WaitFor(
+                      0, [](auto& s) { return StartsWith(s, "Depth: 2  Value: 0.11"); }, 10s),
+                  0)
+            << mode;
+        const size_t before = r.Memo.Size();
+        r.Worker->Restart(kbtest::FromGame(kbtest::StandardFen, "e4"));
+        ASSERT_GE(r.Memo.WaitFor(
+                      before, [](auto& s) { return StartsWith(s, "Depth: 2  Value: 0.12"); }, 10s),
+                  0)
+            << mode;
+        EXPECT_TRUE(r.Worker->Answered());
+        EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
+        const std::vector<std::string> lines = r.Memo.Lines();
+        EXPECT_EQ(
+            std::vector<std::string>(lines.begin() + static_cast<long>(before), lines.end()),
+            (std::vector<std::string>{"- Initialize ...", "Depth: 1  Value: 0.11\r\n1. ... e5",
+                                      "Depth: 2  Value: 0.12\r\n1. ... e5 2. Nf3"}))
+            << mode;
+    }
+}
+
+TEST(XBoardFake, AnEngineWithoutFenGetsTheGameNeverCastlingThatIsGone) {
+    // The engine plays back what it read: the king walk goes out as moves.
+    kbtest::TempDir dir;
+    const std::string log = (dir / "log").string();
+    TWBInfo info;
+    SetGeneralEngineCommands(info);
+    setenv("FAKE_ENGINE_LOG", log.c_str(), 1);
+    TRun r;
+    ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "edit"}, info,
+                        kbtest::FromGame(kbtest::StandardFen, kbtest::KingWalk)));
+    unsetenv("FAKE_ENGINE_LOG");
+    // It answers with moves of the start position, which are not shown here.
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    while (!r.Worker->Answered() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(r.Worker->Answered());
+    // Without its game the position cannot be told: the memo says so and
+    // the engine gets nothing to think about.
+    const size_t before = r.Memo.Size();
+    r.Worker->Restart(kbtest::FromFen(kbtest::KingWalkFen));
+    ASSERT_GE(r.Memo.WaitFor(
+                  before, [](auto& s) { return StartsWith(s, "The engine cannot be told"); }, 10s),
+              0);
+    EXPECT_TRUE(r.Worker->Answered()); // nothing for the watchdog to wait for
+    EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
+    const std::vector<std::string> got = ReadLines(log);
+    const std::vector<std::string> game{"new",  "force", "e2e4", "e7e5",   "g1f3", "b8c6",
+                                        "f1c4", "f8c5",  "e1e2", "e8e7",   "e2e1", "e7e8",
+                                        "d2d3", "d7d6",  "post", "analyze"};
+    const auto at = std::search(got.begin(), got.end(), game.begin(), game.end());
+    EXPECT_NE(at, got.end()) << ::testing::PrintToString(got);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "edit"), 0);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "analyze"), 1);
+    for (const std::string& s : r.Memo.Lines())
+        EXPECT_FALSE(Thinking(s)) << OneLineOf(s);
+}
+
+namespace {
+
+// The engine as a window starts it on the king walk, then the user steps
+// onto the mate of another game: no line shows a castling that is gone, a
+// move that is not legal, or, at the mate, anything said about the
+// position before. Prints what the memo shows at each.
+void KingWalkThenMate(const std::vector<std::string>& Argv) {
+    TWBInfo defaults;
+    SetEngineDefaults(defaults);
+    const TWBInfo info = EngineCommandsFor(Argv[0], defaults, false, defaults.Parameter);
+    const TEnginePosition walk = kbtest::FromGame(kbtest::StandardFen, kbtest::KingWalk);
+    TRun r;
+    ASSERT_TRUE(r.Start(Argv, info, walk));
+    ASSERT_GE(r.Memo.WaitFor(
+                  0, [](auto& s) { return Thinking(s); }, 30s),
+              0)
+        << "no thinking line from " << Argv[0];
+    std::this_thread::sleep_for(1500ms);
+    const size_t before = r.Memo.Size();
+    std::cout << Argv[0] << " on the king walk: " << OneLineOf(r.Memo.Lines()[before - 1]) << "\n";
+    r.Worker->Restart(kbtest::FromGame(MateIn3, "h4+ Kh5 Bf7+ Kxh4 Qxh6#"));
+    ASSERT_GE(r.Memo.WaitFor(
+                  before, [](auto& s) { return s == "- Initialize ..."; }, 5s),
+              0);
+    std::this_thread::sleep_for(2s);
+    EXPECT_TRUE(r.Worker->Answered()) << Argv[0];
+    EXPECT_NE(r.Finish(), TEngineProcess::TEnd::Killed);
+    const std::vector<std::string> lines = r.Memo.Lines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& s = lines[i];
+        for (const char* c : {"e1g1", "e1c1", "e8g8", "e8c8", "O-O", "0-0"})
+            EXPECT_EQ(s.find(c), std::string::npos) << Argv[0] << ": " << OneLineOf(s);
+        if (i < before && Thinking(s)) {
+            EXPECT_TRUE(LegalIn(walk, FirstMove(s))) << Argv[0] << ": " << OneLineOf(s);
+        }
+        if (i > before) {
+            for (const char* c : {"Error", "Illegal", "Invalid"})
+                EXPECT_EQ(s.find(c), std::string::npos) << Argv[0] << ": " << OneLineOf(s);
+            EXPECT_FALSE(Thinking(s)) << Argv[0] << ": " << OneLineOf(s); // no move to play
+        }
+    }
+    std::cout << Argv[0] << " at the mate: " << OneLineOf(lines.back()) << "\n";
+}
+
+} // namespace
+
+TEST(XBoardPeer, FairymaxNeverShowsCastlingThatIsGone) {
+    KB_REQUIRE_PEER(fairymax, "fairymax");
+    KingWalkThenMate({fairymax});
+}
+
+TEST(XBoardPeer, SjengNeverShowsCastlingThatIsGone) {
+    KB_REQUIRE_PEER(sjeng, "sjeng");
+    KingWalkThenMate({sjeng});
+}
+
+TEST(XBoardPeer, GnuchessHoichessPhalanxAndStockfishOnTheKingWalkAndTheMate) {
+    KB_REQUIRE_PEER(gnuchess, "gnuchess");
+    KB_REQUIRE_PEER(hoichess, "hoichess");
+    KB_REQUIRE_PEER(phalanx, "phalanx");
+    KB_REQUIRE_PEER(polyglot, "polyglot");
+    KB_REQUIRE_PEER(stockfish, "stockfish");
+    KingWalkThenMate({gnuchess, "-x"});
+    KingWalkThenMate({hoichess, "-x"});
+    KingWalkThenMate({phalanx});
+    KingWalkThenMate({polyglot, "-noini", "-ec", stockfish});
+}
+
+TEST(XBoardPeer, HoichessHasNoFeatureToComplainAbout) {
+    // It offers options; refused, it said so in the memo, and at a mate
+    // that was all the memo showed.
+    KB_REQUIRE_PEER(hoichess, "hoichess");
+    TWBInfo defaults;
+    SetEngineDefaults(defaults);
+    const TWBInfo info = EngineCommandsFor(hoichess, defaults, false, defaults.Parameter);
+    TRun r;
+    ASSERT_TRUE(
+        r.Start({hoichess, "-x"}, info, kbtest::FromGame(MateIn3, "h4+ Kh5 Bf7+ Kxh4 Qxh6#")));
+    const int any = r.Memo.WaitFor(
+        0, [](auto& s) { return s.find("rejected") != std::string::npos; }, 3s);
+    EXPECT_LT(any, 0) << OneLineOf(r.Memo.Lines()[static_cast<size_t>(std::max(any, 0))]);
+    EXPECT_TRUE(r.Worker->Answered());
+    EXPECT_NE(r.Finish(), TEngineProcess::TEnd::Killed);
+    std::cout << "hoichess at the mate: " << OneLineOf(r.Memo.Lines().back()) << "\n";
 }
