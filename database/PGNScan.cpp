@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PGNScan.h"
 
+#include "SchachProcs.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -295,10 +297,7 @@ void TGameStartScanner::Finish(std::vector<int64_t>& Starts) {
 }
 
 bool IsOneGameText(std::string_view Text) {
-    while (!Text.empty() && static_cast<unsigned char>(Text.front()) <= ' ')
-        Text.remove_prefix(1);
-    while (!Text.empty() && static_cast<unsigned char>(Text.back()) <= ' ')
-        Text.remove_suffix(1);
+    Text = TrimBlanks(Text);
     if (Text.substr(0, kTagLen) != kGameStartTag) return false;
     std::string bytes(TGameStartScanner::HeadRoom, ' ');
     bytes.append(Text);

@@ -62,12 +62,7 @@ bool IsLetter(char c) {
 }
 
 std::string Trim(const std::string& S) {
-    size_t b = 0, e = S.size();
-    while (b < e && static_cast<unsigned char>(S[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(S[e - 1]) <= ' ')
-        --e;
-    return S.substr(b, e - b);
+    return std::string(TrimBlanks(S));
 }
 
 // A whole token as a 32-bit integer; anything else, a number too large
