@@ -178,6 +178,8 @@ bool ChooseFileName(QWidget* Parent, const TFileRequest& Request, QString& FileN
 bool InputQueryEx(const QString& Caption, const QString& Prompt, QString& Value,
                   QWidget* Parent = nullptr);
 bool ChooseFont(QWidget* Parent, const QString& Title, QFont& Font);
+// The point sizes Qt's font dialog takes; the settings read the same range.
+constexpr int FontSizeMin = 1, FontSizeMax = 512;
 // The font together with its colour: Qt's font dialog has no colour, so a
 // colour button sits beside it. An answerer's Font answer stands for the
 // dialog (a nullopt cancels), its Color answer, when set, for the colour.

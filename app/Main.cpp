@@ -837,19 +837,23 @@ void TMainForm::mFontClick() {
     for (size_t i = 0; i < dlg.Image.size() && i < dlg.ImageListBold.size(); ++i)
         if (!dlg.ImageListBold[i].isNull())
             dlg.Image[i]->setPixmap(QPixmap::fromImage(dlg.ImageListBold[i]));
-    // One byte per sign, in the notation font's 8-bit character set.
+    // One byte per sign, in the notation font's 8-bit character set. The
+    // letter a chess font draws the sign with is no choice: the notation
+    // shows the sign itself for it, and so does the edit.
     for (size_t k = 0; k < dlg.Edit.size() && k < InformantSigns.size(); ++k)
-        if (InformantSigns[k] != '#')
+        if (InformantSigns[k] != '#' && InformantSigns[k] != kb::TNotation::DefaultNagChars[k])
             dlg.Edit[k]->setText(QString(QChar::fromLatin1(InformantSigns[k])));
     if (ExecDialog(dlg) != mrOk) return;
 
     for (size_t i = 0; i < dlg.fEdit.size(); ++i)
         *letters[i] = dlg.fEdit[i]->text().trimmed().toStdString();
     std::string signs;
-    for (const QLineEdit* e : dlg.Edit) {
-        const QString t = e->text();
-        // A sign outside the 8-bit set cannot be shown: the default then.
-        signs += t.size() == 1 && t[0].unicode() <= 0xFF ? static_cast<char>(t[0].unicode()) : '#';
+    for (int k = 0; k < SignCount; ++k) {
+        const QString t = dlg.Edit[static_cast<size_t>(k)]->text();
+        // The sign as shown is the default; a character outside the 8-bit
+        // set cannot be shown: the default then, too.
+        const bool own = t != TfrmPieces::SignText(k) && t.size() == 1 && t[0].unicode() <= 0xFF;
+        signs += own ? static_cast<char>(t[0].unicode()) : '#';
     }
     InformantSigns = signs;
     ApplyToBoards(&TBoardWindowIntf::ApplyNotationSettings);

@@ -4,6 +4,7 @@
 // they are in the file.
 #include "Main.h"
 
+#include "DialogsLng.h"
 #include "IniFile.h"
 #include "Local.h"
 
@@ -37,7 +38,7 @@ struct TRange {
     int32_t Min, Max;
 };
 constexpr TRange AnyColor{0, 0xFFFFFF};
-constexpr TRange FontSizes{4, 96};
+constexpr TRange FontSizes{FontSizeMin, FontSizeMax};
 constexpr TRange Positions{-16384, 16384};
 constexpr TRange Sizes{0, 16384};
 constexpr TRange Languages{-1, 1};

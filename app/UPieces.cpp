@@ -5,6 +5,7 @@
 #include "DialogsLng.h"
 #include "Local.h"
 #include "Notation.h"
+#include "NotationWidgetText.h"
 #include "Schachfiguren.h"
 
 #include <QGridLayout>
@@ -18,9 +19,8 @@
 #include <QPushButton>
 #include <QRawFont>
 
-#ifndef KB_SIGN_FONT
-#define KB_SIGN_FONT "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
-#endif
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -30,7 +30,7 @@ QString U(const char* s) {
 
 const QRawFont& SignFont() {
     // From the file itself, so that no other font is substituted.
-    static const QRawFont font(QStringLiteral(KB_SIGN_FONT), 100.0);
+    static const QRawFont font(kb::PieceFontFile(), 100.0);
     return font;
 }
 
@@ -205,9 +205,11 @@ TfrmPieces::TfrmPieces(QFont* NotationFont, QWidget* Parent, QColor* NotationCol
         Image[k]->setGeometry(x, y, 22, 22);
         Edit[k] = new QLineEdit(GroupBox2);
         Edit[k]->setObjectName(QString("Edit%1").arg(k + 1));
-        Edit[k]->setMaxLength(1);
+        // Room for the signs spelt with two characters ("+-"); a choice is
+        // one character.
+        Edit[k]->setMaxLength(std::max<int>(1, SignText(k).size()));
         Edit[k]->setGeometry(x + 30, y, 40, 22);
-        Edit[k]->setText(QString(QChar(kb::TNotation::DefaultNagChars[k])));
+        Edit[k]->setText(SignText(k));
     }
 
     bOk = new QPushButton(QStringLiteral("Ok"), this);
@@ -258,14 +260,22 @@ void TfrmPieces::showEvent(QShowEvent* Event) {
     QDialog::showEvent(Event);
 }
 
+QString TfrmPieces::SignText(int K) {
+    if (K < 0 || K >= SignCount) return {};
+    return QString::fromStdString(kb::ShowableSignTexts()[static_cast<size_t>(K)]);
+}
+
 void TfrmPieces::ApplyFont() {
-    Memo1->setFont(*notationFont_);
-    for (QLineEdit* e : Edit)
-        e->setFont(*notationFont_);
-    if (notationColor_) {
-        QPalette pal = Memo1->palette();
-        pal.setColor(QPalette::Text, *notationColor_);
-        Memo1->setPalette(pal);
+    // The memo and the sign edits show the characters as the notation will.
+    std::vector<QWidget*> shown{Memo1};
+    shown.insert(shown.end(), Edit.begin(), Edit.end());
+    for (QWidget* w : shown) {
+        w->setFont(*notationFont_);
+        if (notationColor_) {
+            QPalette pal = w->palette();
+            pal.setColor(QPalette::Text, *notationColor_);
+            w->setPalette(pal);
+        }
     }
 }
 

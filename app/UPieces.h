@@ -54,8 +54,12 @@ public:
     std::vector<QImage> ImageListBold;
     kb::TBrett* Brett1;
 
-    // Memo1 and the sign edits show the notation font (in its colour).
+    // Memo1 and the sign edits show the notation font in its colour.
     void ApplyFont();
+    // What sign K (0-based) shows in the notation while no character is
+    // chosen for it: the sign itself, one or two characters. Its edit starts
+    // with this text.
+    static QString SignText(int K);
     void bFontClick();
 
 protected:

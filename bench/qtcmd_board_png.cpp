@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // board-png FEN FILE [SIZE] [flipped]: draws a board offscreen into a PNG.
-// SIZE is the square size, one of the built-in piece sets' sizes (32 without).
+// FEN may be START for the start position. SIZE is the square size, one of
+// the built-in piece sets' sizes or 16, the board window's smallest (32
+// without); other sizes than a set's use the 21-pixel set, as the window does.
 #include "Brett.h"
 #include "KbBench.h"
 #include "KbBenchQt.h"
@@ -29,6 +31,7 @@ std::string Sizes() {
     for (int i = 1; i <= 14; ++i)
         sizes.insert(kb::FigurenGroesse(static_cast<kb::TFigurenset>(i)));
     std::string s;
+    sizes.insert(16);
     for (int size : sizes)
         s += (s.empty() ? "" : ", ") + std::to_string(size);
     return s;
@@ -45,8 +48,7 @@ int RunBoardPng(const kbbench::Args& args) {
         }
         char* end = nullptr;
         const long v = std::strtol(args[i].c_str(), &end, 10);
-        if (end == args[i].c_str() || *end != '\0' || v < 10 || v > 99 ||
-            !SetFor(static_cast<int>(v)))
+        if (end == args[i].c_str() || *end != '\0' || (v != 16 && !SetFor(static_cast<int>(v))))
             return kbbench::UsageError("SIZE must be a piece set's size: " + Sizes());
         size = static_cast<int>(v);
     }
@@ -54,7 +56,9 @@ int RunBoardPng(const kbbench::Args& args) {
     kb::TSchachbrett board = kb::LeeresBrett;
     kb::TZug zug;
     uint16_t moveNo = 1;
-    if (!kb::FENToStellung(args[0], board, zug, moveNo, nullptr))
+    const std::string fen =
+        args[0] == "START" ? "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1" : args[0];
+    if (!kb::FENToStellung(fen, board, zug, moveNo, nullptr))
         return kbbench::UsageError("not a FEN: " + args[0]);
 
     const auto app = kbbench::StartQt(kbbench::Screen::DisplayIfAny);
@@ -63,7 +67,7 @@ int RunBoardPng(const kbbench::Args& args) {
     {
         kb::TBrett b;
         b.SetGroesse(size);
-        b.SetFiguren(*SetFor(size));
+        b.SetFiguren(SetFor(size).value_or(kb::TFigurenset::WinboardF21));
         if (flipped) b.Drehen();
         b.SetStellung(board, zug);
         if (b.GetFigurenBitmap().isNull()) {

@@ -185,7 +185,7 @@ private:
     QString userFiguren_;
     QImage strip_;
     bool stripBuiltIn_ = false; // strip_ drawn from the font, so any size can be drawn anew
-    mutable QImage sized_; // drawn when first needed
+    mutable QImage sized_;      // drawn when first needed
     QImage picture_;
     int groesse_ = 32;
     bool grundstellung_ = true;

@@ -11,12 +11,11 @@
 #include <array>
 #include <cmath>
 
-#ifndef KB_PIECE_FONT
-#define KB_PIECE_FONT "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
-#endif
-
 namespace kb {
 namespace {
+
+// White pieces get the glyph's inner lines from this cell size up.
+constexpr int InnerLinesFrom = 29;
 
 constexpr std::array<int, 15> CellSizes = {32, 32, 21, 25, 29, 33, 37, 40,
                                            45, 49, 54, 58, 64, 72, 80};
@@ -36,7 +35,7 @@ double SignedArea(const QPolygonF& P) {
 
 const QRawFont& PieceFont() {
     // Loaded from the file itself so that no other font is substituted.
-    static const QRawFont font(QStringLiteral(KB_PIECE_FONT), 200.0);
+    static const QRawFont font(PieceFontFile(), 200.0);
     return font;
 }
 
@@ -51,23 +50,32 @@ bool GlyphPath(char16_t Code, QPainterPath& Path) {
 
 // Draws one cell: the picture at (x0, 0) of the strip and the mask at (x0, s).
 // Black: the silhouette dark, cut only by the glyph's small marks (bands,
-// crosses, the mane). White: the silhouette light, its outer contours drawn
-// as dark lines thick enough to show at the smallest size.
+// crosses, the mane). White: the silhouette light inside a dark rim; the
+// glyph's inner contours (the king's loops and band) are drawn as lines only
+// where the cell has room for them: on small cells they knot into a dark
+// patch and the white piece reads as black.
 void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTransform& T,
               bool White, bool Bishop) {
     const QList<QPolygonF> contours = Glyph.toSubpathPolygons(T);
-    double largest = 0; // the outer contour's area, with its turning sign
-    for (const QPolygonF& c : contours)
-        if (std::abs(SignedArea(c)) > std::abs(largest)) largest = SignedArea(c);
+    qsizetype outer = -1; // the outer contour, its area with its turning sign
+    double largest = 0;
+    for (qsizetype i = 0; i < contours.size(); ++i)
+        if (std::abs(SignedArea(contours[i])) > std::abs(largest)) {
+            largest = SignedArea(contours[i]);
+            outer = i;
+        }
     QPainterPath body;
     body.setFillRule(Qt::WindingFill);
-    QList<QPolygonF> lines;
-    for (const QPolygonF& c : contours) {
+    QList<QPolygonF> inner;
+    for (qsizetype i = 0; i < contours.size(); ++i) {
+        const QPolygonF& c = contours[i];
         const double a = SignedArea(c);
         // Contours turning the other way are holes; only small ones stay.
         if (a * largest > 0) {
             body.addPolygon(c);
-            lines.append(c);
+            if (i != outer &&
+                contours[outer].containsPoint(c.boundingRect().center(), Qt::OddEvenFill))
+                inner.append(c);
         } else if (std::abs(a) < 0.08 * std::abs(largest)) {
             body.addPolygon(c);
         }
@@ -85,10 +93,12 @@ void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTr
         QPainter p(&pic);
         p.setRenderHint(QPainter::Antialiasing, smooth);
         if (White) {
-            p.setPen(QPen(Qt::black, line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p.setBrush(Qt::NoBrush);
-            for (const QPolygonF& c : lines)
-                p.drawPolygon(c);
+            if (s >= InnerLinesFrom) {
+                p.setPen(QPen(Qt::black, line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                p.setBrush(Qt::NoBrush);
+                for (const QPolygonF& c : inner)
+                    p.drawPolygon(c);
+            }
         } else {
             p.setPen(Qt::NoPen);
             p.setBrush(Qt::black);
@@ -106,29 +116,48 @@ void DrawCell(QImage& Strip, int x0, int s, const QPainterPath& Glyph, const QTr
     }
     {
         // The silhouette: every closed contour filled on its own, so the
-        // holes of the glyph still belong to the piece.
+        // holes of the glyph still belong to the piece. The same for both
+        // colours: the white rim lies inside it.
         QPainter p(&cover);
         p.setRenderHint(QPainter::Antialiasing, smooth);
-        p.setPen(White ? QPen(Qt::black, line) : QPen(Qt::NoPen));
+        p.setPen(Qt::NoPen);
         p.setBrush(Qt::black);
         for (const QPolygonF& poly : contours)
             p.drawPolygon(poly, Qt::OddEvenFill);
     }
+    auto inside = [&](int x, int y) {
+        if (x < 0 || y < 0 || x >= s || y >= s) return false;
+        return qGray(cover.pixel(x, y)) < 128;
+    };
+    // The white rim: every pixel of the silhouette that lies within the rim's
+    // width of its edge. It follows the mask exactly, so the light inside is
+    // closed all round.
+    const int rim = std::max(1, static_cast<int>(std::lround(s / 40.0)));
+    auto onRim = [&](int x, int y) {
+        for (int dy = -rim; dy <= rim; ++dy)
+            for (int dx = -rim; dx <= rim; ++dx)
+                if (dx * dx + dy * dy <= rim * rim + rim / 2 && !inside(x + dx, y + dy))
+                    return true;
+        return false;
+    };
     for (int y = 0; y < s; ++y) {
         const QRgb* pl = reinterpret_cast<const QRgb*>(pic.constScanLine(y));
-        const QRgb* cl = reinterpret_cast<const QRgb*>(cover.constScanLine(y));
         QRgb* top = reinterpret_cast<QRgb*>(Strip.scanLine(y));
         QRgb* bottom = reinterpret_cast<QRgb*>(Strip.scanLine(s + y));
         for (int x = 0; x < s; ++x) {
-            const bool inside = qGray(cl[x]) < 128;
-            const int g = qGray(pl[x]);
-            top[x0 + x] = inside ? qRgb(g, g, g) : qRgb(255, 255, 255);
-            bottom[x0 + x] = inside ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+            const bool in = inside(x, y);
+            const int g = White && in && onRim(x, y) ? 0 : qGray(pl[x]);
+            top[x0 + x] = in ? qRgb(g, g, g) : qRgb(255, 255, 255);
+            bottom[x0 + x] = in ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
         }
     }
 }
 
 } // namespace
+
+QString PieceFontFile() {
+    return QStringLiteral(":/kb/fonts/DejaVuSans.ttf");
+}
 
 int FigurenGroesse(TFigurenset Set) {
     const auto i = static_cast<size_t>(Set);

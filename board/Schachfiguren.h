@@ -33,9 +33,13 @@ enum class TFigurenset : uint8_t {
 // Cell size in pixels of a built-in set; User and unknown values give 32.
 int FigurenGroesse(TFigurenset Set);
 
+// The DejaVu Sans font file the pieces are drawn from, built into the
+// program as a resource: load it with QRawFont, never by family name.
+QString PieceFontFile();
+
 // Builds the strip of a built-in set (12 s x 2 s pixels) from the chess
-// glyphs of the DejaVu Sans font file. Returns a null image when the font
-// file cannot be read.
+// glyphs of PieceFontFile(). Returns a null image when the font cannot be
+// read.
 QImage BuildFigurenStrip(TFigurenset Set);
 // The same pieces drawn for cells of CellSize pixels.
 QImage BuildFigurenStrip(int CellSize);

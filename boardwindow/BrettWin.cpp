@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
@@ -20,6 +21,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -261,6 +263,9 @@ void TMDIBrett::BuildBoardPane() {
     // buttons below it.
     pBrett->setMinimumSize(std::max(8 * SmallestSquare + FMargin, pNavigation->width()),
                            PaneHeightFor(SmallestSquare));
+    // Nor wider than the largest board: beyond it the pane would only take
+    // the notation's room for an empty strip.
+    pBrett->setMaximumWidth(std::max(pBrett->minimumWidth(), 8 * SquareSizes[0] + FMargin + 4));
 }
 
 void TMDIBrett::BuildNotationPane() {
@@ -385,7 +390,8 @@ void TMDIBrett::ApplySettings() {
     int w = s.BrettWidth > 100 ? s.BrettWidth : 760;
     int h = s.BrettHeight > 100 ? s.BrettHeight : 520;
     resize(w, h);
-    FBrettWidth = s.BrettSize > 50 ? s.BrettSize : 8 * DefaultSquare + FMargin + 4;
+    FBrettWidth = s.BrettSize > 50 ? std::min(s.BrettSize, pBrett->maximumWidth())
+                                   : 8 * DefaultSquare + FMargin + 4;
     // The frame moves a place that does not fit its client area to the edge.
     FInitialRect = QRect(std::max(0, s.BrettLeft), std::max(0, s.BrettTop), w, h);
     FInitialMaximized = s.BoardMaximized;
@@ -419,6 +425,18 @@ void TMDIBrett::ApplyNotationSettings() {
     n.SetGlyphChars(s.InformantSigns);
     Notation1->SetEnglish(bw::English());
     Notation1->Refresh();
+    KeepNotationReadable();
+}
+
+void TMDIBrett::KeepNotationReadable() {
+    // As the board never gets smaller than its smallest size, the notation
+    // never gets narrower than a numbered move pair in its own font.
+    const QFontMetrics fm(Notation1->Font0Var().Font);
+    const int w = fm.horizontalAdvance(QStringLiteral("99. Qxe8+ Qxe8+")) +
+                  2 * Notation1->frameWidth() + Notation1->Scrollbar()->sizeHint().width() + 8;
+    // A font too large for any pane does not push the window off the screen.
+    const int least = std::min(w, 400);
+    if (pNotation->minimumWidth() != least) pNotation->setMinimumWidth(least);
 }
 
 void TMDIBrett::ApplyBoardSettings() {
@@ -527,6 +545,7 @@ TFigurenset TMDIBrett::FigurenForSize(int S) {
 }
 
 void TMDIBrett::Splitter1Moved() {
+    KeepNotationReadable();
     // A wider pane asks for a larger board: the window grows to show it whole
     // where the work area has room, else the board stays as large as fits.
     if (pBrett->isVisible())
@@ -535,7 +554,8 @@ void TMDIBrett::Splitter1Moved() {
 }
 
 void TMDIBrett::SetBoardPaneWidth(int Width) {
-    FBrettWidth = std::max(pBrett->minimumWidth(), Width);
+    KeepNotationReadable();
+    FBrettWidth = std::clamp(Width, pBrett->minimumWidth(), pBrett->maximumWidth());
     const int total = std::max(Splitter1->width(), width());
     Splitter1->setSizes({FBrettWidth, std::max(50, total - FBrettWidth)});
     Splitter1Moved();

@@ -198,6 +198,8 @@ public:
     int FittingSquareSize() const;
     // Grows the window (inside the work area) until the pane is PaneHeight high.
     void GrowForBoard(int PaneHeight);
+    // The notation pane's least width: a numbered move pair in its font.
+    void KeepNotationReadable();
     // Cascade sizes windows by it: the whole board and room for the notation.
     QSize sizeHint() const override;
     static kb::TFigurenset FigurenForSize(int S);

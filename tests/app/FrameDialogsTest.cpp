@@ -7,6 +7,7 @@
 
 #include <QEnterEvent>
 #include <QFontDialog>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -57,8 +58,10 @@ TEST_F(FrameTest, LetterDialogStoresLettersAndNineteenSigns) {
     ASSERT_EQ(shown.size(), 19u);
     EXPECT_EQ(shown[0], "a");
     EXPECT_EQ(shown[1], "b");
+    EXPECT_EQ(shown[2], TfrmPieces::SignText(2)); // the sign itself, as the notation shows it
     EXPECT_EQ(shown[3], "d");
     EXPECT_EQ(shown[4], "e");
+    EXPECT_EQ(shown[5], TfrmPieces::SignText(5));
     EXPECT_EQ(f.figK, "S");
     EXPECT_EQ(f.figP, "");
     ASSERT_EQ(f.InformantSigns.size(), 19u);
@@ -66,7 +69,31 @@ TEST_F(FrameTest, LetterDialogStoresLettersAndNineteenSigns) {
     EXPECT_EQ(f.InformantSigns[1], 'b');
     EXPECT_EQ(static_cast<unsigned char>(f.InformantSigns[6]), 0xE9);
     EXPECT_EQ(f.InformantSigns[7], '#');
+    // Signs left as they were shown keep their default: "#", not the sign's
+    // own character nor the letter a chess font would draw it with.
+    EXPECT_EQ(f.InformantSigns[2], '#');
+    for (size_t k = 8; k < 19; ++k)
+        EXPECT_EQ(f.InformantSigns[k], '#') << k;
     EXPECT_EQ(Boards[0]->NotationApplied, 1);
+}
+
+TEST_F(FrameTest, LetterDialogShowsSignsForTheLettersOfAChessFont) {
+    // Stored by an earlier run that showed the letters i..z: the same as no
+    // choice, so the edits show the signs, and OK stores "#".
+    WriteIni("[Options]\nInformantSigns=ijklmnopqrstuvwyz|~\n");
+    TMainForm& f = Start();
+    std::vector<QString> shown;
+    TAnswererScope answers(DialogAnswer(
+        [&](TfrmPieces& d) {
+            for (QLineEdit* e : d.Edit)
+                shown.push_back(e->text());
+        },
+        mrOk));
+    f.mFontClick();
+    ASSERT_EQ(shown.size(), 19u);
+    for (int k = 0; k < 19; ++k)
+        EXPECT_EQ(shown[static_cast<size_t>(k)], TfrmPieces::SignText(k)) << k;
+    EXPECT_EQ(f.InformantSigns, std::string(19, '#'));
 }
 
 TEST_F(FrameTest, CancelledLetterDialogChangesNothing) {
@@ -219,3 +246,56 @@ TEST_F(FrameTest, FontDialogsChooseTheColourWithTheFont) {
 }
 
 } // namespace
+
+TEST_F(FrameTest, EveryFontSizeTheFontDialogOffersSurvivesARestart) {
+    TMainForm& f = Start();
+    int size = 0;
+    TAnswerer a;
+    a.Dialog = [&](QDialog& D) {
+        if (auto* d = dynamic_cast<TFontColorDialog*>(&D)) {
+            // The sizes the dialog takes are the sizes the ini reads back.
+            const QIntValidator* range = nullptr;
+            for (const QLineEdit* e : d->FontDialog->findChildren<QLineEdit*>())
+                if (auto* v = qobject_cast<const QIntValidator*>(e->validator())) range = v;
+            EXPECT_TRUE(range);
+            if (range) {
+                EXPECT_EQ(range->bottom(), FontSizeMin);
+                EXPECT_EQ(range->top(), FontSizeMax);
+            }
+            d->FontDialog->setCurrentFont(QFont("DejaVu Sans", size));
+            return int(mrOk);
+        }
+        if (auto* p = dynamic_cast<TfrmPieces*>(&D)) {
+            QTest::mouseClick(p->bFont, Qt::LeftButton);
+            return int(mrOk);
+        }
+        return int(mrCancel);
+    };
+    {
+        TAnswererScope scope(a);
+        size = 200;
+        f.mFontClick();
+        size = 2;
+        f.mFontCommClick();
+    }
+    EXPECT_EQ(f.FontDialog1.Font.pointSize(), 200);
+    EXPECT_EQ(f.FontDialogComm.Font.pointSize(), 2);
+    ASSERT_TRUE(Close());
+    TMainForm& g = Start();
+    EXPECT_EQ(g.FontDialog1.Font.pointSize(), 200);
+    EXPECT_EQ(g.FontDialogComm.Font.pointSize(), 2);
+    Frame.reset();
+
+    // The ends of the range are read, one beyond them is not.
+    WriteIni("[Options]\nFontSize=" + std::to_string(FontSizeMax) +
+             "\nCFontSize=" + std::to_string(FontSizeMin) + "\n");
+    TMainForm& h = Start();
+    EXPECT_EQ(h.FontDialog1.Font.pointSize(), FontSizeMax);
+    EXPECT_EQ(h.FontDialogComm.Font.pointSize(), FontSizeMin);
+    Frame.reset();
+    WriteIni("[Options]\nFontSize=" + std::to_string(FontSizeMax + 1) +
+             "\nCFontSize=" + std::to_string(FontSizeMin - 1) + "\n");
+    TMainForm& i = Start();
+    EXPECT_EQ(i.FontDialog1.Font.pointSize(), 10);
+    EXPECT_EQ(i.FontDialogComm.Font.pointSize(), 10);
+}

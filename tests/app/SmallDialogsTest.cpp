@@ -4,6 +4,7 @@
 #include "DialogsLng.h"
 #include "Local.h"
 #include "Notation.h"
+#include "NotationWidgetText.h"
 #include "TestSupport.h"
 #include "UPieces.h"
 
@@ -180,8 +181,12 @@ TEST_F(SmallDialogs, PiecesDialogControls) {
     ASSERT_EQ(dlg.ImageListBold.size(), 19u);
     for (int k = 0; k < SignCount; ++k) {
         EXPECT_TRUE(drawn(dlg.ImageListBold[k])) << k;
-        EXPECT_EQ(dlg.Edit[k]->maxLength(), 1);
-        EXPECT_EQ(dlg.Edit[k]->text(), QString(QChar(kb::TNotation::DefaultNagChars[k])));
+        // The sign as the notation shows it while no character is chosen
+        // (one or two characters), never the letter of a chess font.
+        const QString sign = QString::fromStdString(kb::ShowableSignTexts()[k]);
+        EXPECT_EQ(dlg.Edit[k]->text(), sign) << k;
+        EXPECT_EQ(TfrmPieces::SignText(k), sign) << k;
+        EXPECT_NE(dlg.Edit[k]->text(), QString(QChar(kb::TNotation::DefaultNagChars[k]))) << k;
         for (int j = 0; j < k; ++j)
             EXPECT_NE(dlg.ImageListBold[j], dlg.ImageListBold[k]) << j << k;
     }
@@ -201,6 +206,33 @@ TEST_F(SmallDialogs, PiecesDialogControls) {
     });
     EXPECT_EQ(result, mrOk);
     EXPECT_EQ(dlg.fEdit[1]->text(), "D");
+}
+
+TEST_F(SmallDialogs, PiecesSignEditsShowTheNotationFontInItsColour) {
+    // The sign edits show their characters as the notation will: its font
+    // and its colour, like the memo beside them.
+    QFont notation("DejaVu Sans", 12);
+    QColor colour(0x20, 0x60, 0xC0);
+    TfrmPieces dlg(&notation, nullptr, &colour);
+    const auto shows = [&](const QColor& c) {
+        for (int k = 0; k < SignCount; ++k) {
+            EXPECT_EQ(dlg.Edit[k]->palette().color(QPalette::Text), c) << k;
+            EXPECT_EQ(dlg.Edit[k]->font().pointSize(), notation.pointSize()) << k;
+        }
+        EXPECT_EQ(dlg.Memo1->palette().color(QPalette::Text), c);
+        EXPECT_NE(dlg.fEdit[0]->palette().color(QPalette::Text), c);
+    };
+    dlg.ApplyFont();
+    shows(colour);
+    {
+        TAnswererScope scope({.Font = [](const QFont& f) -> std::optional<QFont> { return f; },
+                              .Color = [](const QColor&) -> std::optional<QColor> {
+                                  return QColor(0x90, 0x10, 0x10);
+                              }});
+        QTest::mouseClick(dlg.bFont, Qt::LeftButton);
+    }
+    EXPECT_EQ(colour, QColor(0x90, 0x10, 0x10));
+    shows(colour);
 }
 
 TEST_F(SmallDialogs, PiecesFontButtonEscAndEnglish) {

@@ -90,6 +90,15 @@ TEST_F(BoardWindowFrame, CascadeTileAndSplitterShowTheWholeBoard) {
     checkAll("tile");
     for (const TMdiChild& c : Frame->MdiChildren())
         EXPECT_TRUE(area->rect().contains(c.Sub->geometry()));
+    // Tiled, the splitter dragged to either end: the notation stays readable
+    // at the one, the whole smallest board at the other.
+    for (TMDIBrett* t : boards()) {
+        DragSplitter(*t, 2000);
+        EXPECT_TRUE(NotationReadable(*t)) << "tiled, splitter fully right";
+        DragSplitter(*t, -2000);
+        EXPECT_TRUE(NotationReadable(*t)) << "tiled, splitter fully left";
+    }
+    checkAll("tile, splitter at its ends");
 
     // The splitter dragged far left, then to large squares.
     TMDIBrett* b = boards().front();
@@ -120,6 +129,11 @@ TEST_F(BoardWindowFrame, CascadeTileAndSplitterShowTheWholeBoard) {
     Frame->resize(700, 520);
     Frame->WindowTileItem->trigger();
     checkAll("tile in a small frame");
+    for (TMDIBrett* t : boards()) {
+        DragSplitter(*t, 2000);
+        EXPECT_TRUE(NotationReadable(*t)) << "small frame tiled, splitter fully right";
+    }
+    checkAll("tile in a small frame, splitter fully right");
     Frame->WindowCascadeItem->trigger();
     checkAll("cascade in a small frame");
 }

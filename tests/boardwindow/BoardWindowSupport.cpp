@@ -4,6 +4,7 @@
 #include "Local.h"
 
 #include <QApplication>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 #include <filesystem>
@@ -135,6 +136,28 @@ void TFrameTest::TearDown() {
     Frame.reset();
     WindowFactories() = {};
     ResetStringTable();
+}
+
+// Drags the splitter's handle as the user does, by DX pixels.
+void DragSplitter(TMDIBrett& B, int DX) {
+    QWidget* handle = B.Splitter1->handle(1);
+    const QPoint from = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, {}, from);
+    for (int step = 1; step <= 8; ++step)
+        QTest::mouseMove(handle, from + QPoint(DX * step / 8, 0));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, from + QPoint(DX, 0));
+    QApplication::processEvents();
+}
+
+// The notation has room for a numbered move pair of its own font.
+::testing::AssertionResult NotationReadable(TMDIBrett& B) {
+    const QFontMetrics fm(B.Notation1->Font0Var().Font);
+    const int need = fm.horizontalAdvance(QStringLiteral("99. Qxe8+ Qxe8+"));
+    const int has = B.Notation1->Paintbox()->width();
+    if (!B.Notation1->isVisible() || has < need)
+        return ::testing::AssertionFailure()
+               << "notation " << has << " px wide, a move pair needs " << need;
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace bwtest

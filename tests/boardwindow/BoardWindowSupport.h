@@ -113,4 +113,9 @@ protected:
     std::unique_ptr<TMainForm> Frame;
 };
 
+// Drags the splitter's handle as the user does, by DX pixels.
+void DragSplitter(TMDIBrett& B, int DX);
+// The notation has room for a numbered move pair of its own font.
+::testing::AssertionResult NotationReadable(TMDIBrett& B);
+
 } // namespace bwtest

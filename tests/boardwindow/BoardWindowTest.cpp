@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QSplitter>
 #include <QToolButton>
 
 #include <filesystem>
@@ -419,4 +420,38 @@ TEST_F(BoardWindow, TrainingTaskCoversTheSolution) {
     W->StartGame(nullptr, game, 0, false, true);
     QApplication::processEvents();
     covered("next task");
+}
+
+TEST_F(BoardWindow, SplitterAtItsEndsKeepsTheSmallestBoardAndAReadableNotation) {
+    W->resize(900, 760);
+    QApplication::processEvents();
+    // Fully right: the board at its largest, the notation still readable and
+    // no empty strip beside the board.
+    DragSplitter(*W, 2000);
+    EXPECT_TRUE(NotationReadable(*W));
+    EXPECT_EQ(W->Brett1->Groesse(), 80);
+    EXPECT_LE(W->pBrett->width(), W->pBoard->width() + 8);
+    // The window narrowed under it: the notation keeps its width, the board
+    // gives way.
+    W->resize(600, 760);
+    QApplication::processEvents();
+    EXPECT_TRUE(NotationReadable(*W));
+    EXPECT_LE(W->pBoard->width(), W->pBrett->width());
+    // The same through the window's own call, and with a larger font.
+    kb::TNotationFont big = W->Notation1->Font0Var();
+    big.Font.setPointSize(16);
+    W->Notation1->SetFont0Var(big);
+    W->SetBoardPaneWidth(5000);
+    QApplication::processEvents();
+    EXPECT_TRUE(NotationReadable(*W));
+    // A font larger than any pane: the notation takes a bounded part, and a
+    // window of 600 pixels still holds it beside the smallest board.
+    big.Font.setPointSize(300);
+    W->Notation1->SetFont0Var(big);
+    W->SetBoardPaneWidth(5000);
+    EXPECT_LE(W->minimumSizeHint().width(), 600);
+    // Fully left: the smallest board, whole.
+    DragSplitter(*W, -2000);
+    EXPECT_EQ(W->Brett1->Groesse(), 16);
+    EXPECT_GE(W->pBrett->width(), W->pBoard->width());
 }
