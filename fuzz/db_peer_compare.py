@@ -32,7 +32,8 @@ def mutate(text):
     kind = rng.randrange(8)
     b = list(text)
     if kind == 0:  # tags joined on one line, moves on the last tag's line
-        return re.sub(r'\]\s*\n(?=\[)', '] ', text, count=rng.randrange(1, 30)).replace('"]\n\n', '"] ', rng.randrange(2))
+        joined = re.sub(r'\][ \t]*\r?\n(?=\[)', '] ', text, count=rng.randrange(1, 30))
+        return re.sub(r'"\][ \t]*\r?\n\r?\n', '"] ', joined, count=rng.randrange(2))
     if kind == 1:  # two comments after a move
         return re.sub(r'(\d+\. ?\S+)', r'\1 {one} {two}', text, count=rng.randrange(1, 4))
     if kind == 2:  # a strange result or date
@@ -101,9 +102,10 @@ with tempfile.TemporaryDirectory() as tmp:
         else:
             results = ('[Result "1-0"]', '[Result "0-1"]', '[Result "1/2-1/2"]', '[Result "*"]')
             srcresults = re.findall(r'\[Result "[^"]*"\]', m)
-            strange = any(r not in results for r in srcresults)
+            strange = len(srcresults) < len(pa) or any(r not in results for r in srcresults)
             if len(pa) != len(pb):
-                why = 'game count'
+                # Games start at an "[Event " line here; pgn-extract starts one at any tag line after a game.
+                why = 'game count (where a game starts)'
             elif 'Result of * is inconsistent' in eb or (strange and [
                     tuple(t for t in x[0] if not t.startswith('[Result ')) for x in pa] == [
                     tuple(t for t in x[0] if not t.startswith('[Result ')) for x in pb] and [
@@ -112,7 +114,18 @@ with tempfile.TemporaryDirectory() as tmp:
             elif eb.strip():
                 why = 'pgn-extract complains about ours'
             elif [x[0] for x in pa] != [x[0] for x in pb]:
-                why = 'tags'
+                ta = [t for x in pa for t in x[0]]
+                tb = [t for x in pb for t in x[0]]
+                diff = [(a, b) for a, b in zip(ta, tb) if a != b]
+                if all(a.replace('\\\\', '\\') == b.replace('\\\\', '\\') for a, b in diff):
+                    why = 'tag value with a backslash, escaped'
+                elif all(a.startswith('[Date ') for a, b in diff):
+                    why = 'Date text that is no date'
+                elif all(b in ('[White "N.N."]', '[Black "N.N."]', '[Site "?"]', '[Event "?"]')
+                         for a, b in diff):
+                    why = 'missing or empty tag written as N.N. or ?'
+                else:
+                    why = 'tags'
             elif [re.sub(r' \$\d*', '', x[1]) for x in pa] == [x[1] for x in pb]:
                 why = 'annotation apart from its move'
             else:
