@@ -58,6 +58,7 @@ int RunDbImport(const kbbench::Args& args) {
     std::vector<int64_t> starts;
     kb::TGameStartScanner scanner;
     scanner.Feed(bytes.data() + room, bytes.size() - room, starts);
+    scanner.Finish(starts);
     if (starts.empty()) starts.push_back(0);
     starts.push_back(static_cast<int64_t>(bytes.size() - room));
 

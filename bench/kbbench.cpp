@@ -2,7 +2,9 @@
 // kbbench: benchmark and verification driver. Runs one subsystem on files or
 // positions and prints tab-separated results, ending with "seconds<TAB>N".
 #include "KbBench.h"
+#include "PGNScan.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -86,10 +88,22 @@ int WriteRest(const std::string& out) {
 }
 
 std::vector<std::string_view> SplitPgnGames(std::string_view bytes) {
+    // The game list's own scan, so that a start inside a comment splits
+    // nothing here either.
+    std::vector<int64_t> found;
+    kb::TGameStartScanner scanner;
+    constexpr size_t kPiece = 1 << 16;
+    std::vector<char> buf(kb::TGameStartScanner::HeadRoom + kPiece);
+    for (size_t off = 0; off < bytes.size(); off += kPiece) {
+        const size_t n = std::min(kPiece, bytes.size() - off);
+        std::copy_n(bytes.data() + off, n, buf.data() + kb::TGameStartScanner::HeadRoom);
+        scanner.Feed(buf.data() + kb::TGameStartScanner::HeadRoom, n, found);
+    }
+    scanner.Finish(found);
     std::vector<size_t> starts{0};
-    for (size_t pos = bytes.find("[Event ", 1); pos != std::string_view::npos;
-         pos = bytes.find("[Event ", pos + 1)) {
-        const char before = bytes[pos - 1];
+    for (const int64_t f : found) {
+        const auto pos = static_cast<size_t>(f);
+        const char before = pos > 0 ? bytes[pos - 1] : 0;
         if (before == '\n' || before == '\r') starts.push_back(pos);
     }
     std::vector<std::string_view> games;

@@ -235,6 +235,7 @@ void TPGN::Scan() {
             }
         }
     }
+    if (!cancelled && !failed) scanner.Finish(starts_);
     // Every start closes the game before it; the last one is still open.
     if (!starts_.empty()) {
         if (cancelled || failed) {

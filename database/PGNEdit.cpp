@@ -6,6 +6,7 @@
 // call takes many games (a drop, a multi-row delete) and renames once.
 #include "ChessDatabase.h"
 #include "PGN.h"
+#include "PGNScan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -29,7 +30,6 @@ struct TPGN::Splice {
 
 namespace {
 
-constexpr std::string_view kGameStart = "[Event ";
 constexpr std::string_view kSeparator = "\r\n\r\n";
 
 std::string Trimmed(const std::string& s) {
@@ -39,13 +39,6 @@ std::string Trimmed(const std::string& s) {
     while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
         --e;
     return s.substr(b, e - b);
-}
-
-// Only a text that the scan finds as a game of its own may go into the file:
-// anything else would join the game before it at the next opening, and a
-// later edit of that game would take it along.
-bool StartsGame(const std::string& t) {
-    return t.compare(0, kGameStart.size(), kGameStart) == 0;
 }
 
 } // namespace
@@ -101,7 +94,7 @@ bool TPGN::IndexStillValid(TFile& File, int64_t Start) {
     if (Start >= size) return true;
     char head[7];
     if (File.ReadAt(Start, head, sizeof head) != static_cast<int64_t>(sizeof head)) return false;
-    return std::string_view(head, sizeof head) == kGameStart;
+    return std::string_view(head, sizeof head) == kGameStartTag;
 }
 
 int TPGN::RemoveStaleTemps() {
@@ -288,7 +281,7 @@ bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& 
     std::vector<std::string> ts;
     for (const std::string& text : Texts) {
         ts.push_back(Trimmed(text));
-        if (!StartsGame(ts.back())) return false;
+        if (!IsGameText(ts.back())) return false;
     }
     BusyScope busy(*this);
     Splice s;
@@ -349,7 +342,7 @@ bool TPGN::InsertGames(int Row, const std::vector<std::string>& Texts, std::vect
     int32_t no = lastGameNo_;
     for (const std::string& text : Texts) {
         const std::string t = Trimmed(text);
-        if (!StartsGame(t)) return false;
+        if (!IsGameText(t)) return false;
         s.NewStarts.push_back(static_cast<int64_t>(s.Bytes.size()));
         s.NewNos.push_back(++no);
         s.Bytes += FormatGameText(t, gmInsert, true);
@@ -405,7 +398,7 @@ bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
         return true;
     }
     const std::string t = Trimmed(Text);
-    if (!StartsGame(t)) return false;
+    if (!IsGameText(t)) return false;
 
     BusyScope busy(*this);
     Hourglass(true);

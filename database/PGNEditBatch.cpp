@@ -4,6 +4,7 @@
 // batch and the rows change once per batch, not once per game.
 #include "ChessDatabase.h"
 #include "PGN.h"
+#include "PGNScan.h"
 
 #include <algorithm>
 #include <string_view>
@@ -12,7 +13,6 @@ namespace kb {
 
 namespace {
 
-constexpr std::string_view kGameStart = "[Event ";
 // Games in file order are read in pieces of at least this size.
 constexpr int64_t kReadPiece = 1 << 20;
 
@@ -26,8 +26,12 @@ std::string_view TrimmedView(std::string_view s) {
 
 } // namespace
 
+// Only a text that the scan finds as a game of its own may go into the file:
+// anything else would join the game before it at the next opening (or take
+// the games behind it into an open comment), and a later edit of that game
+// would take them along.
 bool TPGN::IsGameText(const std::string& Text) {
-    return TrimmedView(Text).substr(0, kGameStart.size()) == kGameStart;
+    return IsOneGameText(Text);
 }
 
 void TPGN::ReadGameTexts(const std::vector<int>& GameIndexes, std::vector<std::string>& Texts) {

@@ -70,24 +70,77 @@ union TNodeBlock {
 };
 
 // Each thread takes blocks from its own list; a block freed on another
-// thread simply joins that thread's list. The chunks stay for the life of
+// thread simply joins that thread's list. A thread that ends hands its list
+// to the shared one, where the next thread that runs dry takes it, so that
+// short-lived workers leave nothing behind. The chunks stay for the life of
 // the process and stay reachable from here.
 thread_local TNodeBlock* FreeNodes = nullptr;
 
+constexpr size_t ChunkNodes = 1024;
+
+struct TSharedNodes {
+    std::mutex Mutex;
+    std::vector<std::unique_ptr<TNodeBlock[]>> Chunks;
+    TNodeBlock* Free = nullptr;
+};
+
+// Never destroyed: threads may end after the statics are gone.
+TSharedNodes& Shared() {
+    static auto* shared = new TSharedNodes;
+    return *shared;
+}
+
+// Built the first time a thread runs dry; its destructor runs when the
+// thread ends.
+struct TReturnAtExit {
+    ~TReturnAtExit() {
+        if (!FreeNodes) return;
+        TNodeBlock* last = FreeNodes;
+        while (last->Next)
+            last = last->Next;
+        TSharedNodes& s = Shared();
+        const std::lock_guard<std::mutex> lock(s.Mutex);
+        last->Next = s.Free;
+        s.Free = FreeNodes;
+        FreeNodes = nullptr;
+    }
+};
+
 void AddNodeChunk() {
-    constexpr size_t ChunkNodes = 1024;
-    static std::mutex mutex;
-    static auto* chunks = new std::vector<std::unique_ptr<TNodeBlock[]>>;
+    thread_local TReturnAtExit returnAtExit;
+    (void)returnAtExit;
+    TSharedNodes& s = Shared();
+    const std::lock_guard<std::mutex> lock(s.Mutex);
+    if (s.Free) {
+        // A chunk's worth at most, so that threads running dry together
+        // share what ended threads left rather than one taking it all.
+        TNodeBlock* last = s.Free;
+        for (size_t n = 1; n < ChunkNodes && last->Next; ++n)
+            last = last->Next;
+        FreeNodes = s.Free;
+        s.Free = last->Next;
+        last->Next = nullptr;
+        return;
+    }
     auto chunk = std::make_unique<TNodeBlock[]>(ChunkNodes);
     for (size_t i = 0; i < ChunkNodes; ++i)
-        chunk[i].Next = i + 1 < ChunkNodes ? &chunk[i + 1] : FreeNodes;
+        chunk[i].Next = i + 1 < ChunkNodes ? &chunk[i + 1] : nullptr;
     FreeNodes = &chunk[0];
-    const std::lock_guard<std::mutex> lock(mutex);
-    chunks->push_back(std::move(chunk));
+    s.Chunks.push_back(std::move(chunk));
 }
 #endif
 
 } // namespace
+
+size_t NodePoolBlocks() {
+#if KB_NODE_POOL
+    TSharedNodes& s = Shared();
+    const std::lock_guard<std::mutex> lock(s.Mutex);
+    return s.Chunks.size() * ChunkNodes;
+#else
+    return 0;
+#endif
+}
 
 void* TBaum::operator new(size_t Size) {
 #if KB_NODE_POOL

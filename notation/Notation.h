@@ -46,6 +46,10 @@ struct TBaum {
     static void operator delete(void* P, size_t Size) noexcept;
 };
 
+// Moves the free list holds or has handed out, all threads together (0 in
+// builds without it): what the tree's memory costs the process.
+size_t NodePoolBlocks();
+
 // One line of the tree: the main line or one alternative.
 struct TVariante {
     TBaum* Erster = nullptr;

@@ -67,6 +67,57 @@ std::vector<int64_t> ScanInPieces(const std::string& Bytes, size_t Piece) {
         std::memcpy(buf.data() + TGameStartScanner::HeadRoom, Bytes.data() + off, n);
         scanner.Feed(buf.data() + TGameStartScanner::HeadRoom, n, starts);
     }
+    scanner.Finish(starts);
+    return starts;
+}
+
+// Game starts the slow way, one byte at a time: a line-start "[Event "
+// counts unless a brace comment is open there. Braces count not inside a
+// string (to its quote or the line end, \" escaped) nor in a rest-of-line
+// comment (";", or "%" at a line start). A comment still open at the end
+// hides nothing.
+std::vector<int64_t> CommentAwareStarts(const std::string& B) {
+    std::vector<int64_t> starts, hidden;
+    const std::string tag = "[Event ", bom = "\xEF\xBB\xBF";
+    const size_t first = B.find(tag);
+    if (first == std::string::npos) return starts;
+    starts.push_back(static_cast<int64_t>(first));
+    enum { Moves, Comment, Line } st = Moves;
+    bool str = false, esc = false;
+    for (size_t i = first + 1; i < B.size(); ++i) {
+        const char c = B[i];
+        if (c == '\n' || c == '\r') {
+            if (st == Line) st = Moves;
+            str = esc = false;
+            size_t at = i + 1;
+            if (B.compare(at, bom.size(), bom) == 0) at += bom.size();
+            if (B.compare(at, tag.size(), tag) == 0)
+                (st == Moves ? starts : hidden).push_back(static_cast<int64_t>(at));
+            continue;
+        }
+        if (st == Comment) {
+            if (c == '}') {
+                st = Moves;
+                hidden.clear();
+            }
+        } else if (st == Moves) {
+            if (str) {
+                if (esc)
+                    esc = false;
+                else if (c == '\\')
+                    esc = true;
+                else if (c == '"')
+                    str = false;
+            } else if (c == '"') {
+                str = true;
+            } else if (c == '{') {
+                st = Comment;
+            } else if (c == ';' || (c == '%' && (B[i - 1] == '\n' || B[i - 1] == '\r'))) {
+                st = Line;
+            }
+        }
+    }
+    if (st == Comment) starts.insert(starts.end(), hidden.begin(), hidden.end());
     return starts;
 }
 
@@ -239,4 +290,168 @@ TEST(PGNScan, OffsetsBeyondTwoGiB) {
     ASSERT_TRUE(pgn.ReadGameText(1, deleted, text));
     EXPECT_EQ(text, "[Event \"c\"]\r\n\r\n1. c4 *");
     EXPECT_EQ(pgn.Record(1).Start, hole + 2);
+}
+
+// Comments, strings and rest-of-line comments in random order, cut at random
+// block borders: the scan finds the starts the slow rule finds.
+TEST(PGNScan, StartsInsideCommentsAreNoStartsAtAnyBorder) {
+    const unsigned seed = 7121;
+    std::mt19937 rng(seed);
+    const std::vector<std::string> pieces = {"\r\n[Event \"g\"]\r\n",
+                                             "\n[Event ",
+                                             "\r[Event \"x\"]",
+                                             "[Event ",
+                                             "{",
+                                             "}",
+                                             "\"",
+                                             "\\",
+                                             ";",
+                                             "%",
+                                             "\r",
+                                             "\n",
+                                             "\r\n",
+                                             "\xEF\xBB\xBF",
+                                             " e4 e5 ",
+                                             "[Annotator \"{\"]"};
+    kbtest::TempDir dir;
+    for (int file = 0; file < 40; ++file) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed << " file " << file);
+        std::string bytes = "[Event \"first\"]\r\n";
+        // Few braces in some files, many in others; long stretches without
+        // any mark in between, so that the wide search runs too.
+        const unsigned braces = 1 + file % 5;
+        while (bytes.size() < 40000) {
+            const size_t k = rng() % pieces.size();
+            if ((pieces[k] == "{" || pieces[k] == "}") && rng() % 5 >= braces) continue;
+            bytes += pieces[k];
+            if (rng() % 8 == 0) bytes += std::string(rng() % 200, 'a');
+        }
+        const auto expected = CommentAwareStarts(bytes);
+        for (size_t piece :
+             {size_t(1), size_t(7), size_t(8), size_t(13), size_t(100), size_t(kBlock)})
+            ASSERT_EQ(ScanInPieces(bytes, piece), expected) << "pieces of " << piece;
+        kbtest::WriteFile(dir / "c.pgn", bytes);
+        TPGN pgn;
+        ASSERT_TRUE(pgn.SetFileName((dir / "c.pgn").string()));
+        std::vector<int64_t> got;
+        for (int i = 0; i < pgn.RecordCount(); ++i)
+            got.push_back(pgn.Record(i).Start);
+        EXPECT_EQ(got, expected);
+    }
+}
+
+namespace {
+
+// The games pgn-extract reads from a file, as it writes them again.
+std::string PgnExtractGames(const std::string& Peer, const std::filesystem::path& File,
+                            bool Tags = true) {
+    std::vector<std::string> argv{Peer, "-s", "-w", "100000"};
+    if (!Tags) argv.push_back("--notags");
+    argv.push_back(File.string());
+    const auto r = kbtest::Run(argv);
+    EXPECT_EQ(r.exitCode, 0);
+    return r.out;
+}
+
+size_t CountEvents(const std::string& Text) {
+    size_t n = 0;
+    for (size_t p = Text.find("[Event "); p != std::string::npos; p = Text.find("[Event ", p + 1))
+        n += p == 0 || Text[p - 1] == '\n';
+    return n;
+}
+
+} // namespace
+
+// A comment holding a line that begins like a game: the list, an import into
+// a database and a delete see the games pgn-extract sees, and a delete leaves
+// a file that pgn-extract reads whole.
+TEST(PGNScan, EventLineInACommentForListImportAndDelete) {
+    KB_REQUIRE_PEER(pgnExtract, "pgn-extract");
+    kbtest::TempDir dir;
+    auto games = kbtest::SplitPgnGames(kbtest::ReadFile(kbtest::TestData("pgn/Korchnoi.pgn")));
+    games.resize(6);
+    // The comment goes after the first move of games 1 and 3.
+    for (size_t g : {size_t(1), size_t(3)}) {
+        const size_t at = games[g].find("1.");
+        ASSERT_NE(at, std::string::npos);
+        const size_t blank = games[g].find(' ', games[g].find(' ', at) + 1);
+        games[g].insert(blank, " {a note\r\n[Event \"fake\"]\r\n[White \"x\"]\r\nstill a note}");
+    }
+    std::string text;
+    for (const auto& g : games)
+        text += g;
+    const auto file = dir / "c.pgn";
+    kbtest::WriteFile(file, text);
+    const std::string before = PgnExtractGames(pgnExtract, file);
+    ASSERT_EQ(CountEvents(before), 6u);
+
+    TPGN pgn;
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    ASSERT_EQ(pgn.GameCount(), 6);
+    std::string game;
+    bool deleted = false;
+    ASSERT_TRUE(pgn.ReadGameText(1, deleted, game));
+    EXPECT_NE(game.find("still a note} "), std::string::npos);
+
+    // Into a database and out again: the same six games.
+    const auto kbf = (dir / "c.kbf").string();
+    const auto imported = kbtest::Run({kbtest::BenchPath(), "db-import", file.string(), kbf});
+    ASSERT_EQ(imported.exitCode, 0);
+    EXPECT_EQ(imported.out.substr(0, 12), "0\n1\n2\n3\n4\n5\n");
+    EXPECT_EQ(imported.out.substr(12, 8), "seconds\t");
+    const auto exported = kbtest::Run({kbtest::BenchPath(), "db-export", kbf});
+    ASSERT_EQ(exported.exitCode, 0);
+    kbtest::WriteFile(dir / "out.pgn", exported.out);
+    // Moves and comments alike (a database keeps its own set of tags).
+    EXPECT_EQ(PgnExtractGames(pgnExtract, dir / "out.pgn", false),
+              PgnExtractGames(pgnExtract, file, false));
+    EXPECT_EQ(CountEvents(exported.out), 6u);
+
+    // Deleting the game behind a comment, then the game with it: each time
+    // the file holds the other games whole.
+    for (int row : {2, 1}) {
+        SCOPED_TRACE(row);
+        ASSERT_TRUE(pgn.DeleteGame(row));
+        games.erase(games.begin() + row);
+        std::string rest;
+        for (const auto& g : games)
+            rest += g;
+        kbtest::WriteFile(dir / "expected.pgn", rest);
+        EXPECT_EQ(PgnExtractGames(pgnExtract, file),
+                  PgnExtractGames(pgnExtract, dir / "expected.pgn"));
+        EXPECT_EQ(CountEvents(PgnExtractGames(pgnExtract, file)), games.size());
+        EXPECT_EQ(pgn.GameCount(), static_cast<int>(games.size()));
+    }
+}
+
+// A text goes into a file only as one game the scan will find again: a start
+// inside its comment is part of it, a second start or a comment left open is
+// refused, and the file stays as it was.
+TEST(PGNScan, EditsTakeOnlyTextsTheScanReadsAsOneGame) {
+    kbtest::TempDir dir;
+    const auto file = dir / "e.pgn";
+    const std::string a = "[Event \"A\"]\r\n\r\n1. e4 *\r\n\r\n";
+    kbtest::WriteFile(file, a + "[Event \"B\"]\r\n\r\n1. d4 *\r\n");
+    TPGN pgn;
+    ASSERT_TRUE(pgn.SetFileName(file.string()));
+    const std::string fileBefore = kbtest::ReadFile(file);
+    int no = -1;
+    for (const std::string& bad :
+         {std::string("[Event \"C\"]\r\n\r\n1. c4 {open\r\n"),
+          std::string("[Event \"C\"]\r\n\r\n1. c4 *\r\n[Event \"D\"]\r\n\r\n1. f4 *"),
+          std::string("1. c4 *")}) {
+        EXPECT_FALSE(TPGN::IsGameText(bad)) << bad;
+        EXPECT_FALSE(pgn.AppendGame(no, bad));
+        EXPECT_FALSE(pgn.InsertGame(0, no, bad));
+        int keep = 0;
+        EXPECT_FALSE(pgn.SaveGame(0, keep, gmReplace, bad));
+        EXPECT_EQ(kbtest::ReadFile(file), fileBefore);
+    }
+    const std::string good = "[Event \"C\"]\r\n\r\n1. c4 {see\r\n[Event \"D\"]\r\n} *";
+    EXPECT_TRUE(TPGN::IsGameText(good));
+    ASSERT_TRUE(pgn.InsertGame(1, no, good));
+    EXPECT_EQ(pgn.GameCount(), 3);
+    TPGN again;
+    ASSERT_TRUE(again.SetFileName(file.string()));
+    EXPECT_EQ(again.GameCount(), 3);
 }
