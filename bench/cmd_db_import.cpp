@@ -10,6 +10,7 @@
 #include "ChessDatabase.h"
 #include "Notation.h"
 #include "PGNScan.h"
+#include "SchachProcs.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -43,6 +44,11 @@ bool Report(std::vector<int64_t>& Numbers) {
 
 int RunDbImport(const kbbench::Args& args) {
     if (args.size() != 2) return kbbench::UsageError("expected PGN and KBF");
+    // What the game list refuses to open goes into no database either.
+    if (!kb::IsPGNFile(args[0])) {
+        std::cerr << "kbbench db-import: not a PGN file: " << args[0] << "\n";
+        return 1;
+    }
     const size_t room = kb::TGameStartScanner::HeadRoom;
     std::string bytes;
     if (!ReadWholeFile(args[0], bytes, room)) {

@@ -33,6 +33,10 @@ int RunIndex(const kbbench::Args& args) {
         return 1;
     }
     kb::TPGN pgn;
+    // The list's messages (an index made anew, say) are no silent matter.
+    pgn.OnShowError = [](const std::string& Text) {
+        std::cerr << "kbbench index: " << Text << "\n";
+    };
     auto start = std::chrono::steady_clock::now();
     if (!pgn.SetFileName(args[0]) || pgn.ScanIncomplete()) {
         std::cerr << "kbbench index: not a PGN file: " << args[0] << "\n";

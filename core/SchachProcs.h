@@ -261,12 +261,15 @@ bool IsPlayablePosition(const TSchachbrett& Brett, const TZug& Zug);
 // Tag lines that have no field of their own. A sorted list keeps its lines
 // in alphabetical order (letter case ignored, then byte order) and stores an
 // identical line once; an unsorted list keeps every line in arrival order,
-// and with Unique set stores an identical line once. Adding to an unsorted
-// list costs the same however many lines it holds.
+// and with Unique set stores an identical line once. With ByName set the
+// lines are ordered by tag name alone (as Sorted compares), lines of one
+// name in arrival order. Adding to an unsorted list costs the same however
+// many lines it holds.
 struct TTagList {
     std::vector<std::string> Lines;
     bool Sorted = false;
     bool Unique = false;
+    bool ByName = false;
 
     void Add(const std::string& Line);
     void Clear() {
@@ -274,7 +277,8 @@ struct TTagList {
         seen_.clear();
     }
     friend bool operator==(const TTagList& a, const TTagList& b) {
-        return a.Lines == b.Lines && a.Sorted == b.Sorted && a.Unique == b.Unique;
+        return a.Lines == b.Lines && a.Sorted == b.Sorted && a.Unique == b.Unique &&
+               a.ByName == b.ByName;
     }
 
 private:
@@ -337,6 +341,11 @@ bool WellFormedTagLine(std::string_view Line);
 // ExtractTagValue gives, or empty when the line names no tag ("[",
 // "[Eve?"). A line means the same as its normal form.
 std::string NormalTagLine(std::string_view Line);
+// Splits a line that starts with "[" into its tags (each "[Name "value"]",
+// blanks allowed before the "]") and returns the text after the last of
+// them, which is move text. A line whose first tag is not whole is one
+// tag line, damaged, as before; so is a line holding just one tag.
+std::string_view SplitTagLine(std::string_view Line, std::vector<std::string_view>& Tags);
 // Fills the field a PGN tag line (in its normal form) names; any other line goes to Tags when
 // present. Numbers outside 0..65535 are clamped, unreadable ones give 0.
 void ParseTagLine(TEventData& E, std::string_view Line);

@@ -29,6 +29,12 @@ bool TagListLess(const std::string& a, const std::string& b) {
     return c != 0 ? c < 0 : a < b;
 }
 
+// The tag name of a stored line: from after "[" up to the first blank.
+std::string_view TagListName(std::string_view Line) {
+    if (!Line.empty() && Line[0] == '[') Line.remove_prefix(1);
+    return Line.substr(0, std::min(Line.size(), Line.find_first_of(" \t")));
+}
+
 // A decimal integer with optional leading blanks and sign, clamped into a
 // 16-bit field; 0 when the text is not a number.
 uint16_t TagNumber(std::string_view t) {
@@ -82,6 +88,16 @@ std::string QuestionMarkEmpty(std::string v) {
 } // namespace
 
 void TTagList::Add(const std::string& Line) {
+    if (ByName) {
+        if (Unique && !seen_.insert(Line).second) return;
+        // After every line of the same name: those keep the order read.
+        const auto it = std::upper_bound(
+            Lines.begin(), Lines.end(), Line, [](const std::string& a, const std::string& b) {
+                return CompareNoCase(TagListName(a), TagListName(b)) < 0;
+            });
+        Lines.insert(it, Line);
+        return;
+    }
     if (!Sorted) {
         if (Unique && !seen_.insert(Line).second) return;
         Lines.push_back(Line);
@@ -162,6 +178,53 @@ std::string NormalTagLine(std::string_view Line) {
     }
     out += "\"]";
     return out;
+}
+
+namespace {
+
+// Length of the whole tag at the start of Line: "[", a name, one blank, a
+// quoted value (backslash escapes), blanks, "]". 0 when there is none.
+size_t WholeTagLength(std::string_view Line) {
+    if (Line.empty() || Line[0] != '[') return 0;
+    size_t i = 1;
+    while (i < Line.size() && IsTagNameChar(Line[i]))
+        ++i;
+    if (i == 1 || i >= Line.size() || Line[i] != ' ') return 0;
+    while (i < Line.size() && Line[i] == ' ')
+        ++i;
+    if (i >= Line.size() || Line[i] != '"') return 0;
+    for (++i; i < Line.size() && Line[i] != '"'; ++i)
+        if (Line[i] == '\\' && i + 1 < Line.size() && (Line[i + 1] == '"' || Line[i + 1] == '\\'))
+            ++i;
+    if (i >= Line.size()) return 0;
+    for (++i; i < Line.size() && (Line[i] == ' ' || Line[i] == '\t');)
+        ++i;
+    return i < Line.size() && Line[i] == ']' ? i + 1 : 0;
+}
+
+std::string_view TrimLeftBlanks(std::string_view t) {
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
+        t.remove_prefix(1);
+    return t;
+}
+
+} // namespace
+
+std::string_view SplitTagLine(std::string_view Line, std::vector<std::string_view>& Tags) {
+    Tags.clear();
+    if (Line.empty() || Line[0] != '[') return Line;
+    std::string_view rest = Line;
+    while (!rest.empty() && rest[0] == '[') {
+        const size_t n = WholeTagLength(rest);
+        if (n == 0 || n == rest.size()) {
+            // A tag not whole reads to the end of the line, as a line of its own would.
+            Tags.push_back(rest);
+            return {};
+        }
+        Tags.push_back(rest.substr(0, n));
+        rest = TrimLeftBlanks(rest.substr(n));
+    }
+    return rest;
 }
 
 namespace {

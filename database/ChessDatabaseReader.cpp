@@ -37,8 +37,29 @@ std::string TwoDigits(unsigned Value) {
 }
 
 std::string DateText(unsigned Year, unsigned Month, unsigned Day) {
-    return (Year ? std::to_string(Year) : std::string("????")) + "." + TwoDigits(Month) + "." +
-           TwoDigits(Day);
+    // Four digits at least: readers take the year from the first four characters.
+    std::string year = Year ? std::to_string(Year) : std::string("????");
+    if (year.size() < 4) year.insert(0, 4 - year.size(), '0');
+    return year + "." + TwoDigits(Month) + "." + TwoDigits(Day);
+}
+
+// Two comments after one move are held joined by " | "; in PGN they go out
+// as two comments, since other readers stop at the "|".
+void AppendComment(std::string& Text, const std::string& Comment) {
+    size_t from = 0;
+    for (size_t j = Comment.find("} | {"); j != std::string::npos;
+         j = Comment.find("} | {", from)) {
+        Text.append(Comment, from, j - from);
+        Text += "} {";
+        from = j + 5;
+    }
+    Text.append(Comment, from, std::string::npos);
+}
+
+// Only a game result ends the move text; any other Result text would be
+// read as moves or comment by every reader.
+bool IsGameResult(std::string_view Result) {
+    return Result == "1-0" || Result == "0-1" || Result == "1/2-1/2" || Result == "*";
 }
 
 void TagLine(std::string& Out, std::string_view Name, std::string_view Value) {
@@ -188,7 +209,7 @@ void EmitMove(std::string& Text, const TMoveData& M, TBoard64& Current, TBoard64
     }
     if (M.HasComment) {
         Text += ' ';
-        Text += M.Comment;
+        AppendComment(Text, M.Comment);
     }
     for (int i = 0; i < M.Closings; ++i) {
         if (SavedBefore.empty()) {
@@ -360,7 +381,7 @@ std::string TChessDatabase::RecordToPGN(const std::string& Payload) const {
     out += ' ';
     out += moveText;
     out += ' ';
-    out += result;
+    out += IsGameResult(result) ? result : std::string("*");
     return out;
 }
 

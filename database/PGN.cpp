@@ -345,7 +345,15 @@ void TPGN::ReadHeaderInto(int GameIndex, bool WithMovetext) {
         if (inTags) {
             std::string_view t = TrimView(line);
             if (!t.empty() && t.front() == '[') {
-                ParseTagLine(header_, t);
+                // Several tags may share a line, and move text may follow the last.
+                const std::string_view rest = SplitTagLine(t, lineTags_);
+                for (const std::string_view tag : lineTags_)
+                    ParseTagLine(header_, tag);
+                if (rest.empty()) return true;
+                inTags = false;
+                if (!WithMovetext) return false;
+                header_.Movetext.append(rest);
+                header_.Movetext.append("\r\n");
                 return true;
             }
             inTags = false;

@@ -275,6 +275,7 @@ private:
     bool scanIncomplete_ = false;
     uint8_t sortKey_ = 0;
     std::vector<std::string> gameLines_;
+    std::vector<std::string_view> lineTags_; // the tags of one line
     // The index: per game its number and start, in file order.
     std::vector<int32_t> gameNos_;
     std::vector<int64_t> starts_;

@@ -131,6 +131,7 @@ private:
     bool FinishInterruptedCompress();
     bool TailIsUnfinishedAppend(int64_t Tail);
     bool RepairTails();
+    bool SlotsDistinct();
     TCheckResult CheckIndex(TCheckMode Mode, bool Full);
     bool RebuildIndex();
     bool MarkDirty();

@@ -209,6 +209,23 @@ bool TCustomDatabase::RepairTails() {
     return ok;
 }
 
+// Every slot names a record of its own: a slot of 0 is never written (a
+// zero tail a crash left, read as game 0 again and again), and two slots on
+// one record list that game twice. Reading all slots is cheap beside the
+// main-file reads the check samples, so this looks at every one.
+bool TCustomDatabase::SlotsDistinct() {
+    TSlotReader slots(*index_);
+    std::vector<int64_t> offsets;
+    offsets.reserve(static_cast<size_t>(indexRecords_ - IndexHeaderRecords));
+    for (int64_t r = IndexHeaderRecords; r < indexRecords_; ++r) {
+        int64_t value = 0;
+        if (!slots.At(r, indexRecords_, false, value) || value == 0) return false;
+        offsets.push_back(SlotOffset(value));
+    }
+    std::sort(offsets.begin(), offsets.end());
+    return std::adjacent_find(offsets.begin(), offsets.end()) == offsets.end();
+}
+
 TCustomDatabase::TCheckResult TCustomDatabase::CheckIndex(TCheckMode Mode, bool Full) {
     // Only the outermost operation owns the busy state.
     const bool wasBusy = busy_;
@@ -221,6 +238,7 @@ TCustomDatabase::TCheckResult TCustomDatabase::CheckIndex(TCheckMode Mode, bool 
 
     const double start = Clock ? Clock() : 0.0;
     if (!main_ || !index_ || indexRecords_ < IndexHeaderRecords) return TCheckResult::Failed;
+    if (!SlotsDistinct()) return TCheckResult::Failed;
     TByteProbe probe(*main_);
     TSlotReader slots(*index_);
     int64_t counter = 0, step = 0;

@@ -171,10 +171,12 @@ TNotation::TNotation() {
     NagChars = DefaultNagChars;
     for (size_t i = 0; i < SignTexts.size(); ++i)
         SignTexts[i] = UnicodeSigns[i];
-    // Other tag lines keep the order they were read in (a later Variant
-    // line overrides an earlier one), each stored once.
+    // Other tag lines go in order of their names, each stored once; lines
+    // of one name keep the order read, so a later Variant line still
+    // overrides an earlier one.
     GameData.EventData.Tags = TTagList{};
     GameData.EventData.Tags->Unique = true;
+    GameData.EventData.Tags->ByName = true;
     ResetStartPosition();
     WorkMove = GameData.Zug;
 }

@@ -372,6 +372,7 @@ private:
     // Scratch texts of the reader, kept to spare an allocation per move.
     std::string FDigits, FMovetext;
     std::vector<std::string_view> FLines;
+    std::vector<std::string_view> FLineTags; // the tags of one line
     bool Scan(int Kind, int32_t Square, bool Enemy, bool Record);
 
     // Layout helpers.

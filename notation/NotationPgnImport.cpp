@@ -1132,22 +1132,31 @@ int TNotation::LoadPGN(std::string_view Text) {
             // it as moves rather than load an empty game and call it done.
             if (i == lines.size()) i = 0;
             if (i < lines.size()) {
+                std::vector<std::string_view>& tagsOfLine = FLineTags;
                 while (i < lines.size()) {
-                    const std::string_view t = TrimView(lines[i]);
-                    if (!t.empty() && t[0] == '[') {
-                        ParseTagLine(GameData.EventData, t);
-                        // Read as the line's normal form is, like every tag.
-                        if (WellFormedTagLine(t)) {
-                            if (t.substr(1, 8) == "Variant ") variantLine = t;
-                        } else if (std::string n = NormalTagLine(t);
-                                   n.compare(0, 9, "[Variant ") == 0) {
-                            variantLine = std::move(n);
+                    const std::string_view line = TrimView(lines[i]);
+                    if (!line.empty() && line[0] == '[') {
+                        // Several tags may share a line, and move text may follow the last.
+                        const std::string_view rest = SplitTagLine(line, tagsOfLine);
+                        for (const std::string_view t : tagsOfLine) {
+                            ParseTagLine(GameData.EventData, t);
+                            // Read as the line's normal form is, like every tag.
+                            if (WellFormedTagLine(t)) {
+                                if (t.substr(1, 8) == "Variant ") variantLine = t;
+                            } else if (std::string n = NormalTagLine(t);
+                                       n.compare(0, 9, "[Variant ") == 0) {
+                                variantLine = std::move(n);
+                            }
                         }
                         hasTags = true;
+                        if (!rest.empty()) {
+                            lines[i] = rest; // the move text starts here
+                            break;
+                        }
                         ++i;
                         continue;
                     }
-                    if (t.empty()) {
+                    if (line.empty()) {
                         // An empty line inside the tags does not end them.
                         size_t j = i + 1;
                         while (j < lines.size() && TrimView(lines[j]).empty())
@@ -1160,17 +1169,17 @@ int TNotation::LoadPGN(std::string_view Text) {
                     break;
                 }
                 // The last Variant line rules. The list keeps a repeated line at
-                // its first place, so the ruling one moves to the end of the list,
-                // where readers of the export look for it.
+                // its first place, so the ruling one moves behind the other
+                // Variant lines, where readers of the export look for it.
                 variant = ExtractTagValue(variantLine);
                 if (auto& tags = GameData.EventData.Tags; tags && !variantLine.empty()) {
                     auto& l = tags->Lines;
-                    auto last = std::find_if(l.rbegin(), l.rend(), [](const std::string& x) {
-                        return x.compare(0, 9, "[Variant ") == 0;
-                    });
-                    if (last != l.rend() && *last != variantLine) {
-                        const auto at = std::find(l.begin(), l.end(), variantLine);
-                        if (at != l.end()) std::rotate(at, at + 1, l.end());
+                    const auto at = std::find(l.begin(), l.end(), variantLine);
+                    if (at != l.end()) {
+                        auto end = at + 1;
+                        while (end != l.end() && end->compare(0, 9, "[Variant ") == 0)
+                            ++end;
+                        std::rotate(at, at + 1, end);
                     }
                 }
                 // A ";" comment runs to the end of its line; lines are joined

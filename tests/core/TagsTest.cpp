@@ -543,3 +543,50 @@ TEST(PgnFiles, OpenGameFileReadsReadOnlyFiles) {
     EXPECT_FALSE(f.is_open());
     EXPECT_FALSE(kb::OpenGameFile(f, dir.path().string()));
 }
+
+// Several tags on one line are each read; what follows the last tag on its
+// line is move text. A line whose first tag is not whole stays one line.
+TEST(Tags, TagsSharingALine) {
+    struct Case {
+        std::string Line;
+        std::vector<std::string> Tags;
+        std::string Rest;
+    };
+    const std::vector<Case> cases = {
+        {R"([Event "E"] [White "Alpha"] [Black "Beta"])",
+         {R"([Event "E"])", R"([White "Alpha"])", R"([Black "Beta"])"},
+         ""},
+        {R"([Black "Beta"] 1. e4 e5 2. Nf3 *)", {R"([Black "Beta"])"}, "1. e4 e5 2. Nf3 *"},
+        {R"([White "A \"x\" ]"][Black "B"]  {c} 1. d4)",
+         {R"([White "A \"x\" ]"])", R"([Black "B"])"},
+         "{c} 1. d4"},
+        {R"([Event "E"])", {R"([Event "E"])"}, ""},
+        {R"([Event "E" ] )", {R"([Event "E" ])"}, ""},
+        // Not whole: read as one line, as before.
+        {R"([Event "E)", {R"([Event "E)"}, ""},
+        {R"([Event "a"b"] [White "W"])", {R"([Event "a"b"] [White "W"])"}, ""},
+        {"[Event\t\"tab\"] [White \"W\"]", {"[Event\t\"tab\"] [White \"W\"]"}, ""},
+        {R"([Event "E"] [White "W)", {R"([Event "E"])", R"([White "W)"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Line);
+        std::vector<std::string_view> tags;
+        const std::string_view rest = kb::SplitTagLine(c.Line, tags);
+        EXPECT_EQ(std::vector<std::string>(tags.begin(), tags.end()), c.Tags);
+        EXPECT_EQ(rest, c.Rest);
+    }
+}
+
+// The notation's list: by tag name (letter case ignored), each identical
+// line once, lines of one name in the order they arrived.
+TEST(Tags, ByNameListSortsStablyAndDropsRepeats) {
+    kb::TTagList l;
+    l.Unique = true;
+    l.ByName = true;
+    for (const char* t : {"[Zeta \"1\"]", "[Alpha \"2\"]", "[Zeta \"1\"]", "[Mode \"OTB\"]",
+                          "[Variant \"b\"]", "[Zeta \"0\"]", "[alpha \"1\"]", "[Variant \"a\"]"})
+        l.Add(t);
+    EXPECT_EQ(l.Lines, (std::vector<std::string>{"[Alpha \"2\"]", "[alpha \"1\"]", "[Mode \"OTB\"]",
+                                                 "[Variant \"b\"]", "[Variant \"a\"]",
+                                                 "[Zeta \"1\"]", "[Zeta \"0\"]"}));
+}

@@ -2,6 +2,7 @@
 // kbbench db-import and db-export end to end, and an import killed half way.
 #include "ChessDatabase.h"
 #include "Notation.h"
+#include "PGN.h"
 #include "PGNScan.h"
 #include "TestSupport.h"
 
@@ -71,6 +72,9 @@ TEST(DbBench, ImportThenExport) {
     }
 }
 
+// A file the game list refuses as no PGN file (NUL bytes, random bytes, a
+// PGN file in UTF-16) goes into no database either: refused, nothing made.
+// Text without a game inside a PGN file is skipped.
 TEST(DbBench, TextWithoutAGameIsNotImported) {
     kbtest::TempDir dir;
     std::string noise(1000, '\0');
@@ -78,16 +82,27 @@ TEST(DbBench, TextWithoutAGameIsNotImported) {
     std::string random;
     for (int i = 0; i < 3000; ++i)
         random += static_cast<char>(gen() % 256);
-    for (const std::string& text : {noise, random}) {
-        const std::string pgn = (dir / "noise.pgn").string(), kbf = (dir / "n.kbf").string();
-        std::filesystem::remove(kbf);
-        kbtest::WriteFile(pgn, text);
-        const auto imported = kbtest::Run({kbtest::BenchPath(), "db-import", pgn, kbf});
-        EXPECT_EQ(imported.exitCode, 0);
-        ASSERT_EQ(Lines(imported.out).size(), 1u) << imported.out; // only the time
-        const auto exported = kbtest::Run({kbtest::BenchPath(), "db-export", kbf});
-        EXPECT_TRUE(Games(exported.out).empty()) << exported.out;
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : kbtest::ReadFile(kbtest::TestData("pgn/kasparov-deep-blue-1997.pgn"))) {
+        utf16 += c;
+        utf16 += '\0';
     }
+    const std::string pgn = (dir / "noise.pgn").string(), kbf = (dir / "n.kbf").string();
+    for (const std::string& text : {noise, random, utf16}) {
+        kbtest::WriteFile(pgn, text);
+        kb::TPGN list;
+        EXPECT_FALSE(list.SetFileName(pgn)) << "the list refuses it";
+        const auto imported = kbtest::Run({kbtest::BenchPath(), "db-import", pgn, kbf});
+        EXPECT_EQ(imported.exitCode, 1);
+        EXPECT_TRUE(imported.out.empty()) << imported.out;
+        EXPECT_FALSE(std::filesystem::exists(kbf));
+    }
+    kbtest::WriteFile(pgn, "[Event \"E\"]\r\n\r\n1. e4 *\r\n\r\n" + noise);
+    const auto imported = kbtest::Run({kbtest::BenchPath(), "db-import", pgn, kbf});
+    EXPECT_EQ(imported.exitCode, 0);
+    ASSERT_EQ(Lines(imported.out).size(), 2u) << imported.out; // the game and the time
+    const auto exported = kbtest::Run({kbtest::BenchPath(), "db-export", kbf});
+    EXPECT_EQ(Games(exported.out).size(), 1u) << exported.out;
 }
 
 TEST(DbBench, KilledImportKeepsWhatItReported) {
@@ -192,5 +207,120 @@ TEST(DbBench, MainFileThatLostBytesKeepsEveryGame) {
             // And the repaired database reads the same the next time.
             EXPECT_EQ(Exported(name), after);
         }
+    }
+}
+
+namespace {
+
+// The games of pgn-extract's output (tags, a blank line, the move text, a
+// blank line), each with its move text's last word, the game end, dropped.
+std::vector<std::string> PeerGamesWithoutEnd(const std::string& Text) {
+    std::vector<std::string> games;
+    std::string game;
+    for (const std::string& line : Lines(Text)) {
+        if (line.rfind("[Event ", 0) == 0 && !game.empty()) {
+            games.push_back(game);
+            game.clear();
+        }
+        game += line + "\n";
+    }
+    if (!game.empty()) games.push_back(game);
+    for (std::string& g : games) {
+        while (!g.empty() && (g.back() == '\n' || g.back() == ' '))
+            g.pop_back();
+        g.erase(g.find_last_of(" \n") + 1);
+    }
+    return games;
+}
+
+// A real game in pgn-extract's form with a Result text that is no game
+// result, a year below 1000 and two comments after its first move.
+std::string Strange(const std::string& Game, size_t I) {
+    static const char* const results[] = {"{oops", "?", "(", "1/2", "}x{", "won", "1-0 0-1"};
+    static const char* const years[] = {"0975", "0042", "0001", "0999", "0100"};
+    std::string out;
+    bool moved = false;
+    for (const std::string& line : Lines(Game)) {
+        if (line.rfind("[Result ", 0) == 0) {
+            out += std::string("[Result \"") + results[I % 7] + "\"]\n";
+        } else if (line.rfind("[Date \"", 0) == 0 && line.size() > 11) {
+            out += "[Date \"" + std::string(years[I % 5]) + line.substr(11) + "\n";
+        } else if (!moved && !line.empty() && line[0] != '[' && line != " *") {
+            // After the first word that is not a move number.
+            size_t p = 0;
+            while (p < line.size()) {
+                const size_t e = std::min(line.find(' ', p), line.size());
+                const std::string word = line.substr(p, e - p);
+                p = e + 1;
+                if (!word.empty() && word.back() != '.' && word[0] != '{') break;
+            }
+            out += line.substr(0, p) + "{first " + std::to_string(I) + "} {second} " +
+                   (p < line.size() ? line.substr(p) : std::string()) + "\n";
+            moved = true;
+        } else {
+            out += line + "\n";
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+// Games written out of a database read as the games that went in: every
+// real game with a strange Result, an early year and two comments after a
+// move goes through db-import and db-export, and pgn-extract reads the same
+// games, tags, moves and comments from what comes out as from what went in
+// (the game end aside: a Result that is no game result ends the move text
+// as "*"); so do we.
+TEST(DbBench, ExportedGamesReadBackAsTheyWentIn) {
+    KB_REQUIRE_PEER(pgnExtract, "pgn-extract");
+    kbtest::TempDir dir;
+    std::string source;
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kbtest::TestData("pgn"))) {
+        if (entry.path().extension() != ".pgn") continue;
+        const auto normal =
+            kbtest::Run({pgnExtract, "-s", "-w", "100000", entry.path().string()}).out;
+        for (const std::string& g : PeerGamesWithoutEnd(normal))
+            source += Strange(g + " *", count++) + "\n";
+    }
+    ASSERT_GT(count, 7000u);
+    const auto pgn = dir / "strange.pgn";
+    const std::string kbf = (dir / "s.kbf").string();
+    kbtest::WriteFile(pgn, source);
+    ASSERT_EQ(kbtest::Run({kbtest::BenchPath(), "db-import", pgn.string(), kbf}).exitCode, 0);
+    const auto exported = kbtest::Run({kbtest::BenchPath(), "db-export", kbf});
+    ASSERT_EQ(exported.exitCode, 0);
+    const std::string out = exported.out.substr(0, exported.out.rfind("seconds\t"));
+
+    const std::vector<std::string> argv{pgnExtract, "-s", "-w", "100000"};
+    const auto in = PeerGamesWithoutEnd(kbtest::Run(argv, source).out);
+    const auto back = PeerGamesWithoutEnd(kbtest::Run(argv, out).out);
+    ASSERT_EQ(in.size(), count);
+    ASSERT_EQ(back.size(), count);
+    // The move text with its comments, and the tags that were made strange.
+    auto kept = [](const std::string& Game) {
+        std::string k;
+        for (const std::string& line : Lines(Game))
+            if (line.empty() || line[0] != '[' || line.rfind("[Date ", 0) == 0 ||
+                line.rfind("[Result ", 0) == 0)
+                k += line + "\n";
+        return k;
+    };
+    size_t differ = 0;
+    for (size_t i = 0; i < count; ++i)
+        if (kept(back[i]) != kept(in[i]) && ++differ <= 3)
+            ADD_FAILURE() << in[i] << "\nvs\n" << back[i];
+    EXPECT_EQ(differ, 0u);
+
+    const auto sources = Games(source), outs = Games(out);
+    ASSERT_EQ(outs.size(), count);
+    TNotation a, b;
+    for (size_t i = 0; i < count; ++i) {
+        ASSERT_EQ(b.LoadPGN(outs[i]), a.LoadPGN(sources[i])) << outs[i];
+        std::string pa, pb;
+        ASSERT_EQ(a.GetPGN(pa), 0);
+        ASSERT_EQ(b.GetPGN(pb), 0);
+        ASSERT_EQ(pb, pa);
     }
 }

@@ -625,3 +625,54 @@ TEST(DbEngine, DamagedMainFileOpens) {
 }
 
 } // namespace
+
+// A slot of 0 or a slot naming the record of another slot is damage,
+// found by the open whether it samples the index or reads all of it; the
+// rebuild keeps the deletion mark of a deleted game.
+TEST(DbEngine, ZeroAndRepeatedSlotsAreRebuilt) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "g.kbf").string();
+    {
+        TChessDatabase db;
+        ASSERT_TRUE(db.Open(name, true));
+        Fill(db, 20);
+        ASSERT_TRUE(db.DeleteGame(7));
+    }
+    const std::string index = ReadFile(dir / "g.kbfidx");
+    auto slot = [&](int i) { return index.substr(static_cast<size_t>(8 + i) * 8, 8); };
+    std::string zeroInside = index;
+    PutInt64LE(&zeroInside[(8 + 4) * 8], 0);
+    std::string twoOnOne = index;
+    twoOnOne.replace((8 + 12) * 8, 8, slot(3));
+    const std::vector<std::pair<const char*, std::string>> damages = {
+        {"zero tail", index + std::string(800, '\0')}, {"zero slot inside", zeroInside},
+        {"two slots on one record", twoOnOne},         {"deleted slot repeated", index + slot(7)},
+        {"repeated tail", index + index.substr(64)},
+    };
+    for (const bool sampled : {true, false}) {
+        for (const auto& [what, bytes] : damages) {
+            SCOPED_TRACE(std::string(what) + (sampled ? ", sampled" : ", full"));
+            WriteFile(dir / "g.kbfidx", bytes);
+            if (!sampled) {
+                auto lock =
+                    TFileSystem::Posix().Open((dir / "g.kbftmp").string(), TOpenMode::ReadWrite);
+                ASSERT_TRUE(lock->WriteAt(0, "\x01", 1)); // a session that did not close
+            }
+            TChessDatabase db;
+            int rebuilds = 0;
+            db.OnBeforeCreateIndex = [&](TCustomDatabase*) { ++rebuilds; };
+            db.OnCheckStep = [&](TCustomDatabase*, int64_t& step, bool&) {
+                if (sampled) step = 5;
+            };
+            ASSERT_TRUE(db.Open(name, true));
+            EXPECT_EQ(rebuilds, 1);
+            ASSERT_EQ(db.GetCount(), 20);
+            EXPECT_EQ(db.GetValidCount(), 19);
+            for (int i = 0; i < 20; ++i) {
+                bool deleted = false;
+                EXPECT_EQ(ReadPayload(db, i, &deleted), Payload(i));
+                EXPECT_EQ(deleted, i == 7);
+            }
+        }
+    }
+}

@@ -189,3 +189,43 @@ TEST(PGNDatabase, RepairMessageComesBeforeAnyChange) {
     ASSERT_EQ(pgn.ItemCount(), 3);
     EXPECT_EQ(Whites(pgn), (std::vector<std::string>{"Anna", "Bea", "Cleo"}));
 }
+
+// Slots a crash or a bad copy left behind (a zero tail, slots repeated)
+// cannot be games: the list repairs the index with its message and shows
+// each game once, also when the last session closed cleanly and the open
+// only samples the index.
+TEST(PGNDatabase, ZeroOrRepeatedSlotsListEachGameOnce) {
+    kbtest::TempDir dir;
+    const fs::path file = dir / "g.kbf";
+    std::vector<std::string> names;
+    for (int i = 0; i < 13; ++i)
+        names.push_back("Player" + std::to_string(i));
+    {
+        TPGN pgn;
+        Fill(pgn, file, names);
+    }
+    const fs::path indexFile = dir / "g.kbfidx";
+    const std::string index = kbtest::ReadFile(indexFile);
+    const std::string slots = index.substr(64);
+    const std::vector<std::pair<const char*, std::string>> damages = {
+        {"zero tail", index + std::string(8000, '\0')},
+        {"one zero slot", index + std::string(8, '\0')},
+        {"slots repeated", index + slots + slots},
+        {"last slot repeated", index + slots.substr(slots.size() - 8)},
+    };
+    for (const auto& [what, bytes] : damages) {
+        SCOPED_TRACE(what);
+        kbtest::WriteFile(indexFile, bytes);
+        TPGN pgn;
+        std::vector<std::string> messages;
+        pgn.OnShowError = [&](const std::string& Text) { messages.push_back(Text); };
+        ASSERT_TRUE(pgn.SetFileName(file.string()));
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].find("Index file will be recreated"), std::string::npos);
+        EXPECT_EQ(pgn.ItemCount(), 13);
+        EXPECT_EQ(pgn.GameCount(), 13);
+        EXPECT_EQ(Whites(pgn), names);
+        pgn.SetFileName("");
+        EXPECT_EQ(kbtest::ReadFile(indexFile), index) << "the index as it was written";
+    }
+}

@@ -76,6 +76,24 @@ TEST(PGNRows, HeaderOfAGame) {
     EXPECT_EQ(text, "[Event \"Two\"]\r\n[Opening \"X\"]\r\n\r\n1. d4 *");
 }
 
+// Tags sharing a line are each read, and the moves after the last tag on
+// its line are the game's move text, as the loader reads them.
+TEST(PGNRows, HeaderOfTagsSharingALine) {
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "s.pgn", "[Event \"E\"] [White \"Alpha\"] [Black \"Beta\"]\r\n"
+                                     "[Result \"*\"] [Opening \"X\"] 1. e4 e5\r\n2. Nf3 *\r\n");
+    TPGN pgn;
+    ASSERT_TRUE(pgn.SetFileName((dir / "s.pgn").string()));
+    pgn.ReadHeader(0);
+    const TEventData& h = pgn.GameHeader();
+    EXPECT_EQ(h.Event, "E");
+    EXPECT_EQ(h.White, "Alpha");
+    EXPECT_EQ(h.Black, "Beta");
+    EXPECT_EQ(h.Result, "*");
+    EXPECT_EQ(h.Tags->Lines, std::vector<std::string>{"[Opening \"X\"]"});
+    EXPECT_EQ(h.Movetext, "1. e4 e5\r\n2. Nf3 *\r\n");
+}
+
 TEST(PGNRows, OpeningFiles) {
     kbtest::TempDir dir;
     kbtest::WriteFile(dir / "a.pgn", File({Game("A", "1"), Game("B", "2")}));

@@ -66,8 +66,8 @@ TEST(NotationExport, TagSection) {
                          "[Event \"E\"]", "[Site \"S\"]", "[Date \"2003.07.05\"]", "[Round \"3\"]",
                          "[White \"W\"]", "[Black \"B\"]", "[Result \"1-0\"]", "[Annotator \"Me\"]",
                          "[BlackElo \"2650\"]", "[ECO \"C42\"]", "[EventDate \"2003.??.09\"]",
-                         "[TimeControl \"40+5\"]", "[WhiteElo \"2700\"]", "[Opening \"Petrov\"]",
-                         "[Board \"4\"]", "", "1.e4 e5   1-0"}));
+                         "[TimeControl \"40+5\"]", "[WhiteElo \"2700\"]", "[Board \"4\"]",
+                         "[Opening \"Petrov\"]", "", "1.e4 e5   1-0"}));
 
     ASSERT_EQ(n.LoadPGN("[Event \"E\"]\n[Date \"2003.??.??\"]\n\n*\n"), 0);
     const std::string year = Export(n);
@@ -295,16 +295,18 @@ TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
          tags + "[Variant rol \"10+0.05\"]\r\n[Variant \"fischerandom\"]\r\n\r\n1. e4 e5 *\r\n",
          {"[Variant rol \"10+0.05\"]", "[Variant \"fischerandom\"]"},
          2},
-        {"other tags in their order",
-         tags + "[Zeta \"1\"]\r\n[Alpha \"2\"]\r\n[Zeta \"1\"]\r\n\r\n*\r\n",
-         {"[Zeta \"1\"]", "[Alpha \"2\"]", ""},
+        // By name, each line once; lines of one name in the order read.
+        {"other tags in name order",
+         tags + "[Zeta \"1\"]\r\n[Alpha \"2\"]\r\n[Zeta \"1\"]\r\n[Mode \"OTB\"]\r\n[Zeta "
+                "\"0\"]\r\n\r\n*\r\n",
+         {"[Alpha \"2\"]", "[Mode \"OTB\"]", "[Zeta \"1\"]", "[Zeta \"0\"]", ""},
          0},
         // Damaged lines come out in the form they were read as; lines that
         // name no tag go.
         {"damaged tag lines",
          tags + "[Variant \"]\r\n[Variant \" \r\n[Eve?\r\n[\r\n[Site \"s\r\n[Note  x\r\n\r\n1. "
                 "e4 *\r\n",
-         {"[Site \"s\"]", "[Variant \"]\"]", "[Variant \"\"]", "[Note \"\"]", ""},
+         {"[Site \"s\"]", "[Note \"\"]", "[Variant \"]\"]", "[Variant \"\"]", ""},
          1},
         // A repeated line is kept once; the last Variant line read still
         // rules, and is written last.

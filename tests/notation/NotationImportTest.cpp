@@ -303,12 +303,14 @@ TEST(NotationImport, HeadersAndEmptyGames) {
     EXPECT_EQ(bare.result, 0);
     EXPECT_EQ(MainLine(bare.n).size(), 3u);
 
-    // Duplicate and unknown tags: in the order read, stored once.
-    Loaded tags(
-        "[Event \"E\"]\r\n[Zeta \"1\"]\r\n[Alpha \"2\"]\r\n[Zeta \"1\"]\r\n\r\n1. d4 *\r\n");
+    // Duplicate and unknown tags: by name, stored once; lines of one name
+    // in the order read.
+    Loaded tags("[Event \"E\"]\r\n[Zeta \"1\"]\r\n[Alpha \"2\"]\r\n[Zeta \"1\"]\r\n[Mode "
+                "\"OTB\"]\r\n[Zeta \"0\"]\r\n\r\n1. d4 *\r\n");
     ASSERT_TRUE(tags.n.GameData.EventData.Tags.has_value());
     EXPECT_EQ(tags.n.GameData.EventData.Tags->Lines,
-              (std::vector<std::string>{"[Zeta \"1\"]", "[Alpha \"2\"]"}));
+              (std::vector<std::string>{"[Alpha \"2\"]", "[Mode \"OTB\"]", "[Zeta \"1\"]",
+                                        "[Zeta \"0\"]"}));
 }
 
 TEST(NotationImport, LineEndsAndPercentLines) {
