@@ -2,6 +2,7 @@
 #include "ChessDatabase.h"
 
 #include "DatabaseFormat.h"
+#include "SchachProcs.h"
 
 namespace kb {
 
@@ -66,12 +67,7 @@ std::string TChessDatabase::StripRecordPrefix(std::string_view Record) {
 
 std::string TrimPGNText(std::string_view Text) {
     if (Text.starts_with("\xEF\xBB\xBF")) Text.remove_prefix(3); // UTF-8 byte order mark
-    size_t b = 0, e = Text.size();
-    while (b < e && static_cast<unsigned char>(Text[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(Text[e - 1]) <= ' ')
-        --e;
-    return std::string(Text.substr(b, e - b));
+    return std::string(TrimBlanks(Text));
 }
 
 bool TChessDatabase::AddRecordKey(std::string& Key, const std::string& Payload) {

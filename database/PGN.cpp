@@ -17,19 +17,6 @@ namespace kb {
 
 namespace {
 
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string_view TrimView(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
-}
-
 bool HasPGNExtension(const std::string& Name) {
     std::string ext = fs::path(Name).extension().string();
     if (ext.size() != 4) return false;
@@ -303,7 +290,7 @@ bool TPGN::ReadGameText(int GameIndex, bool& Deleted, std::string& Text) {
     int64_t n = file_->ReadAt(start, raw.data(), static_cast<int64_t>(raw.size()));
     if (n < 0) return false;
     raw.resize(static_cast<size_t>(n));
-    std::string_view t = TrimView(raw);
+    std::string_view t = TrimBlanks(raw);
     Text.assign(t.data(), t.size());
     return true;
 }
@@ -343,7 +330,7 @@ void TPGN::ReadHeaderInto(int GameIndex, bool WithMovetext) {
     ForEachLine(text, [&](std::string_view line) {
         if (WithMovetext) gameLines_.emplace_back(line);
         if (inTags) {
-            std::string_view t = TrimView(line);
+            std::string_view t = TrimBlanks(line);
             if (!t.empty() && t.front() == '[') {
                 // Several tags may share a line, and move text may follow the last.
                 const std::string_view rest = SplitTagLine(t, lineTags_);
