@@ -280,10 +280,15 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
                 if (t.compare(0, 9, "[Variant ") == 0) variant = t;
         const bool add960 = fischer && !IsChess960VariantName(ExtractTagValue(variant));
         const std::string line960 = Tag("Variant", "Chess960");
+        // The added line takes its place in the list as a line read last
+        // would, so that the export reads back to the same export.
+        TTagList others;
+        others.ByName = e.Tags && e.Tags->ByName;
         if (e.Tags)
             for (const std::string& t : e.Tags->Lines)
-                if (!add960 || t != line960) lines.push_back(t);
-        if (add960) lines.push_back(line960);
+                if (!add960 || t != line960) others.Add(t);
+        if (add960) others.Add(line960);
+        lines.insert(lines.end(), others.Lines.begin(), others.Lines.end());
         lines.emplace_back();
 
         std::string S = LayoutText;

@@ -319,6 +319,13 @@ TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
                 "\"Chess960\"]\r\n[Variant \"\"]\r\n\r\n1. e4 *\r\n",
          {"[Variant \"\"]", "[Variant \"Chess960\"]", ""},
          1},
+        // The added line stands where a line read would: before a name
+        // that sorts after it.
+        {"Chess960 added among other tags",
+         tags + "[FEN \"nbbrknrq/pppppppp/8/8/8/8/PPPPPPPP/NBBRKNRQ w KQkq - 0 1\"]\r\n[WhiteTeam "
+                "\"w\"]\r\n[Annotator2 \"a\"]\r\n\r\n1. e4 *\r\n",
+         {"[Annotator2 \"a\"]", "[Variant \"Chess960\"]", "[WhiteTeam \"w\"]", ""},
+         1},
         {"a sign on the last move of a variation",
          tags + "\r\n1. e4 e5 (1... c5 $998) $998 *\r\n",
          {"1.e4 e5 $998 (1...c5 $998)  *"},
