@@ -1176,8 +1176,14 @@ int TNotation::LoadPGN(std::string_view Text) {
                     auto& l = tags->Lines;
                     const auto at = std::find(l.begin(), l.end(), variantLine);
                     if (at != l.end()) {
+                        // The list orders names with letter case ignored:
+                        // a "VarianT" line stands among the Variant lines.
                         auto end = at + 1;
-                        while (end != l.end() && end->compare(0, 9, "[Variant ") == 0)
+                        while (end != l.end() && end->size() >= 9 &&
+                               std::equal(
+                                   end->begin(), end->begin() + 9, "[VARIANT ", [](char a, char b) {
+                                       return std::toupper(static_cast<unsigned char>(a)) == b;
+                                   }))
                             ++end;
                         std::rotate(at, at + 1, end);
                     }
