@@ -32,6 +32,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardItemModel>
+#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -201,21 +202,25 @@ TMDIPGN* TMDIPGN::FromList(const TPGN* List) {
 }
 
 void TMDIPGN::BuildToolbar() {
-    Panel1 = new QWidget(this);
+    // A tool bar rather than a row of buttons: in a narrow window the
+    // buttons that do not fit move behind its extension button, instead of
+    // making the window at least as wide as all of them.
+    auto* bar = new QToolBar(this);
+    Panel1 = bar;
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    auto* bar = new QHBoxLayout(Panel1);
+    bar->setMovable(false);
+    bar->setFloatable(false);
     bar->setContentsMargins(2, 2, 2, 2);
-    bar->setSpacing(2);
     auto button = [&](QToolButton*& B, const char* Name, bool Checkable) {
-        B = new QToolButton(Panel1);
+        B = new QToolButton(bar);
         B->setObjectName(QLatin1String(Name));
         B->setCheckable(Checkable);
         B->setAutoRaise(true);
-        bar->addWidget(B);
+        return bar->addWidget(B);
     };
     button(sbFilter, "sbFilter", true);
-    button(sbOpen, "sbOpen", false);
-    sbOpen->hide();
+    // In a tool bar a button is hidden through its action.
+    button(sbOpen, "sbOpen", false)->setVisible(false);
     button(sbDeleteGame, "sbDeleteGame", false);
     button(sbDeleteDatabase, "sbDeleteDatabase", false);
     button(sbDragInsert, "sbDragInsert", true);
@@ -223,7 +228,6 @@ void TMDIPGN::BuildToolbar() {
     button(bECO, "bECO", false);
     button(bCompress, "bCompress", false);
     bCompress->setEnabled(false);
-    bar->addStretch(1);
 
     connect(sbFilter, &QToolButton::clicked, this, [this] { sbFilterClick(); });
     connect(sbDeleteGame, &QToolButton::clicked, this, [this] { sbDeleteGameClick(); });
