@@ -725,6 +725,10 @@ void TMainForm::WindowTileItemClick() {
         const QPoint pos(std::max(0, std::min(x1, area.width() - size.width())),
                          std::max(0, std::min(y1, area.height() - size.height())));
         sub->setGeometry(QRect(pos, size));
+        // Each window above the one before it: where a window too large for
+        // its tile overlaps its neighbour, it is its own right or lower part
+        // that is covered, never the neighbour's left and top.
+        sub->raise();
     }
     mdiArea_->setActiveSubWindow(subs.front());
 }

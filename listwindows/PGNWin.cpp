@@ -29,6 +29,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardItemModel>
@@ -71,6 +73,41 @@ TFigurenset SetFor(int Size) {
     }
     return best;
 }
+
+// Holds the filter panel at its full size where there is room; in a window
+// smaller than the panel it scrolls the panel instead of making the window
+// larger, so that a tiled window keeps its top left part in view.
+class TFilterBox : public QScrollArea {
+public:
+    explicit TFilterBox(QWidget* Parent) : QScrollArea(Parent) {
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    }
+    QSize sizeHint() const override {
+        if (!widget()) return QScrollArea::sizeHint();
+        const QSize least = widget()->minimumSizeHint().expandedTo(widget()->minimumSize());
+        QSize s = widget()->sizeHint().expandedTo(least);
+        if (width() < least.width()) s.rheight() += horizontalScrollBar()->sizeHint().height();
+        return s;
+    }
+    QSize minimumSizeHint() const override {
+        const int bar = horizontalScrollBar()->sizeHint().height();
+        return {3 * bar, std::min(3 * bar, sizeHint().height())};
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* Event) override {
+        QScrollArea::resizeEvent(Event);
+        // The sideways scroll bar comes or goes: the height wanted changes.
+        if (widget()) {
+            const int panel =
+                widget()->minimumSizeHint().expandedTo(widget()->minimumSize()).width();
+            if ((Event->size().width() < panel) != (Event->oldSize().width() < panel))
+                updateGeometry();
+        }
+    }
+};
 
 } // namespace
 
@@ -156,9 +193,9 @@ TMDIPGN::TMDIPGN(QWidget* Parent) : QWidget(Parent) {
     const bool below = ListHost().ToolbarBelow();
     if (!below) layout->addWidget(Panel1);
     layout->addWidget(Panel2, 1);
-    layout->addWidget(pFilter);
+    layout->addWidget(FilterBox);
     if (below) layout->addWidget(Panel1);
-    pFilter->hide();
+    FilterBox->hide();
 
     const QRect g = InitialGeometry();
     resize(g.size());
@@ -354,7 +391,9 @@ void TMDIPGN::BuildList() {
 }
 
 void TMDIPGN::BuildFilterPanel() {
-    pFilter = new QWidget(this);
+    auto* box = new TFilterBox(this);
+    FilterBox = box;
+    pFilter = new QWidget;
     pFilter->setObjectName(QStringLiteral("pFilter"));
     auto* h = new QHBoxLayout(pFilter);
     h->setContentsMargins(4, 4, 4, 4);
@@ -472,6 +511,7 @@ void TMDIPGN::BuildFilterPanel() {
         76, [this](const QString& S) { bEmpty->setText(S); }, QStringLiteral("Alles Leer"));
     RegisterCaption(
         77, [this](const QString& S) { bFilter->setText(S); }, QStringLiteral("Filtern"));
+    static_cast<QScrollArea*>(FilterBox)->setWidget(pFilter);
 }
 
 void TMDIPGN::RegisterCaption(int N, std::function<void(const QString&)> Set,

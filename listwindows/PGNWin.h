@@ -89,8 +89,9 @@ public:
     QHeaderView* HeaderControl = nullptr;
     TPGNWinList* PGN1 = nullptr;
     std::unique_ptr<TNotation> hNotation;
-    // Filter panel.
+    // Filter panel, inside a box that scrolls it sideways in a narrow window.
     QWidget* pFilter = nullptr;
+    QWidget* FilterBox = nullptr;
     TBrett* SearchBrett = nullptr;
     QLabel* Label17 = nullptr;
     QLabel* Label19 = nullptr;

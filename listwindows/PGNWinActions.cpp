@@ -63,7 +63,7 @@ QString Upper(const std::string& S) {
 // --- filter -----------------------------------------------------------------
 
 void TMDIPGN::sbFilterClick() {
-    pFilter->setVisible(sbFilter->isChecked());
+    FilterBox->setVisible(sbFilter->isChecked());
 }
 
 void TMDIPGN::bEmptyClick() {

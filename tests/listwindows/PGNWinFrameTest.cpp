@@ -16,9 +16,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -144,6 +148,72 @@ TEST_F(ListFrame, FirstWindowShowsEveryColumn) {
     const int eco = list_->HeaderControl->sectionViewportPosition(5);
     EXPECT_LE(eco + list_->fontMetrics().horizontalAdvance(QStringLiteral("E99")),
               list_->PGN1->viewport()->width());
+}
+
+// Tiled in a small frame beside board windows, the list window fits its tile,
+// so its left part (first columns, start of the toolbar) is not hidden under
+// a neighbour; the buttons that do not fit are reached through the toolbar.
+TEST_F(ListFrame, TiledInASmallFrameTheListShowsItsLeftPart) {
+    frame_->resize(800, 600);
+    frame_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+    QMdiSubWindow* sub = frame_->SubWindowOf(list_);
+    ASSERT_TRUE(sub);
+    QWidget* area = frame_->MdiArea()->viewport();
+    // Seen by the user at this point of the list window: its own sub-window
+    // is the one on top there.
+    auto onTop = [&](QWidget* W, QPoint P) {
+        QWidget* hit = area->childAt(W->mapTo(area, P));
+        return hit && (hit == sub || sub->isAncestorOf(hit));
+    };
+    for (int boards : {3, 5}) {
+        while (static_cast<int>(frame_->BoardWindows().size()) < boards)
+            frame_->mGameOpenClick();
+        for (int column : {0, 1}) {
+            frame_->SelectLanguage(column);
+            Settle();
+            for (bool filter : {false, true}) {
+                if (list_->pFilter->isVisible() != filter) list_->sbFilter->click();
+                Settle();
+                // The boards were used last, as after opening them: the
+                // list is the window longest inactive, tiled bottom right.
+                for (TBoardWindowIntf* b : frame_->BoardWindows())
+                    frame_->MdiArea()->setActiveSubWindow(frame_->SubWindowOf(b->Window()));
+                frame_->WindowTileItemClick();
+                Settle();
+                const std::string where = std::to_string(boards + 1) + " windows, language " +
+                                          std::to_string(column) + (filter ? ", filter" : "");
+                const int cols = boards + 1 <= 4 ? 2 : 3;
+                EXPECT_LE(sub->width(), area->width() / cols + 1) << where;
+                EXPECT_TRUE(sub->contentsRect().contains(list_->geometry())) << where;
+                EXPECT_GE(list_->x(), 0) << where;
+                EXPECT_TRUE(onTop(list_->sbFilter, {2, 2})) << where;
+                EXPECT_TRUE(onTop(list_->HeaderControl, {2, 2})) << where;
+                EXPECT_EQ(list_->HeaderControl->sectionViewportPosition(0), 0) << where;
+                EXPECT_TRUE(onTop(list_->PGN1->viewport(), {2, 2})) << where;
+                // What does not fit is reached, not squeezed: the tool bar's
+                // extension holds the last buttons, the filter panel keeps its
+                // smallest width and scrolls sideways.
+                const auto* extension =
+                    list_->Panel1->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+                ASSERT_TRUE(extension) << where;
+                EXPECT_TRUE(extension->isVisible()) << where;
+                EXPECT_FALSE(list_->bCompress->isVisible()) << where;
+                if (filter) {
+                    EXPECT_GE(list_->pFilter->width(), list_->pFilter->minimumSizeHint().width())
+                        << where;
+                    EXPECT_GT(list_->pFilter->width(), list_->width()) << where;
+                    QScrollArea* box = nullptr;
+                    for (QWidget* p = list_->pFilter; p && p != list_ && !box;
+                         p = p->parentWidget())
+                        box = qobject_cast<QScrollArea*>(p);
+                    ASSERT_TRUE(box) << where;
+                    EXPECT_TRUE(box->horizontalScrollBar()->isVisible()) << where;
+                }
+            }
+        }
+    }
+    frame_->SelectLanguage(0);
 }
 
 TEST_F(ListFrame, DoubleClickOnASortedListOpensTheGameOfThatRow) {
