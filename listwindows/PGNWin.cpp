@@ -34,7 +34,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardItemModel>
-#include <QToolBar>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -107,6 +107,91 @@ protected:
                 updateGeometry();
         }
     }
+};
+
+// The toolbar: a row of tool buttons that never makes its window wider.
+// The buttons that do not fit are hidden from the right, and a button at the
+// end lists them in a menu.
+class TToolPanel : public QWidget {
+public:
+    explicit TToolPanel(QWidget* Parent) : QWidget(Parent) {
+        row_ = new QHBoxLayout(this);
+        row_->setContentsMargins(2, 2, 2, 2);
+        row_->setSpacing(2);
+        more_ = new QToolButton(this);
+        more_->setObjectName(QStringLiteral("bMore"));
+        more_->setAutoRaise(true);
+        more_->setIcon(style()->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton));
+        more_->hide();
+        menu_ = new QMenu(this);
+        menu_->setObjectName(QStringLiteral("MoreMenu"));
+        connect(more_, &QToolButton::clicked, this, [this] { ShowMore(); });
+    }
+    void AddButton(QToolButton* B) { buttons_.push_back(B); }
+    // After the buttons: every child button in its place, then the end.
+    void Finish() {
+        for (QToolButton* b : findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+            if (b != more_) row_->addWidget(b);
+        row_->addStretch(1);
+        row_->addWidget(more_);
+    }
+    QSize minimumSizeHint() const override {
+        const QMargins m = row_->contentsMargins();
+        return {m.left() + more_->sizeHint().width() + m.right(),
+                QWidget::minimumSizeHint().height()};
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* Event) override {
+        QWidget::resizeEvent(Event);
+        Fit();
+    }
+    bool event(QEvent* Event) override {
+        const bool done = QWidget::event(Event);
+        // A caption changed: the buttons' widths with it.
+        if (Event->type() == QEvent::LayoutRequest) Fit();
+        return done;
+    }
+
+private:
+    void Fit() {
+        const QMargins m = row_->contentsMargins();
+        const int room = width() - m.left() - m.right();
+        int all = 0;
+        for (QToolButton* b : buttons_)
+            all += b->sizeHint().width() + row_->spacing();
+        const int left = all - row_->spacing() <= room ? room : room - more_->sizeHint().width();
+        int used = 0;
+        bool hidden = false;
+        for (QToolButton* b : buttons_) {
+            used += b->sizeHint().width();
+            const bool fits = !hidden && used <= left;
+            hidden = !fits;
+            if (b->isHidden() == fits) b->setVisible(fits);
+            used += row_->spacing();
+        }
+        if (more_->isHidden() == hidden) more_->setVisible(hidden);
+    }
+    void ShowMore() {
+        menu_->clear();
+        for (QToolButton* b : buttons_) {
+            if (!b->isHidden()) continue;
+            QAction* item = menu_->addAction(b->text());
+            item->setToolTip(b->toolTip());
+            item->setStatusTip(b->statusTip());
+            item->setEnabled(b->isEnabled());
+            item->setCheckable(b->isCheckable());
+            item->setChecked(b->isChecked());
+            // Once the menu has closed.
+            connect(item, &QAction::triggered, b, &QToolButton::click, Qt::QueuedConnection);
+        }
+        if (!menu_->isEmpty()) menu_->popup(more_->mapToGlobal(QPoint(0, more_->height())));
+    }
+
+    QHBoxLayout* row_ = nullptr;
+    QToolButton* more_ = nullptr;
+    QMenu* menu_ = nullptr;
+    std::vector<QToolButton*> buttons_;
 };
 
 } // namespace
@@ -239,25 +324,18 @@ TMDIPGN* TMDIPGN::FromList(const TPGN* List) {
 }
 
 void TMDIPGN::BuildToolbar() {
-    // A tool bar rather than a row of buttons: in a narrow window the
-    // buttons that do not fit move behind its extension button, instead of
-    // making the window at least as wide as all of them.
-    auto* bar = new QToolBar(this);
+    auto* bar = new TToolPanel(this);
     Panel1 = bar;
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    bar->setMovable(false);
-    bar->setFloatable(false);
-    bar->setContentsMargins(2, 2, 2, 2);
     auto button = [&](QToolButton*& B, const char* Name, bool Checkable) {
         B = new QToolButton(bar);
         B->setObjectName(QLatin1String(Name));
         B->setCheckable(Checkable);
         B->setAutoRaise(true);
-        return bar->addWidget(B);
     };
     button(sbFilter, "sbFilter", true);
-    // In a tool bar a button is hidden through its action.
-    button(sbOpen, "sbOpen", false)->setVisible(false);
+    button(sbOpen, "sbOpen", false);
+    sbOpen->hide();
     button(sbDeleteGame, "sbDeleteGame", false);
     button(sbDeleteDatabase, "sbDeleteDatabase", false);
     button(sbDragInsert, "sbDragInsert", true);
@@ -265,6 +343,10 @@ void TMDIPGN::BuildToolbar() {
     button(bECO, "bECO", false);
     button(bCompress, "bCompress", false);
     bCompress->setEnabled(false);
+    for (QToolButton* b :
+         {sbFilter, sbDeleteGame, sbDeleteDatabase, sbDragInsert, bPrint, bECO, bCompress})
+        bar->AddButton(b);
+    bar->Finish();
 
     connect(sbFilter, &QToolButton::clicked, this, [this] { sbFilterClick(); });
     connect(sbDeleteGame, &QToolButton::clicked, this, [this] { sbDeleteGameClick(); });

@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -191,14 +192,37 @@ TEST_F(ListFrame, TiledInASmallFrameTheListShowsItsLeftPart) {
                 EXPECT_TRUE(onTop(list_->HeaderControl, {2, 2})) << where;
                 EXPECT_EQ(list_->HeaderControl->sectionViewportPosition(0), 0) << where;
                 EXPECT_TRUE(onTop(list_->PGN1->viewport(), {2, 2})) << where;
-                // What does not fit is reached, not squeezed: the tool bar's
-                // extension holds the last buttons, the filter panel keeps its
-                // smallest width and scrolls sideways.
+                // What does not fit is reached, not squeezed: the toolbar's
+                // last button lists the buttons that did not fit, the filter
+                // panel keeps its smallest width and scrolls sideways.
                 const auto* extension =
-                    list_->Panel1->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+                    list_->Panel1->findChild<QToolButton*>(QStringLiteral("bMore"));
                 ASSERT_TRUE(extension) << where;
                 EXPECT_TRUE(extension->isVisible()) << where;
                 EXPECT_FALSE(list_->bCompress->isVisible()) << where;
+                const_cast<QToolButton*>(extension)->click();
+                auto* more = list_->Panel1->findChild<QMenu*>(QStringLiteral("MoreMenu"));
+                ASSERT_TRUE(more) << where;
+                QStringList listed;
+                for (QAction* a : more->actions())
+                    listed << a->text();
+                EXPECT_TRUE(listed.contains(list_->bCompress->text())) << where;
+                EXPECT_FALSE(listed.contains(list_->sbFilter->text())) << where;
+                EXPECT_FALSE(listed.contains(list_->sbOpen->text())) << where;
+                // An entry of the menu presses its button.
+                const bool drag = list_->sbDragInsert->isHidden();
+                EXPECT_TRUE(drag || boards < 5) << where;
+                for (QAction* a : more->actions())
+                    if (drag && a->text() == list_->sbDragInsert->text()) {
+                        const bool before = list_->sbDragInsert->isChecked();
+                        EXPECT_EQ(a->isChecked(), before) << where;
+                        a->trigger();
+                        Settle();
+                        EXPECT_NE(list_->sbDragInsert->isChecked(), before) << where;
+                        list_->sbDragInsert->setChecked(before);
+                    }
+                EXPECT_EQ(listed.contains(list_->sbDragInsert->text()), drag) << where;
+                more->close();
                 if (filter) {
                     EXPECT_GE(list_->pFilter->width(), list_->pFilter->minimumSizeHint().width())
                         << where;
