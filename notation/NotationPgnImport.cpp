@@ -1175,25 +1175,20 @@ int TNotation::LoadPGN(std::string_view Text) {
                 }
                 // The last Variant line rules. The list keeps a repeated line at
                 // its first place, so the ruling one moves behind the other
-                // lines of its name, where readers of the export look for it.
-                // Names sort without case, so "[VarIant" lines share the run.
+                // Variant lines, where readers of the export look for it.
                 variant = ExtractTagValue(variantLine);
                 if (auto& tags = GameData.EventData.Tags; tags && !variantLine.empty()) {
                     auto& l = tags->Lines;
                     const auto at = std::find(l.begin(), l.end(), variantLine);
                     if (at != l.end()) {
-                        const auto namedVariant = [](const std::string& t) {
-                            static constexpr std::string_view name = "[variant";
-                            if (t.size() <= name.size() ||
-                                (t[name.size()] != ' ' && t[name.size()] != '\t'))
-                                return false;
-                            for (size_t k = 0; k < name.size(); ++k)
-                                if (std::tolower(static_cast<unsigned char>(t[k])) != name[k])
-                                    return false;
-                            return true;
-                        };
+                        // The list orders names with letter case ignored:
+                        // a "VarianT" line stands among the Variant lines.
                         auto end = at + 1;
-                        while (end != l.end() && namedVariant(*end))
+                        while (end != l.end() && end->size() >= 9 &&
+                               std::equal(
+                                   end->begin(), end->begin() + 9, "[VARIANT ", [](char a, char b) {
+                                       return std::toupper(static_cast<unsigned char>(a)) == b;
+                                   }))
                             ++end;
                         std::rotate(at, at + 1, end);
                     }

@@ -113,43 +113,7 @@ int OtherCopyDeletes(const fs::path& File, const std::vector<int>& Rows) {
     return WEXITSTATUS(status);
 }
 
-// Another copy of the program in the middle of a change: a process that
-// holds the game file's lock until it is let go.
-class TOtherCopyHolds {
-public:
-    explicit TOtherCopyHolds(const fs::path& File) {
-        int ready[2], go[2];
-        if (::pipe(ready) != 0 || ::pipe(go) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(ready[0]);
-            ::close(go[1]);
-            const int fd = ::open(File.c_str(), O_RDWR);
-            const char ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
-            if (::write(ready[1], &ok, 1) != 1) ::_exit(2);
-            char c;
-            while (::read(go[0], &c, 1) > 0) {
-            }
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(go[0]);
-        go_ = go[1];
-        char ok = 'n';
-        held_ = ::read(ready[0], &ok, 1) == 1 && ok == 'y';
-        ::close(ready[0]);
-    }
-    ~TOtherCopyHolds() {
-        if (go_ >= 0) ::close(go_);
-        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
-    }
-    bool Held() const { return held_; }
-
-private:
-    pid_t pid_ = -1;
-    int go_ = -1;
-    bool held_ = false;
-};
+using kbtest::TOtherCopyHolds;
 
 enum class TOp { Delete, Insert, Replace, Append, EcoRun, DropAppend };
 constexpr TOp kOps[] = {TOp::Delete, TOp::Insert, TOp::Replace,

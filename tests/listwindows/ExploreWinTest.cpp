@@ -194,28 +194,10 @@ TEST_F(DatabaseWindow, DropOntoAFileAnotherCopyHoldsIsRefused) {
     const QString t = QString::fromStdString(target.string());
     w.SetHistory({kb::LwHistoryEntry(t)});
     kbtest::SelectRows(*list, {1, 3});
-    int ready[2], go[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(go), 0);
-    const pid_t other = ::fork();
-    ASSERT_GE(other, 0);
-    if (other == 0) {
-        const int fd = ::open(target.c_str(), O_RDWR);
-        const char ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
-        if (::write(ready[1], &ok, 1) != 1) ::_exit(2);
-        char c;
-        ::close(go[1]);
-        while (::read(go[0], &c, 1) > 0) {
-        }
-        ::_exit(0);
-    }
-    ::close(go[0]);
-    char ok = 'n';
-    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-    ASSERT_EQ(ok, 'y');
+    kbtest::TOtherCopyHolds other(target);
+    ASSERT_TRUE(other.Held());
     auto r = w.DropOnto(t, list->PGN());
-    ::close(go[1]);
-    ::waitpid(other, nullptr, 0);
+    other.Release();
     EXPECT_TRUE(r.Failed);
     EXPECT_EQ(host_.Messages.back().Text, kb::LwText(19));
     EXPECT_EQ(kbtest::ReadFile(target), before);

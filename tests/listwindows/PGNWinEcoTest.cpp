@@ -244,30 +244,12 @@ TEST_F(EcoRun, BenchRunsTheSameRun) {
     EXPECT_NE(r.out.find("changed\t0\n"), std::string::npos) << r.out;
 
     kbtest::WriteFile(file_, before_);
-    int ready[2], go[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(go), 0);
-    const pid_t other = ::fork();
-    ASSERT_GE(other, 0);
-    if (other == 0) {
-        const int fd = ::open(file_.c_str(), O_RDWR);
-        const char ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
-        if (::write(ready[1], &ok, 1) != 1) ::_exit(2);
-        char c;
-        ::close(go[1]);
-        while (::read(go[0], &c, 1) > 0) {
-        }
-        ::_exit(0);
-    }
-    ::close(go[0]);
-    char ok = 'n';
-    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-    ASSERT_EQ(ok, 'y');
+    kbtest::TOtherCopyHolds other(file_);
+    ASSERT_TRUE(other.Held());
     // The reason goes to stderr.
     r = kbtest::Run(
         {"/bin/sh", "-c", "exec \"$0\" eco-run \"$1\" 2>&1", kbtest::BenchPath(), file_.string()});
-    ::close(go[1]);
-    ::waitpid(other, nullptr, 0);
+    other.Release();
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("kbbench eco-run: refused"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("games\t"), std::string::npos);

@@ -67,6 +67,28 @@ std::string SomeGames(const char* file, size_t count) {
     return text;
 }
 
+// Finds the main line's moves of N in Text in order, from At on; moves
+// past the last one found. The count of moves found, -1 at the first one
+// missing.
+int FindMovesInOrder(TNotation& N, const std::string& Text, size_t& At) {
+    const std::string& layout = N.GetText();
+    int found = 0;
+    for (const TBaum* b = N.RootLine ? N.RootLine->Erster : nullptr; b; b = b->Next) {
+        const std::string move =
+            NoSpace(DecodeGameText(layout.substr(static_cast<size_t>(b->TextPos - 1),
+                                                 static_cast<size_t>(b->TextLen)))
+                        .toStdString());
+        const size_t m = Text.find(move, At);
+        if (m == std::string::npos) {
+            ADD_FAILURE() << "move missing or out of order: " << move;
+            return -1;
+        }
+        At = m + move.size();
+        ++found;
+    }
+    return found;
+}
+
 } // namespace
 
 TEST(PrintPdf, RealGamesReadBackInOrder) {
@@ -95,17 +117,9 @@ TEST(PrintPdf, RealGamesReadBackInOrder) {
             ASSERT_NE(found, std::string::npos) << "player missing: " << name;
             at = found + name.size();
         }
-        const std::string& layout = n.GetText();
-        for (const TBaum* b = n.RootLine ? n.RootLine->Erster : nullptr; b; b = b->Next) {
-            const std::string move =
-                NoSpace(DecodeGameText(layout.substr(static_cast<size_t>(b->TextPos - 1),
-                                                     static_cast<size_t>(b->TextLen)))
-                            .toStdString());
-            const size_t m = text.find(move, at);
-            ASSERT_NE(m, std::string::npos) << "move missing or out of order: " << move;
-            at = m + move.size();
-            ++checkedMoves;
-        }
+        const int moves = FindMovesInOrder(n, text, at);
+        ASSERT_GE(moves, 0);
+        checkedMoves += moves;
     }
     EXPECT_GT(checkedMoves, 50 * 20);
 }
@@ -152,20 +166,8 @@ TEST(PrintPdf, LongCommentTagAndGamePrintWhole) {
         const std::string text = PdfText(pdftotext, dir / "long.pdf", pages);
         TNotation n;
         ASSERT_EQ(n.LoadPGN(game), 0);
-        const std::string& layout = n.GetText();
         size_t at = 0;
-        int moves = 0;
-        for (const TBaum* b = n.RootLine ? n.RootLine->Erster : nullptr; b; b = b->Next) {
-            const std::string move =
-                NoSpace(DecodeGameText(layout.substr(static_cast<size_t>(b->TextPos - 1),
-                                                     static_cast<size_t>(b->TextLen)))
-                            .toStdString());
-            const size_t m = text.find(move, at);
-            ASSERT_NE(m, std::string::npos) << "move missing or out of order: " << move;
-            at = m + move.size();
-            ++moves;
-        }
-        EXPECT_EQ(moves, 6000);
+        EXPECT_EQ(FindMovesInOrder(n, text, at), 6000);
     }
 }
 

@@ -314,12 +314,12 @@ TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
          tags + "[Variant \"\"]\r\n[Variant >\"]\r\n[Variant >\r\n\r\n1. e4 *\r\n",
          {"[Variant \"]\"]", "[Variant \"\"]", ""},
          1},
-        // Names sort without case: a line of another spelling between two
-        // Variant lines still leaves the ruling one last.
-        {"a Variant line beside another spelling",
-         tags + "[Variant \"\"]\r\n[VarIant \"x\"]\r\n[Variant \"r\"]\r\n[Variant \"\"]\r\n\r\n1. "
-                "e4 *\r\n",
-         {"[VarIant \"x\"]", "[Variant \"r\"]", "[Variant \"\"]", ""},
+        // Names are ordered with letter case ignored; the ruling line still
+        // goes behind a "VarianT" line.
+        {"a Variant line repeated among names in other letter case",
+         tags + "[Variant \"\"]\r\n[VarianT \"a\"]\r\n[Variant \"crazyhouse\"]\r\n[Variant "
+                "\"\"]\r\n\r\n1. e4 *\r\n",
+         {"[Variant \"crazyhouse\"]", "[Variant \"\"]", ""},
          1},
         {"Chess960 named before a Variant line that does not",
          tags + "[FEN \"nbbrknrq/pppppppp/8/8/8/8/PPPPPPPP/NBBRKNRQ w KQkq - 0 1\"]\r\n[Variant "

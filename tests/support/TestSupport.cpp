@@ -10,6 +10,7 @@
 #include <random>
 #include <signal.h>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -163,6 +164,41 @@ std::vector<std::string> FenFields(const std::string& fen, size_t n) {
     while (out.size() < n && in >> f)
         out.push_back(f);
     return out;
+}
+
+TOtherCopyHolds::TOtherCopyHolds(const std::filesystem::path& File) {
+    int ready[2], go[2];
+    if (::pipe(ready) != 0) return;
+    if (::pipe(go) != 0) {
+        ::close(ready[0]);
+        ::close(ready[1]);
+        return;
+    }
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(ready[0]);
+        ::close(go[1]);
+        const int fd = ::open(File.c_str(), O_RDWR);
+        const char ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
+        if (::write(ready[1], &ok, 1) != 1) ::_exit(2);
+        char c;
+        while (::read(go[0], &c, 1) > 0) {
+        }
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(go[0]);
+    go_ = go[1];
+    char ok = 'n';
+    held_ = pid_ > 0 && ::read(ready[0], &ok, 1) == 1 && ok == 'y';
+    ::close(ready[0]);
+}
+
+void TOtherCopyHolds::Release() {
+    if (go_ >= 0) ::close(go_);
+    go_ = -1;
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
 }
 
 } // namespace kbtest

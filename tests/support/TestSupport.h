@@ -51,6 +51,25 @@ std::string BenchPath();
 // (reaped).
 char ProcState(pid_t pid);
 
+// Another copy of the program in the middle of a change: a process that
+// holds the file's lock until this is let go (destroyed or Release()).
+class TOtherCopyHolds {
+public:
+    explicit TOtherCopyHolds(const std::filesystem::path& File);
+    ~TOtherCopyHolds() { Release(); }
+    TOtherCopyHolds(const TOtherCopyHolds&) = delete;
+    TOtherCopyHolds& operator=(const TOtherCopyHolds&) = delete;
+    // The other process took the lock.
+    bool Held() const { return held_; }
+    // Lets the other process go and waits for it to end.
+    void Release();
+
+private:
+    pid_t pid_ = -1;
+    int go_ = -1;
+    bool held_ = false;
+};
+
 // The games of a PGN text, cut where a line begins with "[Event "; text
 // before the first such line stays with the first game.
 std::vector<std::string> SplitPgnGames(const std::string& bytes);
