@@ -24,9 +24,14 @@ std::string GameOf(kb::TNotation& N) {
     const size_t fen = text.find("\r\n[FEN ");
     const size_t moves = text.find("\r\n\r\n");
     if (moves == std::string::npos) return text;
-    return (fen != std::string::npos && fen < moves ? text.substr(fen, text.find("]", fen) - fen)
-                                                    : std::string()) +
-           text.substr(moves);
+    std::string game =
+        (fen != std::string::npos && fen < moves ? text.substr(fen, text.find("]", fen) - fen)
+                                                 : std::string()) +
+        text.substr(moves);
+    // A move marked both check and mate keeps the mate only in a record.
+    for (size_t p = game.find("+#"); p != std::string::npos; p = game.find("+#", p))
+        game.erase(p, 1);
+    return game;
 }
 
 } // namespace
