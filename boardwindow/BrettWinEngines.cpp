@@ -447,6 +447,18 @@ void TMDIBrett::TimerEngineReactivateTimer() {
         // Given up: the memo says so instead of "Starting ..." for ever; a
         // late answer still replaces it.
         TimerEngineReactivate->stop();
+        if (FEngineThread->Dead()) {
+            // It answered, and ended: what it said last tells the user why.
+            // Nothing of it comes later to replace that.
+            if (FMemoBox) {
+                std::lock_guard lk(FMemoBox->M);
+                FMemoBox->Dead = true;
+            }
+            const std::string words = FEngineThread->LastWords();
+            Memo1->setPlainText(QString::fromStdString(words.empty() ? words : words + "\n") +
+                                QStringLiteral("engine terminated"));
+            return;
+        }
         Memo1->setPlainText(bw::English() ? QStringLiteral("The engine does not answer.")
                                           : QStringLiteral("Die Engine antwortet nicht."));
         return;

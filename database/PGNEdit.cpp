@@ -273,13 +273,20 @@ bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& 
         return true;
     }
     if (!CanEdit()) return false;
-    std::vector<std::string> ts;
+    // Views of the texts, and the new bytes sized once: a batch of games
+    // is held once more while it goes in, not three times.
+    std::vector<std::string_view> ts;
+    size_t bytes = 2;
     for (const std::string& text : Texts) {
-        ts.push_back(Trimmed(text));
-        if (!IsGameText(ts.back())) return false;
+        ts.push_back(TrimBlanks(text));
+        if (!IsOneGameText(ts.back())) return false;
+        bytes += ts.back().size() + kSeparator.size();
     }
     BusyScope busy(*this);
-    Splice s;
+    // Held in the list the rewrite takes, so the bytes are not copied into it.
+    std::vector<Splice> one(1);
+    Splice& s = one.front();
+    s.Bytes.reserve(bytes);
     s.Start = s.End = knownSize_;
     s.FirstRecord = RecordCount();
     // One blank line between the old end and the first new game, whatever
@@ -299,7 +306,7 @@ bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& 
     s.Bytes += "\r\n";
     Hourglass(true);
     std::vector<int32_t> map;
-    const bool ok = Rewrite({s}, map, false);
+    const bool ok = Rewrite(one, map, false);
     if (ok) {
         RemapRows(map);
         for (size_t k = 0; k < ts.size(); ++k) {
@@ -331,21 +338,31 @@ bool TPGN::InsertGames(int Row, const std::vector<std::string>& Texts, std::vect
     // Into a sorted list, or without a row to go before, games are appended.
     if (r < 0 || sortKey_ != skFileOrder) return AppendGames(Texts, GameNos);
     if (Texts.empty() || !CanEdit()) return false;
-    Splice s;
+    // Held in the list the rewrite takes, so the bytes are not copied into it.
+    std::vector<Splice> one(1);
+    Splice& s = one.front();
     s.Start = s.End = starts_[static_cast<size_t>(r)];
     s.FirstRecord = r;
+    // The new bytes sized once: a batch of games is held once more while
+    // it goes in, not twice.
+    size_t bytes = 0;
+    for (const std::string& text : Texts) {
+        const std::string_view t = TrimBlanks(text);
+        if (!IsOneGameText(t)) return false;
+        bytes += t.size() + kSeparator.size();
+    }
+    s.Bytes.reserve(bytes);
     int32_t no = lastGameNo_;
     for (const std::string& text : Texts) {
-        const std::string t = Trimmed(text);
-        if (!IsGameText(t)) return false;
         s.NewStarts.push_back(static_cast<int64_t>(s.Bytes.size()));
         s.NewNos.push_back(++no);
-        s.Bytes += FormatGameText(t, gmInsert, true);
+        s.Bytes += TrimBlanks(text);
+        s.Bytes += kSeparator;
     }
     BusyScope busy(*this);
     Hourglass(true);
     std::vector<int32_t> map;
-    const bool ok = Rewrite({s}, map, false);
+    const bool ok = Rewrite(one, map, false);
     if (ok) {
         RemapRows(map);
         // In file order the new games' rows go before the rows behind them,

@@ -171,13 +171,17 @@ public:
             flags |= O_RDWR | O_CREAT | O_EXCL;
             break;
         }
+        // Not waiting in open: a named pipe under the name would hold the
+        // caller until some writer comes. Regular files read and write as
+        // ever once the flag is off again.
         int fd;
         do {
-            fd = ::open(Path.c_str(), flags, 0666);
+            fd = ::open(Path.c_str(), flags | O_NONBLOCK, 0666);
         } while (fd < 0 && errno == EINTR);
         if (fd < 0) return nullptr;
         struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
             ::close(fd);
             return nullptr;
         }

@@ -747,11 +747,13 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         }
         return;
     }
+    const bool thinking = IsThinkingLine(t);
     int moveNo, gen;
     bool stuck, thought;
     TEnginePosition pos;
     {
         std::lock_guard lk(m_);
+        if (!thinking) lastWords_ = t;
         // An answer to a command of an earlier position, or to none.
         if (fence_ != 0 || unsentGen_ == positionGen_) return;
         answeredGen_ = positionGen_;
@@ -783,7 +785,7 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         return;
     }
     if (stuck) return;
-    if (!IsThinkingLine(t)) {
+    if (!thinking) {
         // Shown as it stands: it has no depth nor value to show.
         if (!thought) ShowFor(gen, t);
         return;
@@ -890,6 +892,11 @@ bool TAnalyseThreadWB::Settling(std::chrono::milliseconds Grace) const {
     // The handshake's own time, and a little for the lines after it.
     if (positionGen_ == 0) return now - started_ < FeatureLongWait + LineWait * 2;
     return now - positionSent_ < Grace;
+}
+
+std::string TAnalyseThreadWB::LastWords() const {
+    std::lock_guard lk(m_);
+    return lastWords_;
 }
 
 bool TAnalyseThreadWB::Answered() const {

@@ -119,6 +119,9 @@ public:
     // since the last position was sent.
     bool Dead() const;
     bool Answered() const;
+    // The last line the engine said that was no thinking line (a message,
+    // an error): once it has ended, most often why.
+    std::string LastWords() const;
     // Not to be judged yet: the engine is still in its handshake (which
     // may take up to FeatureLongWait), or its position went out less than
     // Grace ago.
@@ -200,6 +203,7 @@ private:
     int writtenReq_ = 0; // the last of them written
     int answeredGen_ = 0;
     int unsentGen_ = -1; // a position the engine could not be told exactly
+    std::string lastWords_;
     // The engine has "ping": each position is fenced with "ping N", and what
     // the engine says before "pong N" answers commands of earlier positions.
     int pingNo_ = 0;

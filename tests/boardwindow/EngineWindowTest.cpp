@@ -401,6 +401,40 @@ TEST_F(EngineWindowFrame, WatchdogRestartsASilentEngineThreeTimesThenGivesUp) {
     EXPECT_EQ(kbtest::ProcState(last), 0);
 }
 
+TEST_F(EngineWindowFrame, AnEngineThatEndsWithItsReasonKeepsTheReasonWhenTheWatchdogGivesUp) {
+    // As an engine started without the file it needs: it says why and ends.
+    const auto script = Dir / "needsini.sh";
+    kbtest::WriteFile(script, "#!/bin/sh\necho 'NeedsIni 1.0'\n"
+                              "echo 'tellusererror main(): cannot open config file'\nexit 1\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    Frame->WBEngines = {QString::fromStdString(script.string())};
+    W->TimerEngineReactivate->setInterval(100);
+    Choose(1);
+    ASSERT_TRUE(W->FEngineThread);
+    for (int i = 0; i < 4 && W->TimerEngineReactivate->isActive(); ++i) {
+        // Each run: started, said why, ended; then the watchdog looks.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return W->FEngineThread->Dead() &&
+                       W->Memo1->toPlainText().endsWith("engine terminated");
+            },
+            10000));
+        W->TimerEngineReactivate->stop(); // the test ticks
+        W->TimerEngineReactivate->start();
+        W->TimerEngineReactivateTimer();
+    }
+    EXPECT_FALSE(W->TimerEngineReactivate->isActive());
+    // Not "does not answer": it answered, and the user sees what it said.
+    QTest::qWait(50);
+    EXPECT_EQ(W->Memo1->toPlainText().toStdString(),
+              "tellusererror main(): cannot open config file\nengine terminated");
+    const pid_t last = W->FEngineThread->Pid();
+    W->Notation1->Notation().SetModified(false);
+    delete W.data();
+    kb::TEngineReaper::Instance().WaitIdle();
+    EXPECT_EQ(kbtest::ProcState(last), 0);
+}
+
 TEST_F(EngineWindowFrame, AnEngineInItsHandshakeIsNotRestarted) {
     // It asks for more time with done=0 and ends its handshake 3 s later,
     // past the watchdog's 2.5 s, which runs as it does for the user.

@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -58,6 +60,34 @@ TEST(FileIO, PlainCallsWriteAndReadWhole) {
 
 // A write the file system takes only in part (here: the file size limit)
 // is a failure, not a success with fewer bytes; through TFile as well.
+// A named pipe or a device under a game file's name is no file to open:
+// refused at once, never waited on until some writer comes.
+TEST(FileIO, OpenRefusesPipesWithoutWaiting) {
+    kbtest::TempDir dir;
+    const std::string pipe = (dir / "games.pgn").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    for (const TOpenMode mode : {TOpenMode::Read, TOpenMode::ReadWrite, TOpenMode::Create}) {
+        auto opened = std::async(std::launch::async,
+                                 [&] { return TFileSystem::Posix().Open(pipe, mode) != nullptr; });
+        if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << "Open waits on a pipe, mode " << static_cast<int>(mode);
+            // A writer on the pipe ends the wait.
+            const int w = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            opened.wait();
+            if (w >= 0) ::close(w);
+            continue;
+        }
+        EXPECT_FALSE(opened.get()) << static_cast<int>(mode);
+    }
+    // A regular file opened for reading reads as before (blocking reads).
+    const std::string plain = (dir / "plain.pgn").string();
+    WriteFile(plain, "[Event \"x\"]\r\n");
+    auto f = TFileSystem::Posix().Open(plain, TOpenMode::Read);
+    ASSERT_TRUE(f);
+    char b[7];
+    EXPECT_EQ(f->ReadAt(0, b, 7), 7);
+}
+
 TEST(FileIO, PartialWriteIsAFailure) {
     kbtest::TempDir dir;
     const std::string name = (dir / "l.bin").string();
