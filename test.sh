@@ -35,7 +35,7 @@ echo "== libFuzzer targets, a few seconds each"
 if command -v clang++ >/dev/null; then
     if kb_build build/fuzz -DKB_WITH_QT=OFF -DKB_BUILD_TESTS=OFF -DKB_FUZZ=ON \
         -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        --target pgn_roundtrip_fuzz --target ini_fuzz; then
+        --target pgn_roundtrip_fuzz --target record_roundtrip_fuzz --target ini_fuzz; then
         fuzz/run.sh 5 build/fuzz || status=1
     else
         status=1

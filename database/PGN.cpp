@@ -331,7 +331,10 @@ void TPGN::ReadHeaderInto(int GameIndex, bool WithMovetext) {
         if (WithMovetext) gameLines_.emplace_back(line);
         if (inTags) {
             std::string_view t = TrimBlanks(line);
-            if (!t.empty() && t.front() == '[') {
+            // As the game itself is read: an empty line or an escaped "%"
+            // line among the tags does not end them when a tag line follows.
+            if (t.empty() || line.front() == '%') return true;
+            if (t.front() == '[') {
                 // Several tags may share a line, and move text may follow the last.
                 const std::string_view rest = SplitTagLine(t, lineTags_);
                 for (const std::string_view tag : lineTags_)
@@ -345,9 +348,6 @@ void TPGN::ReadHeaderInto(int GameIndex, bool WithMovetext) {
             }
             inTags = false;
             if (!WithMovetext) return false;
-            // The blank line after the tags is no move text; a move line right
-            // after them is.
-            if (t.empty()) return true;
         }
         header_.Movetext.append(line);
         header_.Movetext.append("\r\n");

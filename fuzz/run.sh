@@ -11,7 +11,7 @@ build=${2:-build/fuzz}
 seed=${KB_FUZZ_SEED:-1}
 status=0
 mkdir -p "$build/findings"
-for pair in pgn_roundtrip_fuzz:pgn ini_fuzz:ini; do
+for pair in pgn_roundtrip_fuzz:pgn record_roundtrip_fuzz:pgn ini_fuzz:ini; do
     target=${pair%%:*}
     corpus=fuzz/corpus/${pair##*:}
     scratch=$(mktemp -d)

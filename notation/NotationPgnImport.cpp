@@ -1156,6 +1156,11 @@ int TNotation::LoadPGN(std::string_view Text) {
                         ++i;
                         continue;
                     }
+                    // An escaped line is no text of the game, here as in the moves.
+                    if (!lines[i].empty() && lines[i][0] == '%') {
+                        ++i;
+                        continue;
+                    }
                     if (line.empty()) {
                         // An empty line inside the tags does not end them.
                         size_t j = i + 1;

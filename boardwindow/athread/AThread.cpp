@@ -34,26 +34,25 @@ TAnalyseThread::~TAnalyseThread() {
 }
 
 void TAnalyseThread::Search(const TSearchRequest& Request) {
-    bool cancel;
     {
         std::lock_guard lk(m_);
         if (quit_) return;
         pending_ = Request;
         moveNow_ = false; // a move-now was meant for the position before
-        cancel = running_;
+        // Under the lock: the loop cannot start the new search before the
+        // old one is stopped, so the stop never reaches the new one.
+        if (running_) engine_.Stop();
         if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
     }
     cv_.notify_all();
-    if (cancel) engine_.Stop();
 }
 
 bool TAnalyseThread::MoveNow() {
-    {
-        std::lock_guard lk(m_);
-        // With a newer request waiting, the move is that one's.
-        if (!running_ && !pending_) return false;
-        moveNow_ = true;
-    }
+    std::lock_guard lk(m_);
+    // With a newer request waiting, the move is that one's.
+    if (!running_ && !pending_) return false;
+    moveNow_ = true;
+    // Under the lock, so that it reaches the search it was asked for.
     engine_.SetStopFlag();
     return true;
 }

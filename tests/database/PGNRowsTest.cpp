@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Rows of the game list: opening files, headers, filter and sort, and the
 // row-to-game mapping through edits.
+#include "Notation.h"
 #include "PGN.h"
 #include "PGNTestUtil.h"
 #include "TestSupport.h"
@@ -92,6 +93,36 @@ TEST(PGNRows, HeaderOfTagsSharingALine) {
     EXPECT_EQ(h.Result, "*");
     EXPECT_EQ(h.Tags->Lines, std::vector<std::string>{"[Opening \"X\"]"});
     EXPECT_EQ(h.Movetext, "1. e4 e5\r\n2. Nf3 *\r\n");
+}
+
+// The list reads a game's header as the game itself is read: an empty line
+// or an escaped "%" line among the tags does not end them.
+TEST(PGNRows, HeaderReadAsTheGameIsRead) {
+    kbtest::TempDir dir;
+    std::string text = kbtest::ReadFile(kbtest::TestData("pgn/empty-line-in-tags.pgn"));
+    text += "\r\n[Event \"P\"]\r\n[White \"W\"]\r\n%escaped\r\n[Black \"B\"]\r\n\r\n"
+            "[Result \"1-0\"]\r\n\r\n1. e4 e5 1-0\r\n";
+    kbtest::WriteFile(dir / "t.pgn", text);
+    TPGN pgn;
+    ASSERT_TRUE(pgn.SetFileName((dir / "t.pgn").string()));
+    ASSERT_GE(pgn.GameCount(), 2);
+    for (int i = 0; i < pgn.GameCount(); ++i) {
+        SCOPED_TRACE(i);
+        int no = 0;
+        std::string game;
+        pgn.GetGame(i, no, game);
+        TNotation n;
+        ASSERT_EQ(n.LoadPGN(game), 0);
+        const TEventData& want = n.GameData.EventData;
+        pgn.ReadHeader(i);
+        const TEventData& h = pgn.GameHeader();
+        EXPECT_NE(h.White, "N.N.");
+        EXPECT_EQ(h.White, want.White);
+        EXPECT_EQ(h.Black, want.Black);
+        EXPECT_EQ(h.Result, want.Result);
+        EXPECT_EQ(h.Year, want.Year);
+        EXPECT_EQ(h.Movetext.substr(0, 3), "1. ");
+    }
 }
 
 TEST(PGNRows, OpeningFiles) {

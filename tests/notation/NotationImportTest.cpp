@@ -315,7 +315,8 @@ TEST(NotationImport, HeadersAndEmptyGames) {
 
 TEST(NotationImport, LineEndsAndPercentLines) {
     const std::string body =
-        "[Event \"E\"]%1[White \"W\"]%1%1%% escaped line%11. e4 e5%12. Nf3 *%1";
+        "[Event \"E\"]%1%% escaped in the tags%1[White \"W\"]%1%1%% escaped line%11. e4 e5%12. "
+        "Nf3 *%1";
     for (const char* eol : {"\r\n", "\n", "\r"}) {
         std::string text;
         for (size_t i = 0; i < body.size(); ++i) {
