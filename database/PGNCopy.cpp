@@ -110,20 +110,20 @@ private:
     std::vector<std::thread> workers_;
 };
 
-// A database source hands out its records as stored, and both lists stay
-// open; put back however the copy ends.
-class TSourceScope {
+// A database list hands out and takes its records as stored, and the list
+// stays open; put back however the copy ends. Used for source and target.
+class TListScope {
 public:
-    explicit TSourceScope(TPGN& S) : s_(S) {
+    explicit TListScope(TPGN& S) : s_(S) {
         s_.RawRecords = s_.IsDatabase();
         s_.KeepOpen(true);
     }
-    ~TSourceScope() {
+    ~TListScope() {
         s_.RawRecords = false;
         s_.KeepOpen(false);
     }
-    TSourceScope(const TSourceScope&) = delete;
-    TSourceScope& operator=(const TSourceScope&) = delete;
+    TListScope(const TListScope&) = delete;
+    TListScope& operator=(const TListScope&) = delete;
 
 private:
     TPGN& s_;
@@ -142,7 +142,7 @@ TCopyResult CopyInBatches(TPGN& Source, const std::vector<int>& Rows, const TCop
                           const TCopyOptions& Options) {
     TCopyResult result;
     if (Rows.empty() || !Source.Loaded() || !Sink.Write) return result;
-    TSourceScope scope(Source);
+    TListScope scope(Source);
     const bool convert = Source.IsDatabase() != Sink.Records;
     std::unique_ptr<TConverters> converters;
     const int total = static_cast<int>(Rows.size());
@@ -267,17 +267,7 @@ TCopyResult copyGames(TPGN& Source, const std::vector<int>& Rows, TPGN& Target, 
         return ok;
     };
     // Records go into a database as they are, queued until the batch's sync.
-    struct TTargetScope {
-        TPGN& T;
-        explicit TTargetScope(TPGN& P) : T(P) {
-            T.RawRecords = T.IsDatabase();
-            T.KeepOpen(true);
-        }
-        ~TTargetScope() {
-            T.RawRecords = false;
-            T.KeepOpen(false);
-        }
-    } target(Target);
+    TListScope target(Target);
     return CopyInBatches(Source, Rows, sink, Options);
 }
 
