@@ -59,14 +59,6 @@ std::string_view Sub(std::string_view t, size_t From, size_t Count) {
     return t.substr(From - 1, Count);
 }
 
-std::string_view TrimBlanks(std::string_view t) {
-    while (!t.empty() && static_cast<unsigned char>(t.front()) <= ' ')
-        t.remove_prefix(1);
-    while (!t.empty() && static_cast<unsigned char>(t.back()) <= ' ')
-        t.remove_suffix(1);
-    return t;
-}
-
 // "base+increment"; a text without "+" leaves both numbers as they were.
 void TimeControlNumbers(std::string_view v, uint16_t& Base, uint16_t& Increment) {
     const size_t p = v.find('+');

@@ -49,19 +49,6 @@ bool IsChess960VariantName(std::string_view Value) {
 
 namespace {
 
-bool IsBlankChar(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string_view TrimView(std::string_view s) {
-    size_t a = 0, b = s.size();
-    while (a < b && IsBlankChar(s[a]))
-        ++a;
-    while (b > a && IsBlankChar(s[b - 1]))
-        --b;
-    return s.substr(a, b - a);
-}
-
 // Lines split at CR LF, LF or a lone CR.
 void SplitLines(std::string_view text, std::vector<std::string_view>& lines) {
     lines.clear();
@@ -977,7 +964,7 @@ int TNotation::ParseMovetext(std::string_view Buf) {
             std::string comment(Buf.substr(p, close - p + 1));
             TrimCommentBlanks(comment);
             if (CurrentMove) {
-                if (TrimView(CurrentMove->Kommentar).empty())
+                if (TrimBlanks(CurrentMove->Kommentar).empty())
                     CurrentMove->Kommentar = comment;
                 else
                     CurrentMove->Kommentar += " | " + comment;
@@ -1121,12 +1108,12 @@ int TNotation::LoadPGN(std::string_view Text) {
         std::string variant;
         std::string variantLine; // the last Variant tag line, in its normal form
         FNoGame = false;
-        if (!TrimView(Text).empty()) {
+        if (!TrimBlanks(Text).empty()) {
             std::vector<std::string_view>& lines = FLines;
             SplitLines(Text, lines);
             size_t i = 0;
             while (i < lines.size() &&
-                   !(TrimView(lines[i]).size() > 0 && TrimView(lines[i])[0] == '['))
+                   !(TrimBlanks(lines[i]).size() > 0 && TrimBlanks(lines[i])[0] == '['))
                 ++i;
             // Bare movetext (a pasted "1. e4 e5") has no tags: read all of
             // it as moves rather than load an empty game and call it done.
@@ -1134,7 +1121,7 @@ int TNotation::LoadPGN(std::string_view Text) {
             if (i < lines.size()) {
                 std::vector<std::string_view>& tagsOfLine = FLineTags;
                 while (i < lines.size()) {
-                    const std::string_view line = TrimView(lines[i]);
+                    const std::string_view line = TrimBlanks(lines[i]);
                     if (!line.empty() && line[0] == '[') {
                         // Several tags may share a line, and move text may follow the last.
                         const std::string_view rest = SplitTagLine(line, tagsOfLine);
@@ -1164,9 +1151,9 @@ int TNotation::LoadPGN(std::string_view Text) {
                     if (line.empty()) {
                         // An empty line inside the tags does not end them.
                         size_t j = i + 1;
-                        while (j < lines.size() && TrimView(lines[j]).empty())
+                        while (j < lines.size() && TrimBlanks(lines[j]).empty())
                             ++j;
-                        if (j < lines.size() && TrimView(lines[j])[0] == '[') {
+                        if (j < lines.size() && TrimBlanks(lines[j])[0] == '[') {
                             i = j;
                             continue;
                         }
@@ -1256,7 +1243,7 @@ int TNotation::LoadPGN(std::string_view Text) {
         // Tells the host whether this is Chess960 before any move is read.
         CheckFischerPosition(&marked);
         FLines.clear(); // views into Text
-        const std::string_view trimmed = TrimView(buffer);
+        const std::string_view trimmed = TrimBlanks(buffer);
         if (!refused.empty()) {
             result = -1;
             if (OnError) OnError(this, refused);
