@@ -142,7 +142,7 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
             if (!IndexStillValid(Old, s.Start)) return false;
         return IndexStillValid(Old, RecordCount() > 0 ? starts_.front() : knownSize_);
     };
-    rw.Write = [&](TFile& Old, TFile& New, int64_t& Written) {
+    rw.Write = [&](TFile& Old, TFile& New) {
         constexpr int64_t kChunk = 1 << 20;
         std::vector<char> buf(
             static_cast<size_t>(std::min<int64_t>(kChunk, std::max<int64_t>(size, 1))));
@@ -188,7 +188,6 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
                 newSize += 2;
             }
         }
-        Written = newSize;
         if (ok) return TRewriteResult::Done;
         return cancelled_ ? TRewriteResult::Stopped : TRewriteResult::Failed;
     };
@@ -552,7 +551,7 @@ TRewriteResult TPGN::RewriteGames(const std::function<bool(int Index, std::strin
         return IndexStillValid(Old, count > 0 ? starts_.front() : knownSize_);
     };
     rw.BeforeRename = BeforeRename;
-    rw.Write = [&](TFile& Old, TFile& New, int64_t& Written) {
+    rw.Write = [&](TFile& Old, TFile& New) {
         int64_t to = 0;
         auto write = [&](std::string_view Bytes) {
             if (!New.WriteAt(to, Bytes.data(), static_cast<int64_t>(Bytes.size()))) return false;
@@ -573,7 +572,6 @@ TRewriteResult TPGN::RewriteGames(const std::function<bool(int Index, std::strin
             text += i + 1 < count ? kSeparator : std::string_view("\r\n");
             if (!write(text)) return TRewriteResult::Failed;
         }
-        Written = to;
         return TRewriteResult::Done;
     };
     lastRewrite_ = RewritePGNFile(*fs_, fileName_, rw);

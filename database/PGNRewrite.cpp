@@ -43,8 +43,7 @@ TRewriteResult RewritePGNFile(TFileSystem& Fs, const std::string& FileName, cons
     RemoveStaleReplacements(Fs, FileName);
     TReplacement out;
     if (!out.Begin(Fs, FileName)) return TRewriteResult::Failed;
-    int64_t newSize = 0;
-    const TRewriteResult written = R.Write(*old, out.File(), newSize);
+    const TRewriteResult written = R.Write(*old, out.File());
     if (written != TRewriteResult::Done) return written;
     // The writing may have pumped messages or taken long: a program that
     // takes no lock may have changed the file meanwhile.
@@ -71,7 +70,7 @@ TRewriteResult AppendToPGNFile(TFileSystem& Fs, const std::string& FileName,
     // The last line ends with CR LF like every other.
     if (bytes.back() != '\n' && bytes.back() != '\r') bytes += "\r\n";
     TPGNRewrite r;
-    r.Write = [&bytes](TFile& Old, TFile& New, int64_t& NewSize) {
+    r.Write = [&bytes](TFile& Old, TFile& New) {
         const int64_t oldSize = Old.Size();
         if (oldSize < 0) return TRewriteResult::Failed;
         std::vector<char> buf(static_cast<size_t>(std::min<int64_t>(oldSize, 1 << 20)) + 1);
@@ -81,10 +80,9 @@ TRewriteResult AppendToPGNFile(TFileSystem& Fs, const std::string& FileName,
                 return TRewriteResult::Failed;
             at += want;
         }
-        if (!New.WriteAt(oldSize, bytes.data(), static_cast<int64_t>(bytes.size())))
-            return TRewriteResult::Failed;
-        NewSize = oldSize + static_cast<int64_t>(bytes.size());
-        return TRewriteResult::Done;
+        return New.WriteAt(oldSize, bytes.data(), static_cast<int64_t>(bytes.size()))
+                   ? TRewriteResult::Done
+                   : TRewriteResult::Failed;
     };
     return RewritePGNFile(Fs, FileName, r);
 }

@@ -30,9 +30,9 @@ struct TPGNRewrite {
     // Checks of the locked file before and after the writing (that an index
     // built from it still fits it); false refuses.
     std::function<bool(TFile& Old)> Check;
-    // Writes the new content into New, reading Old where needed; NewSize is
-    // the new content's size. Anything but Done ends the rewrite.
-    std::function<TRewriteResult(TFile& Old, TFile& New, int64_t& NewSize)> Write;
+    // Writes the new content into New, reading Old where needed. Anything
+    // but Done ends the rewrite.
+    std::function<TRewriteResult(TFile& Old, TFile& New)> Write;
     // Runs when everything is checked, just before the rename.
     std::function<void()> BeforeRename;
 };
