@@ -11,6 +11,10 @@
 #include <string_view>
 #include <vector>
 
+namespace kb {
+class TPGN;
+}
+
 namespace kbbench {
 
 using Args = std::vector<std::string>;
@@ -28,6 +32,14 @@ const std::string& RunningCommand();
 
 // A whole decimal number in lo..hi; false (out untouched) on anything else.
 bool ParseInt(const std::string& text, long lo, long hi, int& out);
+
+// Opens File, an existing PGN file or database, as the game list does and
+// never creating one; false, after saying why, when it cannot.
+bool OpenExistingList(const std::string& file, kb::TPGN& pgn);
+
+// Says why a change of the list's file did not go in: another writer held
+// or changed it, or else Otherwise.
+void ReportChangeFailed(const kb::TPGN& pgn, const std::string& file, const std::string& otherwise);
 
 // Reads a whole file into bytes; false when it cannot be read.
 bool ReadPgnFile(const std::string& path, std::string& bytes);

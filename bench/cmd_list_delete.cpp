@@ -7,25 +7,14 @@
 #include "PGN.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <iostream>
 
 namespace {
 
 int RunListDelete(const kbbench::Args& args) {
     if (args.size() < 2) return kbbench::UsageError("expected FILE ROW...");
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(args[0], ec)) {
-        std::cerr << "kbbench list-delete: no such file: " << args[0] << "\n";
-        return 1;
-    }
     kb::TPGN pgn;
-    // Never create a file that is not there.
-    pgn.BeforeCreatePGNFile = [](kb::TPGN*, const std::string&, bool& Create) { Create = false; };
-    if (!pgn.SetFileName(args[0]) || pgn.ScanIncomplete()) {
-        std::cerr << "kbbench list-delete: cannot open " << args[0] << "\n";
-        return 1;
-    }
+    if (!kbbench::OpenExistingList(args[0], pgn)) return 1;
     std::vector<int> rows;
     for (size_t i = 1; i < args.size(); ++i) {
         int row = 0;
@@ -44,11 +33,7 @@ int RunListDelete(const kbbench::Args& args) {
             ok = pgn.DeleteGame(*it);
     }
     if (!ok) {
-        if (!pgn.IsDatabase() && pgn.LastRewrite() == kb::TRewriteResult::Refused)
-            std::cerr << "kbbench list-delete: refused: another program holds " << args[0]
-                      << " or changed it since it was read\n";
-        else
-            std::cerr << "kbbench list-delete: the delete failed\n";
+        kbbench::ReportChangeFailed(pgn, args[0], "the delete failed");
         return 1;
     }
     std::cout << "deleted\t" << rows.size() << "\n";

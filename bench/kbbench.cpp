@@ -2,12 +2,14 @@
 // kbbench: benchmark and verification driver. Runs one subsystem on files or
 // positions and prints tab-separated results, ending with "seconds<TAB>N".
 #include "KbBench.h"
+#include "PGN.h"
 #include "PGNScan.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -85,6 +87,30 @@ void WriteWhenFull(std::string& out) {
 int WriteRest(const std::string& out) {
     std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
     return std::cout ? 0 : 1;
+}
+
+bool OpenExistingList(const std::string& file, kb::TPGN& pgn) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        std::cerr << "kbbench " << RunningCommand() << ": no such file: " << file << "\n";
+        return false;
+    }
+    pgn.BeforeCreatePGNFile = [](kb::TPGN*, const std::string&, bool& Create) { Create = false; };
+    if (!pgn.SetFileName(file) || pgn.ScanIncomplete()) {
+        std::cerr << "kbbench " << RunningCommand() << ": cannot open " << file << "\n";
+        return false;
+    }
+    return true;
+}
+
+void ReportChangeFailed(const kb::TPGN& pgn, const std::string& file,
+                        const std::string& otherwise) {
+    std::cerr << "kbbench " << RunningCommand() << ": ";
+    if (!pgn.IsDatabase() && pgn.LastRewrite() == kb::TRewriteResult::Refused)
+        std::cerr << "refused: another program holds " << file
+                  << " or changed it since it was read\n";
+    else
+        std::cerr << otherwise << "\n";
 }
 
 std::vector<std::string_view> SplitPgnGames(std::string_view bytes) {
