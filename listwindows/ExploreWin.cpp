@@ -395,6 +395,7 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
     TCopySink sink;
     sink.Records = db != nullptr;
     bool writeFailed = false;
+    bool refused = false;
     if (db) {
         sink.Write = [&](const std::vector<std::string>& Games, int& Written) {
             Written = 0;
@@ -409,6 +410,12 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
             return !writeFailed;
         };
     } else {
+        // As into a list's file: only a text that reads back as one game,
+        // else it would take the games behind it. It ends the copy.
+        sink.Accepts = [&refused](const std::string& Text) {
+            refused = !TPGN::IsGameText(Text);
+            return !refused;
+        };
         // The file may be written anew for each batch: a batch holds at
         // least as much.
         sink.Rewritten = [&target] {
@@ -441,7 +448,7 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
     result.Appended = copied.Copied;
     result.Stopped = copied.Stopped;
     // A game that did not go in is reported, not counted.
-    result.Failed = writeFailed;
+    result.Failed = writeFailed || refused;
 
     if (source) source->setEnabled(true);
     db.reset();

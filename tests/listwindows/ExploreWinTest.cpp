@@ -209,6 +209,34 @@ TEST_F(DatabaseWindow, DropOntoAFileAnotherCopyHoldsIsRefused) {
     EXPECT_EQ(kbtest::GamesOfFile(target).size(), 6u);
 }
 
+// A source game that would not read back as one game (its comment never
+// closes, so it would take the games behind it) is not appended to a PGN
+// file, as a copy between lists refuses it: the copy ends there and says so.
+TEST_F(DatabaseWindow, DropOntoAPgnFileRefusesAGameThatIsNotOneGame) {
+    const fs::path source = dir_ / "source.pgn";
+    kbtest::WriteFile(source, games_[0] + "\r\n\r\n" + games_[1] + " {never closed\r\n\r\n" +
+                                  games_[2] + "\r\n");
+    const fs::path target = MakePgn("target.pgn", 8, 10);
+    auto list = kbtest::OpenWindow(source);
+    ASSERT_EQ(list->PGN()->ItemCount(), 3);
+    kb::TMDIDatabase w;
+    const QString t = QString::fromStdString(target.string());
+    w.SetHistory({kb::LwHistoryEntry(t)});
+    kbtest::SelectRows(*list, {0, 1, 2});
+    const auto r = w.DropOnto(t, list->PGN());
+    EXPECT_TRUE(r.Failed);
+    EXPECT_EQ(r.Appended, 1);
+    EXPECT_EQ(host_.Messages.back().Text, kb::LwText(19));
+    auto after = kbtest::OpenWindow(target);
+    EXPECT_EQ(IdsOf(*after->PGN()), Want({8, 9, 0}));
+    for (int row = 0; row < after->PGN()->ItemCount(); ++row) {
+        bool deleted = false;
+        std::string text;
+        after->PGN()->ReadGameText(after->PGN()->GameIndex(row), deleted, text);
+        EXPECT_TRUE(kb::TPGN::IsGameText(text)) << row;
+    }
+}
+
 TEST_F(DatabaseWindow, HistoryEntryWithQuoteInNameOpensThatFile) {
     // A double quote in the file name must not cut the path short: opening
     // or dropping onto the entry would reach some other file.
