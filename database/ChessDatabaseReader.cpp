@@ -4,6 +4,7 @@
 #include "ChessDatabase.h"
 
 #include "GameRecordFormat.h"
+#include "Notation.h"
 
 #include "SchachProcs.h"
 
@@ -41,19 +42,6 @@ std::string DateText(unsigned Year, unsigned Month, unsigned Day) {
     std::string year = Year ? std::to_string(Year) : std::string("????");
     if (year.size() < 4) year.insert(0, 4 - year.size(), '0');
     return year + "." + TwoDigits(Month) + "." + TwoDigits(Day);
-}
-
-// Two comments after one move are held joined by " | "; in PGN they go out
-// as two comments, since other readers stop at the "|".
-void AppendComment(std::string& Text, const std::string& Comment) {
-    size_t from = 0;
-    for (size_t j = Comment.find("} | {"); j != std::string::npos;
-         j = Comment.find("} | {", from)) {
-        Text.append(Comment, from, j - from);
-        Text += "} {";
-        from = j + 5;
-    }
-    Text.append(Comment, from, std::string::npos);
 }
 
 // Only a game result ends the move text; any other Result text would be
@@ -209,7 +197,7 @@ void EmitMove(std::string& Text, const TMoveData& M, TBoard64& Current, TBoard64
     }
     if (M.HasComment) {
         Text += ' ';
-        AppendComment(Text, M.Comment);
+        AppendSeparatedComments(Text, M.Comment);
     }
     for (int i = 0; i < M.Closings; ++i) {
         if (SavedBefore.empty()) {

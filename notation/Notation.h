@@ -46,6 +46,11 @@ struct TBaum {
     static void operator delete(void* P, size_t Size) noexcept;
 };
 
+// The comments of one move are held joined by " | ". PGN gets them as
+// separate comments: the "|" between them would read back as NAG 140, and
+// other readers stop at it. Appends Joined so to Out.
+void AppendSeparatedComments(std::string& Out, std::string_view Joined);
+
 // Moves the free list holds or has handed out, all threads together (0 in
 // builds without it): what the tree's memory costs the process.
 size_t NodePoolBlocks();

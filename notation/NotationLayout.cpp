@@ -42,6 +42,17 @@ bool TrimComment(std::string& k) {
 
 } // namespace
 
+void AppendSeparatedComments(std::string& Out, std::string_view Joined) {
+    constexpr std::string_view Joint = "} | {";
+    size_t from = 0;
+    for (size_t j = Joined.find(Joint); j != std::string_view::npos; j = Joined.find(Joint, from)) {
+        Out.append(Joined.substr(from, j - from));
+        Out += "} {";
+        from = j + Joint.size();
+    }
+    Out.append(Joined.substr(from));
+}
+
 std::string TNotation::PosKey(int32_t Pos) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%15d", Pos);
@@ -236,14 +247,11 @@ void TNotation::BuildLines(TBaum* First, TLayoutRun& Run) {
                                                                      n) != FShownShortComments.end()
                                          : TrimComment(k);
             if (showComment) {
-                // In PGN the joined comments go out as separate comments:
-                // the "|" between them would read back as NAG 140.
-                std::string shown = k;
-                if (ExportMode) {
-                    for (size_t j = shown.find("} | {"); j != std::string::npos;
-                         j = shown.find("} | {", j + 3))
-                        shown.replace(j, 5, "} {");
-                }
+                std::string shown;
+                if (ExportMode)
+                    AppendSeparatedComments(shown, k);
+                else
+                    shown = k;
                 CommentSpans.push_back({len() + 2, static_cast<int32_t>(shown.size())});
                 LayoutText += ' ';
                 LayoutText += shown;
