@@ -154,7 +154,7 @@ void* TBaum::operator new(size_t Size) {
     return ::operator new(Size);
 }
 
-void TBaum::operator delete(void* P, size_t Size) noexcept {
+void TBaum::operator delete(void* P, [[maybe_unused]] size_t Size) noexcept {
     if (!P) return;
 #if KB_NODE_POOL
     if (Size == sizeof(TBaum)) {
