@@ -444,6 +444,11 @@ void TMDIBrett::TimerEngineReactivateTimer() {
         return;
     }
     if (FReactivations >= MaxReactivations) {
+        // An engine whose input is gone may still be writing why: its words
+        // are read to the end before it is judged, for a few ticks at most.
+        if (FEngineThread->Dead() && !FEngineThread->OutputEnded() &&
+            FReactivations++ < MaxReactivations + 3)
+            return;
         // Given up: the memo says so instead of "Starting ..." for ever; a
         // late answer still replaces it.
         TimerEngineReactivate->stop();

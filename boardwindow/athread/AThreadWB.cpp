@@ -885,6 +885,11 @@ bool TAnalyseThreadWB::Dead() const {
     return dead_ || writeFailed_;
 }
 
+bool TAnalyseThreadWB::OutputEnded() const {
+    std::lock_guard lk(m_);
+    return dead_;
+}
+
 bool TAnalyseThreadWB::Settling(std::chrono::milliseconds Grace) const {
     std::lock_guard lk(m_);
     if (dead_ || writeFailed_) return false;

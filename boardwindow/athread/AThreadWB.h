@@ -122,6 +122,9 @@ public:
     // The last line the engine said that was no thinking line (a message,
     // an error): once it has ended, most often why.
     std::string LastWords() const;
+    // Everything the engine wrote has been read: its last words are final.
+    // An engine whose input is gone may still be writing them.
+    bool OutputEnded() const;
     // Not to be judged yet: the engine is still in its handshake (which
     // may take up to FeatureLongWait), or its position went out less than
     // Grace ago.

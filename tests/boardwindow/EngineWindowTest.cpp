@@ -415,7 +415,7 @@ TEST_F(EngineWindowFrame, AnEngineThatEndsWithItsReasonKeepsTheReasonWhenTheWatc
         // Each run: started, said why, ended; then the watchdog looks.
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
-                return W->FEngineThread->Dead() &&
+                return W->FEngineThread->OutputEnded() &&
                        W->Memo1->toPlainText().endsWith("engine terminated");
             },
             10000));
