@@ -24,9 +24,32 @@ enum class TFault {
     KillAfter,    // the call done, then SIGKILL
 };
 
-class TFaultyFileSystem : public TFileSystem {
+// The real file system, every call passed through: a base for test file
+// systems that change one or two calls.
+class TPassThroughFileSystem : public TFileSystem {
 public:
     TFileSystem& Real = TFileSystem::Posix();
+
+    std::unique_ptr<TFile> Open(const std::string& Path, TOpenMode Mode) override {
+        return Real.Open(Path, Mode);
+    }
+    bool Exists(const std::string& Path) override { return Real.Exists(Path); }
+    bool IsReadOnly(const std::string& Path) override { return Real.IsReadOnly(Path); }
+    bool MakeWritable(const std::string& Path) override { return Real.MakeWritable(Path); }
+    bool CopyPermissions(const std::string& Model, const std::string& Path) override {
+        return Real.CopyPermissions(Model, Path);
+    }
+    bool Remove(const std::string& Path) override { return Real.Remove(Path); }
+    bool Rename(const std::string& From, const std::string& To) override {
+        return Real.Rename(From, To);
+    }
+    bool SyncFolder(const std::string& Path) override { return Real.SyncFolder(Path); }
+    TFileStamp Stamp(const std::string& Path) override { return Real.Stamp(Path); }
+    std::string CanonicalPath(const std::string& Path) override { return Real.CanonicalPath(Path); }
+};
+
+class TFaultyFileSystem : public TPassThroughFileSystem {
+public:
     int64_t Calls = 0;   // mutating calls so far
     int64_t FailAt = -1; // the call that meets the fault
     TFault Fault = TFault::Fail;
@@ -49,17 +72,9 @@ public:
     }
 
     std::unique_ptr<TFile> Open(const std::string& Path, TOpenMode Mode) override;
-    bool Exists(const std::string& Path) override { return Real.Exists(Path); }
-    bool IsReadOnly(const std::string& Path) override { return Real.IsReadOnly(Path); }
-    bool MakeWritable(const std::string& Path) override { return Real.MakeWritable(Path); }
-    bool CopyPermissions(const std::string& Model, const std::string& Path) override {
-        return Real.CopyPermissions(Model, Path);
-    }
     bool Remove(const std::string& Path) override;
     bool Rename(const std::string& From, const std::string& To) override;
     bool SyncFolder(const std::string& Path) override;
-    TFileStamp Stamp(const std::string& Path) override { return Real.Stamp(Path); }
-    std::string CanonicalPath(const std::string& Path) override { return Real.CanonicalPath(Path); }
 };
 
 class TFaultyFile : public TFile {

@@ -59,10 +59,9 @@ std::string KorchnoiGames(size_t N) {
 // The real file system, with a hook run once at the first open of the game
 // file for writing (between a writer's open and its lock) or at the first
 // rename onto it (everything checked, the lock held).
-class THookedFs : public TFileSystem {
+class THookedFs : public TPassThroughFileSystem {
 public:
     enum class TAt { Open, Rename };
-    TFileSystem& Real = TFileSystem::Posix();
     std::string Game;
     TAt At = TAt::Open;
     std::function<void()> Hook;
@@ -72,20 +71,10 @@ public:
         if (At == TAt::Open && Mode == TOpenMode::ReadWrite && Same(Path)) Fire();
         return f;
     }
-    bool Exists(const std::string& Path) override { return Real.Exists(Path); }
-    bool IsReadOnly(const std::string& Path) override { return Real.IsReadOnly(Path); }
-    bool MakeWritable(const std::string& Path) override { return Real.MakeWritable(Path); }
-    bool CopyPermissions(const std::string& Model, const std::string& Path) override {
-        return Real.CopyPermissions(Model, Path);
-    }
-    bool Remove(const std::string& Path) override { return Real.Remove(Path); }
     bool Rename(const std::string& From, const std::string& To) override {
         if (At == TAt::Rename && Same(To)) Fire();
         return Real.Rename(From, To);
     }
-    bool SyncFolder(const std::string& Path) override { return Real.SyncFolder(Path); }
-    TFileStamp Stamp(const std::string& Path) override { return Real.Stamp(Path); }
-    std::string CanonicalPath(const std::string& Path) override { return Real.CanonicalPath(Path); }
 
 private:
     bool Same(const std::string& Path) {

@@ -2,6 +2,7 @@
 // Edits under failing file calls: short writes, a full disk, failing syncs,
 // a failing rename and a cancel. The game file is never written in place:
 // it stays as it was, and the half written new file goes.
+#include "FaultyFileSystem.h"
 #include "PGN.h"
 #include "PGNTestUtil.h"
 #include "TestSupport.h"
@@ -17,9 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Passes calls through, failing those chosen by the test.
-class FaultyIO : public TFileSystem {
+class FaultyIO : public TPassThroughFileSystem {
 public:
-    TFileSystem& Real = TFileSystem::Posix();
     std::string gamePath;
     int gameWrites = 0;
     int newWrites = 0;
@@ -43,20 +43,10 @@ public:
                                                  : TRole::Other;
         return std::make_unique<TFaultyFile>(std::move(f), *this, role);
     }
-    bool Exists(const std::string& Path) override { return Real.Exists(Path); }
-    bool IsReadOnly(const std::string& Path) override { return Real.IsReadOnly(Path); }
-    bool MakeWritable(const std::string& Path) override { return Real.MakeWritable(Path); }
-    bool CopyPermissions(const std::string& Model, const std::string& Path) override {
-        return Real.CopyPermissions(Model, Path);
-    }
-    bool Remove(const std::string& Path) override { return Real.Remove(Path); }
     bool Rename(const std::string& From, const std::string& To) override {
         if (failRename) return false;
         return Real.Rename(From, To);
     }
-    bool SyncFolder(const std::string& Path) override { return Real.SyncFolder(Path); }
-    TFileStamp Stamp(const std::string& Path) override { return Real.Stamp(Path); }
-    std::string CanonicalPath(const std::string& Path) override { return Real.CanonicalPath(Path); }
 
 private:
     enum class TRole { Game, New, Other };

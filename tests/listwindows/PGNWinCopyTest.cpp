@@ -4,6 +4,7 @@
 // one per game), with progress in percent while the window keeps answering
 // events; a stop or a refused game ends the copy at a game, not a batch.
 #include "ChessDatabase.h"
+#include "FaultyFileSystem.h"
 #include "PGNWinTestUtil.h"
 #include "TestSupport.h"
 
@@ -63,10 +64,9 @@ void ExpectSameIds(const std::vector<std::string>& Got, const std::vector<std::s
 }
 
 // The real file system, counting what makes data durable.
-class TSyncCounter : public kb::TFileSystem {
+class TSyncCounter : public kb::TPassThroughFileSystem {
 public:
     int Syncs = 0;
-    kb::TFileSystem& Real = kb::TFileSystem::Posix();
 
     class TCountedFile : public kb::TFile {
     public:
@@ -92,20 +92,10 @@ public:
         auto f = Real.Open(Path, Mode);
         return f ? std::make_unique<TCountedFile>(std::move(f), Syncs) : nullptr;
     }
-    bool Exists(const std::string& P) override { return Real.Exists(P); }
-    bool IsReadOnly(const std::string& P) override { return Real.IsReadOnly(P); }
-    bool MakeWritable(const std::string& P) override { return Real.MakeWritable(P); }
-    bool CopyPermissions(const std::string& M, const std::string& P) override {
-        return Real.CopyPermissions(M, P);
-    }
-    bool Remove(const std::string& P) override { return Real.Remove(P); }
-    bool Rename(const std::string& F, const std::string& T) override { return Real.Rename(F, T); }
     bool SyncFolder(const std::string& P) override {
         ++Syncs;
         return Real.SyncFolder(P);
     }
-    kb::TFileStamp Stamp(const std::string& P) override { return Real.Stamp(P); }
-    std::string CanonicalPath(const std::string& P) override { return Real.CanonicalPath(P); }
 };
 
 // What one drop did to the windows around it.
