@@ -2,7 +2,6 @@
 #include "FileIO.h"
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
@@ -259,28 +258,29 @@ bool AllDigits(std::string_view S) {
     return true;
 }
 
-// The writer's process id when Name is one of our temporary names for a
-// file named Base, else -1.
-long long ReplacementWriter(std::string_view Name, std::string_view Base) {
+// Name is one of our temporary names for a file named Base.
+bool IsReplacementName(std::string_view Name, std::string_view Base) {
     const size_t head = 1 + Base.size() + kReplacementMark.size();
     if (Name.size() <= head + kReplacementEnd.size() || Name[0] != '.' ||
         Name.substr(1, Base.size()) != Base ||
         Name.substr(1 + Base.size(), kReplacementMark.size()) != kReplacementMark ||
         !Name.ends_with(kReplacementEnd))
-        return -1;
+        return false;
     const std::string_view mid = Name.substr(head, Name.size() - head - kReplacementEnd.size());
     const size_t dash = mid.find('-');
-    if (dash == std::string_view::npos || !AllDigits(mid.substr(0, dash)) ||
-        !AllDigits(mid.substr(dash + 1)))
-        return -1;
-    return std::stoll(std::string(mid.substr(0, dash)));
+    return dash != std::string_view::npos && AllDigits(mid.substr(0, dash)) &&
+           AllDigits(mid.substr(dash + 1));
 }
 
-// A process of that id still runs (or cannot be told, which counts as running).
-bool ProcessAlive(long long Pid) {
-    if (Pid <= 0 || Pid > 0x7fffffff) return false;
-    if (Pid == ::getpid()) return true;
-    return ::kill(static_cast<pid_t>(Pid), 0) == 0 || errno != ESRCH;
+// Removes the temporary file at Path when no writer holds it. A writer
+// holds its lock from the file's creation until it renames or removes it, so
+// the lock alone tells a leftover from work in progress, whatever process
+// number the name carries (numbers repeat: in a container every start may
+// get the same one, and a lock of this very process counts like any other).
+bool RemoveIfUnheld(TFileSystem& Fs, const std::string& Path) {
+    auto file = Fs.Open(Path, TOpenMode::Read);
+    if (!file || !file->TryLock() || !file->IsFileAt(Path)) return false;
+    return Fs.Remove(Path);
 }
 
 } // namespace
@@ -307,7 +307,9 @@ bool TReplacement::Begin(TFileSystem& Fs, const std::string& Target) {
     }
     for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
         temp_ = ReplacementName(target_, ::getpid(), attempt);
-        if (Fs.Exists(temp_)) continue;
+        // A leftover of an earlier process of the same number is no reason
+        // to give up: it goes, unless its writer still holds it.
+        if (Fs.Exists(temp_) && !RemoveIfUnheld(Fs, temp_)) continue;
         file_ = Fs.Open(temp_, TOpenMode::CreateNew);
         if (!file_) {
             if (!Fs.Exists(temp_)) break;
@@ -367,15 +369,11 @@ int RemoveStaleReplacements(TFileSystem& Fs, const std::string& Target) {
     int removed = 0;
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        // Only names this program makes, and only once their writer is gone:
-        // a file of the user's is never taken, whatever it is called or holds.
-        const long long writer = ReplacementWriter(name, base);
-        if (writer < 0 || ProcessAlive(writer)) continue;
-        const std::string path = it->path().string();
-        auto file = Fs.Open(path, TOpenMode::Read);
-        // A writer holds its lock until it renames or removes the file.
-        if (!file || !file->TryLock() || !file->IsFileAt(path)) continue;
-        if (Fs.Remove(path)) ++removed;
+        // Only names this program makes, and only once no writer holds
+        // them: a file of the user's is never taken, whatever it is called
+        // or holds.
+        if (!IsReplacementName(name, base)) continue;
+        if (RemoveIfUnheld(Fs, it->path().string())) ++removed;
     }
     if (removed > 0) Fs.SyncFolder(target.string());
     return removed;

@@ -102,7 +102,8 @@ public:
 // step, so that a crash at any instant leaves the old file or the new one.
 // The temporary file is hidden and carries the program's mark and its
 // writer's process id (ReplacementName); it is locked while it is written:
-// RemoveStaleReplacements takes only the ones whose writer is gone.
+// RemoveStaleReplacements takes only the ones no writer holds. The process
+// id only keeps the names of writers apart; it proves nothing about them.
 class TReplacement {
 public:
     TReplacement() = default;
@@ -137,8 +138,8 @@ private:
 std::string ReplacementName(const std::string& Target, long long Pid, int N);
 
 // Removes temporary files that an interrupted TReplacement of Target left
-// (a crashed or killed writer); files a live writer holds are kept.
-// Returns how many were removed.
+// (a crashed or killed writer): those whose lock no writer holds, whatever
+// process id their names carry. Returns how many were removed.
 int RemoveStaleReplacements(TFileSystem& Fs, const std::string& Target);
 
 // Writes Content to Path through a fresh temporary file beside it, synced,

@@ -266,10 +266,13 @@ TEST_F(PGNDoor, OnlyTheProgramsOwnLeftoversGo) {
         "korchnoi.pgn.tmp2024-05", "korchnoi.pgn.tmp4242-0", "korchnoi.pgn.tmp1-0",
         ".korchnoi.pgn.tmp1-0", "korchnoi.pgn0", "korchnoi.pgn.kestrelbay-1-0.tmp",
         ".korchnoi.pgn.kestrelbay-x-0.tmp", ".korchnoi.pgn.kestrelbay-1-0.tmpx",
-        // The program's name for a writer that still runs (this process).
+        // The program's name for a writer that still runs (this process),
+        // which holds its lock.
         fs::path(ReplacementName(file_.string(), ::getpid(), 7)).filename().string()};
     for (const std::string& name : mine)
         kbtest::WriteFile(dir_ / name, game);
+    auto working = TFileSystem::Posix().Open((dir_ / mine.back()).string(), TOpenMode::Read);
+    ASSERT_TRUE(working && working->TryLock());
 
     // A change killed once its new file is written, just before the rename.
     const pid_t pid = ::fork();

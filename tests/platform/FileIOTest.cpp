@@ -166,6 +166,43 @@ TEST(FileIO, ReplaceKeepsModeAndWritesThroughLinks) {
     EXPECT_EQ(FilesIn(dir.path()), 2u);
 }
 
+// Leftovers of killed writers go by their lock alone: process numbers
+// repeat (in a container every start may get the same one, 1 included), so
+// a leftover named with this process's own number or with 1 is taken when
+// nothing holds it, and a hundred of them do not stop the next change. One
+// that a writer holds stays, be the writer another process or this one.
+TEST(FileIO, StaleReplacementsGoByTheirLockAlone) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "club.pgn").string();
+    WriteFile(name, "old");
+    for (int n = 0; n < 100; ++n)
+        WriteFile(ReplacementName(name, ::getpid(), n), "half");
+    WriteFile(ReplacementName(name, 1, 0), "half");
+    const std::string held = ReplacementName(name, 1, 1);
+    WriteFile(held, "being written");
+    kbtest::TOtherCopyHolds other(held);
+    ASSERT_TRUE(other.Held());
+
+    ASSERT_TRUE(ReplaceFileContent(TFileSystem::Posix(), name, "new"));
+    EXPECT_EQ(ReadFile(name), "new");
+    EXPECT_EQ(RemoveStaleReplacements(TFileSystem::Posix(), name), 100);
+    EXPECT_EQ(FilesIn(dir.path()), 2u);
+    EXPECT_EQ(ReadFile(held), "being written");
+
+    // A change of this very process at work keeps its file.
+    TReplacement mine;
+    ASSERT_TRUE(mine.Begin(TFileSystem::Posix(), name));
+    ASSERT_TRUE(mine.File().WriteAt(0, "mine", 4));
+    EXPECT_EQ(RemoveStaleReplacements(TFileSystem::Posix(), name), 0);
+    EXPECT_EQ(FilesIn(dir.path()), 3u);
+    EXPECT_TRUE(mine.Commit());
+    EXPECT_EQ(ReadFile(name), "mine");
+
+    other.Release();
+    EXPECT_EQ(RemoveStaleReplacements(TFileSystem::Posix(), name), 1);
+    EXPECT_EQ(FilesIn(dir.path()), 1u);
+}
+
 TEST(FileIO, SettingsFileWritesThroughTheLayer) {
     kbtest::TempDir dir;
     const std::string name = (dir / "Kestrelbay.ini").string();
