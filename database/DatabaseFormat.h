@@ -25,6 +25,17 @@ enum TIndexHeader : int64_t {
     ihOwner1 = 4,
 };
 
+// The lock file's one byte. Clean: the last session closed the files
+// cleanly. In use: a session had them open for writing and has not closed
+// them yet (the next open checks fully). Compressing: a compress is under
+// way, and the temporary pair beside the main file is its own. Rebuilding
+// + k: an index rebuild is under way into its temporary name k.
+inline constexpr char LockClean = 0;
+inline constexpr char LockInUse = 1;
+inline constexpr char LockCompressing = 2;
+inline constexpr char LockRebuilding = 0x10;
+inline constexpr int RebuildTempNames = 8;
+
 inline constexpr char RecordEnd = '\0';
 inline constexpr char DeletedFill = '\x07'; // a record made only of these counts as deleted
 inline constexpr unsigned char PrefixPlain = 0x01;

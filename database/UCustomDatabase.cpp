@@ -10,11 +10,6 @@
 namespace kb {
 namespace {
 
-// Lock file byte: the files were closed cleanly, or a session had them open
-// for writing and has not closed them yet (then the next open checks fully).
-constexpr char LockClean = 0;
-constexpr char LockInUse = 1;
-
 constexpr int64_t ReadBlock = 2048;
 constexpr size_t BatchLimit = size_t{4} << 20;
 
@@ -105,8 +100,7 @@ bool TCustomDatabase::OpenDatabase(const std::string& FileName, const std::strin
         indexFileName_ = ChangeFileExt(FileName, IndexExt);
         suspect_ = false;
         // Judged before the lock, so that a refused file gets no companions.
-        const bool exists =
-            Fs().Exists(fileName_) || Fs().Exists(ChangeFileExt(fileName_, ".maintmp"));
+        const bool exists = Fs().Exists(fileName_);
         TFilesKind kind = TFilesKind::Database;
         if (!exists && !CreateMissing) {
             SetError(dbeNotFound);
@@ -125,8 +119,7 @@ bool TCustomDatabase::OpenDatabase(const std::string& FileName, const std::strin
         }
         bool ok = true;
         if (!readOnly_) {
-            ok = FinishInterruptedCompress();
-            Fs().Remove(ChangeFileExt(fileName_, ".rebuildtmp"));
+            ok = FinishInterruptedWork();
             for (const std::string* name : {&indexFileName_, &fileName_}) {
                 if (ok && !Fs().Exists(*name) && !Fs().Open(*name, TOpenMode::Create)) ok = false;
                 if (ok && !Fs().MakeWritable(*name)) ok = false;
@@ -208,7 +201,9 @@ bool TCustomDatabase::TakeLock() {
         if (!lock->IsFileAt(lockFileName_)) continue;
         char b = 1;
         const int64_t size = lock->Size();
-        cleanAtOpen_ = size == 1 && lock->ReadAt(0, &b, 1) == 1 && b == LockClean;
+        const bool read = size == 1 && lock->ReadAt(0, &b, 1) == 1;
+        cleanAtOpen_ = read && b == LockClean;
+        workMark_ = read ? b : LockInUse;
         if (size != 1) {
             // Unknown history: in use until a full check has passed.
             if (!lock->Truncate(0) || !lock->WriteAt(0, &LockInUse, 1)) return false;
@@ -232,6 +227,19 @@ bool TCustomDatabase::MarkDirty() {
     if (!lock_->WriteAt(0, &LockInUse, 1) || !lock_->Sync()) return false;
     dirty_ = true;
     return true;
+}
+
+// Names the work about to leave temporary files beside the database, on
+// disk before the first of them is made.
+bool TCustomDatabase::SetWorkMark(char Mark) {
+    if (!lock_ || !lock_->WriteAt(0, &Mark, 1) || !lock_->Sync()) return false;
+    dirty_ = true;
+    return true;
+}
+
+// The work's temporary files are gone: none beside the database is ours.
+void TCustomDatabase::EndWork() {
+    SetWorkMark(LockInUse);
 }
 
 void TCustomDatabase::MarkClean() {

@@ -128,7 +128,14 @@ private:
     TFilesKind ExamineFiles();
     bool TakeLock();
     void ReleaseLock();
-    bool FinishInterruptedCompress();
+    bool FinishInterruptedWork();
+    bool IsOwnTempIndex(const std::string& Name, bool OfCompress);
+    bool IsOwnTempMain(const std::string& Name);
+    bool IndexDescribesExactly(const std::string& MainName);
+    int RecordLeadsAreOurs(TFile& Main, int64_t End);
+    std::string RebuildTempName(int K) const;
+    bool SetWorkMark(char Mark);
+    void EndWork();
     bool TailIsUnfinishedAppend(int64_t Tail);
     bool RepairTails();
     bool SlotsDistinct();
@@ -180,6 +187,7 @@ private:
     std::vector<int64_t> pendSlots_;
 
     bool cleanAtOpen_ = false; // the last session closed the files cleanly
+    char workMark_ = 1;        // the lock file's byte at open (LockInUse ...)
     bool dirty_ = false;       // the lock file says "in use" for this session
     bool suspect_ = false;     // an undo failed: check everything at the next open
 };

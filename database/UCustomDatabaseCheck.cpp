@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unistd.h>
 #include <vector>
 
 namespace kb {
@@ -69,26 +68,6 @@ int RoundPercent(double Value) {
 
 } // namespace
 
-// A compress that a crash interrupted: the index temp is made (and its
-// folder entry synced) before the main temp, and renaming the index temp
-// into place commits. So a main temp standing alone is a committed swap,
-// which is finished; an index temp means the old pair stands. False when a
-// committed swap cannot be finished: the new index must never meet the old
-// main file.
-bool TCustomDatabase::FinishInterruptedCompress() {
-    const std::string mainTmp = ChangeFileExt(fileName_, ".maintmp");
-    const std::string indexTmp = ChangeFileExt(fileName_, ".indextmp");
-    const bool hasMain = Fs().Exists(mainTmp), hasIndex = Fs().Exists(indexTmp);
-    if (hasIndex) {
-        // The main temp goes first, and for good, before the index temp
-        // does: alone it would read as committed.
-        if (hasMain && !(Fs().Remove(mainTmp) && Fs().SyncFolder(mainTmp))) return false;
-        return Fs().Remove(indexTmp) && Fs().SyncFolder(indexTmp);
-    }
-    if (!hasMain) return true;
-    return Fs().Rename(mainTmp, fileName_) && Fs().SyncFolder(fileName_);
-}
-
 // Offset just past the last 0x00 of the main file (0 when it has none), -1 on
 // a read error.
 static int64_t TailStart(TFile& Main, int64_t Size) {
@@ -139,21 +118,33 @@ TCustomDatabase::TFilesKind TCustomDatabase::ExamineFiles() {
     }
     if (indexed) return TFilesKind::Database;
     // No index to vouch for the file: every record must look like one of ours.
+    switch (RecordLeadsAreOurs(*main, tail)) {
+    case 1:
+        return TFilesKind::Database;
+    case 0:
+        return TFilesKind::NotDatabase;
+    default:
+        return TFilesKind::Unreadable;
+    }
+}
+
+// 1 when every record that starts before End begins the way ours do, 0 when
+// one does not, -1 on a read error.
+int TCustomDatabase::RecordLeadsAreOurs(TFile& Main, int64_t End) {
     std::vector<char> buf(size_t{1} << 20);
     bool atStart = true;
-    for (int64_t pos = 0; pos < tail;) {
-        const int64_t got = main->ReadAt(
-            pos, buf.data(), std::min<int64_t>(static_cast<int64_t>(buf.size()), tail - pos));
-        if (got <= 0) return TFilesKind::Unreadable;
+    for (int64_t pos = 0; pos < End;) {
+        const int64_t got = Main.ReadAt(
+            pos, buf.data(), std::min<int64_t>(static_cast<int64_t>(buf.size()), End - pos));
+        if (got <= 0) return -1;
         for (int64_t i = 0; i < got; ++i) {
             const char c = buf[static_cast<size_t>(i)];
-            if (atStart && c != RecordEnd && !IsRecordLead(static_cast<unsigned char>(c)))
-                return TFilesKind::NotDatabase;
+            if (atStart && c != RecordEnd && !IsRecordLead(static_cast<unsigned char>(c))) return 0;
             atStart = c == RecordEnd;
         }
         pos += got;
     }
-    return TFilesKind::Database;
+    return 1;
 }
 
 // True when the bytes from Tail to the end of the main file can only be an
@@ -291,8 +282,6 @@ bool TCustomDatabase::RebuildIndex() {
     const bool wasBusy = busy_;
     busy_ = true;
     bool ok = false;
-    const std::string temp = ChangeFileExt(fileName_, ".rebuildtmp") +
-                             (readOnly_ ? "." + std::to_string(::getpid()) : std::string());
     std::vector<int64_t> deletedOffsets, liveOffsets;
     const int64_t oldSlots = std::max<int64_t>(1, indexRecords_ - IndexHeaderRecords);
     int64_t magic = 0;
@@ -311,7 +300,20 @@ bool TCustomDatabase::RebuildIndex() {
                !std::binary_search(liveOffsets.begin(), liveOffsets.end(), offset);
     };
 
-    auto out = Fs().Open(temp, TOpenMode::Truncate);
+    // The first free temporary name, never a file that is there already
+    // (the user's: our own leftovers went at the open). Under the lock the
+    // mark names it first, so that the next open can take it away should
+    // this run be killed; a read-only database has no lock, and a leftover
+    // of its rebuild stays.
+    std::unique_ptr<TFile> out;
+    std::string temp;
+    for (int k = 0; k < RebuildTempNames && !out; ++k) {
+        const std::string name = RebuildTempName(k);
+        if (Fs().Exists(name)) continue;
+        if (lock_ && !SetWorkMark(static_cast<char>(LockRebuilding + k))) break;
+        out = Fs().Open(name, TOpenMode::CreateNew);
+        if (out) temp = name;
+    }
     if (out) {
         std::string slots(IndexHeaderBytes, '\0');
         const int64_t header[8] = {IndexMagic, 0, 0, 0, owner_[0], owner_[1], owner_[2], owner_[3]};
@@ -396,7 +398,8 @@ bool TCustomDatabase::RebuildIndex() {
         }
     }
     out.reset();
-    if (!ok) Fs().Remove(temp);
+    // The mark goes once nothing of this run is left.
+    if (ok || temp.empty() || Fs().Remove(temp)) EndWork();
     // The index handle follows the file now in place.
     index_ = Fs().Open(indexFileName_, readOnly_ ? TOpenMode::Read : TOpenMode::ReadWrite);
     indexRecords_ = index_ ? std::max<int64_t>(0, index_->Size()) / 8 : 0;

@@ -394,33 +394,119 @@ TEST(DbEngine, CompressKeepsBusyAndRefusesReentry) {
     EXPECT_FALSE(fs::exists(dir / "g.indextmp"));
 }
 
-TEST(DbEngine, InterruptedCompressIsFinishedOrDiscarded) {
+// Files of the user's named like the leftovers of a compress or an index
+// rebuild, game text inside, stay byte for byte through opens, whatever the
+// lock file says, and block a compress rather than be overwritten; the
+// database opens as it stands. Only what the compress leaves is taken, under
+// its mark in the lock file: a half pair goes, a committed swap is finished.
+TEST(DbEngine, OnlyLeftoversProvenOursAreTaken) {
     kbtest::TempDir dir;
     const std::string name = (dir / "g.kbf").string();
     {
         TChessDatabase db;
         ASSERT_TRUE(db.Open(name, true));
-        Fill(db, 3);
+        Fill(db, 6);
+        ASSERT_TRUE(db.DeleteGame(1)); // wasted bytes: a compress has work
     }
     const std::string main = ReadFile(dir / "g.kbf"), index = ReadFile(dir / "g.kbfidx");
-    // Both temporaries present: not committed, the old pair stands.
-    WriteFile(dir / "g.maintmp", "junk");
-    WriteFile(dir / "g.indextmp", "junk");
-    TChessDatabase db;
-    ASSERT_TRUE(db.Open(name, true));
-    EXPECT_EQ(db.GetCount(), 3);
-    EXPECT_FALSE(fs::exists(dir / "g.maintmp"));
-    EXPECT_FALSE(fs::exists(dir / "g.indextmp"));
-    db.Close();
-    // Index renamed, main not yet: committed, the open finishes the swap.
-    WriteFile(dir / "g.maintmp", main.substr(0, main.find('\0') + 1));
-    std::string small = index.substr(0, 9 * 8);
-    PutInt64LE(&small[16], 1);
-    WriteFile(dir / "g.kbfidx", small);
-    ASSERT_TRUE(db.Open(name, true));
-    EXPECT_EQ(db.GetCount(), 1);
-    EXPECT_EQ(ReadPayload(db, 0), Payload(0));
-    EXPECT_FALSE(fs::exists(dir / "g.maintmp"));
+    const std::string text = "[Event \"Mine\"]\r\n[White \"A\"]\r\n[Black \"B\"]\r\n"
+                             "[Result \"*\"]\r\n\r\n1. e4 e5 2. Nf3 *\r\n\r\n";
+    auto lockSays = [&](char Byte) { WriteFile(dir / "g.kbftmp", std::string(1, Byte)); };
+    auto files = [&] {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir.path()))
+            names.insert(e.path().filename().string());
+        return names;
+    };
+    auto opensWith = [&](int64_t Games, int64_t Valid) {
+        TChessDatabase db;
+        if (!db.Open(name)) return ::testing::AssertionFailure() << "code " << db.LastError();
+        if (db.GetCount() != Games || db.GetValidCount() != Valid)
+            return ::testing::AssertionFailure() << db.GetCount() << " / " << db.GetValidCount();
+        return ::testing::AssertionSuccess();
+    };
+    const std::vector<std::vector<std::string>> sets = {
+        {"g.maintmp"}, {"g.indextmp"}, {"g.maintmp", "g.indextmp"}, {"g.rebuildtmp"}};
+    for (const auto& mine : sets) {
+        for (char mark : {LockClean, LockInUse, LockCompressing, LockRebuilding}) {
+            lockSays(mark);
+            for (const auto& f : mine)
+                WriteFile(dir / f, text);
+            EXPECT_TRUE(opensWith(6, 5)) << mine[0] << " mark " << int(mark);
+            for (const auto& f : mine)
+                EXPECT_EQ(ReadFile(dir / f), text) << f << " mark " << int(mark);
+            EXPECT_EQ(ReadFile(name), main);
+            EXPECT_EQ(ReadFile(dir / "g.kbfidx"), index);
+            // Under these names a compress has no room: it leaves all as it is.
+            if (mine[0] != "g.rebuildtmp") {
+                TChessDatabase db;
+                ASSERT_TRUE(db.Open(name));
+                EXPECT_FALSE(db.Compress());
+                EXPECT_EQ(db.LastError(), 9);
+                db.Close();
+                for (const auto& f : mine)
+                    EXPECT_EQ(ReadFile(dir / f), text) << f;
+                EXPECT_EQ(ReadFile(name), main);
+            }
+            for (const auto& f : mine)
+                fs::remove(dir / f);
+        }
+    }
+    // An index that fails the check is rebuilt beside a g.rebuildtmp of the
+    // user's, under another name, and nothing of the rebuild stays.
+    WriteFile(dir / "g.rebuildtmp", text);
+    std::string broken = index;
+    PutInt64LE(&broken[(8 + 2) * 8], 3); // not a record start
+    WriteFile(dir / "g.kbfidx", broken);
+    EXPECT_TRUE(opensWith(6, 5));
+    EXPECT_EQ(ReadFile(dir / "g.rebuildtmp"), text);
+    EXPECT_EQ(files(), (std::set<std::string>{"g.kbf", "g.kbfidx", "g.kbftmp", "g.rebuildtmp"}));
+    {
+        TChessDatabase db;
+        ASSERT_TRUE(db.Open(name));
+        ASSERT_TRUE(db.Compress());
+        EXPECT_EQ(db.GetCount(), 5);
+    }
+    EXPECT_EQ(ReadFile(dir / "g.rebuildtmp"), text);
+    fs::remove(dir / "g.rebuildtmp");
+
+    // The compress's own: a half pair under its mark goes...
+    const std::string compressed = ReadFile(name), compressedIndex = ReadFile(dir / "g.kbfidx");
+    lockSays(LockCompressing);
+    WriteFile(dir / "g.indextmp", compressedIndex.substr(0, 9 * 8).replace(0, 64, 64, '\0'));
+    WriteFile(dir / "g.maintmp", compressed.substr(0, compressed.find('\0') + 1) + "\x01half");
+    EXPECT_TRUE(opensWith(5, 5));
+    EXPECT_EQ(files(), (std::set<std::string>{"g.kbf", "g.kbfidx", "g.kbftmp"}));
+    // ...and a committed swap, the new index in place, is finished: the
+    // index describes exactly the records of the lone main temporary.
+    const std::string first = compressed.substr(0, compressed.find('\0') + 1);
+    std::string small = compressedIndex.substr(0, 9 * 8);
+    PutInt64LE(&small[ihValid * 8], 1);
+    for (char mark : {LockInUse, LockCompressing}) {
+        WriteFile(name, compressed);
+        WriteFile(dir / "g.kbfidx", small);
+        WriteFile(dir / "g.maintmp", first);
+        lockSays(mark);
+        TChessDatabase db;
+        ASSERT_TRUE(db.Open(name));
+        if (mark == LockCompressing) {
+            EXPECT_EQ(ReadFile(name), first);
+            EXPECT_EQ(db.GetCount(), 1);
+            EXPECT_EQ(ReadPayload(db, 0), Payload(0));
+        } else {
+            // No mark: not proven ours.
+            EXPECT_EQ(ReadFile(dir / "g.maintmp"), first);
+            EXPECT_EQ(ReadFile(name), compressed);
+        }
+    }
+    // A main temporary the index does not describe stays, even under the mark.
+    WriteFile(name, compressed);
+    WriteFile(dir / "g.kbfidx", compressedIndex);
+    WriteFile(dir / "g.maintmp", first);
+    lockSays(LockCompressing);
+    EXPECT_TRUE(opensWith(5, 5));
+    EXPECT_EQ(ReadFile(dir / "g.maintmp"), first);
+    EXPECT_EQ(ReadFile(name), compressed);
 }
 
 TEST(DbEngine, SampledCheckAndBatchMode) {

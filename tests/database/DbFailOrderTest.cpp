@@ -127,12 +127,27 @@ TEST(DbFailOrder, CompressSwapsWholeOrNotAtAll) {
         EveryCallFails(op, f);
 }
 
+// A file of the user's beside the database, named like the index rebuild's
+// temporary file; and the names in the folder, which must be the database's
+// three and that file alone.
+const std::string kForeign = "[Event \"Mine\"]\r\n\r\n1. d4 d5 *\r\n";
+std::vector<std::string> FolderOf(const kbtest::TempDir& Dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(Dir.path()))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // The process killed before, in the middle of and after each mutating call
-// of a compress: the next open finds the old or the new pair, whole.
+// of a compress: the next open finds the old or the new pair, whole, and
+// leaves no file of the compress behind and the user's as it was.
 TEST(DbFailOrder, CompressKilledAtEveryCall) {
     kbtest::TempDir dir;
     const std::string name = (dir / "k.kbf").string();
     const TModel model = MakeDatabase(name);
+    kbtest::WriteFile(dir / "k.rebuildtmp", kForeign);
+    const std::vector<std::string> folder = {"k.kbf", "k.kbfidx", "k.kbftmp", "k.rebuildtmp"};
     TModel after = model;
     TOp op;
     op.Kind = TOpKind::Compress;
@@ -171,15 +186,75 @@ TEST(DbFailOrder, CompressKilledAtEveryCall) {
                 << Matches(db, model).message();
             newer += isNew;
             db.Close();
-            EXPECT_FALSE(fs::exists(ChangeFileExt(name, ".maintmp"))) << "call " << k;
-            EXPECT_FALSE(fs::exists(ChangeFileExt(name, ".indextmp"))) << "call " << k;
+            EXPECT_EQ(FolderOf(dir), folder) << "call " << k;
             EXPECT_EQ(AfterRebuild(name), Rebuilt(isNew ? after : model)) << "call " << k;
+            EXPECT_EQ(FolderOf(dir), folder) << "call " << k;
+            EXPECT_EQ(kbtest::ReadFile(dir / "k.rebuildtmp"), kForeign) << "call " << k;
         }
     }
     EXPECT_GE(kills, 20);
     // Both sides of the commit were hit.
     EXPECT_GT(newer, 0);
     EXPECT_LT(newer, kills);
+}
+
+// The same for the rebuild of an index that fails the check at the open:
+// the next open has every game, and the folder holds nothing of the killed
+// rebuild.
+TEST(DbFailOrder, RebuildKilledAtEveryCall) {
+    kbtest::TempDir dir;
+    const std::string name = (dir / "r.kbf").string();
+    const TModel model = MakeDatabase(name);
+    const std::string main = kbtest::ReadFile(name);
+    std::string index = kbtest::ReadFile(dir / "r.kbfidx");
+    PutInt64LE(&index[(8 + 2) * 8], 3); // not a record start
+    kbtest::WriteFile(dir / "r.rebuildtmp", kForeign);
+    const std::vector<std::string> folder = {"r.kbf", "r.kbfidx", "r.kbftmp", "r.rebuildtmp"};
+    // The old index fails the check, yet its deletion marks hold.
+    std::vector<std::string> want;
+    for (const auto& g : model)
+        if (!g.Deleted) want.push_back(g.Payload);
+    std::sort(want.begin(), want.end());
+    int kills = 0;
+    for (TFault fault : {TFault::KillBefore, TFault::KillMidWrite, TFault::KillAfter}) {
+        for (int64_t k = 1;; ++k) {
+            kbtest::WriteFile(name, main);
+            kbtest::WriteFile(dir / "r.kbfidx", index);
+            fs::remove(dir / "r.kbftmp");
+            const pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                TFaultyFs fs;
+                fs.FailAt = k;
+                fs.Fault = fault;
+                TChessDatabase db(&fs);
+                ::_exit(db.Open(name) ? 0 : 3);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            if (!(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)) {
+                ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "call " << k;
+                break;
+            }
+            ++kills;
+            std::vector<std::string> games;
+            {
+                TChessDatabase db;
+                ASSERT_TRUE(db.Open(name)) << "call " << k << " code " << db.LastError();
+                for (int64_t i = 0; i < db.GetCount(); ++i) {
+                    std::string key, payload;
+                    bool deleted = false;
+                    ASSERT_TRUE(db.ReadRecord(key, payload, deleted, i)) << "call " << k;
+                    if (!deleted) games.push_back(payload);
+                }
+            }
+            std::sort(games.begin(), games.end());
+            EXPECT_EQ(games, want) << "fault " << static_cast<int>(fault) << " call " << k;
+            EXPECT_EQ(FolderOf(dir), folder) << "call " << k;
+            EXPECT_EQ(kbtest::ReadFile(dir / "r.rebuildtmp"), kForeign) << "call " << k;
+        }
+    }
+    EXPECT_GE(kills, 15);
 }
 
 } // namespace
