@@ -55,8 +55,8 @@ int ReadOnePgnFile(const Args& args, std::string& bytes);
 void WriteWhenFull(std::string& out);
 int WriteRest(const std::string& out);
 
-// The games of a PGN text: a game starts at a line beginning with "[Event ";
-// text before the first such line belongs to the first game.
+// The games of a PGN text, as the game list finds them; text before the
+// first game belongs to none.
 std::vector<std::string_view> SplitPgnGames(std::string_view bytes);
 
 // Reads "DEPTH FEN..." (the FEN as one argument or spread over several).

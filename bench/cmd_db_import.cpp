@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kbbench db-import PGN KBF: appends every game of a PGN file to a database
-// (created when missing). Prints each game's number once it is on disk: the
-// games go in batches, and a batch is reported after the sync that covers it.
+// (created when missing). The games go in batches; after the sync that covers
+// a batch it prints "stored", TAB and the number of games on disk so far, so
+// that a killed import shows what was acknowledged. At the end: "games" and
+// the games the file holds, "skipped" and those that could not be read (each
+// named on stderr; the exit status is then 1).
 // The games of a batch are turned into records by KB_BENCH_THREADS threads
 // (default: up to 2), each with its own hidden notation; they are added in
 // file order.
@@ -34,12 +37,9 @@ bool ReadWholeFile(const std::string& Name, std::string& Bytes, size_t HeadRoom)
     return !in.bad();
 }
 
-bool Report(std::vector<int64_t>& Numbers) {
-    std::string out;
-    for (const int64_t n : Numbers)
-        out += std::to_string(n) + "\n";
-    Numbers.clear();
-    return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0;
+bool Say(const std::string& Line) {
+    return std::fwrite(Line.data(), 1, Line.size(), stdout) == Line.size() &&
+           std::fflush(stdout) == 0;
 }
 
 int RunDbImport(const kbbench::Args& args) {
@@ -55,11 +55,11 @@ int RunDbImport(const kbbench::Args& args) {
         std::cerr << "kbbench db-import: cannot read " << args[0] << "\n";
         return 1;
     }
+    // The games the game list finds; text before the first belongs to none.
     std::vector<int64_t> starts;
     kb::TGameStartScanner scanner;
     scanner.Feed(bytes.data() + room, bytes.size() - room, starts);
     scanner.Finish(starts);
-    if (starts.empty()) starts.push_back(0);
     starts.push_back(static_cast<int64_t>(bytes.size() - room));
 
     unsigned threads = std::min(2u, std::max(1u, std::thread::hardware_concurrency()));
@@ -85,7 +85,7 @@ int RunDbImport(const kbbench::Args& args) {
     const size_t games = starts.size() - 1;
     std::vector<std::string> payloads(BatchGames);
     std::vector<char> skipped(BatchGames);
-    std::vector<int64_t> done;
+    size_t stored = 0, skippedGames = 0;
     for (size_t first = 0; first < games; first += BatchGames) {
         const size_t count = std::min(BatchGames, games - first);
         auto convert = [&](unsigned t) {
@@ -105,34 +105,37 @@ int RunDbImport(const kbbench::Args& args) {
         for (auto& th : pool)
             th.join();
         for (size_t g = 0; g < count; ++g) {
-            if (skipped[g]) {
-                std::cerr << "kbbench db-import: text " << first + g + 1
-                          << " holds no game, skipped\n";
+            if (skipped[g] || payloads[g].empty()) {
+                std::cerr << "kbbench db-import: game " << first + g + 1
+                          << " cannot be read, skipped\n";
+                ++skippedGames;
                 continue;
             }
-            if (payloads[g].empty()) continue; // nothing but blanks
             int64_t number = -1;
             if (!db.AddRecord(number, payloads[g])) {
-                std::cerr << "kbbench db-import: game " << first + g << " not added (code "
+                std::cerr << "kbbench db-import: game " << first + g + 1 << " not added (code "
                           << db.LastError() << ")\n";
                 return 1;
             }
-            done.push_back(number);
+            ++stored;
         }
         if (!db.Flush()) {
             std::cerr << "kbbench db-import: write failed (code " << db.LastError() << ")\n";
             return 1;
         }
-        if (!Report(done)) return 1;
+        if (!Say("stored\t" + std::to_string(stored) + "\n")) return 1;
     }
     if (!db.Flush()) {
         std::cerr << "kbbench db-import: write failed (code " << db.LastError() << ")\n";
         return 1;
     }
-    if (!Report(done)) return 1;
+    const std::string none = games == 0 ? "stored\t0\n" : "";
+    if (!Say(none + "games\t" + std::to_string(games) + "\nskipped\t" +
+             std::to_string(skippedGames) + "\n"))
+        return 1;
     db.SetKeepOpen(false);
     db.Close();
-    return 0;
+    return skippedGames ? 1 : 0;
 }
 
 const kbbench::Command command{"db-import", "PGN KBF", &RunDbImport};

@@ -114,28 +114,13 @@ void ReportChangeFailed(const kb::TPGN& pgn, const std::string& file,
 }
 
 std::vector<std::string_view> SplitPgnGames(std::string_view bytes) {
-    // The game list's own scan, so that a start inside a comment splits
-    // nothing here either.
-    std::vector<int64_t> found;
-    kb::TGameStartScanner scanner;
-    constexpr size_t kPiece = 1 << 16;
-    std::vector<char> buf(kb::TGameStartScanner::HeadRoom + kPiece);
-    for (size_t off = 0; off < bytes.size(); off += kPiece) {
-        const size_t n = std::min(kPiece, bytes.size() - off);
-        std::copy_n(bytes.data() + off, n, buf.data() + kb::TGameStartScanner::HeadRoom);
-        scanner.Feed(buf.data() + kb::TGameStartScanner::HeadRoom, n, found);
-    }
-    scanner.Finish(found);
-    std::vector<size_t> starts{0};
-    for (const int64_t f : found) {
-        const auto pos = static_cast<size_t>(f);
-        const char before = pos > 0 ? bytes[pos - 1] : 0;
-        if (before == '\n' || before == '\r') starts.push_back(pos);
-    }
+    // The game list's own scan: the same games, whatever stands between them.
+    const std::vector<int64_t> starts = kb::FindGameStarts(bytes);
     std::vector<std::string_view> games;
     for (size_t i = 0; i < starts.size(); ++i) {
-        const size_t end = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
-        if (end > starts[i]) games.push_back(bytes.substr(starts[i], end - starts[i]));
+        const auto from = static_cast<size_t>(starts[i]);
+        const size_t to = i + 1 < starts.size() ? static_cast<size_t>(starts[i + 1]) : bytes.size();
+        games.push_back(bytes.substr(from, to - from));
     }
     return games;
 }

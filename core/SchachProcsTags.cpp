@@ -406,11 +406,12 @@ std::string TimeControlTagValue(const TEventData& E) {
 }
 
 bool IsPGNFile(const std::string& FileName) {
-    // A PGN file shows its first Event tag early; a file without line ends
+    // A PGN file shows its first tag line early; a file without line ends
     // (binary data) must not be read whole.
     constexpr int MaxLines = 1000;
     constexpr size_t MaxBytes = 4u << 20;
-    static constexpr std::string_view Needle = "[Event ";
+    // A tag line shows what it is within its first bytes.
+    constexpr size_t KeepOfLine = 4096;
 
     std::error_code ec;
     if (!std::filesystem::is_regular_file(FileName, ec)) return false;
@@ -419,7 +420,7 @@ bool IsPGNFile(const std::string& FileName) {
 
     int lines = 0; // lines finished so far
     bool allEmpty = true;
-    std::string line; // the current line, kept only up to the needle's length tail
+    std::string line; // the start of the current line
     bool lineHasText = false;
     bool lastWasCR = false;
     size_t total = 0;
@@ -441,22 +442,19 @@ bool IsPGNFile(const std::string& FileName) {
             lastWasCR = c == '\r';
             if (c == '\r' || c == '\n') {
                 if (lineHasText) allEmpty = false;
+                if (IsTagLine(line)) return true;
                 line.clear();
                 lineHasText = false;
                 if (++lines >= MaxLines) break;
                 continue;
             }
             lineHasText = true;
-            line += c;
-            if (line.size() >= Needle.size()) {
-                if (std::string_view(line).substr(line.size() - Needle.size()) == Needle)
-                    return true;
-                line.erase(0, line.size() - Needle.size() + 1);
-            }
+            if (line.size() < KeepOfLine) line += c;
         }
         if (in.bad()) return false;
         if (in.eof()) break;
     }
+    if (lines < MaxLines && IsTagLine(line)) return true;
     if (lineHasText) allEmpty = false;
     return allEmpty;
 }

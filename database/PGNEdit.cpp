@@ -84,9 +84,7 @@ bool TPGN::IndexStillValid(TFile& File, int64_t Start) {
         lastEnd_ > size)
         return false;
     if (Start >= size) return true;
-    char head[7];
-    if (File.ReadAt(Start, head, sizeof head) != static_cast<int64_t>(sizeof head)) return false;
-    return std::string_view(head, sizeof head) == kGameStartTag;
+    return GameStartsAt(File, Start);
 }
 
 int TPGN::RemoveStaleTemps() {

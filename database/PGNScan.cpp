@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PGNScan.h"
 
+#include "FileIO.h"
 #include "SchachProcs.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -15,11 +17,6 @@
 namespace kb {
 namespace {
 
-constexpr const char* kTag = kGameStartTag.data();
-constexpr size_t kTagLen = kGameStartTag.size();
-// A line end and the tag.
-constexpr size_t kLineTagLen = kTagLen + 1;
-
 constexpr char kBom[] = "\xEF\xBB\xBF";
 constexpr size_t kBomLen = 3;
 
@@ -27,98 +24,286 @@ inline bool IsEol(char c) {
     return c == '\n' || c == '\r';
 }
 
-// Length of what stands between a line end at p and the "[Event " of a game
-// start: 0, or 3 for a byte order mark (files joined with cat keep the marks
-// of all but the first). -1 when no game starts there. At most Avail bytes
-// after the line end may be read.
-int LineTagGap(const char* p, size_t Avail) {
-    if (!IsEol(*p)) return -1;
-    if (Avail >= kTagLen && std::memcmp(p + 1, kTag, kTagLen) == 0) return 0;
-    if (Avail >= kBomLen + kTagLen && std::memcmp(p + 1, kBom, kBomLen) == 0 &&
-        std::memcmp(p + 1 + kBomLen, kTag, kTagLen) == 0)
-        return static_cast<int>(kBomLen);
-    return -1;
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
 }
 
-// The bytes of 64 positions from i that may matter: a line end with an "E"
-// (or, behind a byte order mark, its 0xBB) two bytes on, and the comment
-// marks. Bit k stands for position i + k.
-struct TMasks {
-    uint64_t Start = 0; // candidates only: compared in full later
-    uint64_t Open = 0;  // {
-    uint64_t Close = 0; // }
-    uint64_t Line = 0;  // ; and %
+// What a line is to the tag sections.
+enum class TLine : uint8_t {
+    TagLine, // opens a tag section where none is open
+    Neutral, // keeps one open: empty, escaped, or the rest of a tag
+    Other,   // ends one
+    More     // the bytes end before that is known
 };
 
-void MasksPlain(const char* Data, size_t i, size_t Len, TMasks& M) {
+// The line whose first byte is W[Q]; Len bytes are there, and Final says no
+// more follow. A tag line's "[" goes to Bracket.
+TLine ClassifyLine(const char* W, size_t Q, size_t Len, bool Final, size_t& Bracket) {
+    size_t k = Q;
+    if (k < Len && W[k] == kBom[0]) {
+        if (Len - k < kBomLen) return Final ? TLine::Other : TLine::More;
+        if (std::memcmp(W + k, kBom, kBomLen) == 0) k += kBomLen;
+    }
+    while (k < Len && IsBlank(W[k]))
+        ++k;
+    if (k == Len) return Final ? TLine::Neutral : TLine::More;
+    const char c = W[k];
+    if (IsEol(c) || c == '"' || c == ']') return TLine::Neutral;
+    if (c == '%' && k == Q) return TLine::Neutral;
+    if (c != '[') return TLine::Other;
+    switch (TagLineAt(std::string_view(W + k, Len - k))) {
+    case TTagLineTest::Yes:
+        Bracket = k;
+        return TLine::TagLine;
+    case TTagLineTest::More:
+        return Final ? TLine::Neutral : TLine::More;
+    case TTagLineTest::No:
+        break;
+    }
+    return TLine::Neutral;
+}
+
+// What reading looks for, by state.
+enum class TMode : uint8_t {
+    Seek,        // move text, or before the first game: a tag line starts a game
+    Tags,        // in a tag section: a line or text that ends it
+    CommentSeek, // in a comment: the same, for the starts a comment hides
+    CommentTags
+};
+
+// The bytes of 64 positions from i that matter in one mode. Bit k stands
+// for position i + k; a line end's bit speaks of the line behind it.
+struct TMasks {
+    uint64_t Line = 0;  // line end: the line behind it may be a tag line
+                        // (Seek modes) or may end a tag section (Tags modes)
+    uint64_t After = 0; // Tags: "]" with more than a line end or a tag behind it
+    uint64_t Mark = 0;  // "{", ";", "%" outside comments; "}" inside one
+    uint64_t Any() const { return Line | After | Mark; }
+};
+
+inline bool SeekLead(char b) {
+    return b == '[' || b == kBom[0] || IsBlank(b);
+}
+
+inline bool KeepsTags(char b) {
+    return b == '[' || b == '%' || b == '"' || b == ']' || IsEol(b);
+}
+
+// Positions i .. Avail - 1 at most; the byte behind the last may lie at Len.
+void MasksPlain(const char* W, size_t i, size_t Avail, size_t Len, TMode Mode, TMasks& M) {
     M = TMasks{};
-    const size_t n = Len - i < 64 ? Len - i : 64;
+    const bool seek = Mode == TMode::Seek || Mode == TMode::CommentSeek;
+    const bool comment = Mode == TMode::CommentSeek || Mode == TMode::CommentTags;
+    const size_t n = Avail - i < 64 ? Avail - i : 64;
     for (size_t k = 0; k < n; ++k) {
-        const char c = Data[i + k];
+        const size_t p = i + k;
+        const char c = W[p];
+        const char b = p + 1 < Len ? W[p + 1] : '\0';
         const uint64_t bit = uint64_t{1} << k;
-        if (IsEol(c) && i + k + 2 < Len &&
-            (Data[i + k + 2] == 'E' || Data[i + k + 2] == static_cast<char>(0xBB)))
-            M.Start |= bit;
-        else if (c == '{')
-            M.Open |= bit;
-        else if (c == '}')
-            M.Close |= bit;
-        else if (c == ';' || c == '%')
-            M.Line |= bit;
+        if (IsEol(c)) {
+            if (seek ? SeekLead(b) : !KeepsTags(b)) M.Line |= bit;
+        } else if (comment) {
+            if (c == '}') M.Mark |= bit;
+        } else if (c == '{' || c == ';' || c == '%') {
+            M.Mark |= bit;
+        } else if (c == ']' && Mode == TMode::Tags) {
+            if (!(IsEol(b) || b == '[')) M.After |= bit;
+        }
     }
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// Needs Len >= i + 66: the loads at i + 2 stay inside.
-__attribute__((target("avx2"))) bool MasksAvx2(const char* Data, size_t i, TMasks& M) {
-    const __m256i lf = _mm256_set1_epi8('\n');
-    const __m256i cr = _mm256_set1_epi8('\r');
-    const __m256i e = _mm256_set1_epi8('E');
-    const __m256i bom = _mm256_set1_epi8(static_cast<char>(0xBB));
-    const __m256i open = _mm256_set1_epi8('{');
-    const __m256i close = _mm256_set1_epi8('}');
-    const __m256i semi = _mm256_set1_epi8(';');
-    const __m256i pct = _mm256_set1_epi8('%');
-    const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Data + i));
-    const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Data + i + 2));
-    const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Data + i + 32));
-    const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Data + i + 34));
-    const __m256i s0 =
-        _mm256_and_si256(_mm256_or_si256(_mm256_cmpeq_epi8(a0, lf), _mm256_cmpeq_epi8(a0, cr)),
-                         _mm256_or_si256(_mm256_cmpeq_epi8(b0, e), _mm256_cmpeq_epi8(b0, bom)));
-    const __m256i s1 =
-        _mm256_and_si256(_mm256_or_si256(_mm256_cmpeq_epi8(a1, lf), _mm256_cmpeq_epi8(a1, cr)),
-                         _mm256_or_si256(_mm256_cmpeq_epi8(b1, e), _mm256_cmpeq_epi8(b1, bom)));
-    const __m256i o0 = _mm256_cmpeq_epi8(a0, open), o1 = _mm256_cmpeq_epi8(a1, open);
-    const __m256i c0 = _mm256_cmpeq_epi8(a0, close), c1 = _mm256_cmpeq_epi8(a1, close);
-    const __m256i l0 = _mm256_or_si256(_mm256_cmpeq_epi8(a0, semi), _mm256_cmpeq_epi8(a0, pct));
-    const __m256i l1 = _mm256_or_si256(_mm256_cmpeq_epi8(a1, semi), _mm256_cmpeq_epi8(a1, pct));
-    const __m256i any =
-        _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(s0, s1), _mm256_or_si256(o0, o1)),
-                        _mm256_or_si256(_mm256_or_si256(c0, c1), _mm256_or_si256(l0, l1)));
-    if (_mm256_testz_si256(any, any)) return false;
-#define KB_BITS(lo, hi)                                                                            \
-    (static_cast<uint32_t>(_mm256_movemask_epi8(lo)) |                                             \
-     (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(hi))) << 32))
-    M.Start = KB_BITS(s0, s1);
-    M.Open = KB_BITS(o0, o1);
-    M.Close = KB_BITS(c0, c1);
-    M.Line = KB_BITS(l0, l1);
-#undef KB_BITS
-    return true;
+__attribute__((target("avx2"))) inline __m256i Or(__m256i A, __m256i B) {
+    return _mm256_or_si256(A, B);
 }
 
-bool HaveAvx2() {
-    static const bool have = __builtin_cpu_supports("avx2");
-    return have;
+__attribute__((target("avx2"))) inline uint64_t Bits(__m256i Lo, __m256i Hi) {
+    return static_cast<uint32_t>(_mm256_movemask_epi8(Lo)) |
+           (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(Hi))) << 32);
+}
+
+// From chunk i on, the first chunk of 64 positions with a bit in the masks
+// of Mode, while the whole chunk and the byte behind it lie below Len.
+// Returns that chunk's position, or where the bytes run short (M empty).
+template <TMode Mode>
+__attribute__((target("avx2"))) inline size_t MasksAvx2(const char* W, size_t i, size_t Len,
+                                                        TMasks& M) {
+    constexpr bool seek = Mode == TMode::Seek || Mode == TMode::CommentSeek;
+    constexpr bool comment = Mode == TMode::CommentSeek || Mode == TMode::CommentTags;
+    const __m256i lf = _mm256_set1_epi8('\n'), cr = _mm256_set1_epi8('\r');
+    const __m256i tag = _mm256_set1_epi8('['), bom = _mm256_set1_epi8(kBom[0]);
+    const __m256i blank = _mm256_set1_epi8(' '), tab = _mm256_set1_epi8('\t');
+    const __m256i pct = _mm256_set1_epi8('%'), quote = _mm256_set1_epi8('"');
+    const __m256i close = _mm256_set1_epi8(']'), braceOpen = _mm256_set1_epi8('{');
+    const __m256i braceClose = _mm256_set1_epi8('}'), semi = _mm256_set1_epi8(';');
+    for (; i + 65 <= Len; i += 64) {
+        __m256i line[2], after[2], mark[2];
+        for (int h = 0; h < 2; ++h) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(W + i + 32 * h));
+            const __m256i b =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(W + i + 32 * h + 1));
+            const __m256i eol = Or(_mm256_cmpeq_epi8(a, lf), _mm256_cmpeq_epi8(a, cr));
+            const __m256i bTag = _mm256_cmpeq_epi8(b, tag);
+            if constexpr (seek) {
+                line[h] = _mm256_and_si256(
+                    eol, Or(Or(bTag, _mm256_cmpeq_epi8(b, bom)),
+                            Or(_mm256_cmpeq_epi8(b, blank), _mm256_cmpeq_epi8(b, tab))));
+            } else {
+                const __m256i bEol = Or(_mm256_cmpeq_epi8(b, lf), _mm256_cmpeq_epi8(b, cr));
+                const __m256i keep = Or(
+                    Or(Or(bTag, bEol), Or(_mm256_cmpeq_epi8(b, pct), _mm256_cmpeq_epi8(b, quote))),
+                    _mm256_cmpeq_epi8(b, close));
+                line[h] = _mm256_andnot_si256(keep, eol);
+                if constexpr (!comment)
+                    after[h] = _mm256_andnot_si256(Or(bEol, bTag), _mm256_cmpeq_epi8(a, close));
+            }
+            if constexpr (comment)
+                mark[h] = _mm256_cmpeq_epi8(a, braceClose);
+            else
+                mark[h] = Or(_mm256_cmpeq_epi8(a, braceOpen),
+                             Or(_mm256_cmpeq_epi8(a, semi), _mm256_cmpeq_epi8(a, pct)));
+        }
+        __m256i any = Or(Or(line[0], line[1]), Or(mark[0], mark[1]));
+        if constexpr (Mode == TMode::Tags) any = Or(any, Or(after[0], after[1]));
+        if (_mm256_testz_si256(any, any)) continue;
+        M.Line = Bits(line[0], line[1]);
+        M.Mark = Bits(mark[0], mark[1]);
+        if constexpr (Mode == TMode::Tags)
+            M.After = Bits(after[0], after[1]);
+        else
+            M.After = 0;
+        return i;
+    }
+    M = TMasks{};
+    return i;
+}
+
+__attribute__((target("avx2"))) inline size_t MasksAvx2(const char* W, size_t i, size_t Len,
+                                                        TMode Mode, TMasks& M) {
+    switch (Mode) {
+    case TMode::Seek:
+        return MasksAvx2<TMode::Seek>(W, i, Len, M);
+    case TMode::Tags:
+        return MasksAvx2<TMode::Tags>(W, i, Len, M);
+    case TMode::CommentSeek:
+        return MasksAvx2<TMode::CommentSeek>(W, i, Len, M);
+    case TMode::CommentTags:
+        return MasksAvx2<TMode::CommentTags>(W, i, Len, M);
+    }
+    return i;
+}
+
+// The same with 64-byte vectors: each byte's classes come from one table
+// look-up (the low 7 bits index it; bytes from 0x80 on belong to no class
+// but the byte order mark's first).
+enum : uint8_t {
+    kcEol = 1,      // a line end
+    kcSeek = 2,     // may begin a tag line's line ("[", blanks)
+    kcKeep = 4,     // begins a line that keeps a tag section open
+    kcMark = 8,     // "{", ";", "%"
+    kcBrace = 16,   // "}"
+    kcClose = 32,   // "]"
+    kcNoAfter = 64, // a line end or "[" behind a "]"
+};
+
+struct alignas(64) TClassTable {
+    uint8_t T[128] = {};
+    constexpr TClassTable() {
+        for (const char c : {'\n', '\r'})
+            T[static_cast<uint8_t>(c)] |= kcEol | kcKeep | kcNoAfter;
+        for (const char c : {'[', ' ', '\t'})
+            T[static_cast<uint8_t>(c)] |= kcSeek;
+        for (const char c : {'[', '%', '"', ']'})
+            T[static_cast<uint8_t>(c)] |= kcKeep;
+        for (const char c : {'{', ';', '%'})
+            T[static_cast<uint8_t>(c)] |= kcMark;
+        T[static_cast<uint8_t>('}')] |= kcBrace;
+        T[static_cast<uint8_t>(']')] |= kcClose;
+        T[static_cast<uint8_t>('[')] |= kcNoAfter;
+    }
+};
+constexpr TClassTable kClasses;
+
+#define KB_WIDE512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+KB_WIDE512 inline uint64_t Has(__m512i Classes, uint8_t Class) {
+    return _mm512_test_epi8_mask(Classes, _mm512_set1_epi8(static_cast<char>(Class)));
+}
+
+template <TMode Mode>
+KB_WIDE512 inline size_t Masks512(const char* W, size_t i, size_t Len, TMasks& M) {
+    constexpr bool seek = Mode == TMode::Seek || Mode == TMode::CommentSeek;
+    constexpr bool comment = Mode == TMode::CommentSeek || Mode == TMode::CommentTags;
+    const __m512i t0 = _mm512_load_si512(kClasses.T), t1 = _mm512_load_si512(kClasses.T + 64);
+    const __m512i bom = _mm512_set1_epi8(kBom[0]);
+    for (; i + 65 <= Len; i += 64) {
+        const __m512i a = _mm512_loadu_si512(W + i);
+        const __m512i b = _mm512_loadu_si512(W + i + 1);
+        const __m512i ca = _mm512_permutex2var_epi8(t0, a, t1);
+        const __m512i cb = _mm512_permutex2var_epi8(t0, b, t1);
+        const uint64_t asciiA = ~_mm512_movepi8_mask(a), asciiB = ~_mm512_movepi8_mask(b);
+        const uint64_t eol = Has(ca, kcEol) & asciiA;
+        uint64_t line, mark, after = 0;
+        if constexpr (seek)
+            line = eol & ((Has(cb, kcSeek) & asciiB) | _mm512_cmpeq_epi8_mask(b, bom));
+        else
+            line = eol & ~(Has(cb, kcKeep) & asciiB);
+        if constexpr (comment)
+            mark = Has(ca, kcBrace) & asciiA;
+        else
+            mark = Has(ca, kcMark) & asciiA;
+        if constexpr (Mode == TMode::Tags)
+            after = Has(ca, kcClose) & asciiA & ~(Has(cb, kcNoAfter) & asciiB);
+        if ((line | mark | after) == 0) continue;
+        M.Line = line;
+        M.Mark = mark;
+        M.After = after;
+        return i;
+    }
+    M = TMasks{};
+    return i;
+}
+
+KB_WIDE512 inline size_t Masks512(const char* W, size_t i, size_t Len, TMode Mode, TMasks& M) {
+    switch (Mode) {
+    case TMode::Seek:
+        return Masks512<TMode::Seek>(W, i, Len, M);
+    case TMode::Tags:
+        return Masks512<TMode::Tags>(W, i, Len, M);
+    case TMode::CommentSeek:
+        return Masks512<TMode::CommentSeek>(W, i, Len, M);
+    case TMode::CommentTags:
+        return Masks512<TMode::CommentTags>(W, i, Len, M);
+    }
+    return i;
+}
+
+int Widest() {
+    static const int widest =
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") ? 2
+        : __builtin_cpu_supports("avx2")                                           ? 1
+                                                                                   : 0;
+    return widest;
+}
+#else
+int Widest() {
+    return 0;
 }
 #endif
 
+// 2: 64-byte vectors, 1: 32-byte vectors, 0: a byte at a time.
+std::atomic<int> g_width{-1};
+
+int Width() {
+    const int w = g_width.load(std::memory_order_relaxed);
+    return w < 0 ? Widest() : w;
+}
+
 // String state after the bytes [From, To), starting with the given state.
 // Strings end at their closing quote or at the line end.
-void WalkStrings(const char* Data, size_t From, size_t To, bool& In, bool& Escaped) {
+void WalkStrings(const char* W, size_t From, size_t To, bool& In, bool& Escaped) {
     for (size_t k = From; k < To; ++k) {
-        const char c = Data[k];
+        const char c = W[k];
         if (IsEol(c)) {
             In = Escaped = false;
         } else if (In) {
@@ -136,16 +321,17 @@ void WalkStrings(const char* Data, size_t From, size_t To, bool& In, bool& Escap
 
 } // namespace
 
-// Reads the comment marks and game starts of Work[From, Len), whose first
-// byte lies at file offset Base. Marks before lexedTo_ were read with the
-// previous block; starts that lie wholly before consumed_ were reported.
-void TGameStartScanner::Lex(const char* Work, size_t From, size_t Len, int64_t Base,
-                            std::vector<int64_t>& Starts) {
-    const size_t last = Len >= kLineTagLen ? Len - kLineTagLen : 0; // last full start
-    const bool anyStart = Len >= kLineTagLen;
-    const size_t lexed = static_cast<size_t>(lexedTo_ - Base);
-    // The string state is known at Work[seg]: that of lexedTo_ at first.
-    size_t seg = lexed;
+// Reads Work[1, Len), whose first byte lies at file offset Base + 1; Work[0]
+// is the byte before. Returns where reading stopped: the bytes from there on
+// are read again with the next block (a line that needs more bytes to tell
+// what it is, and always the last byte, whose next byte is not known yet).
+template <int Wide>
+__attribute__((always_inline)) inline size_t
+TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Final,
+                           std::vector<int64_t>& Starts) {
+    const size_t avail = Final ? Len : Len - 1;
+    // The string state is known at Work[seg].
+    size_t seg = 1;
     bool in = inString_, esc = escaped_;
     // String state at p: from the last line end, or from seg. Most marks
     // stand in move text without a quote before them on their line.
@@ -164,12 +350,12 @@ void TGameStartScanner::Lex(const char* Work, size_t From, size_t Len, int64_t B
         return in;
     };
     auto toMoves = [&](size_t p) {
-        state_ = State::Moves;
+        lex_ = Lex::Moves;
         seg = p;
         in = esc = false;
     };
-    // A rest-of-line comment from p: ends at the next line end, where the
-    // search goes on (that line end may start a game).
+    // A rest-of-line comment from p ends at the next line end, where reading
+    // goes on (the line behind it may open a game). Len when none is there.
     auto skipLine = [&](size_t p) {
         while (p < Len && !IsEol(Work[p]))
             ++p;
@@ -177,30 +363,36 @@ void TGameStartScanner::Lex(const char* Work, size_t From, size_t Len, int64_t B
         return p;
     };
 
-    size_t i = From;
-    if (state_ == State::LineComment) i = skipLine(i > lexed ? i : lexed);
+    auto mode = [&] {
+        if (lex_ == Lex::Comment) return hiddenTags_ ? TMode::CommentTags : TMode::CommentSeek;
+        return tags_ ? TMode::Tags : TMode::Seek;
+    };
+    size_t i = 1;
+    if (lex_ == Lex::LineComment) i = skipLine(i);
     size_t cur = i;
+    size_t stop = 0; // set when a line needs more bytes
     TMasks m;
-    while (i < Len) {
-        bool found;
+    while (i < avail && stop == 0) {
+        // The masks of the chunk at i, or of the first chunk after it that
+        // has a bit in them.
+        const TMode now = mode();
+        bool found = false;
 #if defined(__x86_64__) && defined(__GNUC__)
-        if (HaveAvx2() && i + 66 <= Len)
-            found = MasksAvx2(Work, i, m);
-        else
+        if (Wide > 0 && i + 65 <= Len) {
+            size_t at;
+            if constexpr (Wide == 2)
+                at = Masks512(Work, i, Len, now, m);
+            else
+                at = MasksAvx2(Work, i, Len, now, m);
+            if (at != i) i = cur = at;
+            found = m.Any() != 0;
+        }
 #endif
-        {
-            MasksPlain(Work, i, Len, m);
-            found = (m.Start | m.Open | m.Close | m.Line) != 0;
-        }
-        if (!found) {
-            i += 64;
-            cur = i;
-            continue;
-        }
-        bool rescan = false;
+        if (i >= avail) break;
+        if (!found) MasksPlain(Work, i, avail, Len, now, m);
+        bool rescan = false, remask = false;
         for (;;) {
-            uint64_t relevant =
-                state_ == State::Moves ? m.Start | m.Open | m.Line : m.Start | m.Close;
+            uint64_t relevant = m.Any();
             const size_t skip = cur - i;
             if (skip >= 64) break;
             relevant &= ~uint64_t{0} << skip;
@@ -209,102 +401,182 @@ void TGameStartScanner::Lex(const char* Work, size_t From, size_t Len, int64_t B
             const size_t p = i + b;
             const uint64_t bit = uint64_t{1} << b;
             cur = p + 1;
-            if (m.Start & bit) {
-                if (!anyStart || p > last) continue; // comes again with the next block
-                const int gap = LineTagGap(Work + p, Len - p - 1);
-                if (gap < 0) continue;
-                const int64_t bracket = Base + static_cast<int64_t>(p) + gap + 1;
-                // A start that lies wholly in the carried bytes was reported
-                // with the previous block.
-                if (bracket + static_cast<int64_t>(kTagLen) <= consumed_) continue;
-                (state_ == State::Moves ? Starts : hidden_).push_back(bracket);
-                continue;
-            }
-            if (p < lexed) continue; // read with the previous block
-            const char c = Work[p];
-            if (state_ == State::Comment) {
-                toMoves(p + 1);
-                hidden_.clear();
-            } else if (c == '%' && !(p == 0 ? Base == 0 : IsEol(Work[p - 1]))) {
-                // an escape line begins at a line start only
-            } else if (inStringAt(p)) {
-                // a mark inside a tag's string
-            } else if (c == '{') {
-                state_ = State::Comment;
-            } else {
-                state_ = State::LineComment;
-                const size_t e = skipLine(p + 1);
-                if (e >= Len) {
-                    i = cur = Len;
+            if (m.Line & bit) {
+                size_t bracket = 0;
+                const TLine kind = ClassifyLine(Work, p + 1, Len, Final, bracket);
+                if (kind == TLine::More) {
+                    stop = p;
                     break;
                 }
-                // Masks again from the line end, which may start a game.
-                i = cur = e;
-                rescan = true;
+                bool& open = lex_ == Lex::Comment ? hiddenTags_ : tags_;
+                if (!open && kind == TLine::TagLine) {
+                    (lex_ == Lex::Comment ? hidden_ : Starts)
+                        .push_back(Base + static_cast<int64_t>(bracket));
+                    open = true;
+                } else if (open && kind == TLine::Other) {
+                    open = false;
+                }
+            } else if (m.After & bit) {
+                // Text behind a tag is move text, unless the "]" is a string's.
+                size_t k = p + 1;
+                while (k < Len && IsBlank(Work[k]))
+                    ++k;
+                if (k == Len && !Final) {
+                    stop = p;
+                    break;
+                }
+                if (!(k == Len || IsEol(Work[k]) || Work[k] == '[' || inStringAt(p))) tags_ = false;
+            } else if (lex_ == Lex::Comment) {
+                toMoves(p + 1); // its "}"
+                hidden_.clear();
+            } else {
+                const char c = Work[p];
+                // An escape line begins at a line start only; a mark inside a
+                // string is none.
+                if ((c == '%' && !IsEol(Work[p - 1])) || inStringAt(p)) continue;
+                if (c == '{') {
+                    lex_ = Lex::Comment;
+                    tags_ = hiddenTags_ = false;
+                } else {
+                    if (c == ';') tags_ = false;
+                    lex_ = Lex::LineComment;
+                    // Masks again from the line end, which may start a game.
+                    i = cur = skipLine(p + 1);
+                    rescan = true;
+                    break;
+                }
+            }
+            // Another mode looks for other bytes: the masks again from here.
+            if (mode() != now) {
+                remask = true;
                 break;
             }
         }
-        if (rescan) continue;
-        i += 64;
-        if (cur < i) cur = i;
+        if (rescan || remask) continue;
+        if (stop == 0) {
+            i += 64;
+            if (cur < i) cur = i;
+        }
     }
-    // The string state at the end, for the next block.
-    if (state_ == State::Moves) {
-        inStringAt(Len);
+    if (stop == 0) stop = std::min(i, avail);
+    // The string state where reading stopped, for the next block.
+    if (lex_ == Lex::Moves) {
+        inStringAt(stop);
         inString_ = in;
         escaped_ = esc;
     } else {
         inString_ = escaped_ = false;
     }
-    lexedTo_ = Base + static_cast<int64_t>(Len);
+    return stop;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+KB_WIDE512 size_t TGameStartScanner::Run512(const char* Work, size_t Len, int64_t Base, bool Final,
+                                            std::vector<int64_t>& Starts) {
+    return RunWith<2>(Work, Len, Base, Final, Starts);
+}
+
+__attribute__((target("avx2"))) size_t TGameStartScanner::Run256(const char* Work, size_t Len,
+                                                                 int64_t Base, bool Final,
+                                                                 std::vector<int64_t>& Starts) {
+    return RunWith<1>(Work, Len, Base, Final, Starts);
+}
+#endif
+
+size_t TGameStartScanner::Run(const char* Work, size_t Len, int64_t Base, bool Final,
+                              std::vector<int64_t>& Starts) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    switch (Width()) {
+    case 2:
+        return Run512(Work, Len, Base, Final, Starts);
+    case 1:
+        return Run256(Work, Len, Base, Final, Starts);
+    }
+#endif
+    return RunWith<0>(Work, Len, Base, Final, Starts);
+}
+
+void TGameStartScanner::Carry(const char* Work, size_t Stop, size_t Len, int64_t Base) {
+    carry_.assign(Work + Stop - 1, Len - (Stop - 1));
+    carryBase_ = Base + static_cast<int64_t>(Stop) - 1;
 }
 
 void TGameStartScanner::Feed(char* Block, size_t Count, std::vector<int64_t>& Starts) {
-    // Put the carried bytes right in front of the block, so that a start cut
-    // by the border is seen as one piece.
-    char* work = Block - carryLen_;
-    std::memcpy(work, carry_, carryLen_);
-    const size_t len = carryLen_ + Count;
-    const int64_t base = consumed_ - static_cast<int64_t>(carryLen_);
-
-    size_t from = 0;
-    if (!haveFirst_) {
-        std::string_view view(work, len);
-        size_t p = view.find(kGameStartTag);
-        if (p != std::string_view::npos) {
-            haveFirst_ = true;
-            Starts.push_back(base + static_cast<int64_t>(p));
-            from = p + 1;
-            // Text before the first game is no game: its marks count not.
-            lexedTo_ = base + static_cast<int64_t>(from);
-        }
+    // The carried bytes go right in front of the block, so that a line cut
+    // by the border is read as one piece.
+    const size_t c = carry_.size();
+    const char* work;
+    if (c <= HeadRoom) {
+        char* w = Block - c;
+        std::memcpy(w, carry_.data(), c);
+        work = w;
+    } else {
+        joined_.assign(carry_);
+        joined_.append(Block, Count);
+        work = joined_.data();
     }
-    if (haveFirst_) Lex(work, from, len, base, Starts);
-
-    // Keep the last bytes for the next border: enough for a line end, a byte
-    // order mark and all but the last byte of the tag.
-    constexpr size_t kCarry = kBomLen + kTagLen;
-    size_t keep = len < kCarry ? len : kCarry;
-    std::memcpy(carry_, work + len - keep, keep);
-    carryLen_ = keep;
+    const size_t len = c + Count;
+    const int64_t base = carryBase_;
+    Carry(work, Run(work, len, base, false, Starts), len, base);
     consumed_ += static_cast<int64_t>(Count);
-    if (!haveFirst_) lexedTo_ = consumed_;
+    if (joined_.capacity() > (size_t{1} << 20)) std::string().swap(joined_);
 }
 
 void TGameStartScanner::Finish(std::vector<int64_t>& Starts) {
-    if (state_ == State::Comment) Starts.insert(Starts.end(), hidden_.begin(), hidden_.end());
+    Run(carry_.data(), carry_.size(), carryBase_, true, Starts);
+    carry_.erase(0, carry_.size() - 1);
+    carryBase_ = consumed_ - 1;
+    if (lex_ == Lex::Comment) Starts.insert(Starts.end(), hidden_.begin(), hidden_.end());
     hidden_.clear();
+}
+
+int LimitScanWidth(int Widest_) {
+    g_width.store(Widest_ < 0 ? -1 : std::min(Widest_, Widest()), std::memory_order_relaxed);
+    return Width();
+}
+
+std::vector<int64_t> FindGameStarts(std::string_view Bytes) {
+    TGameStartScanner scanner;
+    std::vector<int64_t> starts;
+    constexpr size_t kPiece = 1 << 20;
+    std::string buf(TGameStartScanner::HeadRoom + std::min(kPiece, Bytes.size()), '\0');
+    char* block = buf.data() + TGameStartScanner::HeadRoom;
+    for (size_t off = 0; off < Bytes.size(); off += kPiece) {
+        const size_t n = std::min(kPiece, Bytes.size() - off);
+        std::memcpy(block, Bytes.data() + off, n);
+        scanner.Feed(block, n, starts);
+    }
+    scanner.Finish(starts);
+    return starts;
 }
 
 bool IsOneGameText(std::string_view Text) {
     Text = TrimBlanks(Text);
-    if (Text.substr(0, kTagLen) != kGameStartTag) return false;
+    TGameStartScanner scanner;
     std::string bytes(TGameStartScanner::HeadRoom, ' ');
     bytes.append(Text);
-    TGameStartScanner scanner;
     std::vector<int64_t> starts;
     scanner.Feed(bytes.data() + TGameStartScanner::HeadRoom, Text.size(), starts);
-    return starts.size() == 1 && !scanner.InComment();
+    scanner.Finish(starts);
+    return starts.size() == 1 && starts[0] == 0 && !scanner.InComment() && !scanner.InTags();
+}
+
+bool GameStartsAt(TFile& File, int64_t Offset) {
+    // Blanks before the "[" and a tag line's opening are short.
+    constexpr int64_t kBack = 256, kAhead = 4096;
+    if (Offset < 0) return false;
+    const int64_t from = std::max<int64_t>(0, Offset - kBack);
+    std::string buf(static_cast<size_t>(Offset - from + kAhead), '\0');
+    const int64_t n = File.ReadAt(from, buf.data(), static_cast<int64_t>(buf.size()));
+    if (n < Offset - from) return false;
+    buf.resize(static_cast<size_t>(n));
+    const size_t at = static_cast<size_t>(Offset - from);
+    size_t k = at;
+    while (k > 0 && IsBlank(buf[k - 1]))
+        --k;
+    if (k >= kBomLen && buf.compare(k - kBomLen, kBomLen, kBom) == 0) k -= kBomLen;
+    if (k == 0 ? from != 0 : !IsEol(buf[k - 1])) return false;
+    return TagLineAt(std::string_view(buf).substr(at)) == TTagLineTest::Yes;
 }
 
 } // namespace kb

@@ -1,31 +1,36 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Finds the game starts of a PGN file block by block: the first "[Event "
-// anywhere, then every "[Event " that begins a line (after LF, CR LF or a
-// lone CR), also behind a byte order mark, unless the line lies inside a
-// brace comment. Blocks are searched by their real length (0x00 bytes hide
-// nothing), and a start split by a block border is found through the bytes
-// carried over from the previous block.
+// Finds the game starts of a PGN file block by block. A game starts where
+// its tag section starts: at a tag line ("[", a tag name, blanks and a
+// quoted value; blanks or a byte order mark before the "[" allowed) at the
+// top of the file, or the first one after the move text, the result or the
+// comments of the game before. Lines among the tags that are empty, escaped
+// ("%" at the line start) or carry the rest of a tag ("[", a quote or "]"
+// first) keep the section open; any other line, text after a tag's "]" or
+// a comment ends it. Text before the first tag line belongs to no game.
 //
 // A brace opens a comment that runs to the next closing brace, except in a
-// tag's string ("..." up to the line end, with \" and \\ escaped) and in a
-// rest-of-line comment (";" anywhere, "%" at a line start); so the PGN
-// loader reads the same comment.
+// string ("..." up to the line end, with \" and \\ escaped) and in a
+// rest-of-line comment (";" anywhere, "%" at a line start); a tag line in a
+// comment starts nothing. So the PGN loader reads the same comments.
+// Blocks are searched by their real length (0x00 bytes hide nothing).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace kb {
 
-// What every game of a PGN file begins with.
-inline constexpr std::string_view kGameStartTag = "[Event ";
+class TFile;
 
 class TGameStartScanner {
 public:
-    // Bytes the caller must leave free in front of each block it feeds.
-    static constexpr size_t HeadRoom = 16;
+    // Bytes the caller should leave free in front of each block it feeds:
+    // the bytes carried over from the block before go there (longer carries
+    // are joined with the block in a buffer of the scanner's own).
+    static constexpr size_t HeadRoom = 4096;
 
     // Block points at the next bytes of the file, with HeadRoom writable
     // bytes before it. The offsets of the "[" of each start found are
@@ -36,31 +41,63 @@ public:
     void Finish(std::vector<int64_t>& Starts);
     // Bytes fed so far.
     int64_t Consumed() const { return consumed_; }
-    bool FoundFirst() const { return haveFirst_; }
     // The bytes fed so far end inside a brace comment.
-    bool InComment() const { return state_ == State::Comment; }
+    bool InComment() const { return lex_ == Lex::Comment; }
+    // The bytes fed so far end inside a tag section: a tag line that came
+    // next would belong to the same game.
+    bool InTags() const { return tags_ && lex_ != Lex::Comment; }
 
 private:
-    enum class State : uint8_t { Moves, Comment, LineComment };
-    void Lex(const char* Work, size_t From, size_t Len, int64_t Base, std::vector<int64_t>& Starts);
+    enum class Lex : uint8_t { Moves, Comment, LineComment };
+    size_t Run(const char* Work, size_t Len, int64_t Base, bool Final,
+               std::vector<int64_t>& Starts);
+    // Run, for each vector width of the processor.
+    template <int Wide>
+    size_t RunWith(const char* Work, size_t Len, int64_t Base, bool Final,
+                   std::vector<int64_t>& Starts);
+    size_t Run512(const char* Work, size_t Len, int64_t Base, bool Final,
+                  std::vector<int64_t>& Starts);
+    size_t Run256(const char* Work, size_t Len, int64_t Base, bool Final,
+                  std::vector<int64_t>& Starts);
+    void Carry(const char* Work, size_t Stop, size_t Len, int64_t Base);
 
-    char carry_[HeadRoom] = {};
-    size_t carryLen_ = 0;
+    // Bytes not yet read through, the first of them only looked back at.
+    std::string carry_ = std::string("\n\n");
+    int64_t carryBase_ = -2; // file offset of carry_[0]
+    std::string joined_;
     int64_t consumed_ = 0;
-    bool haveFirst_ = false;
-    State state_ = State::Moves;
-    // Bytes before this offset have had their comment marks read.
-    int64_t lexedTo_ = 0;
-    // Inside a string, and right behind its backslash, at lexedTo_.
+    Lex lex_ = Lex::Moves;
+    // Inside a tag section (the top of the file counts as after a game).
+    bool tags_ = false;
+    // Inside a comment: a tag line there would open a tag section.
+    bool hiddenTags_ = false;
+    // Inside a string, and right behind its backslash, where reading stopped.
     bool inString_ = false;
     bool escaped_ = false;
     // Starts found inside the comment open now.
     std::vector<int64_t> hidden_;
 };
 
+// Limits the vectors the scan uses to Widest: 2 (64 bytes), 1 (32 bytes),
+// 0 (a byte at a time), and never wider than the processor has; -1 goes
+// back to the widest. Returns the width now in use. Meant for tests, which
+// compare the ways with one another.
+int LimitScanWidth(int Widest);
+
+// The game starts of a whole text in memory, as the scan of a file with
+// these bytes finds them.
+std::vector<int64_t> FindGameStarts(std::string_view Bytes);
+
 // True when Text, blanks around it aside, is one game as the scan finds it:
-// it begins with the game start, holds no other start outside its comments,
-// and leaves no comment open that would take the games behind it.
+// it begins with a tag line, holds no other start outside its comments,
+// leaves no comment open that would take the games behind it, and has text
+// after its tags, so that the tags of a game behind it do not join them.
 bool IsOneGameText(std::string_view Text);
+
+// True when the bytes at Offset of File look like a game start where they
+// stand: a tag line whose "[" is at Offset, with nothing but blanks or a
+// byte order mark between it and the start of its line. (Whether the text
+// before ends a game is not looked at.)
+bool GameStartsAt(TFile& File, int64_t Offset);
 
 } // namespace kb

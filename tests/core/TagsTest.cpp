@@ -498,9 +498,15 @@ TEST(PgnFiles, IsPGNFileRules) {
     EXPECT_TRUE(check(thousand + "[Event \"x\"]\r\n"));
     EXPECT_FALSE(check(thousand + "1. d4\r\n[Event \"x\"]\r\n"));
     EXPECT_FALSE(check("  \r\n"));
-    EXPECT_FALSE(check("[event \"x\"]\n"));
-    EXPECT_FALSE(check("[Event\t\"x\"]\n"));
     EXPECT_FALSE(check("some text"));
+    // Any tag line opens a game, in any letter case, with any blanks (or
+    // none) before its value; a tag quoted inside a line does not.
+    EXPECT_TRUE(check("[event \"x\"]\n"));
+    EXPECT_TRUE(check("[Event\t\"x\"]\n"));
+    EXPECT_TRUE(check("[Event\"x\"]"));
+    EXPECT_TRUE(check("junk\n  [White \"W\"]\n"));
+    EXPECT_FALSE(check("x[Event \"x\"]\n1. e4"));
+    EXPECT_FALSE(check("[Event x]\n[Event \"x\n"));
 
     EXPECT_FALSE(kb::IsPGNFile((dir / "missing.pgn").string()));
     EXPECT_FALSE(kb::IsPGNFile(dir.path().string()));

@@ -19,11 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::vector<std::string> SplitGames(const std::string& File) {
-    std::string bytes(TGameStartScanner::HeadRoom, ' ');
-    bytes += File;
-    std::vector<int64_t> starts;
-    TGameStartScanner scanner;
-    scanner.Feed(bytes.data() + TGameStartScanner::HeadRoom, File.size(), starts);
+    const std::vector<int64_t> starts = FindGameStarts(File);
     std::vector<std::string> games;
     for (size_t i = 0; i < starts.size(); ++i) {
         const size_t from = static_cast<size_t>(starts[i]);

@@ -249,9 +249,10 @@ TEST(PGNEdit, TextLayoutAtTheEdges) {
     const std::string before = kbtest::ReadFile(file);
     no = 0;
     EXPECT_FALSE(pgn.ReplaceGame(no, " \r\n"));
-    EXPECT_FALSE(pgn.ReplaceGame(no, "[Site \"S\"]\r\n\r\n*"));
+    EXPECT_FALSE(pgn.ReplaceGame(no, "x[Site \"S\"]\r\n\r\n*"));
     EXPECT_FALSE(pgn.InsertGame(0, no, "1. e4 *"));
-    EXPECT_FALSE(pgn.AppendGame(no, "[event \"lower\"]\r\n\r\n*"));
+    // Tags alone would take the tags of the game behind them.
+    EXPECT_FALSE(pgn.AppendGame(no, "[event \"lower\"]\r\n[Site \"S\"]"));
     EXPECT_EQ(pgn.GameCount(), 3);
     EXPECT_EQ(kbtest::ReadFile(file), before);
 

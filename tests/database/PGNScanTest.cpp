@@ -35,7 +35,7 @@ std::string Filler(size_t n, std::mt19937& rng) {
 
 // A file with a line-start "[Event " whose line end sits at Delta from
 // every multiple of the block size up to Blocks blocks. FirstAtBorder puts the
-// first game, without a line feed before it, across the first border too.
+// first game, with blanks before it, across the first border too.
 std::string BorderFile(int Delta, int Eol, bool FirstAtBorder, int Blocks, std::mt19937& rng) {
     std::string bytes;
     const std::string tag = "[Event \"x\"]";
@@ -45,7 +45,7 @@ std::string BorderFile(int Delta, int Eol, bool FirstAtBorder, int Blocks, std::
         if (bytes.size() < at) bytes += Filler(at - bytes.size(), rng);
         bytes.resize(at);
         if (k == 1 && FirstAtBorder) {
-            bytes += "junk" + tag; // the first start needs no line feed
+            bytes += "\n \t" + tag; // blanks before the first "["
             continue;
         }
         // Eol 0: LF, 1: CR LF, 2: a lone CR, 3: CR LF and a byte order mark
@@ -68,56 +68,6 @@ std::vector<int64_t> ScanInPieces(const std::string& Bytes, size_t Piece) {
         scanner.Feed(buf.data() + TGameStartScanner::HeadRoom, n, starts);
     }
     scanner.Finish(starts);
-    return starts;
-}
-
-// Game starts the slow way, one byte at a time: a line-start "[Event "
-// counts unless a brace comment is open there. Braces count not inside a
-// string (to its quote or the line end, \" escaped) nor in a rest-of-line
-// comment (";", or "%" at a line start). A comment still open at the end
-// hides nothing.
-std::vector<int64_t> CommentAwareStarts(const std::string& B) {
-    std::vector<int64_t> starts, hidden;
-    const std::string tag = "[Event ", bom = "\xEF\xBB\xBF";
-    const size_t first = B.find(tag);
-    if (first == std::string::npos) return starts;
-    starts.push_back(static_cast<int64_t>(first));
-    enum { Moves, Comment, Line } st = Moves;
-    bool str = false, esc = false;
-    for (size_t i = first + 1; i < B.size(); ++i) {
-        const char c = B[i];
-        if (c == '\n' || c == '\r') {
-            if (st == Line) st = Moves;
-            str = esc = false;
-            size_t at = i + 1;
-            if (B.compare(at, bom.size(), bom) == 0) at += bom.size();
-            if (B.compare(at, tag.size(), tag) == 0)
-                (st == Moves ? starts : hidden).push_back(static_cast<int64_t>(at));
-            continue;
-        }
-        if (st == Comment) {
-            if (c == '}') {
-                st = Moves;
-                hidden.clear();
-            }
-        } else if (st == Moves) {
-            if (str) {
-                if (esc)
-                    esc = false;
-                else if (c == '\\')
-                    esc = true;
-                else if (c == '"')
-                    str = false;
-            } else if (c == '"') {
-                str = true;
-            } else if (c == '{') {
-                st = Comment;
-            } else if (c == ';' || (c == '%' && (B[i - 1] == '\n' || B[i - 1] == '\r'))) {
-                st = Line;
-            }
-        }
-    }
-    if (st == Comment) starts.insert(starts.end(), hidden.begin(), hidden.end());
     return starts;
 }
 
@@ -160,7 +110,7 @@ TEST(PGNScan, StartsAroundBlockBordersMatchPlainSearch) {
 TEST(PGNScan, ZeroBytesHideNoGameAndLeadingTextBelongsToNone) {
     kbtest::TempDir dir;
     std::string bytes = std::string("preamble\0\0 [Ev", 15) + "\r\n";
-    bytes += "comment [Event \"first\"]\r\n\r\n1. e4 *\r\n";
+    bytes += "comment [Event \"quoted\"]\r\n[Event \"first\"]\r\n\r\n1. e4 *\r\n";
     bytes += std::string(40000, '\0');
     bytes += "\r\n[Event \"second\"]\r\n\r\n1. d4 *\r\n";
     kbtest::WriteFile(dir / "z.pgn", bytes);
@@ -312,7 +262,14 @@ TEST(PGNScan, StartsInsideCommentsAreNoStartsAtAnyBorder) {
                                              "\r\n",
                                              "\xEF\xBB\xBF",
                                              " e4 e5 ",
-                                             "[Annotator \"{\"]"};
+                                             "[Annotator \"{\"]",
+                                             "\r\n[Site \"s\"]\r\n",
+                                             "\n \t[white\t\"w\"] ",
+                                             "\n[Round\"1\"]",
+                                             "\n\"x\"]",
+                                             "]",
+                                             "\n1. d4 ",
+                                             " *\r\n\r\n"};
     kbtest::TempDir dir;
     for (int file = 0; file < 40; ++file) {
         SCOPED_TRACE(testing::Message() << "seed " << seed << " file " << file);
@@ -326,10 +283,16 @@ TEST(PGNScan, StartsInsideCommentsAreNoStartsAtAnyBorder) {
             bytes += pieces[k];
             if (rng() % 8 == 0) bytes += std::string(rng() % 200, 'a');
         }
-        const auto expected = CommentAwareStarts(bytes);
-        for (size_t piece :
-             {size_t(1), size_t(7), size_t(8), size_t(13), size_t(100), size_t(kBlock)})
-            ASSERT_EQ(ScanInPieces(bytes, piece), expected) << "pieces of " << piece;
+        const auto expected = PlainStarts(bytes);
+        // Each vector width the processor has, and none.
+        for (int width = 2; width >= 0; --width) {
+            if (LimitScanWidth(width) != width) continue;
+            for (size_t piece :
+                 {size_t(1), size_t(7), size_t(8), size_t(13), size_t(100), size_t(kBlock)})
+                ASSERT_EQ(ScanInPieces(bytes, piece), expected)
+                    << "pieces of " << piece << ", width " << width;
+        }
+        LimitScanWidth(-1);
         kbtest::WriteFile(dir / "c.pgn", bytes);
         TPGN pgn;
         ASSERT_TRUE(pgn.SetFileName((dir / "c.pgn").string()));
@@ -397,8 +360,8 @@ TEST(PGNScan, EventLineInACommentForListImportAndDelete) {
     const auto kbf = (dir / "c.kbf").string();
     const auto imported = kbtest::Run({kbtest::BenchPath(), "db-import", file.string(), kbf});
     ASSERT_EQ(imported.exitCode, 0);
-    EXPECT_EQ(imported.out.substr(0, 12), "0\n1\n2\n3\n4\n5\n");
-    EXPECT_EQ(imported.out.substr(12, 8), "seconds\t");
+    EXPECT_EQ(imported.out.rfind("stored\t6\ngames\t6\nskipped\t0\nseconds\t", 0), 0u)
+        << imported.out;
     const auto exported = kbtest::Run({kbtest::BenchPath(), "db-export", kbf});
     ASSERT_EQ(exported.exitCode, 0);
     kbtest::WriteFile(dir / "out.pgn", exported.out);
@@ -454,4 +417,102 @@ TEST(PGNScan, EditsTakeOnlyTextsTheScanReadsAsOneGame) {
     TPGN again;
     ASSERT_TRUE(again.SetFileName(file.string()));
     EXPECT_EQ(again.GameCount(), 3);
+}
+
+namespace {
+
+// The games of a file as the scan splits it, blanks around each trimmed.
+std::vector<std::string> ScannedGames(const std::string& Bytes) {
+    const std::vector<int64_t> starts = FindGameStarts(Bytes);
+    std::vector<std::string> games;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const auto from = static_cast<size_t>(starts[i]);
+        const size_t to = i + 1 < starts.size() ? static_cast<size_t>(starts[i + 1]) : Bytes.size();
+        games.emplace_back(TrimBlanks(std::string_view(Bytes).substr(from, to - from)));
+    }
+    return games;
+}
+
+// Files whose games start with other tags than Event, or hold no Event
+// line, or quote a game start in front of the first game.
+std::vector<std::string> TagSectionCases() {
+    const std::string b = "\n[White \"W2\"]\n[Black \"B2\"]\n[Result \"0-1\"]\n\n1. d4 d5 0-1\n";
+    const std::string a = "[Event \"A\"]\n[Result \"1-0\"]\n\n1. e4 e5 1-0\n\n";
+    std::vector<std::string> cases = {
+        a + "[Site \"S2\"]\n[Date \"2002.02.02\"]\n[Event \"B\"]" + b,
+        a.substr(0, a.size() - 1) + b,
+        a + "[Event\t\"B\"]" + b,
+        a + "[Event\"B\"]" + b,
+        "[event \"A\"]\r\n[Result \"1-0\"]\r\n\r\n1. e4 e5 1-0\r\n\r\n[event \"B\"]" + b,
+        a + "  [Site \"S2\"]\n%escaped\n\n[Event \"B\"]" + b,
+    };
+    for (const char* top :
+         {"%[Event \"x\"]\n", "; [Event \"x\"]\n", "{ [Event \"x\"] }\n", "x[Event \"x\"]\n"})
+        cases.push_back(top + a + "[Event \"B\"]" + b);
+    // A Chess960 game whose position tags stand above its Event line.
+    std::string c960 =
+        kbtest::SplitPgnGames(kbtest::ReadFile(kbtest::TestData("pgn/chess960-engine-games.pgn")))
+            .front();
+    std::string above;
+    for (const char* tag : {"[FEN ", "[SetUp ", "[Variant "}) {
+        const size_t at = c960.find(tag);
+        const size_t end = c960.find('\n', at) + 1;
+        above += c960.substr(at, end - at);
+        c960.erase(at, end - at);
+    }
+    cases.push_back(a + above + c960);
+    return cases;
+}
+
+} // namespace
+
+// Every reader finds the games pgn-extract finds: the list, an import into a
+// database (and the export of it reads as the file does), and a delete of
+// any game leaves every other game as it was, byte for byte.
+TEST(PGNScan, TagSectionsStartGamesForListImportAndDelete) {
+    KB_REQUIRE_PEER(pgnExtract, "pgn-extract");
+    kbtest::TempDir dir;
+    const auto file = dir / "t.pgn", copy = dir / "d.pgn";
+    const auto cases = TagSectionCases();
+    for (size_t c = 0; c < cases.size(); ++c) {
+        SCOPED_TRACE(testing::Message() << "case " << c << ":\n" << cases[c]);
+        kbtest::WriteFile(file, cases[c]);
+        const size_t games = CountEvents(PgnExtractGames(pgnExtract, file));
+        ASSERT_GE(games, 2u);
+        TPGN pgn;
+        ASSERT_TRUE(pgn.SetFileName(file.string()));
+        EXPECT_EQ(pgn.GameCount(), static_cast<int>(games));
+        const std::vector<std::string> all = ScannedGames(cases[c]);
+        ASSERT_EQ(all.size(), games);
+
+        const auto kbf = (dir / ("t" + std::to_string(c) + ".kbf")).string();
+        const auto imported = kbtest::Run({kbtest::BenchPath(), "db-import", file.string(), kbf});
+        EXPECT_EQ(imported.exitCode, 0) << imported.out;
+        EXPECT_NE(imported.out.find("games\t" + std::to_string(games) + "\n"), std::string::npos)
+            << imported.out;
+        const auto exported = kbtest::Run({kbtest::BenchPath(), "db-export", kbf});
+        ASSERT_EQ(exported.exitCode, 0);
+        kbtest::WriteFile(dir / "out.pgn", exported.out.substr(0, exported.out.rfind("seconds\t")));
+        // The moves as pgn-extract reads them (a game that lost its
+        // position has none), and the players, site and date of the file.
+        EXPECT_EQ(PgnExtractGames(pgnExtract, dir / "out.pgn", false),
+                  PgnExtractGames(pgnExtract, file, false));
+        for (const char* tag : {"[Site \"S2\"]", "[Date \"2002.02.02\"]", "[White \"W2\"]"}) {
+            if (cases[c].find(tag) != std::string::npos) {
+                EXPECT_NE(exported.out.find(tag), std::string::npos) << tag;
+            }
+        }
+
+        for (size_t row = 0; row < games; ++row) {
+            SCOPED_TRACE(testing::Message() << "row " << row);
+            kbtest::WriteFile(copy, cases[c]);
+            TPGN del;
+            ASSERT_TRUE(del.SetFileName(copy.string()));
+            ASSERT_TRUE(del.DeleteGame(static_cast<int>(row)));
+            std::vector<std::string> rest = all;
+            rest.erase(rest.begin() + static_cast<long>(row));
+            EXPECT_EQ(ScannedGames(kbtest::ReadFile(copy)), rest);
+            EXPECT_EQ(CountEvents(PgnExtractGames(pgnExtract, copy)), games - 1);
+        }
+    }
 }

@@ -1,27 +1,100 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PGNTestUtil.h"
 
+#include <cctype>
+
 #include <algorithm>
 
 namespace pgntest {
 
-std::vector<int64_t> PlainStarts(const std::string& Bytes) {
-    std::vector<int64_t> starts;
-    const std::string first = "[Event ";
-    size_t p = Bytes.find(first);
-    if (p == std::string::npos) return starts;
-    starts.push_back(static_cast<int64_t>(p));
-    // A line starts after LF, CR LF or a lone CR, and a byte order mark at
-    // its start is not part of the game.
-    for (const std::string& lead : {std::string(), std::string("\xEF\xBB\xBF")}) {
-        const std::string tag = lead + first;
-        for (size_t i = p + 1; i + 1 + tag.size() <= Bytes.size(); ++i) {
-            if ((Bytes[i] == '\n' || Bytes[i] == '\r') &&
-                Bytes.compare(i + 1, tag.size(), tag) == 0)
-                starts.push_back(static_cast<int64_t>(i + 1 + lead.size()));
+namespace {
+
+bool Eol(char c) {
+    return c == '\n' || c == '\r';
+}
+
+bool Blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// 0: a tag line (its "[" at Bracket), 1: a line that keeps tags open, 2: any other.
+int LineKind(const std::string& B, size_t Q, size_t& Bracket) {
+    const size_t n = B.size();
+    size_t k = Q;
+    if (B.compare(k, 3, "\xEF\xBB\xBF") == 0) k += 3;
+    while (k < n && Blank(B[k]))
+        ++k;
+    if (k == n || Eol(B[k]) || B[k] == '"' || B[k] == ']' || (B[k] == '%' && k == Q)) return 1;
+    if (B[k] != '[') return 2;
+    size_t j = k + 1;
+    while (j < n && (std::isalnum(static_cast<unsigned char>(B[j])) || B[j] == '_'))
+        ++j;
+    if (j == k + 1) return 1;
+    while (j < n && Blank(B[j]))
+        ++j;
+    if (j >= n || B[j] != '"') return 1;
+    for (++j; j < n && !Eol(B[j]);) {
+        if (B[j] == '"') {
+            Bracket = k;
+            return 0;
+        }
+        j += B[j] == '\\' && j + 1 < n && (B[j + 1] == '"' || B[j + 1] == '\\') ? 2 : 1;
+    }
+    return 1;
+}
+
+} // namespace
+
+std::vector<int64_t> PlainStarts(const std::string& B) {
+    std::vector<int64_t> starts, hidden;
+    enum { Moves, Comment, Line } lex = Moves;
+    bool tags = false, hiddenTags = false, str = false, esc = false;
+    for (size_t i = 0; i < B.size(); ++i) {
+        if (i == 0 || Eol(B[i - 1])) {
+            if (lex == Line) lex = Moves;
+            str = esc = false;
+            size_t bracket = 0;
+            const int kind = LineKind(B, i, bracket);
+            bool& open = lex == Comment ? hiddenTags : tags;
+            if (!open && kind == 0) {
+                (lex == Comment ? hidden : starts).push_back(static_cast<int64_t>(bracket));
+                open = true;
+            } else if (open && kind == 2) {
+                open = false;
+            }
+        }
+        const char c = B[i];
+        if (Eol(c) || lex == Line) continue;
+        if (lex == Comment) {
+            if (c == '}') {
+                lex = Moves;
+                hidden.clear();
+            }
+            continue;
+        }
+        if (str) {
+            if (esc)
+                esc = false;
+            else if (c == '\\')
+                esc = true;
+            else if (c == '"')
+                str = false;
+        } else if (c == '"') {
+            str = true;
+        } else if (c == '{') {
+            lex = Comment;
+            tags = hiddenTags = false;
+        } else if (c == ';' || (c == '%' && (i == 0 || Eol(B[i - 1])))) {
+            if (c == ';') tags = false;
+            lex = Line;
+        } else if (c == ']' && tags) {
+            size_t k = i + 1;
+            while (k < B.size() && Blank(B[k]))
+                ++k;
+            if (k < B.size() && !Eol(B[k]) && B[k] != '[') tags = false;
         }
     }
-    std::sort(starts.begin(), starts.end());
+    if (lex == Comment) starts.insert(starts.end(), hidden.begin(), hidden.end());
     return starts;
 }
 

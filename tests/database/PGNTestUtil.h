@@ -13,9 +13,11 @@
 
 namespace pgntest {
 
-// Offsets of game starts found the slow and obvious way: the first
-// "[Event " anywhere, then the "[" of every "[Event " after it that follows
-// a line feed or a carriage return.
+// Offsets of game starts found the slow way, a byte and a line at a time:
+// the "[" of a tag line (blanks or a byte order mark before it allowed) at
+// the top or behind text that ends a tag section, outside brace comments,
+// ";" comments and "%" lines; marks inside strings count not. Tag lines in
+// a comment that never closes count after all.
 std::vector<int64_t> PlainStarts(const std::string& Bytes);
 
 // A game whose text is about Length bytes (at least its header), with tags
