@@ -23,6 +23,9 @@ int RunSearch(const kbbench::Args& args) {
 
     auto engine = std::make_unique<kb::TMiniMax>();
     engine->SetFischerInfo(&fischer);
+    engine->SetPosition(brett, zug);
+    if (!engine->PlayablePosition())
+        return kbbench::UsageError("no game reaches this position: " + fen);
     engine->English = true;
     int status = -1;
     engine->OnStop = [&](kb::TMiniMax*, kb::TEngineZug*&, uint8_t s) { status = s; };
@@ -33,8 +36,6 @@ int RunSearch(const kbbench::Args& args) {
         std::cerr << "kbbench search: no result reported\n";
         return 1;
     }
-    if (status == kb::StatusIllegal)
-        return kbbench::UsageError("no game reaches this position: " + fen);
     const bool hasMove = status == 0 || status == 4 || status == 7;
     const uint64_t nodes = engine->Nodes();
     const double nps = took.count() > 0 ? nodes / took.count() : 0.0;

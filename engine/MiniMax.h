@@ -192,7 +192,7 @@ public:
     // --- search
     // Searches to depth Tiefe in the caller's thread and reports through
     // OnStop. A position no game can reach is not searched: OnStop reports
-    // StatusIllegal with no move. False (and nothing happens) while the engine is busy, which it
+    // StatusNoMove with no move. False (and nothing happens) while the engine is busy, which it
     // is until OnStop has returned: a new Start comes after that.
     bool Start(const TMiniMaxBrett& Brett, const TEngineZug& PosInfo, uint8_t Tiefe);
     // Ends the running search without OnStop. True when a search was running

@@ -197,8 +197,7 @@ bool TMiniMax::Start(const TMiniMaxBrett& Brett, const TEngineZug& PosInfo, uint
     MaxDepth = Tiefe < 1 ? 1 : Tiefe;
     Prepare(brett, posInfo);
     if (!PlayablePosition()) {
-        // Nothing to search where no game can be.
-        status_ = StatusIllegal;
+        // Nothing to search where no game can be: no move (Fertig says so).
         Fertig();
         return true;
     }
@@ -410,14 +409,12 @@ void TMiniMax::SpeichereVariante(int Index) {
 void TMiniMax::Fertig() {
     uint8_t status = status_;
     TEngineZug& r = record_;
-    if (status == StatusIllegal) {
-        r.From = r.To = r.EnPassantVictim = r.CastlingKind = r.Promotion = r.Captured = 0;
-    } else if (overflow_) {
-        status = StatusNoMove;
-    } else if (status == StatusMated || status == StatusStalemate) {
+    const bool gameOver = status == StatusMated || status == StatusStalemate;
+    if (overflow_ || !haveResult_ || gameOver) {
         // No move to play: the record keeps the position with an empty move.
         r.From = r.To = r.EnPassantVictim = r.CastlingKind = r.Promotion = r.Captured = 0;
-    } else if (haveResult_) {
+        if (overflow_ || !gameOver) status = StatusNoMove;
+    } else {
         const int mover = side_;
         stack_[stackSize_] = bestMove_;
         ZugAusfuehren(stackSize_); // stays made: the next search takes over from here
@@ -454,8 +451,6 @@ void TMiniMax::Fertig() {
         }
         r.CastlingRights = rights;
         r.Side = -mover;
-    } else {
-        status = StatusNoMove;
     }
     status_ = status;
     {

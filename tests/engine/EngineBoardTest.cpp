@@ -369,10 +369,10 @@ TEST(EngineBoard, HostInputIsContained) {
         EXPECT_EQ(EnginePerft(*e, 1), 6u) << ep; // five king moves and d6
     }
 
-    // Without a king there is nothing to search: status 3, one report.
+    // Without a king there is nothing to search: no move, one report.
     Recorder rec(*e);
     const EnginePos lone = FromFen("8/8/8/8/8/8/8/4K3 w - -");
     EXPECT_TRUE(e->Start(lone.brett, lone.zug, 3));
     EXPECT_EQ(rec.Stops(), 1);
-    EXPECT_EQ(rec.Status(), StatusIllegal);
+    EXPECT_EQ(rec.Status(), StatusNoMove);
 }

@@ -189,16 +189,33 @@ TEST(EngineSearch, PositionWithoutAnyMoveScoresAsStalemateBelowTheRoot) {
     EXPECT_EQ(r.value, 0);
 }
 
-TEST(EngineSearch, SideToMoveCanTakeTheKing) {
+TEST(EngineSearch, PositionThatCannotBeSearchedReportsNoMove) {
     // No game reaches a position whose side not to move is in check, has
-    // two kings or a pawn on its first rank: not searched, status 3.
+    // two kings or a pawn on its first rank: not searched, status 6 ("no
+    // move") with an empty move, even where the host's record held one.
+    // Status 3 stays the answer of the move test alone.
+    auto e = std::make_unique<TMiniMax>();
+    Recorder rec(*e);
+    int stops = 0;
     for (const char* fen : {"R3k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/3KK3 w - -",
-                            "4k3/8/8/8/8/8/8/P3K3 w - -"}) {
-        const SearchResult r = Search(fen, 3);
-        EXPECT_EQ(r.stops, 1) << fen;
-        EXPECT_EQ(r.status, StatusIllegal) << fen;
-        EXPECT_EQ(r.zug.From, 0) << fen;
+                            "4k3/8/8/8/8/8/8/P3K3 w - -", "8/8/8/8/8/8/8/4K3 w - -"}) {
+        EnginePos p = FromFen(fen);
+        p.zug.From = Sq("e1");
+        p.zug.To = Sq("e2");
+        EXPECT_TRUE(e->Start(p.brett, p.zug, 3));
+        EXPECT_EQ(rec.Stops(), ++stops) << fen;
+        EXPECT_EQ(rec.Status(), StatusNoMove) << fen;
+        EXPECT_EQ(e->Status(), StatusNoMove) << fen;
+        EXPECT_EQ(rec.Zug().From, 0) << fen;
+        EXPECT_EQ(rec.Zug().To, 0) << fen;
+        EXPECT_FALSE(e->Busy()) << fen;
     }
+    EnginePos p = FromFen("4k3/8/8/8/8/8/3q4/4K3 w - -");
+    p.zug.From = Sq("e1");
+    p.zug.To = Sq("e2");
+    EXPECT_FALSE(e->ZugLegal(p.brett, p.zug));
+    EXPECT_EQ(e->Status(), StatusIllegal);
+    EXPECT_EQ(rec.Stops(), stops); // the checker reports nothing
 }
 
 TEST(EngineSearch, ResultRecordDescribesTheMove) {
