@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace kb {
@@ -25,6 +26,14 @@ int32_t Mailbox(int Square) {
 
 QString Tr(bool English, const char* De, const char* En) {
     return QString::fromUtf8(English ? En : De);
+}
+
+// A field at its place on the row of its caption, moved right as far as
+// the whole caption needs in this language and font.
+void PlaceBeside(QLabel* Caption, QWidget* Field, int Left, int Top, int Width) {
+    Caption->adjustSize();
+    const int captionEnd = Caption->mapTo(Field->parentWidget(), QPoint(Caption->width(), 0)).x();
+    Field->setGeometry(std::max(Left, captionEnd + 4), Top, Width, 22);
 }
 
 // King and rook home squares of the four castling boxes.
@@ -139,13 +148,13 @@ TAufbauDialog::TAufbauDialog(TBrett* Caller, bool NoCheck)
     auto* moveLabel = new QLabel(Tr(en, "Zugnummer :", "Move number:"), bottom);
     moveLabel->move(25, 20);
     moveNo_ = new QSpinBox(client);
-    moveNo_->setGeometry(120, 317, 50, 22);
+    PlaceBeside(moveLabel, moveNo_, 120, 317, 50);
     moveNo_->setRange(1, 1000);
     moveNo_->setValue(1);
     auto* epLabel = new QLabel(Tr(en, "E.p. auf Linie :", "  E.p. on line:"), bottom);
     epLabel->move(282, 20);
     epFile_ = new QComboBox(client);
-    epFile_->setGeometry(400, 317, 50, 22);
+    PlaceBeside(epLabel, epFile_, 400, 317, 50);
     epFile_->setEditable(true);
     for (char c = 'A'; c <= 'H'; ++c)
         epFile_->addItem(QString(QChar(c)));

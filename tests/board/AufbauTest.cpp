@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -311,4 +312,42 @@ TEST(Aufbau, Chess960StartGetsAllRightsBeforeTheHostHearsOfIt) {
     TZug now;
     b.GetZug(now);
     EXPECT_EQ(now.CastlingRights, AllCastlingRights);
+}
+
+TEST(Aufbau, CaptionsOfTheBottomRowShowWhole) {
+    // Move number and e.p. file: in either language the whole caption has
+    // room left of its field, the field overlaps no caption, and all of it
+    // stays inside the dialog.
+    for (bool english : {false, true}) {
+        TBrett b;
+        b.English = english;
+        TAufbauDialog d(&b, false);
+        d.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+        const std::pair<QString, QWidget*> rows[] = {
+            {english ? "Move number:" : "Zugnummer :", d.MoveNumberEdit()},
+            {english ? "  E.p. on line:" : "E.p. auf Linie :", d.EpFileBox()}};
+        const QList<QLabel*> labels = d.findChildren<QLabel*>();
+        for (const auto& [caption, field] : rows) {
+            const QLabel* label = nullptr;
+            for (const QLabel* l : labels)
+                if (l->text() == caption) label = l;
+            ASSERT_NE(label, nullptr) << caption.toStdString();
+            const QRect text(label->mapTo(&d, QPoint(0, 0)),
+                             QSize(label->fontMetrics().horizontalAdvance(caption),
+                                   label->fontMetrics().height()));
+            const QRect fieldRect(field->mapTo(&d, QPoint(0, 0)), field->size());
+            EXPECT_GE(label->width(), text.width()) << english << caption.toStdString();
+            EXPECT_LT(text.right(), fieldRect.left()) << english << caption.toStdString();
+            for (const QLabel* l : labels) {
+                if (!l->isVisible()) continue;
+                const QRect other(l->mapTo(&d, QPoint(0, 0)),
+                                  QSize(l->fontMetrics().horizontalAdvance(l->text()),
+                                        l->fontMetrics().height()));
+                EXPECT_FALSE(other.intersects(fieldRect))
+                    << english << " " << l->text().toStdString() << " under a field";
+            }
+            EXPECT_TRUE(d.rect().contains(fieldRect)) << english << caption.toStdString();
+        }
+    }
 }
