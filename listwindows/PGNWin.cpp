@@ -348,7 +348,7 @@ void TMDIPGN::BuildToolbar() {
         bar->AddButton(b);
     bar->Finish();
 
-    connect(sbFilter, &QToolButton::clicked, this, [this] { sbFilterClick(); });
+    connect(sbFilter, &QToolButton::toggled, this, [this] { sbFilterClick(); });
     connect(sbDeleteGame, &QToolButton::clicked, this, [this] { sbDeleteGameClick(); });
     connect(sbDeleteDatabase, &QToolButton::clicked, this, [this] { sbDeleteDatabaseClick(); });
     connect(bPrint, &QToolButton::clicked, this, [this] { bPrintClick(); });

@@ -130,6 +130,9 @@ public:
     void HeaderControlSectionClick(int Section);
     void sbFilterClick();
     void bFilterClick();
+    // After the list read its file anew (every game, file order): the
+    // panel's filter again while the filter button is down.
+    void ListReread();
     void bEmptyClick();
     void cbPositionClick();
     void cbMaterialClick();
@@ -184,8 +187,12 @@ private:
     // Disables the window and locks the boards for one long operation.
     class TLongWork;
     void Trace(int Percent, TCancelMode& Mode);
+    // The panel holds a criterion (an empty one filters nothing).
+    bool FilterCriteria() const;
 
     TFischerInfo fischerInfo_{};
+    // The rows were last built with the panel's filter.
+    bool listFiltered_ = false;
     // A PGN file to delete once this window is gone.
     QString pendingDelete_;
 };

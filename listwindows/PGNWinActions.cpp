@@ -64,6 +64,22 @@ QString Upper(const std::string& S) {
 
 void TMDIPGN::sbFilterClick() {
     FilterBox->setVisible(sbFilter->isChecked());
+    // The list follows the button: the panel's filter while it is down,
+    // every game while it is up.
+    if (sbFilter->isChecked() ? FilterCriteria() : listFiltered_) bFilterClick();
+}
+
+bool TMDIPGN::FilterCriteria() const {
+    return !eSpieler->text().trimmed().isEmpty() || !eEreignis->text().trimmed().isEmpty() ||
+           !eECO->text().trimmed().isEmpty() || cbGewinn->isChecked() || cbRemis->isChecked() ||
+           cbVerlust->isChecked() || cbZeitraum->isChecked() || cbPosition->isChecked() ||
+           (cbMaterial->isChecked() && !MaterialFilter.IsEmpty());
+}
+
+void TMDIPGN::ListReread() {
+    // Reading the file anew lists every game.
+    listFiltered_ = false;
+    if (sbFilter->isChecked() && FilterCriteria()) bFilterClick();
 }
 
 void TMDIPGN::bEmptyClick() {
@@ -94,12 +110,8 @@ void TMDIPGN::bFilterClick() {
         SearchBrett->GetStellung(b);
         hNotation->SetSearchPosition(b);
     }
-    const bool noCriterion =
-        eSpieler->text().trimmed().isEmpty() && eEreignis->text().trimmed().isEmpty() &&
-        eECO->text().trimmed().isEmpty() && !cbGewinn->isChecked() && !cbRemis->isChecked() &&
-        !cbVerlust->isChecked() && !cbZeitraum->isChecked() && !cbPosition->isChecked() &&
-        (!cbMaterial->isChecked() || MaterialFilter.IsEmpty());
-    if (noCriterion || !sbFilter->isChecked()) {
+    listFiltered_ = sbFilter->isChecked() && FilterCriteria();
+    if (!listFiltered_) {
         // Every game shows: no header needs reading.
         pgn.NoFilter = true;
         auto request = std::move(pgn.OnFilterRequest);
@@ -254,6 +266,7 @@ void TMDIPGN::bCompressClick() {
             pgn.SetFileName(name);
         }
     }
+    if (ok) ListReread();
     if (!ok && !ListHost().StopRequested()) LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
 }
 
@@ -322,6 +335,8 @@ void TMDIPGN::bECOClick() {
         TCancelMode mode = cmGoOn;
         Trace(0, mode);
     }
+    // A PGN file is read anew after the run.
+    if (r == TEcoRunResult::Done) ListReread();
     if (r == TEcoRunResult::Failed) LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
 }
 

@@ -2,6 +2,7 @@
 // Filters and sorting of the list window on real games, against a plain scan
 // of the headers done here and, for the position filter, pgn-extract.
 #include "Brett.h"
+#include "PGNCopy.h"
 #include "PGNWinTestUtil.h"
 #include "TestSupport.h"
 #include "UfrmMaterial.h"
@@ -284,6 +285,91 @@ TEST_F(ListFilter, MaterialFilterAgreesWithPgnExtractReplays) {
     f.Max[kb::TPiecesFilter::Index(1)] = 3;
     expect([&](const std::string& P) { return count(P, 'n') == 2 && count(P, 'P') <= 3; },
            "knights and pawns");
+}
+
+TEST_F(ListFilter, TheListShowsWhatTheFilterButtonSays) {
+    const auto games = kbtest::GamesOfFile(file_);
+    auto keys = [&](const std::function<bool(const Tags&)>& Keep) {
+        std::vector<std::string> out;
+        for (const auto& t : all_)
+            if (Keep(t)) out.push_back(Key(t));
+        return out;
+    };
+    auto shown = [](kb::TMDIPGN& W) {
+        std::vector<std::string> out;
+        for (const auto& t : kbtest::ShownTags(W))
+            out.push_back(Key(t));
+        return out;
+    };
+    auto whiteCarlsen = [](const Tags& t) { return Contains(t.at("White"), "carlsen"); };
+    const auto everyGame = keys([](const Tags&) { return true; });
+    const auto filtered = keys(whiteCarlsen);
+    ASSERT_LT(filtered.size(), everyGame.size());
+    ASSERT_GT(filtered.size(), 0u);
+    w_->eSpieler->setText(QStringLiteral("carlsen"));
+    w_->rbWeiss->setChecked(true);
+    w_->bFilterClick();
+    EXPECT_TRUE(shown(*w_) == filtered) << shown(*w_).size();
+
+    // Up: every game, and printing takes its rows from all of them.
+    w_->sbFilter->click();
+    EXPECT_FALSE(w_->sbFilter->isChecked());
+    EXPECT_TRUE(w_->FilterBox->isHidden());
+    EXPECT_TRUE(shown(*w_) == everyGame) << shown(*w_).size();
+    size_t other = 0;
+    while (whiteCarlsen(all_[other]))
+        ++other;
+    std::string printed;
+    auto saved = kb::TMDIPGN::GamePrinter();
+    kb::TMDIPGN::GamePrinter() = [&](QWidget*, const std::string& Games) { printed = Games; };
+    kbtest::SelectRows(*w_, {static_cast<int>(other)});
+    w_->bPrintClick();
+    kb::TMDIPGN::GamePrinter() = saved;
+    EXPECT_EQ(printed, games[other] + "\r\n\r\n");
+
+    // Down: the panel's filter again, without its Filter button.
+    w_->sbFilter->click();
+    EXPECT_FALSE(w_->FilterBox->isHidden());
+    EXPECT_TRUE(shown(*w_) == filtered) << shown(*w_).size();
+
+    // A database, filtered, then compressed: the list is read anew and
+    // still shows what the button says, down and then up.
+    std::vector<int> rows(all_.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i] = static_cast<int>(i);
+    {
+        auto source = kbtest::OpenWindow(file_);
+        auto target = kbtest::OpenWindow(dir_ / "c.kbf");
+        ASSERT_TRUE(target->PGN()->IsDatabase());
+        ASSERT_EQ(kb::copyGames(*source->PGN(), rows, *target->PGN(), -1).Copied,
+                  static_cast<int>(rows.size()));
+    }
+    auto db = kbtest::OpenWindow(dir_ / "c.kbf");
+    db->sbFilter->click();
+    db->eSpieler->setText(QStringLiteral("carlsen"));
+    db->rbWeiss->setChecked(true);
+    db->bFilterClick();
+    ASSERT_TRUE(shown(*db) == filtered) << shown(*db).size();
+    // Something to compress: the first game shown goes.
+    auto without = [](std::vector<std::string> Keys, const std::string& Gone) {
+        Keys.erase(std::find(Keys.begin(), Keys.end(), Gone));
+        return Keys;
+    };
+    kbtest::SelectRows(*db, {0});
+    db->sbDeleteGameClick();
+    db->bCompressClick();
+    EXPECT_TRUE(db->sbFilter->isChecked());
+    EXPECT_TRUE(shown(*db) == without(filtered, filtered[0])) << shown(*db).size();
+    db->sbFilter->click();
+    const auto left = without(everyGame, filtered[0]);
+    EXPECT_TRUE(shown(*db) == left) << shown(*db).size();
+    kbtest::SelectRows(*db, {0});
+    db->sbDeleteGameClick();
+    db->bCompressClick();
+    EXPECT_FALSE(db->sbFilter->isChecked());
+    EXPECT_TRUE(shown(*db) == without(left, left[0])) << shown(*db).size();
+    for (const auto& m : host_.Messages)
+        EXPECT_NE(m.Type, kb::TLwMsgType::Error) << m.Text.toStdString();
 }
 
 TEST_F(ListFilter, PrintJoinsTheSelectedGames) {
