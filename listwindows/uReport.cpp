@@ -40,11 +40,17 @@ TfrmReport::TfrmReport(QWidget* Parent, std::optional<bool> Use1Echecs)
     r.OnNeedData = [this](bool& MoreData) { ChessReportNeedData(MoreData); };
     r.BeforeRun = [this] {
         // From the start on every run: a second run from the preview
-        // prints the same pages again.
+        // prints the same pages again. A stop pressed during an earlier
+        // run has had its effect there and must not end this one.
+        if (TMainForm* m = MainForm()) m->StopRequested = false;
         recordDone_ = false;
+        printedUpTo_ = 0;
         QRChessRichText1.ClearPrintText();
     };
     r.AfterRun = [this] {
+        // A run stopped early ends the later runs of this report (the
+        // preview repaints and prints) where its last band ended.
+        if (ChessReport->Stopped() && printedUpTo_ > 0) shownUpTo_ = printedUpTo_;
         QRChessRichText1.EndRun();
         // The bar is empty again also while the preview stays open.
         if (OnProgress) OnProgress(0);
@@ -97,6 +103,14 @@ void TfrmReport::ChessReportNeedData(bool& MoreData) {
         recordDone_ = true;
         return;
     }
+    const TChessPrintText& d = QRChessRichText1.PrintData();
+    if (shownUpTo_ > 0 && !d.PrintText.empty() && d.PrintPos >= shownUpTo_) {
+        QRChessRichText1.ClearPrintText();
+        MoreData = false;
+        return;
+    }
+    // Every band asked for before this one has been printed.
+    printedUpTo_ = d.PrintPos;
     MoreData = QRChessRichText1.NextChunk();
     if (QRChessRichText1.Cancelled()) ChessReport->Stop();
 }
@@ -104,28 +118,39 @@ void TfrmReport::ChessReportNeedData(bool& MoreData) {
 int TfrmReport::Percent() const {
     const TChessPrintText& d = QRChessRichText1.PrintData();
     if (Tag != 0 || d.PrintText.empty()) return 100;
-    return kb::Percent(d.PrintPos, static_cast<int64_t>(d.PrintText.size()));
+    const int64_t end = shownUpTo_ > 0 ? shownUpTo_ : static_cast<int64_t>(d.PrintText.size());
+    return kb::Percent(std::min<int64_t>(d.PrintPos, end), end);
 }
 
 int TfrmReport::Run(TReportOutput Output, QWidget* Parent, const QString& PdfFile) {
-    if (TMainForm* m = MainForm()) m->StopRequested = false;
+    shownUpTo_ = 0;
     int pages = 0;
     switch (Output) {
     case TReportOutput::Preview:
+        // Accepted once printed from there: the last run was the print.
         pages = ChessReport->Preview(Parent) ? ChessReport->PageCount() : 0;
         break;
     case TReportOutput::Printer:
         pages = ChessReport->PrintWithDialog(Parent);
         break;
     case TReportOutput::Pdf:
+        // A stopped export writes no file at all.
         pages = ChessReport->ExportPdf(PdfFile);
         break;
     }
     if (OnProgress) OnProgress(0);
-    if (pages < 0)
+    if (pages < 0) {
         LogLine(QStringLiteral("Printing failed"));
-    else if (pages > 0)
+    } else if (pages > 0 && ChessReport->Stopped()) {
+        LogLine(QStringLiteral("Printing stopped after %1 pages").arg(pages));
+        // Paper that holds only the first pages must not pass for the whole.
+        const QString text = LwLanguageColumn() == 0
+                                 ? QStringLiteral("Der Druck wurde nach Seite %1 angehalten.")
+                                 : QStringLiteral("Printing was stopped after page %1.");
+        LwMessage(Parent, TLwMsgType::Information, text.arg(pages), lbOK);
+    } else if (pages > 0) {
         LogLine(QStringLiteral("Printed %1 pages").arg(pages));
+    }
     return pages;
 }
 

@@ -96,6 +96,12 @@ public:
 
 private:
     bool recordDone_ = false;
+    // Text position at the end of the last band printed in this run, and
+    // where the last run stopped early ended (0: it was not stopped). Later
+    // runs of the same report print no further than the stopped one did:
+    // a stopped preview repaints and prints the pages it shows.
+    int32_t printedUpTo_ = 0;
+    int32_t shownUpTo_ = 0;
     int Percent() const;
 };
 

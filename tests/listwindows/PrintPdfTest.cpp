@@ -9,6 +9,9 @@
 #include "uReport.h"
 
 #include <QImage>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 
 #include <gtest/gtest.h>
 
@@ -318,6 +321,94 @@ TEST(PrintPdf, MovesInTheLettersAndColourOfTheBoardWindows) {
     EXPECT_NE(text.find("4.Qe2"), std::string::npos) << text;
     EXPECT_GT(blue, 50) << "moves not in the notation colour";
     LwSetLanguageColumn(language);
+}
+
+TEST(PrintPdf, StoppedPreviewRepaintsAndPrintsThePagesItShows) {
+    // The main window's stop button ends the preview's first run after
+    // page 3. Its later runs (a repaint, landscape, printing from the
+    // preview) start afresh and print those pages, not a blank one; a print
+    // from the preview that is itself stopped says so.
+    KB_REQUIRE_PEER(pdftotext, "pdftotext");
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "Kestrelbay.ini", "");
+    std::vector<QString> messages;
+    TAnswerer answers;
+    answers.Message = [&](const TMessageRequest& M) {
+        messages.push_back(M.Msg);
+        return mrOk;
+    };
+    TAnswererScope scope(answers);
+    auto frame = std::make_unique<TMainForm>(QString::fromStdString(dir.path().string()));
+    const std::string games = SomeGames("pgn/Korchnoi.pgn", 40);
+    const int whole =
+        TfrmReport::PrintGames(games, nullptr, TReportOutput::Pdf, nullptr,
+                               QString::fromStdString((dir / "all.pdf").string()), true);
+    ASSERT_GT(whole, 4);
+    const std::string firstThree = PdfText(pdftotext, dir / "all.pdf", 3);
+
+    TfrmReport form(nullptr, true);
+    form.QRChessRichText1.PGNGames = games;
+    int stopAfter = 3;
+    auto onPage = form.ChessReport->OnPage;
+    form.ChessReport->OnPage = [&](int Page) {
+        if (Page == stopAfter) frame->StopRequested = true; // the status bar's stop
+        return onPage(Page);
+    };
+    std::vector<int> shown;
+    std::vector<int> printed;
+    std::string portrait, landscape;
+    // The preview, as the user works it (the scope above puts it back).
+    Answerer().Dialog = [&](QDialog& D) {
+        auto* dlg = qobject_cast<QPrintPreviewDialog*>(&D);
+        auto* widget = D.findChild<QPrintPreviewWidget*>();
+        EXPECT_TRUE(dlg && widget);
+        if (!dlg || !widget) return mrCancel;
+        auto printTo = [&](const char* Name) {
+            QPrinter* p = dlg->printer();
+            p->setOutputFormat(QPrinter::PdfFormat);
+            p->setOutputFileName(QString::fromStdString((dir / Name).string()));
+            widget->print();
+            printed.push_back(form.ChessReport->PageCount());
+        };
+        widget->updatePreview(); // stopped after page 3
+        shown.push_back(widget->pageCount());
+        stopAfter = 0;
+        widget->updatePreview();
+        shown.push_back(widget->pageCount());
+        printTo("portrait.pdf");
+        portrait = PdfText(pdftotext, dir / "portrait.pdf", 3);
+        widget->setLandscapeOrientation();
+        shown.push_back(widget->pageCount());
+        printTo("landscape.pdf");
+        const kbtest::RunResult r =
+            kbtest::Run({pdftotext, "-q", (dir / "landscape.pdf").string(), "-"});
+        landscape = NoSpace(r.out);
+        // Printed once more, and stopped after its second page.
+        stopAfter = 2;
+        printTo("stopped.pdf");
+        return mrOk;
+    };
+    EXPECT_EQ(form.Run(TReportOutput::Preview), 2);
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0], 3);
+    EXPECT_EQ(shown[1], 3);
+    EXPECT_GE(shown[2], 2) << "landscape";
+    ASSERT_EQ(printed.size(), 3u);
+    EXPECT_EQ(printed[0], 3);
+    EXPECT_EQ(printed[1], shown[2]);
+    EXPECT_EQ(printed[2], 2);
+    EXPECT_EQ(portrait, firstThree);
+    // Landscape: the same text from the first game on, no more than a band
+    // past where the stopped run ended.
+    const std::vector<std::string> split = SplitPrintGames(games);
+    TNotation first;
+    ASSERT_EQ(first.LoadPGN(split[0]), 0);
+    const std::string white = NoSpace(DecodeGameText(first.GameData.EventData.White).toStdString());
+    EXPECT_NE(landscape.find(white), std::string::npos);
+    EXPECT_GT(landscape.size(), firstThree.size() * 9 / 10);
+    EXPECT_LT(landscape.size(), PdfText(pdftotext, dir / "all.pdf", 5).size());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].contains(QLatin1Char('2'))) << messages[0].toStdString();
 }
 
 TEST(PrintPdf, BenchCommand) {
