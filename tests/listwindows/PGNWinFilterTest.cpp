@@ -3,6 +3,7 @@
 // of the headers done here and, for the position filter, pgn-extract.
 #include "Brett.h"
 #include "PGNCopy.h"
+#include "PGNWinEco.h"
 #include "PGNWinTestUtil.h"
 #include "TestSupport.h"
 #include "UfrmMaterial.h"
@@ -330,6 +331,12 @@ TEST_F(ListFilter, TheListShowsWhatTheFilterButtonSays) {
     // Down: the panel's filter again, without its Filter button.
     w_->sbFilter->click();
     EXPECT_FALSE(w_->FilterBox->isHidden());
+    EXPECT_TRUE(shown(*w_) == filtered) << shown(*w_).size();
+    // An ECO run writes the file anew, and the list reads it again.
+    kb::TMDIPGN::EcoClassifier() = [](const std::string&) { return std::string("A00"); };
+    w_->bECOClick();
+    kb::TMDIPGN::EcoClassifier() = kb::ClassifyByTable;
+    EXPECT_EQ(kbtest::TagsOf(kbtest::GamesOfFile(file_)[0])["ECO"], "A00");
     EXPECT_TRUE(shown(*w_) == filtered) << shown(*w_).size();
 
     // A database, filtered, then compressed: the list is read anew and
