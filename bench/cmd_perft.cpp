@@ -54,7 +54,9 @@ bool StandardCastlingSquares(const TSchachbrett& b, uint8_t rights) {
 bool ReadPosition(const std::string& fen, TSchachbrett& b, TZug& z, Game& g) {
     uint16_t moveNo = 1;
     TFischerInfo fi;
-    if (!FENToStellung(fen, b, z, moveNo, &fi)) return false;
+    // Read as Chess960 so that KQkq keep the outermost rooks; standard chess
+    // when they stand on the corners (then both readings agree).
+    if (!FENToStellung(fen, b, z, moveNo, &fi, true)) return false;
     const std::string field = CastlingField(fen);
     // The castling rule engine-perft and search read by too: "-", or letters
     // KQkq and rook files A-H / a-h, where a file must hold a rook of that
@@ -66,7 +68,7 @@ bool ReadPosition(const std::string& fen, TSchachbrett& b, TZug& z, Game& g) {
         if ((c >= 'A' && c <= 'H') || (c >= 'a' && c <= 'h')) shredder = true;
 
     if (!shredder) {
-        g.fischer = fi.Fischer || !StandardCastlingSquares(b, z.CastlingRights);
+        g.fischer = !StandardCastlingSquares(b, z.CastlingRights);
         if (g.fischer) {
             FischerInfoFromStellung(&g.fi, b);
         } else {

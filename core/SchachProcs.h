@@ -135,18 +135,25 @@ std::string StellungToFEN(const TSchachbrett& Brett, const TZug& Zug, int MoveNo
 // The FEN of a Chess960 position as other programs read it: no marker, the
 // en-passant square as in standard chess, and castling letters KQkq for a
 // castling rook that is the outermost rook on its side of the king, else
-// the rook's file (Shredder letters, "HAha").
+// the rook's file (Shredder letters, "HAha"). With FileLetters every right
+// is written by its rook's file, which tells any reader that the position
+// is Chess960.
 std::string StellungToFEN960(const TSchachbrett& Brett, const TZug& Zug, int MoveNo,
-                             const TFischerInfo& FischerInfo);
-// True when the position was read: eight ranks of eight squares, piece
-// letters PNBRQK/pnbrqk only, the side "w" or "b" when given. Castling
-// letters may also name a rook's file ("HAha"). Then Brett,
-// Zug (its position fields; From, To, NAG and ExtraNAG are kept), MoveNo (when
-// the last field is a number) and *FischerInfo (castling rooks: the outermost
-// own rook on the home rank on each side of the king) are replaced. On False
-// nothing is changed.
+                             const TFischerInfo& FischerInfo, bool FileLetters = false);
+// True when the position was read: eight ranks of eight squares ("88" for
+// two empty ranks), piece letters PNBRQK/pnbrqk only, the side "w" or "b"
+// when given. Castling letters may also name a rook's file ("HAha"). Then
+// Brett, Zug (its position fields; From, To, NAG and ExtraNAG are kept),
+// MoveNo (when the last field is a number) and *FischerInfo (castling rooks:
+// the outermost own rook on the home rank on each side of the king, or the
+// one a file letter names) are replaced. On False nothing is changed.
+// The position is Chess960 when the text says so ("f1" in the en-passant
+// field, or file letters other than a standard castling's) or the caller
+// knows it (Chess960, from a Variant tag; KQkq then name the outermost
+// rooks). Castling rights whose king or rook is not on its square in that
+// reading are dropped.
 bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_t& MoveNo,
-                   PFischerInfo FischerInfo);
+                   PFischerInfo FischerInfo, bool Chess960 = false);
 
 // ---------------------------------------------------------------------------
 // Attacks, move targets and legality
@@ -189,6 +196,12 @@ int KingTargetsFischer(int32_t From, const TZug& Zug, const TSchachbrett& Brett,
 // Squares off the board and a Promotion other than 0 or the mover's queen,
 // rook, bishop or knight give False.
 bool IsLegalMove(TSchachbrett Brett, TZug Zug, const TFischerInfo* FischerInfo);
+// Rights without the ones whose king or rook is not on its square (e1/e8
+// and the corner rook, or in a Chess960 game the record's king and its rook
+// on the home rank, on that side of the king): the move check would never
+// grant them, and engines given them may fail. Other bits are kept.
+uint8_t StandingCastlingRights(const TSchachbrett& Brett, uint8_t Rights,
+                               const TFischerInfo* FischerInfo);
 // Mailbox index of the king, -1 when there is none.
 int32_t FindKing(bool White, const TSchachbrett& Brett);
 bool IsFischer(const TFischerInfo* FischerInfo);

@@ -59,11 +59,15 @@ int32_t PieceOfLetter(char c) {
 
 // Reads the board field: eight ranks of exactly eight squares each,
 // separated by "/"; a letter that names no piece makes it no position.
+// Older texts write two empty ranks as "88", without the "/" between them.
 bool ReadBoard(std::string_view Field, TSchachbrett& Board) {
     Board = LeeresBrett;
     int rank = 8, file = 0, rankChanges = 0;
-    for (const char c : Field) {
-        if (c == '/') {
+    for (size_t i = 0; i < Field.size(); ++i) {
+        const char c = Field[i];
+        const bool emptyRankFollows = c == '8' && i + 1 < Field.size() && Field[i + 1] == '8';
+        if (c == '/' || (emptyRankFollows && file == 0)) {
+            if (c == '8') file = 8;
             if (file != 8 || rank == 1) return false;
             --rank;
             file = 0;
@@ -164,7 +168,7 @@ std::string StellungToFEN(const TSchachbrett& Brett, const TZug& Zug, int MoveNo
 }
 
 std::string StellungToFEN960(const TSchachbrett& Brett, const TZug& Zug, int MoveNo,
-                             const TFischerInfo& FischerInfo) {
+                             const TFischerInfo& FischerInfo, bool FileLetters) {
     std::string fen = StellungToFEN(Brett, Zug, MoveNo, false);
     std::string castling;
     struct TRight {
@@ -191,7 +195,7 @@ std::string StellungToFEN960(const TSchachbrett& Brett, const TZug& Zug, int Mov
             for (int32_t sq = r.HSide ? r.Rook + 1 : base + 1;
                  sq <= (r.HSide ? base + 8 : r.Rook - 1); ++sq)
                 if (Brett[static_cast<size_t>(sq)] == Turm * r.Side) outermost = false;
-        if (outermost) {
+        if (outermost && (!FileLetters || !rookThere)) {
             castling += r.Letter;
         } else {
             const char file = static_cast<char>('a' + (r.Rook - base - 1));
@@ -207,7 +211,7 @@ std::string StellungToFEN960(const TSchachbrett& Brett, const TZug& Zug, int Mov
 }
 
 bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_t& MoveNo,
-                   PFischerInfo FischerInfo) {
+                   PFischerInfo FischerInfo, bool Chess960) {
     try {
         const std::vector<std::string_view> fields = SplitFields(FEN);
         if (fields.empty()) return false;
@@ -259,35 +263,43 @@ bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_
         }
         if (fields.size() > 1) ParseMoveNumber(fields.back(), moveNo);
 
-        if (FischerInfo) {
-            TFischerInfo fi = *FischerInfo;
-            FischerInfoFromStellung(&fi, board);
-            fi.Fischer = fischer;
-            // A file letter names the castling rook where it is not the outermost one.
-            if (fields.size() > 2)
-                for (const char c : fields[2]) {
-                    const bool white = c >= 'A' && c <= 'H';
-                    if (!white && !(c >= 'a' && c <= 'h')) continue;
-                    const int32_t rook = (white ? SqA1 : SqA8) + (c - (white ? 'A' : 'a'));
-                    switch (RookFileRight(board, c)) {
-                    case WhiteShort:
-                        fi.WhiteRookH = rook;
-                        break;
-                    case WhiteLong:
-                        fi.WhiteRookA = rook;
-                        break;
-                    case BlackShort:
-                        fi.BlackRookH = rook;
-                        break;
-                    case BlackLong:
-                        fi.BlackRookA = rook;
-                        break;
-                    default:
-                        break;
-                    }
+        TFischerInfo fi = FischerInfo ? *FischerInfo : TFischerInfo{};
+        FischerInfoFromStellung(&fi, board);
+        // A file letter names the castling rook where it is not the outermost
+        // one. Other programs write Chess960 positions so: a letter that
+        // gives a right other than from e1/e8 with a corner rook marks one.
+        if (fields.size() > 2)
+            for (const char c : fields[2]) {
+                const bool white = c >= 'A' && c <= 'H';
+                if (!white && !(c >= 'a' && c <= 'h')) continue;
+                const int32_t file = c - (white ? 'A' : 'a');
+                const int32_t rook = (white ? SqA1 : SqA8) + file;
+                const int32_t king = white ? SqE1 : SqE8;
+                const uint8_t right = RookFileRight(board, c);
+                if (right != 0 && (board[static_cast<size_t>(king)] != (white ? Koenig : -Koenig) ||
+                                   (file != 0 && file != 7)))
+                    fischer = true;
+                switch (right) {
+                case WhiteShort:
+                    fi.WhiteRookH = rook;
+                    break;
+                case WhiteLong:
+                    fi.WhiteRookA = rook;
+                    break;
+                case BlackShort:
+                    fi.BlackRookH = rook;
+                    break;
+                case BlackLong:
+                    fi.BlackRookA = rook;
+                    break;
+                default:
+                    break;
                 }
-            *FischerInfo = fi;
-        }
+            }
+        fi.Fischer = fischer || Chess960;
+        // Only rights whose king and rook stand ready, as the move check sees them.
+        zug.CastlingRights = StandingCastlingRights(board, zug.CastlingRights, &fi);
+        if (FischerInfo) *FischerInfo = fi;
         Brett = board;
         Zug = zug;
         MoveNo = moveNo;

@@ -418,6 +418,31 @@ int KingTargetsFischer(int32_t From, const TZug& Zug, const TSchachbrett& Brett,
     });
 }
 
+uint8_t StandingCastlingRights(const TSchachbrett& Brett, uint8_t Rights,
+                               const TFischerInfo* FischerInfo) {
+    struct TRight {
+        uint8_t Bit;
+        int32_t Colour;
+        bool Short;
+    };
+    static constexpr TRight rights[] = {{WhiteShort, 1, true},
+                                        {WhiteLong, 1, false},
+                                        {BlackShort, -1, true},
+                                        {BlackLong, -1, false}};
+    for (const TRight& r : rights) {
+        if (!(Rights & r.Bit)) continue;
+        const int32_t base = r.Colour > 0 ? 20 : 90;
+        TCastlingSquares c;
+        const bool stands = CastlingSquares(r.Colour, r.Short, FischerInfo, c) &&
+                            OnRank(c.KingFrom, base) && OnRank(c.RookFrom, base) &&
+                            Brett[c.KingFrom] == Koenig * r.Colour &&
+                            Brett[c.RookFrom] == Turm * r.Colour &&
+                            (r.Short ? c.RookFrom > c.KingFrom : c.RookFrom < c.KingFrom);
+        if (!stands) Rights = static_cast<uint8_t>(Rights & ~r.Bit);
+    }
+    return Rights;
+}
+
 bool IsLegalMove(TSchachbrett Brett, TZug Zug, const TFischerInfo* FischerInfo) {
     try {
         return LegalMove(Brett, Zug, FischerInfo);

@@ -1216,8 +1216,9 @@ int TNotation::LoadPGN(std::string_view Text) {
                 buffer.resize(static_cast<size_t>(out - buffer.data()));
             }
         }
-        // The Variant tag, or the FEN's "f1" marker of files we wrote before,
-        // keeps a Chess960 game from a later position Chess960.
+        // The Variant tag (files of other programs, and ours now), the FEN's
+        // "f1" marker of files we wrote before, or castling letters that name
+        // rook files keep a Chess960 game from a later position Chess960.
         TFischerInfo marked{};
         std::string refused; // why no move is read
         if (!IsChessVariant(variant)) {
@@ -1227,10 +1228,9 @@ int TNotation::LoadPGN(std::string_view Text) {
             TSchachbrett board = GameData.Stellung;
             TZug zug = GameData.Zug;
             uint16_t moveNo = GameData.ZugNummer;
-            if (FENToStellung(GameData.EventData.FEN, board, zug, moveNo, &marked) &&
+            if (FENToStellung(GameData.EventData.FEN, board, zug, moveNo, &marked,
+                              IsChess960VariantName(variant)) &&
                 IsPlayablePosition(board, zug)) {
-                // Files of other programs (and ours now) say Chess960 by the Variant tag.
-                if (IsChess960VariantName(variant)) marked.Fischer = true;
                 GameData.Stellung = board;
                 GameData.Zug = zug;
                 GameData.ZugNummer = moveNo;

@@ -143,8 +143,9 @@ struct TRun {
 
 const std::string StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 const std::string AfterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1";
-// A Chess960 start (rooks on b and g): plain FEN cannot say its castling.
-const std::string Fischer = "nrbqkbrn/pppppppp/8/8/8/8/PPPPPPPP/NRBQKBRN w GBgb - 0 1";
+// A Chess960 start array (rooks on b and g) without castling rights, which
+// plain FEN says exactly.
+const std::string Fischer = "nrbqkbrn/pppppppp/8/8/8/8/PPPPPPPP/NRBQKBRN w - - 0 1";
 // White is mated (fool's mate).
 const std::string Mated = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
 

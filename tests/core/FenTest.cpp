@@ -134,10 +134,12 @@ TEST(Fen, ReadingTable) {
         bool fischer; // expected Chess960 flag
     };
     const Case cases[] = {
-        // Empty board; "88" is a rank of sixteen squares, not two ranks.
+        // Empty board; "88" stands for two empty ranks, as older texts write them.
         {"8/8/8/8/8/8/8/8 w - - 0 1", true, 1, 0, 0, 1, false},
-        {"88/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},
-        {"8/8/8/888/8/8 b - - 0 3", false, 0, 0, 0, 0, false},
+        {"88/8/8/8/8/8/8 w - - 0 1", true, 1, 0, 0, 1, false},
+        {"8/8/8/888/8/8 b - - 0 3", true, -1, 0, 0, 3, false},
+        {"4k3/8/88/8/8/8/4K3 w - - 0 5", true, 1, 0, 0, 5, false},
+        {"88/88/88/88 w - - 0 1", true, 1, 0, 0, 1, false},
         // En passant: the square must fit the side to move.
         {"4k3/8/8/8/4Pp2/8/8/4K3 b - e3 0 14", true, -1, 45, 0, 14, false},
         {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 9", true, 1, 74, 0, 9, false},
@@ -154,7 +156,7 @@ TEST(Fen, ReadingTable) {
         {"4k3/8/8/8/8/8/8/4K3 b", true, -1, 0, 0, 777, false},
         {"4k3/8/8/8/8/8/8/4K3 w", true, 1, 0, 0, 777, false},
         {"4k3/8/8/8/8/8/8/4K3", true, 1, 0, 0, 777, false},
-        {"  4k3/8/8/8/8/8/8/4K3\tb\tKq -  0   40\r\n", true, -1, 0, 18, 40, false},
+        {"  r3k3/8/8/8/8/8/8/4K2R\tb\tKq -  0   40\r\n", true, -1, 0, 18, 40, false},
         // Move numbers that do not fit a word are not taken.
         {"4k3/8/8/8/8/8/8/4K3 w - - 0 65535", true, 1, 0, 0, 65535, false},
         {"4k3/8/8/8/8/8/8/4K3 w - - 0 65536", true, 1, 0, 0, 777, false},
@@ -162,9 +164,22 @@ TEST(Fen, ReadingTable) {
         {"4k3/8/8/8/8/8/8/4K3 w - - 0 12x", true, 1, 0, 0, 777, false},
         // Castling letters other than KQkq are ignored.
         {"4k3/8/8/8/8/8/8/4K3 w HAha - 0 2", true, 1, 0, 0, 2, false},
-        // File letters name a castling rook: the right on its side of the king.
-        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w GBgb - 0 2", true, 1, 0, 30, 2, false},
-        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w Gc - 0 2", true, 1, 0, 2, 2, false},
+        // File letters name a castling rook: the right on its side of the
+        // king, in a Chess960 position unless it is a standard castling.
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w GBgb - 0 2", true, 1, 0, 30, 2, true},
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w Gc - 0 2", true, 1, 0, 2, 2, true},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w HAha - 0 1", true, 1, 0, 30, 1, false},
+        {"1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w HBhb - 0 1", true, 1, 0, 30, 1, true},
+        // Rights whose king or rook is not on its square are dropped.
+        {"r3k2r/pppppppp/8/8/8/8/PPPPPPPP/4K3 w KQkq - 0 1", true, 1, 0, 24, 1, false},
+        {"1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w KQkq - 0 1", true, 1, 0, 0, 1, false},
+        {"1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w KQkq f1 0 1", true, 1, 0, 30, 1, true},
+        {"r3k2r/8/8/8/8/8/8/r3K2R w KQkq - 0 1", true, 1, 0, 26, 1, false},
+        {"r2k3r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", true, -1, 0, 6, 1, false},
+        {"4k3/8/8/8/8/8/8/R2K3R w KQ f1 0 1", true, 1, 0, 6, 1, true},
+        {"4k3/8/8/8/8/8/8/1K5R w KQ f1 0 1", true, 1, 0, 2, 1, true},
+        {"4k3/8/8/8/8/8/8/1K5R w B - 0 1", true, 1, 0, 0, 1, false},
+        {"4k3/8/8/8/8/8/8/KR5R w B - 0 1", true, 1, 0, 2, 1, true},
         // Letters that name no piece, and sides other than w and b, are no position.
         {"4k3/8/8/8/8/8/8/4K2x w - - 0 1", false, 0, 0, 0, 0, false},
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPePPPP/RNBQKBNR w KQkq - 0 1", false, 0, 0, 0, 0, false},
@@ -187,7 +202,11 @@ TEST(Fen, ReadingTable) {
         {"8/8/8/8/8/8/8/8/ w - - 0 1", false, 0, 0, 0, 0, false},
         {"/8/8/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},
         {"8//8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},
-        {"888/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false}, // nine ranks with "88"
+        {"888/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},  // nine ranks with "88"
+        {"8/8/8/8/8/8/8/88 w - - 0 1", false, 0, 0, 0, 0, false}, // nine ranks with "88"
+        {"p88/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},    // "88" after a piece
+        {"18/8/8/8/8/8/8/8 w - - 0 1", false, 0, 0, 0, 0, false},
+        {"4k3/88/8/8/8/8/8/4K3 w - - 0 1", false, 0, 0, 0, 0, false}, // nine ranks
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRR w KQkq - 0 1", false, 0, 0, 0, 0, false},
     };
     for (const Case& c : cases) {
@@ -343,7 +362,7 @@ TEST(Fen, FuzzedTextsAreReadSafely) {
 // Chess960 positions leave the program as other programs read them: KQkq
 // where the castling rook is the outermost one, its file letter otherwise,
 // the en-passant square where there is one; and they read back to the same
-// rooks.
+// rooks where the game is known to be Chess960 (a Variant tag).
 TEST(Fen, Chess960FenForOtherProgramsReadsBack) {
     struct Case {
         const char* Marked; // as written before: the rooks from the home rank
@@ -382,7 +401,7 @@ TEST(Fen, Chess960FenForOtherProgramsReadsBack) {
         EXPECT_EQ(fen, c.Want);
         EXPECT_EQ(fen.find(" f1 "), std::string::npos);
         Records back;
-        ASSERT_TRUE(FENToStellung(fen, back.board, back.zug, back.moveNo, &back.fi));
+        ASSERT_TRUE(FENToStellung(fen, back.board, back.zug, back.moveNo, &back.fi, true));
         EXPECT_EQ(back.board, r.board);
         EXPECT_EQ(back.zug.CastlingRights, c.Rights);
         for (auto [got, want] : {std::pair{back.fi.WhiteRookA, r.fi.WhiteRookA},
@@ -399,4 +418,47 @@ TEST(Fen, Chess960FenForOtherProgramsReadsBack) {
     ep.zug.EnPassant = Sq("f3");
     EXPECT_EQ(StellungToFEN960(ep.board, ep.zug, 3, ep.fi),
               "rbbqnkrn/pppp1ppp/8/8/4pP2/8/PPPPP1PP/RBBQNKRN b KQkq f3 0 3");
+}
+
+// A Chess960 position read from file letters keeps the rooks they name, is
+// written back by the same letters (what a pasted position is copied as),
+// and a caller that knows the game is Chess960 has KQkq read as its
+// outermost rooks.
+TEST(Fen, Chess960FileLettersComeAndGo) {
+    const char* fen = "1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w HBhb - 0 1";
+    Records r;
+    ASSERT_TRUE(FENToStellung(fen, r.board, r.zug, r.moveNo, &r.fi));
+    EXPECT_TRUE(r.fi.Fischer);
+    EXPECT_EQ(r.zug.CastlingRights, AllCastlingRights);
+    EXPECT_EQ(r.fi.WhiteKing, Sq("f1"));
+    EXPECT_EQ(r.fi.WhiteRookA, Sq("b1"));
+    EXPECT_EQ(r.fi.WhiteRookH, Sq("h1"));
+    EXPECT_EQ(r.fi.BlackRookA, Sq("b8"));
+    EXPECT_EQ(r.fi.BlackRookH, Sq("h8"));
+    EXPECT_EQ(StellungToFEN960(r.board, r.zug, 1, r.fi, true), fen);
+    EXPECT_EQ(StellungToFEN960(r.board, r.zug, 1, r.fi),
+              "1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w KQkq - 0 1");
+
+    // X-FEN with the variant known from elsewhere.
+    Records x;
+    ASSERT_TRUE(FENToStellung("1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w KQkq - 0 1", x.board,
+                              x.zug, x.moveNo, &x.fi, true));
+    EXPECT_TRUE(x.fi.Fischer);
+    EXPECT_EQ(x.zug.CastlingRights, AllCastlingRights);
+    EXPECT_EQ(x.fi, r.fi);
+
+    // A castling rook further in than another rook: only its file says which.
+    Records in;
+    ASSERT_TRUE(FENToStellung("r1r1k2r/8/8/8/8/8/8/RR2K2R b Bkc - 0 20", in.board, in.zug,
+                              in.moveNo, &in.fi));
+    EXPECT_TRUE(in.fi.Fischer);
+    EXPECT_EQ(in.zug.CastlingRights, WhiteLong | BlackShort | BlackLong);
+    EXPECT_EQ(in.fi.WhiteRookA, Sq("b1"));
+    EXPECT_EQ(in.fi.BlackRookA, Sq("c8"));
+    const std::string back = StellungToFEN960(in.board, in.zug, in.moveNo, in.fi, true);
+    EXPECT_EQ(back, "r1r1k2r/8/8/8/8/8/8/RR2K2R b Bhc - 0 20");
+    Records again;
+    ASSERT_TRUE(FENToStellung(back, again.board, again.zug, again.moveNo, &again.fi));
+    EXPECT_EQ(again.zug.CastlingRights, in.zug.CastlingRights);
+    EXPECT_EQ(again.fi, in.fi);
 }

@@ -367,6 +367,34 @@ TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
          tags + "[FEN \"7k/8/8/8/8/8/8/RR1K4 w B f1 0 30\"]\r\n\r\n30. O-O-O *\r\n",
          {"[FEN \"7k/8/8/8/8/8/8/RR1K4 w B - 0 30\"]", "[Variant \"Chess960\"]"},
          1},
+        // Castling letters that name rook files say Chess960 without a
+        // Variant tag; KQkq say it only with one.
+        {"Chess960 by its file letters",
+         tags + "[FEN \"1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w HBhb - 0 1\"]\r\n\r\n1. O-O "
+                "O-O-O *\r\n",
+         {"[FEN \"1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w KQkq - 0 1\"]",
+          "[Variant \"Chess960\"]", "1.O-O O-O-O   *"},
+         2},
+        {"Chess960 by its Variant tag",
+         tags +
+             "[Variant \"chess960\"]\r\n[FEN \"1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w KQkq - 0 "
+             "1\"]\r\n\r\n1. O-O O-O-O *\r\n",
+         {"[FEN \"1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w KQkq - 0 1\"]",
+          "[Variant \"chess960\"]", "1.O-O O-O-O   *"},
+         2},
+        // Rights whose rook or king is not at home are dropped as read.
+        {"castling rights the pieces deny",
+         tags + "[FEN \"r3k2r/pppppppp/8/8/8/8/PPPPPPPP/4K3 w KQkq - 0 1\"]\r\n\r\n1. Kd1 O-O "
+                "*\r\n",
+         {"[FEN \"r3k2r/pppppppp/8/8/8/8/PPPPPPPP/4K3 w kq - 0 1\"]", "[SetUp \"1\"]",
+          "1.Kd1 O-O   *"},
+         2},
+        {"standard chess in file letters",
+         tags + "[FEN \"r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w HAh - 0 1\"]\r\n\r\n1. O-O-O "
+                "O-O *\r\n",
+         {"[FEN \"r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQk - 0 1\"]", "[SetUp \"1\"]",
+          "1.O-O-O O-O   *"},
+         2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
