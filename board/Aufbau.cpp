@@ -163,8 +163,10 @@ TAufbauDialog::TAufbauDialog(TBrett* Caller, bool NoCheck)
 
     guard_ = true;
     (z.Side == 1 ? white_ : black_)->setChecked(true);
+    // A right whose king or rook is not at home is not offered: the move
+    // check would never grant it.
     for (size_t i = 0; i < 4; ++i)
-        castle_[i]->setChecked((z.CastlingRights & BoxBit[i]) != 0);
+        castle_[i]->setChecked((z.CastlingRights & BoxBit[i]) != 0 && HomeOk(static_cast<int>(i)));
     guard_ = false;
     figur_ = 6;
     cursorNeu_ = true;
@@ -335,6 +337,7 @@ bool TBrett::Aufbauen(bool NoCheck) {
     dialog.SetupBoard()->GetZug(zug);
     board_ = board;
     zug_ = zug;
+    NewFischerInfo = TFischerInfo{};
     // A Chess960 start keeps all four rights; set before the host hears of it
     // so that host and board agree.
     if (FischerInfo && IsFischerStartPosition(board_)) zug_.CastlingRights = AllCastlingRights;

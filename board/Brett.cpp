@@ -164,6 +164,7 @@ void TBrett::SetGrundstellung(bool Value) {
     zug_ = TZug{};
     zug_.CastlingRights = 31;
     zug_.Side = 1;
+    NewFischerInfo = TFischerInfo{};
     if (OnNewPosition) OnNewPosition(this, board_, zug_, 1);
     Redraw(false);
     grundstellung_ = Value;

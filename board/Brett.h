@@ -49,6 +49,10 @@ public:
     bool UpdateLock = false;
     QColor MarkColor = QColor(0, 0, 0);
     PFischerInfo FischerInfo = nullptr;
+    // The Chess960 record a pasted FEN gave its position (Fischer false when
+    // the text named no Chess960 position): set before OnNewPosition, kept
+    // until the next new position.
+    TFischerInfo NewFischerInfo{};
     // Valid only during OnMoveDone.
     bool CtrlMove = false;
     bool AltMove = false;

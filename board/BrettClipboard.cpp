@@ -25,7 +25,11 @@ QString BareFen(QString Text) {
 } // namespace
 
 void TBrett::FENCopy() {
-    const std::string fen = StellungToFEN(board_, zug_, 1, false);
+    // A Chess960 position names its castling rooks by their files, so that
+    // it pastes back, here and elsewhere, as Chess960.
+    const std::string fen = IsFischer(FischerInfo)
+                                ? StellungToFEN960(board_, zug_, 1, *FischerInfo, true)
+                                : StellungToFEN(board_, zug_, 1, false);
     QGuiApplication::clipboard()->setText(QString::fromStdString(fen));
 }
 
@@ -39,7 +43,8 @@ bool TBrett::FENInsert() {
     TSchachbrett board = board_;
     TZug zug = zug_;
     uint16_t moveNo = 1;
-    if (!FENToStellung(fen, board, zug, moveNo, nullptr)) return false;
+    TFischerInfo fischer{};
+    if (!FENToStellung(fen, board, zug, moveNo, &fischer)) return false;
     // Well-formed is not enough: no game reaches a board without its kings
     // or with the side not to move in check, and nothing could be played on.
     if (!IsPlayablePosition(board, zug)) {
@@ -56,6 +61,7 @@ bool TBrett::FENInsert() {
     CancelDrag();
     board_ = board;
     zug_ = zug;
+    NewFischerInfo = fischer;
     Redraw(false);
     if (OnNewPosition) OnNewPosition(this, board_, zug_, 1);
     return true;

@@ -167,7 +167,9 @@ void TMDIBrett::Brett1MoveDone(TBrett* Sender) {
 }
 
 void TMDIBrett::Brett1NewPosition(TBrett*, const TSchachbrett& Stellung, const TZug& Zug, int Z) {
-    Notation1->Notation().SetStartPosition(Stellung, Zug, Z);
+    // A pasted FEN that names a Chess960 position keeps the game Chess960.
+    const TFischerInfo& pasted = Brett1->NewFischerInfo;
+    Notation1->Notation().SetStartPosition(Stellung, Zug, Z, pasted.Fischer ? &pasted : nullptr);
     PositionChanged();
     if (!sbPlay->isChecked()) AnalysisRestart();
 }
@@ -440,7 +442,8 @@ void TMDIBrett::mAufbauenClick() {
 void TMDIBrett::mInsertFENClick() {
     if (!AskSaveGame()) return;
     if (!Brett1->FENInsert()) return;
-    if (!IsFRC()) return;
+    // A text that names a Chess960 position says its castlings itself.
+    if (!IsFRC() || Brett1->NewFischerInfo.Fischer) return;
     const int answer = bw::Message(bw::Text(0), bw::TMsgType::Confirmation, bw::mbYes | bw::mbNo);
     TZug zug = BoardZug();
     if (answer == bw::mrYes) {

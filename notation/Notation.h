@@ -281,8 +281,9 @@ public:
                          const std::string& Pawn);
     bool LetterMode() const { return FLetterMode; }
     // Tells the host whether the start position is Chess960. Marked is the
-    // record a FEN read with its "f1" marker gave: it holds for a start that
-    // is no start array (a Chess960 game taken up part-way).
+    // record a FEN that named a Chess960 position gave (its "f1" marker, file
+    // letters, a Variant tag): it holds for a start that is no start array
+    // (a Chess960 game taken up part-way).
     void CheckFischerPosition(const TFischerInfo* Marked = nullptr);
 
     // === move entry, editing and navigation ==================================
@@ -305,7 +306,9 @@ public:
 
     // A new game from a position; MoveNo -1 keeps the start move number,
     // other numbers are held to 1..65535. Header and game comment stay.
-    void SetStartPosition(const TSchachbrett& Stellung, const TZug& Zug, int MoveNo);
+    // Marked as for CheckFischerPosition: a pasted Chess960 position.
+    void SetStartPosition(const TSchachbrett& Stellung, const TZug& Zug, int MoveNo,
+                          const TFischerInfo* Marked = nullptr);
     // True when the move was taken into the tree.
     bool MoveDone(const TZug& Zug);
     // 0 when the move was taken, -1 when cancelled or refused.

@@ -32,7 +32,8 @@ void TNotation::NewUndoRecord() {
     UndoLine = new TVariante{};
 }
 
-void TNotation::SetStartPosition(const TSchachbrett& Stellung, const TZug& Zug, int MoveNo) {
+void TNotation::SetStartPosition(const TSchachbrett& Stellung, const TZug& Zug, int MoveNo,
+                                 const TFischerInfo* Marked) {
     if (FBusy) return;
     FreeUndo();
     // The number is stored in 16 bits; keep it in range instead of wrapping.
@@ -45,7 +46,7 @@ void TNotation::SetStartPosition(const TSchachbrett& Stellung, const TZug& Zug, 
     start.Side = Zug.Side == -1 ? -1 : 1;
     GameData.Zug = start;
     WorkBoard = Stellung;
-    CheckFischerPosition();
+    CheckFischerPosition(Marked);
     ClearGame();
     SetModified(true);
 }

@@ -201,6 +201,28 @@ TEST(Aufbau, CastlingBoxesNeedKingAndRookAtHome) {
     EXPECT_EQ(now.Side, -1);
 }
 
+// Rights the board holds (a Chess960 game, an older paste) that the pieces
+// deny are not offered, and OK without a click on the board drops them.
+TEST(Aufbau, RightsThePiecesDenyAreNotKept) {
+    TBrett b;
+    TZug z;
+    z.CastlingRights = AllCastlingRights;
+    b.SetStellung(Stellung({"Kf1", "Rb1", "Rh1", "ke8", "ra8", "rh8"}), z);
+    TZug result;
+    b.OnNewPosition = [&](TBrett*, const TSchachbrett&, const TZug& zug, int) { result = zug; };
+    ASSERT_TRUE(RunSetup(b, false, [](TAufbauDialog& d) {
+        EXPECT_FALSE(d.CastlingBox(0)->isChecked());
+        EXPECT_FALSE(d.CastlingBox(1)->isChecked());
+        EXPECT_TRUE(d.CastlingBox(2)->isChecked());
+        EXPECT_TRUE(d.CastlingBox(3)->isChecked());
+        d.BlackRadio()->click();
+        d.OkButton()->click();
+    }));
+    EXPECT_EQ(result.CastlingRights & AllCastlingRights, BlackShort | BlackLong);
+    EXPECT_EQ(result.Side, -1);
+    EXPECT_FALSE(b.NewFischerInfo.Fischer);
+}
+
 TEST(Aufbau, EnPassantFileNeedsThePawnAndEmptySquares) {
     TBrett b;
     TZug z;

@@ -85,6 +85,46 @@ TEST(Clipboard, FenPasteTakesBareAndQuotedText) {
     EXPECT_EQ(p.events, 2);
 }
 
+// Castling rights the pieces deny are dropped as the text is read; a text
+// that names a Chess960 position by its rook files hands its record to the
+// host with the position, and copies back as it came.
+TEST(Clipboard, FenPasteDropsDeniedRightsAndKeepsChess960) {
+    Pasting p;
+    TFischerInfo heard{};
+    p.b.OnNewPosition = [&](TBrett* s, const TSchachbrett&, const TZug&, int) {
+        ++p.events;
+        heard = s->NewFischerInfo;
+    };
+    const QString denied = QStringLiteral("r3k2r/pppppppp/8/8/8/8/PPPPPPPP/4K3 w KQkq - 0 1");
+    ASSERT_TRUE(p.Paste(denied));
+    TZug z;
+    p.b.GetZug(z);
+    EXPECT_EQ(z.CastlingRights, BlackShort | BlackLong);
+    EXPECT_FALSE(heard.Fischer);
+    p.b.FENCopy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("r3k2r/pppppppp/8/8/8/8/PPPPPPPP/4K3 w kq - 0 1"));
+
+    const QString frc = QStringLiteral("1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w HBhb - 0 1");
+    ASSERT_TRUE(p.Paste(frc));
+    EXPECT_EQ(p.events, 2);
+    p.b.GetZug(z);
+    EXPECT_EQ(z.CastlingRights, AllCastlingRights);
+    ASSERT_TRUE(heard.Fischer);
+    EXPECT_EQ(heard.WhiteKing, Sq("f1"));
+    EXPECT_EQ(heard.WhiteRookA, Sq("b1"));
+    EXPECT_EQ(heard.BlackRookH, Sq("h8"));
+    // The host points the board at the record; the copy names the rooks.
+    TFischerInfo host = heard;
+    p.b.FischerInfo = &host;
+    p.b.FENCopy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), frc);
+    // A plain position after it: the record is gone.
+    ASSERT_TRUE(p.Paste(denied));
+    EXPECT_FALSE(heard.Fischer);
+    EXPECT_FALSE(p.b.NewFischerInfo.Fischer);
+}
+
 TEST(Clipboard, RejectedFenLeavesTheBoardAlone) {
     Pasting p;
     const QImage before = p.b.Picture();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The board window: board sizes, coordinates, moves, messages, navigation,
 // games of the source list, new games, FEN paste, engine answers, keys.
+#include "AThreadWB.h"
 #include "BoardWindowSupport.h"
 #include "BrettWinFrame.h"
 #include "Local.h"
@@ -284,6 +285,58 @@ TEST_F(BoardWindow, FenPasteInChess960AsksAboutCastling) {
         EXPECT_EQ(z.CastlingRights, answer == mrYes ? 30 : 0);
         EXPECT_EQ(BoardOf(*W), NotationBoard(*W));
         EXPECT_EQ(BoardOf(*W)[Sq("a1")], 3);
+    }
+}
+
+// A pasted FEN that names a Chess960 position by its rook files keeps the
+// game Chess960 in any window, without the start-array question; engines
+// that take FEN are then told it cannot be said exactly. Rights the pieces
+// deny never reach an engine.
+TEST_F(BoardWindow, FenPasteKeepsChess960AndDropsDeniedRights) {
+    TWBInfo fenMode;
+    kb::SetCraftyEngineCommands(fenMode);
+    const QString frc = QStringLiteral("1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w HBhb - 0 1");
+    const QString denied = QStringLiteral("r3k2r/pppppppp/8/8/8/8/PPPPPPPP/4K3 w KQkq - 0 1");
+    for (const bool frcWindow : {false, true}) {
+        SCOPED_TRACE(frcWindow);
+        delete W.data();
+        W = new TMDIBrett;
+        W->Brett1->Animation = 0;
+        W->show();
+        W->StartGame(nullptr, {}, -1, frcWindow, false);
+        W->Notation1->Notation().SetModified(false);
+        A.Messages.clear();
+
+        QGuiApplication::clipboard()->setText(frc);
+        W->mInsertFENClick();
+        EXPECT_TRUE(A.Messages.empty());
+        EXPECT_FALSE(W->lFRC->isHidden());
+        EXPECT_TRUE(W->FFischerInfo.Fischer);
+        EXPECT_EQ(W->FFischerInfo.WhiteRookA, Sq("b1"));
+        EXPECT_EQ(W->Brett1->FischerInfo, &W->FFischerInfo);
+        const kb::TNotation& n = W->Notation1->Notation();
+        EXPECT_EQ(n.ActiveFischerInfo(), &W->FFischerInfo);
+        EXPECT_EQ(n.GameData.Zug.CastlingRights, 30);
+        const kb::TEnginePosition pos = W->EnginePosition();
+        EXPECT_TRUE(pos.Fischer);
+        EXPECT_EQ(pos.Zug.CastlingRights, 30);
+        EXPECT_TRUE(kb::PositionCommands(fenMode, pos).empty());
+        W->mFENCopyClick();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), frc);
+
+        QGuiApplication::clipboard()->setText(denied);
+        W->Notation1->Notation().SetModified(false);
+        W->mInsertFENClick();
+        EXPECT_TRUE(W->lFRC->isHidden());
+        EXPECT_EQ(n.GameData.Zug.CastlingRights, 24);
+        const auto sent = kb::PositionCommands(fenMode, W->EnginePosition());
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].rfind("setboard r3k2r/pppppppp/8/8/8/8/PPPPPPPP/4K3 w kq - 0 1\r\n", 0),
+                  0u)
+            << sent[0];
+        W->mFENCopyClick();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(),
+                  QStringLiteral("r3k2r/pppppppp/8/8/8/8/PPPPPPPP/4K3 w kq - 0 1"));
     }
 }
 
