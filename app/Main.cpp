@@ -846,7 +846,8 @@ void TMainForm::mFontClick() {
     // shows the sign itself for it, and so does the edit.
     for (size_t k = 0; k < dlg.Edit.size() && k < InformantSigns.size(); ++k)
         if (InformantSigns[k] != '#' && InformantSigns[k] != kb::TNotation::DefaultNagChars[k])
-            dlg.Edit[k]->setText(QString(QChar::fromLatin1(InformantSigns[k])));
+            dlg.Edit[k]->setText(
+                TfrmPieces::SignChar(static_cast<unsigned char>(InformantSigns[k])));
     if (ExecDialog(dlg) != mrOk) return;
 
     for (size_t i = 0; i < dlg.fEdit.size(); ++i)
@@ -854,10 +855,10 @@ void TMainForm::mFontClick() {
     std::string signs;
     for (int k = 0; k < SignCount; ++k) {
         const QString t = dlg.Edit[static_cast<size_t>(k)]->text();
-        // The sign as shown is the default; a character outside the 8-bit
-        // set cannot be shown: the default then, too.
-        const bool own = t != TfrmPieces::SignText(k) && t.size() == 1 && t[0].unicode() <= 0xFF;
-        signs += own ? static_cast<char>(t[0].unicode()) : '#';
+        // The sign as shown is the default; the edits take no character the
+        // 8-bit set lacks.
+        const int code = t != TfrmPieces::SignText(k) ? TfrmPieces::SignCode(t) : -1;
+        signs += code >= 0 ? static_cast<char>(code) : '#';
     }
     InformantSigns = signs;
     ApplyToBoards(&TBoardWindowIntf::ApplyNotationSettings);

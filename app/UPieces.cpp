@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRawFont>
+#include <QValidator>
 
 #include <algorithm>
 #include <vector>
@@ -136,7 +137,37 @@ QString CharacterSet() {
     return s;
 }
 
+// A sign edit takes what the frame can store for its sign: one character
+// of the character set, or its default text as shown, or nothing (the
+// default). Typing is refused as a length limit would refuse it.
+class TSignValidator : public QValidator {
+public:
+    TSignValidator(QString Default, QObject* Parent)
+        : QValidator(Parent), default_(std::move(Default)) {}
+    State validate(QString& Input, int&) const override {
+        if (Input.isEmpty() || Input == default_ || TfrmPieces::SignCode(Input) >= 0)
+            return Acceptable;
+        return Invalid;
+    }
+
+private:
+    QString default_;
+};
+
 } // namespace
+
+int TfrmPieces::SignCode(const QString& Text) {
+    if (Text.size() != 1) return -1;
+    const qsizetype at = CharacterSet().indexOf(Text[0]);
+    // A blank would be trimmed away in the ini and shift the signs after
+    // it; "#" is stored for "the default".
+    if (at <= 0 || Text[0] == u'#') return -1;
+    return static_cast<int>(at) + 32;
+}
+
+QString TfrmPieces::SignChar(unsigned char Code) {
+    return Code > 32 ? QString(CharacterSet()[Code - 32]) : QString();
+}
 
 QImage DrawSignPicture(int Index, int Size) {
     QImage image(Size, Size, QImage::Format_ARGB32_Premultiplied);
@@ -208,6 +239,7 @@ TfrmPieces::TfrmPieces(QFont* NotationFont, QWidget* Parent, QColor* NotationCol
         // Room for the signs spelt with two characters ("+-"); a choice is
         // one character.
         Edit[k]->setMaxLength(std::max<int>(1, SignText(k).size()));
+        Edit[k]->setValidator(new TSignValidator(SignText(k), Edit[k]));
         Edit[k]->setGeometry(x + 30, y, 40, 22);
         Edit[k]->setText(SignText(k));
     }

@@ -60,6 +60,12 @@ public:
     // chosen for it: the sign itself, one or two characters. Its edit starts
     // with this text.
     static QString SignText(int K);
+    // The 8-bit code the frame stores for a sign edit's text: one character
+    // of the character set shown in Memo1, not the blank and not "#"
+    // (stored for "the default"); -1 for any other text.
+    static int SignCode(const QString& Text);
+    // The character of a stored code as Memo1 shows it; empty below 33.
+    static QString SignChar(unsigned char Code);
     void bFontClick();
 
 protected:

@@ -5,9 +5,11 @@
 #include "About.h"
 #include "UPieces.h"
 
+#include <QApplication>
 #include <QEnterEvent>
 #include <QFontDialog>
 #include <QIntValidator>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,6 +34,14 @@ TAnswerer DialogAnswer(std::function<void(TfrmPieces&)> Fill, int Result,
             return mrOk;
         };
     return a;
+}
+
+// Key presses carrying each character of Text, as a keyboard layout sends them.
+void Type(QWidget* W, const QString& Text) {
+    for (const QChar c : Text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(W, &press);
+    }
 }
 
 } // namespace
@@ -75,6 +85,67 @@ TEST_F(FrameTest, LetterDialogStoresLettersAndNineteenSigns) {
     for (size_t k = 8; k < 19; ++k)
         EXPECT_EQ(f.InformantSigns[k], '#') << k;
     EXPECT_EQ(Boards[0]->NotationApplied, 1);
+}
+
+// A sign edit takes, as typed, only what can be stored for its sign: one
+// character of the 8-bit set, not the blank and not "#" (which stands for
+// the default). Such a character is stored and shown again, as the
+// character set shows it.
+TEST_F(FrameTest, SignEditsTakeOnlyWhatIsStored) {
+    TMainForm& f = Start();
+    int two = -1; // a sign spelt with two characters ("+-")
+    for (int k = 0; k < SignCount && two < 0; ++k)
+        if (TfrmPieces::SignText(k).size() == 2) two = k;
+    ASSERT_GE(two, 0);
+    const int euro = two == 0 ? 1 : 0;
+    const int other = two == 2 || euro == 2 ? 3 : 2;
+    std::vector<QString> typed;
+    TAnswererScope answers(DialogAnswer(
+        [&](TfrmPieces& d) {
+            d.show();
+            QLineEdit* e = d.Edit[static_cast<size_t>(two)];
+            e->selectAll();
+            Type(e, QStringLiteral("W+"));
+            typed.push_back(e->text());
+            QTest::keyClick(e, Qt::Key_End);
+            Type(e, QStringLiteral("x"));
+            typed.push_back(e->text());
+            QLineEdit* u = d.Edit[static_cast<size_t>(euro)];
+            u->clear();
+            Type(u, QString(QChar(0x263A)) + " #" + QChar(0x20AC) + "a");
+            typed.push_back(u->text());
+            QLineEdit* o = d.Edit[static_cast<size_t>(other)];
+            o->clear();
+            Type(o, QStringLiteral(" "));
+            typed.push_back(o->text());
+        },
+        mrOk));
+    f.mFontClick();
+    ASSERT_EQ(typed.size(), 4u);
+    EXPECT_EQ(typed[0], "W");
+    EXPECT_EQ(typed[1], "W");
+    EXPECT_EQ(typed[2], QString(QChar(0x20AC)));
+    EXPECT_EQ(typed[3], "");
+    ASSERT_EQ(f.InformantSigns.size(), 19u);
+    EXPECT_EQ(f.InformantSigns[static_cast<size_t>(two)], 'W');
+    EXPECT_EQ(static_cast<unsigned char>(f.InformantSigns[static_cast<size_t>(euro)]), 0x80);
+    EXPECT_EQ(f.InformantSigns[static_cast<size_t>(other)], '#');
+
+    // Shown again as stored, through the ini.
+    ASSERT_TRUE(Close());
+    TMainForm& g = Start();
+    std::vector<QString> shown;
+    TAnswererScope again(DialogAnswer(
+        [&](TfrmPieces& d) {
+            for (QLineEdit* e : d.Edit)
+                shown.push_back(e->text());
+        },
+        mrCancel));
+    g.mFontClick();
+    ASSERT_EQ(shown.size(), 19u);
+    EXPECT_EQ(shown[static_cast<size_t>(two)], "W");
+    EXPECT_EQ(shown[static_cast<size_t>(euro)], QString(QChar(0x20AC)));
+    EXPECT_EQ(shown[static_cast<size_t>(other)], TfrmPieces::SignText(other));
 }
 
 TEST_F(FrameTest, LetterDialogShowsSignsForTheLettersOfAChessFont) {
