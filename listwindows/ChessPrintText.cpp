@@ -26,19 +26,6 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-bool StartsWithEvent(std::string_view line) {
-    while (!line.empty() && IsTrimmed(line.front()))
-        line.remove_prefix(1);
-    constexpr std::string_view tag = "[EVENT ";
-    if (line.size() < tag.size()) return false;
-    for (size_t i = 0; i < tag.size(); ++i) {
-        char c = line[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        if (c != tag[i]) return false;
-    }
-    return true;
-}
-
 // The text kind of moves at a variation level: main line, first level, deeper.
 uint8_t KindForLevel(int Level) {
     if (Level <= 0) return pkMain;
@@ -72,39 +59,24 @@ std::vector<TMoveSpan> MoveSpans(const TNotation& N) {
 } // namespace
 
 std::vector<std::string> SplitPrintGames(std::string_view PGNGames) {
+    // The games the game list finds in these bytes.
+    const std::vector<int64_t> starts = FindGameStarts(PGNGames);
     std::vector<std::string> games;
-    bool inGame = false;
-    // The game list's scan tells where a brace comment is open: an Event line
-    // inside one is part of the comment, not a game of its own.
-    TGameStartScanner comments;
-    std::string lexed;
-    std::vector<int64_t> unused;
-    size_t p = 0;
-    while (p < PGNGames.size()) {
-        size_t e = p;
-        while (e < PGNGames.size() && PGNGames[e] != '\r' && PGNGames[e] != '\n')
-            ++e;
-        std::string_view line = PGNGames.substr(p, e - p);
-        // Files joined with cat may carry a byte order mark before a game.
-        if (line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
-        if (!comments.InComment() && StartsWithEvent(line)) {
-            games.emplace_back();
-            inGame = true;
-        }
-        if (inGame) {
-            games.back() += line;
-            games.back() += "\r\n";
-        }
+    for (size_t g = 0; g < starts.size(); ++g) {
+        const auto from = static_cast<size_t>(starts[g]);
+        const size_t to =
+            g + 1 < starts.size() ? static_cast<size_t>(starts[g + 1]) : PGNGames.size();
+        std::string& game = games.emplace_back();
         // CR LF, LF and a lone CR each end one line.
-        if (e < PGNGames.size() && PGNGames[e] == '\r' && e + 1 < PGNGames.size() &&
-            PGNGames[e + 1] == '\n')
-            ++e;
-        const size_t next = std::min(e + 1, PGNGames.size());
-        lexed.assign(TGameStartScanner::HeadRoom, ' ');
-        lexed.append(PGNGames.substr(p, next - p));
-        comments.Feed(lexed.data() + TGameStartScanner::HeadRoom, next - p, unused);
-        unused.clear();
-        p = next;
+        for (size_t p = from; p < to;) {
+            size_t e = p;
+            while (e < to && PGNGames[e] != '\r' && PGNGames[e] != '\n')
+                ++e;
+            game.append(PGNGames.substr(p, e - p));
+            game += "\r\n";
+            if (e + 1 < to && PGNGames[e] == '\r' && PGNGames[e + 1] == '\n') ++e;
+            p = e + 1;
+        }
     }
     return games;
 }

@@ -37,9 +37,8 @@ struct TPrintSegment {
     friend bool operator==(const TPrintSegment&, const TPrintSegment&) = default;
 };
 
-// The games of a PGN text: each starts at a line beginning with "[Event "
-// (any letter case, leading blanks allowed) and runs to the next one; every
-// line is followed by CR LF. Lines before the first such line are skipped.
+// The games of a PGN text, as the game list finds them, each running to the
+// next; every line is followed by CR LF. Text before the first is skipped.
 std::vector<std::string> SplitPrintGames(std::string_view PGNGames);
 
 // The character set the diagram text functions use for a font name.

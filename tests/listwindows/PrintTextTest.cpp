@@ -227,7 +227,7 @@ TEST(PrintText, SplitGamesAtEventLines) {
     const std::vector<std::string> g =
         SplitPrintGames("junk before\n  [event \"a\"]\n1. e4 *\r[Event \"b\"]\r\n\r\n1. d4 *");
     ASSERT_EQ(g.size(), 2u);
-    EXPECT_EQ(g[0], "  [event \"a\"]\r\n1. e4 *\r\n");
+    EXPECT_EQ(g[0], "[event \"a\"]\r\n1. e4 *\r\n");
     EXPECT_EQ(g[1], "[Event \"b\"]\r\n\r\n1. d4 *\r\n");
     EXPECT_TRUE(SplitPrintGames("1. e4 e5 *").empty());
 
