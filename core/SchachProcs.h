@@ -15,6 +15,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "SchachProcsTagLine.h"
+
 namespace kb {
 
 // ---------------------------------------------------------------------------
@@ -369,15 +371,6 @@ std::string RoundTagValue(const TEventData& E);
 // base and increment still hold what that text gives, else "base+increment"
 // (empty, and no tag, for a base of 0).
 std::string TimeControlTagValue(const TEventData& E);
-// Whether Text begins with the opening of a tag line: "[", a tag name
-// (letters, digits, "_"), blanks (spaces, tabs, none) and a quoted value
-// (\" and \\ escaped) before the line ends. A game's tag section starts
-// with such a line. More: Text ends before that is known.
-enum class TTagLineTest { No, Yes, More };
-TTagLineTest TagLineAt(std::string_view Text);
-// A whole line (without its line end) that is a tag line, blanks before
-// the "[" allowed.
-bool IsTagLine(std::string_view Line);
 // True for an existing file whose first 1000 lines hold a tag line, or that
 // has no non-empty line among them. Reads a bounded number of bytes.
 bool IsPGNFile(const std::string& FileName);

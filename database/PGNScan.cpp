@@ -38,7 +38,7 @@ enum class TLine : uint8_t {
 
 // The line whose first byte is W[Q]; Len bytes are there, and Final says no
 // more follow. A tag line's "[" goes to Bracket.
-TLine ClassifyLine(const char* W, size_t Q, size_t Len, bool Final, size_t& Bracket) {
+inline TLine ClassifyLine(const char* W, size_t Q, size_t Len, bool Final, size_t& Bracket) {
     size_t k = Q;
     if (k < Len && W[k] == kBom[0]) {
         if (Len - k < kBomLen) return Final ? TLine::Other : TLine::More;
@@ -63,7 +63,8 @@ TLine ClassifyLine(const char* W, size_t Q, size_t Len, bool Final, size_t& Brac
     return TLine::Neutral;
 }
 
-// What reading looks for, by state.
+// What reading looks for, by state: the same bytes in a tag section as
+// outside one, so that the masks of a chunk serve both; a comment needs others.
 enum class TMode : uint8_t {
     Seek,        // move text, or before the first game: a tag line starts a game
     Tags,        // in a tag section: a line or text that ends it
@@ -71,14 +72,30 @@ enum class TMode : uint8_t {
     CommentTags
 };
 
-// The bytes of 64 positions from i that matter in one mode. Bit k stands
-// for position i + k; a line end's bit speaks of the line behind it.
+constexpr bool IsCommentMode(TMode Mode) {
+    return Mode == TMode::CommentSeek || Mode == TMode::CommentTags;
+}
+
+// The bytes of 64 positions from i that matter. Bit k stands for position
+// i + k; a line end's bits speak of the line behind it.
 struct TMasks {
-    uint64_t Line = 0;  // line end: the line behind it may be a tag line
-                        // (Seek modes) or may end a tag section (Tags modes)
-    uint64_t After = 0; // Tags: "]" with more than a line end or a tag behind it
+    uint64_t Seek = 0;  // line end; the line behind it may be a tag line
+    uint64_t Other = 0; // line end; the line behind it may end a tag section
+    uint64_t After = 0; // "]" with more than a line end or a tag behind it
     uint64_t Mark = 0;  // "{", ";", "%" outside comments; "}" inside one
-    uint64_t Any() const { return Line | After | Mark; }
+    // The bits that matter in Mode.
+    uint64_t Of(TMode Mode) const {
+        switch (Mode) {
+        case TMode::Seek:
+        case TMode::CommentSeek:
+            return Seek | Mark;
+        case TMode::Tags:
+            return Other | After | Mark;
+        case TMode::CommentTags:
+            return Other | Mark;
+        }
+        return 0;
+    }
 };
 
 inline bool SeekLead(char b) {
@@ -90,10 +107,8 @@ inline bool KeepsTags(char b) {
 }
 
 // Positions i .. Avail - 1 at most; the byte behind the last may lie at Len.
-void MasksPlain(const char* W, size_t i, size_t Avail, size_t Len, TMode Mode, TMasks& M) {
+void MasksPlain(const char* W, size_t i, size_t Avail, size_t Len, bool Comment, TMasks& M) {
     M = TMasks{};
-    const bool seek = Mode == TMode::Seek || Mode == TMode::CommentSeek;
-    const bool comment = Mode == TMode::CommentSeek || Mode == TMode::CommentTags;
     const size_t n = Avail - i < 64 ? Avail - i : 64;
     for (size_t k = 0; k < n; ++k) {
         const size_t p = i + k;
@@ -101,12 +116,13 @@ void MasksPlain(const char* W, size_t i, size_t Avail, size_t Len, TMode Mode, T
         const char b = p + 1 < Len ? W[p + 1] : '\0';
         const uint64_t bit = uint64_t{1} << k;
         if (IsEol(c)) {
-            if (seek ? SeekLead(b) : !KeepsTags(b)) M.Line |= bit;
-        } else if (comment) {
+            if (SeekLead(b)) M.Seek |= bit;
+            if (!KeepsTags(b)) M.Other |= bit;
+        } else if (Comment) {
             if (c == '}') M.Mark |= bit;
         } else if (c == '{' || c == ';' || c == '%') {
             M.Mark |= bit;
-        } else if (c == ']' && Mode == TMode::Tags) {
+        } else if (c == ']') {
             if (!(IsEol(b) || b == '[')) M.After |= bit;
         }
     }
@@ -122,14 +138,13 @@ __attribute__((target("avx2"))) inline uint64_t Bits(__m256i Lo, __m256i Hi) {
            (static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(Hi))) << 32);
 }
 
-// From chunk i on, the first chunk of 64 positions with a bit in the masks
-// of Mode, while the whole chunk and the byte behind it lie below Len.
+// From chunk i on, the first chunk of 64 positions with a bit that matters
+// in Mode, while the whole chunk and the byte behind it lie below Len.
 // Returns that chunk's position, or where the bytes run short (M empty).
 template <TMode Mode>
 __attribute__((target("avx2"))) inline size_t MasksAvx2(const char* W, size_t i, size_t Len,
                                                         TMasks& M) {
-    constexpr bool seek = Mode == TMode::Seek || Mode == TMode::CommentSeek;
-    constexpr bool comment = Mode == TMode::CommentSeek || Mode == TMode::CommentTags;
+    constexpr bool comment = IsCommentMode(Mode);
     const __m256i lf = _mm256_set1_epi8('\n'), cr = _mm256_set1_epi8('\r');
     const __m256i tag = _mm256_set1_epi8('['), bom = _mm256_set1_epi8(kBom[0]);
     const __m256i blank = _mm256_set1_epi8(' '), tab = _mm256_set1_epi8('\t');
@@ -137,42 +152,35 @@ __attribute__((target("avx2"))) inline size_t MasksAvx2(const char* W, size_t i,
     const __m256i close = _mm256_set1_epi8(']'), braceOpen = _mm256_set1_epi8('{');
     const __m256i braceClose = _mm256_set1_epi8('}'), semi = _mm256_set1_epi8(';');
     for (; i + 65 <= Len; i += 64) {
-        __m256i line[2], after[2], mark[2];
+        __m256i seek[2], other[2], after[2], mark[2];
         for (int h = 0; h < 2; ++h) {
             const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(W + i + 32 * h));
             const __m256i b =
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(W + i + 32 * h + 1));
             const __m256i eol = Or(_mm256_cmpeq_epi8(a, lf), _mm256_cmpeq_epi8(a, cr));
             const __m256i bTag = _mm256_cmpeq_epi8(b, tag);
-            if constexpr (seek) {
-                line[h] = _mm256_and_si256(
-                    eol, Or(Or(bTag, _mm256_cmpeq_epi8(b, bom)),
-                            Or(_mm256_cmpeq_epi8(b, blank), _mm256_cmpeq_epi8(b, tab))));
-            } else {
-                const __m256i bEol = Or(_mm256_cmpeq_epi8(b, lf), _mm256_cmpeq_epi8(b, cr));
-                const __m256i keep = Or(
-                    Or(Or(bTag, bEol), Or(_mm256_cmpeq_epi8(b, pct), _mm256_cmpeq_epi8(b, quote))),
-                    _mm256_cmpeq_epi8(b, close));
-                line[h] = _mm256_andnot_si256(keep, eol);
-                if constexpr (!comment)
-                    after[h] = _mm256_andnot_si256(Or(bEol, bTag), _mm256_cmpeq_epi8(a, close));
-            }
-            if constexpr (comment)
+            const __m256i bEol = Or(_mm256_cmpeq_epi8(b, lf), _mm256_cmpeq_epi8(b, cr));
+            seek[h] = _mm256_and_si256(
+                eol, Or(Or(bTag, _mm256_cmpeq_epi8(b, bom)),
+                        Or(_mm256_cmpeq_epi8(b, blank), _mm256_cmpeq_epi8(b, tab))));
+            const __m256i keep =
+                Or(Or(Or(bTag, bEol), Or(_mm256_cmpeq_epi8(b, pct), _mm256_cmpeq_epi8(b, quote))),
+                   _mm256_cmpeq_epi8(b, close));
+            other[h] = _mm256_andnot_si256(keep, eol);
+            if constexpr (comment) {
+                after[h] = _mm256_setzero_si256();
                 mark[h] = _mm256_cmpeq_epi8(a, braceClose);
-            else
+            } else {
+                after[h] = _mm256_andnot_si256(Or(bEol, bTag), _mm256_cmpeq_epi8(a, close));
                 mark[h] = Or(_mm256_cmpeq_epi8(a, braceOpen),
                              Or(_mm256_cmpeq_epi8(a, semi), _mm256_cmpeq_epi8(a, pct)));
+            }
         }
-        __m256i any = Or(Or(line[0], line[1]), Or(mark[0], mark[1]));
-        if constexpr (Mode == TMode::Tags) any = Or(any, Or(after[0], after[1]));
-        if (_mm256_testz_si256(any, any)) continue;
-        M.Line = Bits(line[0], line[1]);
+        M.Seek = Bits(seek[0], seek[1]);
+        M.Other = Bits(other[0], other[1]);
+        M.After = Bits(after[0], after[1]);
         M.Mark = Bits(mark[0], mark[1]);
-        if constexpr (Mode == TMode::Tags)
-            M.After = Bits(after[0], after[1]);
-        else
-            M.After = 0;
-        return i;
+        if (M.Of(Mode)) return i;
     }
     M = TMasks{};
     return i;
@@ -232,8 +240,7 @@ KB_WIDE512 inline uint64_t Has(__m512i Classes, uint8_t Class) {
 
 template <TMode Mode>
 KB_WIDE512 inline size_t Masks512(const char* W, size_t i, size_t Len, TMasks& M) {
-    constexpr bool seek = Mode == TMode::Seek || Mode == TMode::CommentSeek;
-    constexpr bool comment = Mode == TMode::CommentSeek || Mode == TMode::CommentTags;
+    constexpr bool comment = IsCommentMode(Mode);
     const __m512i t0 = _mm512_load_si512(kClasses.T), t1 = _mm512_load_si512(kClasses.T + 64);
     const __m512i bom = _mm512_set1_epi8(kBom[0]);
     for (; i + 65 <= Len; i += 64) {
@@ -243,22 +250,16 @@ KB_WIDE512 inline size_t Masks512(const char* W, size_t i, size_t Len, TMasks& M
         const __m512i cb = _mm512_permutex2var_epi8(t0, b, t1);
         const uint64_t asciiA = ~_mm512_movepi8_mask(a), asciiB = ~_mm512_movepi8_mask(b);
         const uint64_t eol = Has(ca, kcEol) & asciiA;
-        uint64_t line, mark, after = 0;
-        if constexpr (seek)
-            line = eol & ((Has(cb, kcSeek) & asciiB) | _mm512_cmpeq_epi8_mask(b, bom));
-        else
-            line = eol & ~(Has(cb, kcKeep) & asciiB);
-        if constexpr (comment)
-            mark = Has(ca, kcBrace) & asciiA;
-        else
-            mark = Has(ca, kcMark) & asciiA;
-        if constexpr (Mode == TMode::Tags)
-            after = Has(ca, kcClose) & asciiA & ~(Has(cb, kcNoAfter) & asciiB);
-        if ((line | mark | after) == 0) continue;
-        M.Line = line;
-        M.Mark = mark;
-        M.After = after;
-        return i;
+        M.Seek = eol & ((Has(cb, kcSeek) & asciiB) | _mm512_cmpeq_epi8_mask(b, bom));
+        M.Other = eol & ~(Has(cb, kcKeep) & asciiB);
+        if constexpr (comment) {
+            M.After = 0;
+            M.Mark = Has(ca, kcBrace) & asciiA;
+        } else {
+            M.After = Has(ca, kcClose) & asciiA & ~(Has(cb, kcNoAfter) & asciiB);
+            M.Mark = Has(ca, kcMark) & asciiA;
+        }
+        if (M.Of(Mode)) return i;
     }
     M = TMasks{};
     return i;
@@ -375,24 +376,24 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
     while (i < avail && stop == 0) {
         // The masks of the chunk at i, or of the first chunk after it that
         // has a bit in them.
-        const TMode now = mode();
+        const bool comment = lex_ == Lex::Comment;
         bool found = false;
 #if defined(__x86_64__) && defined(__GNUC__)
         if (Wide > 0 && i + 65 <= Len) {
             size_t at;
             if constexpr (Wide == 2)
-                at = Masks512(Work, i, Len, now, m);
+                at = Masks512(Work, i, Len, mode(), m);
             else
-                at = MasksAvx2(Work, i, Len, now, m);
+                at = MasksAvx2(Work, i, Len, mode(), m);
             if (at != i) i = cur = at;
-            found = m.Any() != 0;
+            found = m.Of(mode()) != 0;
         }
 #endif
         if (i >= avail) break;
-        if (!found) MasksPlain(Work, i, avail, Len, now, m);
+        if (!found) MasksPlain(Work, i, avail, Len, comment, m);
         bool rescan = false, remask = false;
         for (;;) {
-            uint64_t relevant = m.Any();
+            uint64_t relevant = m.Of(mode());
             const size_t skip = cur - i;
             if (skip >= 64) break;
             relevant &= ~uint64_t{0} << skip;
@@ -401,7 +402,7 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
             const size_t p = i + b;
             const uint64_t bit = uint64_t{1} << b;
             cur = p + 1;
-            if (m.Line & bit) {
+            if ((lex_ == Lex::Comment ? hiddenTags_ : tags_) ? m.Other & bit : m.Seek & bit) {
                 size_t bracket = 0;
                 const TLine kind = ClassifyLine(Work, p + 1, Len, Final, bracket);
                 if (kind == TLine::More) {
@@ -447,7 +448,8 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
                 }
             }
             // Another mode looks for other bytes: the masks again from here.
-            if (mode() != now) {
+            // A comment looks for other marks: the masks again from here.
+            if ((lex_ == Lex::Comment) != comment) {
                 remask = true;
                 break;
             }

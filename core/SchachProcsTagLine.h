@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The line that opens a game's tag section, as every reader of game files
+// recognises it. Inline: the game list's scan asks it at every game.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace kb {
+
+// Whether Text begins with the opening of a tag line: "[", a tag name
+// (letters, digits, "_"), blanks (spaces, tabs, none) and a quoted value
+// (\" and \\ escaped) before the line ends. A game's tag section starts
+// with such a line. More: Text ends before that is known.
+enum class TTagLineTest { No, Yes, More };
+
+namespace TagLineDetail {
+
+enum : uint8_t { kName = 1, kBlank = 2, kValueStop = 4 };
+
+inline constexpr std::array<uint8_t, 256> kTagChars = [] {
+    std::array<uint8_t, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')
+            t[c] |= kName;
+    }
+    t[' '] |= kBlank;
+    t['\t'] |= kBlank;
+    for (const int c : {'"', '\\', '\n', '\r'})
+        t[c] |= kValueStop;
+    return t;
+}();
+
+inline uint8_t Class(char c) {
+    return kTagChars[static_cast<uint8_t>(c)];
+}
+
+} // namespace TagLineDetail
+
+inline TTagLineTest TagLineAt(std::string_view Text) {
+    using namespace TagLineDetail;
+    const char* p = Text.data();
+    const size_t n = Text.size();
+    if (n == 0) return TTagLineTest::More;
+    if (p[0] != '[') return TTagLineTest::No;
+    size_t i = 1;
+    while (i < n && (Class(p[i]) & kName))
+        ++i;
+    if (i == n) return TTagLineTest::More;
+    if (i == 1) return TTagLineTest::No;
+    while (i < n && (Class(p[i]) & kBlank))
+        ++i;
+    if (i == n) return TTagLineTest::More;
+    if (p[i] != '"') return TTagLineTest::No;
+    // The value ends at its closing quote; a line end first means no value.
+    for (++i; i < n; ++i) {
+        while (i < n && !(Class(p[i]) & kValueStop))
+            ++i;
+        if (i == n) break;
+        const char c = p[i];
+        if (c == '"') return TTagLineTest::Yes;
+        if (c != '\\') return TTagLineTest::No;
+        if (i + 1 < n && (p[i + 1] == '"' || p[i + 1] == '\\')) ++i;
+    }
+    return TTagLineTest::More;
+}
+
+// A whole line (without its line end) that is a tag line, blanks before
+// the "[" allowed.
+bool IsTagLine(std::string_view Line);
+
+} // namespace kb
