@@ -115,14 +115,7 @@ void ReportChangeFailed(const kb::TPGN& pgn, const std::string& file,
 
 std::vector<std::string_view> SplitPgnGames(std::string_view bytes) {
     // The game list's own scan: the same games, whatever stands between them.
-    const std::vector<int64_t> starts = kb::FindGameStarts(bytes);
-    std::vector<std::string_view> games;
-    for (size_t i = 0; i < starts.size(); ++i) {
-        const auto from = static_cast<size_t>(starts[i]);
-        const size_t to = i + 1 < starts.size() ? static_cast<size_t>(starts[i + 1]) : bytes.size();
-        games.push_back(bytes.substr(from, to - from));
-    }
-    return games;
+    return kb::SplitGameTexts(bytes);
 }
 
 int DepthAndFen(const Args& args, int minDepth, int maxDepth, int& depth, std::string& fen) {

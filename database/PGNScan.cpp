@@ -552,6 +552,18 @@ std::vector<int64_t> FindGameStarts(std::string_view Bytes) {
     return starts;
 }
 
+std::vector<std::string_view> SplitGameTexts(std::string_view Bytes) {
+    const std::vector<int64_t> starts = FindGameStarts(Bytes);
+    std::vector<std::string_view> games;
+    games.reserve(starts.size());
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const auto from = static_cast<size_t>(starts[i]);
+        const size_t to = i + 1 < starts.size() ? static_cast<size_t>(starts[i + 1]) : Bytes.size();
+        games.push_back(Bytes.substr(from, to - from));
+    }
+    return games;
+}
+
 bool IsOneGameText(std::string_view Text) {
     Text = TrimBlanks(Text);
     TGameStartScanner scanner;

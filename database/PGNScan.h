@@ -88,6 +88,10 @@ int LimitScanWidth(int Widest);
 // these bytes finds them.
 std::vector<int64_t> FindGameStarts(std::string_view Bytes);
 
+// The games of a whole text in memory, each from its start to the next
+// game's start (the last to the end); text before the first is left out.
+std::vector<std::string_view> SplitGameTexts(std::string_view Bytes);
+
 // True when Text, blanks around it aside, is one game as the scan finds it:
 // it begins with a tag line, holds no other start outside its comments,
 // leaves no comment open that would take the games behind it, and has text

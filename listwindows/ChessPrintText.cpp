@@ -60,21 +60,17 @@ std::vector<TMoveSpan> MoveSpans(const TNotation& N) {
 
 std::vector<std::string> SplitPrintGames(std::string_view PGNGames) {
     // The games the game list finds in these bytes.
-    const std::vector<int64_t> starts = FindGameStarts(PGNGames);
     std::vector<std::string> games;
-    for (size_t g = 0; g < starts.size(); ++g) {
-        const auto from = static_cast<size_t>(starts[g]);
-        const size_t to =
-            g + 1 < starts.size() ? static_cast<size_t>(starts[g + 1]) : PGNGames.size();
+    for (const std::string_view text : SplitGameTexts(PGNGames)) {
         std::string& game = games.emplace_back();
         // CR LF, LF and a lone CR each end one line.
-        for (size_t p = from; p < to;) {
+        for (size_t p = 0; p < text.size();) {
             size_t e = p;
-            while (e < to && PGNGames[e] != '\r' && PGNGames[e] != '\n')
+            while (e < text.size() && text[e] != '\r' && text[e] != '\n')
                 ++e;
-            game.append(PGNGames.substr(p, e - p));
+            game.append(text.substr(p, e - p));
             game += "\r\n";
-            if (e + 1 < to && PGNGames[e] == '\r' && PGNGames[e + 1] == '\n') ++e;
+            if (e + 1 < text.size() && text[e] == '\r' && text[e + 1] == '\n') ++e;
             p = e + 1;
         }
     }

@@ -28,14 +28,8 @@ std::vector<std::string> Lines(const std::string& Text) {
 }
 
 std::vector<std::string> Games(const std::string& File) {
-    const std::vector<int64_t> starts = FindGameStarts(File);
-    std::vector<std::string> games;
-    for (size_t i = 0; i < starts.size(); ++i) {
-        const auto from = static_cast<size_t>(starts[i]);
-        const auto to = i + 1 < starts.size() ? static_cast<size_t>(starts[i + 1]) : File.size();
-        games.push_back(File.substr(from, to - from));
-    }
-    return games;
+    const auto games = SplitGameTexts(File);
+    return {games.begin(), games.end()};
 }
 
 TEST(DbBench, ImportThenExport) {

@@ -19,14 +19,8 @@ namespace fs = std::filesystem;
 namespace {
 
 std::vector<std::string> SplitGames(const std::string& File) {
-    const std::vector<int64_t> starts = FindGameStarts(File);
-    std::vector<std::string> games;
-    for (size_t i = 0; i < starts.size(); ++i) {
-        const size_t from = static_cast<size_t>(starts[i]);
-        const size_t to = i + 1 < starts.size() ? static_cast<size_t>(starts[i + 1]) : File.size();
-        games.push_back(File.substr(from, to - from));
-    }
-    return games;
+    const auto games = SplitGameTexts(File);
+    return {games.begin(), games.end()};
 }
 
 // Both trees walked side by side, without recursion.

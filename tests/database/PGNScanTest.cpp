@@ -423,13 +423,9 @@ namespace {
 
 // The games of a file as the scan splits it, blanks around each trimmed.
 std::vector<std::string> ScannedGames(const std::string& Bytes) {
-    const std::vector<int64_t> starts = FindGameStarts(Bytes);
     std::vector<std::string> games;
-    for (size_t i = 0; i < starts.size(); ++i) {
-        const auto from = static_cast<size_t>(starts[i]);
-        const size_t to = i + 1 < starts.size() ? static_cast<size_t>(starts[i + 1]) : Bytes.size();
-        games.emplace_back(TrimBlanks(std::string_view(Bytes).substr(from, to - from)));
-    }
+    for (const std::string_view g : SplitGameTexts(Bytes))
+        games.emplace_back(TrimBlanks(g));
     return games;
 }
 
