@@ -278,26 +278,37 @@ bool IsPlayablePosition(const TSchachbrett& Brett, const TZug& Zug);
 // identical line once; an unsorted list keeps every line in arrival order,
 // and with Unique set stores an identical line once. With ByName set the
 // lines are ordered by tag name alone (as Sorted compares), lines of one
-// name in arrival order. Adding to an unsorted list costs the same however
-// many lines it holds.
+// name in arrival order. Adding a line costs the same however many lines
+// the list holds: an ordered list is sorted once, when it is next read.
 struct TTagList {
-    std::vector<std::string> Lines;
     bool Sorted = false;
     bool Unique = false;
     bool ByName = false;
 
     void Add(const std::string& Line);
     void Clear() {
-        Lines.clear();
+        lines_.clear();
         seen_.clear();
+        inOrder_ = true;
     }
+    // The lines in the list's order.
+    const std::vector<std::string>& Lines() const;
+    // The same lines to reorder in place; lines of one name may change
+    // places, the names stay in order.
+    std::vector<std::string>& EditLines() {
+        Lines();
+        return lines_;
+    }
+    bool Empty() const { return lines_.empty(); }
     friend bool operator==(const TTagList& a, const TTagList& b) {
-        return a.Lines == b.Lines && a.Sorted == b.Sorted && a.Unique == b.Unique &&
+        return a.Lines() == b.Lines() && a.Sorted == b.Sorted && a.Unique == b.Unique &&
                a.ByName == b.ByName;
     }
 
 private:
-    std::unordered_set<std::string> seen_; // the lines of a Unique list
+    mutable std::vector<std::string> lines_;
+    mutable bool inOrder_ = true;          // lines_ is in the list's order
+    std::unordered_set<std::string> seen_; // the lines of a Unique or Sorted list
 };
 
 struct TEventData {
@@ -348,19 +359,25 @@ void ClearEventData(TEventData& E);
 // The text between the first double quote and the next unescaped one (or
 // the line end), with \" and \\ read as " and \. Empty without a quote.
 std::string ExtractTagValue(std::string_view Line);
-// True for a tag line that ends with its quoted value and "]": it reads
-// back the same when written as it stands.
+// True for a tag line that reads back the same when written as it stands:
+// "[", the name, a blank, and a quoted value (\" and \\ escaped) that the
+// "]" ends. Any other line is read as its normal form.
 bool WellFormedTagLine(std::string_view Line);
-// The tag line as read, when well formed; else "[Name "value"]" with the
-// name up to the first blank (letters, digits and "_") and the value
+// The tag line in its normal form: as read when well formed; else the name
+// (letters, digits and "_", blanks allowed around it) and the value
 // ExtractTagValue gives, or empty when the line names no tag ("[",
 // "[Eve?"). A line means the same as its normal form.
 std::string NormalTagLine(std::string_view Line);
-// Splits a line that starts with "[" into its tags (each "[Name "value"]",
-// blanks allowed before the "]") and returns the text after the last of
-// them, which is move text. A line whose first tag is not whole is one
-// tag line, damaged, as before; so is a line holding just one tag.
+// Splits a line that starts with "[" into its tags (each "[", a name, a
+// quoted value and "]", blanks allowed between them) and returns the text
+// after the last of them, which is move text. A line whose first tag is not
+// whole is one tag line, damaged, as before; so is a line holding just one tag.
 std::string_view SplitTagLine(std::string_view Line, std::vector<std::string_view>& Tags);
+// A line end may fall between the tokens of a tag ("[Site" and "\"S\"]" on
+// two lines). When the last tag of Line (a trimmed line of tags) is cut so
+// and Next goes on with it, the two lines joined by a blank (which may
+// again end in a cut tag); else empty.
+std::string JoinCutTag(std::string_view Line, std::string_view Next);
 // Fills the field a PGN tag line (in its normal form) names; any other line goes to Tags when
 // present. Numbers outside 0..65535 are clamped, unreadable ones give 0.
 void ParseTagLine(TEventData& E, std::string_view Line);

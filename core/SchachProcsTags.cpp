@@ -79,25 +79,34 @@ std::string QuestionMarkEmpty(std::string v) {
 
 } // namespace
 
+namespace {
+
+bool ByNameLess(const std::string& a, const std::string& b) {
+    return CompareNoCase(TagListName(a), TagListName(b)) < 0;
+}
+
+} // namespace
+
 void TTagList::Add(const std::string& Line) {
-    if (ByName) {
-        if (Unique && !seen_.insert(Line).second) return;
-        // After every line of the same name: those keep the order read.
-        const auto it = std::upper_bound(
-            Lines.begin(), Lines.end(), Line, [](const std::string& a, const std::string& b) {
-                return CompareNoCase(TagListName(a), TagListName(b)) < 0;
-            });
-        Lines.insert(it, Line);
-        return;
+    if ((Unique || (Sorted && !ByName)) && !seen_.insert(Line).second) return;
+    lines_.push_back(Line);
+    // Lines that arrive in order (as most games hold them) need no sort.
+    if (inOrder_ && lines_.size() > 1 && (ByName || Sorted)) {
+        const std::string& before = lines_[lines_.size() - 2];
+        inOrder_ = ByName ? !ByNameLess(Line, before) : !TagListLess(Line, before);
     }
-    if (!Sorted) {
-        if (Unique && !seen_.insert(Line).second) return;
-        Lines.push_back(Line);
-        return;
+}
+
+const std::vector<std::string>& TTagList::Lines() const {
+    if (!inOrder_) {
+        // Stable: lines of one name keep the order they arrived in.
+        if (ByName)
+            std::stable_sort(lines_.begin(), lines_.end(), ByNameLess);
+        else
+            std::sort(lines_.begin(), lines_.end(), TagListLess);
+        inOrder_ = true;
     }
-    auto it = std::lower_bound(Lines.begin(), Lines.end(), Line, TagListLess);
-    if (it != Lines.end() && *it == Line) return;
-    Lines.insert(it, Line);
+    return lines_;
 }
 
 void ClearEventData(TEventData& E) {
@@ -140,12 +149,65 @@ bool IsTagNameChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view TrimLeftBlanks(std::string_view t) {
+    while (!t.empty() && IsBlank(t.front()))
+        t.remove_prefix(1);
+    return t;
+}
+
+// How far the tag at the start of a text goes. Its tokens are "[", the
+// name, the quoted value and "]", with any blanks between them; a line end
+// may fall between two tokens, never inside the value.
+enum class TTagCut {
+    Whole,       // Length is the tag's length
+    BeforeName,  // the text ends after "["
+    BeforeValue, // ... after the name
+    BeforeClose, // ... after the value
+    Damaged,     // no tag, or one that no further text can complete
+};
+
+struct TTagScan {
+    TTagCut Cut;
+    size_t Length;
+};
+
+TTagScan ScanTag(std::string_view t) {
+    if (t.empty() || t[0] != '[') return {TTagCut::Damaged, 0};
+    size_t i = 1;
+    while (i < t.size() && IsBlank(t[i]))
+        ++i;
+    if (i == t.size()) return {TTagCut::BeforeName, 0};
+    const size_t name = i;
+    while (i < t.size() && IsTagNameChar(t[i]))
+        ++i;
+    if (i == name) return {TTagCut::Damaged, 0};
+    while (i < t.size() && IsBlank(t[i]))
+        ++i;
+    if (i == t.size()) return {TTagCut::BeforeValue, 0};
+    if (t[i] != '"') return {TTagCut::Damaged, 0};
+    for (++i; i < t.size() && t[i] != '"'; ++i)
+        if (t[i] == '\\' && i + 1 < t.size() && (t[i + 1] == '"' || t[i + 1] == '\\')) ++i;
+    if (i >= t.size()) return {TTagCut::Damaged, 0};
+    for (++i; i < t.size() && IsBlank(t[i]);)
+        ++i;
+    if (i == t.size()) return {TTagCut::BeforeClose, 0};
+    return t[i] == ']' ? TTagScan{TTagCut::Whole, i + 1} : TTagScan{TTagCut::Damaged, 0};
+}
+
 } // namespace
 
 bool WellFormedTagLine(std::string_view Line) {
-    const size_t open = Line.find_first_not_of(" \t");
-    if (open == std::string_view::npos || Line[open] != '[' || Line.back() != ']') return false;
-    size_t i = Line.find('"');
+    // "[", the name, a blank, ..., the quoted value, "]".
+    if (Line.size() < 5 || Line[0] != '[' || Line.back() != ']') return false;
+    size_t i = 1;
+    while (i < Line.size() && IsTagNameChar(Line[i]))
+        ++i;
+    if (i == 1 || Line[i] != ' ') return false;
+    i = Line.find('"', i);
     if (i == std::string_view::npos) return false;
     for (++i; i < Line.size(); ++i) {
         if (Line[i] == '"') return i + 2 == Line.size();
@@ -157,14 +219,21 @@ bool WellFormedTagLine(std::string_view Line) {
 
 std::string NormalTagLine(std::string_view Line) {
     if (WellFormedTagLine(Line)) return std::string(Line);
-    // The name runs to the first blank, as when the line is read.
+    Line = TrimLeftBlanks(Line);
     if (Line.empty() || Line[0] != '[') return {};
-    const std::string_view name = Line.substr(1, Line.find(' ') - 1);
-    if (name.empty() || !std::all_of(name.begin(), name.end(), IsTagNameChar)) return {};
+    // Any blanks around the name; the name is followed by a blank, the
+    // value's quote or the line end.
+    size_t i = 1;
+    while (i < Line.size() && IsBlank(Line[i]))
+        ++i;
+    const size_t name = i;
+    while (i < Line.size() && IsTagNameChar(Line[i]))
+        ++i;
+    if (i == name || (i < Line.size() && !IsBlank(Line[i]) && Line[i] != '"')) return {};
     std::string out = "[";
-    out.append(name);
+    out.append(Line.substr(name, i - name));
     out += " \"";
-    for (const char c : ExtractTagValue(Line)) {
+    for (const char c : ExtractTagValue(Line.substr(i))) {
         if (c == '"' || c == '\\') out += '\\';
         out += c;
     }
@@ -172,51 +241,46 @@ std::string NormalTagLine(std::string_view Line) {
     return out;
 }
 
-namespace {
-
-// Length of the whole tag at the start of Line: "[", a name, one blank, a
-// quoted value (backslash escapes), blanks, "]". 0 when there is none.
-size_t WholeTagLength(std::string_view Line) {
-    if (Line.empty() || Line[0] != '[') return 0;
-    size_t i = 1;
-    while (i < Line.size() && IsTagNameChar(Line[i]))
-        ++i;
-    if (i == 1 || i >= Line.size() || Line[i] != ' ') return 0;
-    while (i < Line.size() && Line[i] == ' ')
-        ++i;
-    if (i >= Line.size() || Line[i] != '"') return 0;
-    for (++i; i < Line.size() && Line[i] != '"'; ++i)
-        if (Line[i] == '\\' && i + 1 < Line.size() && (Line[i + 1] == '"' || Line[i + 1] == '\\'))
-            ++i;
-    if (i >= Line.size()) return 0;
-    for (++i; i < Line.size() && (Line[i] == ' ' || Line[i] == '\t');)
-        ++i;
-    return i < Line.size() && Line[i] == ']' ? i + 1 : 0;
-}
-
-std::string_view TrimLeftBlanks(std::string_view t) {
-    while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
-        t.remove_prefix(1);
-    return t;
-}
-
-} // namespace
-
 std::string_view SplitTagLine(std::string_view Line, std::vector<std::string_view>& Tags) {
     Tags.clear();
     if (Line.empty() || Line[0] != '[') return Line;
     std::string_view rest = Line;
     while (!rest.empty() && rest[0] == '[') {
-        const size_t n = WholeTagLength(rest);
-        if (n == 0 || n == rest.size()) {
+        const TTagScan s = ScanTag(rest);
+        if (s.Cut != TTagCut::Whole || s.Length == rest.size()) {
             // A tag not whole reads to the end of the line, as a line of its own would.
             Tags.push_back(rest);
             return {};
         }
-        Tags.push_back(rest.substr(0, n));
-        rest = TrimLeftBlanks(rest.substr(n));
+        Tags.push_back(rest.substr(0, s.Length));
+        rest = TrimLeftBlanks(rest.substr(s.Length));
     }
     return rest;
+}
+
+std::string JoinCutTag(std::string_view Line, std::string_view Next) {
+    // A line that ends in "]" ends with a whole tag or inside a value.
+    if (Line.empty() || Line.back() == ']' || Line[0] != '[') return {};
+    size_t last = 0; // where the line's last tag starts
+    TTagScan s = ScanTag(Line);
+    while (s.Cut == TTagCut::Whole) {
+        const std::string_view rest = TrimLeftBlanks(Line.substr(last + s.Length));
+        if (rest.empty() || rest[0] != '[') return {}; // move text follows the tags
+        last = Line.size() - rest.size();
+        s = ScanTag(rest);
+    }
+    Next = TrimLeftBlanks(Next);
+    if (Next.empty()) return {};
+    const bool goesOn = (s.Cut == TTagCut::BeforeName && IsTagNameChar(Next[0])) ||
+                        (s.Cut == TTagCut::BeforeValue && Next[0] == '"') ||
+                        (s.Cut == TTagCut::BeforeClose && Next[0] == ']');
+    if (!goesOn) return {};
+    std::string joined(Line);
+    joined += ' ';
+    joined.append(Next);
+    // The next line must not leave the tag damaged: then it is no part of it.
+    if (ScanTag(std::string_view(joined).substr(last)).Cut == TTagCut::Damaged) return {};
+    return joined;
 }
 
 namespace {

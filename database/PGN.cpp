@@ -327,24 +327,44 @@ void TPGN::ReadHeaderInto(int GameIndex, bool WithMovetext) {
         return;
     }
     bool inTags = true;
+    // The tags of one line; false when move text follows them, which ends the tags.
+    auto readTags = [&](std::string_view t) {
+        const std::string_view rest = SplitTagLine(t, lineTags_);
+        for (const std::string_view tag : lineTags_)
+            ParseTagLine(header_, tag);
+        if (rest.empty()) return true;
+        inTags = false;
+        if (WithMovetext) {
+            header_.Movetext.append(rest);
+            header_.Movetext.append("\r\n");
+        }
+        return false;
+    };
+    std::string cut; // a tag line whose last tag may go on in the next line
     ForEachLine(text, [&](std::string_view line) {
         if (WithMovetext) gameLines_.emplace_back(line);
+        const std::string_view t = inTags ? TrimBlanks(line) : std::string_view();
+        if (!cut.empty()) {
+            if (std::string joined = JoinCutTag(cut, t); !joined.empty()) {
+                cut = std::move(joined);
+                return true;
+            }
+            const bool tagsGoOn = readTags(cut);
+            cut.clear();
+            if (!tagsGoOn && !WithMovetext) return false;
+        }
         if (inTags) {
-            std::string_view t = TrimBlanks(line);
             // As the game itself is read: an empty line or an escaped "%"
             // line among the tags does not end them when a tag line follows.
             if (t.empty() || line.front() == '%') return true;
             if (t.front() == '[') {
+                // Only a line that does not end in "]" can end in a cut tag.
+                if (t.back() != ']') {
+                    cut.assign(t);
+                    return true;
+                }
                 // Several tags may share a line, and move text may follow the last.
-                const std::string_view rest = SplitTagLine(t, lineTags_);
-                for (const std::string_view tag : lineTags_)
-                    ParseTagLine(header_, tag);
-                if (rest.empty()) return true;
-                inTags = false;
-                if (!WithMovetext) return false;
-                header_.Movetext.append(rest);
-                header_.Movetext.append("\r\n");
-                return true;
+                return readTags(t) || WithMovetext;
             }
             inTags = false;
             if (!WithMovetext) return false;
@@ -353,6 +373,7 @@ void TPGN::ReadHeaderInto(int GameIndex, bool WithMovetext) {
         header_.Movetext.append("\r\n");
         return true;
     });
+    if (!cut.empty()) readTags(cut);
 }
 
 bool TPGN::Accepts(int GameIndex) {

@@ -152,7 +152,7 @@ void WriteMove(TBitStream& Bits, std::string& Out, const TBaum& N, bool& FirstMo
 bool CanEncodeCompact(const TNotation& Notation) {
     if (IsFischer(Notation.ActiveFischerInfo())) return false;
     const TEventData& e = Notation.GameData.EventData;
-    if (e.Tags && !e.Tags->Lines.empty()) return false;
+    if (e.Tags && !e.Tags->Empty()) return false;
     // Stored by the format but never read back.
     if (!e.MetaDescription.empty() || !e.MetaKeywords.empty()) return false;
     if (!e.WhiteClubId.empty() || !e.BlackClubId.empty()) return false;

@@ -276,19 +276,38 @@ int TNotation::WritePGN(bool ToClipboard, std::string& Text) {
         // twice is kept once.
         std::string_view variant;
         if (e.Tags)
-            for (const std::string& t : e.Tags->Lines)
+            for (const std::string& t : e.Tags->Lines())
                 if (t.compare(0, 9, "[Variant ") == 0) variant = t;
         const bool add960 = fischer && !IsChess960VariantName(ExtractTagValue(variant));
         const std::string line960 = Tag("Variant", "Chess960");
         // The added line takes its place in the list as a line read last
         // would, so that the export reads back to the same export.
         TTagList others;
-        others.ByName = e.Tags && e.Tags->ByName;
+        others.ByName = !e.Tags || e.Tags->ByName;
         if (e.Tags)
-            for (const std::string& t : e.Tags->Lines)
+            for (const std::string& t : e.Tags->Lines())
                 if (!add960 || t != line960) others.Add(t);
         if (add960) others.Add(line960);
-        lines.insert(lines.end(), others.Lines.begin(), others.Lines.end());
+        // Tags read into fields of their own go back as read, among the
+        // other tags by their names.
+        for (const auto& [name, value] : {std::pair{"BlackClubId", &e.BlackClubId},
+                                          {"BlackDifferenceToGMT", &e.BlackDifferenceToGMT},
+                                          {"DateTimeFormat", &e.DateTimeFormat},
+                                          {"GameId", &e.GameId},
+                                          {"WhiteClubId", &e.WhiteClubId},
+                                          {"WhiteDifferenceToGMT", &e.WhiteDifferenceToGMT}})
+            if (!value->empty()) others.Add(Tag(name, *value));
+        if (e.MoveCount != 0) {
+            // The header counts full moves; the main line gives the plies when it agrees.
+            unsigned plies = 0;
+            for (const TBaum* n = RootLine ? RootLine->Erster : nullptr; n; n = n->Next)
+                ++plies;
+            others.Add(
+                Tag("PlyCount",
+                    std::to_string((plies + 1) / 2 == e.MoveCount ? plies : 2u * e.MoveCount)));
+        }
+        const std::vector<std::string>& otherLines = others.Lines();
+        lines.insert(lines.end(), otherLines.begin(), otherLines.end());
         lines.emplace_back();
 
         std::string S = LayoutText;

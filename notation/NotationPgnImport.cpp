@@ -1120,9 +1120,17 @@ int TNotation::LoadPGN(std::string_view Text) {
             if (i == lines.size()) i = 0;
             if (i < lines.size()) {
                 std::vector<std::string_view>& tagsOfLine = FLineTags;
+                std::string joined; // a tag cut by line ends, whole again
                 while (i < lines.size()) {
-                    const std::string_view line = TrimBlanks(lines[i]);
+                    std::string_view line = TrimBlanks(lines[i]);
                     if (!line.empty() && line[0] == '[') {
+                        while (i + 1 < lines.size()) {
+                            std::string more = JoinCutTag(line, TrimBlanks(lines[i + 1]));
+                            if (more.empty()) break;
+                            joined = std::move(more);
+                            line = joined;
+                            ++i;
+                        }
                         // Several tags may share a line, and move text may follow the last.
                         const std::string_view rest = SplitTagLine(line, tagsOfLine);
                         for (const std::string_view t : tagsOfLine) {
@@ -1165,7 +1173,7 @@ int TNotation::LoadPGN(std::string_view Text) {
                 // Variant lines, where readers of the export look for it.
                 variant = ExtractTagValue(variantLine);
                 if (auto& tags = GameData.EventData.Tags; tags && !variantLine.empty()) {
-                    auto& l = tags->Lines;
+                    auto& l = tags->EditLines();
                     const auto at = std::find(l.begin(), l.end(), variantLine);
                     if (at != l.end()) {
                         // The list orders names with letter case ignored:

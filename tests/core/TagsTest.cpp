@@ -36,7 +36,7 @@ std::string Dump(const TEventData& e) {
       << "|BC=" << e.BlackClubId << "|Spare=" << e.Spare << "|Movetext=" << e.Movetext
       << "|Deleted=" << e.Deleted << "|Tags=";
     if (e.Tags)
-        for (const auto& l : e.Tags->Lines)
+        for (const auto& l : e.Tags->Lines())
             s << "<" << l << ">";
     else
         s << "none";
@@ -95,8 +95,24 @@ TEST(Tags, ParseTagLineTable) {
         {{R"([Event "Troll Masters"])"}, [](auto& e) { e.Event = "Troll Masters"; }},
         {{R"([Event "?"])"}, [](auto& e) { e.Event = ""; }},
         {{R"([event "lower"])"}, [](auto& e) { e.Event = "lower"; }},
-        {{"[Event\t\"tab\"]"}, [](auto& e) { e.Tags->Lines = {"[Event\t\"tab\"]"}; }},
-        {{R"( [Event "x"])"}, [](auto& e) { e.Tags->Lines = {R"( [Event "x"])"}; }},
+        // Any blanks, tabs or none between the tag's tokens.
+        {{"[Event\t\"tab\"]"}, [](auto& e) { e.Event = "tab"; }},
+        {{R"( [Event "x"])"}, [](auto& e) { e.Event = "x"; }},
+        {{"[White\t\"W\"]", "[Result \t \"1-0\"]"},
+         [](auto& e) {
+             e.White = "W";
+             e.Result = "1-0";
+         }},
+        {{R"([Black"B"])", "[ Site  \"S\" \t]"},
+         [](auto& e) {
+             e.Black = "B";
+             e.Site = "S";
+         }},
+        {{"[Opening\t\"Sicilian\"]", R"([ Board  "1" ])"},
+         [](auto& e) {
+             e.Tags->Add(R"([Board "1"])");
+             e.Tags->Add(R"([Opening "Sicilian"])");
+         }},
         {{R"([Event  "two blanks"])"}, [](auto& e) { e.Event = "two blanks"; }},
         {{"[Event nothing quoted]"}, [](auto& e) { e.Event = ""; }},
         {{R"([Event "no end)"}, [](auto& e) { e.Event = "no end"; }},
@@ -180,7 +196,8 @@ TEST(Tags, ParseTagLineTable) {
         // Other tags go to the list: sorted, each identical line once.
         {{R"([Opening "Sicilian"])", R"([Board "1"])", R"([Opening "Sicilian"])", R"([board "2"])"},
          [](auto& e) {
-             e.Tags->Lines = {R"([Board "1"])", R"([board "2"])", R"([Opening "Sicilian"])"};
+             for (const char* l : {R"([Board "1"])", R"([board "2"])", R"([Opening "Sicilian"])"})
+                 e.Tags->Add(l);
          }},
     };
     for (const auto& c : cases) {
@@ -211,7 +228,7 @@ TEST(Tags, UnsortedListKeepsArrivalOrderAndDuplicates) {
     l.Add("[b]");
     l.Add("[a]");
     l.Add("[b]");
-    EXPECT_EQ(l.Lines, (std::vector<std::string>{"[b]", "[a]", "[b]"}));
+    EXPECT_EQ(l.Lines(), (std::vector<std::string>{"[b]", "[a]", "[b]"}));
 }
 
 // The notation's list: arrival order (a later Variant line overrides an
@@ -222,12 +239,12 @@ TEST(Tags, UniqueListKeepsArrivalOrderAndDropsRepeats) {
     for (const char* t : {"[Variant rol \"10+0.05\"]", "[Variant \"fischerandom\"]", "[Zeta \"1\"]",
                           "[Alpha \"2\"]", "[Zeta \"1\"]"})
         l.Add(t);
-    EXPECT_EQ(l.Lines,
+    EXPECT_EQ(l.Lines(),
               (std::vector<std::string>{"[Variant rol \"10+0.05\"]", "[Variant \"fischerandom\"]",
                                         "[Zeta \"1\"]", "[Alpha \"2\"]"}));
     l.Clear();
     l.Add("[Zeta \"1\"]");
-    EXPECT_EQ(l.Lines, std::vector<std::string>{"[Zeta \"1\"]"}) << "cleared lists forget";
+    EXPECT_EQ(l.Lines(), std::vector<std::string>{"[Zeta \"1\"]"}) << "cleared lists forget";
 }
 
 // The Round tag's text comes back as read while the number still stands.
@@ -269,8 +286,9 @@ TEST(Tags, DamagedLinesReadAsTheirNormalForm) {
         {R"([Variant >"])", R"([Variant "]"])"},
         {R"([Variant "x)", R"([Variant "x"])"},
         {R"([Zeta "1"] {c})", R"([Zeta "1"])"},
-        {R"([ Zeta  "1")", ""},
-        {R"([Site"s"])", R"([Site"s"])"},
+        {R"([ Zeta  "1")", R"([Zeta "1"])"},
+        {"[Zeta\t\"1\" ]", R"([Zeta "1"])"},
+        {R"([Site"s"])", R"([Site "s"])"},
         {R"([Site "s)", R"([Site "s"])"},
         {R"([TimeControl "10+0.05)", R"([TimeControl "10+0.05"])"},
         {R"([Event)", R"([Event ""])"},
@@ -358,8 +376,8 @@ TEST(Tags, CopiesOwnTheirTagList) {
     TEventData b = a;
     kb::ParseTagLine(b, "[B \"2\"]");
     kb::ClearEventData(a);
-    EXPECT_TRUE(a.Tags->Lines.empty());
-    EXPECT_EQ(b.Tags->Lines, (std::vector<std::string>{"[A \"1\"]", "[B \"2\"]"}));
+    EXPECT_TRUE(a.Tags->Lines().empty());
+    EXPECT_EQ(b.Tags->Lines(), (std::vector<std::string>{"[A \"1\"]", "[B \"2\"]"}));
 }
 
 namespace {
@@ -412,7 +430,7 @@ TEST(Tags, RealGames) {
     EXPECT_EQ(g1.Round, 1);
     EXPECT_EQ(g1.WhiteElo, 2055);
     EXPECT_EQ(g1.BlackElo, 0);
-    EXPECT_TRUE(g1.Tags->Lines.empty());
+    EXPECT_TRUE(g1.Tags->Lines().empty());
     EXPECT_EQ(carlsen[1].White, "Carlsen,Magnus");
     EXPECT_EQ(carlsen[1].Black, "Brameld,A");
     EXPECT_EQ(carlsen[1].BlackElo, 2095);
@@ -443,7 +461,7 @@ TEST(Tags, RealGames) {
     EXPECT_EQ(c960[0].MoveCount, 60);
     EXPECT_EQ(c960[0].TimeControlBase, 10);
     EXPECT_EQ(c960[0].TimeControlIncrement, 0); // "0.05" is no integer
-    EXPECT_EQ(c960[0].Tags->Lines, (std::vector<std::string>{R"([Variant "fischerandom"])"}));
+    EXPECT_EQ(c960[0].Tags->Lines(), (std::vector<std::string>{R"([Variant "fischerandom"])"}));
 
     const auto bom = ReadHeaders(kbtest::TestData("pgn/utf8-bom.pgn"));
     ASSERT_GE(bom.size(), 2u);
@@ -571,7 +589,8 @@ TEST(Tags, TagsSharingALine) {
         // Not whole: read as one line, as before.
         {R"([Event "E)", {R"([Event "E)"}, ""},
         {R"([Event "a"b"] [White "W"])", {R"([Event "a"b"] [White "W"])"}, ""},
-        {"[Event\t\"tab\"] [White \"W\"]", {"[Event\t\"tab\"] [White \"W\"]"}, ""},
+        {"[Event\t\"tab\"] [White\"W\"]", {"[Event\t\"tab\"]", "[White\"W\"]"}, ""},
+        {"[ Event \"E\" ]\t1. e4", {"[ Event \"E\" ]"}, "1. e4"},
         {R"([Event "E"] [White "W)", {R"([Event "E"])", R"([White "W)"}, ""},
     };
     for (const Case& c : cases) {
@@ -579,6 +598,48 @@ TEST(Tags, TagsSharingALine) {
         std::vector<std::string_view> tags;
         const std::string_view rest = kb::SplitTagLine(c.Line, tags);
         EXPECT_EQ(std::vector<std::string>(tags.begin(), tags.end()), c.Tags);
+        EXPECT_EQ(rest, c.Rest);
+    }
+}
+
+// A line end between a tag's tokens joins the lines; one inside the value,
+// or a next line that does not go on with the tag, joins nothing.
+TEST(Tags, TagsCutByALineEnd) {
+    struct Case {
+        std::vector<std::string> Lines;
+        std::vector<std::string> Tags; // as read, in their normal form
+        std::string Rest;
+    };
+    const std::vector<Case> cases = {
+        {{"[Site", R"("S"])"}, {R"([Site "S"])"}, ""},
+        {{"[", "Site", "\t\"S\"", "]"}, {R"([Site "S"])"}, ""},
+        {{R"([Event "E"] [Site)", R"("S"] [White "W"] 1. e4)"},
+         {R"([Event "E"])", R"([Site "S"])", R"([White "W"])"},
+         "1. e4"},
+        {{R"([Site "S")", "] {c}"}, {R"([Site "S"])"}, "{c}"},
+        // Not joined: the value is cut, or the next line is no part of the tag.
+        {{R"([Site "S)", R"(x"])"}, {R"([Site "S"])"}, ""},
+        {{"[Site", "1. e4"}, {R"([Site ""])"}, ""},
+        {{"[Site", R"("S)"}, {R"([Site ""])"}, ""},
+        {{"[Site", ""}, {R"([Site ""])"}, ""},
+        {{R"([Site "S"])", R"([White "W"])"}, {R"([Site "S"])"}, ""},
+        {{R"([Site "S"] 1. e4)", "]"}, {R"([Site "S"])"}, "1. e4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Lines.front() + " / " + c.Lines[1]);
+        // As the readers go: join while the next line goes on with the tag.
+        std::string line = c.Lines.front();
+        for (size_t i = 1; i < c.Lines.size(); ++i) {
+            std::string joined = kb::JoinCutTag(line, c.Lines[i]);
+            if (joined.empty()) break;
+            line = joined;
+        }
+        std::vector<std::string_view> tags;
+        const std::string_view rest = kb::SplitTagLine(line, tags);
+        std::vector<std::string> normal;
+        for (const std::string_view t : tags)
+            normal.push_back(kb::NormalTagLine(t));
+        EXPECT_EQ(normal, c.Tags);
         EXPECT_EQ(rest, c.Rest);
     }
 }
@@ -592,7 +653,15 @@ TEST(Tags, ByNameListSortsStablyAndDropsRepeats) {
     for (const char* t : {"[Zeta \"1\"]", "[Alpha \"2\"]", "[Zeta \"1\"]", "[Mode \"OTB\"]",
                           "[Variant \"b\"]", "[Zeta \"0\"]", "[alpha \"1\"]", "[Variant \"a\"]"})
         l.Add(t);
-    EXPECT_EQ(l.Lines, (std::vector<std::string>{"[Alpha \"2\"]", "[alpha \"1\"]", "[Mode \"OTB\"]",
-                                                 "[Variant \"b\"]", "[Variant \"a\"]",
-                                                 "[Zeta \"1\"]", "[Zeta \"0\"]"}));
+    EXPECT_EQ(l.Lines(), (std::vector<std::string>{
+                             "[Alpha \"2\"]", "[alpha \"1\"]", "[Mode \"OTB\"]", "[Variant \"b\"]",
+                             "[Variant \"a\"]", "[Zeta \"1\"]", "[Zeta \"0\"]"}));
+    // Lines added after a reading take their places as well.
+    l.Add("[Mode \"ICS\"]");
+    l.Add("[Alpha \"2\"]");
+    l.Add("[Beta \"3\"]");
+    EXPECT_EQ(l.Lines(),
+              (std::vector<std::string>{"[Alpha \"2\"]", "[alpha \"1\"]", "[Beta \"3\"]",
+                                        "[Mode \"OTB\"]", "[Mode \"ICS\"]", "[Variant \"b\"]",
+                                        "[Variant \"a\"]", "[Zeta \"1\"]", "[Zeta \"0\"]"}));
 }

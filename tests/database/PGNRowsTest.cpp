@@ -62,7 +62,7 @@ TEST(PGNRows, HeaderOfAGame) {
     EXPECT_EQ(pgn.GameHeader().White, "N.N.");
     EXPECT_EQ(pgn.GameHeader().Movetext, "1. d4 *\r\n");
     ASSERT_TRUE(pgn.GameHeader().Tags.has_value());
-    EXPECT_EQ(pgn.GameHeader().Tags->Lines, std::vector<std::string>{"[Opening \"X\"]"});
+    EXPECT_EQ(pgn.GameHeader().Tags->Lines(), std::vector<std::string>{"[Opening \"X\"]"});
     // No game: the error header.
     pgn.ReadHeader(2);
     EXPECT_EQ(pgn.GameHeader().White, "Error");
@@ -91,8 +91,29 @@ TEST(PGNRows, HeaderOfTagsSharingALine) {
     EXPECT_EQ(h.White, "Alpha");
     EXPECT_EQ(h.Black, "Beta");
     EXPECT_EQ(h.Result, "*");
-    EXPECT_EQ(h.Tags->Lines, std::vector<std::string>{"[Opening \"X\"]"});
+    EXPECT_EQ(h.Tags->Lines(), std::vector<std::string>{"[Opening \"X\"]"});
     EXPECT_EQ(h.Movetext, "1. e4 e5\r\n2. Nf3 *\r\n");
+}
+
+// Blanks or tabs between a tag's tokens, and line ends between them: the
+// list's row shows what the game holds, as the loader reads it.
+TEST(PGNRows, HeaderOfTagsWithTabsAndLineEnds) {
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "t.pgn", "[Event \"E\"]\r\n[Site\r\n\"S\"]\r\n[White\t\"W\"]\r\n"
+                                     "[\r\nBlack \"B\"\r\n]\r\n[Result \t\"1-0\"]\r\n"
+                                     "[Opening\n\"X\"] 1. e4\r\ne5 1-0\r\n");
+    TPGN pgn;
+    ASSERT_TRUE(pgn.SetFileName((dir / "t.pgn").string()));
+    ASSERT_EQ(pgn.GameCount(), 1);
+    pgn.ReadHeader(0);
+    const TEventData& h = pgn.GameHeader();
+    EXPECT_EQ(h.Event, "E");
+    EXPECT_EQ(h.Site, "S");
+    EXPECT_EQ(h.White, "W");
+    EXPECT_EQ(h.Black, "B");
+    EXPECT_EQ(h.Result, "1-0");
+    EXPECT_EQ(h.Tags->Lines(), std::vector<std::string>{"[Opening \"X\"]"});
+    EXPECT_EQ(h.Movetext, "1. e4\r\ne5 1-0\r\n");
 }
 
 // The list reads a game's header as the game itself is read: an empty line

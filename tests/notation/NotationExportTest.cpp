@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // PGN export and the clipboard commands.
 #include "NotationTestUtil.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,57 @@ TEST(NotationExport, TagSection) {
     for (const auto& l : metaLines)
         if (l.rfind("[MetaDescription \"", 0) == 0) sizes.push_back(l.size() - 20);
     EXPECT_EQ(sizes, (std::vector<size_t>{150, 150, 20}));
+}
+
+// Tags read into fields of their own come back as they were read, among
+// the other tags by name; PlyCount counts the main line when it agrees.
+TEST(NotationExport, TagsKeptInFieldsGoBackAsRead) {
+    KB_REQUIRE_PEER(pgnExtract, "pgn-extract");
+    const std::vector<std::string> kept = {"[BlackClubId \"Club B\"]",
+                                           "[BlackDifferenceToGMT \"-2\"]",
+                                           "[DateTimeFormat \"dd.mm.yyyy\"]",
+                                           "[GameId \"g77\"]",
+                                           "[Opening \"Petrov\"]",
+                                           "[PlyCount \"3\"]",
+                                           "[WhiteClubId \"club\"]",
+                                           "[WhiteDifferenceToGMT \"+1\"]"};
+    std::string text = "[Event \"E\"]\n[White \"W\"]\n[Black \"B\"]\n[Result \"1-0\"]\n";
+    for (auto t = kept.rbegin(); t != kept.rend(); ++t)
+        text += *t + "\n";
+    text += "\n1. e4 e5 2. Nf3 1-0\n";
+    TNotation n;
+    ASSERT_EQ(n.LoadPGN(text), 0);
+    const std::string exported = Export(n);
+    std::vector<std::string> want = {"[Event \"E\"]",   "[Site \"?\"]",  "[Date \"????.??.??\"]",
+                                     "[Round \"-\"]",   "[White \"W\"]", "[Black \"B\"]",
+                                     "[Result \"1-0\"]"};
+    want.insert(want.end(), kept.begin(), kept.end());
+    want.insert(want.end(), {"", "1.e4 e5 2.Nf3   1-0"});
+    EXPECT_EQ(SplitCrLf(exported), want);
+
+    // Read back the same, and written the same again.
+    TNotation back;
+    ASSERT_EQ(back.LoadPGN(exported), 0);
+    const TEventData& a = n.GameData.EventData;
+    const TEventData& b = back.GameData.EventData;
+    for (const auto& [x, y] : {std::pair{&a.GameId, &b.GameId},
+                               {&a.WhiteClubId, &b.WhiteClubId},
+                               {&a.BlackClubId, &b.BlackClubId},
+                               {&a.DateTimeFormat, &b.DateTimeFormat},
+                               {&a.WhiteDifferenceToGMT, &b.WhiteDifferenceToGMT},
+                               {&a.BlackDifferenceToGMT, &b.BlackDifferenceToGMT}})
+        EXPECT_EQ(*x, *y);
+    EXPECT_EQ(b.MoveCount, 2);
+    EXPECT_EQ(Export(back), exported);
+
+    // A count the main line does not agree with stays the header's.
+    ASSERT_EQ(n.LoadPGN("[Event \"E\"]\n[PlyCount \"81\"]\n\n1. e4 *\n"), 0);
+    EXPECT_NE(Export(n).find("\r\n[PlyCount \"82\"]\r\n"), std::string::npos);
+
+    // pgn-extract reads every tag of the export.
+    const auto peer = kbtest::Run({pgnExtract, "-s", "-w", "100000"}, exported);
+    for (const std::string& t : kept)
+        EXPECT_NE(peer.out.find(t), std::string::npos) << t << "\n" << peer.out;
 }
 
 TEST(NotationExport, MovetextRewrite) {

@@ -308,7 +308,7 @@ TEST(NotationImport, HeadersAndEmptyGames) {
     Loaded tags("[Event \"E\"]\r\n[Zeta \"1\"]\r\n[Alpha \"2\"]\r\n[Zeta \"1\"]\r\n[Mode "
                 "\"OTB\"]\r\n[Zeta \"0\"]\r\n\r\n1. d4 *\r\n");
     ASSERT_TRUE(tags.n.GameData.EventData.Tags.has_value());
-    EXPECT_EQ(tags.n.GameData.EventData.Tags->Lines,
+    EXPECT_EQ(tags.n.GameData.EventData.Tags->Lines(),
               (std::vector<std::string>{"[Alpha \"2\"]", "[Mode \"OTB\"]", "[Zeta \"1\"]",
                                         "[Zeta \"0\"]"}));
 }
