@@ -55,6 +55,11 @@ int ReadOnePgnFile(const Args& args, std::string& bytes);
 void WriteWhenFull(std::string& out);
 int WriteRest(const std::string& out);
 
+// Says on stderr that game Number (from 1, in file order) cannot be read,
+// with its players when its tags named them, and why when that is known.
+void SayUnreadable(size_t Number, const std::string& White, const std::string& Black,
+                   const std::string& Why);
+
 // The games of a PGN text, as the game list finds them; text before the
 // first game belongs to none.
 std::vector<std::string_view> SplitPgnGames(std::string_view bytes);

@@ -7,7 +7,8 @@
 // named on stderr; the exit status is then 1).
 // The games of a batch are turned into records by KB_BENCH_THREADS threads
 // (default: up to 2), each with its own hidden notation; they are added in
-// file order.
+// file order. A game that does not load is stored as its text and named on
+// stderr, and the exit status is 1.
 #include "KbBench.h"
 
 #include "ChessDatabase.h"
@@ -69,8 +70,13 @@ int RunDbImport(const kbbench::Args& args) {
     // with its own hidden notation.
     std::vector<std::unique_ptr<kb::TNotation>> notations;
     std::vector<std::unique_ptr<kb::TChessDatabase>> converters;
+    std::vector<std::string> whys(threads); // each notation's last load error
     for (unsigned t = 0; t < threads; ++t) {
         notations.push_back(std::make_unique<kb::TNotation>());
+        notations.back()->SetEnglish(true);
+        notations.back()->OnError = [&whys, t](kb::TNotation*, const std::string& m) {
+            whys[t] = m;
+        };
         converters.push_back(std::make_unique<kb::TChessDatabase>());
         converters.back()->Notation = notations.back().get();
     }
@@ -86,16 +92,28 @@ int RunDbImport(const kbbench::Args& args) {
     std::vector<std::string> payloads(BatchGames);
     std::vector<char> skipped(BatchGames);
     size_t stored = 0, skippedGames = 0;
+    // A game that does not load is stored as its text, and named.
+    struct TUnread {
+        bool Is = false;
+        std::string White, Black, Why;
+    };
+    std::vector<TUnread> unread(BatchGames);
+    int status = 0;
     for (size_t first = 0; first < games; first += BatchGames) {
         const size_t count = std::min(BatchGames, games - first);
         auto convert = [&](unsigned t) {
             for (size_t g = t; g < count; g += threads) {
                 const int64_t from = starts[first + g], to = starts[first + g + 1];
                 const std::string text(bytes.data() + room + from, static_cast<size_t>(to - from));
-                payloads[g] = converters[t]->PGNToRecord(text);
+                bool loaded = false;
+                whys[t].clear();
+                payloads[g] = converters[t]->PGNToRecord(text, &loaded);
                 // Text with neither a tag nor a move is no game to store.
                 skipped[g] = notations[t]->NoGameFound() ? 1 : 0;
                 if (skipped[g]) payloads[g].clear();
+                const kb::TEventData& e = notations[t]->GameData.EventData;
+                unread[g] =
+                    loaded || skipped[g] ? TUnread{} : TUnread{true, e.White, e.Black, whys[t]};
             }
         };
         std::vector<std::thread> pool;
@@ -110,6 +128,11 @@ int RunDbImport(const kbbench::Args& args) {
                           << " cannot be read, skipped\n";
                 ++skippedGames;
                 continue;
+            }
+            if (unread[g].Is) {
+                kbbench::SayUnreadable(first + g + 1, unread[g].White, unread[g].Black,
+                                       unread[g].Why);
+                status = 1;
             }
             int64_t number = -1;
             if (!db.AddRecord(number, payloads[g])) {
@@ -135,7 +158,7 @@ int RunDbImport(const kbbench::Args& args) {
         return 1;
     db.SetKeepOpen(false);
     db.Close();
-    return skippedGames ? 1 : 0;
+    return skippedGames != 0 || status != 0 ? 1 : 0;
 }
 
 const kbbench::Command command{"db-import", "PGN KBF", &RunDbImport};

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kbbench pgn-load FILE: loads every game of a PGN file into a hidden
 // notation. Per game: number, main-line plies, all nodes, load result and
-// the FEN after the main line.
+// the FEN after the main line. A game that cannot be read is named on
+// stderr, and the exit status is 1.
 #include "KbBench.h"
 #include "Notation.h"
 
@@ -13,12 +14,22 @@ int RunPgnLoad(const kbbench::Args& args) {
     std::string bytes;
     if (const int rc = kbbench::ReadOnePgnFile(args, bytes)) return rc;
     kb::TNotation notation;
+    notation.SetEnglish(true);
+    std::string why;
+    notation.OnError = [&why](kb::TNotation*, const std::string& m) { why = m; };
+    int status = 0;
     int number = 0;
     std::string out;
     std::vector<const kb::TVariante*> lines;
     for (const std::string_view game : kbbench::SplitPgnGames(bytes)) {
         ++number;
+        why.clear();
         const int result = notation.LoadPGN(game);
+        if (result != 0 && !notation.NoGameFound()) {
+            const kb::TEventData& e = notation.GameData.EventData;
+            kbbench::SayUnreadable(static_cast<size_t>(number), e.White, e.Black, why);
+            status = 1;
+        }
         // Count every node with an explicit stack of lines.
         long nodes = 0;
         lines.clear();
@@ -58,7 +69,8 @@ int RunPgnLoad(const kbbench::Args& args) {
         out += '\n';
         kbbench::WriteWhenFull(out);
     }
-    return kbbench::WriteRest(out);
+    const int rc = kbbench::WriteRest(out);
+    return rc != 0 ? rc : status;
 }
 
 const kbbench::Command command{"pgn-load", "FILE", &RunPgnLoad};

@@ -89,6 +89,16 @@ int WriteRest(const std::string& out) {
     return std::cout ? 0 : 1;
 }
 
+void SayUnreadable(size_t Number, const std::string& White, const std::string& Black,
+                   const std::string& Why) {
+    std::cerr << "kbbench " << RunningCommand() << ": game " << Number;
+    // A header without players reads them as "N.N.".
+    if (White != "N.N." || Black != "N.N.") std::cerr << " (" << White << " - " << Black << ")";
+    std::cerr << " cannot be read";
+    if (!Why.empty()) std::cerr << ": " << Why;
+    std::cerr << "\n";
+}
+
 bool OpenExistingList(const std::string& file, kb::TPGN& pgn) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {

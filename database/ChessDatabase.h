@@ -38,7 +38,10 @@ public:
 
     static std::string MakeRecord(std::string_view Payload);
     static std::string StripRecordPrefix(std::string_view Record);
-    std::string PGNToRecord(const std::string& PGN);
+    // The payload that stores a game's PGN text: the compact record, or the
+    // text itself when the game does not load or the record cannot hold it.
+    // Loaded, when given, says whether the game loaded.
+    std::string PGNToRecord(const std::string& PGN, bool* Loaded = nullptr);
     // The payload back as PGN text; a payload starting with "[" is PGN already.
     std::string RecordToPGN(const std::string& Payload) const;
 

@@ -7,8 +7,10 @@
 
 namespace kb {
 
-std::string TChessDatabase::PGNToRecord(const std::string& PGN) {
-    if (Notation && Notation->LoadPGN(PGN) == 0) {
+std::string TChessDatabase::PGNToRecord(const std::string& PGN, bool* Loaded) {
+    const bool loaded = Notation && Notation->LoadPGN(PGN) == 0;
+    if (Loaded) *Loaded = loaded;
+    if (loaded) {
         std::string payload;
         if (EncodeGameRecord(*Notation, payload)) return payload;
     }

@@ -138,7 +138,7 @@ std::vector<std::string> OtherTags(const std::vector<std::string>& tags) {
         TEventData e;
         e.Tags.emplace();
         ParseTagLine(e, t);
-        if (!e.Tags->Lines.empty()) other.push_back(t);
+        if (!e.Tags->Empty()) other.push_back(t);
     }
     return other;
 }
@@ -272,8 +272,21 @@ TEST(NotationRealFiles, PgnExtractReadsEveryFileWeWriteWithoutComplaint) {
 
 namespace {
 
+// The tag "[Name "value"]" with its tokens apart, in the k-th of four ways:
+// a tab, a line end, blanks, line ends between every two tokens.
+std::string TagCut(const std::string& tag, size_t k) {
+    const size_t blank = tag.find(' ');
+    const std::string name = tag.substr(1, blank - 1);
+    const std::string value = tag.substr(blank + 1, tag.rfind(']') - blank - 1);
+    static const char* const ways[][3] = {
+        {"", "\t", ""}, {"", "\r\n", ""}, {" ", "  ", " "}, {"\r\n", "\r\n", "\r\n"}};
+    const auto& w = ways[k % 4];
+    return "[" + std::string(w[0]) + name + w[1] + value + w[2] + "]";
+}
+
 // The game with its tag lines joined: all on one line, moves on the last
-// tag's line (0), all on one line (1), two to a line (2).
+// tag's line (0), all on one line (1), two to a line (2); or (3) one to a
+// line, each after the first cut apart by TagCut.
 std::string TagsJoined(const std::string& game, int how) {
     std::vector<std::string> tags, moves;
     std::istringstream in(game);
@@ -291,6 +304,10 @@ std::string TagsJoined(const std::string& game, int how) {
     }
     std::string out;
     for (size_t i = 0; i < tags.size(); ++i) {
+        if (how == 3) {
+            out += (i == 0 ? tags[i] : TagCut(tags[i], i)) + "\r\n";
+            continue;
+        }
         out += tags[i];
         const bool lineEnd = how == 2 ? i % 2 == 1 : false;
         out += lineEnd ? "\r\n" : " ";
@@ -305,7 +322,8 @@ std::string TagsJoined(const std::string& game, int how) {
 
 // Tags sharing a line: every tag is read and move text after the last tag
 // is move text, as pgn-extract reads it: the same game as with one tag to a
-// line, for us and for pgn-extract.
+// line, for us and for pgn-extract. So are tags with blanks, tabs or line
+// ends between their tokens.
 TEST(NotationRealFiles, TagsSharingALineReadAsPgnExtractReadsThem) {
     KB_REQUIRE_PEER(pgnExtract, "pgn-extract");
     kbtest::TempDir dir;
@@ -317,7 +335,7 @@ TEST(NotationRealFiles, TagsSharingALineReadAsPgnExtractReadsThem) {
         std::string joined;
         TNotation a, b;
         for (size_t i = 0; i < games.size(); ++i) {
-            const std::string g = TagsJoined(games[i], static_cast<int>(i % 3));
+            const std::string g = TagsJoined(games[i], static_cast<int>(i % 4));
             joined += g + "\r\n";
             ASSERT_EQ(b.LoadPGN(g), a.LoadPGN(games[i])) << g;
             std::string pa, pb;
@@ -340,4 +358,81 @@ TEST(NotationRealFiles, TagsSharingALineReadAsPgnExtractReadsThem) {
         if (std::string(name) != "pgn/chess960-engine-games.pgn")
             ExpectSameFinalPositions(ours, PeerFens(pgnExtract, joined));
     }
+}
+
+namespace {
+
+// kbbench ARGS with its stderr.
+struct TBenchRun {
+    int exitCode;
+    std::string out, err;
+};
+TBenchRun BenchWithErrors(const kbtest::TempDir& dir, std::vector<std::string> args) {
+    const std::string err = (dir / "stderr.txt").string();
+    args.insert(args.begin(),
+                {"/bin/sh", "-c", "\"$@\" 2>'" + err + "'", "sh", kbtest::BenchPath()});
+    const kbtest::RunResult r = kbtest::Run(args);
+    return {r.exitCode, r.out, kbtest::ReadFile(err)};
+}
+
+size_t CountOf(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// A game that cannot be read is named and fails the run; nothing is written
+// in its place, and the other games go through. A tag cut by line ends and
+// tags with tabs are read, as pgn-extract reads them.
+TEST(NotationRealFiles, GamesThatCannotBeReadAreNamed) {
+    KB_REQUIRE_PEER(pgnExtract, "pgn-extract");
+    kbtest::TempDir dir;
+    const std::string file = (dir / "g.pgn").string();
+    kbtest::WriteFile(file,
+                      "[Event \"One\"]\n[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 1-0\n\n"
+                      "[Event \"Two\"]\n[White \"Anna\"]\n[Black \"Ben\"]\n[Result \"*\"]\n\n"
+                      "1. e4 e5 2. Zz4 *\n\n"
+                      "[Event \"Three\"]\n[Site\n\"S\"]\n[White\t\"W\"]\n[Result\t\"1-0\"]\n\n"
+                      "1. e4 e5 2. Nf3 1-0\n\n"
+                      "[Event \"Four\"]\n[FEN \"8/8/8/8/8/8/8/8 w - - 0 1\"]\n[Result \"*\"]\n\n"
+                      "1. Ke2 *\n");
+    const std::string named = "game 2 (Anna - Ben) cannot be read: Error reading moves.";
+
+    TBenchRun load = BenchWithErrors(dir, {"pgn-load", file});
+    EXPECT_EQ(load.exitCode, 1);
+    EXPECT_EQ(CountOf(load.out, "\n"), 4u) << load.out; // four games, no seconds: it failed
+    EXPECT_NE(load.err.find("pgn-load: " + named), std::string::npos) << load.err;
+    EXPECT_NE(load.err.find("game 4 cannot be read"), std::string::npos) << load.err;
+    EXPECT_EQ(load.err.find("game 3"), std::string::npos) << load.err;
+    EXPECT_EQ(load.err.find("game 1"), std::string::npos) << load.err;
+
+    TBenchRun exported = BenchWithErrors(dir, {"pgn-export", file});
+    EXPECT_EQ(exported.exitCode, 1);
+    EXPECT_NE(exported.err.find("pgn-export: " + named), std::string::npos) << exported.err;
+    const std::string text = exported.out.substr(0, exported.out.rfind("seconds\t"));
+    // Games 1 and 3 only, whole; the third with every tag it holds.
+    const auto peer = kbtest::Run({pgnExtract, "-s", "-w", "100000"}, text);
+    EXPECT_EQ(CountOf(peer.out, "[Event "), 2u) << text;
+    EXPECT_EQ(CountOf(text, "[Event "), 2u) << text;
+    EXPECT_NE(text.find("[Event \"Three\"]\r\n[Site \"S\"]\r\n[Date \"????.??.??\"]\r\n"
+                        "[Round \"-\"]\r\n[White \"W\"]\r\n[Black \"N.N.\"]\r\n"
+                        "[Result \"1-0\"]\r\n\r\n1.e4 e5 2.Nf3   1-0\r\n"),
+              std::string::npos)
+        << text;
+    const auto peerOfFile = kbtest::Run({pgnExtract, "-s", "-w", "100000"}, kbtest::ReadFile(file));
+    EXPECT_NE(peerOfFile.out.find("[Site \"S\"]"), std::string::npos);
+
+    // The database keeps every game, the unreadable ones as their text.
+    const std::string kbf = (dir / "g.kbf").string();
+    TBenchRun imported = BenchWithErrors(dir, {"db-import", file, kbf});
+    EXPECT_EQ(imported.exitCode, 1);
+    EXPECT_NE(imported.err.find("db-import: " + named), std::string::npos) << imported.err;
+    EXPECT_NE(imported.err.find("game 4 cannot be read"), std::string::npos) << imported.err;
+    const auto back = kbtest::Run({kbtest::BenchPath(), "db-export", kbf});
+    EXPECT_EQ(back.exitCode, 0);
+    EXPECT_EQ(CountOf(back.out, "[Event "), 4u) << back.out;
+    EXPECT_NE(back.out.find("2. Zz4"), std::string::npos) << back.out;
 }
