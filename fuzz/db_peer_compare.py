@@ -2,8 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Mutates real games (bounded, seeded) and counts the mutants on which
 # kbbench db-import + db-export and pgn-extract agree: the same games, with
-# the same moves, comments and main tags, as pgn-extract reads from the
-# mutant itself. Only mutants that pgn-extract reads without a message count.
+# the same moves, comments and tags (every tag), as pgn-extract reads from
+# the mutant itself. Only mutants that pgn-extract reads without a message
+# count. The export is read back by kbbench too: imported again, it must
+# give the same export.
 #   fuzz/db_peer_compare.py KBBENCH TESTDATA_PGN_DIR COUNT [SEED]
 import os, random, re, subprocess, sys, tempfile, collections
 
@@ -57,19 +59,29 @@ def run(argv, data=None):
     p = subprocess.run(argv, input=data, capture_output=True)
     return p.returncode, p.stdout.decode('latin-1'), p.stderr.decode('latin-1')
 
-KEEP = ('[Event ', '[Site ', '[White ', '[Black ', '[Date ', '[Result ', '[FEN ')
+ROSTER = ('Event', 'Site', 'Date', 'Round', 'White', 'Black', 'Result')
+
+def tag_name(line):
+    return re.match(r'\[(\S*)', line).group(1)
 
 def peer_games(text):
+    """Per game: the seven roster tags in order, every other tag (sorted:
+    the order of other tags is each writer's own) and the moves."""
     out = []
     for g in games_of(text):
         lines = g.rstrip().split('\n')
         # A Date that is no date is written as an unknown one.
         tags = [l if not l.startswith('[Date ') or re.match(r'\[Date "[0-9?]{4}\.[0-9?]{2}\.[0-9?]{2}"\]$', l)
-                else '[Date "????.??.??"]' for l in lines if l.startswith(KEEP)]
+                else '[Date "????.??.??"]' for l in lines if l.startswith('[')]
+        roster = tuple(l for l in tags if tag_name(l) in ROSTER)
+        others = tuple(sorted(l for l in tags if tag_name(l) not in ROSTER))
         moves = ' '.join(l for l in lines if l and not l.startswith('['))
         moves = moves.rsplit(' ', 1)[0] if ' ' in moves else ''  # the game end aside
-        out.append((tuple(tags), moves))
+        out.append((roster + others, moves))
     return out
+
+def without_seconds(text):
+    return text[:text.rfind('seconds\t')] if 'seconds\t' in text else text
 
 stats = collections.Counter()
 examples = collections.defaultdict(list)
@@ -90,11 +102,33 @@ with tempfile.TemporaryDirectory() as tmp:
             f.write(data)
         irc, _, ie = run([kbbench, 'db-import', src, kbf])
         if irc != 0:
-            stats['import refused'] += 1
-            examples['import refused'].append(ie[:200])
+            why = 'we cannot read a game it reads' if 'cannot be read' in ie else 'import refused'
+            stats[why] += 1
+            if len(examples[why]) < 3:
+                path = os.path.join('/tmp', 'dbpeer-unread-%d.pgn' % n)
+                with open(path, 'wb') as f:
+                    f.write(data)
+                examples[why].append(path + ' ' + ie.strip()[:200])
             continue
         erc, e, _ = run([kbbench, 'db-export', kbf])
-        e = e[:e.rfind('seconds\t')] if 'seconds\t' in e else e
+        e = without_seconds(e)
+        # The export read back by the program itself: imported again, the same export.
+        back = os.path.join(tmp, 'back')
+        with open(back + '.pgn', 'wb') as f:
+            f.write(e.encode('latin-1'))
+        for f in (back + '.kbf', back + '.kbfidx', back + '.kbftmp'):
+            if os.path.exists(f):
+                os.remove(f)
+        rrc, _, re_ = run([kbbench, 'db-import', back + '.pgn', back + '.kbf'])
+        _, e2, _ = run([kbbench, 'db-export', back + '.kbf'])
+        if rrc != 0 or without_seconds(e2) != e:
+            stats['our export reads back otherwise'] += 1
+            if len(examples['our export reads back otherwise']) < 3:
+                path = os.path.join('/tmp', 'dbpeer-readback-%d.pgn' % n)
+                with open(path, 'wb') as f:
+                    f.write(data)
+                examples['our export reads back otherwise'].append(path + ' ' + re_.strip()[:160])
+            continue
         brc, b, eb = run([PE, '-s', '-w', '100000'], e.encode('latin-1'))
         pa, pb = peer_games(a), peer_games(b)
         if pa == pb and not eb.strip():

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // PGN text -> game -> database record -> PGN text: any bytes read as a
 // record come out as some text without fault, and the record of a game that
-// loads reads back to a game with the same moves, comments and start.
+// loads reads back to a game with the same moves, comments and start, and
+// with the tags it was given.
 #include "ChessDatabase.h"
+#include "GivenText.h"
 #include "Notation.h"
 
 #include <cstdint>
@@ -45,7 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     (void)db.RecordToPGN(text);
 
     kb::TNotation first;
-    if (first.LoadPGN(text) != 0 || first.NoGameFound()) return 0;
+    const int loaded = first.LoadPGN(text);
+    if (loaded == 0 && !first.HasMoves() && fuzzgiven::HoldsMoves(text))
+        Fail("a text that holds moves loads as an empty game", text, "");
+    if (loaded != 0 || first.NoGameFound()) return 0;
     std::string exported;
     if (first.GetPGN(exported) != 0) return 0;
     const std::string payload = db.PGNToRecord(exported);
@@ -54,5 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     if (second.LoadPGN(back) != 0) Fail("the record's text does not load", exported, back);
     const std::string a = GameOf(first), b = GameOf(second);
     if (a != b) Fail("the record's game differs", exported + "\n" + back, b);
+    for (const auto& [name, value] : fuzzgiven::KeptTags(text))
+        if (!fuzzgiven::ExportHasTag(back, name, value))
+            Fail(("the record lost the tag " + name).c_str(), text, back);
     return 0;
 }
