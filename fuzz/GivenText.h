@@ -27,10 +27,11 @@ inline std::vector<std::string_view> Lines(std::string_view t) {
     return out;
 }
 
+// Control characters count as blanks, as for the readers.
 inline std::string_view Trim(std::string_view t) {
-    while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
+    while (!t.empty() && static_cast<unsigned char>(t.front()) <= ' ')
         t.remove_prefix(1);
-    while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
+    while (!t.empty() && static_cast<unsigned char>(t.back()) <= ' ')
         t.remove_suffix(1);
     return t;
 }
@@ -86,11 +87,14 @@ inline TGame Read(std::string_view Text) {
 }
 
 // A move number and a move in English algebraic notation ("1. e4",
-// "12...Nxf3", "3.O-O") in the move text, outside comments and NAGs, and
+// "12...Nxf3", "3.O-O") in the move text of a game whose tag lines are
+// plain, outside comments and NAGs, and
 // before anything that ends the moves ("*", "-"), opens a variation or
 // that a reader may take otherwise (quotes, brackets).
 inline bool HoldsMoves(std::string_view Text) {
     const TGame g = Read(Text);
+    // Move text may follow tags on their line: not judged here.
+    if (!g.TagsWhole) return false;
     bool brace = false;
     for (const std::string_view line : g.Moves) {
         for (size_t i = 0; i < line.size(); ++i) {
