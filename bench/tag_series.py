@@ -2,13 +2,14 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Times kbbench on one game whose tags grow by doubling: N tags of names
 # no field takes, in descending order, the worst order for a list kept
-# sorted by name. Per size and subcommand: the median of kbbench's own
-# "seconds" line over RUNS runs, and its ratio to the size before (about 2
-# when the work grows linearly, 4 when it grows with the square).
+# sorted by name. Per size and subcommand: the medians over RUNS runs of
+# the process's cpu seconds (user + system; steady on a busy machine) and of
+# kbbench's own "seconds" line, and the cpu ratio to the size before (about
+# 2 when the work grows linearly, 4 when it grows with the square).
 #   bench/tag_series.py KBBENCH [SIZES...]
 # Environment: RUNS (default 3), COMMANDS (default
 # "pgn-load pgn-export db-import eco print-pdf").
-import os, statistics, subprocess, sys, tempfile
+import os, resource, statistics, subprocess, sys, tempfile
 
 kbbench = sys.argv[1]
 sizes = [int(s) for s in sys.argv[2:]] or [10000, 20000, 40000, 80000]
@@ -25,12 +26,20 @@ def write_game(path, n):
         f.write("\n1. e4 e5 2. Nf3 Nc6 1-0\n")
 
 
+def cpu_now():
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
+
+
 def seconds(argv):
+    """(cpu seconds, kbbench's seconds) of one run."""
+    before = cpu_now()
     p = subprocess.run(argv, capture_output=True, text=True)
+    cpu = cpu_now() - before
     last = p.stdout.strip().splitlines()[-1:] or [""]
     if p.returncode != 0 or not last[0].startswith("seconds\t"):
         sys.exit("failed: %s\n%s" % (" ".join(argv), p.stderr[-400:]))
-    return float(last[0].split("\t")[1])
+    return cpu, float(last[0].split("\t")[1])
 
 
 with tempfile.TemporaryDirectory() as tmp:
@@ -52,7 +61,9 @@ with tempfile.TemporaryDirectory() as tmp:
                 else:
                     argv = [kbbench, cmd, game]
                 times.append(seconds(argv))
-            median = statistics.median(times)
-            ratio = "%.2f" % (median / before[cmd]) if cmd in before and before[cmd] > 0 else "-"
-            before[cmd] = median
-            print("%s\t%d tags\t%.3f s\tx%s" % (cmd, n, median, ratio), flush=True)
+            cpu = statistics.median(t[0] for t in times)
+            wall = statistics.median(t[1] for t in times)
+            ratio = "%.2f" % (cpu / before[cmd]) if cmd in before and before[cmd] > 0 else "-"
+            before[cmd] = cpu
+            print("%s\t%d tags\tcpu %.3f s\tx%s\tkbbench %.3f s" % (cmd, n, cpu, ratio, wall),
+                  flush=True)

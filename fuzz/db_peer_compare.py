@@ -80,6 +80,12 @@ def peer_games(text):
         out.append((roster + others, moves))
     return out
 
+def quiet(tags):
+    """The tags without those that say nothing: an unknown EventDate, an
+    other tag with an empty value."""
+    return tuple(t for t in tags if t != '[EventDate "????.??.??"]' and
+                 not (tag_name(t) not in ROSTER and t.endswith(' ""]')))
+
 def without_seconds(text):
     return text[:text.rfind('seconds\t')] if 'seconds\t' in text else text
 
@@ -141,12 +147,15 @@ with tempfile.TemporaryDirectory() as tmp:
                 # Games start at an "[Event " line here; pgn-extract starts one at any tag line after a game.
                 why = 'game count (where a game starts)'
             elif 'Result of * is inconsistent' in eb or (strange and [
-                    tuple(t for t in x[0] if not t.startswith('[Result ')) for x in pa] == [
-                    tuple(t for t in x[0] if not t.startswith('[Result ')) for x in pb] and [
+                    tuple(t for t in quiet(x[0]) if not t.startswith('[Result ')) for x in pa] == [
+                    tuple(t for t in quiet(x[0]) if not t.startswith('[Result ')) for x in pb] and [
                     x[1] for x in pa] == [x[1] for x in pb]):
                 why = 'result tag that is no game result'
             elif eb.strip():
                 why = 'pgn-extract complains about ours'
+            elif [quiet(x[0]) for x in pa] == [quiet(x[0]) for x in pb]:
+                # The record reader writes an unknown EventDate; an empty tag is not kept.
+                why = 'unknown EventDate, or an empty tag'
             elif [x[0] for x in pa] != [x[0] for x in pb]:
                 ta = [t for x in pa for t in x[0]]
                 tb = [t for x in pb for t in x[0]]
