@@ -99,8 +99,9 @@ TEST(PGNRows, HeaderOfTagsSharingALine) {
 // list's row shows what the game holds, as the loader reads it.
 TEST(PGNRows, HeaderOfTagsWithTabsAndLineEnds) {
     kbtest::TempDir dir;
-    kbtest::WriteFile(dir / "t.pgn", "[Event \"E\"]\r\n[Site\r\n\"S\"]\r\n[White\t\"W\"]\r\n"
-                                     "[\r\nBlack \"B\"\r\n]\r\n[Result \t\"1-0\"]\r\n"
+    // A cut tag ends the section here: a game starts at a whole tag line.
+    kbtest::WriteFile(dir / "t.pgn", "[Event \"E\"]\r\n[Site\t\"S\"]\r\n[White\"W\"]\r\n"
+                                     "[Black  \"B\" ]\r\n[Result \t\"1-0\"]\r\n"
                                      "[Opening\n\"X\"] 1. e4\r\ne5 1-0\r\n");
     TPGN pgn;
     ASSERT_TRUE(pgn.SetFileName((dir / "t.pgn").string()));

@@ -305,7 +305,11 @@ std::string TagsJoined(const std::string& game, int how) {
     std::string out;
     for (size_t i = 0; i < tags.size(); ++i) {
         if (how == 3) {
-            out += (i == 0 ? tags[i] : TagCut(tags[i], i)) + "\r\n";
+            // Tags in the middle with a tab: a game's start is found at a
+            // tag line, and a cut one is no tag line for that.
+            const bool last = i + 1 == tags.size();
+            out += (i == 0 ? tags[i] : TagCut(tags[i], last ? moves.size() + tags.size() : 0)) +
+                   "\r\n";
             continue;
         }
         out += tags[i];
