@@ -1,8 +1,8 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Times `kbbench print-pdf` on one game growing by doubling (a comment, a tag
-# without a blank, a tag of words, the moves) with farm-bench: one line per
-# file, pages and the median cpu and wall seconds of three runs.
+# without a blank, a tag of words, the moves): one line per file, pages and
+# the median cpu and wall seconds of three runs.
 #   bench/print_series.sh path/to/kbbench [KIND SIZES...]
 set -eu
 kbbench=$1
@@ -16,8 +16,7 @@ run() {
     for n in "$@"; do
         python3 "$here/print_series.py" "$kind" "$n" "$dir/g.pgn"
         pages=$("$kbbench" print-pdf "$dir/g.pdf" "$dir/g.pgn" 2>/dev/null | awk '$1 == "pages" { print $2 }')
-        secs=$(farm-bench -n 3 --warmup 0 --timeout 1800 -- "$kbbench" print-pdf "$dir/g.pdf" "$dir/g.pgn" 2>&1 |
-            awk '$1 == "A" && ($2 == "wall" || $2 == "cpu") { printf "%s %s s  ", $2, $5 }')
+        secs=$(python3 "$here/median_times.py" 3 "$kbbench" print-pdf "$dir/g.pdf" "$dir/g.pgn")
         printf '%s\t%s\tpages %s\t%s\n' "$kind" "$n" "$pages" "$secs"
     done
 }
