@@ -27,6 +27,9 @@ TfrmEngines::TfrmEngines(QWidget* Parent) : QDialog(Parent) {
     bOk = new QPushButton(QStringLiteral("Ok"), this);
     bOk->setObjectName(QStringLiteral("bOk"));
     bOk->setDefault(true);
+    // Enter is OK wherever the focus stands, also on a button just clicked.
+    bAdd->setAutoDefault(false);
+    bRemove->setAutoDefault(false);
     connect(bAdd, &QPushButton::clicked, this, &TfrmEngines::bAddClick);
     connect(bRemove, &QPushButton::clicked, this, &TfrmEngines::bRemoveClick);
     connect(bOk, &QPushButton::clicked, this, &QDialog::accept);

@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTest>
+#include <QTimer>
 
 using namespace bwtest;
 
@@ -204,6 +206,29 @@ TEST_F(Dialogs, EngineListHoldsAtMostEightExecutables) {
     };
     WindowFactories().EditEngineList(nullptr, engines);
     EXPECT_EQ(engines, QStringList{"/bin/true"}); // kept whatever button closed it
+}
+
+TEST_F(Dialogs, EnterAfterRemoveIsOk) {
+    // A clicked button keeps the focus; Enter then is still OK, and removes
+    // or adds nothing more.
+    TfrmEngines d;
+    d.SetEngines({"/bin/sh", "/bin/true", "/bin/false"});
+    d.ChooseFile = [] { return QStringLiteral("/bin/sh"); };
+    auto clickThenEnter = [&](QPushButton* B) {
+        QTimer::singleShot(0, &d, [&d, B] {
+            d.ListBox1->setCurrentRow(0);
+            B->setFocus(Qt::MouseFocusReason); // as the click gives it
+            QTest::mouseClick(B, Qt::LeftButton);
+            d.ListBox1->setCurrentRow(0);
+            QTest::keyClick(B, Qt::Key_Return);
+            if (d.isVisible()) d.reject();
+        });
+        return d.exec();
+    };
+    EXPECT_EQ(clickThenEnter(d.bRemove), QDialog::Accepted);
+    EXPECT_EQ(d.Engines(), (QStringList{"/bin/true", "/bin/false"}));
+    EXPECT_EQ(clickThenEnter(d.bAdd), QDialog::Accepted);
+    EXPECT_EQ(d.Engines(), (QStringList{"/bin/true", "/bin/false", "/bin/sh"}));
 }
 
 TEST_F(Dialogs, PrintAsksForThePrinterWithTheShownPosition) {
