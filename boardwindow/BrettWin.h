@@ -159,9 +159,9 @@ public:
     // window is freed.
     std::unique_ptr<kb::TAnalyseThread> FAnalyseThread;
     std::unique_ptr<kb::TAnalyseThreadWB> FEngineThread;
-    // List position of the external engine the watchdog restarts, and how
-    // often it has done so in a row.
-    int FReactivateTag = 0;
+    // The external engine the watchdog restarts (its entry in the engines
+    // list, which may change meanwhile), and how often it has done so in a row.
+    QString FReactivateEngine;
     int FReactivations = 0;
     // The memo texts of the current worker.
     std::shared_ptr<TMemoBox> FMemoBox;

@@ -379,7 +379,7 @@ void TMDIBrett::EngineMenuClick(int Tag) {
         sbPlay->setEnabled(false);
         return;
     }
-    FReactivateTag = Tag - 1;
+    FReactivateEngine = engines[Tag - 1];
 }
 
 QString TMDIBrett::CraftyGameFile() const {
@@ -469,13 +469,26 @@ void TMDIBrett::TimerEngineReactivateTimer() {
         return;
     }
     ++FReactivations;
-    const QStringList engines = bw::FrameSettings().WBEngines;
     StopAnalysis();
-    if (FReactivateTag < 0 || FReactivateTag >= engines.size() ||
-        !StartEngine(engines[FReactivateTag])) {
+    // The engine the user chose, not whatever stands at its place in the
+    // list today; one taken off the list is not started again.
+    const bool listed = bw::FrameSettings().WBEngines.contains(FReactivateEngine);
+    if (!listed || !StartEngine(FReactivateEngine)) {
         sbAnalyse->setChecked(false);
         Memo1->setVisible(false);
         sbPlay->setEnabled(false);
+        if (!listed) {
+            const QString name = QFileInfo(FReactivateEngine).fileName();
+            bw::Message(bw::English()
+                            ? QStringLiteral("The engine %1 has stopped and is no longer in the "
+                                             "list of engines: it is not started again.")
+                                  .arg(name)
+                            : QStringLiteral("Die Engine %1 hat aufgehört und steht nicht "
+                                             "mehr in der Liste der Engines: sie wird nicht neu "
+                                             "gestartet.")
+                                  .arg(name),
+                        bw::TMsgType::Information, bw::mbOK);
+        }
     }
 }
 

@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 using namespace bwtest;
@@ -399,6 +400,45 @@ TEST_F(EngineWindowFrame, WatchdogRestartsASilentEngineThreeTimesThenGivesUp) {
     delete W.data();
     kb::TEngineReaper::Instance().WaitIdle();
     EXPECT_EQ(kbtest::ProcState(last), 0);
+}
+
+TEST_F(EngineWindowFrame, TheWatchdogRestartsTheChosenEngineWhereverTheListPutsIt) {
+    // Three names for the fake engine, which dies in the middle of its first
+    // line: the one chosen is started again by its name, whatever the list
+    // holds at its old place now; once it is off the list, none is.
+    setenv("FAKE_ENGINE_MODE", "diemidline", 1);
+    QStringList names;
+    for (const char* n : {"chosen", "other", "third"}) {
+        const auto link = Dir / n;
+        std::filesystem::create_symlink(KB_FAKE_ENGINE, link);
+        names << QString::fromStdString(link.string());
+    }
+    Frame->WBEngines = {names[1], names[0]};
+    W->TimerEngineReactivate->setInterval(100);
+    Choose(2);
+    ASSERT_TRUE(W->FEngineThread);
+    EXPECT_EQ(W->Memo1->toolTip(), "chosen");
+    // An entry above it is added meanwhile.
+    Frame->WBEngines = {names[2], names[1], names[0]};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return W->FEngineThread->OutputEnded(); }, 10000));
+        const pid_t dead = W->FEngineThread->Pid();
+        W->TimerEngineReactivateTimer();
+        ASSERT_TRUE(W->FEngineThread) << i;
+        W->TimerEngineReactivate->stop(); // the test ticks
+        EXPECT_NE(W->FEngineThread->Pid(), dead);
+        EXPECT_EQ(W->Memo1->toolTip(), "chosen"); // the name it was started by
+        // Then the list is sorted anew.
+        Frame->WBEngines = {names[0], names[2], names[1]};
+    }
+    Frame->WBEngines = {names[2], names[1]}; // and it is removed
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W->FEngineThread->OutputEnded(); }, 10000));
+    W->TimerEngineReactivateTimer();
+    EXPECT_FALSE(W->FEngineThread);
+    EXPECT_FALSE(W->sbAnalyse->isChecked());
+    EXPECT_FALSE(W->TimerEngineReactivate->isActive());
+    ASSERT_EQ(A.Messages.size(), 1u);
+    EXPECT_TRUE(A.Messages[0].contains("chosen")) << A.Messages[0].toStdString();
 }
 
 TEST_F(EngineWindowFrame, AnEngineThatEndsWithItsReasonKeepsTheReasonWhenTheWatchdogGivesUp) {
