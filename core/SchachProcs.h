@@ -397,4 +397,38 @@ bool IsPGNFile(const std::string& FileName);
 // so read-only files open as well. False when it cannot be opened.
 bool OpenGameFile(std::ifstream& F, const std::string& FileName);
 
+// ---------------------------------------------------------------------------
+// Moves as text
+
+// A position with the number of its next move.
+struct TStellung {
+    TSchachbrett Brett = StandardStellung;
+    TZug Zug{AllCastlingRights, 0, 1};
+    int MoveNo = 1;
+    bool Fischer = false;
+};
+
+// Plays a legal move (From, To, Promotion) on the position: board, castling
+// rights, en-passant square, side and move number follow.
+void PlayMove(TStellung& P, const TZug& Move);
+// The legal move Text names on P, in SAN or coordinates, with or without
+// "-", "x", "=", check and judgement marks; none when Text names no move
+// or one that is not legal there.
+std::optional<TZug> ParseMove(const TStellung& P, const std::string& Text);
+// "e2e4", "e1g1" (castling as the king's step), "e7e8q".
+std::string CoordinateMove(const TZug& Move);
+// The part of a line of moves that is legal on P, move numbers and marks
+// between its moves kept, cut before the first word that is neither; none
+// when its first move is not legal there (the line is about another
+// position). A line without any move is returned as it stands.
+std::optional<std::string> LegalPart(const std::string& Line, const TStellung& P);
+// The xboard edit mode says where the pieces stand and nothing more:
+// castling is taken as possible where king and rook stand on their squares,
+// and no pawn may capture en passant. True when P is exactly that.
+bool EditModeExact(const TStellung& P);
+// True when Moves (From, To, Promotion as in the game tree), each legal in
+// its turn, lead from Start to the pieces, side and castling rights of
+// Target.
+bool MovesLeadTo(const TStellung& Start, const std::vector<TZug>& Moves, const TStellung& Target);
+
 } // namespace kb

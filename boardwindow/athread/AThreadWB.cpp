@@ -191,11 +191,11 @@ std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosi
     // nor whether a pawn may take en passant. So the engine gets the game's
     // start and the moves that lead here, in force mode, as a game is told
     // to it; the position alone only where edit mode says all of it.
-    TEnginePosition start;
+    TStellung start;
     std::string moves;
-    if (!Pos.Fischer && StartLeadsTo(Pos)) {
-        start.Brett = Pos.StartBrett;
-        start.Zug = Pos.StartZug;
+    start.Brett = Pos.StartBrett;
+    start.Zug = Pos.StartZug;
+    if (!Pos.Fischer && Pos.HasStart && MovesLeadTo(start, Pos.Moves, Pos)) {
         for (const TZug& m : Pos.Moves)
             moves += CoordinateMove(m) + "\r\n";
         if (IsStandardStartPosition(start.Brett) &&

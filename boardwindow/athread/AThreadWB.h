@@ -7,7 +7,7 @@
 // the window.
 #pragma once
 
-#include "EngineMoves.h"
+#include "EnginePosition.h"
 #include "EngineProcess.h"
 #include "SchachProcs.h"
 #include "WBInfo.h"

@@ -32,7 +32,7 @@ inline kb::TEnginePosition FromGame(const std::string& Fen, const std::string& M
     p.StartZug = p.Zug;
     std::istringstream in(Moves);
     for (std::string m; in >> m;) {
-        const std::optional<kb::TZug> z = kb::ParseEngineMove(p, m);
+        const std::optional<kb::TZug> z = kb::ParseMove(p, m);
         if (!z) {
             ADD_FAILURE() << "not legal: " << m;
             break;

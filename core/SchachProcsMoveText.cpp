@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "EngineMoves.h"
+// Moves as text: played on a position, read in the forms programs write them
+// (SAN, coordinates, "Nb1-c3", "a2xb3"), written in coordinates, and lines
+// of them checked move by move.
+#include "SchachProcs.h"
 
 #include <string_view>
 
@@ -41,7 +44,7 @@ int PromotionKind(char c) {
     return 0;
 }
 
-bool Legal(const TEnginePosition& P, int From, int To, int Promotion) {
+bool Legal(const TStellung& P, int From, int To, int Promotion) {
     if (!IsBoardSquare(From) || !IsBoardSquare(To)) return false;
     const int32_t piece = P.Brett[static_cast<size_t>(From)];
     const int side = P.Zug.Side;
@@ -67,7 +70,7 @@ TZug MoveRecord(int From, int To, int Promotion, int Side) {
 
 // The single legal move of a piece of kind Kind to To, from the file or
 // rank given (0 when not given).
-std::optional<TZug> Unique(const TEnginePosition& P, int PieceKind, int FromFile, int FromRank,
+std::optional<TZug> Unique(const TStellung& P, int PieceKind, int FromFile, int FromRank,
                            int To, int Promotion) {
     std::optional<TZug> found;
     const int side = P.Zug.Side;
@@ -90,7 +93,7 @@ bool IsMark(std::string_view T) {
 
 } // namespace
 
-void PlayMove(TEnginePosition& P, const TZug& Move) {
+void PlayMove(TStellung& P, const TZug& Move) {
     const int side = P.Zug.Side;
     const int from = Move.From, to = Move.To;
     const int32_t piece = P.Brett[static_cast<size_t>(from)];
@@ -118,7 +121,7 @@ void PlayMove(TEnginePosition& P, const TZug& Move) {
     if (side < 0) ++P.MoveNo;
 }
 
-std::optional<TZug> ParseEngineMove(const TEnginePosition& P, const std::string& Text) {
+std::optional<TZug> ParseMove(const TStellung& P, const std::string& Text) {
     std::string t = Text;
     if (t.size() >= 2 && t.front() == '<' && t.back() == '>') t = t.substr(1, t.size() - 2);
     while (!t.empty() && std::string_view("+#!?").find(t.back()) != std::string_view::npos)
@@ -192,17 +195,17 @@ std::string CoordinateMove(const TZug& Move) {
     return s;
 }
 
-std::optional<std::string> LegalPart(const std::string& Line, const TEnginePosition& P) {
+std::optional<std::string> LegalPart(const std::string& Line, const TStellung& P) {
     const size_t open = Line.find_first_not_of(" \t");
     if (open != std::string::npos && Line[open] == '(' && !IsMark(Line.substr(open, 3))) {
         // "(e7-e5 c7-c5 ..., book1)": moves to choose from, not a line; it is
         // about this position when its first move can be played here.
         size_t end = Line.find_first_of(" \t,)", open + 1);
         if (end == std::string::npos) end = Line.size();
-        if (!ParseEngineMove(P, Line.substr(open + 1, end - open - 1))) return std::nullopt;
+        if (!ParseMove(P, Line.substr(open + 1, end - open - 1))) return std::nullopt;
         return Line;
     }
-    TEnginePosition pos = P;
+    TStellung pos = P;
     size_t keep = 0; // end of the last legal move
     bool anyMove = false;
     for (size_t i = 0; i < Line.size();) {
@@ -224,7 +227,7 @@ std::optional<std::string> LegalPart(const std::string& Line, const TEnginePosit
             word.remove_prefix(dots);
         }
         if (!word.empty() && !IsMark(word)) {
-            const std::optional<TZug> m = ParseEngineMove(pos, std::string(word));
+            const std::optional<TZug> m = ParseMove(pos, std::string(word));
             if (!m) {
                 if (!anyMove) return std::nullopt;
                 return Line.substr(0, keep);
@@ -238,7 +241,7 @@ std::optional<std::string> LegalPart(const std::string& Line, const TEnginePosit
     return Line;
 }
 
-bool EditModeExact(const TEnginePosition& P) {
+bool EditModeExact(const TStellung& P) {
     const TSchachbrett& b = P.Brett;
     uint8_t implied = 0;
     if (b[SqE1] == Koenig && b[SqH1] == Turm) implied |= WhiteShort;
@@ -258,20 +261,19 @@ bool EditModeExact(const TEnginePosition& P) {
     return true;
 }
 
-bool StartLeadsTo(const TEnginePosition& P) {
-    if (!P.HasStart) return false;
-    TEnginePosition pos;
-    pos.Brett = P.StartBrett;
-    pos.Zug = P.StartZug;
-    for (const TZug& m : P.Moves) {
+bool MovesLeadTo(const TStellung& Start, const std::vector<TZug>& Moves, const TStellung& Target) {
+    TStellung pos;
+    pos.Brett = Start.Brett;
+    pos.Zug = Start.Zug;
+    for (const TZug& m : Moves) {
         const int side = pos.Zug.Side;
         const int promo = Kind(m.Promotion);
         if (!Legal(pos, m.From, m.To, promo)) return false;
         PlayMove(pos, MoveRecord(m.From, m.To, promo, side));
     }
-    return pos.Brett == P.Brett && pos.Zug.Side == P.Zug.Side &&
+    return pos.Brett == Target.Brett && pos.Zug.Side == Target.Zug.Side &&
            (pos.Zug.CastlingRights & AllCastlingRights) ==
-               (P.Zug.CastlingRights & AllCastlingRights);
+               (Target.Zug.CastlingRights & AllCastlingRights);
 }
 
 } // namespace kb
