@@ -379,6 +379,32 @@ bool IsErrorLine(const std::string& Line, bool* Position) {
     return true;
 }
 
+namespace {
+
+// A line the worker reads for what it says, or a message of the protocol.
+bool IsAnswer(const std::string& S) {
+    for (const char* k : {"feature ", "pong ", "move ", "telluser"})
+        if (S.rfind(k, 0) == 0) return true;
+    return IsErrorLine(S) || IsThinkingLine(S);
+}
+
+} // namespace
+
+std::string Answer(const std::string& Line) {
+    const std::string t = Trim(Line);
+    if (IsAnswer(t)) return t;
+    // A prompt names the side and the move: "White (1) : ", "Black(12): ".
+    // Status lines such as "stat01: 5 6 7 8" are no prompts.
+    for (size_t colon = t.find(':'); colon != std::string::npos; colon = t.find(':', colon + 1)) {
+        const size_t before = t.find_last_not_of(' ', colon == 0 ? 0 : colon - 1);
+        if (colon == 0 || before == std::string::npos || t[before] != ')') continue;
+        const size_t at = t.find_first_not_of(' ', colon + 1);
+        if (at == std::string::npos) break;
+        if (at > colon + 1 && IsAnswer(t.substr(at))) return t.substr(at);
+    }
+    return t;
+}
+
 std::vector<std::pair<std::string, std::string>> ParseFeatures(const std::string& Line) {
     std::vector<std::pair<std::string, std::string>> out;
     const std::string s = Trim(Line);
@@ -622,6 +648,7 @@ bool TAnalyseThreadWB::Handshake(std::unique_lock<std::mutex>& Lock) {
 void TAnalyseThreadWB::ReaderLoop() {
     char buf[4096];
     std::string line;
+    bool feature = false; // line is a feature line longer than MaxLine
     bool dead = false;
     const int fd = process_->ReadFd();
     for (;;) {
@@ -646,11 +673,12 @@ void TAnalyseThreadWB::ReaderLoop() {
             if (buf[i] == '\n' || buf[i] == '\r') {
                 Line(line);
                 line.clear();
-            } else if (line.size() < MaxLine ||
-                       (line.size() < MaxFeatureLine && line.rfind("feature", 0) == 0)) {
+                feature = false;
+            } else if (line.size() < MaxLine || (feature && line.size() < MaxFeatureLine)) {
+                line += buf[i];
                 // A feature line lists options by the dozen and ends with
                 // its done=1: it is read whole.
-                line += buf[i];
+                if (line.size() == MaxLine) feature = Answer(line).rfind("feature", 0) == 0;
             }
         }
     }
@@ -724,7 +752,7 @@ bool TAnalyseThreadWB::StopCommand(const std::string& ErrorLine) const {
 }
 
 void TAnalyseThreadWB::Line(const std::string& L) {
-    const std::string t = Trim(L);
+    const std::string t = Answer(L);
     if (t.empty()) return;
     bool first;
     {
@@ -790,7 +818,7 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         if (!thought) ShowFor(gen, t);
         return;
     }
-    const std::string shown = ParseOutput(L, moveNo, false, &pos);
+    const std::string shown = ParseOutput(t, moveNo, false, &pos);
     if (shown.empty()) return; // its moves belong to another position
     {
         std::lock_guard lk(m_);

@@ -62,6 +62,13 @@ bool IsThinkingLine(const std::string& Line);
 // those that put a position on the engine (its thinking then belongs to
 // another position).
 bool IsErrorLine(const std::string& Line, bool* Position = nullptr);
+// The answer a line of engine output holds, trimmed. An engine that shows a
+// prompt ("White (1) : ") writes it without a line end, so what it says
+// next (a pong, a thinking line, an error, a move, a feature) comes behind
+// one prompt or more ("White (1) : White (1) : pong 5"): the answer is
+// found after the colon that ends them.
+// A line that holds no such answer is returned whole.
+std::string Answer(const std::string& Line);
 // The NAME=VALUE pairs of a "feature" line, values without their quotes.
 std::vector<std::pair<std::string, std::string>> ParseFeatures(const std::string& Line);
 

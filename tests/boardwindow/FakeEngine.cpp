@@ -26,6 +26,9 @@
 //   latenoping  the same without ping, answering "." with an error, late
 //   slowdone    says "feature done=0", then, seconds later (FAKE_ENGINE_DELAY_MS,
 //               3000), "feature setboard=1 ping=1 done=1"; answers ping
+//   prompt      says "feature ping=1 setboard=1 done=1" and writes a prompt
+//               ("White (1) : ") without a line end whenever it has read a
+//               line, so its pongs and thinking lines come behind prompts
 // The other modes say nothing to protover 2.
 // Its lines are legal at the start and after 1.e4: the side to move follows
 // "new", "setboard" and the moves it is told.
@@ -116,7 +119,9 @@ int main(int argc, char** argv) {
         if (line.size() >= 4 && line.size() <= 5 && line[0] >= 'a' && line[0] <= 'h' &&
             line[1] >= '1' && line[1] <= '8' && line[2] >= 'a' && line[2] <= 'h')
             white = !white;
+        if (mode == "prompt") Say(std::string(white ? "White" : "Black") + " (1) : ");
         if (line == "protover 2") {
+            if (mode == "prompt") Say("feature ping=1 setboard=1 done=1\n");
             if (mode == "setboard" || late)
                 Say("feature usermove=1 setboard=1 myname=\"Fake 1\" done=1\n");
             if (mode == "edit") Say("feature setboard=0\nfeature done=1\n");
@@ -138,7 +143,7 @@ int main(int argc, char** argv) {
             }
             continue;
         }
-        if (line.rfind("ping ", 0) == 0 && (mode == "late" || mode == "slowdone"))
+        if (line.rfind("ping ", 0) == 0 && (mode == "late" || mode == "slowdone" || mode == "prompt"))
             Say("pong " + line.substr(5) + "\n");
         if (line == "." && (mode == "late" || mode == "latenoping")) {
             ::usleep(200000);
@@ -154,7 +159,7 @@ int main(int argc, char** argv) {
         ++positions;
         if (mode == "normal" || mode == "grandchild" || mode == "setboard" || mode == "edit" ||
             mode == "refuseedit" || mode == "longfeature" || late || mode == "late" ||
-            mode == "latenoping" || mode == "slowdone") {
+            mode == "latenoping" || mode == "slowdone" || mode == "prompt") {
             const std::string pv = white ? "1. e4 e5 2. Nf3" : "1. ... e5 2. Nf3";
             Say("1 11 0 100 " + pv.substr(0, white ? 5 : 9) + "\n");
             Say("2 " + std::to_string(10 + positions) + " 0 200 " + pv + "\n");

@@ -83,6 +83,24 @@ TEST(XBoardParse, ThinkingErrorAndFeatureLines) {
     EXPECT_EQ(ParseFeatures("feature myname=\"unclosed"), (TF{{"myname", "unclosed"}}));
 }
 
+TEST(XBoardParse, AnswersBehindPromptsAreFound) {
+    // Prompts written without a line end before what the engine says next.
+    EXPECT_EQ(Answer("White (1) : White (1) : pong 5"), "pong 5");
+    EXPECT_EQ(Answer(" Black (12) : 1 +0 0 4 Nf6 "), "1 +0 0 4 Nf6");
+    EXPECT_EQ(Answer("White(1): Error (unknown command): ."), "Error (unknown command): .");
+    EXPECT_EQ(Answer("White (1) : Illegal move: e2e5"), "Illegal move: e2e5");
+    EXPECT_EQ(Answer("White (1) : move e7e5"), "move e7e5");
+    EXPECT_EQ(Answer("White (1) : feature done=1"), "feature done=1");
+    // What stands first is the answer; a line without one stays whole.
+    EXPECT_EQ(Answer("Error (unknown command): pong 3"), "Error (unknown command): pong 3");
+    EXPECT_EQ(Answer("telluser Illegal move: 1 2 3 4 e4"), "telluser Illegal move: 1 2 3 4 e4");
+    EXPECT_EQ(Answer("White (1) : Invalid move: ."), "White (1) : Invalid move: .");
+    EXPECT_EQ(Answer("Nodes:1 2 3 4 e4"), "Nodes:1 2 3 4 e4");
+    EXPECT_EQ(Answer("stat01: 5 6 7 8"), "stat01: 5 6 7 8");
+    EXPECT_EQ(Answer("Time for move : 1 2 3 4 e4"), "Time for move : 1 2 3 4 e4");
+    EXPECT_EQ(Answer("White (1) : "), "White (1) :");
+}
+
 TEST(XBoardParse, HostileLinesStayBounded) {
     // Numbers beyond any integer: no value, number left as it is.
     const std::string s = ParseOutput(

@@ -16,6 +16,7 @@
 #include <dirent.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <poll.h>
 #include <regex>
@@ -642,9 +643,14 @@ std::string FirstMove(const std::string& Memo) {
     std::istringstream in(nl == std::string::npos ? std::string() : Memo.substr(nl + 2));
     for (std::string t; in >> t;) {
         // "13.", "13...", "..." and marks such as "(+)".
-        if (t[0] == '(' || (t.find('.') != std::string::npos &&
-                            t.find_first_not_of("0123456789.") == std::string::npos))
+        if (t == "(+)" || t == "(-)" ||
+            (t.find('.') != std::string::npos &&
+             t.find_first_not_of("0123456789.") == std::string::npos))
             continue;
+        // The first of the book moves to choose from: "(e7-e5  c7-c5, book1)".
+        if (t[0] == '(') t.erase(0, 1);
+        while (!t.empty() && (t.back() == ',' || t.back() == ')'))
+            t.pop_back();
         return t;
     }
     return {};
@@ -766,6 +772,7 @@ TEST(XBoardPeer, LegalCheckOfShownMoves) {
         EXPECT_FALSE(LegalIn(p, m)) << m;
     EXPECT_EQ(FirstMove("Depth: 6  Value: 999.95\r\n1. h4+ Kh5 2. Bf7+"), "h4+");
     EXPECT_EQ(FirstMove("Depth: 6  Value: 999.95\r\n13. ... Qxb2"), "Qxb2");
+    EXPECT_EQ(FirstMove("Depth: 0  Value: 0.00\r\n(c2-c3  , book2)"), "c2-c3");
 }
 
 TEST(XBoardPeer, GnuchessAnalysesTheBoardsPosition) {
@@ -872,6 +879,36 @@ TEST(XBoardFake, AnAnswerToThePositionBeforeNeverShowsUnderTheNewOne) {
     }
 }
 
+TEST(XBoardFake, PongsAndThinkingBehindAPromptAreRead) {
+    // Each position's pong and thinking lines come behind "White (1) : "
+    // prompts, without a line end before them: every step of a walk shows
+    // that step's own lines (the engine counts its positions in the value).
+    TRun r;
+    TWBInfo info;
+    SetGeneralEngineCommands(info);
+    ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "prompt"}, info, kbtest::FromFen(StartFen)));
+    ASSERT_GE(r.Memo.WaitFor(
+                  0, [](auto& s) { return StartsWith(s, "Depth: 2  Value: 0.11"); }, 10s),
+              0);
+    for (int step = 2; step <= 7; ++step) {
+        const size_t before = r.Memo.Size();
+        r.Worker->Restart(step % 2 == 0 ? kbtest::FromGame(kbtest::StandardFen, "e4")
+                                        : kbtest::FromFen(StartFen));
+        const std::string value = "Depth: 2  Value: 0." + std::to_string(10 + step);
+        ASSERT_GE(r.Memo.WaitFor(
+                      before, [&](auto& s) { return StartsWith(s, value); }, 10s),
+                  0)
+            << "step " << step;
+        EXPECT_TRUE(r.Worker->Answered()) << "step " << step;
+        const std::vector<std::string> lines = r.Memo.Lines();
+        for (size_t i = before + 1; i < lines.size(); ++i)
+            EXPECT_TRUE(StartsWith(lines[i], "Depth: 1  Value: 0.11") ||
+                        StartsWith(lines[i], value))
+                << "step " << step << ": " << OneLineOf(lines[i]);
+    }
+    EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
+}
+
 TEST(XBoardFake, AnEngineWithoutFenGetsTheGameNeverCastlingThatIsGone) {
     // The engine plays back what it read: the king walk goes out as moves.
     kbtest::TempDir dir;
@@ -933,8 +970,13 @@ void KingWalkThenMate(const std::vector<std::string>& Argv) {
     ASSERT_GE(r.Memo.WaitFor(
                   before, [](auto& s) { return s == "- Initialize ..."; }, 5s),
               0);
-    std::this_thread::sleep_for(2s);
+    // Answered however loaded the machine; then some time for anything
+    // late about the walk to show itself.
+    const auto until = std::chrono::steady_clock::now() + 30s;
+    while (!r.Worker->Answered() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
     EXPECT_TRUE(r.Worker->Answered()) << Argv[0];
+    std::this_thread::sleep_for(1s);
     EXPECT_NE(r.Finish(), TEngineProcess::TEnd::Killed);
     const std::vector<std::string> lines = r.Memo.Lines();
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -975,6 +1017,101 @@ TEST(XBoardPeer, GnuchessHoichessPhalanxAndStockfishOnTheKingWalkAndTheMate) {
     KingWalkThenMate({hoichess, "-x"});
     KingWalkThenMate({phalanx});
     KingWalkThenMate({polyglot, "-noini", "-ec", stockfish});
+}
+
+namespace {
+
+// The engine as a window starts it, walked through the king walk from its
+// seventh ply to its twelfth as the user steps through the game: at every
+// step a thinking line about that position, and nothing shown there that
+// is not legal there (nothing about the step before).
+void WalkSixPositions(const std::vector<std::string>& Argv) {
+    TWBInfo defaults;
+    SetEngineDefaults(defaults);
+    const TWBInfo info = EngineCommandsFor(Argv[0], defaults, false, defaults.Parameter);
+    std::istringstream in(kbtest::KingWalk);
+    std::vector<std::string> plies{std::istream_iterator<std::string>(in), {}};
+    auto after = [&](size_t N) {
+        std::string moves;
+        for (size_t i = 0; i < N; ++i)
+            moves += plies[i] + " ";
+        return kbtest::FromGame(kbtest::StandardFen, moves);
+    };
+    TRun r;
+    ASSERT_TRUE(r.Start(Argv, info, after(6)));
+    ASSERT_GE(r.Memo.WaitFor(
+                  0, [](auto& s) { return Thinking(s); }, 30s),
+              0)
+        << "no thinking line from " << Argv[0];
+    std::vector<size_t> starts;
+    for (size_t n = 7; n <= 12; ++n) {
+        const size_t before = r.Memo.Size();
+        const TEnginePosition pos = after(n);
+        r.Worker->Restart(pos);
+        const int init = r.Memo.WaitFor(
+            before, [](auto& s) { return s == "- Initialize ..."; }, 5s);
+        ASSERT_GE(init, 0);
+        starts.push_back(static_cast<size_t>(init));
+        const int shown = r.Memo.WaitFor(
+            static_cast<size_t>(init) + 1,
+            [&](auto& s) { return Thinking(s) && LegalIn(pos, FirstMove(s)); }, 30s);
+        EXPECT_GE(shown, 0) << Argv[0] << ": no thinking line after ply " << n;
+        EXPECT_TRUE(r.Worker->Answered()) << Argv[0] << " after ply " << n;
+        if (shown >= 0)
+            std::cout << Argv[0] << " after ply " << n << ": "
+                      << OneLineOf(r.Memo.Lines()[static_cast<size_t>(shown)]) << "\n";
+        std::this_thread::sleep_for(500ms); // time for a late line to come
+    }
+    EXPECT_EQ(kbtest::ProcState(r.Pid) != 0, true); // the one engine, still there
+    EXPECT_NE(r.Finish(), TEngineProcess::TEnd::Killed);
+    const std::vector<std::string> lines = r.Memo.Lines();
+    starts.push_back(lines.size());
+    for (size_t k = 0; k + 1 < starts.size(); ++k) {
+        const TEnginePosition pos = after(7 + k);
+        for (size_t i = starts[k] + 1; i < starts[k + 1]; ++i) {
+            if (Thinking(lines[i]))
+                EXPECT_TRUE(LegalIn(pos, FirstMove(lines[i])))
+                    << Argv[0] << " after ply " << 7 + k << ": " << OneLineOf(lines[i]);
+            static const std::regex prompt("^(White|Black) ?\\([0-9]+\\) ?:");
+            EXPECT_FALSE(std::regex_search(lines[i], prompt)) << OneLineOf(lines[i]);
+            for (const char* c : {"Error", "Illegal", "Invalid", "pong"})
+                EXPECT_EQ(lines[i].find(c), std::string::npos)
+                    << Argv[0] << " after ply " << 7 + k << ": " << OneLineOf(lines[i]);
+        }
+    }
+}
+
+} // namespace
+
+TEST(XBoardPeer, GnuchessWalksSixPositions) {
+    KB_REQUIRE_PEER(gnuchess, "gnuchess");
+    WalkSixPositions({gnuchess, "-x"});
+}
+
+TEST(XBoardPeer, FairymaxWalksSixPositions) {
+    KB_REQUIRE_PEER(fairymax, "fairymax");
+    WalkSixPositions({fairymax});
+}
+
+TEST(XBoardPeer, HoichessWalksSixPositions) {
+    KB_REQUIRE_PEER(hoichess, "hoichess");
+    WalkSixPositions({hoichess, "-x"});
+}
+
+TEST(XBoardPeer, PhalanxWalksSixPositions) {
+    KB_REQUIRE_PEER(phalanx, "phalanx");
+    WalkSixPositions({phalanx});
+}
+
+TEST(XBoardPeer, SjengWalksSixPositions) {
+    KB_REQUIRE_PEER(sjeng, "sjeng");
+    WalkSixPositions({sjeng});
+}
+
+TEST(XBoardPeer, StockfishThroughPolyglotWalksSixPositions) {
+    KB_REQUIRE_PEER(polyglot, "polyglot");
+    KB_REQUIRE_PEER(stockfish, "stockfish");
+    WalkSixPositions({polyglot, "-noini", "-ec", stockfish});
 }
 
 TEST(XBoardPeer, HoichessHasNoFeatureToComplainAbout) {
