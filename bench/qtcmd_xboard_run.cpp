@@ -10,16 +10,35 @@
 // machine gets the same output. Prints every memo text, one per line with its
 // CR LF shown as " | ", then how the engine ended and its exit status:
 // "end<TAB>quit|terminated|killed<TAB>exit N|signal N".
+// kbbench xboard-run [--ini FILE] --game PGNFILE ROW --walk K SECONDS ENGINE [ARG...]:
+// the program's own frame on a fresh folder (its ini a copy of FILE), ENGINE
+// its only external engine (with ARGs, through a one-line script, as a user
+// adds such an engine), the game opened from the command line; the board
+// window starts K plies before the end of the game, analyses with the engine
+// as its menu starts it, and steps one ply forward with the arrow key every
+// SECONDS seconds. Prints, after SECONDS on each position,
+// "step<TAB>I<TAB>FEN<TAB>the memo's last line" (I from 0, the start), then
+// "restarts<TAB>N": the engine starts beyond the first.
 #include "KbBench.h"
 
 #include "AThreadWB.h"
 #include "BrettWin.h"
 #include "IniFile.h"
 #include "KbBenchQt.h"
+#include "Main.h"
 #include "PGN.h"
 #include "WBInfo.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QToolButton>
 
 #include <charconv>
 #include <chrono>
@@ -73,12 +92,124 @@ bool GamePosition(const std::string& File, int Row, kb::TEnginePosition& Pos) {
     return true;
 }
 
+// Runs the events for Ms milliseconds; counts the engine runs that replace
+// the one before.
+void RunFor(TMDIBrett& W, qint64 Ms, pid_t& Pid, int& Restarts) {
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        const pid_t now = W.FEngineThread ? W.FEngineThread->Pid() : 0;
+        if (now != 0 && now != Pid) {
+            if (Pid != 0) ++Restarts;
+            Pid = now;
+        }
+    } while (clock.elapsed() < Ms);
+}
+
+std::string Quoted(const std::string& S) {
+    std::string q = "'";
+    for (char c : S)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+int Walk(const std::string& Ini, const std::string& Game, int Row, int Plies, double Seconds,
+         const std::vector<std::string>& Engine) {
+    const auto app = kbbench::StartQt(kbbench::Screen::Offscreen);
+#ifdef KB_HAVE_PROGRAM_WINDOWS
+    RegisterProgramWindows();
+#endif
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::cerr << "kbbench xboard-run: no temporary folder\n";
+        return 1;
+    }
+    const QString ini = dir.filePath(QStringLiteral("Kestrelbay.ini"));
+    if (!Ini.empty() ? !QFile::copy(QString::fromStdString(Ini), ini)
+                     : !QFile(ini).open(QIODevice::WriteOnly)) {
+        std::cerr << "kbbench xboard-run: cannot set up the ini\n";
+        return 1;
+    }
+    QString engine = QString::fromStdString(Engine[0]);
+    if (!engine.contains(QLatin1Char('/'))) engine = QStandardPaths::findExecutable(engine);
+    if (engine.isEmpty() || !QFileInfo(engine).isExecutable()) {
+        std::cerr << "kbbench xboard-run: no engine " << Engine[0] << "\n";
+        return 1;
+    }
+    engine = QFileInfo(engine).absoluteFilePath();
+    if (Engine.size() > 1) {
+        std::string line = "#!/bin/sh\nexec " + Quoted(engine.toStdString());
+        for (size_t i = 1; i < Engine.size(); ++i)
+            line += " " + Quoted(Engine[i]);
+        QFile script(dir.filePath(QFileInfo(engine).fileName()));
+        if (!script.open(QIODevice::WriteOnly) ||
+            script.write(QByteArray::fromStdString(line + " \"$@\"\n")) < 0 ||
+            !script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            std::cerr << "kbbench xboard-run: cannot write the engine script\n";
+            return 1;
+        }
+        engine = script.fileName();
+    }
+
+    TMainForm frame(dir.path(), {QString::fromStdString(Game), QString::number(Row)});
+    QElapsedTimer clock;
+    clock.start();
+    while (!frame.StartupDone() && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    frame.WBEngines = {engine};
+    TMDIBrett* w = nullptr;
+    for (TBoardWindowIntf* b : frame.BoardWindows())
+        if ((w = dynamic_cast<TMDIBrett*>(b))) break;
+    if (!w) {
+        std::cerr << "kbbench xboard-run: no game in row " << Row << "\n";
+        return 1;
+    }
+    w->Brett1->Animation = 0;
+    auto key = [w](int Key) {
+        QKeyEvent k(QEvent::KeyPress, Key, Qt::NoModifier);
+        QApplication::sendEvent(w, &k);
+        QCoreApplication::processEvents();
+    };
+    key(Qt::Key_End);
+    for (int i = 0; i < Plies; ++i)
+        key(Qt::Key_Left);
+    // As the engine menu starts it (its first entry after MiniMax).
+    w->BuildEnginesMenu();
+    w->sbAnalyse->setChecked(true);
+    w->Memo1->setVisible(true);
+    w->EngineMenuClick(1);
+    if (!w->FEngineThread) {
+        std::cerr << "kbbench xboard-run: cannot start " << engine.toStdString() << "\n";
+        return 1;
+    }
+    pid_t pid = 0;
+    int restarts = 0;
+    const auto ms = static_cast<qint64>(Seconds * 1000);
+    for (int i = 0; i <= Plies; ++i) {
+        if (i > 0) key(Qt::Key_Right);
+        RunFor(*w, ms, pid, restarts);
+        const kb::TEnginePosition p = w->EnginePosition();
+        const QStringList memo = w->Memo1->toPlainText().split(QLatin1Char('\n'));
+        std::cout << "step\t" << i << "\t"
+                  << kb::StellungToFEN(p.Brett, p.Zug, p.MoveNo, p.Fischer) << "\t"
+                  << memo.constLast().toStdString() << "\n"
+                  << std::flush;
+    }
+    std::cout << "restarts\t" << restarts << "\n" << std::flush;
+    w->Notation1->Notation().SetModified(false);
+    w->AnalysisOff();
+    kb::TEngineReaper::Instance().WaitIdle();
+    return 0;
+}
+
 int RunXboard(const kbbench::Args& args) {
     size_t a = 0;
     std::string ini;
     std::string game;
     int row = 0;
     size_t texts = 0; // 0: run for SECONDS
+    int walk = -1;    // plies to walk
     for (;;) {
         if (a < args.size() && args[a] == "--ini") {
             if (a + 1 >= args.size()) return kbbench::UsageError("--ini needs a file");
@@ -89,6 +220,10 @@ int RunXboard(const kbbench::Args& args) {
                 return kbbench::UsageError("--game needs a PGN file and a row >= 0");
             game = args[a + 1];
             a += 3;
+        } else if (a < args.size() && args[a] == "--walk") {
+            if (a + 1 >= args.size() || !kbbench::ParseInt(args[a + 1], 0, 10000, walk))
+                return kbbench::UsageError("--walk needs a number of plies");
+            a += 2;
         } else if (a < args.size() && args[a] == "--texts") {
             if (a + 1 >= args.size()) return kbbench::UsageError("--texts needs a number");
             const std::string& n = args[a + 1];
@@ -110,6 +245,11 @@ int RunXboard(const kbbench::Args& args) {
             std::errc() ||
         seconds < 0 || seconds > 3600)
         return kbbench::UsageError("bad SECONDS");
+    if (walk >= 0) {
+        if (game.empty() || texts != 0)
+            return kbbench::UsageError("--walk needs --game and no --texts");
+        return Walk(ini, game, row, walk, seconds, {args.begin() + a + 1, args.end()});
+    }
     kb::TEnginePosition pos;
     if (game.empty()) {
         uint16_t moveNo = 1;
@@ -187,7 +327,8 @@ int RunXboard(const kbbench::Args& args) {
 
 const kbbench::Command command{"xboard-run",
                                "[--ini FILE] [--texts N] SECONDS FEN ENGINE [ARG...], or with "
-                               "--game PGNFILE ROW in place of FEN",
+                               "--game PGNFILE ROW in place of FEN; [--ini FILE] --game PGNFILE "
+                               "ROW --walk K SECONDS ENGINE [ARG...]",
                                &RunXboard};
 
 } // namespace

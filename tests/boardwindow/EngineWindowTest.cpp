@@ -647,6 +647,24 @@ TEST(EngineBench, XboardRunTakesTheEndOfAGameAsTheWindowHandsItOver) {
         1);
 }
 
+TEST(EngineBench, XboardRunWalksAGameInTheWindow) {
+    // An engine with an argument, as a user adds it through a script; it
+    // writes prompts before its answers.
+    kbtest::TempDir dir;
+    kbtest::WriteFile(dir / "games.pgn", "[Event \"Walk\"]\r\n\r\n1.e4 *\r\n");
+    const kbtest::RunResult r =
+        kbtest::Run({kbtest::BenchPath(), "xboard-run", "--game", (dir / "games.pgn").string(), "0",
+                     "--walk", "1", "1.5", KB_FAKE_ENGINE, "prompt"});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("step\t0\trnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\t"
+                         "1. e4 e5 2. Nf3\n"
+                         "step\t1\trnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1\t"
+                         "1. ... e5 2. Nf3\n"
+                         "restarts\t0\n"),
+              std::string::npos)
+        << r.out;
+}
+
 TEST_F(EngineWindow, AutoplayWithAnalysisAnalysesEachPosition) {
     for (auto [from, to] : {std::pair{"e2", "e4"}, {"e7", "e5"}, {"g1", "f3"}})
         Drag(*W, from, to);
