@@ -1069,9 +1069,10 @@ void WalkSixPositions(const std::vector<std::string>& Argv) {
     for (size_t k = 0; k + 1 < starts.size(); ++k) {
         const TEnginePosition pos = after(7 + k);
         for (size_t i = starts[k] + 1; i < starts[k + 1]; ++i) {
-            if (Thinking(lines[i]))
+            if (Thinking(lines[i])) {
                 EXPECT_TRUE(LegalIn(pos, FirstMove(lines[i])))
                     << Argv[0] << " after ply " << 7 + k << ": " << OneLineOf(lines[i]);
+            }
             static const std::regex prompt("^(White|Black) ?\\([0-9]+\\) ?:");
             EXPECT_FALSE(std::regex_search(lines[i], prompt)) << OneLineOf(lines[i]);
             for (const char* c : {"Error", "Illegal", "Invalid", "pong"})
