@@ -89,6 +89,9 @@ public:
     virtual kb::TPGN* PGN() = 0;
     // The frame's SetupListWindow: buttons by file kind.
     virtual void SetupForKind(bool IsDatabase) = 0;
+    // Another program changed the file: the list reads it again, and the
+    // board windows holding its games let go of it, keeping their edits.
+    virtual void ReadFileAgain() {}
 };
 
 // The database window (TMDIDatabase).

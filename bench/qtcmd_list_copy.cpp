@@ -3,7 +3,8 @@
 // game list's own drop, between two list windows on the offscreen screen:
 // appended, or inserted before ROW (as with the insert button down). A
 // missing DST is created as a new file is from the database window (the
-// list's question answered Yes). Prints the games copied.
+// list's question answered Yes). Prints the games copied and, when some were
+// not, how many (the reason on stderr).
 #include "KbBench.h"
 #include "KbBenchQt.h"
 #include "PGNWin.h"
@@ -47,9 +48,14 @@ int RunListCopy(const kbbench::Args& args) {
     if (row >= 0) target->sbDragInsert->setChecked(true);
     const kb::TCopyResult r = target->DropFrom(source, row);
     std::cout << "games\t" << r.Copied << "\n";
-    if (r.Failed > 0 || r.Stopped) {
-        std::cerr << "kbbench list-copy: " << r.Failed << " games not copied"
-                  << (r.Stopped ? ", stopped" : "") << "\n";
+    if (r.NotCopied > 0) {
+        // How many did not go in, and why: the window's own words.
+        const std::string why = kb::CopyEndText(r, true);
+        std::cout << "not-copied\t" << r.NotCopied << "\n";
+        std::cerr << "kbbench list-copy: "
+                  << (why.empty() ? std::to_string(r.NotCopied) + " games not copied, stopped"
+                                  : why)
+                  << "\n";
         return 1;
     }
     return 0;

@@ -31,6 +31,22 @@ TPGNList* ListFace(TListWindowIntf* W) {
     return nullptr;
 }
 
+// A save or replace into a list window's PGN file did not go through. When
+// another program held or changed the file, the user hears so and the list
+// reads the file again (the boards holding its games, this one among them,
+// let go of it and keep their edits), so the next try can go through.
+void TellSaveFailed(TPGN* Pgn) {
+    if (!Pgn || Pgn->IsDatabase() || Pgn->LastRewrite() != TRewriteResult::Refused) {
+        bw::Message(bw::Text(19), bw::TMsgType::Error, bw::mbOK);
+        return;
+    }
+    const std::string name = Pgn->FileName();
+    for (TListWindowIntf* w : bw::OpenListWindows())
+        if (w->PGN() == Pgn) w->ReadFileAgain();
+    bw::Message(QString::fromStdString(ChangeRefusedText(name, bw::English())),
+                bw::TMsgType::Error, bw::mbOK);
+}
+
 } // namespace
 
 bool TMDIBrett::SelectDatabases() {
@@ -152,7 +168,7 @@ void TMDIBrett::EditGameData(bool Save) {
         bNext->setEnabled(true);
         bw::SetSaveDataBase(entry);
     } else {
-        bw::Message(bw::Text(19), bw::TMsgType::Error, bw::mbOK);
+        TellSaveFailed(pgn);
     }
     SetCaptionFromGame();
 }
@@ -177,7 +193,7 @@ void TMDIBrett::sbReplaceClick() {
         sbReplace->setEnabled(false);
         n.SetModified(false);
     } else {
-        bw::Message(bw::Text(19), bw::TMsgType::Error, bw::mbOK);
+        TellSaveFailed(pgn);
     }
     bw::ShowBackupHint(false);
 }

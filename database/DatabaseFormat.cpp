@@ -67,4 +67,12 @@ std::string UpperAscii(std::string_view Text) {
     return out;
 }
 
+TDatabasePart DatabasePartOf(const std::string& FileName) {
+    const std::string ext = UpperAscii(ExtractFileExt(FileName));
+    if (ext == ".KBF") return TDatabasePart::Main;
+    if (ext == ".KBFIDX") return TDatabasePart::Index;
+    if (ext == ".KBFTMP") return TDatabasePart::Lock;
+    return TDatabasePart::None;
+}
+
 } // namespace kb

@@ -61,4 +61,9 @@ std::string ChangeFileExt(const std::string& FileName, const std::string& Ext);
 std::string ExtractFileExt(const std::string& FileName);
 std::string UpperAscii(std::string_view Text);
 
+// Which file of a database a name is, by its extension in any case: the
+// main file (.kbf), its index (.kbfidx) or its lock file (.kbftmp).
+enum class TDatabasePart { None, Main, Index, Lock };
+TDatabasePart DatabasePartOf(const std::string& FileName);
+
 } // namespace kb

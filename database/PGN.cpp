@@ -179,6 +179,12 @@ bool TPGN::OpenPGN(const std::string& Path) {
     return true;
 }
 
+bool TPGN::Reread() {
+    if (busy_ || database_ || fileName_.empty()) return false;
+    const std::string name = fileName_;
+    return OpenPGN(name);
+}
+
 void TPGN::Scan() {
     BeginRowsChange();
     rows_.clear();
@@ -190,8 +196,7 @@ void TPGN::Scan() {
     const bool statOk = before.MTimeNs != -1;
     const int64_t size = std::max<int64_t>(0, before.Size);
     knownSize_ = -1; // edits stay refused unless the scan completes cleanly
-    knownMTime_ = before.MTimeNs;
-    knownInode_ = before.Inode;
+    knownStamp_ = before;
     file_->AdviseSequential();
 
     // Read a few blocks per call (the buffer stays in the cache while it is
@@ -243,7 +248,7 @@ void TPGN::Scan() {
         scanIncomplete_ = false;
         // A file that changed under the scan keeps the index from editing it.
         const TFileStamp after = file_->Stamp();
-        if (statOk && after.Size == offset && after.MTimeNs == before.MTimeNs) knownSize_ = offset;
+        if (statOk && after == before && after.Size == offset) knownSize_ = offset;
     }
     EndRowsChange();
 }

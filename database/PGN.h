@@ -9,6 +9,7 @@
 #include "PGNRewrite.h"
 #include "SchachProcs.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -100,6 +101,10 @@ public:
         NotCreated
     };
     TOpenRefusal OpenRefusal() const { return openRefusal_; }
+    // PGN mode: the file read again as it is now (another program changed
+    // it): new index, rows and game numbers. False while busy, and when the
+    // file cannot be opened any more.
+    bool Reread();
     void Close();
     bool IsDatabase() const { return database_ != nullptr; }
     TChessDatabase* Database() const { return database_.get(); }
@@ -159,8 +164,8 @@ public:
     TRewriteResult LastRewrite() const { return lastRewrite_; }
     // The whole PGN file written anew in one change: Game gets each game's
     // trimmed text in file order and changes it in place (false stops the
-    // run, and nothing changes). The games are written parted by one blank
-    // line; what stands before the first game stays. BeforeRename runs just
+    // run, and nothing changes). Every byte outside the games' trimmed texts
+    // stays as it was, line ends included. BeforeRename runs just
     // before the new file takes the name. The index no longer fits the
     // file after Done: the caller opens the file again.
     TRewriteResult RewriteGames(const std::function<bool(int Index, std::string& Text)>& Game,
@@ -205,6 +210,9 @@ public:
     // puts up a dialog).
     std::function<void(const std::string& Text)> OnShowError;
     bool IndexMissing() const { return indexMissing_; }
+
+    // How long a change waits for another writer's lock before it is refused.
+    void SetLockWait(std::chrono::milliseconds Wait) { lockWait_ = Wait; }
 
     // File calls; tests put a failing one here.
     void SetFileSystem(TFileSystem* Fs) { fs_ = Fs ? Fs : &TFileSystem::Posix(); }
@@ -254,7 +262,9 @@ private:
                    std::vector<uint32_t>& Perm);
 
     bool CanEdit() const;
-    bool IndexStillValid(TFile& File, int64_t Start);
+    // The locked file is still the one the index was read from, and a game
+    // starts at At (or At is its end).
+    bool IndexStillValid(TFile& File, int64_t At);
     // Every edit of the list's PGN file: the new file is written from the
     // splices (in file order, not overlapping) through RewritePGNFile, the
     // one door of every change of a game file; then the index follows. OldToNew
@@ -266,7 +276,6 @@ private:
                  bool Cancellable);
     void RemapRows(const std::vector<int32_t>& OldToNew);
     bool DeleteRecords(std::vector<int> Records);
-    static int TrailingBreaks(TFile& File, int64_t Size);
     void InsertRow(int Row, int Index);
 
     TFileSystem* fs_;
@@ -288,10 +297,11 @@ private:
     TEventData header_;
     int32_t lastGameNo_ = -1;
     bool keepOpen_ = false;
-    // Size and time of the file as the index knows it.
+    // The file as the index knows it: its stamp when it was read, and its
+    // size while the index fits it (-1: every edit refused until a new scan).
+    TFileStamp knownStamp_;
     int64_t knownSize_ = 0;
-    int64_t knownMTime_ = 0;
-    uint64_t knownInode_ = 0;
+    std::chrono::milliseconds lockWait_ = kLockWait;
     bool cancelled_ = false;
     TRewriteResult lastRewrite_ = TRewriteResult::Done;
     std::vector<char> buffer_;

@@ -141,6 +141,7 @@ constexpr size_t kThreadedFrom = 16;
 TCopyResult CopyInBatches(TPGN& Source, const std::vector<int>& Rows, const TCopySink& Sink,
                           const TCopyOptions& Options) {
     TCopyResult result;
+    result.NotCopied = static_cast<int>(Rows.size());
     if (Rows.empty() || !Source.Loaded() || !Sink.Write) return result;
     TListScope scope(Source);
     const bool convert = Source.IsDatabase() != Sink.Records;
@@ -193,6 +194,7 @@ TCopyResult CopyInBatches(TPGN& Source, const std::vector<int>& Rows, const TCop
             }
             if (!converted) {
                 result.Stopped = true;
+                result.End = TCopyEnd::Stopped;
                 break;
             }
         }
@@ -203,6 +205,7 @@ TCopyResult CopyInBatches(TPGN& Source, const std::vector<int>& Rows, const TCop
         for (size_t k = 0; k < games.size(); ++k) {
             if (readable[k] && Sink.Accepts && !Sink.Accepts(games[k])) {
                 ++result.Failed;
+                result.End = TCopyEnd::NotAGame;
                 cut = k;
                 end = true;
                 break;
@@ -211,6 +214,7 @@ TCopyResult CopyInBatches(TPGN& Source, const std::vector<int>& Rows, const TCop
             ++done;
             if (Options.Progress && !Options.Progress(Rows[first + k], done, total)) {
                 result.Stopped = done < total;
+                if (result.Stopped) result.End = TCopyEnd::Stopped;
                 cut = k + 1;
                 end = true;
                 break;
@@ -225,11 +229,14 @@ TCopyResult CopyInBatches(TPGN& Source, const std::vector<int>& Rows, const TCop
         result.Copied += written;
         if (!ok) {
             result.Failed += static_cast<int>(batch.size()) - written;
+            result.End =
+                Sink.Refused && Sink.Refused() ? TCopyEnd::Refused : TCopyEnd::WriteFailed;
             break;
         }
         if (Options.Written) Options.Written(first, cut);
         if (end) break;
     }
+    result.NotCopied = total - result.Copied;
     return result;
 }
 
@@ -266,9 +273,38 @@ TCopyResult copyGames(TPGN& Source, const std::vector<int>& Rows, TPGN& Target, 
         Written = static_cast<int>(numbers.size());
         return ok;
     };
+    sink.Refused = [&Target] {
+        return !Target.IsDatabase() && Target.LastRewrite() == TRewriteResult::Refused;
+    };
     // Records go into a database as they are, queued until the batch's sync.
     TListScope target(Target);
     return CopyInBatches(Source, Rows, sink, Options);
+}
+
+std::string CopyEndText(const TCopyResult& R, bool English) {
+    if (R.NotCopied <= 0 || R.End == TCopyEnd::Stopped) return {};
+    std::string why;
+    switch (R.End) {
+    case TCopyEnd::Refused:
+        why = English ? "another program holds the file or changed it."
+                      : "ein anderes Programm hält die Datei oder hat sie geändert.";
+        break;
+    case TCopyEnd::WriteFailed:
+        why = English ? "the file could not be written."
+                      : "die Datei konnte nicht geschrieben werden.";
+        break;
+    case TCopyEnd::NotAGame:
+        why = English ? "a game could not be taken as one game of its own."
+                      : "eine Partie ließ sich nicht als eigene Partie übernehmen.";
+        break;
+    default:
+        why = English ? "some games could not be read."
+                      : "einige Partien konnten nicht gelesen werden.";
+        break;
+    }
+    const std::string copied = std::to_string(R.Copied), left = std::to_string(R.NotCopied);
+    return English ? copied + " games were copied, " + left + " were not: " + why
+                   : copied + " Partien wurden kopiert, " + left + " nicht: " + why;
 }
 
 bool TProgressPace::Due(int Done, int Total) {

@@ -15,10 +15,23 @@
 
 namespace kb {
 
+// Why a copy left games out.
+enum class TCopyEnd {
+    Done,        // every game that could be read went in
+    Stopped,     // the user stopped it
+    NotAGame,    // a text the target cannot take as one game ended it
+    WriteFailed, // a batch could not be written
+    Refused,     // another program holds the target file or changed it
+};
+
 struct TCopyResult {
     int Copied = 0;
     int Failed = 0; // games that could not be read or written
     bool Stopped = false;
+    // Games of the rows that did not go in, whatever kept them out (those
+    // after a stop or a failed batch among them).
+    int NotCopied = 0;
+    TCopyEnd End = TCopyEnd::Done;
 };
 
 struct TCopyOptions {
@@ -42,6 +55,11 @@ struct TProgressPace {
     bool Due(int Done, int Total);
 };
 
+// What a copy that left games out tells the user: how many went in, how
+// many did not, and why. Empty when nothing was left out or the user
+// stopped it.
+std::string CopyEndText(const TCopyResult& R, bool English);
+
 // Where a copy writes: a batch of games at a time, each batch with one
 // write and one sync.
 struct TCopySink {
@@ -60,6 +78,9 @@ struct TCopySink {
     // Writes a batch; Written gets how many of its games went in (from the
     // first). False when the batch did not go in whole.
     std::function<bool(const std::vector<std::string>& Games, int& Written)> Write;
+    // After a failed write: whether another program held or changed the
+    // target (else the write failed). Null: never.
+    std::function<bool()> Refused;
 };
 
 // Copies the games of the source rows to Sink, in the order given. The

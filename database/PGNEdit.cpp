@@ -74,39 +74,19 @@ bool TPGN::CanEdit() const {
     return loaded_ && !busy_ && !scanIncomplete_ && file_ && knownSize_ >= 0;
 }
 
-// The file must still be the one the index was built from: same size and
-// time, and the edited offset must still start a game.
-bool TPGN::IndexStillValid(TFile& File, int64_t Start) {
+// The file must still be the one the index was built from (same stamp), and
+// each place an edit starts or ends must still be where a game starts.
+bool TPGN::IndexStillValid(TFile& File, int64_t At) {
     const TFileStamp now = File.Stamp();
-    const int64_t size = now.Size;
-    if (now.MTimeNs == -1) return false;
-    if (size != knownSize_ || now.MTimeNs != knownMTime_ || now.Inode != knownInode_ ||
-        lastEnd_ > size)
+    if (now.MTimeNs == -1 || now != knownStamp_ || now.Size != knownSize_ || lastEnd_ > now.Size)
         return false;
-    if (Start >= size) return true;
-    return GameStartsAt(File, Start);
+    if (At >= now.Size) return true;
+    return GameStartsAt(File, At);
 }
 
 int TPGN::RemoveStaleTemps() {
     if (database_ || fileName_.empty() || !file_) return 0;
     return RemoveStaleReplacements(*fs_, fileName_);
-}
-
-// The line breaks at the end of the file, read from its last bytes.
-int TPGN::TrailingBreaks(TFile& File, int64_t Size) {
-    char tail[4];
-    const int64_t n = std::min<int64_t>(Size, sizeof tail);
-    if (n <= 0 || File.ReadAt(Size - n, tail, n) != n) return 0;
-    int breaks = 0;
-    for (int64_t i = n - 1; i >= 0; --i) {
-        if (tail[i] == '\n') {
-            if (i > 0 && tail[i - 1] == '\r') --i;
-        } else if (tail[i] != '\r') {
-            break;
-        }
-        ++breaks;
-    }
-    return breaks;
 }
 
 bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& OldToNew,
@@ -134,10 +114,12 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
     // which need not be the file's first byte (a byte order mark or a note
     // may stand before it).
     TPGNRewrite rw;
-    rw.ReadStamp = {knownMTime_, knownSize_, knownInode_};
+    rw.ReadStamp = knownStamp_;
+    rw.LockWait = lockWait_;
     rw.Check = [&](TFile& Old) {
+        // A writer that kept size and times may still have moved the games.
         for (const Splice& s : Splices)
-            if (!IndexStillValid(Old, s.Start)) return false;
+            if (!IndexStillValid(Old, s.Start) || !IndexStillValid(Old, s.End)) return false;
         return IndexStillValid(Old, RecordCount() > 0 ? starts_.front() : knownSize_);
     };
     rw.Write = [&](TFile& Old, TFile& New) {
@@ -229,8 +211,7 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
     const TFileStamp now = file_ ? file_->Stamp() : TFileStamp{};
     if (now.MTimeNs != -1 && now.Size == newSize) {
         knownSize_ = newSize;
-        knownMTime_ = now.MTimeNs;
-        knownInode_ = now.Inode;
+        knownStamp_ = now;
     } else {
         knownSize_ = -1; // refuse further edits until a new scan
     }
@@ -257,6 +238,7 @@ void TPGN::InsertRow(int Row, int Index) {
 }
 
 bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& GameNos) {
+    lastRewrite_ = TRewriteResult::Failed;
     GameNos.clear();
     if (Texts.empty()) return false;
     if (database_) {
@@ -286,13 +268,8 @@ bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& 
     s.Bytes.reserve(bytes);
     s.Start = s.End = knownSize_;
     s.FirstRecord = RecordCount();
-    // One blank line between the old end and the first new game, whatever
-    // line breaks the file already ends with; the file ends with CR LF.
-    if (knownSize_ > 0) {
-        const int breaks = TrailingBreaks(*file_, knownSize_);
-        for (int b = std::min(breaks, 2); b < 2; ++b)
-            s.Bytes += "\r\n";
-    }
+    // The file ends with CR LF.
+    s.Bytes = SeparatorBefore(*file_, knownSize_);
     int32_t no = lastGameNo_;
     for (size_t k = 0; k < ts.size(); ++k) {
         if (k > 0) s.Bytes += kSeparator;
@@ -330,6 +307,7 @@ bool TPGN::AppendGame(int& GameNo, const std::string& Text) {
 }
 
 bool TPGN::InsertGames(int Row, const std::vector<std::string>& Texts, std::vector<int>& GameNos) {
+    lastRewrite_ = TRewriteResult::Failed;
     GameNos.clear();
     const int r = database_ ? -1 : GameIndex(Row);
     // Into a sorted list, or without a row to go before, games are appended.
@@ -380,6 +358,7 @@ bool TPGN::InsertGames(int Row, const std::vector<std::string>& Texts, std::vect
 }
 
 bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
+    lastRewrite_ = TRewriteResult::Failed;
     if (database_) {
         if (!loaded_ || busy_) return false;
         BusyScope busy(*this);
@@ -454,6 +433,7 @@ bool TPGN::DeleteGame(int Row) {
 }
 
 bool TPGN::DoDeleteGame(int Key, bool ByRow) {
+    lastRewrite_ = TRewriteResult::Failed;
     if (!ByRow && !StillSameGame(Key)) return false;
     if (database_) return DeleteGames({ByRow ? Key : -1}, ByRow ? -1 : Key);
     if (ByRow) return DeleteGames({Key});
@@ -465,6 +445,7 @@ bool TPGN::DoDeleteGame(int Key, bool ByRow) {
 }
 
 bool TPGN::DeleteGames(const std::vector<int>& Rows, int DBNumber) {
+    lastRewrite_ = TRewriteResult::Failed;
     if (database_) {
         if (!loaded_ || busy_) return false;
         BusyScope busy(*this);
@@ -544,7 +525,8 @@ TRewriteResult TPGN::RewriteGames(const std::function<bool(int Index, std::strin
     BusyScope busy(*this);
     const int count = RecordCount();
     TPGNRewrite rw;
-    rw.ReadStamp = {knownMTime_, knownSize_, knownInode_};
+    rw.ReadStamp = knownStamp_;
+    rw.LockWait = lockWait_;
     rw.Check = [&](TFile& Old) {
         return IndexStillValid(Old, count > 0 ? starts_.front() : knownSize_);
     };
@@ -561,14 +543,22 @@ TRewriteResult TPGN::RewriteGames(const std::function<bool(int Index, std::strin
         const int64_t head = count > 0 ? starts_.front() : knownSize_;
         std::string text(static_cast<size_t>(head), '\0');
         if (Old.ReadAt(0, text.data(), head) != head || !write(text)) return TRewriteResult::Failed;
+        std::string game;
         for (int i = 0; i < count; ++i) {
             const int64_t start = starts_[static_cast<size_t>(i)], len = EndOf(i) - start;
             text.resize(static_cast<size_t>(std::max<int64_t>(len, 0)));
             if (Old.ReadAt(start, text.data(), len) != len) return TRewriteResult::Failed;
-            text = Trimmed(text);
-            if (!Game(i, text)) return TRewriteResult::Stopped;
-            text += i + 1 < count ? kSeparator : std::string_view("\r\n");
-            if (!write(text)) return TRewriteResult::Failed;
+            // Each game is still where the index has it.
+            if (!GameStartsAt(Old, start)) return TRewriteResult::Refused;
+            // The game changes; the blanks around it stay as they are, line
+            // ends included.
+            const std::string_view all(text), t = TrimBlanks(all);
+            const size_t before = static_cast<size_t>(t.data() - all.data());
+            game.assign(t);
+            if (!Game(i, game)) return TRewriteResult::Stopped;
+            if (!write(all.substr(0, before)) || !write(game) ||
+                !write(all.substr(before + t.size())))
+                return TRewriteResult::Failed;
         }
         return TRewriteResult::Done;
     };

@@ -1,20 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PGNRewrite.h"
+#include "DatabaseFormat.h"
 #include "SchachProcs.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 namespace kb {
 
 namespace {
 
-bool IsDatabaseFileName(const std::filesystem::path& p) {
-    std::string ext = p.extension().string();
-    for (char& c : ext)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return ext == ".KBF" || ext == ".KBFIDX" || ext == ".KBFTMP";
+// The lock of the old file, waited for a while: another writer holds it
+// only as long as its change takes.
+bool LockWithin(TFile& File, std::chrono::milliseconds Wait) {
+    const auto until = std::chrono::steady_clock::now() + Wait;
+    while (!File.TryLock()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 } // namespace
@@ -28,7 +35,7 @@ TRewriteResult RewritePGNFile(TFileSystem& Fs, const std::string& FileName, cons
     for (int attempt = 0;; ++attempt) {
         old = Fs.Open(FileName, TOpenMode::ReadWrite);
         if (!old) return TRewriteResult::Failed;
-        if (!old->TryLock()) return TRewriteResult::Refused;
+        if (!LockWithin(*old, R.LockWait)) return TRewriteResult::Refused;
         if (old->IsFileAt(FileName)) break;
         // Another writer put a new file under the name between our open and
         // our lock. What was read from the old one is out of date; a writer
@@ -45,34 +52,60 @@ TRewriteResult RewritePGNFile(TFileSystem& Fs, const std::string& FileName, cons
     if (!out.Begin(Fs, FileName)) return TRewriteResult::Failed;
     const TRewriteResult written = R.Write(*old, out.File());
     if (written != TRewriteResult::Done) return written;
-    // The writing may have pumped messages or taken long: a program that
-    // takes no lock may have changed the file meanwhile.
+    // The new file is on disk before the last look at the old one: the
+    // sync can take seconds, and a program that takes no lock may change
+    // the file meanwhile, as it may while the writing pumped messages.
+    if (!out.SyncContent()) return TRewriteResult::Failed;
     if (!old->IsFileAt(FileName) || old->Stamp() != locked || (R.Check && !R.Check(*old)))
         return TRewriteResult::Refused;
     if (R.BeforeRename) R.BeforeRename();
     // Renamed counts even when only the folder sync failed: the new file
     // stands under the name.
-    if (!out.Commit() && !out.Renamed()) return TRewriteResult::Failed;
+    if (!out.RenameOver() && !out.Renamed()) return TRewriteResult::Failed;
     return TRewriteResult::Done;
 }
 
+std::string SeparatorBefore(TFile& File, int64_t Size) {
+    if (Size <= 0) return {};
+    char tail[4];
+    const int64_t n = std::min<int64_t>(Size, sizeof tail);
+    int breaks = 0;
+    if (File.ReadAt(Size - n, tail, n) == n) {
+        for (int64_t i = n - 1; i >= 0 && breaks < 2; --i, ++breaks) {
+            if (tail[i] == '\n') {
+                if (i > 0 && tail[i - 1] == '\r') --i;
+            } else if (tail[i] != '\r') {
+                break;
+            }
+        }
+    }
+    std::string separator;
+    for (; breaks < 2; ++breaks)
+        separator += "\r\n";
+    return separator;
+}
+
 TRewriteResult AppendToPGNFile(TFileSystem& Fs, const std::string& FileName,
-                               const std::string& GameText) {
+                               const std::string& GameText, std::chrono::milliseconds LockWait) {
     if (GameText.empty() || FileName.empty()) return TRewriteResult::Failed;
     std::error_code ec;
-    if (IsDatabaseFileName(FileName)) return TRewriteResult::Failed;
+    if (DatabasePartOf(FileName) != TDatabasePart::None) return TRewriteResult::Failed;
     const auto real = std::filesystem::weakly_canonical(FileName, ec);
-    if (!ec && IsDatabaseFileName(real)) return TRewriteResult::Failed;
+    if (!ec && DatabasePartOf(real.string()) != TDatabasePart::None) return TRewriteResult::Failed;
     if (!IsPGNFile(FileName)) return TRewriteResult::Failed;
 
-    std::string bytes = GameText.front() != '\r' ? "\r\n\r\n" : "";
-    bytes += GameText;
-    // The last line ends with CR LF like every other.
-    if (bytes.back() != '\n' && bytes.back() != '\r') bytes += "\r\n";
+    const size_t first = GameText.find_first_not_of("\r\n");
+    if (first == std::string::npos) return TRewriteResult::Failed;
+    std::string_view text = std::string_view(GameText).substr(first);
     TPGNRewrite r;
-    r.Write = [&bytes](TFile& Old, TFile& New) {
+    r.LockWait = LockWait;
+    r.Write = [text](TFile& Old, TFile& New) {
         const int64_t oldSize = Old.Size();
         if (oldSize < 0) return TRewriteResult::Failed;
+        std::string bytes = SeparatorBefore(Old, oldSize);
+        bytes += text;
+        // The last line ends with CR LF like every other.
+        if (bytes.back() != '\n' && bytes.back() != '\r') bytes += "\r\n";
         std::vector<char> buf(static_cast<size_t>(std::min<int64_t>(oldSize, 1 << 20)) + 1);
         for (int64_t at = 0; at < oldSize;) {
             const int64_t want = std::min<int64_t>(static_cast<int64_t>(buf.size()), oldSize - at);
@@ -85,6 +118,16 @@ TRewriteResult AppendToPGNFile(TFileSystem& Fs, const std::string& FileName,
                    : TRewriteResult::Failed;
     };
     return RewritePGNFile(Fs, FileName, r);
+}
+
+std::string ChangeRefusedText(const std::string& FileName, bool English) {
+    return English ? "The file \"" + FileName +
+                         "\" was changed by another program, or another program is changing "
+                         "it. The games have been read again: please try once more."
+                   : "Die Datei \"" + FileName +
+                         "\" wurde von einem anderen Programm geändert, oder ein anderes "
+                         "Programm ändert sie gerade. Die Partien wurden neu eingelesen: Bitte "
+                         "versuchen Sie es noch einmal.";
 }
 
 bool AppendGameToPGNFile(TFileSystem& Fs, const std::string& FileName,

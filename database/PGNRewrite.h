@@ -10,11 +10,17 @@
 
 #include "FileIO.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
 
 namespace kb {
+
+// How long a change waits for another writer's lock by default: longer
+// than another copy of the program takes for an edit, short enough for a
+// user to wait.
+inline constexpr std::chrono::milliseconds kLockWait{3000};
 
 enum class TRewriteResult {
     Done,    // the new file stands under the name
@@ -35,16 +41,30 @@ struct TPGNRewrite {
     std::function<TRewriteResult(TFile& Old, TFile& New)> Write;
     // Runs when everything is checked, just before the rename.
     std::function<void()> BeforeRename;
+    // How long the lock of another writer is waited for before the change
+    // is refused.
+    std::chrono::milliseconds LockWait = kLockWait;
 };
 
 TRewriteResult RewritePGNFile(TFileSystem& Fs, const std::string& FileName, const TPGNRewrite& R);
 
-// Appends game text to a PGN file (CR LF CR LF first unless the text starts
-// with CR; CR LF after it unless it ends with a line break) through
-// RewritePGNFile. Refused for files that are not PGN text, database files
-// (.kbf, .kbfidx, .kbftmp) among them.
+// What goes between the first Size bytes of a file and a game appended to
+// them: nothing when they are empty, else CR LF until they end in one blank
+// line (the line breaks already there count, whatever their kind).
+std::string SeparatorBefore(TFile& File, int64_t Size);
+
+// Appends game text (one or more games parted by blank lines) to a PGN file
+// through RewritePGNFile: the blank lines it starts with are dropped and
+// SeparatorBefore goes before it, CR LF after it unless it ends with a line
+// break. Refused for files that are not PGN text, database files (.kbf,
+// .kbfidx, .kbftmp) among them.
 TRewriteResult AppendToPGNFile(TFileSystem& Fs, const std::string& FileName,
-                               const std::string& GameText);
+                               const std::string& GameText,
+                               std::chrono::milliseconds LockWait = kLockWait);
+// What the user is told when a change of FileName was refused because
+// another program holds the file or changed it since it was read.
+std::string ChangeRefusedText(const std::string& FileName, bool English);
+
 // The same, true only when the games went in.
 bool AppendGameToPGNFile(const std::string& FileName, const std::string& GameText);
 bool AppendGameToPGNFile(TFileSystem& Fs, const std::string& FileName, const std::string& GameText);

@@ -2,6 +2,7 @@
 #include "ExploreWin.h"
 
 #include "ChessDatabase.h"
+#include "DatabaseFormat.h"
 #include "Local.h"
 #include "PGNRewrite.h"
 #include "PGNWin.h"
@@ -39,8 +40,8 @@ namespace {
 const QString kMaskBoth = QStringLiteral("*.pgn;*.kbf");
 
 bool IsIndexOrLock(const QString& Name) {
-    const QString suffix = QFileInfo(Name).suffix().toUpper();
-    return suffix == QLatin1String("KBFIDX") || suffix == QLatin1String("KBFTMP");
+    const TDatabasePart part = DatabasePartOf(Name.toStdString());
+    return part == TDatabasePart::Index || part == TDatabasePart::Lock;
 }
 
 } // namespace
@@ -396,6 +397,7 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
     sink.Records = db != nullptr;
     bool writeFailed = false;
     bool refused = false;
+    bool heldByOther = false;
     if (db) {
         sink.Write = [&](const std::vector<std::string>& Games, int& Written) {
             Written = 0;
@@ -426,14 +428,17 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
         sink.Write = [&](const std::vector<std::string>& Games, int& Written) {
             std::string collected;
             for (const std::string& g : Games)
-                collected += "\r\n\r\n" + g;
+                collected += (collected.empty() ? "" : "\r\n\r\n") + g;
             // Through the door every change of a game file goes through: a
             // file another copy of the program holds or has changed is not
             // written over.
-            writeFailed = !AppendGameToPGNFile(target, collected);
+            const TRewriteResult r = AppendToPGNFile(TFileSystem::Posix(), target, collected, LockWait);
+            heldByOther = r == TRewriteResult::Refused;
+            writeFailed = r != TRewriteResult::Done;
             Written = writeFailed ? 0 : static_cast<int>(Games.size());
             return !writeFailed;
         };
+        sink.Refused = [&heldByOther] { return heldByOther; };
     }
     TCopyOptions options;
     TProgressPace pace;
@@ -446,6 +451,7 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
     };
     const TCopyResult copied = CopyInBatches(*Source, rows, sink, options);
     result.Appended = copied.Copied;
+    result.NotAppended = copied.NotCopied;
     result.Stopped = copied.Stopped;
     // A game that did not go in is reported, not counted.
     result.Failed = writeFailed || refused;
@@ -457,7 +463,12 @@ TDropResult TMDIDatabase::DropOnto(const QString& Target, TPGN* Source) {
     setEnabled(true);
     ListHost().LockBoards(false);
     QApplication::restoreOverrideCursor();
-    if (result.Failed) LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
+    // How many games went in and how many did not, and why.
+    const std::string told = CopyEndText(copied, LwLanguageColumn() != 0);
+    if (!told.empty())
+        LwMessage(this, TLwMsgType::Error, QString::fromStdString(told), lbOK);
+    else if (result.Failed)
+        LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
     return result;
 }
 

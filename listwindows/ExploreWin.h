@@ -6,11 +6,14 @@
 #pragma once
 
 #include "MdiWindows.h"
+#include "PGNRewrite.h"
 #include "PGNWinHost.h"
 
 #include <QListWidget>
 #include <QSortFilterProxyModel>
 #include <QWidget>
+
+#include <chrono>
 
 class QComboBox;
 class QFileSystemModel;
@@ -54,6 +57,8 @@ struct TDropResult {
     int Appended = 0;
     bool Failed = false;
     bool Stopped = false;
+    // Games of the selected rows that did not go in.
+    int NotAppended = 0;
 };
 
 class TMDIDatabase : public QWidget, public TDatabaseWindowIntf {
@@ -104,6 +109,8 @@ public:
 
     // The drop's own wait between games (tests stop the drop there).
     std::function<void()> AfterEachGame;
+    // How long a drop onto a PGN file waits for another writer's lock.
+    std::chrono::milliseconds LockWait = kLockWait;
 
 signals:
     // The file list has read its folder.

@@ -67,6 +67,7 @@ public:
     QString OpenFile(const QString& FileName) override;
     TPGN* PGN() override;
     void SetupForKind(bool IsDatabase) override;
+    void ReadFileAgain() override;
     // The frame's close asks nothing of a list: only busy work refuses.
     bool CloseQuery() override;
 
@@ -151,6 +152,10 @@ public:
     // to close it anyway.
     bool ListInUse();
     void ReleaseBoards();
+    // A change of the list's file did not go through: the reason is told,
+    // and a file another program changed is read again, so that the next
+    // change can go through.
+    void TellChangeFailed();
 
     // Copies the selected rows of Source into this list: at the row under
     // DropRow when sbDragInsert is down, else appended.

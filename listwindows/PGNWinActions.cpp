@@ -222,7 +222,7 @@ void TMDIPGN::sbDeleteGameClick() {
     pgn.KeepOpen(false);
     TCancelMode mode = cmGoOn;
     Trace(0, mode);
-    if (failed) LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
+    if (failed) TellChangeFailed();
 }
 
 void TMDIPGN::sbDeleteDatabaseClick() {
@@ -270,6 +270,32 @@ void TMDIPGN::bCompressClick() {
     if (!ok && !ListHost().StopRequested()) LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
 }
 
+void TMDIPGN::TellChangeFailed() {
+    TPGN& pgn = PGN1->PGN();
+    if (pgn.IsDatabase() || pgn.LastRewrite() != TRewriteResult::Refused) {
+        LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
+        return;
+    }
+    const std::string name = pgn.FileName();
+    ReadFileAgain();
+    LwMessage(this, TLwMsgType::Error,
+              QString::fromStdString(ChangeRefusedText(name, LwLanguageColumn() != 0)), lbOK);
+}
+
+void TMDIPGN::ReadFileAgain() {
+    TPGN& pgn = PGN1->PGN();
+    if (pgn.IsDatabase() || pgn.Busy()) return;
+    // The boards' game numbers name games of the old reading.
+    ReleaseBoards();
+    {
+        TLongWork work({this});
+        pgn.Reread();
+        TCancelMode mode = cmGoOn;
+        Trace(0, mode);
+    }
+    ListReread();
+}
+
 // --- drag and drop ----------------------------------------------------------
 
 // Progress of a copy: the main window hears of it (and pumps messages) at
@@ -306,7 +332,9 @@ TCopyResult TMDIPGN::DropFrom(TMDIPGN* Source, int DropRow) {
         TCancelMode mode = cmGoOn;
         Trace(0, mode);
     }
-    if (result.Failed > 0) LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
+    const std::string told = CopyEndText(result, LwLanguageColumn() != 0);
+    if (!told.empty()) LwMessage(this, TLwMsgType::Error, QString::fromStdString(told), lbOK);
+    if (result.End == TCopyEnd::Refused) ReadFileAgain();
     return result;
 }
 
@@ -337,7 +365,7 @@ void TMDIPGN::bECOClick() {
     }
     // A PGN file is read anew after the run.
     if (r == TEcoRunResult::Done) ListReread();
-    if (r == TEcoRunResult::Failed) LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
+    if (r == TEcoRunResult::Failed) TellChangeFailed();
 }
 
 // --- printing ---------------------------------------------------------------

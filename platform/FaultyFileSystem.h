@@ -48,6 +48,28 @@ public:
     std::string CanonicalPath(const std::string& Path) override { return Real.CanonicalPath(Path); }
 };
 
+// A file whose every call goes to the file it wraps: a base for test files
+// that change one or two calls.
+class TPassThroughFile : public TFile {
+public:
+    explicit TPassThroughFile(std::unique_ptr<TFile> File) : file_(std::move(File)) {}
+    int64_t ReadAt(int64_t Offset, char* Buffer, int64_t Count) override {
+        return file_->ReadAt(Offset, Buffer, Count);
+    }
+    bool WriteAt(int64_t Offset, const char* Data, int64_t Count) override {
+        return file_->WriteAt(Offset, Data, Count);
+    }
+    int64_t Size() override { return file_->Size(); }
+    bool Truncate(int64_t NewSize) override { return file_->Truncate(NewSize); }
+    bool Sync() override { return file_->Sync(); }
+    bool TryLock() override { return file_->TryLock(); }
+    bool IsFileAt(const std::string& Path) override { return file_->IsFileAt(Path); }
+    TFileStamp Stamp() override { return file_->Stamp(); }
+
+private:
+    std::unique_ptr<TFile> file_;
+};
+
 class TFaultyFileSystem : public TPassThroughFileSystem {
 public:
     int64_t Calls = 0;   // mutating calls so far

@@ -92,6 +92,20 @@ bool SyncDirectory(const std::string& Folder) {
 
 namespace {
 
+int64_t Nanoseconds(const timespec& T) {
+    return static_cast<int64_t>(T.tv_sec) * 1000000000 + T.tv_nsec;
+}
+
+TFileStamp StampOf(const struct stat& St) {
+    TFileStamp s;
+    s.MTimeNs = Nanoseconds(St.st_mtim);
+    s.CTimeNs = Nanoseconds(St.st_ctim);
+    s.Size = St.st_size;
+    s.Inode = St.st_ino;
+    s.Device = St.st_dev;
+    return s;
+}
+
 class TPosixFile final : public TFile {
 public:
     explicit TPosixFile(int Fd) : fd_(Fd) {}
@@ -131,13 +145,8 @@ public:
         return mine.st_dev == there.st_dev && mine.st_ino == there.st_ino;
     }
     TFileStamp Stamp() override {
-        TFileStamp s;
         struct stat st {};
-        if (::fstat(fd_, &st) != 0) return s;
-        s.MTimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-        s.Size = st.st_size;
-        s.Inode = st.st_ino;
-        return s;
+        return ::fstat(fd_, &st) == 0 ? StampOf(st) : TFileStamp{};
     }
     void AdviseSequential() override {
 #ifdef POSIX_FADV_SEQUENTIAL
@@ -222,13 +231,8 @@ public:
     bool SyncFolder(const std::string& Path) override { return SyncFolderOf(Path); }
 
     TFileStamp Stamp(const std::string& Path) override {
-        TFileStamp s;
         struct stat st {};
-        if (::stat(Path.c_str(), &st) != 0) return s;
-        s.MTimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-        s.Size = st.st_size;
-        s.Inode = st.st_ino;
-        return s;
+        return ::stat(Path.c_str(), &st) == 0 ? StampOf(st) : TFileStamp{};
     }
 
     std::string CanonicalPath(const std::string& Path) override {
@@ -330,7 +334,7 @@ bool TReplacement::Begin(TFileSystem& Fs, const std::string& Target) {
     return true;
 }
 
-bool TReplacement::Commit() {
+bool TReplacement::SyncContent() {
     if (!file_) return false;
     // Data first, then the name: a crash before the rename leaves the old
     // file, after it the new one, whole.
@@ -338,6 +342,11 @@ bool TReplacement::Commit() {
         Discard();
         return false;
     }
+    return true;
+}
+
+bool TReplacement::RenameOver() {
+    if (!file_) return false;
     if (!fs_->Rename(temp_, target_)) {
         Discard();
         return false;

@@ -33,10 +33,14 @@ bool SyncFolderOf(const std::string& Path);
 std::string FolderOf(const std::string& Path);
 
 // What tells whether another writer changed a file since we last looked.
+// The change time comes along because a writer can put the modification
+// time back (cp -p, touch -r), but not the change time.
 struct TFileStamp {
     int64_t MTimeNs = -1;
+    int64_t CTimeNs = -1;
     int64_t Size = -1;
     uint64_t Inode = 0;
+    uint64_t Device = 0;
     friend bool operator==(const TFileStamp&, const TFileStamp&) = default;
 };
 
@@ -57,7 +61,7 @@ public:
     virtual bool TryLock() = 0;
     // True while Path still names this very file (not replaced or removed).
     virtual bool IsFileAt(const std::string& Path) = 0;
-    // Size and modification time of the open file; MTimeNs -1 on error.
+    // The stamp of the open file; MTimeNs -1 on error.
     virtual TFileStamp Stamp() = 0;
     // The file is about to be read from start to end.
     virtual void AdviseSequential() {}
@@ -119,7 +123,13 @@ public:
     // Syncs the new content, renames it over the target and syncs the
     // folder. False when the target was not replaced (it is then as it
     // was) or the folder sync failed (Renamed() tells the two apart).
-    bool Commit();
+    bool Commit() { return SyncContent() && RenameOver(); }
+    // The two halves of Commit, for a writer that checks the target once
+    // more between the slow sync and the rename. A failed sync discards
+    // the temporary file.
+    bool SyncContent();
+    // Renames the synced content over the target and syncs the folder.
+    bool RenameOver();
     bool Renamed() const { return renamed_; }
     // Removes the temporary file unless it was committed.
     void Discard();

@@ -94,6 +94,8 @@ int OtherCopyDeletes(const fs::path& File, const std::vector<int>& Rows) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         TPGN other;
+        // A lock held for the whole test is not waited for.
+        other.SetLockWait(std::chrono::milliseconds(100));
         if (!other.SetFileName(File.string())) ::_exit(2);
         ::_exit(other.DeleteGames(Rows) ? 0 : 1);
     }
@@ -130,8 +132,10 @@ const std::string kNewGame = "[Event \"New\"]\r\n[White \"A\"]\r\n[Black \"B\"]\
 
 // One change by this copy, through its list (opened before) or, for the
 // database window's drop, by file name. The ECO run marks every game.
-TRewriteResult Change(TOp Op, TPGN& List, TFileSystem& Fs, const fs::path& File) {
+TRewriteResult Change(TOp Op, TPGN& List, TFileSystem& Fs, const fs::path& File,
+                      std::chrono::milliseconds LockWait = kLockWait) {
     int no = 0;
+    List.SetLockWait(LockWait);
     switch (Op) {
     case TOp::Delete:
         List.DeleteGames({0, 1});
@@ -152,7 +156,7 @@ TRewriteResult Change(TOp Op, TPGN& List, TFileSystem& Fs, const fs::path& File)
             return true;
         });
     case TOp::DropAppend:
-        return AppendToPGNFile(Fs, File.string(), "\r\n\r\n" + kNewGame);
+        return AppendToPGNFile(Fs, File.string(), "\r\n\r\n" + kNewGame, LockWait);
     }
     return TRewriteResult::Failed;
 }
@@ -182,7 +186,9 @@ TEST_F(PGNDoor, ChangesWhileAnotherCopyHoldsTheFileAreRefused) {
         {
             TOtherCopyHolds other(file_);
             ASSERT_TRUE(other.Held());
-            EXPECT_EQ(Change(op, list, TFileSystem::Posix(), file_), TRewriteResult::Refused);
+            // Waited for a while, not for ever.
+            EXPECT_EQ(Change(op, list, TFileSystem::Posix(), file_, std::chrono::milliseconds(50)),
+                      TRewriteResult::Refused);
             EXPECT_EQ(kbtest::ReadFile(file_), bytes_);
         }
         // Once the other copy is done, the same change goes through.
@@ -313,6 +319,108 @@ TEST_F(PGNDoor, OnlyTheProgramsOwnLeftoversGo) {
     EXPECT_EQ(GamesOfFile(file_).size(), 19u);
 }
 
+// A program that takes no lock appends a line to the file while this copy
+// syncs its new file (seconds on a slow disk): the change is refused and
+// the line stays.
+TEST_F(PGNDoor, ALineAppendedWhileTheNewFileIsSyncedStays) {
+    // The real file system; the sync of a new file first appends a line to
+    // the game file, as a program without a lock would.
+    class TAppendAtSync : public TPassThroughFileSystem {
+    public:
+        std::string Game;
+        class TFileAt : public TPassThroughFile {
+        public:
+            TFileAt(std::unique_ptr<TFile> F, std::string G)
+                : TPassThroughFile(std::move(F)), game_(std::move(G)) {}
+            bool Sync() override {
+                const int fd = ::open(game_.c_str(), O_WRONLY | O_APPEND);
+                EXPECT_GE(fd, 0);
+                EXPECT_EQ(::write(fd, "appended\n", 9), 9);
+                ::close(fd);
+                return TPassThroughFile::Sync();
+            }
+
+        private:
+            std::string game_;
+        };
+        std::unique_ptr<TFile> Open(const std::string& Path, TOpenMode Mode) override {
+            auto f = Real.Open(Path, Mode);
+            if (!f || Mode != TOpenMode::CreateNew) return f;
+            return std::make_unique<TFileAt>(std::move(f), Game);
+        }
+    };
+    for (TOp op : kOps) {
+        SCOPED_TRACE(Name(op));
+        kbtest::WriteFile(file_, bytes_);
+        TAppendAtSync fs;
+        fs.Game = file_.string();
+        TPGN list;
+        list.SetFileSystem(&fs);
+        ASSERT_TRUE(list.SetFileName(file_.string()));
+        EXPECT_EQ(Change(op, list, fs, file_), TRewriteResult::Refused);
+        EXPECT_EQ(kbtest::ReadFile(file_), bytes_ + "appended\n");
+        EXPECT_EQ(pgntest::OtherFiles(dir_.path(), "korchnoi.pgn"), std::vector<std::string>{});
+    }
+}
+
+// Another program rewrites the file in place between our read and our
+// change: game 0 two bytes longer, the last game two bytes shorter, so the
+// size stays, and the old modification time put back (cp -p, touch -r). Every
+// change is refused and the file stays as the other program left it; also
+// when the change time cannot be seen, since the edited ranges no longer
+// end where games start.
+TEST_F(PGNDoor, GamesMovedWithSizeAndTimeKeptAreNotCut) {
+    // The real file system with stamps that know nothing of change times.
+    class TNoChangeTime : public TPassThroughFileSystem {
+    public:
+        class TFileAt : public TPassThroughFile {
+        public:
+            using TPassThroughFile::TPassThroughFile;
+            TFileStamp Stamp() override {
+                TFileStamp s = TPassThroughFile::Stamp();
+                s.CTimeNs = 0;
+                return s;
+            }
+        };
+        std::unique_ptr<TFile> Open(const std::string& Path, TOpenMode Mode) override {
+            auto f = Real.Open(Path, Mode);
+            return f ? std::make_unique<TFileAt>(std::move(f)) : nullptr;
+        }
+    };
+    // Every game after the first starts two bytes later.
+    const size_t event0 = bytes_.find("[Event \"") + 8;
+    const size_t start1 = bytes_.find("\n[Event ", event0) + 1;
+    const size_t cut = bytes_.rfind(' ');
+    ASSERT_LT(bytes_.rfind("\n[Event "), cut);
+    std::string moved = bytes_;
+    moved.erase(cut, 2);
+    moved.insert(event0, "XX");
+    ASSERT_EQ(moved.size(), bytes_.size());
+    ASSERT_EQ(moved.substr(start1 + 2, 7), "[Event ");
+
+    const TOp ops[] = {TOp::Delete, TOp::Insert, TOp::Replace, TOp::EcoRun};
+    for (bool seesChangeTime : {true, false}) {
+        for (TOp op : ops) {
+            SCOPED_TRACE(std::string(Name(op)) + (seesChangeTime ? "" : ", change time unseen"));
+            kbtest::WriteFile(file_, bytes_);
+            TNoChangeTime blind;
+            TFileSystem& fs = seesChangeTime ? TFileSystem::Posix() : blind;
+            TPGN list;
+            list.SetFileSystem(&fs);
+            ASSERT_TRUE(list.SetFileName(file_.string()));
+            struct stat st {};
+            ASSERT_EQ(::stat(file_.c_str(), &st), 0);
+            kbtest::WriteFile(file_, moved); // in place: same inode
+            const timespec times[2] = {st.st_atim, st.st_mtim};
+            ASSERT_EQ(::utimensat(AT_FDCWD, file_.c_str(), times, 0), 0);
+            ASSERT_EQ(TFileSystem::Posix().Stamp(file_.string()).MTimeNs,
+                      int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec);
+            EXPECT_EQ(Change(op, list, fs, file_), TRewriteResult::Refused);
+            EXPECT_EQ(kbtest::ReadFile(file_), moved);
+        }
+    }
+}
+
 TEST(PgnFiles, AppendGame) {
     kbtest::TempDir dir;
     const fs::path p = dir / "games.pgn";
@@ -320,10 +428,10 @@ TEST(PgnFiles, AppendGame) {
 
     ASSERT_TRUE(kb::AppendGameToPGNFile(p.string(), "[Event \"b\"]\r\n\r\n1. d4 *\r\n"));
     EXPECT_EQ(kbtest::ReadFile(p),
-              "[Event \"a\"]\r\n\r\n1. e4 *\r\n\r\n\r\n[Event \"b\"]\r\n\r\n1. d4 *\r\n");
+              "[Event \"a\"]\r\n\r\n1. e4 *\r\n\r\n[Event \"b\"]\r\n\r\n1. d4 *\r\n");
 
     ASSERT_TRUE(kb::AppendGameToPGNFile(p.string(), "\r\n[Event \"c\"]\r\n"));
-    EXPECT_EQ(kbtest::ReadFile(p), "[Event \"a\"]\r\n\r\n1. e4 *\r\n\r\n\r\n[Event \"b\"]\r\n\r\n"
+    EXPECT_EQ(kbtest::ReadFile(p), "[Event \"a\"]\r\n\r\n1. e4 *\r\n\r\n[Event \"b\"]\r\n\r\n"
                                    "1. d4 *\r\n\r\n[Event \"c\"]\r\n");
 
     const std::string before = kbtest::ReadFile(p);
@@ -334,13 +442,46 @@ TEST(PgnFiles, AppendGame) {
     const fs::path empty = dir / "empty.pgn";
     kbtest::WriteFile(empty, "");
     ASSERT_TRUE(kb::AppendGameToPGNFile(empty.string(), "[Event \"x\"]"));
-    // The last line ends with CR LF; nothing is left beside the file.
-    EXPECT_EQ(kbtest::ReadFile(empty), "\r\n\r\n[Event \"x\"]\r\n");
+    // No blank line before the first game; the last line ends with CR LF;
+    // nothing is left beside the file.
+    EXPECT_EQ(kbtest::ReadFile(empty), "[Event \"x\"]\r\n");
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir.path()))
         names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"empty.pgn", "games.pgn"}));
+}
+
+// The list's append and the database window's append part the new game
+// from the old end by one rule: one blank line, the line breaks already
+// there counted, whatever their kind; none in an empty file.
+TEST(PgnFiles, BothAppendsPartGamesAlike) {
+    kbtest::TempDir dir;
+    const std::string game = "[Event \"n\"]\r\n\r\n1. d4 *";
+    const std::string a = "[Event \"a\"]\n\n1. e4 *";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {a, "\r\n\r\n"},
+        {a + "\n", "\r\n"},
+        {a + "\r\n", "\r\n"},
+        {a + "\r", "\r\n"},
+        {a + "\n\n", ""},
+        {a + "\r\n\r\n", ""},
+        {a + "\r\n\r\n\r\n", ""},
+    };
+    for (const auto& [old, separator] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(old));
+        const fs::path byList = dir / "list.pgn", byDrop = dir / "drop.pgn";
+        kbtest::WriteFile(byList, old);
+        kbtest::WriteFile(byDrop, old);
+        TPGN list;
+        ASSERT_TRUE(list.SetFileName(byList.string()));
+        int no = -1;
+        ASSERT_TRUE(list.AppendGame(no, game));
+        ASSERT_TRUE(AppendGameToPGNFile(byDrop.string(), game));
+        EXPECT_EQ(kbtest::ReadFile(byList), old + separator + game + "\r\n");
+        EXPECT_EQ(kbtest::ReadFile(byDrop), kbtest::ReadFile(byList));
+    }
 }
 
 TEST(PgnFiles, AppendRefusesOtherFiles) {
@@ -409,13 +550,13 @@ TEST(PgnFiles, AppendUnderEveryFailingCall) {
             }
             ++faults;
             const std::string now = kbtest::ReadFile(p);
-            EXPECT_EQ(now, ok ? original + "\r\n\r\n" + game + "\r\n" : original) << "call " << k;
+            EXPECT_EQ(now, ok ? original + "\r\n" + game + "\r\n" : original) << "call " << k;
             int others = 0;
             for (const auto& e : fs::directory_iterator(dir.path()))
                 others += e.path().filename() != "games.pgn";
             EXPECT_EQ(others, 0) << "call " << k;
         }
-        EXPECT_EQ(kbtest::ReadFile(p), original + "\r\n\r\n" + game + "\r\n");
+        EXPECT_EQ(kbtest::ReadFile(p), original + "\r\n" + game + "\r\n");
     }
     EXPECT_GE(faults, 4);
 }

@@ -387,6 +387,7 @@ TEST(PGNEdit, StaleIndexOrLockedFileIsRefused) {
     int fd = ::open(file.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    pgn.SetLockWait(std::chrono::milliseconds(100));
     EXPECT_FALSE(pgn.DeleteGame(0));
     ::close(fd);
     EXPECT_EQ(kbtest::ReadFile(file), bytes + "\r\n\r\n");

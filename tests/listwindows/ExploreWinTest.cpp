@@ -183,8 +183,8 @@ TEST_F(DatabaseWindow, HistoryOpensAndTakesDrops) {
 }
 
 // Another copy of the program changes the target meanwhile and holds it:
-// the drop is refused with the message of a failed save and the other's
-// file stays as the other left it.
+// the drop is refused with the reason and the counts, and the other's file
+// stays as the other left it.
 TEST_F(DatabaseWindow, DropOntoAFileAnotherCopyHoldsIsRefused) {
     const fs::path source = MakePgn("source.pgn", 0, 8);
     const fs::path target = MakePgn("target.pgn", 8, 12);
@@ -196,10 +196,15 @@ TEST_F(DatabaseWindow, DropOntoAFileAnotherCopyHoldsIsRefused) {
     kbtest::SelectRows(*list, {1, 3});
     kbtest::TOtherCopyHolds other(target);
     ASSERT_TRUE(other.Held());
+    w.LockWait = std::chrono::milliseconds(100);
     auto r = w.DropOnto(t, list->PGN());
     other.Release();
     EXPECT_TRUE(r.Failed);
-    EXPECT_EQ(host_.Messages.back().Text, kb::LwText(19));
+    EXPECT_EQ(r.NotAppended, 2);
+    // How many went in and how many did not, and why.
+    EXPECT_EQ(host_.Messages.back().Text,
+              "0 Partien wurden kopiert, 2 nicht: ein anderes Programm hält die Datei oder hat "
+              "sie geändert.");
     EXPECT_EQ(kbtest::ReadFile(target), before);
 
     // Once the other copy is done, the same drop goes in.

@@ -68,23 +68,16 @@ class TSyncCounter : public kb::TPassThroughFileSystem {
 public:
     int Syncs = 0;
 
-    class TCountedFile : public kb::TFile {
+    class TCountedFile : public kb::TPassThroughFile {
     public:
-        TCountedFile(std::unique_ptr<kb::TFile> F, int& Syncs) : f_(std::move(F)), syncs_(Syncs) {}
-        int64_t ReadAt(int64_t O, char* B, int64_t C) override { return f_->ReadAt(O, B, C); }
-        bool WriteAt(int64_t O, const char* D, int64_t C) override { return f_->WriteAt(O, D, C); }
-        int64_t Size() override { return f_->Size(); }
-        bool Truncate(int64_t S) override { return f_->Truncate(S); }
+        TCountedFile(std::unique_ptr<kb::TFile> F, int& Syncs)
+            : TPassThroughFile(std::move(F)), syncs_(Syncs) {}
         bool Sync() override {
             ++syncs_;
-            return f_->Sync();
+            return TPassThroughFile::Sync();
         }
-        bool TryLock() override { return f_->TryLock(); }
-        bool IsFileAt(const std::string& P) override { return f_->IsFileAt(P); }
-        kb::TFileStamp Stamp() override { return f_->Stamp(); }
 
     private:
-        std::unique_ptr<kb::TFile> f_;
         int& syncs_;
     };
 

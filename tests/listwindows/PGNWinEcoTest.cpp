@@ -130,6 +130,37 @@ TEST_F(EcoRun, OnlyTheEcoTagChanges) {
     EXPECT_EQ(Files(), std::vector<std::string>{"games.pgn"});
 }
 
+// A file with LF line ends (one game with CR LF among them) and a blank line
+// at its end: the run adds ECO lines with the line end of the tags around
+// them, and every other byte stays, line ends and the last blank line too.
+TEST_F(EcoRun, EveryByteOutsideTheEcoLinesStays) {
+    auto lf = [](std::string S) {
+        for (size_t at; (at = S.find("\r\n")) != std::string::npos;)
+            S.erase(at, 1);
+        return S;
+    };
+    const auto games = kbtest::SplitGames(before_);
+    ASSERT_EQ(games.size(), 65u);
+    std::string text;
+    for (size_t i = 0; i < games.size(); ++i)
+        text += i == 7 ? games[i] + "\r\n\r\n" : lf(games[i]) + (i % 3 ? "\n\n" : "\n\n\n");
+    kbtest::WriteFile(file_, text);
+    auto w = kbtest::OpenWindow(file_);
+    ASSERT_EQ(w->PGN()->ItemCount(), 65);
+    ASSERT_EQ(kb::RunEcoClassification(*w->PGN(), FakeClassify), kb::TEcoRunResult::Done);
+    const std::string after = kbtest::ReadFile(file_);
+    // The text without its ECO lines (with their line ends); how many there were.
+    auto withoutEco = [](std::string S, int& Lines) {
+        Lines = 0;
+        for (size_t at; (at = S.find("[ECO ")) != std::string::npos; ++Lines)
+            S.erase(at, S.find('\n', at) + 1 - at);
+        return S;
+    };
+    int before = 0, now = 0;
+    EXPECT_EQ(withoutEco(after, now), withoutEco(text, before));
+    EXPECT_EQ(now, 60);
+}
+
 TEST_F(EcoRun, StoppedOrFailedRunLeavesTheFileAlone) {
     auto w = kbtest::OpenWindow(file_);
     kb::TEcoRunOptions stop;

@@ -3,6 +3,7 @@
 // database lists (the copy itself, the window's drop and a drop event):
 // afterwards the files hold exactly the expected games.
 #include "ChessDatabase.h"
+#include "PGNWinEco.h"
 #include "PGNWinTestUtil.h"
 #include "TestSupport.h"
 
@@ -118,6 +119,50 @@ TEST_F(ListEdit, DeletesSelectedRowsFromTheLastUp) {
     auto want = Expected({{0, 3}, {4, 7}, {8, 9}, {10, 12}});
     EXPECT_EQ(Ids(kbtest::GamesOfFile(dir_ / "a.pgn")), want);
     EXPECT_EQ(ListIds(*w->PGN()), want);
+}
+
+// Another program changed the file after the list read it: a delete and an
+// ECO run are refused, the user is told that another program changed the
+// file, and the list reads it again, so the next try goes through.
+TEST_F(ListEdit, AFileChangedByAnotherProgramIsSaidAndReadAgain) {
+    const fs::path file = MakePgn("c.pgn", 0, 10);
+    auto w = kbtest::OpenWindow(file);
+    auto otherAppends = [&](int Game) {
+        const std::string now = kbtest::ReadFile(file);
+        kbtest::WriteFile(file, now + "\r\n" + games_[static_cast<size_t>(Game)] + "\r\n");
+        return kbtest::ReadFile(file);
+    };
+    auto toldAndReadAgain = [&](const std::string& Changed, const QString& Says, int Rows) {
+        EXPECT_EQ(kbtest::ReadFile(file), Changed);
+        ASSERT_FALSE(host_.Messages.empty());
+        EXPECT_EQ(host_.Messages.back().Type, kb::TLwMsgType::Error);
+        EXPECT_TRUE(host_.Messages.back().Text.contains(Says))
+            << host_.Messages.back().Text.toStdString();
+        EXPECT_EQ(w->PGN()->ItemCount(), Rows);
+        EXPECT_EQ(ListIds(*w->PGN()), Ids(kbtest::GamesOfFile(file)));
+    };
+
+    std::string changed = otherAppends(10);
+    kbtest::SelectRows(*w, {2});
+    w->sbDeleteGameClick();
+    toldAndReadAgain(changed, QStringLiteral("anderen Programm"), 11);
+    kbtest::SelectRows(*w, {2});
+    w->sbDeleteGameClick();
+    EXPECT_EQ(Ids(kbtest::GamesOfFile(file)), Expected({{0, 2}, {3, 11}}));
+
+    kb::LwSetLanguageColumn(1);
+    kb::TMDIPGN::EcoClassifier() = [](const std::string&) { return std::string("A00"); };
+    changed = otherAppends(11);
+    w->bECOClick();
+    toldAndReadAgain(changed, QStringLiteral("another program"), 11);
+    host_.Messages.clear();
+    w->bECOClick();
+    EXPECT_TRUE(host_.Messages.size() == 1 && host_.Messages[0].Type != kb::TLwMsgType::Error);
+    kb::TMDIPGN::EcoClassifier() = kb::ClassifyByTable;
+    int classified = 0;
+    for (const std::string& g : kbtest::GamesOfFile(file))
+        classified += kbtest::TagsOf(g)["ECO"] == "A00";
+    EXPECT_EQ(classified, 11);
 }
 
 TEST_F(ListEdit, KeysDeleteAndClose) {
