@@ -303,8 +303,11 @@ std::string CopyEndText(const TCopyResult& R, bool English) {
         break;
     }
     const std::string copied = std::to_string(R.Copied), left = std::to_string(R.NotCopied);
-    return English ? copied + " games were copied, " + left + " were not: " + why
-                   : copied + " Partien wurden kopiert, " + left + " nicht: " + why;
+    if (English)
+        return copied + (R.Copied == 1 ? " game was copied, " : " games were copied, ") + left +
+               (R.NotCopied == 1 ? " was not: " : " were not: ") + why;
+    return copied + (R.Copied == 1 ? " Partie wurde kopiert, " : " Partien wurden kopiert, ") +
+           left + " nicht: " + why;
 }
 
 bool TProgressPace::Due(int Done, int Total) {

@@ -231,7 +231,10 @@ TEST_F(DatabaseWindow, DropOntoAPgnFileRefusesAGameThatIsNotOneGame) {
     const auto r = w.DropOnto(t, list->PGN());
     EXPECT_TRUE(r.Failed);
     EXPECT_EQ(r.Appended, 1);
-    EXPECT_EQ(host_.Messages.back().Text, kb::LwText(19));
+    EXPECT_EQ(r.NotAppended, 2);
+    EXPECT_EQ(host_.Messages.back().Text,
+              "1 Partie wurde kopiert, 2 nicht: eine Partie ließ sich nicht als eigene Partie "
+              "übernehmen.");
     auto after = kbtest::OpenWindow(target);
     EXPECT_EQ(IdsOf(*after->PGN()), Want({8, 9, 0}));
     for (int row = 0; row < after->PGN()->ItemCount(); ++row) {
