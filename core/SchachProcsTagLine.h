@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kb {
 
 // Whether Text begins with the opening of a tag line: "[", a tag name
@@ -37,6 +41,26 @@ inline uint8_t Class(char c) {
     return kTagChars[static_cast<uint8_t>(c)];
 }
 
+// The first position from i on below n whose byte ends a value's run of
+// plain bytes, or n.
+inline size_t ValueStop(const char* p, size_t i, size_t n) {
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"'), slash = _mm_set1_epi8('\\');
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i hit =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, slash)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(mask));
+    }
+#endif
+    while (i < n && !(Class(p[i]) & kValueStop))
+        ++i;
+    return i;
+}
+
 } // namespace TagLineDetail
 
 inline TTagLineTest TagLineAt(std::string_view Text) {
@@ -56,8 +80,7 @@ inline TTagLineTest TagLineAt(std::string_view Text) {
     if (p[i] != '"') return TTagLineTest::No;
     // The value ends at its closing quote; a line end first means no value.
     for (++i; i < n; ++i) {
-        while (i < n && !(Class(p[i]) & kValueStop))
-            ++i;
+        i = ValueStop(p, i, n);
         if (i == n) break;
         const char c = p[i];
         if (c == '"') return TTagLineTest::Yes;
