@@ -238,6 +238,20 @@ KB_WIDE512 inline uint64_t Has(__m512i Classes, uint8_t Class) {
     return _mm512_test_epi8_mask(Classes, _mm512_set1_epi8(static_cast<char>(Class)));
 }
 
+// The classes of the byte behind a chunk, for the top bit of the masks
+// that look one byte ahead.
+inline uint8_t ClassOf(char c) {
+    const auto u = static_cast<uint8_t>(c);
+    return u < 0x80 ? kClasses.T[u] : 0;
+}
+
+// Bit k of Ahead becomes bit k - 1; the byte behind the chunk gives bit 63.
+inline uint64_t Behind(uint64_t Ahead, bool Next) {
+    return (Ahead >> 1) | (static_cast<uint64_t>(Next) << 63);
+}
+
+// One look-up per chunk: the classes of the byte behind each position are
+// those of the next position, and of the byte behind the chunk for the last.
 template <TMode Mode>
 KB_WIDE512 inline size_t Masks512(const char* W, size_t i, size_t Len, TMasks& M) {
     constexpr bool comment = IsCommentMode(Mode);
@@ -245,19 +259,21 @@ KB_WIDE512 inline size_t Masks512(const char* W, size_t i, size_t Len, TMasks& M
     const __m512i bom = _mm512_set1_epi8(kBom[0]);
     for (; i + 65 <= Len; i += 64) {
         const __m512i a = _mm512_loadu_si512(W + i);
-        const __m512i b = _mm512_loadu_si512(W + i + 1);
         const __m512i ca = _mm512_permutex2var_epi8(t0, a, t1);
-        const __m512i cb = _mm512_permutex2var_epi8(t0, b, t1);
-        const uint64_t asciiA = ~_mm512_movepi8_mask(a), asciiB = ~_mm512_movepi8_mask(b);
-        const uint64_t eol = Has(ca, kcEol) & asciiA;
-        M.Seek = eol & ((Has(cb, kcSeek) & asciiB) | _mm512_cmpeq_epi8_mask(b, bom));
-        M.Other = eol & ~(Has(cb, kcKeep) & asciiB);
+        const uint64_t ascii = ~_mm512_movepi8_mask(a);
+        const char next = W[i + 64];
+        const uint8_t cn = ClassOf(next);
+        const uint64_t eol = Has(ca, kcEol) & ascii;
+        M.Seek = eol & Behind((Has(ca, kcSeek) & ascii) | _mm512_cmpeq_epi8_mask(a, bom),
+                              (cn & kcSeek) != 0 || next == kBom[0]);
+        M.Other = eol & ~Behind(Has(ca, kcKeep) & ascii, (cn & kcKeep) != 0);
         if constexpr (comment) {
             M.After = 0;
-            M.Mark = Has(ca, kcBrace) & asciiA;
+            M.Mark = Has(ca, kcBrace) & ascii;
         } else {
-            M.After = Has(ca, kcClose) & asciiA & ~(Has(cb, kcNoAfter) & asciiB);
-            M.Mark = Has(ca, kcMark) & asciiA;
+            M.After = Has(ca, kcClose) & ascii &
+                      ~Behind(Has(ca, kcNoAfter) & ascii, (cn & kcNoAfter) != 0);
+            M.Mark = Has(ca, kcMark) & ascii;
         }
         if (M.Of(Mode)) return i;
     }
