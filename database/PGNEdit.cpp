@@ -545,14 +545,21 @@ TRewriteResult TPGN::RewriteGames(const std::function<bool(int Index, std::strin
         if (Old.ReadAt(0, text.data(), head) != head || !write(text)) return TRewriteResult::Failed;
         std::string game;
         for (int i = 0; i < count; ++i) {
-            const int64_t start = starts_[static_cast<size_t>(i)], len = EndOf(i) - start;
-            text.resize(static_cast<size_t>(std::max<int64_t>(len, 0)));
-            if (Old.ReadAt(start, text.data(), len) != len) return TRewriteResult::Failed;
+            const int64_t start = starts_[static_cast<size_t>(i)];
+            const int64_t len = std::max<int64_t>(EndOf(i) - start, 0);
+            // A little of what stands before the game comes along, for the
+            // look at its start.
+            const int64_t back = std::min<int64_t>(start, 256);
+            text.resize(static_cast<size_t>(back + len));
+            if (Old.ReadAt(start - back, text.data(), back + len) != back + len)
+                return TRewriteResult::Failed;
             // Each game is still where the index has it.
-            if (!GameStartsAt(Old, start)) return TRewriteResult::Refused;
+            if (!GameStartsIn(text, static_cast<size_t>(back), start == back))
+                return TRewriteResult::Refused;
             // The game changes; the blanks around it stay as they are, line
             // ends included.
-            const std::string_view all(text), t = TrimBlanks(all);
+            const std::string_view all = std::string_view(text).substr(static_cast<size_t>(back));
+            const std::string_view t = TrimBlanks(all);
             const size_t before = static_cast<size_t>(t.data() - all.data());
             game.assign(t);
             if (!Game(i, game)) return TRewriteResult::Stopped;

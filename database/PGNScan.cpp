@@ -591,6 +591,16 @@ bool IsOneGameText(std::string_view Text) {
     return starts.size() == 1 && starts[0] == 0 && !scanner.InComment() && !scanner.InTags();
 }
 
+bool GameStartsIn(std::string_view Text, size_t At, bool FromFileStart) {
+    if (At > Text.size()) return false;
+    size_t k = At;
+    while (k > 0 && IsBlank(Text[k - 1]))
+        --k;
+    if (k >= kBomLen && Text.compare(k - kBomLen, kBomLen, kBom) == 0) k -= kBomLen;
+    if (k == 0 ? !FromFileStart : !IsEol(Text[k - 1])) return false;
+    return TagLineAt(Text.substr(At)) == TTagLineTest::Yes;
+}
+
 bool GameStartsAt(TFile& File, int64_t Offset) {
     // Blanks before the "[" and a tag line's opening are short.
     constexpr int64_t kBack = 256, kAhead = 4096;
@@ -600,13 +610,7 @@ bool GameStartsAt(TFile& File, int64_t Offset) {
     const int64_t n = File.ReadAt(from, buf.data(), static_cast<int64_t>(buf.size()));
     if (n < Offset - from) return false;
     buf.resize(static_cast<size_t>(n));
-    const size_t at = static_cast<size_t>(Offset - from);
-    size_t k = at;
-    while (k > 0 && IsBlank(buf[k - 1]))
-        --k;
-    if (k >= kBomLen && buf.compare(k - kBomLen, kBomLen, kBom) == 0) k -= kBomLen;
-    if (k == 0 ? from != 0 : !IsEol(buf[k - 1])) return false;
-    return TagLineAt(std::string_view(buf).substr(at)) == TTagLineTest::Yes;
+    return GameStartsIn(buf, static_cast<size_t>(Offset - from), from == 0);
 }
 
 } // namespace kb

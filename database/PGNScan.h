@@ -104,4 +104,9 @@ bool IsOneGameText(std::string_view Text);
 // before ends a game is not looked at.)
 bool GameStartsAt(TFile& File, int64_t Offset);
 
+// The same look at bytes already read: Text holds the file from some offset
+// on (the file's start when FromFileStart), and At is the offset in Text.
+// Up to 256 bytes before At, and the tag line's own bytes after it, decide.
+bool GameStartsIn(std::string_view Text, size_t At, bool FromFileStart);
+
 } // namespace kb
