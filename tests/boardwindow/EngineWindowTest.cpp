@@ -417,6 +417,7 @@ TEST_F(EngineWindowFrame, TheWatchdogRestartsTheChosenEngineWhereverTheListPutsI
     W->TimerEngineReactivate->setInterval(100);
     Choose(2);
     ASSERT_TRUE(W->FEngineThread);
+    W->TimerEngineReactivate->stop(); // the test ticks, or a loaded machine restarts it twice
     EXPECT_EQ(W->Memo1->toolTip(), "chosen");
     // An entry above it is added meanwhile.
     Frame->WBEngines = {names[2], names[1], names[0]};
