@@ -179,7 +179,11 @@ std::string ToLf(const std::string& Text) {
     return out;
 }
 
-std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosition& Pos) {
+std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosition& Pos,
+                                          size_t* Fixed) {
+    size_t fixedMoves = Pos.Moves.size();
+    if (!Fixed) Fixed = &fixedMoves;
+    *Fixed = Pos.Moves.size();
     if (IsFenMode(Info)) {
         // Plain FEN cannot say which rooks castle in Chess960.
         if (Pos.Fischer && (Pos.Zug.CastlingRights & AllCastlingRights) != 0) return {};
@@ -200,9 +204,12 @@ std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosi
             moves += CoordinateMove(m) + "\r\n";
         if (IsStandardStartPosition(start.Brett) &&
             (start.Zug.CastlingRights & AllCastlingRights) == AllCastlingRights &&
-            start.Zug.Side > 0)
+            start.Zug.Side > 0) {
+            *Fixed = 0;
             return {"new\r\nforce\r\n", moves + Info.StartAnalyze};
+        }
         if (!EditModeExact(start)) moves.clear();
+        if (!moves.empty()) *Fixed = 0;
     }
     if (moves.empty()) {
         start = Pos;
@@ -229,6 +236,41 @@ std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosi
     w.push_back("c\r\n");
     w.push_back(pieces(-1));
     w.push_back(".\r\n" + moves + Info.StartAnalyze);
+    return w;
+}
+
+bool WalksInAnalysis(const TWBInfo& Info) {
+    const std::vector<std::string> start = Words(Info.StartAnalyze, 16);
+    const std::vector<std::string> stop = Words(Info.StopAnalyze, 16);
+    return !start.empty() && start.back() == "analyze" && stop.size() == 1 && stop[0] == "exit";
+}
+
+std::vector<std::string> WalkCommands(const TEnginePosition& Told, size_t Fixed,
+                                      const TEnginePosition& Pos) {
+    // A few steps, as the arrow keys take them; a longer way costs the
+    // engine a new start of its thinking at each step.
+    constexpr size_t MaxSteps = 8;
+    const auto sameStart = [](const TEnginePosition& A, const TEnginePosition& B) {
+        return A.StartBrett == B.StartBrett && A.StartZug.Side == B.StartZug.Side &&
+               A.StartZug.CastlingRights == B.StartZug.CastlingRights &&
+               A.StartZug.EnPassant == B.StartZug.EnPassant;
+    };
+    if (!Told.HasStart || !Pos.HasStart || Told.Fischer || Pos.Fischer || !sameStart(Told, Pos))
+        return {};
+    const std::vector<TZug>& a = Told.Moves;
+    const std::vector<TZug>& b = Pos.Moves;
+    size_t common = 0;
+    while (common < a.size() && common < b.size() && a[common].From == b[common].From &&
+           a[common].To == b[common].To && a[common].Promotion == b[common].Promotion)
+        ++common;
+    const size_t back = a.size() - common, ahead = b.size() - common;
+    if (common < Fixed || back + ahead == 0 || back + ahead > MaxSteps) return {};
+    std::vector<std::string> w(back, "undo\r\n");
+    for (size_t i = common; i < b.size(); ++i) {
+        const std::string move = CoordinateMove(b[i]);
+        if (move.empty()) return {};
+        w.push_back(move + "\r\n");
+    }
     return w;
 }
 
@@ -488,7 +530,23 @@ void TAnalyseThreadWB::Enqueue(std::vector<std::string> Writes) {
 }
 
 void TAnalyseThreadWB::StopEngine() {
-    Enqueue({info_.GetState, info_.StopAnalyze});
+    {
+        std::lock_guard lk(m_);
+        if (finishing_) return;
+        TWrite w;
+        w.Stop = true;
+        queue_.push_back(std::move(w));
+    }
+    cv_.notify_all();
+}
+
+bool TAnalyseThreadWB::StopThinking(std::unique_lock<std::mutex>& Lock) {
+    if (!thinking_) return true;
+    thinking_ = false;
+    told_.reset();
+    for (const std::string* s : {&info_.GetState, &info_.StopAnalyze})
+        if (!Send(Lock, ToLf(*s), true)) return false;
+    return true;
 }
 
 void TAnalyseThreadWB::Restart(const TEnginePosition& Pos) {
@@ -500,10 +558,9 @@ void TAnalyseThreadWB::Restart(const TEnginePosition& Pos) {
             std::lock_guard lk(m_);
             if (finishing_) return;
             ++requested_;
-            for (const std::string* s : {&info_.GetState, &info_.StopAnalyze})
-                queue_.push_back({ToLf(*s), std::nullopt, false, true});
             TWrite w{std::string(), Pos, false};
             w.Req = requested_;
+            w.Follows = true;
             queue_.push_back(std::move(w));
         }
         if (onStatus_) onStatus_("- Initialize ...");
@@ -579,10 +636,23 @@ void TAnalyseThreadWB::WriterLoop() {
         if (queue_.empty()) return;
         TWrite w = std::move(queue_.front());
         queue_.pop_front();
-        if (!w.Pos) {
+        if (w.Stop) {
+            if (!StopThinking(lk)) return;
+        } else if (!w.Pos) {
             if (!Send(lk, w.Text, w.Paced)) return;
         } else {
-            const std::vector<std::string> cmds = PositionCommands(PositionInfoLocked(), *w.Pos);
+            // An engine that thinks about a position of the same game steps
+            // to the new one as a user steps through the game: its moves,
+            // or "undo". (Some engines, told a whole game again after
+            // "exit", refuse a move of it.)
+            const TWBInfo info = PositionInfoLocked();
+            std::vector<std::string> walk;
+            if (w.Follows && thinking_ && told_ && WalksInAnalysis(info))
+                walk = WalkCommands(*told_, toldFixed_, *w.Pos);
+            if (walk.empty() && !StopThinking(lk)) return;
+            size_t fixed = 0;
+            const std::vector<std::string> cmds =
+                walk.empty() ? PositionCommands(info, *w.Pos, &fixed) : std::vector<std::string>{};
             // The new position counts from before its first command is
             // written: the engine can answer (or refuse the command), and
             // the reader read that, before this thread runs again.
@@ -593,6 +663,19 @@ void TAnalyseThreadWB::WriterLoop() {
             ++positionGen_;
             positionSent_ = std::chrono::steady_clock::now();
             fence_ = 0;
+            if (!walk.empty()) {
+                // A line at a time, the engine thinking on after each step.
+                // The fence goes first: some engines end their thinking to
+                // answer a ping and take it up again only with a move.
+                told_ = std::move(w.Pos);
+                if (pingFeature_) {
+                    fence_ = ++pingNo_;
+                    walk.insert(walk.begin(), "ping " + std::to_string(fence_) + "\n");
+                }
+                for (const std::string& c : walk)
+                    if (!Send(lk, ToLf(c), true)) return;
+                continue;
+            }
             if (cmds.empty()) {
                 // Told what it can be told, the engine would think about
                 // castlings or captures that are not there: it gets nothing,
@@ -615,6 +698,9 @@ void TAnalyseThreadWB::WriterLoop() {
             }
             for (const std::string& c : cmds)
                 if (!Send(lk, ToLf(c))) return;
+            thinking_ = true;
+            told_ = std::move(w.Pos);
+            toldFixed_ = fixed;
         }
         if (w.Handshake && !Handshake(lk)) return;
     }

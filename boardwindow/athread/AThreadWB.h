@@ -41,9 +41,22 @@ TWBInfo EngineCommandsFor(const std::string& Path, const TWBInfo& Template, bool
 // none could be created.
 std::string CraftyGameFile(const std::string& Folder);
 
-// The writes that put Pos on the engine and start it thinking.
+// The writes that put Pos on the engine and start it thinking. Fixed gets
+// how many of Pos.Moves the engine cannot take back with "undo": those it
+// was not told as moves.
 bool IsFenMode(const TWBInfo& Info);
-std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosition& Pos);
+std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosition& Pos,
+                                          size_t* Fixed = nullptr);
+// The moves an engine in analysis mode on Told (whose first Fixed moves it
+// cannot take back) is sent to reach Pos: "undo" back to where the two
+// games part, then Pos's moves from there, as a user steps through a game.
+// Empty when Pos is not a few steps along Told's game (another start, a
+// Chess960 game, a jump): that position is told anew.
+std::vector<std::string> WalkCommands(const TEnginePosition& Told, size_t Fixed,
+                                      const TEnginePosition& Pos);
+// Info analyses with "analyze" and stops with "exit", so that an engine
+// on a position takes moves and "undo" while it thinks.
+bool WalksInAnalysis(const TWBInfo& Info);
 // CR LF ends become LF; anything else is sent as it stands.
 std::string ToLf(const std::string& Text);
 
@@ -188,7 +201,14 @@ private:
         // then sees nothing more to read until the next write.
         bool Paced = false;
         int Req = 0; // the position's number among those asked for
+        // Pos follows a position the engine may be thinking about: the
+        // engine steps there with moves, or stops thinking first.
+        bool Follows = false;
+        bool Stop = false; // stop thinking, when it is thinking
     };
+    // Sends GetState and StopAnalyze when the engine thinks about a position
+    // (an engine that is not may take "exit" for "quit").
+    bool StopThinking(std::unique_lock<std::mutex>& Lock);
     std::deque<TWrite> queue_;
     std::vector<std::string> replies_; // accepted/rejected for each feature
     bool featuresDone_ = false;
@@ -213,6 +233,11 @@ private:
     int writtenReq_ = 0; // the last of them written
     int answeredGen_ = 0;
     int unsentGen_ = -1; // a position the engine could not be told exactly
+    // The engine thinks about told_ (moves included), of whose moves it
+    // cannot take back the first toldFixed_.
+    bool thinking_ = false;
+    std::optional<TEnginePosition> told_;
+    size_t toldFixed_ = 0;
     std::string lastWords_;
     // The engine has "ping": each position is fenced with "ping N", and what
     // the engine says before "pong N" answers commands of earlier positions.

@@ -522,30 +522,35 @@ TEST_F(EngineWindowFrame, AnEngineWithoutFenIsToldTheGameInTheWindow) {
             lines.push_back(l);
         return lines;
     };
-    // One step back: the moves up to there.
+    auto logged = [&](const std::string& Last) {
+        return QTest::qWaitFor([&] { return !read().empty() && read().back() == Last; }, 10000);
+    };
+    // Steps through the game: the engine thinks on, told the step alone.
     n.MoveBack();
     QApplication::processEvents();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            const auto l = read();
-            return std::count(l.begin(), l.end(), "analyze") == 2;
-        },
-        10000));
+    ASSERT_TRUE(logged("undo"));
+    n.MoveForward();
+    QApplication::processEvents();
+    ASSERT_TRUE(logged("d7d6"));
+    // A jump: the game anew, after "exit"; then a step again.
+    n.GotoStart();
+    QApplication::processEvents();
+    ASSERT_TRUE(logged("analyze"));
+    n.MoveForward();
+    QApplication::processEvents();
+    ASSERT_TRUE(logged("e2e4"));
     W->sbAnalyse->click(); // off
     kb::TEngineReaper::Instance().WaitIdle();
     unsetenv("FAKE_ENGINE_LOG");
     const std::vector<std::string> got = read();
     const std::vector<std::string> moves{"e2e4", "e7e5", "g1f3", "b8c6", "f1c4", "f8c5",
-                                         "e1e2", "e8e7", "e2e1", "e7e8", "d2d3"};
+                                         "e1e2", "e8e7", "e2e1", "e7e8", "d2d3", "d7d6"};
     std::vector<std::string> game{"new", "force"};
     game.insert(game.end(), moves.begin(), moves.end());
-    game.push_back("d7d6");
-    const auto first = std::search(got.begin(), got.end(), game.begin(), game.end());
-    EXPECT_NE(first, got.end()) << ::testing::PrintToString(got);
-    game.pop_back();
-    game.push_back("post");
-    EXPECT_NE(std::search(first, got.end(), game.begin(), game.end()), got.end())
-        << ::testing::PrintToString(got);
+    game.insert(game.end(), {"post", "analyze", "undo", "d7d6", ".", "exit", "new", "force",
+                             "post", "analyze", "e2e4", ".", "exit", "quit"});
+    const auto first = std::find(got.begin(), got.end(), "new");
+    EXPECT_EQ(std::vector<std::string>(first, got.end()), game) << ::testing::PrintToString(got);
     EXPECT_EQ(std::count(got.begin(), got.end(), "edit"), 0);
 }
 

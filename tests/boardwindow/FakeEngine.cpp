@@ -31,7 +31,8 @@
 //               line, so its pongs and thinking lines come behind prompts
 // The other modes say nothing to protover 2.
 // Its lines are legal at the start and after 1.e4: the side to move follows
-// "new", "setboard" and the moves it is told.
+// "new", "setboard", "undo" and the moves it is told. Between "analyze" and
+// "exit" a move or "undo" is answered as "analyze" is.
 // Without an argument the mode comes from FAKE_ENGINE_MODE.
 // With FAKE_ENGINE_LOG set, every line read is appended to that file.
 #include <cerrno>
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
     int positions = 0;
     bool closed = false;
     bool white = true; // to move
+    bool analysing = false;
     std::string line;
     while (NextLine(line, late)) {
         if (log) {
@@ -116,9 +118,12 @@ int main(int argc, char** argv) {
         }
         if (line == "new") white = true;
         if (line.rfind("setboard ", 0) == 0) white = line.find(" b ") == std::string::npos;
-        if (line.size() >= 4 && line.size() <= 5 && line[0] >= 'a' && line[0] <= 'h' &&
-            line[1] >= '1' && line[1] <= '8' && line[2] >= 'a' && line[2] <= 'h')
-            white = !white;
+        const bool move = line.size() >= 4 && line.size() <= 5 && line[0] >= 'a' &&
+                          line[0] <= 'h' && line[1] >= '1' && line[1] <= '8' && line[2] >= 'a' &&
+                          line[2] <= 'h';
+        if (move || line == "undo") white = !white;
+        if (line == "exit") analysing = false;
+        const bool step = analysing && (move || line == "undo");
         if (mode == "prompt") Say(std::string(white ? "White" : "Black") + " (1) : ");
         if (line == "protover 2") {
             if (mode == "prompt") Say("feature ping=1 setboard=1 done=1\n");
@@ -155,7 +160,8 @@ int main(int argc, char** argv) {
             if (mode == "ignorequit" || mode == "ignoreterm") continue;
             return 0;
         }
-        if (line != "analyze" && line != "go") continue;
+        if (line != "analyze" && line != "go" && !step) continue;
+        if (line == "analyze") analysing = true;
         ++positions;
         if (mode == "normal" || mode == "grandchild" || mode == "setboard" || mode == "edit" ||
             mode == "refuseedit" || mode == "longfeature" || late || mode == "late" ||

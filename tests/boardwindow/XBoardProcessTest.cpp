@@ -147,6 +147,9 @@ const std::string AfterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQk
 // A Chess960 start array (rooks on b and g) without castling rights, which
 // plain FEN says exactly.
 const std::string Fischer = "nrbqkbrn/pppppppp/8/8/8/8/PPPPPPPP/NRBQKBRN w - - 0 1";
+// One with castling rights, which plain FEN cannot say: the engine is not
+// told it, and is not thinking when the next position comes.
+const std::string FischerCastling = "1r3k1r/pppppppp/8/8/8/8/PPPPPPPP/1R3K1R w HBhb - 0 1";
 // White is mated (fool's mate).
 const std::string Mated = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
 
@@ -595,9 +598,10 @@ TEST(XBoardFake, AnEngineThatEndsIsReapedAtOnce) {
 
 namespace {
 
-// Starts, analyses three positions (Black to move, Chess960, mate), pauses,
-// finishes; every position is answered with a parsed line or, for the two
-// an engine may refuse, with whatever it says.
+// Starts, analyses three positions (Black to move, Chess960, mate) with one
+// between them it cannot be told, pauses, finishes; every position is
+// answered with a parsed line or, for the two an engine may refuse, with
+// whatever it says.
 void AnalyseThree(const std::vector<std::string>& Argv, const TWBInfo& Info) {
     TRun r;
     ASSERT_TRUE(r.Start(Argv, Info, kbtest::FromFen(AfterE4)));
@@ -607,7 +611,7 @@ void AnalyseThree(const std::vector<std::string>& Argv, const TWBInfo& Info) {
     const std::string line = r.Memo.Lines()[static_cast<size_t>(first)];
     EXPECT_NE(line.find("\r\n"), std::string::npos) << line;
     std::cout << Argv[0] << " [Black to move]: " << line << "\n";
-    for (const std::string& fen : {Fischer, Mated}) {
+    for (const std::string& fen : {Fischer, FischerCastling, Mated}) {
         const size_t before = r.Memo.Size();
         r.Worker->Restart(kbtest::FromFen(fen));
         ASSERT_GE(r.Memo.WaitFor(
@@ -619,6 +623,7 @@ void AnalyseThree(const std::vector<std::string>& Argv, const TWBInfo& Info) {
                   << "]: " << (any >= 0 ? r.Memo.Lines()[static_cast<size_t>(any)] : "(nothing)")
                   << "\n";
     }
+    EXPECT_FALSE(r.Worker->Dead()) << Argv[0];
     r.Worker->SetPaused(TAnalyseThreadWB::PauseUser, true);
     ASSERT_TRUE(WaitStopped(r.Pid));
     EXPECT_EQ(kbtest::ProcState(r.Pid), 'T');
