@@ -247,9 +247,6 @@ bool WalksInAnalysis(const TWBInfo& Info) {
 
 std::vector<std::string> WalkCommands(const TEnginePosition& Told, size_t Fixed,
                                       const TEnginePosition& Pos) {
-    // A few steps, as the arrow keys take them; a longer way costs the
-    // engine a new start of its thinking at each step.
-    constexpr size_t MaxSteps = 8;
     const auto sameStart = [](const TEnginePosition& A, const TEnginePosition& B) {
         return A.StartBrett == B.StartBrett && A.StartZug.Side == B.StartZug.Side &&
                A.StartZug.CastlingRights == B.StartZug.CastlingRights &&
@@ -264,7 +261,7 @@ std::vector<std::string> WalkCommands(const TEnginePosition& Told, size_t Fixed,
            a[common].To == b[common].To && a[common].Promotion == b[common].Promotion)
         ++common;
     const size_t back = a.size() - common, ahead = b.size() - common;
-    if (common < Fixed || back + ahead == 0 || back + ahead > MaxSteps) return {};
+    if (common < Fixed || back + ahead == 0) return {};
     std::vector<std::string> w(back, "undo\r\n");
     for (size_t i = common; i < b.size(); ++i) {
         const std::string move = CoordinateMove(b[i]);

@@ -49,9 +49,9 @@ std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosi
                                           size_t* Fixed = nullptr);
 // The moves an engine in analysis mode on Told (whose first Fixed moves it
 // cannot take back) is sent to reach Pos: "undo" back to where the two
-// games part, then Pos's moves from there, as a user steps through a game.
-// Empty when Pos is not a few steps along Told's game (another start, a
-// Chess960 game, a jump): that position is told anew.
+// games part, then Pos's moves from there, as a user steps or jumps through
+// a game. Empty when Pos is not reached so (another start, a Chess960 game,
+// a move it cannot take back): that position is told anew.
 std::vector<std::string> WalkCommands(const TEnginePosition& Told, size_t Fixed,
                                       const TEnginePosition& Pos);
 // Info analyses with "analyze" and stops with "exit", so that an engine
