@@ -267,7 +267,10 @@ void TMDIPGN::bCompressClick() {
         }
     }
     if (ok) ListReread();
-    if (!ok && !ListHost().StopRequested()) LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
+    // A database without deleted games has nothing to remove: no failure.
+    const bool nothing = !ok && pgn.Database() && pgn.Database()->LastError() == 0;
+    if (!ok && !nothing && !ListHost().StopRequested())
+        LwMessage(this, TLwMsgType::Error, LwText(19), lbOK);
 }
 
 void TMDIPGN::TellChangeFailed() {

@@ -229,6 +229,12 @@ TEST_F(ListEdit, DeletingADatabaseAndCompressingIt) {
     w->bCompressClick();
     EXPECT_EQ(w->PGN()->ItemCount(), 4);
     EXPECT_EQ(ListIds(*w->PGN()), Expected({{0, 1}, {2, 4}, {5, 6}}));
+    // Nothing left to remove: no error, the games as they are.
+    const size_t told = host_.Messages.size();
+    w->bCompressClick();
+    ASSERT_EQ(host_.Messages.size(), told + 1);
+    EXPECT_EQ(host_.Messages.back().Type, kb::TLwMsgType::Confirmation);
+    EXPECT_EQ(ListIds(*w->PGN()), Expected({{0, 1}, {2, 4}, {5, 6}}));
 
     w->sbDeleteDatabaseClick();
     EXPECT_FALSE(fs::exists(db));
