@@ -104,6 +104,17 @@ bool IsLower(char c) {
     return c >= 'a' && c <= 'z';
 }
 
+// Buf[Q] begins a move: a file or a piece letter (or the O of castling)
+// with more of the move behind it. Evaluation signs such as "+-" or "+/="
+// and a lone novelty "N" do not.
+bool StartsMove(std::string_view Buf, size_t Q) {
+    const char c = Buf[Q];
+    if (!IsFileChar(c) && std::string_view("KQRBNO").find(c) == std::string_view::npos)
+        return false;
+    return Q + 1 < Buf.size() && (IsFileChar(Buf[Q + 1]) || IsRankChar(Buf[Q + 1]) ||
+                                  Buf[Q + 1] == 'x' || Buf[Q + 1] == '-');
+}
+
 int32_t SquareOf(char file, char rank) {
     return 10 * (rank - '1' + 2) + (file - 'a' + 1);
 }
@@ -681,8 +692,11 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
     size_t suffixLen = 0;
     bool longForm = false; // holds "x" or "-"
 
+    bool signed_ = false; // a check sign or a glyph came: the move is whole
     for (; q < Buf.size(); ++q) {
         const char c = Buf[q];
+        // "O-O?dxc4": the next move may follow a move's signs without a blank.
+        if (signed_ && StartsMove(Buf, q)) break;
         if (!TokenMark[static_cast<unsigned char>(c)]) {
             // A promotion letter after "=" may come in lower case.
             token.push_back((afterEquals && IsLower(c)) ? static_cast<char>(c - 'a' + 'A') : c);
@@ -701,6 +715,7 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
             if (suffixLen < 2) suffix[suffixLen] = c;
             ++suffixLen;
         }
+        signed_ = c != '=';
     }
     // "!" 1, "!!" 2, "?" 3, "??" 4, "!?" 5, "?!" 6; longer runs mean nothing.
     if (suffixLen == 1) {
@@ -708,7 +723,8 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
     } else if (suffixLen == 2) {
         z.Glyph = suffix[0] == '!' ? (suffix[1] == '!' ? 2 : 5) : (suffix[1] == '?' ? 4 : 6);
     }
-    if (q < Buf.size() && (Buf[q] == ')' || Buf[q] == '(' || Buf[q] == '{' || Buf[q] == '$'))
+    if (q < Buf.size() && (Buf[q] == ')' || Buf[q] == '(' || Buf[q] == '{' || Buf[q] == '$' ||
+                           (signed_ && StartsMove(Buf, q))))
         Pos = q - 1;
     else
         Pos = q;

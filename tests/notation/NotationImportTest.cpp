@@ -389,6 +389,16 @@ TEST(NotationImport, MoveSuffixesSetTheGlyph) {
     for (auto* b : ml)
         glyphs.push_back(b->Zug.Glyph);
     EXPECT_EQ(glyphs, (std::vector<int>{1, 3, 2, 4, 5, 6, 3}));
+    // The next move may follow a sign without a blank.
+    Loaded h(Pgn("1. e4 e5 2. Nf3 Nc6 3. Bc4 Bc5 4. O-O?d6 5. c3!?Nf6 6. Bxf7+Kxf7 7. d4"));
+    std::vector<std::string> moves;
+    for (auto* b : MainLine(h.n))
+        moves.push_back(std::string(FeldNamen[Index120To64(static_cast<uint8_t>(b->Zug.From))]) +
+                        FeldNamen[Index120To64(static_cast<uint8_t>(b->Zug.To))] + "/" +
+                        std::to_string(b->Zug.Glyph));
+    EXPECT_EQ(moves, (std::vector<std::string>{"e2e4/0", "e7e5/0", "g1f3/0", "b8c6/0", "f1c4/0",
+                                               "f8c5/0", "e1g1/3", "d7d6/0", "c2c3/5", "g8f6/0",
+                                               "c4f7/0", "e8f7/0", "d2d4/0"}));
 }
 
 } // namespace
