@@ -3,6 +3,9 @@
 
 #include "DialogsLng.h"
 #include "KbBench.h"
+#ifdef KB_HAVE_PROGRAM_WINDOWS
+#include "MdiWindows.h"
+#endif
 
 #include <iostream>
 
@@ -43,6 +46,18 @@ std::unique_ptr<QApplication> StartQt(Screen screen) {
     static char name[] = "kbbench";
     static char* argv[] = {name, nullptr};
     return std::make_unique<QApplication>(argc, argv);
+}
+
+std::unique_ptr<QApplication> StartProgram(const QTemporaryDir& Dir) {
+    auto app = StartQt(Screen::Offscreen);
+#ifdef KB_HAVE_PROGRAM_WINDOWS
+    RegisterProgramWindows();
+#endif
+    if (!Dir.isValid()) {
+        std::cerr << "kbbench " << RunningCommand() << ": no temporary folder\n";
+        return nullptr;
+    }
+    return app;
 }
 
 namespace {

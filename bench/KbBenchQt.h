@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QTemporaryDir>
 
 #include <memory>
 #include <string>
@@ -22,6 +23,12 @@ enum class Screen {
 // program asks from then on is answered as its Escape key would (messages
 // printed to stderr).
 std::unique_ptr<QApplication> StartQt(Screen screen);
+
+// The program's own frame, as a first start has it: Qt offscreen with the
+// program's windows, and Dir, a fresh folder for its files. Returns the
+// application (see StartQt), or nothing with "kbbench NAME: no temporary
+// folder" said when Dir could not be made.
+std::unique_ptr<QApplication> StartProgram(const QTemporaryDir& Dir);
 
 // Writes a picture as PNG. On failure says "kbbench NAME: cannot write PATH"
 // and returns false.

@@ -26,16 +26,9 @@ int RunAppPng(const kbbench::Args& args) {
         !kbbench::ParseInt(args[2], 200, 8000, height))
         return kbbench::UsageError("WIDTH and HEIGHT must be 200..8000");
 
-    const auto app = kbbench::StartQt(kbbench::Screen::Offscreen);
-#ifdef KB_HAVE_PROGRAM_WINDOWS
-    RegisterProgramWindows();
-#endif
-
     QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::cerr << "kbbench app-png: no temporary folder\n";
-        return 1;
-    }
+    const auto app = kbbench::StartProgram(dir);
+    if (!dir.isValid()) return 1;
     {
         QFile ini(dir.filePath("Kestrelbay.ini"));
         if (!ini.open(QIODevice::WriteOnly)) {

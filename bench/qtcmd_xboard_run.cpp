@@ -116,15 +116,9 @@ std::string Quoted(const std::string& S) {
 
 int Walk(const std::string& Ini, const std::string& Game, int Row, int Plies, double Seconds,
          const std::vector<std::string>& Engine) {
-    const auto app = kbbench::StartQt(kbbench::Screen::Offscreen);
-#ifdef KB_HAVE_PROGRAM_WINDOWS
-    RegisterProgramWindows();
-#endif
     QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::cerr << "kbbench xboard-run: no temporary folder\n";
-        return 1;
-    }
+    const auto app = kbbench::StartProgram(dir);
+    if (!dir.isValid()) return 1;
     const QString ini = dir.filePath(QStringLiteral("Kestrelbay.ini"));
     if (!Ini.empty() ? !QFile::copy(QString::fromStdString(Ini), ini)
                      : !QFile(ini).open(QIODevice::WriteOnly)) {
