@@ -116,6 +116,11 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
     TPGNRewrite rw;
     rw.ReadStamp = knownStamp_;
     rw.LockWait = lockWait_;
+    rw.Waiting = [this] {
+        TCancelMode mode = cmGoOn; // the window paints, and its stop is read
+        cancelled_ = !Trace(0, mode);
+        return !cancelled_;
+    };
     rw.Check = [&](TFile& Old) {
         // A writer that kept size and times may still have moved the games.
         for (const Splice& s : Splices)
@@ -527,6 +532,11 @@ TRewriteResult TPGN::RewriteGames(const std::function<bool(int Index, std::strin
     TPGNRewrite rw;
     rw.ReadStamp = knownStamp_;
     rw.LockWait = lockWait_;
+    rw.Waiting = [this] {
+        TCancelMode mode = cmGoOn; // the window paints, and its stop is read
+        cancelled_ = !Trace(0, mode);
+        return !cancelled_;
+    };
     rw.Check = [&](TFile& Old) {
         return IndexStillValid(Old, count > 0 ? starts_.front() : knownSize_);
     };

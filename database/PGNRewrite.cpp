@@ -15,13 +15,14 @@ namespace {
 
 // The lock of the old file, waited for a while: another writer holds it
 // only as long as its change takes.
-bool LockWithin(TFile& File, std::chrono::milliseconds Wait) {
-    const auto until = std::chrono::steady_clock::now() + Wait;
+TRewriteResult LockWithin(TFile& File, const TPGNRewrite& R) {
+    const auto until = std::chrono::steady_clock::now() + R.LockWait;
     while (!File.TryLock()) {
-        if (std::chrono::steady_clock::now() >= until) return false;
+        if (std::chrono::steady_clock::now() >= until) return TRewriteResult::Refused;
+        if (R.Waiting && !R.Waiting()) return TRewriteResult::Stopped;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return true;
+    return TRewriteResult::Done;
 }
 
 } // namespace
@@ -35,7 +36,8 @@ TRewriteResult RewritePGNFile(TFileSystem& Fs, const std::string& FileName, cons
     for (int attempt = 0;; ++attempt) {
         old = Fs.Open(FileName, TOpenMode::ReadWrite);
         if (!old) return TRewriteResult::Failed;
-        if (!LockWithin(*old, R.LockWait)) return TRewriteResult::Refused;
+        const TRewriteResult locked = LockWithin(*old, R);
+        if (locked != TRewriteResult::Done) return locked;
         if (old->IsFileAt(FileName)) break;
         // Another writer put a new file under the name between our open and
         // our lock. What was read from the old one is out of date; a writer

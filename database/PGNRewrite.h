@@ -44,6 +44,9 @@ struct TPGNRewrite {
     // How long the lock of another writer is waited for before the change
     // is refused.
     std::chrono::milliseconds LockWait = kLockWait;
+    // Runs every few milliseconds while that lock is waited for, so that a
+    // window paints and its stop works meanwhile; false stops the change.
+    std::function<bool()> Waiting;
 };
 
 TRewriteResult RewritePGNFile(TFileSystem& Fs, const std::string& FileName, const TPGNRewrite& R);

@@ -387,8 +387,23 @@ TEST(PGNEdit, StaleIndexOrLockedFileIsRefused) {
     int fd = ::open(file.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-    pgn.SetLockWait(std::chrono::milliseconds(100));
+    pgn.SetLockWait(std::chrono::milliseconds(300));
+    // The wait for it is no silence: the window paints meanwhile, and the
+    // user may stop it.
+    int looks = 0;
+    pgn.OnPGNTrace = [&](TPGN*, int, TCancelMode& Mode) {
+        if (++looks == 5) Mode = cmCancel;
+    };
     EXPECT_FALSE(pgn.DeleteGame(0));
+    EXPECT_LE(looks, 6); // it ended at the stop, not at the end of the wait
+    EXPECT_EQ(pgn.LastRewrite(), TRewriteResult::Stopped);
+    EXPECT_TRUE(pgn.Cancelled());
+    looks = 0;
+    pgn.OnPGNTrace = [&](TPGN*, int, TCancelMode&) { ++looks; };
+    EXPECT_FALSE(pgn.DeleteGame(0));
+    EXPECT_GE(looks, 10);
+    EXPECT_EQ(pgn.LastRewrite(), TRewriteResult::Refused);
+    pgn.OnPGNTrace = nullptr;
     ::close(fd);
     EXPECT_EQ(kbtest::ReadFile(file), bytes + "\r\n\r\n");
     EXPECT_TRUE(pgn.DeleteGame(0));
