@@ -40,10 +40,16 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <numeric>
 
 namespace kb {
 
 namespace {
+
+// Number, players, event, year, result, ECO: the widths a first window
+// gives them (players and event then share what the window has).
+constexpr int kColumnWidths[6] = {56, 250, 230, 48, 66, 50};
 
 std::vector<TMDIPGN*>& OpenWindows() {
     static std::vector<TMDIPGN*> windows;
@@ -302,8 +308,9 @@ QRect TMDIPGN::InitialGeometry() const {
     const QRect g = ListHost().ListGeometry();
     // A first window is wide enough for every column: the list does not
     // scroll sideways, so a column past the edge could not be seen.
-    const int columns = HeaderControl->length() + PGN1->verticalScrollBar()->sizeHint().width() +
-                        2 * PGN1->frameWidth() + 16;
+    const int columns = std::accumulate(std::begin(kColumnWidths), std::end(kColumnWidths), 0) +
+                        PGN1->verticalScrollBar()->sizeHint().width() + 2 * PGN1->frameWidth() +
+                        16;
     const int w = g.width() > 100 ? g.width() : std::max(640, columns);
     const int h = g.height() > 100 ? g.height() : 420;
     const QSize client = ListHost().MainClientSize();
@@ -399,12 +406,16 @@ void TMDIPGN::BuildList() {
     HeaderControl->setModel(model);
     HeaderControl->setSectionsClickable(true);
     HeaderControl->setHighlightSections(false);
-    HeaderControl->setStretchLastSection(true);
+    // The list does not scroll sideways: players and event share whatever
+    // width the window has beside the other columns, so every column shows
+    // in a narrow window, and names show whole in a wide one.
+    HeaderControl->setStretchLastSection(false);
     HeaderControl->setSectionResizeMode(QHeaderView::Interactive);
     HeaderControl->setFixedHeight(HeaderControl->fontMetrics().height() + 8);
-    const int widths[6] = {56, 250, 230, 48, 66, 50};
     for (int i = 0; i < 6; ++i)
-        HeaderControl->resizeSection(i, widths[i]);
+        HeaderControl->resizeSection(i, kColumnWidths[i]);
+    for (int i : {1, 2})
+        HeaderControl->setSectionResizeMode(i, QHeaderView::Stretch);
     model->setHeaderData(5, Qt::Horizontal, QStringLiteral("ECO"));
     v->addWidget(HeaderControl);
 

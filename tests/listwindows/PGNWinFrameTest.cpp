@@ -149,6 +149,17 @@ TEST_F(ListFrame, FirstWindowShowsEveryColumn) {
     const int eco = list_->HeaderControl->sectionViewportPosition(5);
     EXPECT_LE(eco + list_->fontMetrics().horizontalAdvance(QStringLiteral("E99")),
               list_->PGN1->viewport()->width());
+    // Narrower, every column still shows; wider, the names get the room.
+    const int players = list_->HeaderControl->sectionSize(1);
+    for (const int width : {480, 1500}) {
+        sub->resize(width, sub->height());
+        Settle();
+        EXPECT_LE(list_->HeaderControl->sectionViewportPosition(5) +
+                      list_->fontMetrics().horizontalAdvance(QStringLiteral("E99")),
+                  list_->PGN1->viewport()->width())
+            << width;
+        EXPECT_EQ(list_->HeaderControl->sectionSize(1) > players, width > 1000) << width;
+    }
 }
 
 // Tiled in a small frame beside board windows, the list window fits its tile,
