@@ -540,6 +540,23 @@ void TGameStartScanner::Feed(char* Block, size_t Count, std::vector<int64_t>& St
     if (joined_.capacity() > (size_t{1} << 20)) std::string().swap(joined_);
 }
 
+TGameStartScanner TGameStartScanner::InMovesAt(int64_t Offset, char Before2, char Before1) {
+    TGameStartScanner s;
+    s.carry_ = {Before2, Before1};
+    s.carryBase_ = Offset - 2;
+    s.consumed_ = Offset;
+    return s;
+}
+
+bool TGameStartScanner::StandsAt(const TGameStartScanner& Fresh) const {
+    // What a comment holds is only read inside one; hiddenTags_ is set anew
+    // at each "{".
+    return consumed_ == Fresh.consumed_ && carryBase_ == Fresh.carryBase_ &&
+           carry_ == Fresh.carry_ && lex_ == Fresh.lex_ && tags_ == Fresh.tags_ &&
+           (lex_ != Lex::Comment || hiddenTags_ == Fresh.hiddenTags_) &&
+           inString_ == Fresh.inString_ && escaped_ == Fresh.escaped_ && hidden_ == Fresh.hidden_;
+}
+
 void TGameStartScanner::Finish(std::vector<int64_t>& Starts) {
     Run(carry_.data(), carry_.size(), carryBase_, true, Starts);
     carry_.erase(0, carry_.size() - 1);

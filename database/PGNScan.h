@@ -47,6 +47,17 @@ public:
     // next would belong to the same game.
     bool InTags() const { return tags_ && lex_ != Lex::Comment; }
 
+    // A scanner that takes up a file at Offset (at least 2), as one that
+    // has read the bytes before it and stands in move text there: no
+    // comment, string or tag section open and no line waiting for more
+    // bytes; Before2 and Before1 are the two bytes before Offset. Lets a
+    // second scanner read a later stretch of a file at the same time.
+    static TGameStartScanner InMovesAt(int64_t Offset, char Before2, char Before1);
+    // True when this scanner, having been fed the bytes before Fresh's
+    // offset, stands where Fresh starts: whatever Fresh finds in the bytes
+    // from there on is what this one would find.
+    bool StandsAt(const TGameStartScanner& Fresh) const;
+
 private:
     enum class Lex : uint8_t { Moves, Comment, LineComment };
     size_t Run(const char* Work, size_t Len, int64_t Base, bool Final,

@@ -305,6 +305,91 @@ TEST(PGNScan, StartsInsideCommentsAreNoStartsAtAnyBorder) {
 
 namespace {
 
+// Random text from pieces of move text, tags, comments and strings.
+std::string PieceText(size_t Size, std::mt19937& Rng) {
+    static const std::vector<std::string> pieces = {"\r\n[Event \"g\"]\r\n",
+                                                    "\n[Site \"s\"]",
+                                                    "{",
+                                                    "}",
+                                                    "\"",
+                                                    "\\",
+                                                    ";",
+                                                    "%",
+                                                    "\r\n",
+                                                    "\n",
+                                                    "\n12. Nf3 Nc6 ",
+                                                    "\r\n1. e4 ",
+                                                    "\nO-O ",
+                                                    "\n \t[white\t\"w\"] ",
+                                                    "]",
+                                                    "\n\"x\"]",
+                                                    "\xEF\xBB\xBF",
+                                                    " 1-0\r\n\r\n",
+                                                    "\n[Round\"1\"]",
+                                                    " e4 e5 "};
+    std::string bytes = "[Event \"first\"]\r\n";
+    while (bytes.size() < Size) {
+        bytes += pieces[Rng() % pieces.size()];
+        if (Rng() % 8 == 0) bytes += std::string(Rng() % 300, 'a');
+    }
+    return bytes;
+}
+
+} // namespace
+
+// A second scanner taken up in move text in the middle of a file finds what
+// the first would find from there, whenever the first, fed the bytes before,
+// stands where the second begins; at every width.
+TEST(PGNScan, ScannerTakenUpInMoveTextFindsWhatTheFirstWould) {
+    const unsigned seed = 3911;
+    std::mt19937 rng(seed);
+    int stands = 0, standsNot = 0;
+    for (int file = 0; file < 12; ++file) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed << " file " << file);
+        const std::string bytes = PieceText(6000, rng);
+        const auto expected = PlainStarts(bytes);
+        for (int width = 2; width >= 0; --width) {
+            if (LimitScanWidth(width) != width) continue;
+            SCOPED_TRACE(testing::Message() << "width " << width);
+            for (size_t at = 2; at < bytes.size(); ++at) {
+                // Behind line ends, and now and then anywhere.
+                if (bytes[at - 2] != '\n' && rng() % 8 != 0) continue;
+                std::string buf(TGameStartScanner::HeadRoom + bytes.size(), '\0');
+                char* block = buf.data() + TGameStartScanner::HeadRoom;
+                TGameStartScanner first;
+                std::vector<int64_t> starts;
+                for (size_t off = 0; off < at;) {
+                    const size_t n = std::min<size_t>(1 + rng() % 700, at - off);
+                    std::memcpy(block, bytes.data() + off, n);
+                    first.Feed(block, n, starts);
+                    off += n;
+                }
+                TGameStartScanner second = TGameStartScanner::InMovesAt(
+                    static_cast<int64_t>(at), bytes[at - 2], bytes[at - 1]);
+                if (!first.StandsAt(second)) {
+                    ++standsNot;
+                    continue;
+                }
+                ++stands;
+                for (size_t off = at; off < bytes.size();) {
+                    const size_t n = std::min<size_t>(1 + rng() % 700, bytes.size() - off);
+                    std::memcpy(block, bytes.data() + off, n);
+                    second.Feed(block, n, starts);
+                    off += n;
+                }
+                second.Finish(starts);
+                ASSERT_EQ(starts, expected) << "taken up at " << at;
+            }
+        }
+        LimitScanWidth(-1);
+    }
+    // Both ways are met often.
+    EXPECT_GT(stands, 1000);
+    EXPECT_GT(standsNot, 1000);
+}
+
+namespace {
+
 // The games pgn-extract reads from a file, as it writes them again.
 std::string PgnExtractGames(const std::string& Peer, const std::filesystem::path& File,
                             bool Tags = true) {
