@@ -5,10 +5,19 @@
 #include "PGNScan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
 #include <filesystem>
+#include <limits>
+#include <memory>
+#include <mutex>
 #include <numeric>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -44,6 +53,116 @@ template <typename Fn> void ForEachLine(std::string_view Text, Fn&& fn) {
         if (j < n && Text[j] == '\r' && j + 1 < n && Text[j + 1] == '\n') ++j;
         i = j + 1;
     }
+}
+
+// A later stretch of a large file, the bytes [From, To), scanned on a
+// thread of its own while the caller scans the bytes before. The caller
+// keeps what it finds only when its own scanner stands where this one began
+// (TGameStartScanner::StandsAt); otherwise it stops this one and reads the
+// stretch itself. The thread ends with the object at the latest.
+class TLaterStretch {
+public:
+    TLaterStretch(TFile& File, const TGameStartScanner& Start, int64_t From, int64_t To,
+                  size_t Read)
+        : file_(File), scanner_(Start), offset_(From), to_(To), read_(Read) {
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~TLaterStretch() { Stop(); }
+    TLaterStretch(const TLaterStretch&) = delete;
+    TLaterStretch& operator=(const TLaterStretch&) = delete;
+
+    void Stop() {
+        stop_.store(true, std::memory_order_relaxed);
+        if (thread_.joinable()) thread_.join();
+    }
+    // Waits up to Time for the thread to run.
+    void WaitRunning(std::chrono::milliseconds Time) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, Time, [this] { return running_; });
+    }
+    // Waits up to Time for the stretch to be read through; true when it is.
+    // Rethrows what the thread met (memory running out).
+    bool Wait(std::chrono::milliseconds Time) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (!changed_.wait_for(lock, Time, [this] { return done_; })) return false;
+        }
+        thread_.join();
+        if (error_) std::rethrow_exception(error_);
+        return true;
+    }
+    // Bytes scanned so far, for the progress.
+    int64_t Scanned() const { return scanned_.load(std::memory_order_relaxed); }
+
+    // What the stretch holds, once Wait returned true.
+    TGameStartScanner& Scanner() { return scanner_; }
+    const std::vector<int64_t>& Starts() const { return starts_; }
+    int64_t End() const { return offset_; }
+    bool Failed() const { return failed_; }
+    // The file ended before To.
+    bool Ended() const { return ended_; }
+
+private:
+    void Run() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            running_ = true;
+        }
+        changed_.notify_one();
+        try {
+            std::vector<char> buffer(TGameStartScanner::HeadRoom + read_);
+            char* block = buffer.data() + TGameStartScanner::HeadRoom;
+            while (offset_ < to_ && !stop_.load(std::memory_order_relaxed)) {
+                const int64_t n = file_.ReadAt(
+                    offset_, block, std::min(static_cast<int64_t>(read_), to_ - offset_));
+                if (n <= 0) {
+                    failed_ = n < 0;
+                    ended_ = n == 0;
+                    break;
+                }
+                scanner_.Feed(block, static_cast<size_t>(n), starts_);
+                offset_ += n;
+                scanned_.fetch_add(n, std::memory_order_relaxed);
+            }
+        } catch (...) {
+            error_ = std::current_exception();
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_one();
+    }
+
+    TFile& file_;
+    TGameStartScanner scanner_;
+    std::vector<int64_t> starts_;
+    int64_t offset_;
+    const int64_t to_;
+    const size_t read_;
+    bool failed_ = false, ended_ = false;
+    std::exception_ptr error_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int64_t> scanned_{0};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool running_ = false, done_ = false;
+    std::thread thread_;
+};
+
+// Where a scan of the file from the middle on may begin, in Probe (the
+// bytes from the middle on): behind a line end and the first byte of a
+// line of moves, a digit or a letter. A scanner that read the file up to
+// there almost always stands in move text. Returns the offset in Probe, or
+// 0 when there is none.
+size_t MoveLineInside(std::string_view Probe) {
+    for (size_t k = 0; k + 1 < Probe.size(); ++k) {
+        const char c = Probe[k + 1];
+        const bool alnum =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (Probe[k] == '\n' && alnum) return k + 2;
+    }
+    return 0;
 }
 
 } // namespace
@@ -208,25 +327,99 @@ void TPGN::Scan() {
     const int64_t blocks = size / BlockSize;
     TCancelMode mode = cmGoOn;
     int lastPercent = -1;
-    bool cancelled = false, failed = false;
+    bool cancelled = false, failed = false, ended = false;
     int64_t offset = 0;
-    for (;;) {
-        int64_t n = file_->ReadAt(offset, block, kRead);
-        if (n < 0) {
-            failed = true;
-            break;
-        }
-        if (n == 0) break;
-        scanner.Feed(block, static_cast<size_t>(n), starts_);
-        offset += n;
+
+    // A large file is read in stretches at once, each but the first on a
+    // thread of its own from the start of a line of moves. What a stretch
+    // holds is kept when the scan of the bytes before, at its first offset,
+    // stands in move text there; otherwise this thread reads it again.
+    constexpr int64_t kStretchFrom = 8 * static_cast<int64_t>(kRead);
+    const int stretches =
+        static_cast<int>(std::clamp<int64_t>(size / kStretchFrom, 1, std::max(1, ScanThreads())));
+    std::vector<int64_t> splits{0};
+    std::vector<TGameStartScanner> stretchStarts{TGameStartScanner()};
+    for (int p = 1; p < stretches; ++p) {
+        const int64_t from = size / stretches * p;
+        const int64_t n = file_->ReadAt(from, block, kRead);
+        const size_t at =
+            n > 0 ? MoveLineInside(std::string_view(block, static_cast<size_t>(n))) : 0;
+        const int64_t split = from + static_cast<int64_t>(at);
+        if (at == 0 || split <= splits.back() || split >= size) continue;
+        splits.push_back(split);
+        stretchStarts.push_back(TGameStartScanner::InMovesAt(split, block[at - 2], block[at - 1]));
+    }
+    splits.push_back(std::numeric_limits<int64_t>::max());
+    std::vector<std::unique_ptr<TLaterStretch>> later(splits.size() - 1);
+    try {
+        for (size_t p = 1; p < later.size(); ++p)
+            later[p] = std::make_unique<TLaterStretch>(*file_, stretchStarts[p], splits[p],
+                                                       splits[p + 1], kRead);
+    } catch (const std::system_error&) {
+        // Fewer threads to be had: this one reads the rest.
+        const auto made =
+            static_cast<size_t>(std::find(later.begin() + 1, later.end(), nullptr) - later.begin());
+        later.resize(made);
+        splits.resize(made);
+        splits.push_back(std::numeric_limits<int64_t>::max());
+    }
+    // Bytes scanned, counted once; the progress stays where it is while this
+    // thread reads again what a later stretch had read for nothing.
+    int64_t scanned = 0;
+    auto progress = [&] {
+        int64_t done = offset;
+        for (const auto& stretch : later)
+            if (stretch) done += stretch->Scanned();
+        scanned = std::max(scanned, done);
         if (starts_.size() > 51) {
-            TraceIfChanged(Percent(offset / BlockSize, blocks), lastPercent, mode);
-            if (mode == cmCancel) {
-                cancelled = true;
-                break;
+            TraceIfChanged(Percent(scanned / BlockSize, blocks), lastPercent, mode);
+            if (mode == cmCancel) cancelled = true;
+        }
+    };
+    // Scans on up to Limit, the end of the file, a failed read or a cancel.
+    auto scanUpTo = [&](int64_t Limit) {
+        while (offset < Limit) {
+            const int64_t n =
+                file_->ReadAt(offset, block, std::min(static_cast<int64_t>(kRead), Limit - offset));
+            if (n < 0) {
+                failed = true;
+                return;
             }
+            if (n == 0) {
+                ended = true;
+                return;
+            }
+            scanner.Feed(block, static_cast<size_t>(n), starts_);
+            offset += n;
+            progress();
+            if (cancelled) return;
+        }
+    };
+    // Once the other threads run, this one, woken, goes to a processor of
+    // its own rather than sharing the one it started the first of them on.
+    for (const auto& stretch : later)
+        if (stretch) stretch->WaitRunning(std::chrono::milliseconds(5));
+    scanUpTo(splits[1]);
+    for (size_t p = 1; p < later.size() && !cancelled && !failed && !ended; ++p) {
+        auto& stretch = later[p];
+        if (scanner.StandsAt(stretchStarts[p])) {
+            while (!stretch->Wait(std::chrono::milliseconds(20))) {
+                progress();
+                if (cancelled) break;
+            }
+            if (cancelled) break;
+            starts_.insert(starts_.end(), stretch->Starts().begin(), stretch->Starts().end());
+            scanner = std::move(stretch->Scanner());
+            offset = stretch->End();
+            failed = stretch->Failed();
+            ended = stretch->Ended();
+            stretch.reset();
+        } else {
+            stretch.reset();
+            scanUpTo(splits[p + 1]);
         }
     }
+    later.clear();
     if (!cancelled && !failed) scanner.Finish(starts_);
     // Every start closes the game before it; the last one is still open.
     if (!starts_.empty()) {

@@ -9,6 +9,11 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -568,6 +573,34 @@ void TGameStartScanner::Finish(std::vector<int64_t>& Starts) {
 int LimitScanWidth(int Widest_) {
     g_width.store(Widest_ < 0 ? -1 : std::min(Widest_, Widest()), std::memory_order_relaxed);
     return Width();
+}
+
+namespace {
+
+std::atomic<int> g_threads{0};
+
+// The processors this process may run on (a narrower set than the
+// machine's when it was started on some of them only).
+int Processors() {
+#if defined(__linux__)
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+#endif
+    return static_cast<int>(std::thread::hardware_concurrency());
+}
+
+} // namespace
+
+int ScanThreads() {
+    static const int cores = std::clamp(Processors(), 1, 4);
+    const int limit = g_threads.load(std::memory_order_relaxed);
+    return limit > 0 ? limit : cores;
+}
+
+int LimitScanThreads(int Threads) {
+    g_threads.store(std::max(Threads, 0), std::memory_order_relaxed);
+    return ScanThreads();
 }
 
 std::vector<int64_t> FindGameStarts(std::string_view Bytes) {

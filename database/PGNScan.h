@@ -95,6 +95,14 @@ private:
 // compare the ways with one another.
 int LimitScanWidth(int Widest);
 
+// The threads that scan a large file at the same time, each a stretch of
+// it: as many as the processors this process may run on, at most 4.
+// LimitScanThreads sets Threads instead (1: one thread reads it all); 0
+// goes back to the default. Returns the number now in use. Meant for
+// tests, which compare the ways with one another.
+int ScanThreads();
+int LimitScanThreads(int Threads);
+
 // The game starts of a whole text in memory, as the scan of a file with
 // these bytes finds them.
 std::vector<int64_t> FindGameStarts(std::string_view Bytes);

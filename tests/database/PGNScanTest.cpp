@@ -388,6 +388,81 @@ TEST(PGNScan, ScannerTakenUpInMoveTextFindsWhatTheFirstWould) {
     EXPECT_GT(standsNot, 1000);
 }
 
+// A large file is read in stretches at once, by 1 to 4 threads. Where the
+// stretches meet: move text; a comment (closed or not); tag sections, strings,
+// ";" comments and the rest: the list holds the starts of the plain search,
+// the progress rises, and a cancel keeps whole games only.
+TEST(PGNScan, LargeFilesReadByThreadsAtOnceMatchPlainSearch) {
+    const unsigned seed = 4077;
+    std::mt19937 rng(seed);
+    kbtest::TempDir dir;
+    const auto file = dir / "large.pgn";
+    std::string games;
+    for (int i = 0; games.size() < 1500000; ++i)
+        games += pgntest::MakeGame(i, 400 + rng() % 800, rng) + "\r\n\r\n";
+    for (int variant = 0; variant < 16; ++variant) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed << " variant " << variant);
+        std::string bytes = games;
+        // Variant 0 as it is; 1 and 2 with a comment over the middle
+        // (closed, or to the end); the others with pieces of every kind
+        // about each twelfth, so about where 2, 3 or 4 stretches meet.
+        const size_t size = games.size();
+        if (variant == 1 || variant == 2) {
+            if (variant == 1) bytes.insert(size / 10 * 7, "}");
+            bytes.insert(size / 10 * 3, "{ a note\r\n1. e4\r\n[Event \"hidden\"]\r\n");
+        } else if (variant > 2) {
+            for (size_t k = 11; k >= 1; --k) {
+                for (int n = 0; n < 6; ++n) {
+                    const size_t at = size / 12 * k - 2000 + rng() % 4000;
+                    bytes.insert(at, PieceText(1 + rng() % 60, rng).substr(17));
+                }
+            }
+        }
+        const auto expected = PlainStarts(bytes);
+        kbtest::WriteFile(file, bytes);
+        for (int threads = 1; threads <= 4; ++threads) {
+            SCOPED_TRACE(testing::Message() << "threads " << threads);
+            ASSERT_EQ(LimitScanThreads(threads), threads);
+            TPGN pgn;
+            std::vector<int> seen;
+            pgn.OnPGNTrace = [&](TPGN*, int percent, TCancelMode&) { seen.push_back(percent); };
+            ASSERT_TRUE(pgn.SetFileName(file.string()));
+            ASSERT_FALSE(pgn.ScanIncomplete());
+            std::vector<int64_t> got;
+            for (int i = 0; i < pgn.RecordCount(); ++i)
+                got.push_back(pgn.Record(i).Start);
+            EXPECT_EQ(got, expected);
+            EXPECT_EQ(pgn.Record(pgn.RecordCount() - 1).End, static_cast<int64_t>(bytes.size()));
+            ASSERT_GE(seen.size(), 3u);
+            for (size_t i = 1; i + 1 < seen.size(); ++i)
+                EXPECT_GT(seen[i], seen[i - 1]);
+            EXPECT_LE(*std::max_element(seen.begin(), seen.end()), 100);
+            EXPECT_EQ(seen.back(), 0);
+
+            // Cancelled while the first stretch is still being read: whole
+            // games only.
+            if (variant > 2) continue;
+            for (int cancelAt : {1, 15}) {
+                SCOPED_TRACE(testing::Message() << "cancel at " << cancelAt);
+                TPGN cut;
+                cut.OnPGNTrace = [&](TPGN*, int percent, TCancelMode& mode) {
+                    if (percent >= cancelAt) mode = cmCancel;
+                };
+                ASSERT_TRUE(cut.SetFileName(file.string()));
+                EXPECT_TRUE(cut.ScanIncomplete());
+                const int n = cut.GameCount();
+                ASSERT_GT(n, 0);
+                ASSERT_LT(static_cast<size_t>(n), expected.size());
+                for (int i = 0; i < n; ++i) {
+                    ASSERT_EQ(cut.Record(i).Start, expected[i]);
+                    ASSERT_EQ(cut.Record(i).End, expected[i + 1]);
+                }
+            }
+        }
+        LimitScanThreads(0);
+    }
+}
+
 namespace {
 
 // The games pgn-extract reads from a file, as it writes them again.
