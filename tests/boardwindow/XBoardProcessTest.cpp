@@ -1026,15 +1026,16 @@ TEST(XBoardPeer, GnuchessHoichessPhalanxAndStockfishOnTheKingWalkAndTheMate) {
 
 namespace {
 
-// The engine as a window starts it, walked through the king walk from its
-// seventh ply to its twelfth as the user steps through the game: at every
-// step a thinking line about that position, and nothing shown there that
-// is not legal there (nothing about the step before).
-void WalkSixPositions(const std::vector<std::string>& Argv) {
+// The engine as a window starts it, walked through a game (the king walk)
+// from its seventh ply to its twelfth as the user steps through it: at
+// every step a thinking line about that position, and nothing shown there
+// that is not legal there (nothing about the step before).
+void WalkSixPositions(const std::vector<std::string>& Argv,
+                      const std::string& Game = kbtest::KingWalk) {
     TWBInfo defaults;
     SetEngineDefaults(defaults);
     const TWBInfo info = EngineCommandsFor(Argv[0], defaults, false, defaults.Parameter);
-    std::istringstream in(kbtest::KingWalk);
+    std::istringstream in(Game);
     std::vector<std::string> plies{std::istream_iterator<std::string>(in), {}};
     auto after = [&](size_t N) {
         std::string moves;
@@ -1097,6 +1098,8 @@ TEST(XBoardPeer, GnuchessWalksSixPositions) {
 TEST(XBoardPeer, FairymaxWalksSixPositions) {
     KB_REQUIRE_PEER(fairymax, "fairymax");
     WalkSixPositions({fairymax});
+    // Told a game again after an analysis, it refuses 5...d6 of this one.
+    WalkSixPositions({fairymax}, "e4 c5 Nf3 Nc6 d4 cxd4 Nxd4 Nf6 Nc3 d6 Bg5 e6");
 }
 
 TEST(XBoardPeer, HoichessWalksSixPositions) {
