@@ -265,6 +265,9 @@ private:
     // The locked file is still the one the index was read from, and a game
     // starts at At (or At is its end).
     bool IndexStillValid(TFile& File, int64_t At);
+    // A change of the file as it was read, through the one door: another
+    // writer's lock waited for while the window paints and its stop works.
+    TPGNRewrite Rewrite();
     // Every edit of the list's PGN file: the new file is written from the
     // splices (in file order, not overlapping) through RewritePGNFile, the
     // one door of every change of a game file; then the index follows. OldToNew

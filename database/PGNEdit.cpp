@@ -113,14 +113,7 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
     // are pumped meanwhile). The first game is checked where it starts,
     // which need not be the file's first byte (a byte order mark or a note
     // may stand before it).
-    TPGNRewrite rw;
-    rw.ReadStamp = knownStamp_;
-    rw.LockWait = lockWait_;
-    rw.Waiting = [this] {
-        TCancelMode mode = cmGoOn; // the window paints, and its stop is read
-        cancelled_ = !Trace(0, mode);
-        return !cancelled_;
-    };
+    TPGNRewrite rw = Rewrite();
     rw.Check = [&](TFile& Old) {
         // A writer that kept size and times may still have moved the games.
         for (const Splice& s : Splices)
@@ -522,13 +515,7 @@ bool TPGN::DeleteRecords(std::vector<int> Records) {
     return ok;
 }
 
-// The whole file anew, game by game, through the same door as every edit.
-TRewriteResult TPGN::RewriteGames(const std::function<bool(int Index, std::string& Text)>& Game,
-                                  const std::function<void()>& BeforeRename) {
-    lastRewrite_ = TRewriteResult::Failed;
-    if (database_ || !CanEdit() || !Game) return lastRewrite_;
-    BusyScope busy(*this);
-    const int count = RecordCount();
+TPGNRewrite TPGN::Rewrite() {
     TPGNRewrite rw;
     rw.ReadStamp = knownStamp_;
     rw.LockWait = lockWait_;
@@ -537,6 +524,17 @@ TRewriteResult TPGN::RewriteGames(const std::function<bool(int Index, std::strin
         cancelled_ = !Trace(0, mode);
         return !cancelled_;
     };
+    return rw;
+}
+
+// The whole file anew, game by game, through the same door as every edit.
+TRewriteResult TPGN::RewriteGames(const std::function<bool(int Index, std::string& Text)>& Game,
+                                  const std::function<void()>& BeforeRename) {
+    lastRewrite_ = TRewriteResult::Failed;
+    if (database_ || !CanEdit() || !Game) return lastRewrite_;
+    BusyScope busy(*this);
+    const int count = RecordCount();
+    TPGNRewrite rw = Rewrite();
     rw.Check = [&](TFile& Old) {
         return IndexStillValid(Old, count > 0 ? starts_.front() : knownSize_);
     };
