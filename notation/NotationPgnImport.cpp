@@ -115,6 +115,18 @@ bool StartsMove(std::string_view Buf, size_t Q) {
                                   Buf[Q + 1] == 'x' || Buf[Q + 1] == '-');
 }
 
+// Tag, one tag from its "[", is named "Variant": blanks may stand around
+// the name, and its value may follow without one.
+bool NamesVariant(std::string_view Tag) {
+    size_t i = 1;
+    while (i < Tag.size() && (Tag[i] == ' ' || Tag[i] == '\t'))
+        ++i;
+    constexpr std::string_view name = "Variant";
+    if (Tag.compare(i, name.size(), name) != 0) return false;
+    i += name.size();
+    return i < Tag.size() && (Tag[i] == ' ' || Tag[i] == '\t' || Tag[i] == '"');
+}
+
 int32_t SquareOf(char file, char rank) {
     return 10 * (rank - '1' + 2) + (file - 'a' + 1);
 }
@@ -1151,6 +1163,7 @@ int TNotation::LoadPGN(std::string_view Text) {
                         const std::string_view rest = SplitTagLine(line, tagsOfLine);
                         for (const std::string_view t : tagsOfLine) {
                             ParseTagLine(GameData.EventData, t);
+                            if (!NamesVariant(t)) continue;
                             // Read as the line's normal form is, like every tag.
                             if (WellFormedTagLine(t)) {
                                 if (t.substr(1, 8) == "Variant ") variantLine = t;
