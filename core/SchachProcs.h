@@ -153,7 +153,8 @@ std::string StellungToFEN960(const TSchachbrett& Brett, const TZug& Zug, int Mov
 // field, or file letters other than a standard castling's) or the caller
 // knows it (Chess960, from a Variant tag; KQkq then name the outermost
 // rooks). Castling rights whose king or rook is not on its square in that
-// reading are dropped.
+// reading are dropped, and so is an en-passant square that no pawn can just
+// have passed.
 bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_t& MoveNo,
                    PFischerInfo FischerInfo, bool Chess960 = false);
 
@@ -204,6 +205,11 @@ bool IsLegalMove(TSchachbrett Brett, TZug Zug, const TFischerInfo* FischerInfo);
 // grant them, and engines given them may fail. Other bits are kept.
 uint8_t StandingCastlingRights(const TSchachbrett& Brett, uint8_t Rights,
                                const TFischerInfo* FischerInfo);
+// Square when a pawn of the side not to move can just have made it by its
+// double step (the square and the one the pawn came from empty, the pawn
+// in front of it), else 0: a move check or an engine would take a pawn
+// that never passed.
+int32_t StandingEnPassant(const TSchachbrett& Brett, int32_t Square, int32_t Side);
 // Mailbox index of the king, -1 when there is none.
 int32_t FindKing(bool White, const TSchachbrett& Brett);
 bool IsFischer(const TFischerInfo* FischerInfo);

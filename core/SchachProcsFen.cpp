@@ -258,7 +258,8 @@ bool FENToStellung(std::string_view FEN, TSchachbrett& Brett, TZug& Zug, uint16_
                 moveNo = 1;
             } else if (ep.size() == 2 && ep[0] >= 'a' && ep[0] <= 'h' &&
                        ep[1] == (zug.Side == 1 ? '6' : '3')) {
-                zug.EnPassant = 10 * (ep[1] - '0' + 1) + (ep[0] - 'a' + 1);
+                zug.EnPassant =
+                    StandingEnPassant(board, 10 * (ep[1] - '0' + 1) + (ep[0] - 'a' + 1), zug.Side);
             }
         }
         if (fields.size() > 1) ParseMoveNumber(fields.back(), moveNo);

@@ -443,6 +443,16 @@ uint8_t StandingCastlingRights(const TSchachbrett& Brett, uint8_t Rights,
     return Rights;
 }
 
+int32_t StandingEnPassant(const TSchachbrett& Brett, int32_t Square, int32_t Side) {
+    // White to move: a black pawn went from rank 7 over Square to rank 5.
+    const int32_t ahead = Side == 1 ? 10 : -10;
+    const bool onRank = Side == 1 ? Square >= 71 && Square <= 78 : Square >= 41 && Square <= 48;
+    if (!onRank || (Side != 1 && Side != -1)) return 0;
+    if (Brett[Square] != 0 || Brett[Square + ahead] != 0 || Brett[Square - ahead] != -Side * Bauer)
+        return 0;
+    return Square;
+}
+
 bool IsLegalMove(TSchachbrett Brett, TZug Zug, const TFischerInfo* FischerInfo) {
     try {
         return LegalMove(Brett, Zug, FischerInfo);

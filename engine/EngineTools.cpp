@@ -152,7 +152,13 @@ bool EngineFenLesen(std::string_view Fen, TMiniMaxBrett& Brett, TEngineZug& Zug,
     if (ep != "-") {
         if (ep.size() != 2 || ep[0] < 'a' || ep[0] > 'h' || (ep[1] != '3' && ep[1] != '6'))
             return false;
-        Zug.EnPassant = SquareOf(ep[0] - 'a' + 1, ep[1] - '0');
+        // Only a square a pawn of the side not to move has just passed:
+        // the engine would take a pawn that is not there.
+        const int sq = SquareOf(ep[0] - 'a' + 1, ep[1] - '0');
+        const int ahead = 10 * Zug.Side;
+        if (ep[1] == (Zug.Side == 1 ? '6' : '3') && Brett[sq] == 0 && Brett[sq + ahead] == 0 &&
+            Brett[sq - ahead] == -Zug.Side)
+            Zug.EnPassant = sq;
     }
     return true;
 }

@@ -15,7 +15,8 @@ namespace kb {
 // Reads piece placement, side, castling and en-passant fields. Castling may
 // be KQkq or file letters (Shredder style, "HAha"); file letters, or KQkq
 // with a king off the e-file, make it a Chess960 position, with Fischer
-// filled in. False on malformed text; the outputs are then unspecified.
+// filled in. An en-passant square that no pawn can just have passed is
+// dropped. False on malformed text; the outputs are then unspecified.
 bool EngineFenLesen(std::string_view Fen, TMiniMaxBrett& Brett, TEngineZug& Zug,
                     TEngineFischerInfo& Fischer);
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "EngineTools.h"
 #include "SchachProcs.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
 #include <string>
 
 using namespace kb;
@@ -180,6 +183,16 @@ TEST(Fen, ReadingTable) {
         {"4k3/8/8/8/8/8/8/1K5R w KQ f1 0 1", true, 1, 0, 2, 1, true},
         {"4k3/8/8/8/8/8/8/1K5R w B - 0 1", true, 1, 0, 0, 1, false},
         {"4k3/8/8/8/8/8/8/KR5R w B - 0 1", true, 1, 0, 2, 1, true},
+        // So is an en-passant square no pawn can just have passed: the pawn
+        // must stand in front of it, the square and the one behind it empty.
+        {"rnbqkbnr/pppppppp/8/3P4/8/8/PPP1PPPP/RNBQKBNR w KQkq e6 0 1", true, 1, 0, 30, 1, false},
+        {"rnbqkbnr/pppp1ppp/8/3Pp3/8/8/PPP1PPPP/RNBQKBNR w KQkq e6 0 3", true, 1, 75, 30, 3, false},
+        {"4k3/4p3/8/3Pp3/8/8/8/4K3 w - e6 0 9", true, 1, 0, 0, 9, false},
+        {"4k3/8/4n3/3Pp3/8/8/8/4K3 w - e6 0 9", true, 1, 0, 0, 9, false},
+        {"4k3/8/8/3PP3/8/8/8/4K3 w - e6 0 9", true, 1, 0, 0, 9, false},
+        {"4k3/8/8/8/4Pp2/8/4P3/4K3 b - e3 0 14", true, -1, 0, 0, 14, false},
+        {"4k3/8/8/8/4Pp2/4N3/8/4K3 b - e3 0 14", true, -1, 0, 0, 14, false},
+        {"4k3/8/8/8/5p2/8/8/4K3 b - e3 0 14", true, -1, 0, 0, 14, false},
         // Letters that name no piece, and sides other than w and b, are no position.
         {"4k3/8/8/8/8/8/8/4K2x w - - 0 1", false, 0, 0, 0, 0, false},
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPePPPP/RNBQKBNR w KQkq - 0 1", false, 0, 0, 0, 0, false},
@@ -229,6 +242,60 @@ TEST(Fen, ReadingTable) {
         EXPECT_EQ(r.moveNo, c.moveNo);
         EXPECT_EQ(r.fi.Fischer, c.fischer);
     }
+}
+
+// Stockfish keeps an en-passant square only where a pawn of the side to
+// move attacks it, the enemy pawn stands in front of it and it and the
+// square behind are empty: with the attacker there, its square is ours.
+// The engine's own reader drops the same squares.
+TEST(Fen, EnPassantSquaresAsStockfishAndTheEngineReadThem) {
+    KB_REQUIRE_PEER(stockfish, "stockfish");
+    const char* fens[] = {
+        "rnbqkbnr/pppppppp/8/3P4/8/8/PPP1PPPP/RNBQKBNR w KQkq e6 0 1",
+        "rnbqkbnr/pppp1ppp/8/3Pp3/8/8/PPP1PPPP/RNBQKBNR w KQkq e6 0 3",
+        "4k3/4p3/8/3Pp3/8/8/8/4K3 w - e6 0 9",
+        "4k3/8/4n3/3Pp3/8/8/8/4K3 w - e6 0 9",
+        "4k3/8/8/3PP3/8/8/8/4K3 w - e6 0 9",
+        "4k3/8/8/pP6/8/8/8/4K3 w - a6 0 9",
+        "4k3/8/8/6Pp/8/8/8/4K3 w - h6 0 9",
+        "4k3/8/8/8/4Pp2/8/8/4K3 b - e3 0 14",
+        "4k3/8/8/8/4Pp2/8/4P3/4K3 b - e3 0 14",
+        "4k3/8/8/8/4Pp2/4N3/8/4K3 b - e3 0 14",
+        "4k3/8/8/8/5p2/8/8/4K3 b - e3 0 14",
+        "4k3/8/8/8/Pp6/8/8/4K3 b - a3 0 14",
+    };
+    std::string input = "uci\n";
+    for (const char* fen : fens)
+        input += std::string("position fen ") + fen + "\nd\n";
+    input += "quit\n";
+    const kbtest::RunResult r = kbtest::Run({stockfish}, input);
+    std::vector<std::string> theirs;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Fen: ", 0) == 0) theirs.push_back(line.substr(5));
+    ASSERT_EQ(theirs.size(), std::size(fens));
+    auto epField = [](const std::string& fen) {
+        std::istringstream in(fen);
+        std::string f;
+        for (int i = 0; i < 4; ++i)
+            in >> f;
+        return f;
+    };
+    int kept = 0;
+    for (size_t i = 0; i < std::size(fens); ++i) {
+        SCOPED_TRACE(fens[i]);
+        Records ours;
+        ASSERT_TRUE(FENToStellung(fens[i], ours.board, ours.zug, ours.moveNo, nullptr));
+        const std::string ep = epField(StellungToFEN(ours.board, ours.zug, ours.moveNo, false));
+        EXPECT_EQ(ep, epField(theirs[i]));
+        kept += ep != "-";
+        TMiniMaxBrett eb;
+        TEngineZug ez;
+        TEngineFischerInfo ef;
+        ASSERT_TRUE(EngineFenLesen(fens[i], eb, ez, ef));
+        EXPECT_EQ(ez.EnPassant, ours.zug.EnPassant);
+    }
+    EXPECT_EQ(kept, 5) << "the true double steps keep their square";
 }
 
 TEST(Fen, ReadsPiecesOntoTheirSquares) {
