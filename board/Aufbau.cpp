@@ -98,9 +98,14 @@ TAufbauDialog::TAufbauDialog(TBrett* Caller, bool NoCheck)
             board_->DrawFigur(code, glyph, false);
             b->setIcon(QIcon(QPixmap::fromImage(glyph)));
             b->setIconSize(QSize(32, 32));
+            // The piece in hand is the one button pressed in. The buttons take
+            // no focus: its frame would mark another one as chosen.
+            b->setCheckable(true);
+            b->setAutoDefault(false);
+            b->setFocusPolicy(Qt::NoFocus);
             connect(b, &QPushButton::clicked, this, [this, code] {
                 HideFloat();
-                figur_ = code;
+                TakeInHand(code);
                 cursorNeu_ = true;
             });
             pieces_[static_cast<size_t>(FigurenZelle(code) - 1)] = b;
@@ -168,9 +173,15 @@ TAufbauDialog::TAufbauDialog(TBrett* Caller, bool NoCheck)
     for (size_t i = 0; i < 4; ++i)
         castle_[i]->setChecked((z.CastlingRights & BoxBit[i]) != 0 && HomeOk(static_cast<int>(i)));
     guard_ = false;
-    figur_ = 6;
+    TakeInHand(6);
     cursorNeu_ = true;
     UpdateOk();
+}
+
+void TAufbauDialog::TakeInHand(int32_t Piece) {
+    figur_ = Piece;
+    for (QPushButton* b : pieces_)
+        b->setChecked(b == PieceButton(Piece));
 }
 
 TAufbauDialog::~TAufbauDialog() {
@@ -219,13 +230,13 @@ void TAufbauDialog::BoardMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers
     if (Button == Qt::RightButton && Shift == Qt::ControlModifier) {
         // Cycle the piece in hand: K Q N B R P, then the black ones.
         if (figur_ > 1)
-            --figur_;
+            TakeInHand(figur_ - 1);
         else if (figur_ == 1)
-            figur_ = -6;
+            TakeInHand(-6);
         else if (figur_ < -1)
-            ++figur_;
+            TakeInHand(figur_ + 1);
         else
-            figur_ = 6;
+            TakeInHand(6);
         ShowFloat(at);
         return;
     }

@@ -51,6 +51,8 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
+    // The piece in hand and the one button that shows it pressed in.
+    void TakeInHand(int32_t Piece);
     void ShowFloat(const QRect& r);
     void HideFloat();
     void UpdateOk();

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace kb;
 using kbboard::Sq;
 using kbboard::Stellung;
@@ -58,6 +60,18 @@ int32_t On(TAufbauDialog& d, const char* sq) {
     TSchachbrett s;
     d.SetupBoard()->GetStellung(s);
     return s[Sq(sq)];
+}
+
+// The piece buttons that look chosen: pressed in, or the one the window's
+// focus (and with it the default button's frame) rests on.
+std::vector<int32_t> LookChosen(TAufbauDialog& d) {
+    std::vector<int32_t> chosen;
+    for (int32_t code : {1, 2, 3, 4, 5, 6, -1, -2, -3, -4, -5, -6}) {
+        QPushButton* b = d.PieceButton(code);
+        if (b->isChecked() || b->isDown() || b->isDefault() || d.focusWidget() == b)
+            chosen.push_back(code);
+    }
+    return chosen;
 }
 
 } // namespace
@@ -172,6 +186,48 @@ TEST(Aufbau, PlacingPiecesWithBothButtonsAndCancel) {
     TSchachbrett s;
     b.GetStellung(s);
     EXPECT_EQ(s, StandardStellung) << "cancel changes nothing";
+}
+
+TEST(Aufbau, TheButtonThatLooksChosenIsThePieceThatIsPlaced) {
+    TBrett b;
+    b.SetFiguren(TFigurenset::F32);
+    TZug z;
+    b.SetStellung(Stellung({"Ke1", "ke8"}), z);
+    RunSetup(b, true, [](TAufbauDialog& d) {
+        using V = std::vector<int32_t>;
+        // As the dialog opens: the white king, and only it.
+        EXPECT_EQ(LookChosen(d), V{6});
+        ClickSquare(d, "d2");
+        EXPECT_EQ(On(d, "d2"), 6);
+        EXPECT_EQ(LookChosen(d), V{6});
+        // A click on a button.
+        QTest::mouseClick(d.PieceButton(-3), Qt::LeftButton);
+        EXPECT_EQ(LookChosen(d), V{-3});
+        ClickSquare(d, "c2");
+        EXPECT_EQ(On(d, "c2"), -3);
+        // Ctrl + right button cycles: -3 steps up to -2, -1, then the white king.
+        ClickSquare(d, "a4", Qt::RightButton, Qt::ControlModifier);
+        EXPECT_EQ(LookChosen(d), V{-2});
+        ClickSquare(d, "e7");
+        EXPECT_EQ(On(d, "e7"), -2);
+        // The right button places the other colour for this click only.
+        ClickSquare(d, "e6", Qt::RightButton);
+        EXPECT_EQ(On(d, "e6"), 2);
+        EXPECT_EQ(LookChosen(d), V{-2});
+        ClickSquare(d, "a4", Qt::RightButton, Qt::ControlModifier);
+        ClickSquare(d, "a4", Qt::RightButton, Qt::ControlModifier);
+        EXPECT_EQ(LookChosen(d), V{6});
+        QTest::mouseClick(d.PieceButton(1), Qt::LeftButton);
+        ClickSquare(d, "a4", Qt::RightButton, Qt::ControlModifier);
+        EXPECT_EQ(LookChosen(d), V{-6});
+        // Clear and Reset keep the piece in hand.
+        d.ResetButton()->click();
+        d.ClearButton()->click();
+        EXPECT_EQ(LookChosen(d), V{-6});
+        ClickSquare(d, "g8");
+        EXPECT_EQ(On(d, "g8"), -6);
+        d.reject();
+    });
 }
 
 TEST(Aufbau, CastlingBoxesNeedKingAndRookAtHome) {
