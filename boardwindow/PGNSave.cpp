@@ -17,6 +17,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // Header values are written between double quotes: a quote or a backslash
@@ -119,7 +122,10 @@ TfPGNSave::TfPGNSave(QWidget* Parent) : QDialog(Parent) {
     rbKeinErgebnis->setObjectName(QStringLiteral("rbKeinErgebnis"));
     for (QRadioButton* r : {rbGewinn, rbRemis, rbVerlust, rbKeinErgebnis}) {
         results->addWidget(r);
-        connect(r, &QRadioButton::toggled, this, [this] { eWeissChange(); });
+        connect(r, &QRadioButton::toggled, this, [this] {
+            eWeissChange();
+            ResultTabStop();
+        });
     }
     results->addStretch(1);
 
@@ -152,7 +158,29 @@ TfPGNSave::TfPGNSave(QWidget* Parent) : QDialog(Parent) {
     col->addWidget(GroupBox3);
     col->addLayout(target);
     col->addLayout(buttons);
+
+    // Tab follows the fields as they stand, row by row.
+    QWidget* const order[] = {eWeiss,         sewElo,     eSchwarz, sesElo,  eQuelle,
+                              eSite,          seJahr,     seMonat,  seTag,   seRunde,
+                              eKommentator,   eeco,       rbGewinn, rbRemis, rbVerlust,
+                              rbKeinErgebnis, cbFileName, bOk,      bCancel};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
     ApplyLanguage();
+}
+
+void TfPGNSave::ResultTabStop() {
+    // The results are one stop for Tab, at the checked one (the arrows move
+    // within them); with none checked, at the first.
+    const QRadioButton* const all[] = {rbGewinn, rbRemis, rbVerlust, rbKeinErgebnis};
+    const bool any = std::any_of(std::begin(all), std::end(all),
+                                 [](const QRadioButton* r) { return r->isChecked(); });
+    bool first = true;
+    for (QRadioButton* r : {rbGewinn, rbRemis, rbVerlust, rbKeinErgebnis}) {
+        const bool stop = any ? r->isChecked() : first;
+        r->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
+        first = false;
+    }
 }
 
 void TfPGNSave::ShowSaveTarget(bool Visible) {

@@ -38,6 +38,7 @@ public:
 
 private:
     void eWeissChange() { FChanged = true; }
+    void ResultTabStop();
 
     bool FChanged = false;
     bool FSaveTarget = false;

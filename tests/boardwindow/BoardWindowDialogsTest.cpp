@@ -24,6 +24,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 using namespace bwtest;
 
 namespace {
@@ -82,6 +86,55 @@ TEST_F(Dialogs, GameDataOkNeedsAChangeAndASaveTarget) {
         d.cbFileName->addItem("games.pgn   \"/tmp/games.pgn\"");
         d.bOkClick();
         EXPECT_EQ(d.result(), QDialog::Accepted);
+    }
+}
+
+// Tab walks the fields as they stand, row by row, as the board window
+// shows the dialog (a result checked, the save target shown); the result
+// group is one stop, at the checked result.
+TEST_F(Dialogs, GameDataTabFollowsTheFieldsRowByRow) {
+    TfPGNSave d;
+    d.rbVerlust->setChecked(true);
+    d.ShowSaveTarget(true);
+    d.show();
+    d.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    const std::vector<QWidget*> fields = {d.eWeiss,    d.sewElo,     d.eSchwarz,     d.sesElo,
+                                          d.eQuelle,   d.eSite,      d.seJahr,       d.seMonat,
+                                          d.seTag,     d.seRunde,    d.eKommentator, d.eeco,
+                                          d.rbVerlust, d.cbFileName, d.bOk,          d.bCancel};
+    std::vector<QWidget*> known = fields;
+    known.insert(known.end(), {d.rbGewinn, d.rbRemis, d.rbKeinErgebnis});
+    auto field = [&](QWidget* w) {
+        for (; w; w = w->parentWidget())
+            if (std::find(known.begin(), known.end(), w) != known.end()) return w;
+        return static_cast<QWidget*>(nullptr);
+    };
+    d.eWeiss->setFocus();
+    std::vector<QWidget*> walk = {d.eWeiss};
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* now = field(QApplication::focusWidget());
+        ASSERT_NE(now, nullptr) << "Tab went from " << walk.back()->objectName().toStdString()
+                                << " to a "
+                                << QApplication::focusWidget()->metaObject()->className() << " "
+                                << QApplication::focusWidget()->objectName().toStdString();
+        if (now == d.eWeiss) break;
+        walk.push_back(now);
+    }
+    std::vector<std::string> names, expected;
+    for (QWidget* w : walk)
+        names.push_back(w->objectName().toStdString());
+    for (QWidget* w : fields)
+        expected.push_back(w->objectName().toStdString());
+    EXPECT_EQ(names, expected);
+    // Each step goes right on the same row or down to a later row.
+    for (size_t i = 1; i < walk.size(); ++i) {
+        const QRect a(walk[i - 1]->mapTo(&d, QPoint()), walk[i - 1]->size());
+        const QRect b(walk[i]->mapTo(&d, QPoint()), walk[i]->size());
+        const bool sameRow = b.top() < a.bottom() && a.top() < b.bottom();
+        EXPECT_TRUE(sameRow ? b.left() > a.left() : b.top() >= a.bottom())
+            << names[i - 1] << " -> " << names[i];
     }
 }
 
