@@ -3,15 +3,19 @@
 
 #include "DialogsLng.h"
 #include "Local.h"
+#include "SchachProcs.h"
+#include "Schachfiguren.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QStatusTipEvent>
-#include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -43,6 +47,33 @@ QHBoxLayout* Row(std::initializer_list<QWidget*> Widgets) {
 }
 
 } // namespace
+
+QPixmap ProgramPicture(int Size) {
+    QImage picture(Size, Size, QImage::Format_RGB32);
+    {
+        QPainter p(&picture);
+        const int cells = 4;
+        for (int y = 0; y < cells; ++y)
+            for (int x = 0; x < cells; ++x)
+                p.fillRect(QRect(QPoint(x * Size / cells, y * Size / cells),
+                                 QPoint((x + 1) * Size / cells - 1, (y + 1) * Size / cells - 1)),
+                           (x + y) % 2 ? QColor(120, 80, 40) : QColor(240, 220, 180));
+    }
+    // The knight is drawn from the same glyphs as the board's pieces.
+    kb::DrawFigurFromStrip(picture, picture.rect(), kb::BuildFigurenStrip(Size), kb::Springer);
+    QPainter p(&picture);
+    p.setPen(QColor(60, 40, 20));
+    p.drawRect(0, 0, Size - 1, Size - 1);
+    p.end();
+    return QPixmap::fromImage(picture);
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64})
+        icon.addPixmap(ProgramPicture(size));
+    return icon;
+}
 
 TLinkLabel::TLinkLabel(const QString& Caption, const QUrl& Url, QWidget* Parent)
     : QLabel(Caption, Parent), Url(Url) {
@@ -76,8 +107,9 @@ TAboutBox::TAboutBox(QWidget* Parent) : QDialog(Parent) {
     auto* col = new QVBoxLayout(panel);
     col->setSpacing(4);
 
-    auto* icon = new QLabel(panel);
-    icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
+    Icon = new QLabel(panel);
+    Icon->setObjectName(QStringLiteral("Icon"));
+    Icon->setPixmap(ProgramPicture(32));
     ProductName = new QLabel(QStringLiteral("Kestrelbay " KB_VERSION), panel);
     QFont bold = ProductName->font();
     bold.setBold(true);
@@ -88,7 +120,7 @@ TAboutBox::TAboutBox(QWidget* Parent) : QDialog(Parent) {
     nameCol->addWidget(ProductName);
     nameCol->addWidget(freeware);
     auto* head = new QHBoxLayout;
-    head->addWidget(icon);
+    head->addWidget(Icon);
     head->addLayout(nameCol);
     head->addStretch();
     col->addLayout(head);

@@ -5,9 +5,17 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QPixmap>
 #include <QUrl>
 
+class QIcon;
 class QPushButton;
+
+// The program's own picture: a white knight of the board's pieces on a
+// corner of a board, Size pixels square.
+QPixmap ProgramPicture(int Size);
+// The window icon: the picture in the sizes a desktop asks for.
+QIcon ProgramIcon();
 
 // A label drawn as a link: blue, underlined, hand cursor; a click opens Url.
 class TLinkLabel : public QLabel {
@@ -33,6 +41,7 @@ public:
     // Esc closes as cancelled.
     void reject() override;
 
+    QLabel* Icon;
     QLabel* ProductName;
     QLabel* lCreated;
     TLinkLabel* lLibrary;

@@ -111,25 +111,6 @@ private:
     }
 };
 
-// The program's own icon: a small board, in two sizes.
-QIcon ProgramIcon() {
-    QIcon icon;
-    for (int size : {16, 32, 64}) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        const int cell = size / 4;
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x)
-                p.fillRect(x * cell, y * cell, cell, cell,
-                           (x + y) % 2 ? QColor(120, 80, 40) : QColor(240, 220, 180));
-        p.setPen(QColor(60, 40, 20));
-        p.drawRect(0, 0, size - 1, size - 1);
-        icon.addPixmap(pm);
-    }
-    return icon;
-}
-
 } // namespace
 
 // While SafeProcessMessages pumps, the user's input reaches only the stop button.

@@ -118,6 +118,20 @@ TEST_F(SmallDialogs, AboutLanguagesLinksAndKeys) {
             EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
         }
         EXPECT_EQ(about.findChildren<TLinkLabel*>().size(), 5);
+        // The program's own picture, the one its windows carry: a piece
+        // (its white body and black rim, colours no square has) on squares.
+        const QImage shown = about.Icon->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(shown.size(), QSize(32, 32));
+        EXPECT_EQ(shown,
+                  ProgramIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_RGB32));
+        std::map<QRgb, int> colours;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                ++colours[shown.pixel(x, y)];
+        EXPECT_GT(colours[qRgb(255, 255, 255)], 20);
+        EXPECT_GT(colours[qRgb(0, 0, 0)], 20);
+        EXPECT_GT(colours[qRgb(120, 80, 40)], 20);
+        EXPECT_GT(colours[qRgb(240, 220, 180)], 20);
 
         UrlCatcher catcher;
         const int result = RunModal(about, [&] {
