@@ -220,6 +220,28 @@ TEST(NotationExport, ClipboardCopyAndPaste) {
     EXPECT_EQ(MainLine(other).size(), 3u);
     EXPECT_EQ(errors, 0);
 
+    // Text that is no game is told, and the game stays as it was.
+    other.SetEnglish(true);
+    other.OnError = [&](TNotation*, const std::string& E) {
+        ++errors;
+        clip = E; // what was said, for the check below
+    };
+    other.MoveForward();
+    other.SetModified(true);
+    for (const char* noGame : {"https://example.org/x", " \r\n\t"}) {
+        SCOPED_TRACE(noGame);
+        clip = noGame;
+        const int before = errors;
+        EXPECT_FALSE(other.PastePGN());
+        EXPECT_EQ(errors, before + 1);
+        EXPECT_EQ(clip, *noGame == 'h' ? "Error reading moves." : "The text holds no game.");
+        EXPECT_EQ(MainLine(other).size(), 3u);
+        EXPECT_EQ(other.GameData.EventData.Event, "Test");
+        EXPECT_EQ(other.CurrentMove, MainLine(other)[0]);
+        EXPECT_TRUE(other.Modified);
+    }
+    errors = 0;
+
     clip = "[Event \"x\"]\n\n1. Zz9 *\n";
     EXPECT_FALSE(other.PastePGN()); // a failed load is no success; the error is reported
     EXPECT_EQ(errors, 1);
