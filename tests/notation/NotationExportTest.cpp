@@ -228,13 +228,20 @@ TEST(NotationExport, ClipboardCopyAndPaste) {
     };
     other.MoveForward();
     other.SetModified(true);
-    for (const char* noGame : {"https://example.org/x", " \r\n\t"}) {
+    const std::pair<const char*, const char*> noGames[] = {
+        {"https://example.org/x", "Error reading moves."},
+        {" \r\n\t", "The text holds no game."},
+        {"[White \"A\"]\n\n1. e5 *\n", "Error reading moves."},
+        {"[Variant \"crazyhouse\"]\n\n1. e4 *\n",
+         "This chess variant is not supported: crazyhouse"},
+    };
+    for (const auto& [noGame, told] : noGames) {
         SCOPED_TRACE(noGame);
         clip = noGame;
         const int before = errors;
         EXPECT_FALSE(other.PastePGN());
         EXPECT_EQ(errors, before + 1);
-        EXPECT_EQ(clip, *noGame == 'h' ? "Error reading moves." : "The text holds no game.");
+        EXPECT_EQ(clip, told);
         EXPECT_EQ(MainLine(other).size(), 3u);
         EXPECT_EQ(other.GameData.EventData.Event, "Test");
         EXPECT_EQ(other.CurrentMove, MainLine(other)[0]);
@@ -242,9 +249,12 @@ TEST(NotationExport, ClipboardCopyAndPaste) {
     }
     errors = 0;
 
-    clip = "[Event \"x\"]\n\n1. Zz9 *\n";
+    // A game read up to a move that is none: what was read is shown.
+    clip = "[Event \"x\"]\n\n1. d4 d5 2. Zz9 *\n";
     EXPECT_FALSE(other.PastePGN()); // a failed load is no success; the error is reported
     EXPECT_EQ(errors, 1);
+    EXPECT_EQ(other.GameData.EventData.Event, "x");
+    EXPECT_EQ(MainLine(other).size(), 2u);
 }
 
 } // namespace
