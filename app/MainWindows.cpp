@@ -137,6 +137,10 @@ QMdiSubWindow* TMainForm::AddChild(TMdiChildIntf* Child, TMdiChild::Kind Kind) {
     else
         sub->show();
     mdiArea_->setActiveSubWindow(sub);
+    // While the frame is not active yet (start-up), activation moves no
+    // focus: the frame would hand it back to the window that had it when it
+    // becomes active, and the area would bring that window to the front.
+    if (!isActiveWindow() && !w->isAncestorOf(focusWidget())) w->setFocus(Qt::OtherFocusReason);
     UpdateMenuItems();
     return sub;
 }
@@ -407,10 +411,4 @@ void TMainForm::WMStartup() {
     pgn->GetGame(index, gameNo, text);
     if (text.empty()) return;
     OpenBoardWindow(pgn, text, gameNo, false);
-    // The frame is not active yet, so activation moved no focus: the board
-    // window takes it for when the frame becomes active, as one opened from
-    // a list has it, and its shortcuts work without a click first.
-    if (QMdiSubWindow* sub = mdiArea_->activeSubWindow())
-        if (QWidget* w = sub->widget(); w && !w->isAncestorOf(focusWidget()))
-            w->setFocus(Qt::OtherFocusReason);
 }

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// app-png OUT WIDTH HEIGHT [ARGS...]: the real main window, built offscreen
-// on a fresh program folder with an empty ini and ARGS as its command line,
-// painted into a PNG once the deferred start-up has run. Prints one line
-// per MDI child, front to back: kind, caption, x, y, width, height.
+// app-png [--ini FILE] OUT WIDTH HEIGHT [ARGS...]: the real main window, built
+// offscreen on a fresh program folder with an empty ini (or a copy of FILE)
+// and ARGS as its command line, painted into a PNG once the deferred start-up
+// has run. Prints one line per MDI child, front to back: kind, caption, x, y,
+// width, height; then "active" and the caption of the active child.
 #include "DialogsLng.h"
 #include "KbBench.h"
 #include "KbBenchQt.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
 
@@ -19,7 +21,14 @@
 
 namespace {
 
-int RunAppPng(const kbbench::Args& args) {
+int RunAppPng(const kbbench::Args& all) {
+    std::string iniFile;
+    kbbench::Args args = all;
+    if (!args.empty() && args[0] == "--ini") {
+        if (args.size() < 2) return kbbench::UsageError("--ini needs a file");
+        iniFile = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
     if (args.size() < 3) return kbbench::UsageError("expected OUT WIDTH HEIGHT [ARGS...]");
     int width = 0, height = 0;
     if (!kbbench::ParseInt(args[1], 200, 8000, width) ||
@@ -29,12 +38,11 @@ int RunAppPng(const kbbench::Args& args) {
     QTemporaryDir dir;
     const auto app = kbbench::StartProgram(dir);
     if (!dir.isValid()) return 1;
-    {
-        QFile ini(dir.filePath("Kestrelbay.ini"));
-        if (!ini.open(QIODevice::WriteOnly)) {
-            std::cerr << "kbbench app-png: cannot create the ini\n";
-            return 1;
-        }
+    const QString ini = dir.filePath("Kestrelbay.ini");
+    if (!iniFile.empty() ? !QFile::copy(QString::fromStdString(iniFile), ini)
+                         : !QFile(ini).open(QIODevice::WriteOnly)) {
+        std::cerr << "kbbench app-png: cannot set up the ini\n";
+        return 1;
     }
     QStringList cmd;
     for (size_t i = 3; i < args.size(); ++i)
@@ -62,10 +70,13 @@ int RunAppPng(const kbbench::Args& args) {
         std::cout << kind << "\t" << c.Sub->windowTitle().toStdString() << "\t" << g.x() << "\t"
                   << g.y() << "\t" << g.width() << "\t" << g.height() << "\n";
     }
+    const QMdiSubWindow* active = frame.MdiArea()->activeSubWindow();
+    std::cout << "active\t" << (active ? active->windowTitle().toStdString() : std::string())
+              << "\n";
     std::cout << "painted_ms\t" << painted << "\n";
     return 0;
 }
 
-const kbbench::Command command{"app-png", "OUT WIDTH HEIGHT [ARGS...]", &RunAppPng};
+const kbbench::Command command{"app-png", "[--ini FILE] OUT WIDTH HEIGHT [ARGS...]", &RunAppPng};
 
 } // namespace

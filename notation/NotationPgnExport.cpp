@@ -364,6 +364,21 @@ int TNotation::GetPGN(std::string& Text) {
 bool TNotation::PastePGN() {
     std::string text;
     if (!ClipboardGetText || !ClipboardGetText(text) || text.empty()) return false;
+    if (FBusy) return false; // a question about the tree is open
+    {
+        // Read aside first: text that yields no move and fails (a link, a
+        // sentence, a variant we cannot play) must not wipe the game shown,
+        // which a save would then overwrite.
+        TNotation aside;
+        aside.SetEnglish(FEnglish);
+        std::vector<std::string> errors;
+        aside.OnError = [&errors](TNotation*, const std::string& E) { errors.push_back(E); };
+        if (aside.LoadPGN(text) != 0 && !aside.HasMoves()) {
+            for (const std::string& e : errors)
+                if (OnError) OnError(this, e);
+            return false;
+        }
+    }
     return LoadPGN(text) == 0;
 }
 

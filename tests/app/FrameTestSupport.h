@@ -65,6 +65,11 @@ protected:
 class TTestListWindow : public QWidget, public TListWindowIntf {
 public:
     TTestListWindow() {
+        // A hidden button (the real one's for other kinds of list) first, then the list.
+        auto* button = new QWidget(this);
+        button->setFocusPolicy(Qt::TabFocus);
+        button->hide();
+        (new QWidget(this))->setFocusPolicy(Qt::StrongFocus);
         List.OnPGNTrace = [](kb::TPGN* Sender, int Percent, kb::TCancelMode& Mode) {
             MainForm()->PGNTrace(Sender, Percent, Mode);
         };
@@ -101,6 +106,8 @@ protected:
 
 class TTestDatabaseWindow : public QWidget, public TDatabaseWindowIntf {
 public:
+    // Like the real one's folder list, something in it takes the focus.
+    TTestDatabaseWindow() { (new QWidget(this))->setFocusPolicy(Qt::StrongFocus); }
     QWidget* Window() override { return this; }
     void SetHistory(const QStringList& H) override {
         History = H;

@@ -4,9 +4,11 @@
 #include "FrameTestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QTest>
 #include <QToolButton>
 
 #include <climits>
@@ -128,6 +130,35 @@ TEST_F(FrameTest, StartUpOpensTheDatabaseWindowWhenItWasOpen) {
     Flush();
     ASSERT_TRUE(Close());
     EXPECT_NE(IniText().find("DatabaseWinEnabled=0"), std::string::npos);
+}
+
+// The database window opens first; what the command line opens stays in
+// front and active once the shown frame becomes the active window.
+TEST_F(FrameTest, StartUpWithTheDatabaseWindowKeepsTheFileInFront) {
+    kbtest::WriteFile(Dir() / "three.pgn", Games(3));
+    const QString three = DirQ() + "/three.pgn";
+    WriteIni("[Options]\nDatabaseWinEnabled=1\n");
+    struct TCase {
+        QStringList Args;
+        TMdiChild::Kind Front;
+    };
+    for (const TCase& c :
+         {TCase{{three}, TMdiChild::List}, TCase{{three, "1"}, TMdiChild::Board}}) {
+        SCOPED_TRACE(c.Args.join(' ').toStdString());
+        // The frame becomes the active window after its windows opened, as
+        // a slow window manager or a long load has it.
+        Start(c.Args);
+        Frame->show();
+        Frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Frame.get()));
+        Flush();
+        const auto children = Frame->MdiChildren();
+        ASSERT_EQ(children.size(), c.Front == TMdiChild::List ? 2u : 3u);
+        EXPECT_EQ(children.back().ChildKind, TMdiChild::Database); // opened first
+        EXPECT_EQ(children[0].ChildKind, c.Front);
+        EXPECT_EQ(Frame->MdiArea()->activeSubWindow(), children[0].Sub);
+        EXPECT_TRUE(children[0].Sub->isAncestorOf(QApplication::focusWidget()));
+    }
 }
 
 TEST_F(FrameTest, HistoryEntriesAndTheirPaths) {

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -186,6 +187,66 @@ TEST_F(BoardWindowFrame, CommandLineShowsTheGameAndSaveGoesToTheList) {
     const std::vector<std::string> after = ReadGames(*pgn);
     ASSERT_EQ(after.size(), games.size() + 1);
     EXPECT_NE(after.back().find("Nf6"), std::string::npos);
+}
+
+// A paste of text that is no game tells so and keeps the window as it was:
+// its game, tags, caption and place in the file, so that Save writes nothing.
+// A pasted game not yet saved stays too.
+TEST_F(BoardWindowFrame, PasteOfNoGameKeepsTheGameAndItsPlace) {
+    Start({QString::fromStdString(File), "2"});
+    TMDIBrett* b = FrontBoard();
+    ASSERT_TRUE(b);
+    kb::TNotation& n = b->Notation1->Notation();
+    kb::TPGN* pgn = b->SourcePGN();
+    ASSERT_TRUE(pgn);
+    const int gameNo = b->GameNumber();
+    const std::string fileBefore = kbtest::ReadFile(File);
+    std::string gameBefore;
+    n.GetPGN(gameBefore);
+    const QString title = b->windowTitle();
+    ASSERT_EQ(title.toStdString(), "Bakulin, Nikolay I - Kortschnoj, Viktor");
+    n.MoveForward();
+    const kb::TBaum* current = n.CurrentMove;
+    ASSERT_TRUE(current);
+
+    QGuiApplication::clipboard()->setText("https://example.org/x");
+    b->mPGNInsertClick();
+    ASSERT_EQ(A.Messages.size(), 1u);
+    EXPECT_TRUE(A.Messages[0].contains("Error reading moves.") ||
+                A.Messages[0].contains(QString::fromUtf8("Beim Einlesen der Züge")))
+        << A.Messages[0].toStdString();
+    std::string gameAfter;
+    n.GetPGN(gameAfter);
+    EXPECT_EQ(gameAfter, gameBefore);
+    EXPECT_EQ(n.CurrentMove, current);
+    EXPECT_EQ(BoardOf(*b), NotationBoard(*b));
+    EXPECT_EQ(b->windowTitle(), title);
+    EXPECT_EQ(b->SourcePGN(), pgn);
+    EXPECT_EQ(b->GameNumber(), gameNo);
+    // Save, the first tool button: nothing changed, nothing written.
+    EXPECT_FALSE(b->sbReplace->isEnabled());
+    b->sbReplaceClick();
+    EXPECT_EQ(A.Messages.size(), 1u);
+    EXPECT_EQ(kbtest::ReadFile(File), fileBefore);
+
+    // A game pasted over it, unsaved, then the bad paste again: the pasted
+    // game stays.
+    const std::vector<std::string> games = ReadGames(File);
+    QGuiApplication::clipboard()->setText(QString::fromStdString(games.at(0)));
+    b->mPGNInsertClick();
+    const QString pastedTitle = b->windowTitle();
+    ASSERT_NE(pastedTitle, title);
+    std::string pasted;
+    n.GetPGN(pasted);
+    QGuiApplication::clipboard()->setText("  \r\n");
+    A.Messages.clear();
+    b->mPGNInsertClick();
+    EXPECT_EQ(A.Messages.size(), 1u);
+    std::string after;
+    n.GetPGN(after);
+    EXPECT_EQ(after, pasted);
+    EXPECT_EQ(b->windowTitle(), pastedTitle);
+    EXPECT_EQ(kbtest::ReadFile(File), fileBefore);
 }
 
 TEST_F(BoardWindowFrame, ClosingGivesTheGeometryBack) {

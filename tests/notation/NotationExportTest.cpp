@@ -220,9 +220,41 @@ TEST(NotationExport, ClipboardCopyAndPaste) {
     EXPECT_EQ(MainLine(other).size(), 3u);
     EXPECT_EQ(errors, 0);
 
-    clip = "[Event \"x\"]\n\n1. Zz9 *\n";
+    // Text that is no game is told, and the game stays as it was.
+    other.SetEnglish(true);
+    other.OnError = [&](TNotation*, const std::string& E) {
+        ++errors;
+        clip = E; // what was said, for the check below
+    };
+    other.MoveForward();
+    other.SetModified(true);
+    const std::pair<const char*, const char*> noGames[] = {
+        {"https://example.org/x", "Error reading moves."},
+        {" \r\n\t", "The text holds no game."},
+        {"[White \"A\"]\n\n1. e5 *\n", "Error reading moves."},
+        {"[Variant \"crazyhouse\"]\n\n1. e4 *\n",
+         "This chess variant is not supported: crazyhouse"},
+    };
+    for (const auto& [noGame, told] : noGames) {
+        SCOPED_TRACE(noGame);
+        clip = noGame;
+        const int before = errors;
+        EXPECT_FALSE(other.PastePGN());
+        EXPECT_EQ(errors, before + 1);
+        EXPECT_EQ(clip, told);
+        EXPECT_EQ(MainLine(other).size(), 3u);
+        EXPECT_EQ(other.GameData.EventData.Event, "Test");
+        EXPECT_EQ(other.CurrentMove, MainLine(other)[0]);
+        EXPECT_TRUE(other.Modified);
+    }
+    errors = 0;
+
+    // A game read up to a move that is none: what was read is shown.
+    clip = "[Event \"x\"]\n\n1. d4 d5 2. Zz9 *\n";
     EXPECT_FALSE(other.PastePGN()); // a failed load is no success; the error is reported
     EXPECT_EQ(errors, 1);
+    EXPECT_EQ(other.GameData.EventData.Event, "x");
+    EXPECT_EQ(MainLine(other).size(), 2u);
 }
 
 } // namespace
