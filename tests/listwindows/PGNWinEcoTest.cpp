@@ -317,6 +317,65 @@ TEST_F(EcoRun, DatabaseRunLeavesDeletedSlotsAlone) {
     }
 }
 
+// The user's way through a database: games dropped in, classified, one
+// dropped in again, another deleted and the database compressed (which
+// renumbers the games the drops handed out); the next run still classifies
+// every game and tells no error.
+TEST_F(EcoRun, DatabaseRunAfterDeleteAndCompress) {
+    const auto carlsen = kbtest::GamesOfFile(kbtest::TestData("pgn/Carlsen.pgn"));
+    // The games against Hole; the second one is tagged E54, where the
+    // table finds B14.
+    std::vector<std::string> hole;
+    for (size_t i : {19, 52, 70, 134, 387, 413})
+        hole.push_back(carlsen.at(i));
+    ASSERT_EQ(kbtest::TagsOf(hole[1])["ECO"], "E54");
+    ASSERT_EQ(kb::ClassifyByTable(hole[1]), "B14");
+    auto src = kbtest::OpenWindow(kbtest::WriteGames(dir_ / "hole.pgn", hole, 0, 6));
+    auto again = kbtest::OpenWindow(kbtest::WriteGames(dir_ / "again.pgn", hole, 1, 2));
+    auto db = kbtest::OpenWindow(dir_ / "db2.kbf");
+    ASSERT_TRUE(db->PGN()->IsDatabase());
+    auto errors = [&] {
+        int n = 0;
+        for (const auto& m : host_.Messages)
+            n += m.Type == kb::TLwMsgType::Error;
+        return n;
+    };
+    auto ecoOfRows = [&] {
+        std::vector<std::string> codes;
+        for (const auto& tags : kbtest::ShownTags(*db))
+            codes.push_back(tags.count("ECO") ? tags.at("ECO") : "");
+        return codes;
+    };
+
+    kbtest::SelectRows(*src, {0, 1, 2, 3, 4, 5});
+    ASSERT_EQ(db->DropFrom(src.get(), -1).Copied, 6);
+    db->bECOClick();
+    EXPECT_EQ(errors(), 0);
+    std::vector<std::string> want;
+    for (const auto& g : hole)
+        want.push_back(kb::ClassifyByTable(g));
+    EXPECT_EQ(ecoOfRows(), want);
+
+    kbtest::SelectRows(*again, {0});
+    ASSERT_EQ(db->DropFrom(again.get(), -1).Copied, 1);
+    EXPECT_EQ(ecoOfRows().back(), "E54");
+    kbtest::SelectRows(*db, {0});
+    db->sbDeleteGameClick();
+    db->bCompressClick();
+    ASSERT_EQ(db->PGN()->ItemCount(), 6);
+    EXPECT_EQ(errors(), 0);
+
+    db->bECOClick();
+    EXPECT_EQ(errors(), 0);
+    want.erase(want.begin());
+    want.push_back("B14");
+    EXPECT_EQ(ecoOfRows(), want);
+    // As the file holds it, not only as the list shows it.
+    db.reset();
+    db = kbtest::OpenWindow(dir_ / "db2.kbf");
+    EXPECT_EQ(ecoOfRows(), want);
+}
+
 TEST_F(EcoRun, ButtonAsksAndRuns) {
     auto w = kbtest::OpenWindow(file_);
     kb::TMDIPGN::EcoClassifier() = FakeClassify;
