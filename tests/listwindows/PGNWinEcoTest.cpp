@@ -374,6 +374,36 @@ TEST_F(EcoRun, DatabaseRunAfterDeleteAndCompress) {
     db.reset();
     db = kbtest::OpenWindow(dir_ / "db2.kbf");
     EXPECT_EQ(ecoOfRows(), want);
+
+    // The bench takes the same way through one list; after the compress a
+    // delete and a copy go in as well.
+    auto bench = [](std::vector<std::string> Args) {
+        Args.insert(Args.begin(), {kbtest::BenchPath(), "list-run"});
+        auto r = kbtest::Run(Args);
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        return r.out.substr(0, r.out.find("seconds"));
+    };
+    const std::string hole6 = (dir_ / "hole.pgn").string(), e54 = (dir_ / "again.pgn").string();
+    EXPECT_EQ(bench({(dir_ / "db3.kbf").string(), "copy:" + hole6, "eco", "copy:" + e54, "delete:0",
+                     "compress", "eco", "delete:5", "copy:" + e54, "compress"}),
+              "copy:" + hole6 + "\tdone\t6\neco\tdone\t6\ncopy:" + e54 +
+                  "\tdone\t7\ndelete:0\tdone\t7\ncompress\tdone\t6\neco\tdone\t6\n"
+                  "delete:5\tdone\t6\ncopy:" +
+                  e54 + "\tdone\t7\ncompress\tdone\t6\n");
+    db = kbtest::OpenWindow(dir_ / "db3.kbf");
+    want.back() = "E54";
+    EXPECT_EQ(ecoOfRows(), want);
+    db.reset();
+    // A PGN file has no compress, and no row 9 here; its ECO run after a
+    // delete and a copy classifies every game.
+    EXPECT_EQ(bench({hole6, "delete:0", "compress", "copy:" + e54, "delete:9", "eco"}),
+              "delete:0\tdone\t5\ncompress\trefused\t5\ncopy:" + e54 +
+                  "\tdone\t6\ndelete:9\trefused\t6\neco\tdone\t6\n");
+    std::vector<std::string> codes;
+    for (const auto& g : kbtest::GamesOfFile(hole6))
+        codes.push_back(kbtest::TagsOf(g)["ECO"]);
+    want.back() = "B14";
+    EXPECT_EQ(codes, want);
 }
 
 TEST_F(EcoRun, ButtonAsksAndRuns) {
