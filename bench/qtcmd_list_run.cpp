@@ -9,10 +9,10 @@
 //   copy:SRCFILE    every game of SRCFILE appended, as a drop does
 // Each step prints a line: the step, its result and the rows after it.
 // Refused: the window does not take the step up (no such row, no compress
-// for a PGN file, nothing to copy, another program holds or changed the
-// file); failed: the window told an error; stopped: the user stopped it.
-// The step's own question is answered Yes; every message goes to stderr,
-// where a failed step's reason is told.
+// for a PGN file, nothing to copy, a copy of the list's own file, another
+// program holds or changed the file); failed: the window told an error; stopped: the user stopped
+// it. The step's own question is answered Yes; every message goes to stderr, where a failed step's
+// reason is told.
 #include "KbBench.h"
 #include "KbBenchQt.h"
 #include "PGNWin.h"
@@ -141,6 +141,12 @@ int RunListRun(const kbbench::Args& args) {
             declined = told.Questions == 0;
             break;
         case TStep::Copy: {
+            // Games dropped onto their own list stay where they are.
+            std::error_code ec;
+            if (std::filesystem::equivalent(step.Source, pgn.FileName(), ec)) {
+                declined = true;
+                break;
+            }
             auto* source = new kb::TMDIPGN(&frame);
             if (source->OpenFile(QString::fromStdString(step.Source)).isEmpty() ||
                 source->PGN()->ScanIncomplete()) {

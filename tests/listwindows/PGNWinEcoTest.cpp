@@ -394,11 +394,13 @@ TEST_F(EcoRun, DatabaseRunAfterDeleteAndCompress) {
     want.back() = "E54";
     EXPECT_EQ(ecoOfRows(), want);
     db.reset();
-    // A PGN file has no compress, and no row 9 here; its ECO run after a
-    // delete and a copy classifies every game.
-    EXPECT_EQ(bench({hole6, "delete:0", "compress", "copy:" + e54, "delete:9", "eco"}),
-              "delete:0\tdone\t5\ncompress\trefused\t5\ncopy:" + e54 +
-                  "\tdone\t6\ndelete:9\trefused\t6\neco\tdone\t6\n");
+    // A PGN file has no compress, and no row 9 here; its own games are not
+    // copied onto it; its ECO run after a delete and a copy classifies
+    // every game.
+    EXPECT_EQ(
+        bench({hole6, "delete:0", "compress", "copy:" + hole6, "copy:" + e54, "delete:9", "eco"}),
+        "delete:0\tdone\t5\ncompress\trefused\t5\ncopy:" + hole6 + "\trefused\t5\ncopy:" + e54 +
+            "\tdone\t6\ndelete:9\trefused\t6\neco\tdone\t6\n");
     std::vector<std::string> codes;
     for (const auto& g : kbtest::GamesOfFile(hole6))
         codes.push_back(kbtest::TagsOf(g)["ECO"]);
