@@ -494,10 +494,14 @@ bool TPGN::ReadGameText(int GameIndex, bool& Deleted, std::string& Text) {
 }
 
 void TPGN::GetGame(int GameIndex, int& GameNo, std::string& Text) {
+    bool deleted = false;
+    GetGame(GameIndex, GameNo, Text, deleted);
+}
+
+void TPGN::GetGame(int GameIndex, int& GameNo, std::string& Text, bool& Deleted) {
     Hourglass(true);
     GameNo = -1;
-    bool deleted = false;
-    ReadGameText(GameIndex, deleted, Text);
+    ReadGameText(GameIndex, Deleted, Text);
     if (!Text.empty() && database_)
         GameNo = GameIndex;
     else if (!Text.empty() && GameIndex >= 0 && GameIndex < RecordCount())

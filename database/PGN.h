@@ -121,7 +121,11 @@ public:
     std::pair<int64_t, int64_t> NumberingStamp() const { return Stamp(); }
     // False (and an empty text) when the game cannot be read.
     bool ReadGameText(int GameIndex, bool& Deleted, std::string& Text);
+    // The game's text and its number as handed out now (a number handed
+    // out before the numbering changed is refused by the edits).
     void GetGame(int GameIndex, int& GameNo, std::string& Text);
+    // The same, with a database game's deleted mark.
+    void GetGame(int GameIndex, int& GameNo, std::string& Text, bool& Deleted);
     void ReadHeader(int GameIndex);
     const TEventData& GameHeader() const { return header_; }
     const std::vector<std::string>& GameLines() const { return gameLines_; }

@@ -66,11 +66,13 @@ TEcoRunResult RunOnDatabase(TPGN& List, const TEcoClassifier& Classify,
     for (int n = 0; n < count; ++n) {
         bool deleted = false;
         std::string text;
-        List.ReadGameText(n, deleted, text);
+        // The number as the list hands it out now: one it handed out before
+        // a compress or a reopening is refused by the replace.
+        int gameNo = -1;
+        List.GetGame(n, gameNo, text, deleted);
         // Deleted slots stay as they are.
         if (!deleted && !text.empty()) {
             const std::string out = ClassifyKeepingText(text, Classify);
-            int gameNo = n;
             if (out != text) {
                 if (!List.ReplaceGame(gameNo, out)) {
                     result = TEcoRunResult::Failed;

@@ -317,6 +317,97 @@ TEST_F(EcoRun, DatabaseRunLeavesDeletedSlotsAlone) {
     }
 }
 
+// The user's way through a database: games dropped in, classified, one
+// dropped in again, another deleted and the database compressed (which
+// renumbers the games the drops handed out); the next run still classifies
+// every game and tells no error.
+TEST_F(EcoRun, DatabaseRunAfterDeleteAndCompress) {
+    const auto carlsen = kbtest::GamesOfFile(kbtest::TestData("pgn/Carlsen.pgn"));
+    // The games against Hole; the second one is tagged E54, where the
+    // table finds B14.
+    std::vector<std::string> hole;
+    for (size_t i : {19, 52, 70, 134, 387, 413})
+        hole.push_back(carlsen.at(i));
+    ASSERT_EQ(kbtest::TagsOf(hole[1])["ECO"], "E54");
+    ASSERT_EQ(kb::ClassifyByTable(hole[1]), "B14");
+    auto src = kbtest::OpenWindow(kbtest::WriteGames(dir_ / "hole.pgn", hole, 0, 6));
+    auto again = kbtest::OpenWindow(kbtest::WriteGames(dir_ / "again.pgn", hole, 1, 2));
+    auto db = kbtest::OpenWindow(dir_ / "db2.kbf");
+    ASSERT_TRUE(db->PGN()->IsDatabase());
+    auto errors = [&] {
+        int n = 0;
+        for (const auto& m : host_.Messages)
+            n += m.Type == kb::TLwMsgType::Error;
+        return n;
+    };
+    auto ecoOfRows = [&] {
+        std::vector<std::string> codes;
+        for (const auto& tags : kbtest::ShownTags(*db))
+            codes.push_back(tags.count("ECO") ? tags.at("ECO") : "");
+        return codes;
+    };
+
+    kbtest::SelectRows(*src, {0, 1, 2, 3, 4, 5});
+    ASSERT_EQ(db->DropFrom(src.get(), -1).Copied, 6);
+    db->bECOClick();
+    EXPECT_EQ(errors(), 0);
+    std::vector<std::string> want;
+    for (const auto& g : hole)
+        want.push_back(kb::ClassifyByTable(g));
+    EXPECT_EQ(ecoOfRows(), want);
+
+    kbtest::SelectRows(*again, {0});
+    ASSERT_EQ(db->DropFrom(again.get(), -1).Copied, 1);
+    EXPECT_EQ(ecoOfRows().back(), "E54");
+    kbtest::SelectRows(*db, {0});
+    db->sbDeleteGameClick();
+    db->bCompressClick();
+    ASSERT_EQ(db->PGN()->ItemCount(), 6);
+    EXPECT_EQ(errors(), 0);
+
+    db->bECOClick();
+    EXPECT_EQ(errors(), 0);
+    want.erase(want.begin());
+    want.push_back("B14");
+    EXPECT_EQ(ecoOfRows(), want);
+    // As the file holds it, not only as the list shows it.
+    db.reset();
+    db = kbtest::OpenWindow(dir_ / "db2.kbf");
+    EXPECT_EQ(ecoOfRows(), want);
+
+    // The bench takes the same way through one list; after the compress a
+    // delete and a copy go in as well.
+    auto bench = [](std::vector<std::string> Args) {
+        Args.insert(Args.begin(), {kbtest::BenchPath(), "list-run"});
+        auto r = kbtest::Run(Args);
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        return r.out.substr(0, r.out.find("seconds"));
+    };
+    const std::string hole6 = (dir_ / "hole.pgn").string(), e54 = (dir_ / "again.pgn").string();
+    EXPECT_EQ(bench({(dir_ / "db3.kbf").string(), "copy:" + hole6, "eco", "copy:" + e54, "delete:0",
+                     "compress", "eco", "delete:5", "copy:" + e54, "compress"}),
+              "copy:" + hole6 + "\tdone\t6\neco\tdone\t6\ncopy:" + e54 +
+                  "\tdone\t7\ndelete:0\tdone\t7\ncompress\tdone\t6\neco\tdone\t6\n"
+                  "delete:5\tdone\t6\ncopy:" +
+                  e54 + "\tdone\t7\ncompress\tdone\t6\n");
+    db = kbtest::OpenWindow(dir_ / "db3.kbf");
+    want.back() = "E54";
+    EXPECT_EQ(ecoOfRows(), want);
+    db.reset();
+    // A PGN file has no compress, and no row 9 here; its own games are not
+    // copied onto it; its ECO run after a delete and a copy classifies
+    // every game.
+    EXPECT_EQ(
+        bench({hole6, "delete:0", "compress", "copy:" + hole6, "copy:" + e54, "delete:9", "eco"}),
+        "delete:0\tdone\t5\ncompress\trefused\t5\ncopy:" + hole6 + "\trefused\t5\ncopy:" + e54 +
+            "\tdone\t6\ndelete:9\trefused\t6\neco\tdone\t6\n");
+    std::vector<std::string> codes;
+    for (const auto& g : kbtest::GamesOfFile(hole6))
+        codes.push_back(kbtest::TagsOf(g)["ECO"]);
+    want.back() = "B14";
+    EXPECT_EQ(codes, want);
+}
+
 TEST_F(EcoRun, ButtonAsksAndRuns) {
     auto w = kbtest::OpenWindow(file_);
     kb::TMDIPGN::EcoClassifier() = FakeClassify;
