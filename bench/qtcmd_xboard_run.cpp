@@ -293,7 +293,7 @@ int RunXboard(const kbbench::Args& args) {
         if (texts != 0 && shown >= texts) return;
         std::cout << OneLine(Text) << "\n";
         ++shown;
-        if (Text == "engine terminated" || (texts != 0 && shown >= texts)) {
+        if (Text == kb::EngineTerminatedText(pos.English) || (texts != 0 && shown >= texts)) {
             done = true;
             cv.notify_all();
         }

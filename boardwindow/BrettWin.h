@@ -163,6 +163,12 @@ public:
     // list, which may change meanwhile), and how often it has done so in a row.
     QString FReactivateEngine;
     int FReactivations = 0;
+    // The watchdog gave the external engine up and stopped it: the memo
+    // says why until another choice or analysis off.
+    bool FEngineGivenUp = false;
+    // The position shown is mate or stalemate (StatusMated, StatusStalemate),
+    // which the memo says instead of the external engine; 0 otherwise.
+    int FEngineOver = 0;
     // The memo texts of the current worker.
     std::shared_ptr<TMemoBox> FMemoBox;
     // LockBoards holds the workers.
@@ -293,6 +299,9 @@ public:
     // A worker searches or an external engine runs.
     bool ThreadRunning() const;
     bool StartEngine(const QString& Path);
+    // Mate and stalemate are the board's to tell: the external engine stops
+    // thinking and the memo says which. False when the game goes on.
+    bool EngineOnFinishedPosition();
     // The started process, or null (the file is missing or cannot be run).
     std::unique_ptr<kb::TEngineProcess> StartEngineProcess(const QString& Path,
                                                            const TWBInfo& Info);

@@ -125,6 +125,7 @@ void TMDIBrett::EngineStatus(const QString& Text) {
     // A paused memo keeps its resume line and the text under it.
     if (mStop->text() != QStringLiteral("Stop")) return;
     if (FEngineThread) {
+        if (FEngineOver != 0) return; // the memo says mate or stalemate
         QString t = Text;
         t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         Memo1->setPlainText(t);
@@ -154,10 +155,20 @@ bool TMDIBrett::ThreadRunning() const {
 
 void TMDIBrett::AnalysisRestart() {
     if (!sbAnalyse->isChecked()) return;
+    // The engine given up keeps its memo; nothing else takes its place.
+    if (FEngineGivenUp) return;
     if (FEngineThread) {
+        // A dead engine is judged now, not at a tick: positions that come
+        // faster than the ticks (autoplay) would never let one come.
+        if (FEngineThread->Dead() && !FEngineThread->Paused()) {
+            TimerEngineReactivateTimer();
+            return;
+        }
+        // An engine alive that answered its position counts as at a tick.
+        if (FEngineThread->Answered()) FReactivations = 0;
         // The watchdog's 2.5 s start again with the new position.
         TimerEngineReactivate->stop();
-        FEngineThread->Restart(EnginePosition());
+        if (!EngineOnFinishedPosition()) FEngineThread->Restart(EnginePosition());
         TimerEngineReactivate->start();
         return;
     }
@@ -198,6 +209,7 @@ void TMDIBrett::StopBuiltinSearch() {
 void TMDIBrett::StopAnalysis() {
     // Whatever the stopped worker still has on its way is void.
     ++FSearchNo;
+    FEngineOver = 0;
     if (FMemoBox) {
         std::lock_guard lk(FMemoBox->M);
         FMemoBox->Dead = true;
@@ -220,6 +232,7 @@ void TMDIBrett::StopAnalysis() {
 void TMDIBrett::AnalysisOff() {
     TimerEngineReactivate->stop();
     StopAnalysis();
+    FEngineGivenUp = false;
     sbAnalyse->setChecked(false);
     Memo1->setVisible(false);
     sbPlay->setChecked(false);
@@ -303,7 +316,7 @@ void TMDIBrett::sbPlayClick() {
 }
 
 void TMDIBrett::mStopClick() {
-    if (FEngineThread) return; // the built-in engine's pause only
+    if (FEngineThread || FEngineGivenUp) return; // the built-in engine's pause only
     if (mStop->text() == QStringLiteral("Stop") && FAnalyseThread && FAnalyseThread->Searching()) {
         mStop->setText(bw::Text(5));
         for (QWidget* w : {pBrett, static_cast<QWidget*>(Notation1), pButtons})
@@ -365,6 +378,7 @@ void TMDIBrett::EngineMenuClick(int Tag) {
     // Whatever analyses now makes way for the choice.
     StopAnalysis();
     FReactivations = 0;
+    FEngineGivenUp = false;
     if (Tag == 0) {
         mStop->setEnabled(true);
         Memo1->setToolTip(QStringLiteral("Raruzoz 1.0"));
@@ -427,19 +441,41 @@ bool TMDIBrett::StartEngine(const QString& Path) {
         });
     if (FLocked) FEngineThread->SetPaused(TAnalyseThreadWB::PauseLock, true);
     FEngineThread->Start(EnginePosition());
+    EngineOnFinishedPosition();
     TimerEngineReactivate->start();
+    return true;
+}
+
+bool TMDIBrett::EngineOnFinishedPosition() {
+    const bool mated = MMCheck.IstMatt(BoardStellung(), ToEngineZug(BoardZug()));
+    FEngineOver = mated ? StatusMated : MMCheck.Status() == StatusStalemate ? StatusStalemate : 0;
+    if (FEngineOver == 0) return false;
+    // Engines in such a position greet, report settings or think about
+    // nothing; some say the result, each in its own words.
+    FEngineThread->StopEngine();
+    const bool english = bw::English();
+    Memo1->setPlainText(
+        FEngineOver == StatusMated
+            ? (english ? QStringLiteral("Checkmate.") : QStringLiteral("Schachmatt."))
+            : (english ? QStringLiteral("Stalemate.") : QStringLiteral("Patt.")));
     return true;
 }
 
 void TMDIBrett::TimerEngineReactivateTimer() {
     if (!sbAnalyse->isChecked() || !FEngineThread || FEngineThread->Paused()) return;
+    const bool dead = FEngineThread->Dead();
+    // On a finished game a live engine has nothing to answer.
+    if (FEngineOver != 0 && !dead) return;
+    // Its lines came, and fit none of the position's moves: the memo says
+    // so rather than "- Initialize ..." for ever.
+    if (!dead) FEngineThread->NoteUnfitLines();
     // An engine in its handshake, or one that got its position only a
     // moment ago, is not judged yet.
     if (FEngineThread->Settling(std::chrono::milliseconds(TimerEngineReactivate->interval())))
         return;
     // Restart only an engine that died or never answered its position (a
     // long silence while it thinks is no reason), and not forever.
-    if (!FEngineThread->Dead() && FEngineThread->Answered()) {
+    if (!dead && FEngineThread->Answered()) {
         FReactivations = 0;
         return;
     }
@@ -449,23 +485,22 @@ void TMDIBrett::TimerEngineReactivateTimer() {
         if (FEngineThread->Dead() && !FEngineThread->OutputEnded() &&
             FReactivations++ < MaxReactivations + 3)
             return;
-        // Given up: the memo says so instead of "Starting ..." for ever; a
-        // late answer still replaces it.
+        // Given up: the memo says so instead of "Starting ..." for ever,
+        // and the engine is stopped (one that never answers may be busy).
         TimerEngineReactivate->stop();
+        QString why;
         if (FEngineThread->Dead()) {
             // It answered, and ended: what it said last tells the user why.
-            // Nothing of it comes later to replace that.
-            if (FMemoBox) {
-                std::lock_guard lk(FMemoBox->M);
-                FMemoBox->Dead = true;
-            }
             const std::string words = FEngineThread->LastWords();
-            Memo1->setPlainText(QString::fromStdString(words.empty() ? words : words + "\n") +
-                                QStringLiteral("engine terminated"));
-            return;
+            why = QString::fromStdString(words.empty() ? words : words + "\n") +
+                  QString::fromUtf8(EngineTerminatedText(bw::English()));
+        } else {
+            why = bw::English() ? QStringLiteral("The engine does not answer.")
+                                : QStringLiteral("Die Engine antwortet nicht.");
         }
-        Memo1->setPlainText(bw::English() ? QStringLiteral("The engine does not answer.")
-                                          : QStringLiteral("Die Engine antwortet nicht."));
+        StopAnalysis();
+        FEngineGivenUp = true;
+        Memo1->setPlainText(why);
         return;
     }
     ++FReactivations;
@@ -593,7 +628,7 @@ void TMDIBrett::tlBlackZue() {
 }
 
 void TMDIBrett::MoveNowKey() {
-    if (FEngineThread) return; // the built-in engine's key only
+    if (FEngineThread || FEngineGivenUp) return; // the built-in engine's key only
     if (FAnalyseThread && FAnalyseThread->MoveNow()) {
         // In analysis the move is played and the new position analysed.
         FMoveNow = true;

@@ -372,6 +372,10 @@ bool LooksLikeMove(std::string T) {
 
 } // namespace
 
+const char* EngineTerminatedText(bool English) {
+    return English ? "engine terminated" : "Engine beendet";
+}
+
 bool IsThinkingLine(const std::string& Line) {
     const std::vector<std::string> w = Words(Cleaned(Line), 12);
     if (w.size() < 4 || !IsNumberToken(w[0], true) || !IsNumberToken(w[1], false) ||
@@ -497,6 +501,7 @@ void TAnalyseThreadWB::Start(const TEnginePosition& Pos) {
     {
         std::lock_guard lk(m_);
         started_ = std::chrono::steady_clock::now();
+        english_ = Pos.English;
         // An Init that opens with "xboard" gets "protover 2" after it: the
         // engine then says which commands it takes, before it gets any more.
         const std::string init = ToLf(info_.Init);
@@ -555,6 +560,7 @@ void TAnalyseThreadWB::Restart(const TEnginePosition& Pos) {
             std::lock_guard lk(m_);
             if (finishing_) return;
             ++requested_;
+            english_ = Pos.English;
             TWrite w{std::string(), Pos, false};
             w.Req = requested_;
             w.Follows = true;
@@ -767,12 +773,14 @@ void TAnalyseThreadWB::ReaderLoop() {
     }
     if (dead) {
         if (!line.empty()) Line(line);
+        bool english;
         {
             std::lock_guard lk(m_);
             dead_ = true;
+            english = english_;
         }
         cv_.notify_all();
-        ShowStatus("engine terminated");
+        ShowStatus(EngineTerminatedText(english));
         WaitForExit();
     }
 }
@@ -902,7 +910,12 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         return;
     }
     const std::string shown = ParseOutput(t, moveNo, false, &pos);
-    if (shown.empty()) return; // its moves belong to another position
+    if (shown.empty()) {
+        // Its moves belong to another position: not shown, but counted.
+        std::lock_guard lk(m_);
+        unfitGen_ = gen;
+        return;
+    }
     {
         std::lock_guard lk(m_);
         thinkingGen_ = gen;
@@ -926,6 +939,24 @@ void TAnalyseThreadWB::ShowFor(int Gen, const std::string& Text) {
         if (finishing_ || Gen != positionGen_ || writtenReq_ != requested_ || fence_ != 0) return;
     }
     if (onStatus_) onStatus_(Text);
+}
+
+void TAnalyseThreadWB::NoteUnfitLines() {
+    // Under the memo's lock: a line that fits, read meanwhile, comes after.
+    std::lock_guard status(statusM_);
+    bool english;
+    {
+        std::lock_guard lk(m_);
+        const int gen = positionGen_;
+        if (finishing_ || unfitGen_ != gen || thinkingGen_ == gen || errorGen_ == gen ||
+            unfitNoted_ == gen || writtenReq_ != requested_ || fence_ != 0)
+            return;
+        unfitNoted_ = gen;
+        english = english_;
+    }
+    if (onStatus_)
+        onStatus_(english ? "The engine's lines do not fit this position."
+                          : "Die Zeilen der Engine passen nicht zu dieser Stellung.");
 }
 
 void TAnalyseThreadWB::BeginFinish() {

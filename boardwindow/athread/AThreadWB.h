@@ -67,6 +67,10 @@ std::string ToLf(const std::string& Text);
 std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput,
                         const TEnginePosition* Pos = nullptr);
 
+// The memo's word for an engine whose output ended, in the program's
+// language.
+const char* EngineTerminatedText(bool English);
+
 // A line of thinking output: ply, score, time and nodes as numbers (the ply
 // may carry one mark such as "." or "&"), then the moves.
 bool IsThinkingLine(const std::string& Line);
@@ -145,6 +149,9 @@ public:
     // Everything the engine wrote has been read: its last words are final.
     // An engine whose input is gone may still be writing them.
     bool OutputEnded() const;
+    // The engine has given thinking lines for its position and none of them
+    // fits it (nor an error): the memo says so, until a line fits.
+    void NoteUnfitLines();
     // Not to be judged yet: the engine is still in its handshake (which
     // may take up to FeatureLongWait), or its position went out less than
     // Grace ago.
@@ -219,6 +226,9 @@ private:
     int setboard_ = -1;
     int errorGen_ = -1;    // an error about the position of that number
     int thinkingGen_ = -1; // a thinking line shown for the position of that number
+    int unfitGen_ = -1;    // a thinking line that fits not the position of that number
+    int unfitNoted_ = -1;  // the memo said so for that position
+    bool english_ = true;  // language of the position asked for last
     bool stopWriter_ = false;
     bool finishing_ = false;
     bool ending_ = false;

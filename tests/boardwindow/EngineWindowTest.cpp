@@ -391,15 +391,33 @@ TEST_F(EngineWindowFrame, WatchdogRestartsASilentEngineThreeTimesThenGivesUp) {
     ASSERT_TRUE(judged());
     W->TimerEngineReactivate->start();
     W->TimerEngineReactivateTimer();
-    EXPECT_EQ(W->FEngineThread->Pid(), pids.back());
     EXPECT_FALSE(W->TimerEngineReactivate->isActive());
-    EXPECT_EQ(W->Memo1->toPlainText().toStdString(), "The engine does not answer.");
-    // Closing the window ends the engine.
-    const pid_t last = pids.back();
-    W->Notation1->Notation().SetModified(false);
-    delete W.data();
+    const std::string why = "The engine does not answer.";
+    EXPECT_EQ(W->Memo1->toPlainText().toStdString(), why);
+    // Given up, the engine is stopped (one that never answers may be busy
+    // at full load), with the window open.
+    EXPECT_FALSE(W->FEngineThread);
     kb::TEngineReaper::Instance().WaitIdle();
-    EXPECT_EQ(kbtest::ProcState(last), 0);
+    EXPECT_EQ(kbtest::ProcState(pids.back()), 0);
+    // Nothing takes its place: a move, Space, the pause item leave the memo
+    // saying why, and play stays off.
+    Drag(*W, "e2", "e4");
+    ASSERT_EQ(Plies(*W), 1);
+    QTest::keyClick(W, Qt::Key_Space);
+    W->mStopClick();
+    EXPECT_EQ(Plies(*W), 1);
+    EXPECT_FALSE(W->FEngineThread);
+    EXPECT_FALSE(W->FAnalyseThread);
+    EXPECT_TRUE(W->sbAnalyse->isChecked());
+    EXPECT_FALSE(W->sbPlay->isEnabled());
+    EXPECT_EQ(W->Memo1->toPlainText().toStdString(), why);
+    // Chosen again, it starts afresh on the position shown.
+    Choose(1);
+    ASSERT_TRUE(W->FEngineThread);
+    EXPECT_FALSE(W->FEngineGivenUp);
+    EXPECT_EQ(W->FReactivations, 0);
+    W->sbAnalyse->click(); // off
+    EXPECT_FALSE(W->FEngineThread);
 }
 
 TEST_F(EngineWindowFrame, TheWatchdogRestartsTheChosenEngineWhereverTheListPutsIt) {
@@ -449,31 +467,147 @@ TEST_F(EngineWindowFrame, AnEngineThatEndsWithItsReasonKeepsTheReasonWhenTheWatc
                               "echo 'tellusererror main(): cannot open config file'\nexit 1\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     Frame->WBEngines = {QString::fromStdString(script.string())};
-    W->TimerEngineReactivate->setInterval(100);
+    // The test ticks: the timer's own would come at no time at all.
+    W->TimerEngineReactivate->setInterval(3600 * 1000);
+    // In the German program, whose word for the end is its own.
+    bw::SetLanguageColumn(0);
     Choose(1);
     ASSERT_TRUE(W->FEngineThread);
+    pid_t last = 0;
     for (int i = 0; i < 4 && W->TimerEngineReactivate->isActive(); ++i) {
         // Each run: started, said why, ended; then the watchdog looks.
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 return W->FEngineThread->OutputEnded() &&
-                       W->Memo1->toPlainText().endsWith("engine terminated");
+                       W->Memo1->toPlainText().endsWith("Engine beendet");
             },
             10000));
-        W->TimerEngineReactivate->stop(); // the test ticks
-        W->TimerEngineReactivate->start();
+        last = W->FEngineThread->Pid();
         W->TimerEngineReactivateTimer();
     }
     EXPECT_FALSE(W->TimerEngineReactivate->isActive());
+    EXPECT_FALSE(W->FEngineThread);
     // Not "does not answer": it answered, and the user sees what it said.
     QTest::qWait(50);
     EXPECT_EQ(W->Memo1->toPlainText().toStdString(),
-              "tellusererror main(): cannot open config file\nengine terminated");
-    const pid_t last = W->FEngineThread->Pid();
-    W->Notation1->Notation().SetModified(false);
-    delete W.data();
+              "tellusererror main(): cannot open config file\nEngine beendet");
     kb::TEngineReaper::Instance().WaitIdle();
     EXPECT_EQ(kbtest::ProcState(last), 0);
+}
+
+TEST_F(EngineWindowFrame, AnEngineThatDiesDuringAWalkIsStartedAgainAtTheNextPosition) {
+    // It leaves at its third ping, and the positions come faster than the
+    // watchdog's ticks (here none comes at all).
+    setenv("FAKE_ENGINE_MODE", "pingdie", 1);
+    Frame->WBEngines = {KB_FAKE_ENGINE};
+    W->TimerEngineReactivate->setInterval(3600 * 1000);
+    kb::TNotation& n = W->Notation1->Notation();
+    ASSERT_EQ(n.LoadPGN("[Event \"Walk\"]\n\n1.e4 *\n"), 0);
+    n.GotoStart();
+    QApplication::processEvents();
+    Choose(1);
+    ASSERT_TRUE(W->FEngineThread);
+    const pid_t first = W->FEngineThread->Pid();
+    ASSERT_TRUE(MemoStartsWith("Depth: 2  Value: 0.11\n1. e4")); // ping 1
+    n.MoveForward();
+    QApplication::processEvents();
+    ASSERT_TRUE(MemoStartsWith("Depth: 2  Value: 0.12\n1. ... e5")); // ping 2
+    // Ping 3: it leaves.
+    n.MoveBack();
+    QApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return W->FEngineThread->OutputEnded(); }, 10000));
+    // The next position starts it again at once, on that position.
+    n.MoveForward();
+    QApplication::processEvents();
+    ASSERT_TRUE(W->FEngineThread);
+    EXPECT_NE(W->FEngineThread->Pid(), first);
+    EXPECT_EQ(W->FReactivations, 1);
+    ASSERT_TRUE(MemoStartsWith("Depth: 2  Value: 0.11\n1. ... e5"))
+        << W->Memo1->toPlainText().toStdString();
+    // It answered: the count of restarts in a row starts again.
+    n.MoveBack();
+    QApplication::processEvents();
+    EXPECT_EQ(W->FReactivations, 0);
+    ASSERT_TRUE(MemoStartsWith("Depth: 2  Value: 0.12\n1. e4"));
+}
+
+TEST_F(EngineWindowFrame, OnMateOrStalemateTheMemoSaysSoInsteadOfTheEngine) {
+    // As engines do there: a greeting on "analyze", a word on "exit".
+    const auto script = Dir / "greets.sh";
+    kbtest::WriteFile(script, "#!/bin/sh\nwhile read -r l; do case \"$l\" in\n"
+                              "protover*) echo 'feature done=1';;\n"
+                              "analyze) echo \"analyze mode, type 'exit' to terminate\";;\n"
+                              "exit) echo 'analysis left';;\n"
+                              "quit) exit 0;;\nesac; done\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    Frame->WBEngines = {QString::fromStdString(script.string())};
+    W->TimerEngineReactivate->setInterval(3600 * 1000);
+    kb::TNotation& n = W->Notation1->Notation();
+    ASSERT_EQ(n.LoadPGN("[Event \"Fool\"]\n\n1. f3 e5 2. g4 Qh4# 0-1\n"), 0);
+    n.GotoEnd();
+    QApplication::processEvents();
+    Choose(1);
+    ASSERT_TRUE(W->FEngineThread);
+    EXPECT_EQ(W->Memo1->toPlainText(), "Checkmate.");
+    // Told the position, it greeted and was stopped; the memo kept its say.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return W->FEngineThread->LastWords() == "analysis left"; }, 10000));
+    QApplication::processEvents();
+    EXPECT_EQ(W->Memo1->toPlainText(), "Checkmate.");
+    // A position of the game going on gets the engine's words again.
+    n.MoveBack();
+    QApplication::processEvents();
+    ASSERT_TRUE(MemoStartsWith("analyze mode"));
+    n.MoveForward();
+    QApplication::processEvents();
+    EXPECT_EQ(W->Memo1->toPlainText(), "Checkmate.");
+    // The German program on a stalemate.
+    W->sbAnalyse->click(); // off
+    bw::SetLanguageColumn(0);
+    ASSERT_EQ(n.LoadPGN("[Event \"Patt\"]\n[SetUp \"1\"]\n"
+                        "[FEN \"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\"]\n\n*\n"),
+              0);
+    n.GotoEnd();
+    QApplication::processEvents();
+    Choose(1);
+    ASSERT_TRUE(W->FEngineThread);
+    EXPECT_EQ(W->Memo1->toPlainText(), "Patt.");
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return W->FEngineThread->LastWords() == "analysis left"; }, 10000));
+    QApplication::processEvents();
+    EXPECT_EQ(W->Memo1->toPlainText(), "Patt.");
+    EXPECT_EQ(W->FReactivations, 0);
+}
+
+TEST_F(EngineWindowFrame, AnEngineWhoseLinesNeverFitThePositionIsSaidToDoSo) {
+    // The fake's lines fit the start and 1.e4 only; the test ticks.
+    Frame->WBEngines = {KB_FAKE_ENGINE};
+    W->TimerEngineReactivate->setInterval(3600 * 1000);
+    kb::TNotation& n = W->Notation1->Notation();
+    ASSERT_EQ(n.LoadPGN("[Event \"Walk\"]\n\n1.e4 e5 *\n"), 0);
+    n.GotoEnd();
+    QApplication::processEvents();
+    bw::SetLanguageColumn(0);
+    Choose(1);
+    ASSERT_TRUE(W->FEngineThread);
+    const pid_t pid = W->FEngineThread->Pid();
+    const QString note = QStringLiteral("Die Zeilen der Engine passen nicht zu dieser Stellung.");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            W->TimerEngineReactivateTimer();
+            return W->Memo1->toPlainText() == note;
+        },
+        10000))
+        << W->Memo1->toPlainText().toStdString();
+    EXPECT_EQ(W->FEngineThread->Pid(), pid);
+    // A position its lines fit: they replace the note.
+    n.GotoStart();
+    QApplication::processEvents();
+    ASSERT_TRUE(MemoStartsWith("Depth: 2"));
+    W->TimerEngineReactivateTimer();
+    QApplication::processEvents();
+    EXPECT_TRUE(W->Memo1->toPlainText().startsWith("Depth: 2"));
+    EXPECT_EQ(W->FEngineThread->Pid(), pid);
 }
 
 TEST_F(EngineWindowFrame, AnEngineInItsHandshakeIsNotRestarted) {

@@ -29,6 +29,8 @@
 //   prompt      says "feature ping=1 setboard=1 done=1" and writes a prompt
 //               ("White (1) : ") without a line end whenever it has read a
 //               line, so its pongs and thinking lines come behind prompts
+//   pingdie     says "feature ping=1 setboard=1 done=1", answers ping and
+//               thinks as normal; exits (status 0) at its third ping
 // The other modes say nothing to protover 2.
 // Its lines are legal at the start and after 1.e4: the side to move follows
 // "new", "setboard", "undo" and the moves it is told. Between "analyze" and
@@ -102,6 +104,7 @@ int main(int argc, char** argv) {
     const bool late = mode == "latethread";
     Holding = late;
     int positions = 0;
+    int pings = 0;
     bool closed = false;
     bool white = true; // to move
     bool analysing = false;
@@ -126,7 +129,7 @@ int main(int argc, char** argv) {
         const bool step = analysing && (move || line == "undo");
         if (mode == "prompt") Say(std::string(white ? "White" : "Black") + " (1) : ");
         if (line == "protover 2") {
-            if (mode == "prompt") Say("feature ping=1 setboard=1 done=1\n");
+            if (mode == "prompt" || mode == "pingdie") Say("feature ping=1 setboard=1 done=1\n");
             if (mode == "setboard" || late)
                 Say("feature usermove=1 setboard=1 myname=\"Fake 1\" done=1\n");
             if (mode == "edit") Say("feature setboard=0\nfeature done=1\n");
@@ -148,7 +151,9 @@ int main(int argc, char** argv) {
             }
             continue;
         }
-        if (line.rfind("ping ", 0) == 0 && (mode == "late" || mode == "slowdone" || mode == "prompt"))
+        if (line.rfind("ping ", 0) == 0 && mode == "pingdie" && ++pings == 3) return 0;
+        if (line.rfind("ping ", 0) == 0 &&
+            (mode == "late" || mode == "slowdone" || mode == "prompt" || mode == "pingdie"))
             Say("pong " + line.substr(5) + "\n");
         if (line == "." && (mode == "late" || mode == "latenoping")) {
             ::usleep(200000);
@@ -165,7 +170,7 @@ int main(int argc, char** argv) {
         ++positions;
         if (mode == "normal" || mode == "grandchild" || mode == "setboard" || mode == "edit" ||
             mode == "refuseedit" || mode == "longfeature" || late || mode == "late" ||
-            mode == "latenoping" || mode == "slowdone" || mode == "prompt") {
+            mode == "latenoping" || mode == "slowdone" || mode == "prompt" || mode == "pingdie") {
             const std::string pv = white ? "1. e4 e5 2. Nf3" : "1. ... e5 2. Nf3";
             Say("1 11 0 100 " + pv.substr(0, white ? 5 : 9) + "\n");
             Say("2 " + std::to_string(10 + positions) + " 0 200 " + pv + "\n");

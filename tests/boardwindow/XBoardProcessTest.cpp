@@ -425,12 +425,14 @@ TEST(XBoardFake, EndOfOutputEndsTheWorker) {
         EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
     }
     {
-        // Dies in the middle of a line: the half line is shown, then the end.
+        // Dies in the middle of a line: the half line is shown, then the end
+        // in the language of the position's texts.
         TRun r;
-        ASSERT_TRUE(
-            r.Start({KB_FAKE_ENGINE, "diemidline"}, FenModeCommands(), kbtest::FromFen(StartFen)));
+        TEnginePosition german = kbtest::FromFen(StartFen);
+        german.English = false;
+        ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "diemidline"}, FenModeCommands(), german));
         const int end = r.Memo.WaitFor(
-            0, [](auto& s) { return s == "engine terminated"; }, 10s);
+            0, [](auto& s) { return s == "Engine beendet"; }, 10s);
         ASSERT_GE(end, 1);
         EXPECT_EQ(r.Memo.Lines()[static_cast<size_t>(end - 1)], "Depth: 4  Value: 0.30\r\n1. c4");
         EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
