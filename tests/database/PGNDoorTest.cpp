@@ -552,8 +552,14 @@ TEST(PgnFiles, BothAppendsPartGamesAlike) {
     const std::string game = "[Event \"n\"]\r\n\r\n1. d4 *";
     const std::string a = "[Event \"a\"]\n\n1. e4 *";
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""},           {a, "\r\n\r\n"},  {a + "\n", "\r\n"},   {a + "\r\n", "\r\n"},
-        {a + "\r", "\r\n"}, {a + "\n\n", ""}, {a + "\r\n\r\n", ""}, {a + "\r\n\r\n\r\n", ""},
+        {"", ""},
+        {a, "\r\n\r\n"},
+        {a + "\n", "\r\n"},
+        {a + "\r\n", "\r\n"},
+        {a + "\r", "\r\n"},
+        {a + "\n\n", ""},
+        {a + "\r\n\r\n", ""},
+        {a + "\r\n\r\n\r\n", ""},
     };
     for (const auto& [old, separator] : cases) {
         SCOPED_TRACE(::testing::PrintToString(old));
