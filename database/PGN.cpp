@@ -62,10 +62,11 @@ template <typename Fn> void ForEachLine(std::string_view Text, Fn&& fn) {
 // stretch itself. The thread ends with the object at the latest.
 class TLaterStretch {
 public:
-    TLaterStretch(TFile& File, const TGameStartScanner& Start, int64_t From, int64_t To,
-                  size_t Read)
+    // Throws std::system_error when no thread can be had.
+    TLaterStretch(int Stretch, TFile& File, const TGameStartScanner& Start, int64_t From,
+                  int64_t To, size_t Read)
         : file_(File), scanner_(Start), offset_(From), to_(To), read_(Read) {
-        thread_ = std::thread([this] { Run(); });
+        thread_ = StartScanThread(Stretch, [this] { Run(); });
     }
     ~TLaterStretch() { Stop(); }
     TLaterStretch(const TLaterStretch&) = delete;
@@ -351,17 +352,13 @@ void TPGN::Scan() {
     }
     splits.push_back(std::numeric_limits<int64_t>::max());
     std::vector<std::unique_ptr<TLaterStretch>> later(splits.size() - 1);
-    try {
-        for (size_t p = 1; p < later.size(); ++p)
-            later[p] = std::make_unique<TLaterStretch>(*file_, stretchStarts[p], splits[p],
-                                                       splits[p + 1], kRead);
-    } catch (const std::system_error&) {
-        // Fewer threads to be had: this one reads the rest.
-        const auto made =
-            static_cast<size_t>(std::find(later.begin() + 1, later.end(), nullptr) - later.begin());
-        later.resize(made);
-        splits.resize(made);
-        splits.push_back(std::numeric_limits<int64_t>::max());
+    for (size_t p = 1; p < later.size(); ++p) {
+        try {
+            later[p] = std::make_unique<TLaterStretch>(
+                static_cast<int>(p), *file_, stretchStarts[p], splits[p], splits[p + 1], kRead);
+        } catch (const std::system_error&) {
+            // No thread to be had: this one reads the stretch.
+        }
     }
     // Bytes scanned, counted once; the progress stays where it is while this
     // thread reads again what a later stretch had read for nothing.
@@ -402,7 +399,7 @@ void TPGN::Scan() {
     scanUpTo(splits[1]);
     for (size_t p = 1; p < later.size() && !cancelled && !failed && !ended; ++p) {
         auto& stretch = later[p];
-        if (scanner.StandsAt(stretchStarts[p])) {
+        if (stretch && scanner.StandsAt(stretchStarts[p])) {
             while (!stretch->Wait(std::chrono::milliseconds(20))) {
                 progress();
                 if (cancelled) break;

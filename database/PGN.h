@@ -266,6 +266,9 @@ private:
                    std::vector<uint32_t>& Perm);
 
     bool CanEdit() const;
+    // CanEdit; when the index no longer fits the file, the last change
+    // counts as refused.
+    bool MayEdit();
     // The locked file is still the one the index was read from, and a game
     // starts at At (or At is its end).
     bool IndexStillValid(TFile& File, int64_t At);

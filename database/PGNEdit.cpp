@@ -74,6 +74,16 @@ bool TPGN::CanEdit() const {
     return loaded_ && !busy_ && !scanIncomplete_ && file_ && knownSize_ >= 0;
 }
 
+bool TPGN::MayEdit() {
+    if (CanEdit()) return true;
+    // The index no longer fits the file: another program changed it while
+    // the scan read it, or right after our last change. That is a refusal,
+    // which makes the window read the file again.
+    if (loaded_ && !busy_ && !scanIncomplete_ && !database_ && (!file_ || knownSize_ < 0))
+        lastRewrite_ = TRewriteResult::Refused;
+    return false;
+}
+
 // The file must still be the one the index was built from (same stamp), and
 // each place an edit starts or ends must still be where a game starts.
 bool TPGN::IndexStillValid(TFile& File, int64_t At) {
@@ -249,7 +259,7 @@ bool TPGN::AppendGames(const std::vector<std::string>& Texts, std::vector<int>& 
         }
         return true;
     }
-    if (!CanEdit()) return false;
+    if (!MayEdit()) return false;
     // Views of the texts, and the new bytes sized once: a batch of games
     // is held once more while it goes in, not three times.
     std::vector<std::string_view> ts;
@@ -310,7 +320,7 @@ bool TPGN::InsertGames(int Row, const std::vector<std::string>& Texts, std::vect
     const int r = database_ ? -1 : GameIndex(Row);
     // Into a sorted list, or without a row to go before, games are appended.
     if (r < 0 || sortKey_ != skFileOrder) return AppendGames(Texts, GameNos);
-    if (Texts.empty() || !CanEdit()) return false;
+    if (Texts.empty() || !MayEdit()) return false;
     // Held in the list the rewrite takes, so the bytes are not copied into it.
     std::vector<Splice> one(1);
     Splice& s = one.front();
@@ -367,7 +377,7 @@ bool TPGN::SaveGame(int Row, int& GameNo, int Mode, const std::string& Text) {
         Trace(0, mode);
         return ok;
     }
-    if (!CanEdit()) return false;
+    if (!MayEdit()) return false;
     if (Mode != gmInsert && Mode != gmReplace) return false;
     // A number from before a new scan may name another game now.
     if (Row != -1 && Mode == gmReplace && !StillSameGame(GameNo)) return false;
@@ -435,7 +445,7 @@ bool TPGN::DoDeleteGame(int Key, bool ByRow) {
     if (!ByRow && !StillSameGame(Key)) return false;
     if (database_) return DeleteGames({ByRow ? Key : -1}, ByRow ? -1 : Key);
     if (ByRow) return DeleteGames({Key});
-    if (!CanEdit()) return false;
+    if (!MayEdit()) return false;
     int64_t start = 0;
     const int r = FindRecord(Key, start);
     if (r < 0) return false;
@@ -468,7 +478,7 @@ bool TPGN::DeleteGames(const std::vector<int>& Rows, int DBNumber) {
         if (OnRepaint) OnRepaint();
         return ok;
     }
-    if (!CanEdit() || Rows.empty()) return false;
+    if (!MayEdit() || Rows.empty()) return false;
     std::vector<int> records;
     for (int row : Rows) {
         const int r = GameIndex(row);
@@ -531,7 +541,7 @@ TPGNRewrite TPGN::Rewrite() {
 TRewriteResult TPGN::RewriteGames(const std::function<bool(int Index, std::string& Text)>& Game,
                                   const std::function<void()>& BeforeRename) {
     lastRewrite_ = TRewriteResult::Failed;
-    if (database_ || !CanEdit() || !Game) return lastRewrite_;
+    if (database_ || !MayEdit() || !Game) return lastRewrite_;
     BusyScope busy(*this);
     const int count = RecordCount();
     TPGNRewrite rw = Rewrite();

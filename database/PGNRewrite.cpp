@@ -25,6 +25,14 @@ TRewriteResult LockWithin(TFile& File, const TPGNRewrite& R) {
     return TRewriteResult::Done;
 }
 
+// A file stands under the name, but not the one read: another program
+// changed or replaced it.
+bool ChangedSince(TFileSystem& Fs, const std::string& FileName, const TPGNRewrite& R) {
+    if (R.ReadStamp.MTimeNs == -1) return false;
+    const TFileStamp now = Fs.Stamp(FileName);
+    return now.MTimeNs != -1 && now != R.ReadStamp;
+}
+
 } // namespace
 
 TRewriteResult RewritePGNFile(TFileSystem& Fs, const std::string& FileName, const TPGNRewrite& R) {
@@ -35,7 +43,10 @@ TRewriteResult RewritePGNFile(TFileSystem& Fs, const std::string& FileName, cons
     std::unique_ptr<TFile> old;
     for (int attempt = 0;; ++attempt) {
         old = Fs.Open(FileName, TOpenMode::ReadWrite);
-        if (!old) return TRewriteResult::Failed;
+        // A file that another program put under the name since it was read
+        // (one we may not write, as cp -p can leave) is its change.
+        if (!old)
+            return ChangedSince(Fs, FileName, R) ? TRewriteResult::Refused : TRewriteResult::Failed;
         const TRewriteResult locked = LockWithin(*old, R);
         if (locked != TRewriteResult::Done) return locked;
         if (old->IsFileAt(FileName)) break;
@@ -53,6 +64,10 @@ TRewriteResult RewritePGNFile(TFileSystem& Fs, const std::string& FileName, cons
     TReplacement out;
     if (!out.Begin(Fs, FileName)) return TRewriteResult::Failed;
     const TRewriteResult written = R.Write(*old, out.File());
+    // A read that came short because a program that takes no lock (cp,
+    // an editor) cut or rewrote the file meanwhile is that program's change.
+    if (written == TRewriteResult::Failed && (!old->IsFileAt(FileName) || old->Stamp() != locked))
+        return TRewriteResult::Refused;
     if (written != TRewriteResult::Done) return written;
     // The new file is on disk before the last look at the old one: the
     // sync can take seconds, and a program that takes no lock may change

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #if defined(__linux__)
@@ -525,24 +526,30 @@ void TGameStartScanner::Carry(const char* Work, size_t Stop, size_t Len, int64_t
 }
 
 void TGameStartScanner::Feed(char* Block, size_t Count, std::vector<int64_t>& Starts) {
-    // The carried bytes go right in front of the block, so that a line cut
-    // by the border is read as one piece.
-    const size_t c = carry_.size();
-    const char* work;
-    if (c <= HeadRoom) {
-        char* w = Block - c;
-        std::memcpy(w, carry_.data(), c);
-        work = w;
-    } else {
-        joined_.assign(carry_);
-        joined_.append(Block, Count);
-        work = joined_.data();
-    }
-    const size_t len = c + Count;
-    const int64_t base = carryBase_;
-    Carry(work, Run(work, len, base, false, Starts), len, base);
     consumed_ += static_cast<int64_t>(Count);
-    if (joined_.capacity() > (size_t{1} << 20)) std::string().swap(joined_);
+    const size_t c = carry_.size();
+    if (c <= HeadRoom) {
+        // The carried bytes go right in front of the block, so that a line
+        // cut by the border is read as one piece.
+        char* work = Block - c;
+        std::memcpy(work, carry_.data(), c);
+        const size_t len = c + Count;
+        examined_ += static_cast<int64_t>(len);
+        Carry(work, Run(work, len, carryBase_, false, Starts), len, carryBase_);
+    } else {
+        // A line that blocks cannot settle (an open tag value over a long
+        // damaged tail) is read again only once the bytes behind it have
+        // doubled: each byte is read a few times, not once per block.
+        carry_.append(Block, Count);
+        if (carry_.size() < 2 * carryRead_) return;
+        examined_ += static_cast<int64_t>(carry_.size());
+        const size_t stop = Run(carry_.data(), carry_.size(), carryBase_, false, Starts);
+        carry_.erase(0, stop - 1);
+        carryBase_ += static_cast<int64_t>(stop) - 1;
+        if (carry_.size() <= HeadRoom && carry_.capacity() > (size_t{1} << 20))
+            carry_.shrink_to_fit();
+    }
+    carryRead_ = carry_.size();
 }
 
 TGameStartScanner TGameStartScanner::InMovesAt(int64_t Offset, char Before2, char Before1) {
@@ -563,9 +570,11 @@ bool TGameStartScanner::StandsAt(const TGameStartScanner& Fresh) const {
 }
 
 void TGameStartScanner::Finish(std::vector<int64_t>& Starts) {
+    examined_ += static_cast<int64_t>(carry_.size());
     Run(carry_.data(), carry_.size(), carryBase_, true, Starts);
     carry_.erase(0, carry_.size() - 1);
     carryBase_ = consumed_ - 1;
+    carryRead_ = carry_.size();
     if (lex_ == Lex::Comment) Starts.insert(Starts.end(), hidden_.begin(), hidden_.end());
     hidden_.clear();
 }
@@ -601,6 +610,22 @@ int ScanThreads() {
 int LimitScanThreads(int Threads) {
     g_threads.store(std::max(Threads, 0), std::memory_order_relaxed);
     return ScanThreads();
+}
+
+namespace {
+std::atomic<unsigned> g_refusedThreads{0};
+} // namespace
+
+std::thread StartScanThread(int Stretch, std::function<void()> Run) {
+    if (Stretch >= 0 && Stretch < 32 &&
+        (g_refusedThreads.load(std::memory_order_relaxed) >> Stretch & 1u))
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                "no thread for the scan");
+    return std::thread(std::move(Run));
+}
+
+void RefuseScanThreads(unsigned Mask) {
+    g_refusedThreads.store(Mask, std::memory_order_relaxed);
 }
 
 std::vector<int64_t> FindGameStarts(std::string_view Bytes) {

@@ -17,8 +17,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace kb {
@@ -29,7 +31,7 @@ class TGameStartScanner {
 public:
     // Bytes the caller should leave free in front of each block it feeds:
     // the bytes carried over from the block before go there (longer carries
-    // are joined with the block in a buffer of the scanner's own).
+    // take the block into a buffer of the scanner's own).
     static constexpr size_t HeadRoom = 4096;
 
     // Block points at the next bytes of the file, with HeadRoom writable
@@ -41,6 +43,9 @@ public:
     void Finish(std::vector<int64_t>& Starts);
     // Bytes fed so far.
     int64_t Consumed() const { return consumed_; }
+    // Bytes read through so far, carried bytes each time they were read
+    // again: what the scan cost, for tests.
+    int64_t Examined() const { return examined_; }
     // The bytes fed so far end inside a brace comment.
     bool InComment() const { return lex_ == Lex::Comment; }
     // The bytes fed so far end inside a tag section: a tag line that came
@@ -75,8 +80,10 @@ private:
     // Bytes not yet read through, the first of them only looked back at.
     std::string carry_ = std::string("\n\n");
     int64_t carryBase_ = -2; // file offset of carry_[0]
-    std::string joined_;
+    // Size of carry_ when it was last read through.
+    size_t carryRead_ = 2;
     int64_t consumed_ = 0;
+    int64_t examined_ = 0;
     Lex lex_ = Lex::Moves;
     // Inside a tag section (the top of the file counts as after a game).
     bool tags_ = false;
@@ -102,6 +109,14 @@ int LimitScanWidth(int Widest);
 // tests, which compare the ways with one another.
 int ScanThreads();
 int LimitScanThreads(int Threads);
+
+// Starts the thread that reads stretch Stretch (1 and up) of a file; throws
+// std::system_error, as std::thread does, when no thread can be had.
+std::thread StartScanThread(int Stretch, std::function<void()> Run);
+// Bit p of Mask makes the thread of stretch p fail to start; 0 lets every
+// one start. Meant for tests, which make sure the scan reads such a stretch
+// itself.
+void RefuseScanThreads(unsigned Mask);
 
 // The game starts of a whole text in memory, as the scan of a file with
 // these bytes finds them.

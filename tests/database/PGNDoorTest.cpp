@@ -421,6 +421,98 @@ TEST_F(PGNDoor, GamesMovedWithSizeAndTimeKeptAreNotCut) {
     }
 }
 
+// Programs that take no lock, racing this copy: one appends to the file
+// while the list's scan reads it (cat >>), or rewrites it in place with a
+// shorter file, its modification time kept, while this copy's change reads
+// the old file (cp -p). Every change says it was refused (so the window
+// tells the user and reads the file again), never only that it failed; the
+// file stays as the other program left it; read again, the change goes
+// through.
+TEST_F(PGNDoor, ChangesRacedByProgramsWithoutALockAreRefused) {
+    // The real file system; Hook runs once: after the first read of the
+    // game file opened for reading (the scan), or before the first read of
+    // it opened for writing once the new file exists (the copying).
+    class TRaced : public TPassThroughFileSystem {
+    public:
+        enum class TAt { Scan, Copy };
+        std::string Game;
+        TAt At = TAt::Scan;
+        std::function<void()> Hook;
+        class TFileAt : public TPassThroughFile {
+        public:
+            TFileAt(std::unique_ptr<TFile> F, TRaced& Fs, bool Old)
+                : TPassThroughFile(std::move(F)), fs_(Fs), old_(Old) {}
+            int64_t ReadAt(int64_t Offset, char* Buffer, int64_t Count) override {
+                const bool copying = fs_.At == TAt::Copy && old_ && fs_.copying_;
+                if (copying) fs_.Fire();
+                const int64_t n = TPassThroughFile::ReadAt(Offset, Buffer, Count);
+                if (fs_.At == TAt::Scan && !old_) fs_.Fire();
+                return n;
+            }
+
+        private:
+            TRaced& fs_;
+            bool old_;
+        };
+        std::unique_ptr<TFile> Open(const std::string& Path, TOpenMode Mode) override {
+            auto f = Real.Open(Path, Mode);
+            if (!f) return f;
+            if (Mode == TOpenMode::CreateNew) copying_ = true;
+            const bool game = fs::weakly_canonical(Path) == fs::weakly_canonical(Game);
+            if (!game || (Mode != TOpenMode::Read && Mode != TOpenMode::ReadWrite)) return f;
+            return std::make_unique<TFileAt>(std::move(f), *this, Mode == TOpenMode::ReadWrite);
+        }
+        void Fire() {
+            if (!Hook) return;
+            auto h = std::move(Hook);
+            Hook = nullptr;
+            h();
+        }
+        bool copying_ = false;
+    };
+    const std::string appended = "\r\n\r\n" + kNewGame + "\r\n";
+    // What cp -p of a file of the first 5 games leaves: the same file,
+    // shorter, with the old modification time.
+    const std::string shorter = KorchnoiGames(5);
+    auto copyOver = [&] {
+        struct stat st {};
+        ASSERT_EQ(::stat(file_.c_str(), &st), 0);
+        kbtest::WriteFile(file_, shorter);
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file_.c_str(), times, 0), 0);
+    };
+    for (TRaced::TAt at : {TRaced::TAt::Scan, TRaced::TAt::Copy}) {
+        for (TOp op : kOps) {
+            // A drop appends to the file as it finds it: nothing to race
+            // in a scan.
+            if (at == TRaced::TAt::Scan && op == TOp::DropAppend) continue;
+            SCOPED_TRACE(testing::Message()
+                         << Name(op)
+                         << (at == TRaced::TAt::Scan ? ", appended during the scan"
+                                                     : ", copied over during the change"));
+            kbtest::WriteFile(file_, bytes_);
+            TRaced raced;
+            raced.Game = file_.string();
+            raced.At = at;
+            raced.Hook = [&] { kbtest::WriteFile(file_, bytes_ + appended); };
+            TPGN list;
+            list.SetFileSystem(&raced);
+            ASSERT_TRUE(list.SetFileName(file_.string()));
+            ASSERT_FALSE(list.ScanIncomplete());
+            if (at == TRaced::TAt::Copy) raced.Hook = copyOver;
+            EXPECT_EQ(Change(op, list, raced, file_), TRewriteResult::Refused);
+            EXPECT_FALSE(raced.Hook) << "the other program came";
+            const std::string left = at == TRaced::TAt::Scan ? bytes_ + appended : shorter;
+            EXPECT_EQ(kbtest::ReadFile(file_), left);
+            EXPECT_EQ(pgntest::OtherFiles(dir_.path(), "korchnoi.pgn"), std::vector<std::string>{});
+            // Read again, the same change goes through.
+            ASSERT_TRUE(list.Reread());
+            EXPECT_EQ(list.GameCount(), at == TRaced::TAt::Scan ? 20 : 5);
+            EXPECT_EQ(Change(op, list, raced, file_), TRewriteResult::Done);
+        }
+    }
+}
+
 TEST(PgnFiles, AppendGame) {
     kbtest::TempDir dir;
     const fs::path p = dir / "games.pgn";

@@ -463,6 +463,73 @@ TEST(PGNScan, LargeFilesReadByThreadsAtOnceMatchPlainSearch) {
     }
 }
 
+// The threads of some stretches cannot be started (every combination of
+// the three later ones of four): the scan reads those stretches itself and
+// finds every game of Carlsen + Korchnoi, complete.
+TEST(PGNScan, AStretchWithoutAThreadIsReadByTheScanItself) {
+    kbtest::TempDir dir;
+    const auto file = dir / "ck.pgn";
+    const std::string bytes = kbtest::ReadFile(kbtest::TestData("pgn/Carlsen.pgn")) +
+                              kbtest::ReadFile(kbtest::TestData("pgn/Korchnoi.pgn"));
+    kbtest::WriteFile(file, bytes);
+    const auto expected = FindGameStarts(bytes);
+    ASSERT_EQ(expected.size(), 7418u);
+    ASSERT_EQ(LimitScanThreads(4), 4);
+    for (unsigned refused = 0; refused < 8; ++refused) {
+        SCOPED_TRACE(testing::Message() << "threads refused for stretches (bits) " << refused * 2);
+        RefuseScanThreads(refused * 2);
+        TPGN pgn;
+        ASSERT_TRUE(pgn.SetFileName(file.string()));
+        EXPECT_FALSE(pgn.ScanIncomplete());
+        std::vector<int64_t> got;
+        for (int i = 0; i < pgn.RecordCount(); ++i)
+            got.push_back(pgn.Record(i).Start);
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(pgn.Record(pgn.RecordCount() - 1).End, static_cast<int64_t>(bytes.size()));
+        // The index fits the file: an edit goes through.
+        EXPECT_TRUE(pgn.DeleteGames({7417}));
+        kbtest::WriteFile(file, bytes);
+    }
+    RefuseScanThreads(0);
+    LimitScanThreads(0);
+}
+
+// Lines that blocks cannot settle, longer than many blocks: an open tag
+// value over a tail of zeros (what a crash leaves), a long value, name or
+// run of blanks before a tag, blanks behind a tag's "]". Fed in blocks,
+// each byte is read a few times, not once per block behind it, and the
+// starts are the ones the slow rule finds.
+TEST(PGNScan, LinesLongerThanBlocksAreReadThroughOnce) {
+    const std::string game = "[Event \"a\"]\r\n[Result \"*\"]\r\n\r\n1. e4 *\r\n\r\n";
+    const std::string next = "\r\n[Event \"b\"]\r\n\r\n1. d4 *\r\n";
+    constexpr size_t kLong = size_t{4} << 20;
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"open tag over zeros", game + "[Event \"ab" + std::string(kLong, '\0')},
+        {"long value", game + "[Event \"" + std::string(kLong, 'v') + "\"]\r\n\r\n1. c4 *" + next},
+        {"long tag name", game + "[" + std::string(kLong, 'N') + next},
+        {"blanks before a tag", game + std::string(kLong, ' ') + "[Event \"x\"]" + next},
+        {"blanks behind a tag", "[Event \"a\"]" + std::string(kLong, ' ') + "1. e4 *" + next},
+    };
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
+        const auto expected = PlainStarts(bytes);
+        for (size_t piece : {size_t(kBlock), size_t(4 * kBlock), size_t(1) << 20}) {
+            SCOPED_TRACE(testing::Message() << "pieces of " << piece);
+            TGameStartScanner scanner;
+            std::vector<int64_t> starts;
+            std::vector<char> buf(TGameStartScanner::HeadRoom + piece);
+            for (size_t off = 0; off < bytes.size(); off += piece) {
+                const size_t n = std::min(piece, bytes.size() - off);
+                std::memcpy(buf.data() + TGameStartScanner::HeadRoom, bytes.data() + off, n);
+                scanner.Feed(buf.data() + TGameStartScanner::HeadRoom, n, starts);
+            }
+            scanner.Finish(starts);
+            EXPECT_EQ(starts, expected);
+            EXPECT_LE(scanner.Examined(), 4 * static_cast<int64_t>(bytes.size()));
+        }
+    }
+}
+
 namespace {
 
 // The games pgn-extract reads from a file, as it writes them again.

@@ -3,6 +3,7 @@
 // database lists (the copy itself, the window's drop and a drop event):
 // afterwards the files hold exactly the expected games.
 #include "ChessDatabase.h"
+#include "FaultyFileSystem.h"
 #include "PGNWinEco.h"
 #include "PGNWinTestUtil.h"
 #include "TestSupport.h"
@@ -163,6 +164,47 @@ TEST_F(ListEdit, AFileChangedByAnotherProgramIsSaidAndReadAgain) {
     for (const std::string& g : kbtest::GamesOfFile(file))
         classified += kbtest::TagsOf(g)["ECO"] == "A00";
     EXPECT_EQ(classified, 11);
+
+    // The other program appends while the list reads the file (cat >>
+    // racing the reading): the delete is refused and said so too, not only
+    // said to have failed.
+    class TAppendWhileRead : public kb::TPassThroughFileSystem {
+    public:
+        std::function<void()> Hook;
+        class TFileAt : public kb::TPassThroughFile {
+        public:
+            TFileAt(std::unique_ptr<kb::TFile> F, TAppendWhileRead& Fs)
+                : TPassThroughFile(std::move(F)), fs_(Fs) {}
+            int64_t ReadAt(int64_t Offset, char* Buffer, int64_t Count) override {
+                const int64_t n = TPassThroughFile::ReadAt(Offset, Buffer, Count);
+                auto h = std::move(fs_.Hook);
+                fs_.Hook = nullptr;
+                if (h) h();
+                return n;
+            }
+
+        private:
+            TAppendWhileRead& fs_;
+        };
+        std::unique_ptr<kb::TFile> Open(const std::string& Path, kb::TOpenMode Mode) override {
+            auto f = Real.Open(Path, Mode);
+            if (!f || Mode != kb::TOpenMode::Read) return f;
+            return std::make_unique<TFileAt>(std::move(f), *this);
+        }
+    };
+    TAppendWhileRead racing;
+    racing.Hook = [&] { changed = otherAppends(12); };
+    w->PGN()->SetFileSystem(&racing);
+    w->ReadFileAgain();
+    ASSERT_FALSE(racing.Hook);
+    host_.Messages.clear();
+    kbtest::SelectRows(*w, {0});
+    w->sbDeleteGameClick();
+    toldAndReadAgain(changed, QStringLiteral("another program"), 12);
+    kbtest::SelectRows(*w, {0});
+    w->sbDeleteGameClick();
+    EXPECT_EQ(Ids(kbtest::GamesOfFile(file)), Expected({{1, 2}, {3, 13}}));
+    w->PGN()->SetFileSystem(nullptr);
 }
 
 TEST_F(ListEdit, KeysDeleteAndClose) {
