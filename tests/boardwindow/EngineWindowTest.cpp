@@ -525,16 +525,18 @@ TEST_F(EngineWindowFrame, AnEngineWithoutFenIsToldTheGameInTheWindow) {
     auto logged = [&](const std::string& Last) {
         return QTest::qWaitFor([&] { return !read().empty() && read().back() == Last; }, 10000);
     };
-    // Steps and jumps through the game: the engine thinks on, told the
-    // moves and "undo" that lead there.
+    // Steps through the game: the engine thinks on, told the move or
+    // "undo" that leads there.
     n.MoveBack();
     QApplication::processEvents();
     ASSERT_TRUE(logged("undo"));
     n.MoveForward();
     QApplication::processEvents();
     ASSERT_TRUE(logged("d7d6"));
-    // A jump back to the start, and a step again.
+    // A jump back to the start: told anew, after "exit"; then a step again.
     n.GotoStart();
+    QApplication::processEvents();
+    ASSERT_TRUE(logged("analyze"));
     n.MoveForward();
     QApplication::processEvents();
     ASSERT_TRUE(logged("e2e4"));
@@ -546,9 +548,8 @@ TEST_F(EngineWindowFrame, AnEngineWithoutFenIsToldTheGameInTheWindow) {
                                          "e1e2", "e8e7", "e2e1", "e7e8", "d2d3", "d7d6"};
     std::vector<std::string> game{"new", "force"};
     game.insert(game.end(), moves.begin(), moves.end());
-    game.insert(game.end(), {"post", "analyze", "undo", "d7d6"});
-    game.insert(game.end(), moves.size(), "undo");
-    game.insert(game.end(), {"e2e4", ".", "exit", "quit"});
+    game.insert(game.end(), {"post", "analyze", "undo", "d7d6", ".", "exit", "new", "force", "post",
+                             "analyze", "e2e4", ".", "exit", "quit"});
     const auto first = std::find(got.begin(), got.end(), "new");
     EXPECT_EQ(std::vector<std::string>(first, got.end()), game) << ::testing::PrintToString(got);
     EXPECT_EQ(std::count(got.begin(), got.end(), "edit"), 0);
