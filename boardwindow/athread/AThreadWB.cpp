@@ -854,10 +854,16 @@ bool TAnalyseThreadWB::TellPosition(std::unique_lock<std::mutex>& Lock, TWrite& 
         // Some engines that take a position's commands while they are still
         // leaving their analysis put them on a board their search then
         // takes its moves back from.
+        // An engine that reads its input through a buffer of its own while
+        // it thinks may leave "exit" and the ping there until the next line
+        // comes: a harmless "force" is that line.
         const int fence = fence_;
-        if (wasThinking)
-            cv_.wait_for(Lock, PongWait,
-                         [&] { return fence_ != fence || dead_ || finishing_ || writeFailed_; });
+        const auto until = std::chrono::steady_clock::now() + PongWait;
+        auto left = [&] { return fence_ != fence || dead_ || finishing_ || writeFailed_; };
+        while (wasThinking && !left() && std::chrono::steady_clock::now() < until) {
+            if (cv_.wait_for(Lock, PingWait, left)) break;
+            if (!Send(Lock, "force\n")) return false;
+        }
     }
     // An engine that has analysed gets a line at a time: some refuse moves
     // that come while they look at the one before.
