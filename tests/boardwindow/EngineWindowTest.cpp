@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <regex>
 #include <sstream>
 
 using namespace bwtest;
@@ -781,6 +782,28 @@ TEST(EngineBench, XboardRunWalksAGameInTheWindow) {
                          "restarts\t0\n"),
               std::string::npos)
         << r.out;
+    // Jumps as clicks do, each stop with how long its first line took.
+    const kbtest::RunResult p =
+        kbtest::Run({kbtest::BenchPath(), "xboard-run", "--game", (dir / "games.pgn").string(), "0",
+                     "--path", "0,end,0", "1", KB_FAKE_ENGINE, "prompt"});
+    EXPECT_EQ(p.exitCode, 0) << p.out;
+    static const std::regex stops(
+        "step\t1\trnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\t1\\. e4 e5 2\\. Nf3\n"
+        "wait\t1\t[0-9]+\n"
+        "step\t2\trnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1\t1\\. \\.\\.\\. e5 "
+        "2\\. Nf3\n"
+        "wait\t2\t[0-9]+\n"
+        "step\t3\trnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\t1\\. e4 e5 2\\. Nf3\n"
+        "wait\t3\t[0-9]+\n"
+        "restarts\t0\n");
+    EXPECT_TRUE(std::regex_search(p.out, stops)) << p.out;
+    for (const char* path : {"0,x", "", "-1"})
+        EXPECT_EQ(
+            kbtest::Run({kbtest::BenchPath(), "xboard-run", "--game", (dir / "games.pgn").string(),
+                         "0", "--path", path, "1", KB_FAKE_ENGINE})
+                .exitCode,
+            2)
+            << path;
 }
 
 TEST_F(EngineWindow, AutoplayWithAnalysisAnalysesEachPosition) {
