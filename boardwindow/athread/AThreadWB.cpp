@@ -853,16 +853,23 @@ bool TAnalyseThreadWB::TellPosition(std::unique_lock<std::mutex>& Lock, TWrite& 
         if (!Send(Lock, "ping " + std::to_string(fence_) + "\n", wasThinking)) return false;
         // Some engines that take a position's commands while they are still
         // leaving their analysis put them on a board their search then
-        // takes its moves back from.
-        // An engine that reads its input through a buffer of its own while
-        // it thinks may leave "exit" and the ping there until the next line
-        // comes: a harmless "force" is that line.
+        // takes its moves back from: the commands wait for the pong. An
+        // engine that reads its input through a buffer of its own while it
+        // thinks may leave "exit" and the ping there until the next line
+        // comes: a harmless "force" is that line (and what it answers to
+        // that falls before a fence of its own).
         const int fence = fence_;
         const auto until = std::chrono::steady_clock::now() + PongWait;
         auto left = [&] { return fence_ != fence || dead_ || finishing_ || writeFailed_; };
+        bool nudged = false;
         while (wasThinking && !left() && std::chrono::steady_clock::now() < until) {
             if (cv_.wait_for(Lock, PingWait, left)) break;
             if (!Send(Lock, "force\n")) return false;
+            nudged = true;
+        }
+        if (nudged) {
+            fence_ = ++pingNo_;
+            if (!Send(Lock, "ping " + std::to_string(fence_) + "\n")) return false;
         }
     }
     // An engine that has analysed gets a line at a time: some refuse moves
