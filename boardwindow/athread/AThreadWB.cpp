@@ -850,6 +850,7 @@ bool TAnalyseThreadWB::TellPosition(std::unique_lock<std::mutex>& Lock, TWrite& 
     }
     if (pingFeature_) {
         fence_ = ++pingNo_;
+        const int fence = fence_; // the pong may come before Send returns
         if (!Send(Lock, "ping " + std::to_string(fence_) + "\n", wasThinking)) return false;
         // Some engines that take a position's commands while they are still
         // leaving their analysis put them on a board their search then
@@ -858,7 +859,6 @@ bool TAnalyseThreadWB::TellPosition(std::unique_lock<std::mutex>& Lock, TWrite& 
         // thinks may leave "exit" and the ping there until the next line
         // comes: a harmless "force" is that line (and what it answers to
         // that falls before a fence of its own).
-        const int fence = fence_;
         const auto until = std::chrono::steady_clock::now() + PongWait;
         auto left = [&] { return fence_ != fence || dead_ || finishing_ || writeFailed_; };
         bool nudged = false;
