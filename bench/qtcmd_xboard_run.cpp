@@ -19,6 +19,14 @@
 // SECONDS seconds. Prints, after SECONDS on each position,
 // "step<TAB>I<TAB>FEN<TAB>the memo's last line" (I from 0, the start), then
 // "restarts<TAB>N": the engine starts beyond the first.
+// kbbench xboard-run [--ini FILE] --game PGNFILE ROW --path P1,P2,... SECONDS ENGINE [ARG...]:
+// the same window, at the start position with the engine analysing, goes to
+// ply P1, P2, ... of the main line (0 the start, "end" its last move) as a
+// click on that move does, SECONDS seconds each. Prints after each
+// "step<TAB>I<TAB>FEN<TAB>the memo's last line" (I from 1) and
+// "wait<TAB>I<TAB>MS": the milliseconds from the jump until the memo first
+// showed a line for that position (thinking, or the engine's result), -1
+// when none came; then "restarts<TAB>N".
 #include "KbBench.h"
 
 #include "AThreadWB.h"
@@ -26,6 +34,7 @@
 #include "IniFile.h"
 #include "KbBenchQt.h"
 #include "Main.h"
+#include "NotationWidget.h"
 #include "PGN.h"
 #include "WBInfo.h"
 
@@ -36,6 +45,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -114,8 +124,32 @@ std::string Quoted(const std::string& S) {
     return q + "'";
 }
 
-int Walk(const std::string& Ini, const std::string& Game, int Row, int Plies, double Seconds,
-         const std::vector<std::string>& Engine) {
+// A memo that shows thinking, or the engine's result.
+bool ShowsLine(const QString& Memo) {
+    static const QRegularExpression result(QStringLiteral("^(1-0|0-1|1/2-1/2)(\\s|$)"));
+    return Memo.startsWith(QStringLiteral("Depth: ")) || result.match(Memo).hasMatch();
+}
+
+// The main line's move at Ply (1 the first), nil for the start and beyond
+// the end.
+const kb::TBaum* MainLineMove(const kb::TNotation& N, int Ply) {
+    const kb::TBaum* b = N.RootLine ? N.RootLine->Erster : nullptr;
+    for (int i = 1; b && i < Ply; ++i)
+        b = b->Next;
+    return Ply > 0 ? b : nullptr;
+}
+
+int MainLinePlies(const kb::TNotation& N) {
+    int n = 0;
+    for (const kb::TBaum* b = N.RootLine ? N.RootLine->Erster : nullptr; b; b = b->Next)
+        ++n;
+    return n;
+}
+
+// Plies walks that many plies before the end of the game, one at a time;
+// otherwise the window jumps along Path (-1 the end).
+int Walk(const std::string& Ini, const std::string& Game, int Row, int Plies,
+         const std::vector<int>& Path, double Seconds, const std::vector<std::string>& Engine) {
     QTemporaryDir dir;
     const auto app = kbbench::StartProgram(dir);
     if (!dir.isValid()) return 1;
@@ -165,13 +199,19 @@ int Walk(const std::string& Ini, const std::string& Game, int Row, int Plies, do
         QApplication::sendEvent(w, &k);
         QCoreApplication::processEvents();
     };
-    key(Qt::Key_End);
-    for (int i = 0; i < Plies; ++i)
-        key(Qt::Key_Left);
+    if (Path.empty()) {
+        key(Qt::Key_End);
+        for (int i = 0; i < Plies; ++i)
+            key(Qt::Key_Left);
+    } else {
+        key(Qt::Key_Home);
+    }
     // As the engine menu starts it (its first entry after MiniMax).
     w->BuildEnginesMenu();
     w->sbAnalyse->setChecked(true);
     w->Memo1->setVisible(true);
+    QElapsedTimer started;
+    started.start();
     w->EngineMenuClick(1);
     if (!w->FEngineThread) {
         std::cerr << "kbbench xboard-run: cannot start " << engine.toStdString() << "\n";
@@ -180,15 +220,63 @@ int Walk(const std::string& Ini, const std::string& Game, int Row, int Plies, do
     pid_t pid = 0;
     int restarts = 0;
     const auto ms = static_cast<qint64>(Seconds * 1000);
-    for (int i = 0; i <= Plies; ++i) {
-        if (i > 0) key(Qt::Key_Right);
-        RunFor(*w, ms, pid, restarts);
+    auto printStep = [w](size_t I) {
         const kb::TEnginePosition p = w->EnginePosition();
         const QStringList memo = w->Memo1->toPlainText().split(QLatin1Char('\n'));
-        std::cout << "step\t" << i << "\t"
-                  << kb::StellungToFEN(p.Brett, p.Zug, p.MoveNo, p.Fischer) << "\t"
-                  << memo.constLast().toStdString() << "\n"
+        std::cout << "step\t" << I << "\t" << kb::StellungToFEN(p.Brett, p.Zug, p.MoveNo, p.Fischer)
+                  << "\t" << memo.constLast().toStdString() << "\n"
                   << std::flush;
+    };
+    if (Path.empty()) {
+        for (int i = 0; i <= Plies; ++i) {
+            if (i > 0) key(Qt::Key_Right);
+            RunFor(*w, ms, pid, restarts);
+            printStep(static_cast<size_t>(i));
+        }
+    } else {
+        kb::TNotation& n = w->Notation1->Notation();
+        const int last = MainLinePlies(n);
+        // The first line the memo shows for the position jumped to.
+        QElapsedTimer sinceJump;
+        qint64 waited = -1;
+        bool waiting = false;
+        QObject::connect(w->Memo1, &QPlainTextEdit::textChanged, w, [&] {
+            if (waiting && ShowsLine(w->Memo1->toPlainText())) {
+                waited = sinceJump.elapsed();
+                waiting = false;
+            }
+        });
+        for (size_t i = 0; i < Path.size(); ++i) {
+            const int ply = Path[i] < 0 ? last : std::min(Path[i], last);
+            const std::vector<kb::TZug> before = w->EnginePosition().Moves;
+            waited = -1;
+            waiting = true;
+            sinceJump.start();
+            if (const kb::TBaum* b = MainLineMove(n, ply)) {
+                kb::TSchachbrett board;
+                w->Notation1->PositionAt(b->TextPos, board);
+            } else {
+                n.GotoStart();
+            }
+            // Still on the position it stood on: its line counts.
+            const std::vector<kb::TZug> after = w->EnginePosition().Moves;
+            const bool same = std::equal(before.begin(), before.end(), after.begin(), after.end(),
+                                         [](const kb::TZug& A, const kb::TZug& B) {
+                                             return A.From == B.From && A.To == B.To &&
+                                                    A.Promotion == B.Promotion;
+                                         });
+            // The first stop on the start position waits from the engine's
+            // start.
+            if (same && i == 0) sinceJump = started;
+            if (same && ShowsLine(w->Memo1->toPlainText())) {
+                waited = sinceJump.elapsed();
+                waiting = false;
+            }
+            RunFor(*w, ms, pid, restarts);
+            waiting = false;
+            printStep(i + 1);
+            std::cout << "wait\t" << i + 1 << "\t" << waited << "\n" << std::flush;
+        }
     }
     std::cout << "restarts\t" << restarts << "\n" << std::flush;
     w->Notation1->Notation().SetModified(false);
@@ -202,8 +290,9 @@ int RunXboard(const kbbench::Args& args) {
     std::string ini;
     std::string game;
     int row = 0;
-    size_t texts = 0; // 0: run for SECONDS
-    int walk = -1;    // plies to walk
+    size_t texts = 0;      // 0: run for SECONDS
+    int walk = -1;         // plies to walk
+    std::vector<int> path; // plies to jump to, -1 the end
     for (;;) {
         if (a < args.size() && args[a] == "--ini") {
             if (a + 1 >= args.size()) return kbbench::UsageError("--ini needs a file");
@@ -217,6 +306,20 @@ int RunXboard(const kbbench::Args& args) {
         } else if (a < args.size() && args[a] == "--walk") {
             if (a + 1 >= args.size() || !kbbench::ParseInt(args[a + 1], 0, 10000, walk))
                 return kbbench::UsageError("--walk needs a number of plies");
+            a += 2;
+        } else if (a < args.size() && args[a] == "--path") {
+            if (a + 1 >= args.size()) return kbbench::UsageError("--path needs plies");
+            std::string list = args[a + 1];
+            for (size_t from = 0; from <= list.size();) {
+                size_t comma = list.find(',', from);
+                if (comma == std::string::npos) comma = list.size();
+                const std::string p = list.substr(from, comma - from);
+                int ply = -1;
+                if (p != "end" && !kbbench::ParseInt(p, 0, 100000, ply))
+                    return kbbench::UsageError("--path needs plies: 0, 12, end, ...");
+                path.push_back(ply);
+                from = comma + 1;
+            }
             a += 2;
         } else if (a < args.size() && args[a] == "--texts") {
             if (a + 1 >= args.size()) return kbbench::UsageError("--texts needs a number");
@@ -239,10 +342,10 @@ int RunXboard(const kbbench::Args& args) {
             std::errc() ||
         seconds < 0 || seconds > 3600)
         return kbbench::UsageError("bad SECONDS");
-    if (walk >= 0) {
-        if (game.empty() || texts != 0)
-            return kbbench::UsageError("--walk needs --game and no --texts");
-        return Walk(ini, game, row, walk, seconds, {args.begin() + a + 1, args.end()});
+    if (walk >= 0 || !path.empty()) {
+        if (game.empty() || texts != 0 || (walk >= 0 && !path.empty()))
+            return kbbench::UsageError("--walk or --path needs --game and no --texts");
+        return Walk(ini, game, row, walk, path, seconds, {args.begin() + a + 1, args.end()});
     }
     kb::TEnginePosition pos;
     if (game.empty()) {
@@ -322,7 +425,7 @@ int RunXboard(const kbbench::Args& args) {
 const kbbench::Command command{"xboard-run",
                                "[--ini FILE] [--texts N] SECONDS FEN ENGINE [ARG...], or with "
                                "--game PGNFILE ROW in place of FEN; [--ini FILE] --game PGNFILE "
-                               "ROW --walk K SECONDS ENGINE [ARG...]",
+                               "ROW --walk K|--path P1,P2,... SECONDS ENGINE [ARG...]",
                                &RunXboard};
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <string_view>
@@ -179,11 +180,85 @@ std::string ToLf(const std::string& Text) {
     return out;
 }
 
+namespace {
+
+// Edit mode's writes for P, up to "." (the start of analysis follows).
+std::vector<std::string> EditCommands(const TWBInfo& Info, const TStellung& P) {
+    std::vector<std::string> w;
+    w.push_back("new\r\nforce\r\n");
+    if (P.Zug.Side < 0) w.push_back("a2a3\r\n");
+    w.push_back(Info.SetPosition + "\r\n#\r\n");
+    static const char Letters[] = "PRBNQK";
+    auto pieces = [&](int Colour) {
+        std::string s;
+        for (int sq = 0; sq < 64; ++sq) {
+            const int32_t p = P.Brett[Index64To120(static_cast<uint8_t>(sq))] * Colour;
+            if (p >= 1 && p <= 6) {
+                s += Letters[p - 1];
+                s += FeldNamen[static_cast<size_t>(sq)];
+                s += "\r\n";
+            }
+        }
+        return s;
+    };
+    w.push_back(pieces(1));
+    w.push_back("c\r\n");
+    w.push_back(pieces(-1));
+    w.push_back(".\r\n");
+    return w;
+}
+
+bool IsStandardStart(const TStellung& P) {
+    return IsStandardStartPosition(P.Brett) &&
+           (P.Zug.CastlingRights & AllCastlingRights) == AllCastlingRights && P.Zug.Side > 0;
+}
+
+} // namespace
+
 std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosition& Pos,
-                                          size_t* Fixed) {
+                                          size_t* Fixed, std::vector<std::string>* Trailing) {
     size_t fixedMoves = Pos.Moves.size();
     if (!Fixed) Fixed = &fixedMoves;
     *Fixed = Pos.Moves.size();
+    if (Trailing) Trailing->clear();
+    if (Trailing && !IsFenMode(Info) && !Pos.Fischer) {
+        // The position itself, else the last one before it that edit mode
+        // states exactly, then the moves from there.
+        std::vector<TStellung> line;
+        TStellung start;
+        start.Brett = Pos.StartBrett;
+        start.Zug = Pos.StartZug;
+        if (Pos.HasStart && MovesLeadTo(start, Pos.Moves, Pos)) {
+            line.push_back(start);
+            for (const TZug& m : Pos.Moves) {
+                TStellung next = line.back();
+                TZug z;
+                z.From = m.From;
+                z.To = m.To;
+                z.Promotion = std::abs(m.Promotion) * next.Zug.Side;
+                PlayMove(next, z);
+                line.push_back(next);
+            }
+        } else {
+            line.push_back(Pos);
+        }
+        const size_t first = Pos.Moves.size() + 1 - line.size(); // of line[0]
+        for (size_t k = line.size(); k-- > 0;) {
+            std::vector<std::string> w;
+            if (IsStandardStart(line[k])) {
+                w.push_back("new\r\nforce\r\n");
+            } else if (EditModeExact(line[k])) {
+                w = EditCommands(Info, line[k]);
+            } else {
+                continue;
+            }
+            w.push_back(Info.StartAnalyze);
+            *Fixed = first + k;
+            for (size_t i = first + k; i < Pos.Moves.size(); ++i)
+                Trailing->push_back(CoordinateMove(Pos.Moves[i]) + "\r\n");
+            return w;
+        }
+    }
     if (IsFenMode(Info)) {
         // Plain FEN cannot say which rooks castle in Chess960.
         if (Pos.Fischer && (Pos.Zug.CastlingRights & AllCastlingRights) != 0) return {};
@@ -215,27 +290,8 @@ std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosi
         start = Pos;
         if (!EditModeExact(start)) return {};
     }
-    std::vector<std::string> w;
-    w.push_back("new\r\nforce\r\n");
-    if (start.Zug.Side < 0) w.push_back("a2a3\r\n");
-    w.push_back(Info.SetPosition + "\r\n#\r\n");
-    static const char Letters[] = "PRBNQK";
-    auto pieces = [&](int Colour) {
-        std::string s;
-        for (int sq = 0; sq < 64; ++sq) {
-            const int32_t p = start.Brett[Index64To120(static_cast<uint8_t>(sq))] * Colour;
-            if (p >= 1 && p <= 6) {
-                s += Letters[p - 1];
-                s += FeldNamen[static_cast<size_t>(sq)];
-                s += "\r\n";
-            }
-        }
-        return s;
-    };
-    w.push_back(pieces(1));
-    w.push_back("c\r\n");
-    w.push_back(pieces(-1));
-    w.push_back(".\r\n" + moves + Info.StartAnalyze);
+    std::vector<std::string> w = EditCommands(Info, start);
+    w.back() += moves + Info.StartAnalyze;
     return w;
 }
 
@@ -246,7 +302,7 @@ bool WalksInAnalysis(const TWBInfo& Info) {
 }
 
 std::vector<std::string> WalkCommands(const TEnginePosition& Told, size_t Fixed,
-                                      const TEnginePosition& Pos) {
+                                      const TEnginePosition& Pos, bool Undo, size_t MaxSteps) {
     const auto sameStart = [](const TEnginePosition& A, const TEnginePosition& B) {
         return A.StartBrett == B.StartBrett && A.StartZug.Side == B.StartZug.Side &&
                A.StartZug.CastlingRights == B.StartZug.CastlingRights &&
@@ -261,7 +317,8 @@ std::vector<std::string> WalkCommands(const TEnginePosition& Told, size_t Fixed,
            a[common].To == b[common].To && a[common].Promotion == b[common].Promotion)
         ++common;
     const size_t back = a.size() - common, ahead = b.size() - common;
-    if (common < Fixed || back + ahead == 0) return {};
+    if (common < Fixed || back + ahead == 0 || back + ahead > MaxSteps || (back > 0 && !Undo))
+        return {};
     std::vector<std::string> w(back, "undo\r\n");
     for (size_t i = common; i < b.size(); ++i) {
         const std::string move = CoordinateMove(b[i]);
@@ -273,6 +330,73 @@ std::vector<std::string> WalkCommands(const TEnginePosition& Told, size_t Fixed,
 
 // ---------------------------------------------------------------------------
 // Output parsing
+
+namespace {
+
+// A word that can begin a line of moves: a move in SAN or coordinates
+// (with marks such as "<e4>"), castling, or none at all.
+bool LooksLikeMove(std::string T) {
+    while (!T.empty() && (T[0] == '<' || T[0] == '('))
+        T.erase(0, 1);
+    if (T.rfind("O-O", 0) == 0 || T.rfind("0-0", 0) == 0) return true;
+    if (T.empty() || std::string_view("KQRBNPabcdefgh").find(T[0]) == std::string_view::npos)
+        return false;
+    for (size_t i = 1; i < T.size() && i < 7; ++i)
+        if (T[i] >= '1' && T[i] <= '8' && T[i - 1] >= 'a' && T[i - 1] <= 'h') return true;
+    return false;
+}
+
+// The part of a line of moves that is about P (LegalPart's cut), none when
+// the line is about another position: a move in it that cannot be played
+// in its turn, or a check mark on a move that gives no check. Lines that
+// agree on their first move, as those of two positions of one game may,
+// part at a later one.
+std::optional<std::string> FittingPart(const std::string& Pv, const TStellung& P) {
+    std::optional<std::string> legal = LegalPart(Pv, P);
+    if (!legal) return std::nullopt;
+    const size_t open = Pv.find_first_not_of(" \t");
+    if (open != std::string::npos && Pv[open] == '(' && Pv.compare(open, 3, "(+)") != 0 &&
+        Pv.compare(open, 3, "(-)") != 0)
+        return legal; // moves to choose from, not a line
+    TStellung pos = P;
+    for (size_t i = 0; i < Pv.size();) {
+        if (Pv[i] == ' ' || Pv[i] == '\t') {
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        while (j < Pv.size() && Pv[j] != ' ' && Pv[j] != '\t')
+            ++j;
+        std::string word = Pv.substr(i, j - i);
+        i = j;
+        size_t digits = 0;
+        while (digits < word.size() && IsDigit(word[digits]))
+            ++digits;
+        if (digits < word.size() && word[digits] == '.') {
+            while (digits < word.size() && word[digits] == '.')
+                ++digits;
+            word.erase(0, digits);
+        }
+        if (word.empty() || word.find_first_not_of("()+-!?=#") == std::string::npos) continue;
+        const std::optional<TZug> m = ParseMove(pos, word);
+        if (!m) {
+            if (LooksLikeMove(word)) return std::nullopt;
+            break;
+        }
+        PlayMove(pos, *m);
+        std::string marks = word;
+        while (!marks.empty() && (marks.back() == '!' || marks.back() == '?'))
+            marks.pop_back();
+        if (!marks.empty() && (marks.back() == '+' || marks.back() == '#')) {
+            const int side = pos.Zug.Side;
+            if (!IsSquareAttacked(FindKing(side > 0, pos.Brett), side, pos.Brett))
+                return std::nullopt;
+        }
+    }
+    return legal;
+}
+
+} // namespace
 
 std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput,
                         const TEnginePosition* Pos) {
@@ -304,8 +428,8 @@ std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput,
     const std::string head = s.substr(0, p);
     std::string pv = s.substr(p);
     if (Pos) {
-        // Only moves that can be played here are shown.
-        std::optional<std::string> legal = LegalPart(pv, *Pos);
+        // Only lines about this position are shown, up to their last move.
+        std::optional<std::string> legal = FittingPart(pv, *Pos);
         if (!legal) return {};
         pv = std::move(*legal);
     }
@@ -354,23 +478,6 @@ std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput,
     }
     return "Depth: " + depth + "  Value: " + value + "\r\n" + pv;
 }
-
-namespace {
-
-// A word that can begin a line of moves: a move in SAN or coordinates
-// (with marks such as "<e4>"), castling, or none at all.
-bool LooksLikeMove(std::string T) {
-    while (!T.empty() && (T[0] == '<' || T[0] == '('))
-        T.erase(0, 1);
-    if (T.rfind("O-O", 0) == 0 || T.rfind("0-0", 0) == 0) return true;
-    if (T.empty() || std::string_view("KQRBNPabcdefgh").find(T[0]) == std::string_view::npos)
-        return false;
-    for (size_t i = 1; i < T.size() && i < 7; ++i)
-        if (T[i] >= '1' && T[i] <= '8' && T[i - 1] >= 'a' && T[i - 1] <= 'h') return true;
-    return false;
-}
-
-} // namespace
 
 const char* EngineTerminatedText(bool English) {
     return English ? "engine terminated" : "Engine beendet";
@@ -433,8 +540,36 @@ bool IsAnswer(const std::string& S) {
 
 } // namespace
 
+namespace {
+
+// Length of the prompt at the start of S ("White (12) : ", "Black(3):"), 0
+// when none stands there.
+size_t PromptLength(const std::string& S) {
+    size_t i = 0;
+    while (i < S.size() && IsLetter(S[i]))
+        ++i;
+    if (i == 0) return 0;
+    if (i < S.size() && S[i] == ' ') ++i;
+    if (i >= S.size() || S[i] != '(') return 0;
+    const size_t digits = ++i;
+    while (i < S.size() && IsDigit(S[i]))
+        ++i;
+    if (i == digits || i >= S.size() || S[i] != ')') return 0;
+    ++i;
+    if (i < S.size() && S[i] == ' ') ++i;
+    if (i >= S.size() || S[i] != ':') return 0;
+    ++i;
+    while (i < S.size() && S[i] == ' ')
+        ++i;
+    return i;
+}
+
+} // namespace
+
 std::string Answer(const std::string& Line) {
-    const std::string t = Trim(Line);
+    std::string t = Trim(Line);
+    for (size_t n; (n = PromptLength(t)) > 0;)
+        t.erase(0, n);
     if (IsAnswer(t)) return t;
     // A prompt names the side and the move: "White (1) : ", "Black(12): ".
     // Status lines such as "stat01: 5 6 7 8" are no prompts.
@@ -644,69 +779,137 @@ void TAnalyseThreadWB::WriterLoop() {
         } else if (!w.Pos) {
             if (!Send(lk, w.Text, w.Paced)) return;
         } else {
-            // An engine that thinks about a position of the same game steps
-            // to the new one as a user steps through the game: its moves,
-            // or "undo". (Some engines, told a whole game again after
-            // "exit", refuse a move of it.)
-            const TWBInfo info = PositionInfoLocked();
-            std::vector<std::string> walk;
-            if (w.Follows && thinking_ && told_ && WalksInAnalysis(info))
-                walk = WalkCommands(*told_, toldFixed_, *w.Pos);
-            if (walk.empty() && !StopThinking(lk)) return;
-            size_t fixed = 0;
-            const std::vector<std::string> cmds =
-                walk.empty() ? PositionCommands(info, *w.Pos, &fixed) : std::vector<std::string>{};
-            // The new position counts from before its first command is
-            // written: the engine can answer (or refuse the command), and
-            // the reader read that, before this thread runs again.
-            moveNo_ = w.Pos->MoveNo;
-            writtenReq_ = w.Req;
-            position_ = *w.Pos;
-            position_.Moves.clear();
-            ++positionGen_;
-            positionSent_ = std::chrono::steady_clock::now();
-            fence_ = 0;
-            if (!walk.empty()) {
-                // A line at a time, the engine thinking on after each step.
-                // The fence goes first: some engines end their thinking to
-                // answer a ping and take it up again only with a move.
-                told_ = std::move(w.Pos);
-                if (pingFeature_) {
-                    fence_ = ++pingNo_;
-                    walk.insert(walk.begin(), "ping " + std::to_string(fence_) + "\n");
-                }
-                for (const std::string& c : walk)
-                    if (!Send(lk, ToLf(c), true)) return;
-                continue;
+            // Only the newest of the positions waiting is told.
+            while (!queue_.empty() && queue_.front().Pos) {
+                w = std::move(queue_.front());
+                queue_.pop_front();
             }
-            if (cmds.empty()) {
-                // Told what it can be told, the engine would think about
-                // castlings or captures that are not there: it gets nothing,
-                // and the memo says why.
-                unsentGen_ = answeredGen_ = positionGen_;
-                const bool english = w.Pos->English;
-                const int gen = positionGen_;
-                lk.unlock();
-                ShowFor(gen, english ? "The engine cannot be told this position exactly (castling "
-                                       "rights, en passant): it is not analysed."
-                                     : "Die Stellung l\xC3\xA4sst sich der Engine nicht genau "
-                                       "mitteilen (Rochaderechte, en passant): sie wird nicht "
-                                       "analysiert.");
-                lk.lock();
-                continue;
-            }
-            if (pingFeature_) {
-                fence_ = ++pingNo_;
-                if (!Send(lk, "ping " + std::to_string(fence_) + "\n")) return;
-            }
-            for (const std::string& c : cmds)
-                if (!Send(lk, ToLf(c))) return;
-            thinking_ = true;
-            told_ = std::move(w.Pos);
-            toldFixed_ = fixed;
+            if (!TellPosition(lk, w)) return;
         }
         if (w.Handshake && !Handshake(lk)) return;
     }
+}
+
+bool TAnalyseThreadWB::TellPosition(std::unique_lock<std::mutex>& Lock, TWrite& W) {
+    // A step to the next or the previous position of the game goes out as
+    // that move, or "undo", while the engine thinks on. A longer way is told
+    // anew once the engine has left its analysis: on the way it would think
+    // about every position between (some engines hang when many come at
+    // once), and its lines about them would come after any fence.
+    const TWBInfo info = PositionInfoLocked();
+    std::vector<std::string> walk;
+    if (W.Follows && thinking_ && told_ && WalksInAnalysis(info))
+        walk = WalkCommands(*told_, toldFixed_, *W.Pos, !noUndo_, MaxWalk);
+    const bool wasThinking = thinking_;
+    if (walk.empty() && !StopThinking(Lock)) return false;
+    size_t fixed = 0;
+    std::vector<std::string> trailing;
+    const std::vector<std::string> cmds =
+        walk.empty() ? PositionCommands(info, *W.Pos, &fixed, analysed_ ? &trailing : nullptr)
+                     : std::vector<std::string>{};
+    // The new position counts from before its first command is written:
+    // the engine can answer (or refuse the command), and the reader read
+    // that, before this thread runs again.
+    moveNo_ = W.Pos->MoveNo;
+    writtenReq_ = W.Req;
+    position_ = *W.Pos;
+    position_.Moves.clear();
+    ++positionGen_;
+    positionSent_ = std::chrono::steady_clock::now();
+    fence_ = 0;
+    lastPos_ = *W.Pos;
+    lastReq_ = W.Req;
+    // A line at a time, the engine thinking on after each step. The fence
+    // goes before the last step: what the engine says after its pong is
+    // about the position before that step or about this one, and a line
+    // about the one before fails the check of its moves. (Some engines end
+    // their thinking to answer a ping and take it up again only with a
+    // move.)
+    auto sendWalk = [&](std::vector<std::string> Steps) {
+        if (pingFeature_) {
+            fence_ = ++pingNo_;
+            Steps.insert(Steps.end() - 1, "ping " + std::to_string(fence_) + "\n");
+        }
+        for (const std::string& c : Steps)
+            if (!Send(Lock, ToLf(c), true)) return false;
+        return true;
+    };
+    if (!walk.empty()) {
+        told_ = std::move(W.Pos);
+        return sendWalk(std::move(walk));
+    }
+    if (cmds.empty()) {
+        // Told what it can be told, the engine would think about castlings
+        // or captures that are not there: it gets nothing, and the memo
+        // says why.
+        unsentGen_ = answeredGen_ = positionGen_;
+        const bool english = W.Pos->English;
+        const int gen = positionGen_;
+        Lock.unlock();
+        ShowFor(gen, english ? "The engine cannot be told this position exactly (castling "
+                               "rights, en passant): it is not analysed."
+                             : "Die Stellung l\xC3\xA4sst sich der Engine nicht genau "
+                               "mitteilen (Rochaderechte, en passant): sie wird nicht "
+                               "analysiert.");
+        Lock.lock();
+        return true;
+    }
+    if (pingFeature_) {
+        fence_ = ++pingNo_;
+        const int fence = fence_; // the pong may come before Send returns
+        if (!Send(Lock, "ping " + std::to_string(fence_) + "\n", wasThinking)) return false;
+        // Some engines that take a position's commands while they are still
+        // leaving their analysis put them on a board their search then
+        // takes its moves back from: the commands wait for the pong. An
+        // engine that reads its input through a buffer of its own while it
+        // thinks may leave "exit" and the ping there until the next line
+        // comes: a harmless "force" is that line (and what it answers to
+        // that falls before a fence of its own).
+        const auto until = std::chrono::steady_clock::now() + PongWait;
+        auto left = [&] { return fence_ != fence || dead_ || finishing_ || writeFailed_; };
+        bool nudged = false;
+        while (wasThinking && !left() && std::chrono::steady_clock::now() < until) {
+            if (cv_.wait_for(Lock, PingWait, left)) break;
+            if (!Send(Lock, "force\n")) return false;
+            nudged = true;
+        }
+        if (nudged) {
+            fence_ = ++pingNo_;
+            if (!Send(Lock, "ping " + std::to_string(fence_) + "\n")) return false;
+        }
+    }
+    // An engine that has analysed gets a line at a time: some refuse moves
+    // that come while they look at the one before.
+    for (const std::string& c : cmds)
+        if (!Send(Lock, ToLf(c), wasThinking)) return false;
+    thinking_ = analysed_ = true;
+    told_ = std::move(W.Pos);
+    toldFixed_ = fixed;
+    return trailing.empty() || sendWalk(std::move(trailing));
+}
+
+void TAnalyseThreadWB::UndoRefused() {
+    {
+        std::lock_guard lk(m_);
+        // The other refusals of that walk change nothing more.
+        if (noUndo_ || finishing_) return;
+        noUndo_ = true;
+        // Where the engine stands now is not known: what it says there is
+        // void, and the position goes out anew, unless a newer one is on
+        // its way (which then goes anew).
+        told_.reset();
+        retellGen_ = positionGen_;
+        const bool newer = std::any_of(queue_.begin(), queue_.end(),
+                                       [](const TWrite& W) { return W.Pos.has_value(); });
+        if (!newer && lastPos_) {
+            TWrite w;
+            w.Pos = lastPos_;
+            w.Req = lastReq_;
+            w.Follows = true;
+            queue_.push_back(std::move(w));
+        }
+    }
+    cv_.notify_all();
 }
 
 bool TAnalyseThreadWB::Handshake(std::unique_lock<std::mutex>& Lock) {
@@ -830,15 +1033,25 @@ void TAnalyseThreadWB::Features(const std::string& L) {
     cv_.notify_all();
 }
 
-bool TAnalyseThreadWB::StopCommand(const std::string& ErrorLine) const {
-    const std::string s = Cleaned(ErrorLine);
+namespace {
+
+// The command an "Error (...): COMMAND" line refuses; empty for other lines.
+std::string Refused(const std::string& Line) {
+    const std::string s = Cleaned(Line);
     const size_t colon = s.find(':');
-    if (s.rfind("Error", 0) != 0 || colon == std::string::npos) return false;
+    if (s.rfind("Error", 0) != 0 || colon == std::string::npos) return {};
     const std::vector<std::string> refused = Words(s.substr(colon + 1), 1);
+    return refused.empty() ? std::string() : refused[0];
+}
+
+} // namespace
+
+bool TAnalyseThreadWB::StopCommand(const std::string& ErrorLine) const {
+    const std::string refused = Refused(ErrorLine);
     if (refused.empty()) return false;
     for (const std::string* c : {&info_.GetState, &info_.StopAnalyze})
         for (const std::string& w : Words(*c, 16))
-            if (w == refused[0]) return true;
+            if (w == refused) return true;
     return false;
 }
 
@@ -863,10 +1076,17 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         if (w.size() == 2 && w[0] == "pong" && ToNumber(w[1], n) && fence_ != 0 && n >= fence_) {
             fence_ = 0;
             answeredGen_ = positionGen_;
+            cv_.notify_all();
         }
         return;
     }
     const bool thinking = IsThinkingLine(t);
+    if (!thinking && Refused(t) == "undo") {
+        // The protocol lets an engine leave "undo" out: such an engine is
+        // told each position anew.
+        UndoRefused();
+        return;
+    }
     int moveNo, gen;
     bool stuck, thought;
     TEnginePosition pos;
@@ -874,7 +1094,7 @@ void TAnalyseThreadWB::Line(const std::string& L) {
         std::lock_guard lk(m_);
         if (!thinking) lastWords_ = t;
         // An answer to a command of an earlier position, or to none.
-        if (fence_ != 0 || unsentGen_ == positionGen_) return;
+        if (fence_ != 0 || unsentGen_ == positionGen_ || retellGen_ == positionGen_) return;
         answeredGen_ = positionGen_;
         if (writtenReq_ != requested_) return; // a newer position is on its way
         moveNo = moveNo_;

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <list>
@@ -44,16 +45,26 @@ std::string CraftyGameFile(const std::string& Folder);
 // The writes that put Pos on the engine and start it thinking. Fixed gets
 // how many of Pos.Moves the engine cannot take back with "undo": those it
 // was not told as moves.
+// With Trailing, for an engine that has analysed before (some refuse moves
+// of a game told in force mode after an analysis): an engine without FEN is
+// given the position itself in edit mode, or the last position of the game
+// before it that edit mode states exactly; Trailing gets the moves from
+// there, to be played while it analyses.
 bool IsFenMode(const TWBInfo& Info);
 std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosition& Pos,
-                                          size_t* Fixed = nullptr);
+                                          size_t* Fixed = nullptr,
+                                          std::vector<std::string>* Trailing = nullptr);
 // The moves an engine in analysis mode on Told (whose first Fixed moves it
 // cannot take back) is sent to reach Pos: "undo" back to where the two
-// games part, then Pos's moves from there, as a user steps or jumps through
-// a game. Empty when Pos is not reached so (another start, a Chess960 game,
-// a move it cannot take back): that position is told anew.
+// games part, then Pos's moves from there, as a user steps through a game.
+// Empty when Pos is not reached so (another start, a Chess960 game, a move
+// it cannot take back, an "undo" when Undo is false, more than MaxSteps
+// steps): that position is told anew. An engine in analysis thinks about
+// every position on the way, and some lose their way (or stop answering)
+// when many of them come at once.
 std::vector<std::string> WalkCommands(const TEnginePosition& Told, size_t Fixed,
-                                      const TEnginePosition& Pos);
+                                      const TEnginePosition& Pos, bool Undo = true,
+                                      size_t MaxSteps = SIZE_MAX);
 // Info analyses with "analyze" and stops with "exit", so that an engine
 // on a position takes moves and "undo" while it thinks.
 bool WalksInAnalysis(const TWBInfo& Info);
@@ -61,9 +72,10 @@ bool WalksInAnalysis(const TWBInfo& Info);
 std::string ToLf(const std::string& Text);
 
 // One line of engine output as the memo shows it; MoveNo is the number of
-// the next move of the analysed position. With Pos, the moves are cut
-// before the first that is not legal there, and a line whose first move is
-// not legal there gives an empty text (it is not shown).
+// the next move of the analysed position. With Pos, a line about another
+// position gives an empty text (it is not shown): one with a move that
+// cannot be played in its turn there, or a check mark on a move that gives
+// no check. The moves are cut before the first word that is no move.
 std::string ParseOutput(const std::string& Line, int MoveNo, bool NoParseOutput,
                         const TEnginePosition* Pos = nullptr);
 
@@ -81,10 +93,10 @@ bool IsThinkingLine(const std::string& Line);
 bool IsErrorLine(const std::string& Line, bool* Position = nullptr);
 // The answer a line of engine output holds, trimmed. An engine that shows a
 // prompt ("White (1) : ") writes it without a line end, so what it says
-// next (a pong, a thinking line, an error, a move, a feature) comes behind
-// one prompt or more ("White (1) : White (1) : pong 5"): the answer is
-// found after the colon that ends them.
-// A line that holds no such answer is returned whole.
+// next (a pong, a thinking line, an error, a move, a feature, a result)
+// comes behind one prompt or more ("White (1) : White (1) : pong 5"): the
+// answer is found after the colon that ends them, and the prompts standing
+// before any other line are taken off it.
 std::string Answer(const std::string& Line);
 // The NAME=VALUE pairs of a "feature" line, values without their quotes.
 std::vector<std::pair<std::string, std::string>> ParseFeatures(const std::string& Line);
@@ -111,6 +123,11 @@ public:
     static constexpr std::chrono::milliseconds NudgeWait{30};
     static constexpr std::chrono::milliseconds PingWait{150};
     static constexpr std::chrono::milliseconds LineWait{1000};
+    // Steps that go out as moves or "undo" while the engine analyses; a
+    // longer way is told anew, after the engine has left its analysis
+    // (answered the ping after "exit"), or PongWait has passed.
+    static constexpr size_t MaxWalk = 1;
+    static constexpr std::chrono::milliseconds PongWait{1000};
 
     using TStatusEvent = std::function<void(const std::string& Text)>;
     // Process is started; Info is this run's own copy of the command set.
@@ -216,6 +233,10 @@ private:
     // Sends GetState and StopAnalyze when the engine thinks about a position
     // (an engine that is not may take "exit" for "quit").
     bool StopThinking(std::unique_lock<std::mutex>& Lock);
+    // Puts Pos on the engine (a position write); false when a write failed.
+    bool TellPosition(std::unique_lock<std::mutex>& Lock, TWrite& W);
+    // The engine refused "undo": the position asked for last is told anew.
+    void UndoRefused();
     std::deque<TWrite> queue_;
     std::vector<std::string> replies_; // accepted/rejected for each feature
     bool featuresDone_ = false;
@@ -246,8 +267,13 @@ private:
     // The engine thinks about told_ (moves included), of whose moves it
     // cannot take back the first toldFixed_.
     bool thinking_ = false;
+    bool analysed_ = false; // it has been thinking about a position
     std::optional<TEnginePosition> told_;
     size_t toldFixed_ = 0;
+    std::optional<TEnginePosition> lastPos_; // the position written last
+    int lastReq_ = 0;                        // and its number
+    bool noUndo_ = false;                    // the engine refused "undo": positions go anew
+    int retellGen_ = -1;                     // that position, whose lines are void
     std::string lastWords_;
     // The engine has "ping": each position is fenced with "ping N", and what
     // the engine says before "pong N" answers commands of earlier positions.

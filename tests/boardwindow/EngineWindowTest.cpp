@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <regex>
 #include <sstream>
 
 using namespace bwtest;
@@ -272,6 +274,12 @@ protected:
     bool MemoStartsWith(const QString& S, int Ms = 10000) {
         return QTest::qWaitFor([&] { return W->Memo1->toPlainText().startsWith(S); }, Ms);
     }
+    // The engine as a user adds it (through a script when it takes words)
+    // on a game of 297 plies: at the start, at its end (End), at the start
+    // again (Home), at its end again and at a move in the middle (a click),
+    // the memo shows thinking about the board's position, and the engine is
+    // never started again.
+    void JumpsThroughALongGame(const std::vector<std::string>& Argv);
     kbtest::TempDir Dir;
     TAnswers A;
     TAnswerScope Scope{A};
@@ -659,16 +667,18 @@ TEST_F(EngineWindowFrame, AnEngineWithoutFenIsToldTheGameInTheWindow) {
     auto logged = [&](const std::string& Last) {
         return QTest::qWaitFor([&] { return !read().empty() && read().back() == Last; }, 10000);
     };
-    // Steps and jumps through the game: the engine thinks on, told the
-    // moves and "undo" that lead there.
+    // Steps through the game: the engine thinks on, told the move or
+    // "undo" that leads there.
     n.MoveBack();
     QApplication::processEvents();
     ASSERT_TRUE(logged("undo"));
     n.MoveForward();
     QApplication::processEvents();
     ASSERT_TRUE(logged("d7d6"));
-    // A jump back to the start, and a step again.
+    // A jump back to the start: told anew, after "exit"; then a step again.
     n.GotoStart();
+    QApplication::processEvents();
+    ASSERT_TRUE(logged("analyze"));
     n.MoveForward();
     QApplication::processEvents();
     ASSERT_TRUE(logged("e2e4"));
@@ -680,9 +690,8 @@ TEST_F(EngineWindowFrame, AnEngineWithoutFenIsToldTheGameInTheWindow) {
                                          "e1e2", "e8e7", "e2e1", "e7e8", "d2d3", "d7d6"};
     std::vector<std::string> game{"new", "force"};
     game.insert(game.end(), moves.begin(), moves.end());
-    game.insert(game.end(), {"post", "analyze", "undo", "d7d6"});
-    game.insert(game.end(), moves.size(), "undo");
-    game.insert(game.end(), {"e2e4", ".", "exit", "quit"});
+    game.insert(game.end(), {"post", "analyze", "undo", "d7d6", ".", "exit", "new", "force", "post",
+                             "analyze", "e2e4", ".", "exit", "quit"});
     const auto first = std::find(got.begin(), got.end(), "new");
     EXPECT_EQ(std::vector<std::string>(first, got.end()), game) << ::testing::PrintToString(got);
     EXPECT_EQ(std::count(got.begin(), got.end(), "edit"), 0);
@@ -706,6 +715,110 @@ TEST_F(EngineWindowFrame, FairymaxAnalysesInTheWindow) {
     W->sbAnalyse->click();
     kb::TEngineReaper::Instance().WaitIdle();
     EXPECT_EQ(kbtest::ProcState(pid), 0);
+}
+
+namespace {
+
+// The memo shows thinking whose first move can be played on P.
+bool ThinksAbout(const QString& Memo, const kb::TEnginePosition& P) {
+    const QStringList lines = Memo.split(QLatin1Char('\n'));
+    if (lines.size() < 2 || !lines[0].startsWith(QStringLiteral("Depth: "))) return false;
+    std::istringstream in(lines[1].toStdString());
+    for (std::string w; in >> w;) {
+        while (!w.empty() && (w[0] == '(' || (w[0] >= '0' && w[0] <= '9') || w[0] == '.'))
+            w.erase(0, 1);
+        while (!w.empty() && (w.back() == ',' || w.back() == ')'))
+            w.pop_back();
+        if (!w.empty()) return kb::ParseMove(P, w).has_value();
+    }
+    return false;
+}
+
+} // namespace
+
+void EngineWindowFrame::JumpsThroughALongGame(const std::vector<std::string>& Argv) {
+    const auto games =
+        kbtest::SplitPgnGames(kbtest::ReadFile(kbtest::TestData("pgn/Korchnoi.pgn")));
+    ASSERT_GT(games.size(), 3512u);
+    std::string engine = Argv[0];
+    if (Argv.size() > 1) {
+        std::string script = "#!/bin/sh\nexec";
+        for (const std::string& a : Argv)
+            script += " '" + a + "'";
+        engine = (Dir / std::filesystem::path(Argv[0]).filename()).string();
+        kbtest::WriteFile(engine, script + " \"$@\"\n");
+        std::filesystem::permissions(engine, std::filesystem::perms::owner_all);
+    }
+    Frame->WBEngines = {QString::fromStdString(engine)};
+    kb::TNotation& n = W->Notation1->Notation();
+    ASSERT_EQ(n.LoadPGN(games[3512]), 0);
+    std::vector<const kb::TBaum*> plies;
+    for (const kb::TBaum* b = n.RootLine->Erster; b; b = b->Next)
+        plies.push_back(b);
+    ASSERT_GE(plies.size(), 250u);
+    n.GotoStart();
+    QApplication::processEvents();
+    Choose(1);
+    ASSERT_TRUE(W->FEngineThread);
+    const pid_t pid = W->FEngineThread->Pid();
+    // Only what the memo shows after the jump counts.
+    int shown = 0;
+    QObject::connect(W->Memo1, &QPlainTextEdit::textChanged, W, [&] { ++shown; });
+    auto stop = [&](const char* Where, const std::function<void()>& Jump) {
+        const int before = shown;
+        Jump();
+        const kb::TEnginePosition pos = W->EnginePosition();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return shown > before && ThinksAbout(W->Memo1->toPlainText(), pos); }, 30000))
+            << Argv[0] << " at " << Where << ": " << W->Memo1->toPlainText().toStdString();
+        ASSERT_TRUE(W->FEngineThread);
+        EXPECT_EQ(W->FEngineThread->Pid(), pid) << Argv[0] << " at " << Where;
+        EXPECT_EQ(W->FReactivations, 0) << Argv[0] << " at " << Where;
+    };
+    stop("the start", [] {});
+    stop("the end", [&] { QTest::keyClick(W, Qt::Key_End); });
+    EXPECT_EQ(n.CurrentMove, plies.back());
+    stop("the start again", [&] { QTest::keyClick(W, Qt::Key_Home); });
+    EXPECT_EQ(n.CurrentMove, nullptr);
+    stop("the end again", [&] { QTest::keyClick(W, Qt::Key_End); });
+    kb::TSchachbrett board;
+    stop("the middle", [&] { W->Notation1->PositionAt(plies[plies.size() / 2]->TextPos, board); });
+    EXPECT_EQ(n.CurrentMove, plies[plies.size() / 2]);
+    n.SetModified(false);
+    W->sbAnalyse->click(); // off
+    kb::TEngineReaper::Instance().WaitIdle();
+    EXPECT_EQ(kbtest::ProcState(pid), 0);
+}
+
+TEST_F(EngineWindowFrame, GnuchessJumpsThroughALongGame) {
+    KB_REQUIRE_PEER(gnuchess, "gnuchess");
+    JumpsThroughALongGame({gnuchess, "-x"});
+}
+
+TEST_F(EngineWindowFrame, HoichessJumpsThroughALongGame) {
+    KB_REQUIRE_PEER(hoichess, "hoichess");
+    JumpsThroughALongGame({hoichess, "-x"});
+}
+
+TEST_F(EngineWindowFrame, PhalanxJumpsThroughALongGame) {
+    KB_REQUIRE_PEER(phalanx, "phalanx");
+    JumpsThroughALongGame({phalanx});
+}
+
+TEST_F(EngineWindowFrame, SjengJumpsThroughALongGame) {
+    KB_REQUIRE_PEER(sjeng, "sjeng");
+    JumpsThroughALongGame({sjeng});
+}
+
+TEST_F(EngineWindowFrame, FairymaxJumpsThroughALongGame) {
+    KB_REQUIRE_PEER(fairymax, "fairymax");
+    JumpsThroughALongGame({fairymax});
+}
+
+TEST_F(EngineWindowFrame, StockfishThroughPolyglotJumpsThroughALongGame) {
+    KB_REQUIRE_PEER(polyglot, "polyglot");
+    KB_REQUIRE_PEER(stockfish, "stockfish");
+    JumpsThroughALongGame({polyglot, "-noini", "-ec", stockfish});
 }
 
 // --- kbbench xboard-run ------------------------------------------------------
@@ -803,6 +916,28 @@ TEST(EngineBench, XboardRunWalksAGameInTheWindow) {
                          "restarts\t0\n"),
               std::string::npos)
         << r.out;
+    // Jumps as clicks do, each stop with how long its first line took.
+    const kbtest::RunResult p =
+        kbtest::Run({kbtest::BenchPath(), "xboard-run", "--game", (dir / "games.pgn").string(), "0",
+                     "--path", "0,end,0", "1", KB_FAKE_ENGINE, "prompt"});
+    EXPECT_EQ(p.exitCode, 0) << p.out;
+    static const std::regex stops(
+        "step\t1\trnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\t1\\. e4 e5 2\\. Nf3\n"
+        "wait\t1\t[0-9]+\n"
+        "step\t2\trnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1\t1\\. \\.\\.\\. e5 "
+        "2\\. Nf3\n"
+        "wait\t2\t[0-9]+\n"
+        "step\t3\trnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\t1\\. e4 e5 2\\. Nf3\n"
+        "wait\t3\t[0-9]+\n"
+        "restarts\t0\n");
+    EXPECT_TRUE(std::regex_search(p.out, stops)) << p.out;
+    for (const char* path : {"0,x", "", "-1"})
+        EXPECT_EQ(
+            kbtest::Run({kbtest::BenchPath(), "xboard-run", "--game", (dir / "games.pgn").string(),
+                         "0", "--path", path, "1", KB_FAKE_ENGINE})
+                .exitCode,
+            2)
+            << path;
 }
 
 TEST_F(EngineWindow, AutoplayWithAnalysisAnalysesEachPosition) {

@@ -31,6 +31,13 @@
 //               line, so its pongs and thinking lines come behind prompts
 //   pingdie     says "feature ping=1 setboard=1 done=1", answers ping and
 //               thinks as normal; exits (status 0) at its third ping
+//   noundo      as normal, but refuses "undo" as an unknown command
+//   laggard     says "feature ping=1 setboard=1 done=1"; answers a ping at
+//               once, but takes each other command only once its input has
+//               been quiet for a while, one at a time; in analysis it
+//               shows a line for each position of the game "e4 e5 Nf3 Nc6"
+//               it reaches (its value 1.00 + the plies played), and the one
+//               after 1...e5 is legal after 2...Nc6 too
 // The other modes say nothing to protover 2.
 // Its lines are legal at the start and after 1.e4: the side to move follows
 // "new", "setboard", "undo" and the moves it is told. Between "analyze" and
@@ -42,6 +49,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <poll.h>
 #include <string>
 #include <sys/types.h>
 #include <unistd.h>
@@ -85,6 +94,60 @@ bool NextLine(std::string& Line, bool Late) {
     return true;
 }
 
+// laggard: see above.
+int Laggard(FILE* Log) {
+    static const char* const Lines[] = {"1. e4 e5 2. Nf3", "1. ... e5 2. Nf3", "2. Nc3 Nf6 3. Bc4",
+                                        "2. ... Nc6 3. Bb5", "3. Bb5 a6 4. Ba4"};
+    std::deque<std::string> waiting;
+    std::string pending;
+    int ply = 0;
+    bool analysing = false;
+    for (;;) {
+        pollfd p{0, POLLIN, 0};
+        const int r = ::poll(&p, 1, waiting.empty() ? -1 : 40);
+        if (r < 0 && errno == EINTR) continue;
+        if (r > 0) {
+            char buf[4096];
+            const ssize_t n = ::read(0, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return 0;
+            pending.append(buf, static_cast<size_t>(n));
+            for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
+                std::string line = pending.substr(0, nl);
+                pending.erase(0, nl + 1);
+                if (Log) {
+                    std::fprintf(Log, "%s\n", line.c_str());
+                    std::fflush(Log);
+                }
+                if (line == "protover 2") Say("feature ping=1 setboard=1 done=1\n");
+                if (line.rfind("ping ", 0) == 0)
+                    Say("pong " + line.substr(5) + "\n");
+                else
+                    waiting.push_back(line);
+            }
+            continue;
+        }
+        if (waiting.empty()) continue;
+        const std::string line = waiting.front();
+        waiting.pop_front();
+        if (line == "quit") return 0;
+        if (line == "new") ply = 0;
+        if (line == "exit") analysing = false;
+        if (line.rfind("setboard ", 0) == 0) {
+            // The ply from the move number and the side to move.
+            const size_t side = line.find(' ', line.find(' ') + 1) + 1;
+            const size_t number = line.rfind(' ') + 1;
+            ply = (std::atoi(line.c_str() + number) - 1) * 2 + (line[side] == 'b' ? 1 : 0);
+        }
+        const bool move = line.size() == 4 && line[0] >= 'a' && line[0] <= 'h';
+        if (move) ++ply;
+        if (line == "undo") --ply;
+        if (line == "analyze") analysing = true;
+        if (analysing && (line == "analyze" || move || line == "undo") && ply >= 0 && ply <= 4)
+            Say("1 " + std::to_string(100 + ply) + " 0 100 " + Lines[ply] + "\n");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -93,6 +156,7 @@ int main(int argc, char** argv) {
     FILE* log = nullptr;
     if (const char* p = std::getenv("FAKE_ENGINE_LOG")) log = std::fopen(p, "a");
     if (mode == "ignoreterm") std::signal(SIGTERM, SIG_IGN);
+    if (mode == "laggard") return Laggard(log);
     if (mode == "grandchild") {
         const pid_t child = fork();
         if (child == 0) {
@@ -124,6 +188,10 @@ int main(int argc, char** argv) {
         const bool move = line.size() >= 4 && line.size() <= 5 && line[0] >= 'a' &&
                           line[0] <= 'h' && line[1] >= '1' && line[1] <= '8' && line[2] >= 'a' &&
                           line[2] <= 'h';
+        if (line == "undo" && mode == "noundo") {
+            Say("Error (unknown command): undo\n");
+            continue;
+        }
         if (move || line == "undo") white = !white;
         if (line == "exit") analysing = false;
         const bool step = analysing && (move || line == "undo");
@@ -168,9 +236,10 @@ int main(int argc, char** argv) {
         if (line != "analyze" && line != "go" && !step) continue;
         if (line == "analyze") analysing = true;
         ++positions;
-        if (mode == "normal" || mode == "grandchild" || mode == "setboard" || mode == "edit" ||
-            mode == "refuseedit" || mode == "longfeature" || late || mode == "late" ||
-            mode == "latenoping" || mode == "slowdone" || mode == "prompt" || mode == "pingdie") {
+        if (mode == "normal" || mode == "noundo" || mode == "grandchild" || mode == "setboard" ||
+            mode == "edit" || mode == "refuseedit" || mode == "longfeature" || late ||
+            mode == "late" || mode == "latenoping" || mode == "slowdone" || mode == "prompt" ||
+            mode == "pingdie") {
             const std::string pv = white ? "1. e4 e5 2. Nf3" : "1. ... e5 2. Nf3";
             Say("1 11 0 100 " + pv.substr(0, white ? 5 : 9) + "\n");
             Say("2 " + std::to_string(10 + positions) + " 0 200 " + pv + "\n");

@@ -94,11 +94,16 @@ TEST(XBoardParse, AnswersBehindPromptsAreFound) {
     // What stands first is the answer; a line without one stays whole.
     EXPECT_EQ(Answer("Error (unknown command): pong 3"), "Error (unknown command): pong 3");
     EXPECT_EQ(Answer("telluser Illegal move: 1 2 3 4 e4"), "telluser Illegal move: 1 2 3 4 e4");
-    EXPECT_EQ(Answer("White (1) : Invalid move: ."), "White (1) : Invalid move: .");
+    // Prompts stand before any line, results too.
+    EXPECT_EQ(Answer("White (1) : Invalid move: ."), "Invalid move: .");
+    EXPECT_EQ(Answer("Black (149) : 1/2-1/2 {Draw by fifty-move rule}"),
+              "1/2-1/2 {Draw by fifty-move rule}");
+    EXPECT_EQ(Answer("White (1) : Black(2): 0-1 {Black mates}"), "0-1 {Black mates}");
     EXPECT_EQ(Answer("Nodes:1 2 3 4 e4"), "Nodes:1 2 3 4 e4");
     EXPECT_EQ(Answer("stat01: 5 6 7 8"), "stat01: 5 6 7 8");
     EXPECT_EQ(Answer("Time for move : 1 2 3 4 e4"), "Time for move : 1 2 3 4 e4");
-    EXPECT_EQ(Answer("White (1) : "), "White (1) :");
+    EXPECT_EQ(Answer("Draw (by rule) : 1/2-1/2"), "Draw (by rule) : 1/2-1/2");
+    EXPECT_EQ(Answer("White (1) : "), "");
 }
 
 TEST(XBoardParse, HostileLinesStayBounded) {
@@ -277,18 +282,30 @@ TEST(XBoardParse, ShownMovesAreLegalOnTheBoard) {
     EXPECT_EQ(shown("23 32 0 0 Ng5!", walk), "Depth: 23  Value: 0.32\r\nNg5!");
     EXPECT_EQ(shown("7 18 0 0 b1c3 g8f6 c1g5 (+) h7h6", walk),
               "Depth: 7  Value: 0.18\r\nb1c3 g8f6 c1g5 (+) h7h6");
-    // Cut before the first move that is not legal; the numbers follow.
-    EXPECT_EQ(shown("9 35 1 1 1. Nc3 Nf6 2. O-O O-O", walk), "Depth: 9  Value: 0.35\r\n7. Nc3 Nf6");
-    EXPECT_EQ(shown("9 35 1 1 1. Nc3 Nf6 2. Ke1e8", walk), "Depth: 9  Value: 0.35\r\n7. Nc3 Nf6");
+    // A move that cannot be played in its turn, wherever it stands, makes
+    // the line another position's; a word that is no move ends it.
+    EXPECT_EQ(shown("9 35 1 1 1. Nc3 Nf6 2. O-O O-O", walk), "");
+    EXPECT_EQ(shown("9 35 1 1 1. Nc3 Nf6 2. Ke1e8", walk), "");
+    EXPECT_EQ(shown("9 35 1 1 1. Nc3 Nf6 <HT> 2. O-O", walk),
+              "Depth: 9  Value: 0.35\r\n7. Nc3 Nf6");
+    // Two positions of one game with the same side to move: the line of the
+    // one before fits here by its moves but not by its check.
+    const TEnginePosition end = kbtest::FromFen("1R6/8/8/k7/8/3K4/4N2r/8 w - - 0 150");
+    EXPECT_EQ(shown("6 47 0 0 Rb1+", end), "");
+    EXPECT_EQ(shown("6 47 0 0 Rb1 Rh1 Rb2#", end), "");
+    EXPECT_EQ(shown("6 47 0 0 Rb5+ Ka4 Nc3+ Ka3", end),
+              "Depth: 6  Value: 0.47\r\nRb5+ Ka4 Nc3+ Ka3");
+    // A line of the other side, as one from the step before comes.
+    EXPECT_EQ(shown("6 -47 0 0 Rh3+ Kd4", end), "");
     // Black to move, en passant and promotion.
     const TEnginePosition ep = kbtest::FromGame(kbtest::StandardFen, "e4 d5 e5 f5");
     EXPECT_EQ(shown("5 40 0 0 exf6 Nxf6 d4", ep), "Depth: 5  Value: 0.40\r\nexf6 Nxf6 d4");
     EXPECT_EQ(shown("5 40 0 0 e5f6 g8f6", ep), "Depth: 5  Value: 0.40\r\ne5f6 g8f6");
     const TEnginePosition promo = kbtest::FromFen("8/4P1k1/8/8/8/8/6K1/8 w - - 0 1");
-    EXPECT_EQ(shown("5 900 0 0 e8=Q Kf6 e7e8", promo), "Depth: 5  Value: 9.00\r\ne8=Q Kf6");
+    EXPECT_EQ(shown("5 900 0 0 e8=Q Kf6 e7e8", promo), "");
+    EXPECT_EQ(shown("5 900 0 0 e8=Q Kf6", promo), "Depth: 5  Value: 9.00\r\ne8=Q Kf6");
     EXPECT_EQ(shown("5 900 0 0 e7e8q Kf6", promo), "Depth: 5  Value: 9.00\r\ne7e8q Kf6");
-    EXPECT_EQ(shown("5 900 0 0 e8N+ Kf6", promo),
-              "Depth: 5  Value: 9.00\r\ne8N+"); // the knight guards f6
+    EXPECT_EQ(shown("5 900 0 0 e8N+ Kf6", promo), ""); // the knight guards f6
     EXPECT_EQ(shown("5 900 0 0 e8N+ Kg6", promo), "Depth: 5  Value: 9.00\r\ne8N+ Kg6");
     // Ambiguous SAN names no move.
     const TEnginePosition rooks = kbtest::FromFen("4k3/8/8/8/8/8/4K3/R6R w - - 0 1");

@@ -916,6 +916,70 @@ TEST(XBoardFake, PongsAndThinkingBehindAPromptAreRead) {
     EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
 }
 
+TEST(XBoardFake, AJumpNeverShowsALineOfAPositionOnTheWay) {
+    // The engine answers a ping at once and reaches the moves before it
+    // only later, with a line about each position on the way; the one
+    // after 1...e5 is legal after 2...Nc6 as well. A jump from the start
+    // to 2...Nc6 and steps back and forth show only the line of the
+    // position reached (the engine's value is 1.00 + its plies).
+    const std::string game[] = {"", "e4", "e4 e5", "e4 e5 Nf3", "e4 e5 Nf3 Nc6"};
+    TRun r;
+    TWBInfo info;
+    SetGeneralEngineCommands(info);
+    ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "laggard"}, info, kbtest::FromGame(StartFen, game[0])));
+    ASSERT_GE(r.Memo.WaitFor(
+                  0, [](auto& s) { return StartsWith(s, "Depth: 1  Value: 1.00"); }, 10s),
+              0);
+    for (const int ply : {4, 3, 4, 2, 4, 0}) {
+        const size_t before = r.Memo.Size();
+        r.Worker->Restart(kbtest::FromGame(StartFen, game[ply]));
+        const std::string value = "Depth: 1  Value: 1.0" + std::to_string(ply);
+        ASSERT_GE(r.Memo.WaitFor(
+                      before, [&](auto& s) { return StartsWith(s, value); }, 10s),
+                  0)
+            << "ply " << ply;
+        std::this_thread::sleep_for(300ms); // time for a late line to come
+        const std::vector<std::string> lines = r.Memo.Lines();
+        for (size_t i = before + 1; i < lines.size(); ++i)
+            EXPECT_TRUE(StartsWith(lines[i], value))
+                << "ply " << ply << ": " << OneLineOf(lines[i]);
+    }
+    EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
+}
+
+TEST(XBoardFake, AnEngineThatRefusesUndoIsToldEachPositionAnew) {
+    // It thinks on where it stood after a refused undo: the position is told
+    // anew, and from then on every step back, without another undo.
+    kbtest::TempDir dir;
+    const std::string log = (dir / "log").string();
+    setenv("FAKE_ENGINE_LOG", log.c_str(), 1);
+    TRun r;
+    TWBInfo info;
+    SetGeneralEngineCommands(info);
+    ASSERT_TRUE(r.Start({KB_FAKE_ENGINE, "noundo"}, info, kbtest::FromGame(StartFen, "e4")));
+    unsetenv("FAKE_ENGINE_LOG");
+    auto thinking = [](bool White) {
+        return [White](const std::string& S) {
+            return StartsWith(S, "Depth: 2") &&
+                   S.find(White ? "1. e4 e5" : "1. ... e5") != std::string::npos;
+        };
+    };
+    ASSERT_GE(r.Memo.WaitFor(0, thinking(false), 10s), 0);
+    for (int step = 0; step < 4; ++step) {
+        const size_t before = r.Memo.Size();
+        const bool back = step % 2 == 0;
+        r.Worker->Restart(kbtest::FromGame(StartFen, back ? "" : "e4"));
+        ASSERT_GE(r.Memo.WaitFor(before, thinking(back), 10s), 0) << "step " << step;
+        EXPECT_TRUE(r.Worker->Answered());
+        const std::vector<std::string> lines = r.Memo.Lines();
+        for (size_t i = before + 1; i < lines.size(); ++i)
+            EXPECT_EQ(lines[i].find("Error"), std::string::npos) << OneLineOf(lines[i]);
+    }
+    EXPECT_EQ(r.Finish(), TEngineProcess::TEnd::Quit);
+    const std::vector<std::string> got = ReadLines(log);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "undo"), 1) << ::testing::PrintToString(got);
+}
+
 TEST(XBoardFake, AnEngineWithoutFenGetsTheGameNeverCastlingThatIsGone) {
     // The engine plays back what it read: the king walk goes out as moves.
     kbtest::TempDir dir;
