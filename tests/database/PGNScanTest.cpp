@@ -719,3 +719,27 @@ TEST(PGNScan, TagSectionsStartGamesForListImportAndDelete) {
         }
     }
 }
+
+// A game without tags starts only behind a result: a delete that would put
+// it behind a game without one would join the two, and is refused; the file
+// stays as it was. Other rows go as ever.
+TEST(PGNScan, DeleteThatWouldJoinTheGameBehindIsRefused) {
+    kbtest::TempDir dir;
+    const auto file = dir / "j.pgn";
+    const std::string text = "[Event \"A\"]\r\n\r\n1. e4 e5\r\n\r\n[Event \"B\"]\r\n\r\n1. d4 d5 "
+                             "1-0\r\n\r\n1. c4 c5 *\r\n";
+    for (int row : {1, 0, 2}) {
+        SCOPED_TRACE(row);
+        kbtest::WriteFile(file, text);
+        TPGN pgn;
+        ASSERT_TRUE(pgn.SetFileName(file.string()));
+        ASSERT_EQ(pgn.GameCount(), 3);
+        EXPECT_EQ(pgn.DeleteGame(row), row != 1);
+        TPGN again;
+        ASSERT_TRUE(again.SetFileName(file.string()));
+        EXPECT_EQ(again.GameCount(), row == 1 ? 3 : 2);
+        if (row == 1) {
+            EXPECT_EQ(kbtest::ReadFile(file), text);
+        }
+    }
+}
