@@ -113,6 +113,8 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
     for (const Splice& s : Splices) {
         const int next = s.FirstRecord + s.Removed;
         if (next >= RecordCount() || s.End != starts_[static_cast<size_t>(next)]) continue;
+        // A file changed meanwhile is the door's to refuse, below.
+        if (!IndexStillValid(*file_, s.End)) continue;
         std::string bytes = s.Bytes;
         if (bytes.empty()) {
             const int64_t from =
