@@ -471,6 +471,7 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
                 if (t == TTagLineTest::Yes) {
                     Starts.push_back(Base + static_cast<int64_t>(k));
                     ended_ = false;
+                    tagless_ = c != '[';
                     if (c == '[') {
                         tags_ = true;
                         ++k;
@@ -523,6 +524,7 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
                     (lex_ == Lex::Comment ? hidden_ : Starts)
                         .push_back(Base + static_cast<int64_t>(bracket));
                     open = true;
+                    if (lex_ != Lex::Comment) tagless_ = false;
                 } else if (open && kind == TLine::Other) {
                     open = false;
                 }
@@ -549,6 +551,7 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
                 if (t == TTagLineTest::Yes && !inStringAt(p)) {
                     Starts.push_back(Base + static_cast<int64_t>(p));
                     tags_ = true;
+                    tagless_ = false;
                 }
             } else if (m.End & bit) {
                 size_t after = 0;
@@ -560,6 +563,7 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
                 if (t == TTagLineTest::Yes && !inStringAt(p)) {
                     // The game ends here: the next one may come without tags.
                     ended_ = true;
+                    tagless_ = false;
                     i = cur = after;
                     rescan = true;
                     break;
@@ -672,7 +676,8 @@ bool TGameStartScanner::StandsAt(const TGameStartScanner& Fresh) const {
     // at each "{".
     return consumed_ == Fresh.consumed_ && carryBase_ == Fresh.carryBase_ &&
            carry_ == Fresh.carry_ && lex_ == Fresh.lex_ && tags_ == Fresh.tags_ &&
-           ended_ == Fresh.ended_ && (lex_ != Lex::Comment || hiddenTags_ == Fresh.hiddenTags_) &&
+           ended_ == Fresh.ended_ && tagless_ == Fresh.tagless_ &&
+           (lex_ != Lex::Comment || hiddenTags_ == Fresh.hiddenTags_) &&
            inString_ == Fresh.inString_ && escaped_ == Fresh.escaped_ && hidden_ == Fresh.hidden_;
 }
 
@@ -680,6 +685,10 @@ void TGameStartScanner::Finish(std::vector<int64_t>& Starts) {
     Run(carry_.data(), carry_.size(), carryBase_, true, Starts);
     carry_.erase(0, carry_.size() - 1);
     carryBase_ = consumed_ - 1;
+    // Moves without tags that the file ends before a result are no game
+    // but the rest of the one before.
+    if (tagless_ && !Starts.empty()) Starts.pop_back();
+    tagless_ = false;
     if (lex_ == Lex::Comment) Starts.insert(Starts.end(), hidden_.begin(), hidden_.end());
     hidden_.clear();
 }

@@ -10,8 +10,9 @@
 //
 // A game without tags starts with its moves (a move number and a move, or
 // a move) at the top of the file or after the result ("*", "1-0", "0-1",
-// "1/2-1/2") that ends the game before. Other text there, and comments,
-// belong to no game or to the game before.
+// "1/2-1/2") that ends the game before, and ends with a result of its own
+// (moves the file ends in without one are the rest of the game before).
+// Other text there, and comments, belong to no game or to the game before.
 //
 // A brace opens a comment that runs to the next closing brace, except in a
 // string ("..." up to the line end, with \" and \\ escaped) and in a
@@ -89,6 +90,8 @@ private:
     // After a game's result (or at the top of the file): the next tag or
     // move begins a game.
     bool ended_ = true;
+    // The last start found is a game without tags, and no result came since.
+    bool tagless_ = false;
     // Inside a comment: a tag line there would open a tag section.
     bool hiddenTags_ = false;
     // Inside a string, and right behind its backslash, where reading stopped.

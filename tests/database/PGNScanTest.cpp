@@ -630,7 +630,7 @@ std::vector<std::string> TagSectionCases() {
         "[Event \"A\"] [Result \"1-0\"] 1. e4 e5 1-0 [Event \"B\"] [White \"W2\"] [Black "
         "\"B2\"] [Result \"0-1\"] 1. d4 d5 0-1 [Event \"C\"] 1. c4 *");
     cases.push_back(a.substr(0, a.size() - 2) + " [Event \"B\"]" + b);
-    cases.push_back("1. e4 e5 *\n\n1. d4 d5 *\n1. c4 c5 1/2-1/2 1. f4 f5 0-1\n");
+    cases.push_back("1. e4 e5 *\n\n1. d4 d5 *\n1. c4 c5 1/2-1/2 1. f4 f5 0-1\n\n1. g4 g5\n");
     cases.push_back("1. e4 e5 1-0\n\n[Event \"B\"]" + b + "\n1. c4 c5 *\n");
     cases.push_back("[Event \"A\"]\n[Result \"*\"]\n\n1. e4 e5.Nf3 *\n\n[Event \"B\"]" + b);
     cases.push_back("[Event \"A\"]\n\n1. e4 e5 1-0\n\n[Event \"B\"]\n\n1. d4 d5 0-1\n");

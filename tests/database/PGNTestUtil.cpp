@@ -106,7 +106,8 @@ std::vector<int64_t> PlainStarts(const std::string& B) {
     std::vector<int64_t> starts, hidden;
     enum { Moves, Comment, Line } lex = Moves;
     bool tags = false, hiddenTags = false, str = false, esc = false;
-    bool ended = true; // at the top of the file, or behind a result
+    bool ended = true;    // at the top of the file, or behind a result
+    bool tagless = false; // the last start has no tags, and no result came since
     for (size_t i = 0; i < B.size(); ++i) {
         const bool lineStart = i == 0 || Eol(B[i - 1]);
         if (lineStart) {
@@ -139,6 +140,7 @@ std::vector<int64_t> PlainStarts(const std::string& B) {
                 starts.push_back(static_cast<int64_t>(i));
                 ended = false;
                 tags = c == '[';
+                tagless = !tags;
             }
             continue;
         }
@@ -149,6 +151,7 @@ std::vector<int64_t> PlainStarts(const std::string& B) {
             if (!open && kind == 0) {
                 (lex == Comment ? hidden : starts).push_back(static_cast<int64_t>(bracket));
                 open = true;
+                tagless = tagless && lex == Comment;
             } else if (open && kind == 2) {
                 open = false;
             }
@@ -186,11 +189,15 @@ std::vector<int64_t> PlainStarts(const std::string& B) {
         } else if (c == '[' && !tags && TagAt(B, i)) {
             starts.push_back(static_cast<int64_t>(i)); // behind moves on their line
             tags = true;
+            tagless = false;
         } else if ((c == '*' || c == '-') && !tags && ResultAt(B, i, end)) {
             ended = true;
+            tagless = false;
             i = end - 1;
         }
     }
+    // Moves without tags the bytes end in before a result are no game.
+    if (tagless) starts.pop_back();
     if (lex == Comment) starts.insert(starts.end(), hidden.begin(), hidden.end());
     return starts;
 }
