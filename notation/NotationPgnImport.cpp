@@ -1025,7 +1025,9 @@ int TNotation::ParseMovetext(std::string_view Buf) {
             NagToAnnotation(digits);
             if (CurrentMove && digits == "998") CurrentMove->Zug.Flags |= FlagGreater;
             if (CurrentMove && digits == "999") CurrentMove->Zug.Flags |= FlagLess;
+            // The token is gone from the moves: a "*" or "-" in it ends nothing.
             p = q - 1;
+            continue;
         } else if (c == '(') {
             if (!CurrentMove) {
                 // A variation before the first move has nothing to branch from.
