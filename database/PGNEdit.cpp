@@ -123,8 +123,10 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
             if (file_->ReadAt(from, bytes.data(), s.Start - from) != s.Start - from) return false;
         }
         const size_t at = bytes.size();
-        // The next game whole (within reason): one without tags needs its result.
-        const int64_t look = std::min<int64_t>(EndOf(next) - s.End, int64_t{1} << 20);
+        // The next game whole and the start of the one behind (within
+        // reason): one without tags needs what ends it.
+        const int64_t look =
+            std::min<int64_t>(std::min(EndOf(next) + 4096, size) - s.End, int64_t{1} << 20);
         bytes.resize(at + static_cast<size_t>(look));
         if (file_->ReadAt(s.End, bytes.data() + at, look) != look) return false;
         const std::vector<int64_t> starts = FindGameStarts(bytes);
