@@ -314,14 +314,16 @@ size_t ReadTagSection(std::string_view Text, const std::function<void(const TTag
     if (pos >= Text.size()) return 0; // no tags: all of it is moves
     std::string joined;               // a tag cut by line ends, whole again
     // Where the pieces of a joined line stand: offset in it, offset in Text.
-    std::vector<std::pair<size_t, size_t>> pieces;
-    std::vector<std::string_view> tags;
+    // Kept for the next game: every game read comes through here.
+    thread_local std::vector<std::pair<size_t, size_t>> pieces;
+    thread_local std::vector<std::string_view> tags;
     while (LineAt(Text, pos, l)) {
         std::string_view line = trimmed(l);
         if (line.starts_with('[')) {
             pieces.assign(1, {0, static_cast<size_t>(line.data() - Text.data())});
             TTextLine next;
-            while (LineAt(Text, l.Next, next)) {
+            // A line that ends in "]" ends with a whole tag (or inside a value).
+            while (line.back() != ']' && LineAt(Text, l.Next, next)) {
                 const std::string_view more = trimmed(next);
                 std::string j = JoinCutTag(line, more);
                 if (j.empty()) break;

@@ -116,7 +116,7 @@ bool StartsMove(std::string_view Buf, size_t Q) {
 }
 
 // Tag, one tag from its "[", is named Name (upper case), letter case
-// ignored, as the tag parser reads names.
+// ignored, as the tag parser reads names (a missing value reads empty).
 bool NamesTag(std::string_view Tag, std::string_view Name) {
     size_t i = 1;
     while (i < Tag.size() && (Tag[i] == ' ' || Tag[i] == '\t'))
@@ -125,11 +125,12 @@ bool NamesTag(std::string_view Tag, std::string_view Name) {
     for (size_t k = 0; k < Name.size(); ++k)
         if (std::toupper(static_cast<unsigned char>(Tag[i + k])) != Name[k]) return false;
     i += Name.size();
-    return i < Tag.size() && (Tag[i] == ' ' || Tag[i] == '\t' || Tag[i] == '"');
+    return i == Tag.size() || Tag[i] == ' ' || Tag[i] == '\t' || Tag[i] == '"';
 }
 
 // Tag, one tag from its "[", is named "Variant": blanks may stand around
-// the name, and its value may follow without one.
+// the name, and its value may follow without one or be missing (the tag
+// then reads with an empty value).
 bool NamesVariant(std::string_view Tag) {
     size_t i = 1;
     while (i < Tag.size() && (Tag[i] == ' ' || Tag[i] == '\t'))
@@ -137,7 +138,7 @@ bool NamesVariant(std::string_view Tag) {
     constexpr std::string_view name = "Variant";
     if (Tag.compare(i, name.size(), name) != 0) return false;
     i += name.size();
-    return i < Tag.size() && (Tag[i] == ' ' || Tag[i] == '\t' || Tag[i] == '"');
+    return i == Tag.size() || Tag[i] == ' ' || Tag[i] == '\t' || Tag[i] == '"';
 }
 
 int32_t SquareOf(char file, char rank) {
