@@ -89,7 +89,7 @@ struct TMasks {
     uint64_t After = 0; // "]" with more than a line end or a tag behind it
     uint64_t Mark = 0;  // "{", ";", "%" outside comments; "}" inside one
     uint64_t Open = 0;  // "[" outside comments: a tag may open behind moves
-    uint64_t End = 0;   // "*", "-" outside comments: a result may end a game
+    uint64_t End = 0;   // "*", "-" behind "0", "1" or "2" outside comments: a result may end a game
     // The bits that matter in Mode.
     uint64_t Of(TMode Mode) const {
         switch (Mode) {
@@ -134,7 +134,7 @@ void MasksPlain(const char* W, size_t i, size_t Avail, size_t Len, bool Comment,
             if (!(IsEol(b) || b == '[')) M.After |= bit;
         } else if (c == '[') {
             M.Open |= bit;
-        } else if (c == '*' || c == '-') {
+        } else if (c == '*' || (c == '-' && W[p - 1] >= '0' && W[p - 1] <= '2')) {
             M.End |= bit;
         }
     }
@@ -164,6 +164,7 @@ __attribute__((target("avx2"))) inline size_t MasksAvx2(const char* W, size_t i,
     const __m256i close = _mm256_set1_epi8(']'), braceOpen = _mm256_set1_epi8('{');
     const __m256i braceClose = _mm256_set1_epi8('}'), semi = _mm256_set1_epi8(';');
     const __m256i star = _mm256_set1_epi8('*'), dash = _mm256_set1_epi8('-');
+    const __m256i zero = _mm256_set1_epi8('0'), two = _mm256_set1_epi8(2);
     for (; i + 65 <= Len; i += 64) {
         __m256i seek[2], other[2], after[2], mark[2], open[2], end[2];
         for (int h = 0; h < 2; ++h) {
@@ -188,7 +189,12 @@ __attribute__((target("avx2"))) inline size_t MasksAvx2(const char* W, size_t i,
                 mark[h] = Or(_mm256_cmpeq_epi8(a, braceOpen),
                              Or(_mm256_cmpeq_epi8(a, semi), _mm256_cmpeq_epi8(a, pct)));
                 open[h] = _mm256_cmpeq_epi8(a, tag);
-                end[h] = Or(_mm256_cmpeq_epi8(a, star), _mm256_cmpeq_epi8(a, dash));
+                // A result's dash stands behind a digit, castling's behind an "O".
+                const __m256i before = _mm256_sub_epi8(
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(W + i + 32 * h - 1)), zero);
+                const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(before, two), before);
+                end[h] = Or(_mm256_cmpeq_epi8(a, star),
+                            _mm256_and_si256(_mm256_cmpeq_epi8(a, dash), digit));
             }
         }
         M.Seek = Bits(seek[0], seek[1]);
@@ -292,8 +298,12 @@ KB_WIDE512 inline size_t Masks512(const char* W, size_t i, size_t Len, TMasks& M
                       ~Behind(Has(ca, kcNoAfter) & ascii, (cn & kcNoAfter) != 0);
             M.Mark = Has(ca, kcMark) & ascii;
             M.Open = _mm512_cmpeq_epi8_mask(a, _mm512_set1_epi8('['));
+            // A result's dash stands behind a digit, castling's behind an "O".
+            const __m512i before =
+                _mm512_sub_epi8(_mm512_loadu_si512(W + i - 1), _mm512_set1_epi8('0'));
             M.End = _mm512_cmpeq_epi8_mask(a, _mm512_set1_epi8('*')) |
-                    _mm512_cmpeq_epi8_mask(a, _mm512_set1_epi8('-'));
+                    (_mm512_cmpeq_epi8_mask(a, _mm512_set1_epi8('-')) &
+                     _mm512_cmple_epu8_mask(before, _mm512_set1_epi8(2)));
         }
         if (M.Of(Mode)) return i;
     }
@@ -403,9 +413,12 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
     auto inStringAt = [&](size_t p) {
         size_t k = seg;
         const size_t n = p - seg;
-        const void* lf = n ? memrchr(Work + seg, '\n', n) : nullptr;
-        const void* cr = n ? memrchr(Work + seg, '\r', n) : nullptr;
-        const char* eol = std::max(static_cast<const char*>(lf), static_cast<const char*>(cr));
+        // A lone CR can only stand behind the last LF.
+        const auto* lf = static_cast<const char*>(n ? memrchr(Work + seg, '\n', n) : nullptr);
+        const char* from = lf ? lf + 1 : Work + seg;
+        const size_t rest = static_cast<size_t>(Work + p - from);
+        const auto* cr = static_cast<const char*>(rest ? memrchr(from, '\r', rest) : nullptr);
+        const char* eol = std::max(lf, cr);
         if (eol) {
             k = static_cast<size_t>(eol - Work) + 1;
             in = esc = false;
@@ -436,52 +449,51 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
     if (lex_ == Lex::LineComment) i = skipLine(i);
     size_t cur = i;
     size_t stop = 0; // set when a line needs more bytes
+    // Between games: what comes next is read a byte at a time (a few blank
+    // lines, mostly) until a tag or moves begin the next game, a comment
+    // begins or the bytes end. Returns where reading goes on: behind the
+    // tag's "[", at the moves, behind the "{".
+    auto between = [&](size_t k) {
+        while (k < avail) {
+            const char c = Work[k];
+            if (IsBlank(c) || IsEol(c)) {
+                ++k;
+                continue;
+            }
+            if (c == ';' || (c == '%' && IsEol(Work[k - 1]))) {
+                lex_ = Lex::LineComment;
+                k = skipLine(k + 1);
+                continue;
+            }
+            if (c == '{') {
+                lex_ = Lex::Comment;
+                hiddenTags_ = false;
+                return k + 1;
+            }
+            TTagLineTest t = TTagLineTest::No;
+            if (c == '[')
+                t = TagLineAt(std::string_view(Work + k, Len - k));
+            else if (EndsToken(Work[k - 1]))
+                t = MovesAt(std::string_view(Work + k, Len - k));
+            if (t == TTagLineTest::More && !Final) {
+                stop = k;
+                return k;
+            }
+            if (t == TTagLineTest::Yes) {
+                Starts.push_back(Base + static_cast<int64_t>(k));
+                ended_ = false;
+                tagless_ = c != '[';
+                tags_ = c == '[';
+                return tags_ ? k + 1 : k;
+            }
+            ++k;
+        }
+        return k;
+    };
     TMasks m;
     while (i < avail && stop == 0) {
         if (ended_ && lex_ == Lex::Moves) {
-            // Between games: what comes next is a byte at a time (a few
-            // blank lines, mostly) until a tag or a move begins the next.
-            size_t k = std::max(i, cur);
-            while (k < avail) {
-                const char c = Work[k];
-                if (IsBlank(c) || IsEol(c)) {
-                    ++k;
-                    continue;
-                }
-                if (c == ';' || (c == '%' && IsEol(Work[k - 1]))) {
-                    lex_ = Lex::LineComment;
-                    k = skipLine(k + 1);
-                    continue;
-                }
-                if (c == '{') {
-                    lex_ = Lex::Comment;
-                    hiddenTags_ = false;
-                    ++k;
-                    break;
-                }
-                TTagLineTest t = TTagLineTest::No;
-                if (c == '[')
-                    t = TagLineAt(std::string_view(Work + k, Len - k));
-                else if (EndsToken(Work[k - 1]))
-                    t = MovesAt(std::string_view(Work + k, Len - k));
-                if (t == TTagLineTest::More && !Final) {
-                    stop = k;
-                    break;
-                }
-                if (t == TTagLineTest::Yes) {
-                    Starts.push_back(Base + static_cast<int64_t>(k));
-                    ended_ = false;
-                    tagless_ = c != '[';
-                    if (c == '[') {
-                        tags_ = true;
-                        ++k;
-                    }
-                    break;
-                }
-                ++k;
-            }
-            if (stop != 0) break;
-            i = cur = k;
+            i = cur = between(std::max(i, cur));
             continue;
         }
         // The masks of the chunk at i, or of the first chunk after it that
@@ -564,9 +576,17 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
                     // The game ends here: the next one may come without tags.
                     ended_ = true;
                     tagless_ = false;
-                    i = cur = after;
-                    rescan = true;
-                    break;
+                    const size_t k = between(after);
+                    if (stop != 0) break;
+                    // Mostly the next game's tag follows in this chunk: its
+                    // masks serve on.
+                    if (ended_ || lex_ != Lex::Moves || k >= i + 64) {
+                        i = cur = k;
+                        rescan = true;
+                        break;
+                    }
+                    cur = k;
+                    continue;
                 }
             } else {
                 const char c = Work[p];
