@@ -403,8 +403,8 @@ std::string RoundTagValue(const TEventData& E);
 // (empty, and no tag, for a base of 0).
 std::string TimeControlTagValue(const TEventData& E);
 // True for an existing file whose first 1000 lines hold a tag line or a line
-// that begins with moves (a game without tags), or that
-// has no non-empty line among them. Reads a bounded number of bytes.
+// that begins with moves (a game without tags), or that has no non-empty
+// line among them. Reads a bounded number of bytes.
 bool IsPGNFile(const std::string& FileName);
 // Appending a game to a PGN file (AppendGameToPGNFile) is a change of a
 // game file like every other: it lives with the one rewrite in database/.

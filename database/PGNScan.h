@@ -57,8 +57,8 @@ public:
     // has read the bytes before it and stands in move text there: no
     // comment, string or tag section open and no line waiting for more
     // bytes and no game just ended; Before2 and Before1 are the two bytes
-    // before Offset. Lets a
-    // second scanner read a later stretch of a file at the same time.
+    // before Offset. Lets a second scanner read a later stretch of a file
+    // at the same time.
     static TGameStartScanner InMovesAt(int64_t Offset, char Before2, char Before1);
     // True when this scanner, having been fed the bytes before Fresh's
     // offset, stands where Fresh starts: whatever Fresh finds in the bytes
