@@ -384,6 +384,20 @@ std::string_view SplitTagLine(std::string_view Line, std::vector<std::string_vie
 // and Next goes on with it, the two lines joined by a blank (which may
 // again end in a cut tag); else empty.
 std::string JoinCutTag(std::string_view Line, std::string_view Next);
+// One tag of a game's tag section: the bytes [Begin, End) of the game text
+// that hold it (a tag cut by line ends spans them) and the tag as read (its
+// pieces joined by a blank).
+struct TTagInText {
+    size_t Begin, End;
+    std::string_view Tag;
+};
+// Reads the tag section of a game text as the game reader does, from the
+// first line that begins with "[": lines of tags (several may share a line,
+// a tag may be cut by line ends), escaped lines ("%" first) and empty lines
+// followed by more tags; the first other line or the text behind the last
+// tag on its line ends it. Calls Tag for each tag in order and returns the
+// offset where the move text begins (0 for a text without such a line).
+size_t ReadTagSection(std::string_view Text, const std::function<void(const TTagInText&)>& Tag);
 // Fills the field a PGN tag line (in its normal form) names; any other line goes to Tags when
 // present. Numbers outside 0..65535 are clamped, unreadable ones give 0.
 void ParseTagLine(TEventData& E, std::string_view Line);
@@ -394,8 +408,9 @@ std::string RoundTagValue(const TEventData& E);
 // base and increment still hold what that text gives, else "base+increment"
 // (empty, and no tag, for a base of 0).
 std::string TimeControlTagValue(const TEventData& E);
-// True for an existing file whose first 1000 lines hold a tag line, or that
-// has no non-empty line among them. Reads a bounded number of bytes.
+// True for an existing file whose first 1000 lines hold a tag line or a line
+// that begins with moves (a game without tags), or that has no non-empty
+// line among them. Reads a bounded number of bytes.
 bool IsPGNFile(const std::string& FileName);
 // Appending a game to a PGN file (AppendGameToPGNFile) is a change of a
 // game file like every other: it lives with the one rewrite in database/.

@@ -9,4 +9,10 @@ bool IsTagLine(std::string_view Line) {
     return TagLineAt(Line) == TTagLineTest::Yes;
 }
 
+bool IsMovesLine(std::string_view Line) {
+    while (!Line.empty() && (Line.front() == ' ' || Line.front() == '\t'))
+        Line.remove_prefix(1);
+    return MovesAt(Line) == TTagLineTest::Yes;
+}
+
 } // namespace kb

@@ -16,8 +16,10 @@ namespace kb {
 
 // Whether Text begins with the opening of a tag line: "[", a tag name
 // (letters, digits, "_"), blanks (spaces, tabs, none) and a quoted value
-// (\" and \\ escaped) before the line ends. A game's tag section starts
-// with such a line. More: Text ends before that is known.
+// (\" and \\ escaped) before the line ends; one line end with blanks
+// around it may stand between "[", the name and the value ("[Event" and
+// "\"X\"]" on two lines). A game's tag section starts with such a line.
+// More: Text ends before that is known.
 enum class TTagLineTest { No, Yes, More };
 
 namespace TagLineDetail {
@@ -70,13 +72,26 @@ inline TTagLineTest TagLineAt(std::string_view Text) {
     if (n == 0) return TTagLineTest::More;
     if (p[0] != '[') return TTagLineTest::No;
     size_t i = 1;
+    // Blanks and at most one line end between two tokens; false when the
+    // text ends first.
+    auto gap = [&] {
+        while (i < n && (Class(p[i]) & kBlank))
+            ++i;
+        if (i < n && (p[i] == '\r' || p[i] == '\n')) {
+            if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') ++i;
+            ++i;
+            while (i < n && (Class(p[i]) & kBlank))
+                ++i;
+        }
+        return i < n;
+    };
+    if (!gap()) return TTagLineTest::More;
+    const size_t name = i;
     while (i < n && (Class(p[i]) & kName))
         ++i;
     if (i == n) return TTagLineTest::More;
-    if (i == 1) return TTagLineTest::No;
-    while (i < n && (Class(p[i]) & kBlank))
-        ++i;
-    if (i == n) return TTagLineTest::More;
+    if (i == name) return TTagLineTest::No;
+    if (!gap()) return TTagLineTest::More;
     if (p[i] != '"') return TTagLineTest::No;
     // The value ends at its closing quote; a line end first means no value.
     for (++i; i < n; ++i) {
@@ -90,8 +105,40 @@ inline TTagLineTest TagLineAt(std::string_view Text) {
     return TTagLineTest::More;
 }
 
+// Whether Text begins with the moves of a game without tags: a move number
+// ("1.", "12...") and a move, or a move ("e4", "exd5", "Nf3", "O-O"). More:
+// Text ends before that is known.
+inline TTagLineTest MovesAt(std::string_view Text) {
+    const char* p = Text.data();
+    const size_t n = Text.size();
+    size_t i = 0;
+    if (i < n && p[i] >= '0' && p[i] <= '9') {
+        while (i < n && p[i] >= '0' && p[i] <= '9')
+            ++i;
+        if (i < n && p[i] != '.') return TTagLineTest::No;
+        while (i < n && p[i] == '.')
+            ++i;
+        while (i < n && (p[i] == ' ' || p[i] == '\t'))
+            ++i;
+    }
+    if (i + 1 >= n) return TTagLineTest::More;
+    const char c = p[i], d = p[i + 1];
+    const bool file = d >= 'a' && d <= 'h', rank = d >= '1' && d <= '8';
+    bool move = false;
+    if (c >= 'a' && c <= 'h')
+        move = rank || d == 'x';
+    else if (c == 'K' || c == 'Q' || c == 'R' || c == 'B' || c == 'N')
+        move = file || rank || d == 'x';
+    else if (c == 'O')
+        move = d == '-';
+    return move ? TTagLineTest::Yes : TTagLineTest::No;
+}
+
 // A whole line (without its line end) that is a tag line, blanks before
 // the "[" allowed.
 bool IsTagLine(std::string_view Line);
+// A line (without its line end) that begins with the moves of a game
+// without tags, blanks before them allowed.
+bool IsMovesLine(std::string_view Line);
 
 } // namespace kb

@@ -285,6 +285,91 @@ std::string JoinCutTag(std::string_view Line, std::string_view Next) {
 
 namespace {
 
+// One line of a text: [Begin, End) without its line end, Next behind it.
+struct TTextLine {
+    size_t Begin = 0, End = 0, Next = 0;
+};
+
+bool LineAt(std::string_view Text, size_t Pos, TTextLine& L) {
+    if (Pos >= Text.size()) return false;
+    size_t e = Pos;
+    while (e < Text.size() && Text[e] != '\r' && Text[e] != '\n')
+        ++e;
+    size_t n = e;
+    if (n < Text.size()) n += Text.compare(n, 2, "\r\n") == 0 ? 2 : 1;
+    L = {Pos, e, n};
+    return true;
+}
+
+} // namespace
+
+size_t ReadTagSection(std::string_view Text, const std::function<void(const TTagInText&)>& Tag) {
+    auto trimmed = [&](const TTextLine& L) {
+        return TrimBlanks(Text.substr(L.Begin, L.End - L.Begin));
+    };
+    TTextLine l;
+    size_t pos = 0;
+    while (LineAt(Text, pos, l) && !trimmed(l).starts_with('['))
+        pos = l.Next;
+    if (pos >= Text.size()) return 0; // no tags: all of it is moves
+    std::string joined;               // a tag cut by line ends, whole again
+    // Where the pieces of a joined line stand: offset in it, offset in Text.
+    // Kept for the next game: every game read comes through here.
+    thread_local std::vector<std::pair<size_t, size_t>> pieces;
+    thread_local std::vector<std::string_view> tags;
+    while (LineAt(Text, pos, l)) {
+        std::string_view line = trimmed(l);
+        if (line.starts_with('[')) {
+            pieces.assign(1, {0, static_cast<size_t>(line.data() - Text.data())});
+            TTextLine next;
+            // A line that ends in "]" ends with a whole tag (or inside a value).
+            while (line.back() != ']' && LineAt(Text, l.Next, next)) {
+                const std::string_view more = trimmed(next);
+                std::string j = JoinCutTag(line, more);
+                if (j.empty()) break;
+                pieces.emplace_back(line.size() + 1,
+                                    static_cast<size_t>(more.data() - Text.data()));
+                joined = std::move(j);
+                line = joined;
+                l = next;
+            }
+            auto inText = [&](size_t At) {
+                auto p = pieces.begin();
+                for (auto q = p; q != pieces.end() && q->first <= At; ++q)
+                    p = q;
+                return p->second + (At - p->first);
+            };
+            const std::string_view rest = SplitTagLine(line, tags);
+            for (const std::string_view t : tags) {
+                const auto at = static_cast<size_t>(t.data() - line.data());
+                Tag({inText(at), t.empty() ? inText(at) : inText(at + t.size() - 1) + 1, t});
+            }
+            if (!rest.empty()) return inText(static_cast<size_t>(rest.data() - line.data()));
+            pos = l.Next;
+            continue;
+        }
+        // An escaped line is no text of the game, here as in the moves.
+        if (Text[l.Begin] == '%' && l.End > l.Begin) {
+            pos = l.Next;
+            continue;
+        }
+        if (line.empty()) {
+            // An empty line inside the tags does not end them.
+            TTextLine j = l;
+            while (LineAt(Text, j.Next, j) && trimmed(j).empty()) {
+            }
+            if (j.Begin > l.Begin && j.Begin < Text.size() && trimmed(j).starts_with('[')) {
+                pos = j.Begin;
+                continue;
+            }
+        }
+        return l.Begin;
+    }
+    return Text.size();
+}
+
+namespace {
+
 // The tag lines with a field of their own, by upper-case name.
 enum class TTagName {
     Other,
@@ -506,7 +591,7 @@ bool IsPGNFile(const std::string& FileName) {
             lastWasCR = c == '\r';
             if (c == '\r' || c == '\n') {
                 if (lineHasText) allEmpty = false;
-                if (IsTagLine(line)) return true;
+                if (IsTagLine(line) || IsMovesLine(line)) return true;
                 line.clear();
                 lineHasText = false;
                 if (++lines >= MaxLines) break;
@@ -518,7 +603,7 @@ bool IsPGNFile(const std::string& FileName) {
         if (in.bad()) return false;
         if (in.eof()) break;
     }
-    if (lines < MaxLines && IsTagLine(line)) return true;
+    if (lines < MaxLines && (IsTagLine(line) || IsMovesLine(line))) return true;
     if (lineHasText) allEmpty = false;
     return allEmpty;
 }

@@ -116,6 +116,33 @@ bool TPGN::Rewrite(const std::vector<Splice>& Splices, std::vector<int32_t>& Old
         prevRecord = s.FirstRecord + s.Removed;
         newSize += static_cast<int64_t>(s.Bytes.size()) - (s.End - s.Start);
     }
+    // The game behind each change must still start where it does once other
+    // bytes stand before it: a game without tags starts only behind a
+    // result, a tag only outside the tags or a comment of the game before.
+    // Else the change would join it to that game.
+    for (const Splice& s : Splices) {
+        const int next = s.FirstRecord + s.Removed;
+        if (next >= RecordCount() || s.End != starts_[static_cast<size_t>(next)]) continue;
+        // A file changed meanwhile is the door's to refuse, below.
+        if (!IndexStillValid(*file_, s.End)) continue;
+        std::string bytes = s.Bytes;
+        if (bytes.empty()) {
+            const int64_t from =
+                s.FirstRecord > 0 ? starts_[static_cast<size_t>(s.FirstRecord - 1)] : 0;
+            bytes.resize(static_cast<size_t>(s.Start - from));
+            if (file_->ReadAt(from, bytes.data(), s.Start - from) != s.Start - from) return false;
+        }
+        const size_t at = bytes.size();
+        // The next game whole and the start of the one behind (within
+        // reason): one without tags needs what ends it.
+        const int64_t look =
+            std::min<int64_t>(std::min(EndOf(next) + 4096, size) - s.End, int64_t{1} << 20);
+        bytes.resize(at + static_cast<size_t>(look));
+        if (file_->ReadAt(s.End, bytes.data() + at, look) != look) return false;
+        const std::vector<int64_t> starts = FindGameStarts(bytes);
+        if (std::find(starts.begin(), starts.end(), static_cast<int64_t>(at)) == starts.end())
+            return false;
+    }
 
     // Through the one door of every change of a game file: the lock keeps a
     // second copy of the program out meanwhile, and the checks make sure the

@@ -89,10 +89,13 @@ struct TMasks {
     uint64_t Other = 0; // line end; the line behind it may end a tag section
     uint64_t After = 0; // "]" with more than a line end or a tag behind it
     uint64_t Mark = 0;  // "{", ";", "%" outside comments; "}" inside one
+    uint64_t Open = 0;  // "[" outside comments: a tag may open behind moves
+    uint64_t End = 0;   // "*", "-" behind "0", "1" or "2" outside comments: a result may end a game
     // The bits that matter in Mode.
     uint64_t Of(TMode Mode) const {
         switch (Mode) {
         case TMode::Seek:
+            return Seek | Mark | Open | End;
         case TMode::CommentSeek:
             return Seek | Mark;
         case TMode::Tags:
@@ -130,6 +133,10 @@ void MasksPlain(const char* W, size_t i, size_t Avail, size_t Len, bool Comment,
             M.Mark |= bit;
         } else if (c == ']') {
             if (!(IsEol(b) || b == '[')) M.After |= bit;
+        } else if (c == '[') {
+            M.Open |= bit;
+        } else if (c == '*' || (c == '-' && W[p - 1] >= '0' && W[p - 1] <= '2')) {
+            M.End |= bit;
         }
     }
 }
@@ -157,8 +164,10 @@ __attribute__((target("avx2"))) inline size_t MasksAvx2(const char* W, size_t i,
     const __m256i pct = _mm256_set1_epi8('%'), quote = _mm256_set1_epi8('"');
     const __m256i close = _mm256_set1_epi8(']'), braceOpen = _mm256_set1_epi8('{');
     const __m256i braceClose = _mm256_set1_epi8('}'), semi = _mm256_set1_epi8(';');
+    const __m256i star = _mm256_set1_epi8('*'), dash = _mm256_set1_epi8('-');
+    const __m256i zero = _mm256_set1_epi8('0'), two = _mm256_set1_epi8(2);
     for (; i + 65 <= Len; i += 64) {
-        __m256i seek[2], other[2], after[2], mark[2];
+        __m256i seek[2], other[2], after[2], mark[2], open[2], end[2];
         for (int h = 0; h < 2; ++h) {
             const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(W + i + 32 * h));
             const __m256i b =
@@ -174,18 +183,27 @@ __attribute__((target("avx2"))) inline size_t MasksAvx2(const char* W, size_t i,
                    _mm256_cmpeq_epi8(b, close));
             other[h] = _mm256_andnot_si256(keep, eol);
             if constexpr (comment) {
-                after[h] = _mm256_setzero_si256();
+                after[h] = open[h] = end[h] = _mm256_setzero_si256();
                 mark[h] = _mm256_cmpeq_epi8(a, braceClose);
             } else {
                 after[h] = _mm256_andnot_si256(Or(bEol, bTag), _mm256_cmpeq_epi8(a, close));
                 mark[h] = Or(_mm256_cmpeq_epi8(a, braceOpen),
                              Or(_mm256_cmpeq_epi8(a, semi), _mm256_cmpeq_epi8(a, pct)));
+                open[h] = _mm256_cmpeq_epi8(a, tag);
+                // A result's dash stands behind a digit, castling's behind an "O".
+                const __m256i before = _mm256_sub_epi8(
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(W + i + 32 * h - 1)), zero);
+                const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(before, two), before);
+                end[h] = Or(_mm256_cmpeq_epi8(a, star),
+                            _mm256_and_si256(_mm256_cmpeq_epi8(a, dash), digit));
             }
         }
         M.Seek = Bits(seek[0], seek[1]);
         M.Other = Bits(other[0], other[1]);
         M.After = Bits(after[0], after[1]);
         M.Mark = Bits(mark[0], mark[1]);
+        M.Open = Bits(open[0], open[1]);
+        M.End = Bits(end[0], end[1]);
         if (M.Of(Mode)) return i;
     }
     M = TMasks{};
@@ -274,12 +292,19 @@ KB_WIDE512 inline size_t Masks512(const char* W, size_t i, size_t Len, TMasks& M
                               (cn & kcSeek) != 0 || next == kBom[0]);
         M.Other = eol & ~Behind(Has(ca, kcKeep) & ascii, (cn & kcKeep) != 0);
         if constexpr (comment) {
-            M.After = 0;
+            M.After = M.Open = M.End = 0;
             M.Mark = Has(ca, kcBrace) & ascii;
         } else {
             M.After = Has(ca, kcClose) & ascii &
                       ~Behind(Has(ca, kcNoAfter) & ascii, (cn & kcNoAfter) != 0);
             M.Mark = Has(ca, kcMark) & ascii;
+            M.Open = _mm512_cmpeq_epi8_mask(a, _mm512_set1_epi8('['));
+            // A result's dash stands behind a digit, castling's behind an "O".
+            const __m512i before =
+                _mm512_sub_epi8(_mm512_loadu_si512(W + i - 1), _mm512_set1_epi8('0'));
+            M.End = _mm512_cmpeq_epi8_mask(a, _mm512_set1_epi8('*')) |
+                    (_mm512_cmpeq_epi8_mask(a, _mm512_set1_epi8('-')) &
+                     _mm512_cmple_epu8_mask(before, _mm512_set1_epi8(2)));
         }
         if (M.Of(Mode)) return i;
     }
@@ -342,6 +367,34 @@ void WalkStrings(const char* W, size_t From, size_t To, bool& In, bool& Escaped)
     }
 }
 
+// A byte behind which a token of the move text begins.
+inline bool EndsToken(char c) {
+    return IsBlank(c) || IsEol(c) || c == '}' || c == ')' || c == ']' || c == kBom[2];
+}
+
+// Whether the "*" or "-" at W[P] belongs to a result ("*", "1-0", "0-1",
+// "1/2-1/2") that stands as a token of its own, one that ends a game's
+// moves; After goes behind it. P is at least 1.
+inline TTagLineTest ResultAt(const char* W, size_t P, size_t Len, bool Final, size_t& After) {
+    std::string_view rest;
+    if (W[P] == '-') {
+        const char b = W[P - 1];
+        rest = b == '1' ? "0" : b == '0' ? "1" : b == '2' ? "1/2" : "";
+        if (rest.empty()) return TTagLineTest::No;
+    }
+    size_t q = P + 1;
+    for (const char c : rest) {
+        if (q == Len) return Final ? TTagLineTest::No : TTagLineTest::More;
+        if (W[q++] != c) return TTagLineTest::No;
+    }
+    After = q;
+    if (q == Len) return Final ? TTagLineTest::Yes : TTagLineTest::More;
+    const char c = W[q];
+    return IsBlank(c) || IsEol(c) || c == '{' || c == '[' || c == ';' || c == '%'
+               ? TTagLineTest::Yes
+               : TTagLineTest::No;
+}
+
 } // namespace
 
 // Reads Work[1, Len), whose first byte lies at file offset Base + 1; Work[0]
@@ -361,9 +414,12 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
     auto inStringAt = [&](size_t p) {
         size_t k = seg;
         const size_t n = p - seg;
-        const void* lf = n ? memrchr(Work + seg, '\n', n) : nullptr;
-        const void* cr = n ? memrchr(Work + seg, '\r', n) : nullptr;
-        const char* eol = std::max(static_cast<const char*>(lf), static_cast<const char*>(cr));
+        // A lone CR can only stand behind the last LF.
+        const auto* lf = static_cast<const char*>(n ? memrchr(Work + seg, '\n', n) : nullptr);
+        const char* from = lf ? lf + 1 : Work + seg;
+        const size_t rest = static_cast<size_t>(Work + p - from);
+        const auto* cr = static_cast<const char*>(rest ? memrchr(from, '\r', rest) : nullptr);
+        const char* eol = std::max(lf, cr);
         if (eol) {
             k = static_cast<size_t>(eol - Work) + 1;
             in = esc = false;
@@ -394,8 +450,53 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
     if (lex_ == Lex::LineComment) i = skipLine(i);
     size_t cur = i;
     size_t stop = 0; // set when a line needs more bytes
+    // Between games: what comes next is read a byte at a time (a few blank
+    // lines, mostly) until a tag or moves begin the next game, a comment
+    // begins or the bytes end. Returns where reading goes on: behind the
+    // tag's "[", at the moves, behind the "{".
+    auto between = [&](size_t k) {
+        while (k < avail) {
+            const char c = Work[k];
+            if (IsBlank(c) || IsEol(c)) {
+                ++k;
+                continue;
+            }
+            if (c == ';' || (c == '%' && IsEol(Work[k - 1]))) {
+                lex_ = Lex::LineComment;
+                k = skipLine(k + 1);
+                continue;
+            }
+            if (c == '{') {
+                lex_ = Lex::Comment;
+                hiddenTags_ = false;
+                return k + 1;
+            }
+            TTagLineTest t = TTagLineTest::No;
+            if (c == '[')
+                t = TagLineAt(std::string_view(Work + k, Len - k));
+            else if (EndsToken(Work[k - 1]))
+                t = MovesAt(std::string_view(Work + k, Len - k));
+            if (t == TTagLineTest::More && !Final) {
+                stop = k;
+                return k;
+            }
+            if (t == TTagLineTest::Yes) {
+                Starts.push_back(Base + static_cast<int64_t>(k));
+                ended_ = false;
+                tagless_ = c != '[';
+                tags_ = c == '[';
+                return tags_ ? k + 1 : k;
+            }
+            ++k;
+        }
+        return k;
+    };
     TMasks m;
     while (i < avail && stop == 0) {
+        if (ended_ && lex_ == Lex::Moves) {
+            i = cur = between(std::max(i, cur));
+            continue;
+        }
         // The masks of the chunk at i, or of the first chunk after it that
         // has a bit in them.
         const bool comment = lex_ == Lex::Comment;
@@ -436,6 +537,7 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
                     (lex_ == Lex::Comment ? hidden_ : Starts)
                         .push_back(Base + static_cast<int64_t>(bracket));
                     open = true;
+                    if (lex_ != Lex::Comment) tagless_ = false;
                 } else if (open && kind == TLine::Other) {
                     open = false;
                 }
@@ -452,6 +554,41 @@ TGameStartScanner::RunWith(const char* Work, size_t Len, int64_t Base, bool Fina
             } else if (lex_ == Lex::Comment) {
                 toMoves(p + 1); // its "}"
                 hidden_.clear();
+            } else if (m.Open & bit) {
+                // A tag behind the moves on their line begins the next game.
+                const TTagLineTest t = TagLineAt(std::string_view(Work + p, Len - p));
+                if (t == TTagLineTest::More && !Final) {
+                    stop = p;
+                    break;
+                }
+                if (t == TTagLineTest::Yes && !inStringAt(p)) {
+                    Starts.push_back(Base + static_cast<int64_t>(p));
+                    tags_ = true;
+                    tagless_ = false;
+                }
+            } else if (m.End & bit) {
+                size_t after = 0;
+                const TTagLineTest t = ResultAt(Work, p, Len, Final, after);
+                if (t == TTagLineTest::More) {
+                    stop = p;
+                    break;
+                }
+                if (t == TTagLineTest::Yes && !inStringAt(p)) {
+                    // The game ends here: the next one may come without tags.
+                    ended_ = true;
+                    tagless_ = false;
+                    const size_t k = between(after);
+                    if (stop != 0) break;
+                    // Mostly the next game's tag follows in this chunk: its
+                    // masks serve on.
+                    if (ended_ || lex_ != Lex::Moves || k >= i + 64) {
+                        i = cur = k;
+                        rescan = true;
+                        break;
+                    }
+                    cur = k;
+                    continue;
+                }
             } else {
                 const char c = Work[p];
                 // An escape line begins at a line start only; a mark inside a
@@ -557,6 +694,7 @@ TGameStartScanner TGameStartScanner::InMovesAt(int64_t Offset, char Before2, cha
     s.carry_ = {Before2, Before1};
     s.carryBase_ = Offset - 2;
     s.consumed_ = Offset;
+    s.ended_ = false;
     return s;
 }
 
@@ -565,6 +703,7 @@ bool TGameStartScanner::StandsAt(const TGameStartScanner& Fresh) const {
     // at each "{".
     return consumed_ == Fresh.consumed_ && carryBase_ == Fresh.carryBase_ &&
            carry_ == Fresh.carry_ && lex_ == Fresh.lex_ && tags_ == Fresh.tags_ &&
+           ended_ == Fresh.ended_ && tagless_ == Fresh.tagless_ &&
            (lex_ != Lex::Comment || hiddenTags_ == Fresh.hiddenTags_) &&
            inString_ == Fresh.inString_ && escaped_ == Fresh.escaped_ && hidden_ == Fresh.hidden_;
 }
@@ -575,6 +714,10 @@ void TGameStartScanner::Finish(std::vector<int64_t>& Starts) {
     carry_.erase(0, carry_.size() - 1);
     carryBase_ = consumed_ - 1;
     carryRead_ = carry_.size();
+    // Moves without tags that the file ends before a result are no game
+    // but the rest of the one before.
+    if (tagless_ && !Starts.empty()) Starts.pop_back();
+    tagless_ = false;
     if (lex_ == Lex::Comment) Starts.insert(Starts.end(), hidden_.begin(), hidden_.end());
     hidden_.clear();
 }
@@ -663,17 +806,17 @@ bool IsOneGameText(std::string_view Text) {
     std::vector<int64_t> starts;
     scanner.Feed(bytes.data() + TGameStartScanner::HeadRoom, Text.size(), starts);
     scanner.Finish(starts);
-    return starts.size() == 1 && starts[0] == 0 && !scanner.InComment() && !scanner.InTags();
+    return starts.size() == 1 && starts[0] == 0 && Text[0] == '[' && !scanner.InComment() &&
+           !scanner.InTags();
 }
 
 bool GameStartsIn(std::string_view Text, size_t At, bool FromFileStart) {
     if (At > Text.size()) return false;
-    size_t k = At;
-    while (k > 0 && IsBlank(Text[k - 1]))
-        --k;
-    if (k >= kBomLen && Text.compare(k - kBomLen, kBomLen, kBom) == 0) k -= kBomLen;
-    if (k == 0 ? !FromFileStart : !IsEol(Text[k - 1])) return false;
-    return TagLineAt(Text.substr(At)) == TTagLineTest::Yes;
+    // A tag, wherever it stands; moves at the start of a token.
+    const std::string_view rest = Text.substr(At);
+    if (TagLineAt(rest) == TTagLineTest::Yes) return true;
+    if (MovesAt(rest) != TTagLineTest::Yes) return false;
+    return At == 0 ? FromFileStart : EndsToken(Text[At - 1]);
 }
 
 bool GameStartsAt(TFile& File, int64_t Offset) {

@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Finds the game starts of a PGN file block by block. A game starts where
-// its tag section starts: at a tag line ("[", a tag name, blanks and a
-// quoted value; blanks or a byte order mark before the "[" allowed) at the
-// top of the file, or the first one after the move text, the result or the
-// comments of the game before. Lines among the tags that are empty, escaped
-// ("%" at the line start) or carry the rest of a tag ("[", a quote or "]"
-// first) keep the section open; any other line, text after a tag's "]" or
-// a comment ends it. Text before the first tag line belongs to no game.
+// its tag section starts: at a tag ("[", a tag name, blanks and a quoted
+// value, one line end allowed between them) at the top of the file, or the
+// first one after the move text, the result or the comments of the game
+// before, on a line of its own or behind the moves. Lines among the tags
+// that are empty, escaped ("%" at the line start) or carry the rest of a
+// tag ("[", a quote or "]" first) keep the section open; any other line,
+// text after a tag's "]" or a comment ends it.
+//
+// A game without tags starts with its moves (a move number and a move, or
+// a move) at the top of the file or after the result ("*", "1-0", "0-1",
+// "1/2-1/2") that ends the game before, and ends with a result of its own
+// (moves the file ends in without one are the rest of the game before).
+// Other text there, and comments, belong to no game or to the game before.
 //
 // A brace opens a comment that runs to the next closing brace, except in a
 // string ("..." up to the line end, with \" and \\ escaped) and in a
@@ -55,8 +61,9 @@ public:
     // A scanner that takes up a file at Offset (at least 2), as one that
     // has read the bytes before it and stands in move text there: no
     // comment, string or tag section open and no line waiting for more
-    // bytes; Before2 and Before1 are the two bytes before Offset. Lets a
-    // second scanner read a later stretch of a file at the same time.
+    // bytes and no game just ended; Before2 and Before1 are the two bytes
+    // before Offset. Lets a second scanner read a later stretch of a file
+    // at the same time.
     static TGameStartScanner InMovesAt(int64_t Offset, char Before2, char Before1);
     // True when this scanner, having been fed the bytes before Fresh's
     // offset, stands where Fresh starts: whatever Fresh finds in the bytes
@@ -87,6 +94,11 @@ private:
     Lex lex_ = Lex::Moves;
     // Inside a tag section (the top of the file counts as after a game).
     bool tags_ = false;
+    // After a game's result (or at the top of the file): the next tag or
+    // move begins a game.
+    bool ended_ = true;
+    // The last start found is a game without tags, and no result came since.
+    bool tagless_ = false;
     // Inside a comment: a tag line there would open a tag section.
     bool hiddenTags_ = false;
     // Inside a string, and right behind its backslash, where reading stopped.
@@ -127,15 +139,14 @@ std::vector<int64_t> FindGameStarts(std::string_view Bytes);
 std::vector<std::string_view> SplitGameTexts(std::string_view Bytes);
 
 // True when Text, blanks around it aside, is one game as the scan finds it:
-// it begins with a tag line, holds no other start outside its comments,
+// it begins with a tag, holds no other start outside its comments,
 // leaves no comment open that would take the games behind it, and has text
 // after its tags, so that the tags of a game behind it do not join them.
 bool IsOneGameText(std::string_view Text);
 
 // True when the bytes at Offset of File look like a game start where they
-// stand: a tag line whose "[" is at Offset, with nothing but blanks or a
-// byte order mark between it and the start of its line. (Whether the text
-// before ends a game is not looked at.)
+// stand: a tag whose "[" is at Offset, or moves at the start of a token.
+// (Whether the text before ends a game is not looked at.)
 bool GameStartsAt(TFile& File, int64_t Offset);
 
 // The same look at bytes already read: Text holds the file from some offset

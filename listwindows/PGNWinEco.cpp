@@ -4,32 +4,72 @@
 #include "Notation.h"
 #include "uEco.h"
 
+#include <cctype>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace kb {
 
 namespace {
 
-// One line of a text: [Begin, End) without its line break, Next after it.
-struct TLine {
-    size_t Begin, End, Next;
+// The ECO tags of a game text, read as the game reader reads its tag
+// section; the name's letter case is ignored, as the tag parser does.
+struct TEcoTags {
+    std::vector<TTagInText> Eco;
+    size_t LastTagEnd = std::string::npos; // behind the section's last tag
 };
 
-bool NextLine(std::string_view Text, size_t Pos, TLine& L) {
-    if (Pos >= Text.size()) return false;
-    size_t e = Pos;
-    while (e < Text.size() && Text[e] != '\r' && Text[e] != '\n')
-        ++e;
-    size_t n = e;
-    if (n < Text.size() && Text[n] == '\r') ++n;
-    if (n < Text.size() && Text[n] == '\n' && (n == e || Text[n - 1] == '\r')) ++n;
-    L = {Pos, e, n};
-    return true;
+TEcoTags FindEcoTags(std::string_view Text) {
+    TEcoTags found;
+    ReadTagSection(Text, [&](const TTagInText& Tag) {
+        found.LastTagEnd = Tag.End;
+        const std::string normal = NormalTagLine(Tag.Tag);
+        const bool eco = normal.size() > 5 && normal[0] == '[' && normal[4] == ' ' &&
+                         std::toupper(static_cast<unsigned char>(normal[1])) == 'E' &&
+                         std::toupper(static_cast<unsigned char>(normal[2])) == 'C' &&
+                         std::toupper(static_cast<unsigned char>(normal[3])) == 'O';
+        if (eco) found.Eco.push_back(Tag);
+    });
+    return found;
 }
 
-bool IsEcoLine(std::string_view Line) {
-    Line = TrimBlanks(Line);
-    return Line.size() > 5 && Line.substr(0, 5) == "[ECO ";
+// The bytes a removed tag leaves: its own line, line end included, when
+// nothing else stands on it; else the tag and the blanks behind it.
+std::pair<size_t, size_t> RemovedBytes(std::string_view Text, const TTagInText& Tag) {
+    size_t from = Tag.Begin, to = Tag.End;
+    while (from > 0 && (Text[from - 1] == ' ' || Text[from - 1] == '\t'))
+        --from;
+    while (to < Text.size() && (Text[to] == ' ' || Text[to] == '\t'))
+        ++to;
+    const bool lineStart = from == 0 || Text[from - 1] == '\n' || Text[from - 1] == '\r';
+    const bool lineEnd = to == Text.size() || Text[to] == '\n' || Text[to] == '\r';
+    if (lineStart && lineEnd) {
+        if (to < Text.size()) to += Text.compare(to, 2, "\r\n") == 0 ? 2 : 1;
+        return {from, to};
+    }
+    return {Tag.Begin, lineEnd ? Tag.End : to};
+}
+
+// Text without the given tags (in text order), Keep aside, which becomes Replacement.
+std::string WithoutTags(std::string_view Text, const std::vector<TTagInText>& Tags,
+                        const TTagInText* Keep, std::string_view Replacement) {
+    std::string out;
+    size_t at = 0;
+    for (const TTagInText& t : Tags) {
+        if (&t == Keep) {
+            out.append(Text.substr(at, t.Begin - at));
+            out.append(Replacement);
+            at = t.End;
+            continue;
+        }
+        const auto [from, to] = RemovedBytes(Text, t);
+        if (from < at) continue;
+        out.append(Text.substr(at, from - at));
+        at = to;
+    }
+    out.append(Text.substr(at));
+    return out;
 }
 
 TEcoRunResult RunOnPGN(TPGN& List, const TEcoClassifier& Classify, const TEcoRunOptions& Options) {
@@ -93,43 +133,29 @@ TEcoRunResult RunOnDatabase(TPGN& List, const TEcoClassifier& Classify,
 } // namespace
 
 std::string EcoTagOf(const std::string& GameText) {
-    std::string_view t(GameText);
-    TLine l{};
-    for (size_t pos = 0; NextLine(t, pos, l); pos = l.Next) {
-        std::string_view line = TrimBlanks(t.substr(l.Begin, l.End - l.Begin));
-        if (line.empty() || line.front() != '[') break;
-        if (IsEcoLine(line)) return ExtractTagValue(line);
-    }
-    return {};
+    // The last one rules, as for the game reader.
+    const TEcoTags tags = FindEcoTags(GameText);
+    return tags.Eco.empty() ? std::string() : ExtractTagValue(NormalTagLine(tags.Eco.back().Tag));
 }
 
 std::string SetEcoTag(const std::string& GameText, const std::string& Eco) {
-    std::string_view t(GameText);
     const std::string tag = "[ECO \"" + Eco + "\"]";
-    TLine l{};
-    size_t lastTagEnd = std::string::npos;
-    std::string_view lineBreak = "\r\n";
-    for (size_t pos = 0; NextLine(t, pos, l); pos = l.Next) {
-        std::string_view line = TrimBlanks(t.substr(l.Begin, l.End - l.Begin));
-        if (line.empty() || line.front() != '[') break;
-        if (l.Next > l.End) lineBreak = t.substr(l.End, l.Next - l.End);
-        if (IsEcoLine(line)) return GameText.substr(0, l.Begin) + tag + GameText.substr(l.End);
-        lastTagEnd = l.End;
-    }
-    if (lastTagEnd == std::string::npos) return GameText;
-    return GameText.substr(0, lastTagEnd) + std::string(lineBreak) + tag +
-           GameText.substr(lastTagEnd);
+    const TEcoTags tags = FindEcoTags(GameText);
+    // The last ECO tag takes the code, the others go.
+    if (!tags.Eco.empty()) return WithoutTags(GameText, tags.Eco, &tags.Eco.back(), tag);
+    if (tags.LastTagEnd == std::string::npos) return GameText;
+    // A line of its own behind the last tag, with the text's line ends.
+    const size_t eol = GameText.find_first_of("\r\n");
+    std::string lineBreak = "\r\n";
+    if (eol != std::string::npos)
+        lineBreak = GameText.compare(eol, 2, "\r\n") == 0 ? "\r\n" : GameText.substr(eol, 1);
+    return GameText.substr(0, tags.LastTagEnd) + lineBreak + tag + GameText.substr(tags.LastTagEnd);
 }
 
 std::string RemoveEcoTag(const std::string& GameText) {
-    std::string_view t(GameText);
-    TLine l{};
-    for (size_t pos = 0; NextLine(t, pos, l); pos = l.Next) {
-        std::string_view line = TrimBlanks(t.substr(l.Begin, l.End - l.Begin));
-        if (line.empty() || line.front() != '[') break;
-        if (IsEcoLine(line)) return GameText.substr(0, l.Begin) + GameText.substr(l.Next);
-    }
-    return GameText;
+    const TEcoTags tags = FindEcoTags(GameText);
+    if (tags.Eco.empty()) return GameText;
+    return WithoutTags(GameText, tags.Eco, nullptr, {});
 }
 
 std::string ClassifyByTable(const std::string& GameText) {

@@ -451,6 +451,8 @@ private:
     // The king move From -> To is castling written as the king's move.
     bool KingMoveIsCastling(int32_t From, int32_t To, int32_t Side, bool& Short) const;
     bool FMoveRead = false;
+    // The result that ended the main line's moves ("*", "1-0", ...), if any.
+    std::string FMovesResult;
     bool FNoGame = false;
     bool FVariationOpened = false;
     bool FVariationClosed = false;

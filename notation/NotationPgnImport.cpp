@@ -115,8 +115,22 @@ bool StartsMove(std::string_view Buf, size_t Q) {
                                   Buf[Q + 1] == 'x' || Buf[Q + 1] == '-');
 }
 
+// Tag, one tag from its "[", is named Name (upper case), letter case
+// ignored, as the tag parser reads names (a missing value reads empty).
+bool NamesTag(std::string_view Tag, std::string_view Name) {
+    size_t i = 1;
+    while (i < Tag.size() && (Tag[i] == ' ' || Tag[i] == '\t'))
+        ++i;
+    if (Tag.size() - i < Name.size()) return false;
+    for (size_t k = 0; k < Name.size(); ++k)
+        if (std::toupper(static_cast<unsigned char>(Tag[i + k])) != Name[k]) return false;
+    i += Name.size();
+    return i == Tag.size() || Tag[i] == ' ' || Tag[i] == '\t' || Tag[i] == '"';
+}
+
 // Tag, one tag from its "[", is named "Variant": blanks may stand around
-// the name, and its value may follow without one.
+// the name, and its value may follow without one or be missing (the tag
+// then reads with an empty value).
 bool NamesVariant(std::string_view Tag) {
     size_t i = 1;
     while (i < Tag.size() && (Tag[i] == ' ' || Tag[i] == '\t'))
@@ -124,7 +138,7 @@ bool NamesVariant(std::string_view Tag) {
     constexpr std::string_view name = "Variant";
     if (Tag.compare(i, name.size(), name) != 0) return false;
     i += name.size();
-    return i < Tag.size() && (Tag[i] == ' ' || Tag[i] == '\t' || Tag[i] == '"');
+    return i == Tag.size() || Tag[i] == ' ' || Tag[i] == '\t' || Tag[i] == '"';
 }
 
 int32_t SquareOf(char file, char rank) {
@@ -709,6 +723,8 @@ bool TNotation::ReadMoveToken(std::string_view Buf, size_t& Pos) {
         const char c = Buf[q];
         // "O-O?dxc4": the next move may follow a move's signs without a blank.
         if (signed_ && StartsMove(Buf, q)) break;
+        // "e5.Nf3": so may a move behind a dot.
+        if (c == '.' && q + 1 < Buf.size() && StartsMove(Buf, q + 1)) break;
         if (!TokenMark[static_cast<unsigned char>(c)]) {
             // A promotion letter after "=" may come in lower case.
             token.push_back((afterEquals && IsLower(c)) ? static_cast<char>(c - 'a' + 'A') : c);
@@ -980,6 +996,7 @@ int TNotation::ParseMovetext(std::string_view Buf) {
     TBaum* tailOwner = nullptr;
     TVariante* tailLine = nullptr;
     int result = ParseOk;
+    FMovesResult.clear();
     for (size_t p = start; p < n; ++p) {
         const char c = Buf[p];
         if (!MovetextActive[static_cast<unsigned char>(c)]) continue;
@@ -1009,7 +1026,9 @@ int TNotation::ParseMovetext(std::string_view Buf) {
             NagToAnnotation(digits);
             if (CurrentMove && digits == "998") CurrentMove->Zug.Flags |= FlagGreater;
             if (CurrentMove && digits == "999") CurrentMove->Zug.Flags |= FlagLess;
+            // The token is gone from the moves: a "*" or "-" in it ends nothing.
             p = q - 1;
+            continue;
         } else if (c == '(') {
             if (!CurrentMove) {
                 // A variation before the first move has nothing to branch from.
@@ -1098,7 +1117,21 @@ int TNotation::ParseMovetext(std::string_view Buf) {
             result = ParseError; // a null move: no position follows from it
             break;
         }
-        if (p >= n || Buf[p] == '*' || Buf[p] == '-') break;
+        if (p >= n || Buf[p] == '*' || Buf[p] == '-') {
+            // The result that ends the main line.
+            if (p < n && open.empty()) {
+                const std::string_view before = Buf.substr(0, p), after = Buf.substr(p + 1);
+                if (Buf[p] == '*')
+                    FMovesResult = "*";
+                else if (before.ends_with('1') && after.starts_with('0'))
+                    FMovesResult = "1-0";
+                else if (before.ends_with('0') && after.starts_with('1'))
+                    FMovesResult = "0-1";
+                else if (before.ends_with("1/2") && after.starts_with("1/2"))
+                    FMovesResult = "1/2-1/2";
+            }
+            break;
+        }
     }
     if (result == ParseSilent) {
         FreeTree();
@@ -1132,71 +1165,31 @@ int TNotation::LoadPGN(std::string_view Text) {
             Text.remove_prefix(3);
         std::string& buffer = FMovetext;
         buffer.clear();
-        bool hasTags = false;
+        bool hasTags = false, resultTag = false;
+        FMovesResult.clear();
         std::string variant;
         std::string variantLine; // the last Variant tag line, in its normal form
         FNoGame = false;
         if (!TrimBlanks(Text).empty()) {
             std::vector<std::string_view>& lines = FLines;
-            SplitLines(Text, lines);
-            size_t i = 0;
-            while (i < lines.size() &&
-                   !(TrimBlanks(lines[i]).size() > 0 && TrimBlanks(lines[i])[0] == '['))
-                ++i;
-            // Bare movetext (a pasted "1. e4 e5") has no tags: read all of
-            // it as moves rather than load an empty game and call it done.
-            if (i == lines.size()) i = 0;
-            if (i < lines.size()) {
-                std::vector<std::string_view>& tagsOfLine = FLineTags;
-                std::string joined; // a tag cut by line ends, whole again
-                while (i < lines.size()) {
-                    std::string_view line = TrimBlanks(lines[i]);
-                    if (!line.empty() && line[0] == '[') {
-                        while (i + 1 < lines.size()) {
-                            std::string more = JoinCutTag(line, TrimBlanks(lines[i + 1]));
-                            if (more.empty()) break;
-                            joined = std::move(more);
-                            line = joined;
-                            ++i;
-                        }
-                        // Several tags may share a line, and move text may follow the last.
-                        const std::string_view rest = SplitTagLine(line, tagsOfLine);
-                        for (const std::string_view t : tagsOfLine) {
-                            ParseTagLine(GameData.EventData, t);
-                            if (!NamesVariant(t)) continue;
-                            // Read as the line's normal form is, like every tag.
-                            if (WellFormedTagLine(t)) {
-                                if (t.substr(1, 8) == "Variant ") variantLine = t;
-                            } else if (std::string n = NormalTagLine(t);
-                                       n.compare(0, 9, "[Variant ") == 0) {
-                                variantLine = std::move(n);
-                            }
-                        }
-                        hasTags = true;
-                        if (!rest.empty()) {
-                            lines[i] = rest; // the move text starts here
-                            break;
-                        }
-                        ++i;
-                        continue;
-                    }
-                    // An escaped line is no text of the game, here as in the moves.
-                    if (!lines[i].empty() && lines[i][0] == '%') {
-                        ++i;
-                        continue;
-                    }
-                    if (line.empty()) {
-                        // An empty line inside the tags does not end them.
-                        size_t j = i + 1;
-                        while (j < lines.size() && TrimBlanks(lines[j]).empty())
-                            ++j;
-                        if (j < lines.size() && TrimBlanks(lines[j])[0] == '[') {
-                            i = j;
-                            continue;
-                        }
-                    }
-                    break;
+            // Bare movetext (a pasted "1. e4 e5") has no tags: all of it is
+            // read as moves rather than an empty game called done.
+            const size_t moves = ReadTagSection(Text, [&](const TTagInText& Tag) {
+                const std::string_view t = Tag.Tag;
+                ParseTagLine(GameData.EventData, t);
+                hasTags = true;
+                resultTag = resultTag || NamesTag(t, "RESULT");
+                if (!NamesVariant(t)) return;
+                // Read as the line's normal form is, like every tag.
+                if (WellFormedTagLine(t)) {
+                    if (t.substr(1, 8) == "Variant ") variantLine = t;
+                } else if (std::string n = NormalTagLine(t); n.compare(0, 9, "[Variant ") == 0) {
+                    variantLine = std::move(n);
                 }
+            });
+            SplitLines(Text.substr(moves), lines);
+            size_t i = 0;
+            {
                 // The last Variant line rules. The list keeps a repeated line at
                 // its first place, so the ruling one moves behind the other
                 // Variant lines, where readers of the export look for it.
@@ -1288,6 +1281,13 @@ int TNotation::LoadPGN(std::string_view Text) {
         } else if (!trimmed.empty()) {
             const int parsed = ParseMovetext(trimmed);
             if (parsed != ParseOk) result = -1;
+            // Without a Result tag the result in the moves is the game's.
+            if (!resultTag) {
+                if (FMovesResult.empty() && !HasMoves())
+                    for (const char* r : {"*", "1-0", "0-1", "1/2-1/2"})
+                        if (trimmed == r) FMovesResult = r;
+                if (!FMovesResult.empty()) GameData.EventData.Result = FMovesResult;
+            }
             // A variation before the first move fails without a message.
             if (parsed == ParseError) {
                 if (OnError) OnError(this, FEnglish ? LoadErrorEn : LoadErrorDe);

@@ -502,7 +502,7 @@ TEST(PgnFiles, IsPGNFileRules) {
     };
     std::string thousand;
     for (int i = 0; i < 999; ++i)
-        thousand += "1. e4 e5\r\n";
+        thousand += "a note\r\n";
 
     EXPECT_TRUE(check(""));
     EXPECT_TRUE(check("\r\n\r\n\n\r"));
@@ -514,7 +514,11 @@ TEST(PgnFiles, IsPGNFileRules) {
     EXPECT_TRUE(check("\xEF\xBB\xBF\r\n"));
     EXPECT_FALSE(check("\xEF\xBB\xBFsome text"));
     EXPECT_TRUE(check(thousand + "[Event \"x\"]\r\n"));
-    EXPECT_FALSE(check(thousand + "1. d4\r\n[Event \"x\"]\r\n"));
+    EXPECT_FALSE(check(thousand + "a note\r\n[Event \"x\"]\r\n"));
+    // So do the moves of a game without tags.
+    EXPECT_TRUE(check(thousand + "1. d4 d5 *\r\n"));
+    EXPECT_TRUE(check("12...Nf6 13. O-O *\n"));
+    EXPECT_FALSE(check("1. a note\n2. see below\n"));
     EXPECT_FALSE(check("  \r\n"));
     EXPECT_FALSE(check("some text"));
     // Any tag line opens a game, in any letter case, with any blanks (or
@@ -523,7 +527,7 @@ TEST(PgnFiles, IsPGNFileRules) {
     EXPECT_TRUE(check("[Event\t\"x\"]\n"));
     EXPECT_TRUE(check("[Event\"x\"]"));
     EXPECT_TRUE(check("junk\n  [White \"W\"]\n"));
-    EXPECT_FALSE(check("x[Event \"x\"]\n1. e4"));
+    EXPECT_FALSE(check("x[Event \"x\"]\nnote"));
     EXPECT_FALSE(check("[Event x]\n[Event \"x\n"));
 
     EXPECT_FALSE(kb::IsPGNFile((dir / "missing.pgn").string()));

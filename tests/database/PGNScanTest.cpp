@@ -117,7 +117,8 @@ TEST(PGNScan, ZeroBytesHideNoGameAndLeadingTextBelongsToNone) {
     TPGN pgn;
     ASSERT_TRUE(pgn.SetFileName((dir / "z.pgn").string()));
     ASSERT_EQ(pgn.GameCount(), 2);
-    EXPECT_EQ(pgn.Record(0).Start, static_cast<int64_t>(bytes.find("[Event \"first")));
+    // A tag behind text on its line opens the first game all the same.
+    EXPECT_EQ(pgn.Record(0).Start, static_cast<int64_t>(bytes.find("[Event \"quoted")));
     EXPECT_EQ(pgn.Record(1).Start, static_cast<int64_t>(bytes.find("[Event \"second")));
     std::string text;
     bool deleted = true;
@@ -126,7 +127,7 @@ TEST(PGNScan, ZeroBytesHideNoGameAndLeadingTextBelongsToNone) {
     EXPECT_EQ(text, "[Event \"second\"]\r\n\r\n1. d4 *");
     // The game ends where the next starts; the zeros between are not text.
     ASSERT_TRUE(pgn.ReadGameText(0, deleted, text));
-    EXPECT_EQ(text.rfind("[Event \"first\"]", 0), 0u);
+    EXPECT_EQ(text.rfind("[Event \"quoted\"]\r\n[Event \"first\"]", 0), 0u);
 }
 
 TEST(PGNScan, EmptyAndBlankFilesHoldNoGames) {
@@ -684,6 +685,36 @@ std::vector<std::string> TagSectionCases() {
         c960.erase(at, end - at);
     }
     cases.push_back(a + above + c960);
+    // A tag cut over two lines first in a game; tags behind the moves on
+    // their line (alone, with others below, or the whole game on a line);
+    // games without tags, before, between and after others; a last move
+    // right behind a dot; a result in the moves without a Result tag.
+    cases.push_back(
+        "[Event\n\"A\"]\n[Site \"S2\"]\n[Result \"1-0\"]\n\n1. e4 e5 1-0\n\n[Event\r\n \"B\"]" + b);
+    cases.push_back("[Event\n\"A\"] [Site\n\"S2\"] [Result \"1-0\"] 1. e4 e5 1-0\n\n[Event \"B\"]" +
+                    b);
+    cases.push_back(
+        "[Event \"A\"] [Result \"1-0\"] 1. e4 e5 1-0 [Event \"B\"] [White \"W2\"] [Black "
+        "\"B2\"] [Result \"0-1\"] 1. d4 d5 0-1 [Event \"C\"] 1. c4 *");
+    cases.push_back(a.substr(0, a.size() - 2) + " [Event \"B\"]" + b);
+    cases.push_back("1. e4 e5 *\n\n1. d4 d5 *\n1. c4 c5 1/2-1/2 1. f4 f5 0-1\n\n1. g4 g5\n");
+    cases.push_back("1. e4 e5 1-0\n\n[Event \"B\"]" + b + "\n1. c4 c5 *\n");
+    cases.push_back("[Event \"A\"]\n[Result \"*\"]\n\n1. e4 e5.Nf3 *\n\n[Event \"B\"]" + b);
+    cases.push_back("[Event \"A\"]\n\n1. e4 e5 1-0\n\n[Event \"B\"]\n\n1. d4 d5 0-1\n");
+    // Real games without tags, and all on one line.
+    std::string real;
+    for (const auto& g :
+         kbtest::SplitPgnGames(kbtest::ReadFile(kbtest::TestData("pgn/Korchnoi.pgn"))))
+        if ((real += g).size() > 12000) break;
+    std::string noTags, oneLine;
+    for (const std::string_view g : SplitGameTexts(real)) {
+        const std::string_view t = TrimBlanks(g);
+        noTags += std::string(t.substr(t.find("\r\n1.") + 2)) + "\r\n\r\n";
+    }
+    for (const char c : real)
+        oneLine += c == '\r' || c == '\n' ? ' ' : c;
+    cases.push_back(noTags);
+    cases.push_back(oneLine);
     return cases;
 }
 
@@ -713,18 +744,34 @@ TEST(PGNScan, TagSectionsStartGamesForListImportAndDelete) {
         EXPECT_EQ(imported.exitCode, 0) << imported.out;
         EXPECT_NE(imported.out.find("games\t" + std::to_string(games) + "\n"), std::string::npos)
             << imported.out;
-        const auto exported = kbtest::Run({kbtest::BenchPath(), "db-export", kbf});
-        ASSERT_EQ(exported.exitCode, 0);
-        kbtest::WriteFile(dir / "out.pgn", exported.out.substr(0, exported.out.rfind("seconds\t")));
-        // The moves as pgn-extract reads them (a game that lost its
-        // position has none), and the players, site and date of the file.
-        EXPECT_EQ(PgnExtractGames(pgnExtract, dir / "out.pgn", false),
-                  PgnExtractGames(pgnExtract, file, false));
-        for (const char* tag : {"[Site \"S2\"]", "[Date \"2002.02.02\"]", "[White \"W2\"]"}) {
-            if (cases[c].find(tag) != std::string::npos) {
-                EXPECT_NE(exported.out.find(tag), std::string::npos) << tag;
+        // The database's export, and the file's own (every game loaded and
+        // written again): the moves and results as pgn-extract reads them (a
+        // game that lost its position has none), and the players, site and
+        // date of the file.
+        for (const char* how : {"db-export", "pgn-export"}) {
+            SCOPED_TRACE(how);
+            const auto exported = kbtest::Run(
+                {kbtest::BenchPath(), how, std::string(how) == "db-export" ? kbf : file.string()});
+            ASSERT_EQ(exported.exitCode, 0);
+            kbtest::WriteFile(dir / "out.pgn",
+                              exported.out.substr(0, exported.out.rfind("seconds\t")));
+            EXPECT_EQ(PgnExtractGames(pgnExtract, dir / "out.pgn", false),
+                      PgnExtractGames(pgnExtract, file, false));
+            for (const char* tag :
+                 {"[Site \"S2\"]", "[Date \"2002.02.02\"]", "[White \"W2\"]", "[Event \"A\"]"}) {
+                if (cases[c].find(tag) != std::string::npos) {
+                    EXPECT_NE(exported.out.find(tag), std::string::npos) << tag;
+                }
             }
         }
+        // One line a game, each read without a word.
+        const auto errors = dir / "err.txt";
+        const auto loaded = kbtest::Run({"/bin/sh", "-c", "\"$0\" pgn-load \"$1\" 2>\"$2\"",
+                                         kbtest::BenchPath(), file.string(), errors.string()});
+        EXPECT_EQ(loaded.exitCode, 0);
+        EXPECT_EQ(kbtest::ReadFile(errors), "");
+        EXPECT_EQ(static_cast<size_t>(std::count(loaded.out.begin(), loaded.out.end(), '\n')),
+                  games + 1);
 
         for (size_t row = 0; row < games; ++row) {
             SCOPED_TRACE(testing::Message() << "row " << row);
@@ -736,6 +783,30 @@ TEST(PGNScan, TagSectionsStartGamesForListImportAndDelete) {
             rest.erase(rest.begin() + static_cast<long>(row));
             EXPECT_EQ(ScannedGames(kbtest::ReadFile(copy)), rest);
             EXPECT_EQ(CountEvents(PgnExtractGames(pgnExtract, copy)), games - 1);
+        }
+    }
+}
+
+// A game without tags starts only behind a result: a delete that would put
+// it behind a game without one would join the two, and is refused; the file
+// stays as it was. Other rows go as ever.
+TEST(PGNScan, DeleteThatWouldJoinTheGameBehindIsRefused) {
+    kbtest::TempDir dir;
+    const auto file = dir / "j.pgn";
+    const std::string text = "[Event \"A\"]\r\n\r\n1. e4 e5\r\n\r\n[Event \"B\"]\r\n\r\n1. d4 d5 "
+                             "1-0\r\n\r\n1. c4 c5 *\r\n";
+    for (int row : {1, 0, 2}) {
+        SCOPED_TRACE(row);
+        kbtest::WriteFile(file, text);
+        TPGN pgn;
+        ASSERT_TRUE(pgn.SetFileName(file.string()));
+        ASSERT_EQ(pgn.GameCount(), 3);
+        EXPECT_EQ(pgn.DeleteGame(row), row != 1);
+        TPGN again;
+        ASSERT_TRUE(again.SetFileName(file.string()));
+        EXPECT_EQ(again.GameCount(), row == 1 ? 3 : 2);
+        if (row == 1) {
+            EXPECT_EQ(kbtest::ReadFile(file), text);
         }
     }
 }

@@ -17,6 +17,75 @@ bool Blank(char c) {
     return c == ' ' || c == '\t';
 }
 
+// Blanks and at most one line end from J on; false when the bytes end first.
+bool Gap(const std::string& B, size_t& J) {
+    const size_t n = B.size();
+    while (J < n && Blank(B[J]))
+        ++J;
+    if (J < n && Eol(B[J])) {
+        J += B.compare(J, 2, "\r\n") == 0 ? 2 : 1;
+        while (J < n && Blank(B[J]))
+            ++J;
+    }
+    return J < n;
+}
+
+// A tag opens at K: "[", the name, the quoted value; one line end may
+// stand between them.
+bool TagAt(const std::string& B, size_t K) {
+    const size_t n = B.size();
+    if (K >= n || B[K] != '[') return false;
+    size_t j = K + 1;
+    if (!Gap(B, j)) return false;
+    const size_t name = j;
+    while (j < n && (std::isalnum(static_cast<unsigned char>(B[j])) || B[j] == '_'))
+        ++j;
+    if (j == name || !Gap(B, j) || B[j] != '"') return false;
+    for (++j; j < n && !Eol(B[j]);) {
+        if (B[j] == '"') return true;
+        j += B[j] == '\\' && j + 1 < n && (B[j + 1] == '"' || B[j + 1] == '\\') ? 2 : 1;
+    }
+    return false;
+}
+
+// Moves begin at K: a move number and a move, or a move.
+bool MovesStartAt(const std::string& B, size_t K) {
+    const size_t n = B.size();
+    size_t j = K;
+    if (j < n && std::isdigit(static_cast<unsigned char>(B[j]))) {
+        while (j < n && std::isdigit(static_cast<unsigned char>(B[j])))
+            ++j;
+        if (j >= n || B[j] != '.') return false;
+        while (j < n && B[j] == '.')
+            ++j;
+        while (j < n && Blank(B[j]))
+            ++j;
+    }
+    if (j + 1 >= n) return false;
+    const std::string_view two(B.data() + j, 2);
+    const bool file = two[1] >= 'a' && two[1] <= 'h', rank = two[1] >= '1' && two[1] <= '8';
+    if (two[0] >= 'a' && two[0] <= 'h') return rank || two[1] == 'x';
+    if (std::string_view("KQRBN").find(two[0]) != std::string_view::npos)
+        return file || rank || two[1] == 'x';
+    return two == "O-";
+}
+
+// A result ("*", "1-0", "0-1", "1/2-1/2") from the "*" or "-" at K; End goes
+// behind it. A blank, a line end, "{", "[", ";", "%" or the end of the bytes
+// must follow.
+bool ResultAt(const std::string& B, size_t K, size_t& End) {
+    std::string rest;
+    if (B[K] == '-') {
+        if (K == 0) return false;
+        rest = B[K - 1] == '1' ? "0" : B[K - 1] == '0' ? "1" : B[K - 1] == '2' ? "1/2" : "";
+        if (rest.empty()) return false;
+    }
+    if (B.compare(K + 1, rest.size(), rest) != 0) return false;
+    End = K + 1 + rest.size();
+    return End >= B.size() || Blank(B[End]) || Eol(B[End]) ||
+           std::string_view("{[;%").find(B[End]) != std::string_view::npos;
+}
+
 // 0: a tag line (its "[" at Bracket), 1: a line that keeps tags open, 2: any other.
 int LineKind(const std::string& B, size_t Q, size_t& Bracket) {
     const size_t n = B.size();
@@ -26,21 +95,9 @@ int LineKind(const std::string& B, size_t Q, size_t& Bracket) {
         ++k;
     if (k == n || Eol(B[k]) || B[k] == '"' || B[k] == ']' || (B[k] == '%' && k == Q)) return 1;
     if (B[k] != '[') return 2;
-    size_t j = k + 1;
-    while (j < n && (std::isalnum(static_cast<unsigned char>(B[j])) || B[j] == '_'))
-        ++j;
-    if (j == k + 1) return 1;
-    while (j < n && Blank(B[j]))
-        ++j;
-    if (j >= n || B[j] != '"') return 1;
-    for (++j; j < n && !Eol(B[j]);) {
-        if (B[j] == '"') {
-            Bracket = k;
-            return 0;
-        }
-        j += B[j] == '\\' && j + 1 < n && (B[j + 1] == '"' || B[j + 1] == '\\') ? 2 : 1;
-    }
-    return 1;
+    if (!TagAt(B, k)) return 1;
+    Bracket = k;
+    return 0;
 }
 
 } // namespace
@@ -49,29 +106,66 @@ std::vector<int64_t> PlainStarts(const std::string& B) {
     std::vector<int64_t> starts, hidden;
     enum { Moves, Comment, Line } lex = Moves;
     bool tags = false, hiddenTags = false, str = false, esc = false;
+    bool ended = true;    // at the top of the file, or behind a result
+    bool tagless = false; // the last start has no tags, and no result came since
     for (size_t i = 0; i < B.size(); ++i) {
-        if (i == 0 || Eol(B[i - 1])) {
+        const bool lineStart = i == 0 || Eol(B[i - 1]);
+        if (lineStart) {
             if (lex == Line) lex = Moves;
             str = esc = false;
+        }
+        const char c = B[i];
+        if (ended && lex == Moves) {
+            // Between games a tag or moves begin the next one; strings are
+            // only followed there, for the marks behind.
+            if (str) {
+                if (esc)
+                    esc = false;
+                else if (c == '\\')
+                    esc = true;
+                else if (c == '"')
+                    str = false;
+            } else if (c == '"') {
+                str = true;
+            }
+            const bool tokenStart =
+                i == 0 || Blank(B[i - 1]) || Eol(B[i - 1]) ||
+                std::string_view("})]\xBF").find(B[i - 1]) != std::string_view::npos;
+            if (c == ';' || (c == '%' && lineStart)) {
+                lex = Line;
+            } else if (c == '{') {
+                lex = Comment;
+                hiddenTags = false;
+            } else if (c == '[' ? TagAt(B, i) : tokenStart && MovesStartAt(B, i)) {
+                starts.push_back(static_cast<int64_t>(i));
+                ended = false;
+                tags = c == '[';
+                tagless = !tags;
+            }
+            continue;
+        }
+        if (lineStart && lex != Line) {
             size_t bracket = 0;
             const int kind = LineKind(B, i, bracket);
             bool& open = lex == Comment ? hiddenTags : tags;
             if (!open && kind == 0) {
                 (lex == Comment ? hidden : starts).push_back(static_cast<int64_t>(bracket));
                 open = true;
+                tagless = tagless && lex == Comment;
             } else if (open && kind == 2) {
                 open = false;
             }
         }
-        const char c = B[i];
         if (Eol(c) || lex == Line) continue;
         if (lex == Comment) {
             if (c == '}') {
                 lex = Moves;
+                str = esc = false;
                 hidden.clear();
             }
             continue;
         }
+        size_t end = 0;
         if (str) {
             if (esc)
                 esc = false;
@@ -84,7 +178,7 @@ std::vector<int64_t> PlainStarts(const std::string& B) {
         } else if (c == '{') {
             lex = Comment;
             tags = hiddenTags = false;
-        } else if (c == ';' || (c == '%' && (i == 0 || Eol(B[i - 1])))) {
+        } else if (c == ';' || (c == '%' && lineStart)) {
             if (c == ';') tags = false;
             lex = Line;
         } else if (c == ']' && tags) {
@@ -92,8 +186,18 @@ std::vector<int64_t> PlainStarts(const std::string& B) {
             while (k < B.size() && Blank(B[k]))
                 ++k;
             if (k < B.size() && !Eol(B[k]) && B[k] != '[') tags = false;
+        } else if (c == '[' && !tags && TagAt(B, i)) {
+            starts.push_back(static_cast<int64_t>(i)); // behind moves on their line
+            tags = true;
+            tagless = false;
+        } else if ((c == '*' || c == '-') && !tags && ResultAt(B, i, end)) {
+            ended = true;
+            tagless = false;
+            i = end - 1;
         }
     }
+    // Moves without tags the bytes end in before a result are no game.
+    if (tagless) starts.pop_back();
     if (lex == Comment) starts.insert(starts.end(), hidden.begin(), hidden.end());
     return starts;
 }

@@ -14,10 +14,12 @@
 namespace pgntest {
 
 // Offsets of game starts found the slow way, a byte and a line at a time:
-// the "[" of a tag line (blanks or a byte order mark before it allowed) at
-// the top or behind text that ends a tag section, outside brace comments,
-// ";" comments and "%" lines; marks inside strings count not. Tag lines in
-// a comment that never closes count after all.
+// the "[" of a tag (one line end allowed inside its opening; blanks or a
+// byte order mark before it allowed) at the top or behind text that ends a
+// tag section, on its own line or behind moves, and the moves that follow
+// a result or stand at the top; outside brace comments, ";" comments and
+// "%" lines; marks inside strings count not. Tag lines in a comment that
+// never closes count after all.
 std::vector<int64_t> PlainStarts(const std::string& Bytes);
 
 // A game whose text is about Length bytes (at least its header), with tags

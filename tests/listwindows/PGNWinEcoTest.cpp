@@ -3,6 +3,7 @@
 // not load keep their text; a stopped or failed run leaves the file byte for
 // byte; a database run leaves deleted slots alone.
 #include "PGNWinEco.h"
+#include "Notation.h"
 #include "PGNWinTestUtil.h"
 #include "TestSupport.h"
 
@@ -68,6 +69,37 @@ TEST(EcoTag, SetAndReadKeepEveryOtherByte) {
     EXPECT_EQ(kb::RemoveEcoTag(lf), "[Event \"x\"]\n[White \"w\"]\n\n1. e4 *");
     EXPECT_EQ(kb::RemoveEcoTag(kb::SetEcoTag(none, "B00")), none);
     EXPECT_EQ(kb::RemoveEcoTag(none), none);
+
+    // The tag section as the game reader reads it: an ECO tag behind an
+    // empty line among the tags, on a line with others or cut by a line end
+    // is the game's code (the last of two); the new code replaces it, and
+    // the reader sees the new one.
+    for (const std::string& game :
+         {std::string("[Event \"x\"]\r\n\r\n[ECO \"A00\"]\r\n[White \"w\"]\r\n\r\n1. e4 *"),
+          std::string("[Event \"x\"] [ECO \"A00\"] [White \"w\"]\r\n\r\n1. e4 *"),
+          std::string("[Event \"x\"] [White \"w\"] [ECO \"A00\"] 1. e4 *"),
+          std::string("[Event \"x\"]\n[ECO\n\"A00\"]\n\n1. e4 *"),
+          std::string("[Event \"x\"]\n[eco \"A01\"]\n\n[ECO \"A00\"]\n\n1. e4 *")}) {
+        SCOPED_TRACE(game);
+        EXPECT_EQ(kb::EcoTagOf(game), "A00");
+        kb::TNotation n;
+        const std::string set = kb::SetEcoTag(game, "C20");
+        ASSERT_EQ(n.LoadPGN(set), 0) << set;
+        EXPECT_EQ(n.GameData.EventData.ECO, "C20") << set;
+        EXPECT_EQ(kb::EcoTagOf(set), "C20");
+        ASSERT_TRUE(n.HasMoves());
+        const std::string removed = kb::RemoveEcoTag(set);
+        ASSERT_EQ(n.LoadPGN(removed), 0) << removed;
+        EXPECT_EQ(n.GameData.EventData.ECO, "") << removed;
+        if (game.find("[White") != std::string::npos) {
+            EXPECT_EQ(n.GameData.EventData.White, "w") << removed;
+        }
+        ASSERT_TRUE(n.HasMoves());
+    }
+    const std::string shared = "[Event \"x\"] [ECO \"A00\"] [White \"w\"]\r\n\r\n1. e4 *";
+    EXPECT_EQ(kb::SetEcoTag(shared, "C20"),
+              "[Event \"x\"] [ECO \"C20\"] [White \"w\"]\r\n\r\n1. e4 *");
+    EXPECT_EQ(kb::RemoveEcoTag(shared), "[Event \"x\"] [White \"w\"]\r\n\r\n1. e4 *");
 }
 
 // A game with a main line that meets no table position loses a tag nobody

@@ -229,7 +229,9 @@ TEST(PrintText, SplitGamesAtEventLines) {
     ASSERT_EQ(g.size(), 2u);
     EXPECT_EQ(g[0], "[event \"a\"]\r\n1. e4 *\r\n");
     EXPECT_EQ(g[1], "[Event \"b\"]\r\n\r\n1. d4 *\r\n");
-    EXPECT_TRUE(SplitPrintGames("1. e4 e5 *").empty());
+    // Moves without tags are a game as well; text that is neither is none.
+    EXPECT_EQ(SplitPrintGames("1. e4 e5 *"), std::vector<std::string>{"1. e4 e5 *\r\n"});
+    EXPECT_TRUE(SplitPrintGames("a note\n").empty());
 
     // An Event line inside a comment belongs to the comment; a brace in a
     // tag's string or a rest-of-line comment opens none.

@@ -405,6 +405,12 @@ TEST(NotationExport, WrittenWholeAndReadBackTheSame) {
                 "\"\"]\r\n\r\n1. e4 *\r\n",
          {"[Variant \"crazyhouse\"]", "[Variant \"\"]", ""},
          1},
+        // A Variant line cut before its value reads as an empty value, and
+        // rules as the last one read.
+        {"a Variant line without a value",
+         tags + "[Variant \r\n[VarianT \"\"]\r\n\r\n1. e4 *\r\n",
+         {"[VarianT \"\"]", "[Variant \"\"]", ""},
+         1},
         {"Chess960 named before a Variant line that does not",
          tags + "[FEN \"nbbrknrq/pppppppp/8/8/8/8/PPPPPPPP/NBBRKNRQ w KQkq - 0 1\"]\r\n[Variant "
                 "\"Chess960\"]\r\n[Variant \"\"]\r\n\r\n1. e4 *\r\n",

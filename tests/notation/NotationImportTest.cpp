@@ -418,6 +418,24 @@ TEST(NotationImport, OddSuffixesAndNagNumbers) {
     EXPECT_EQ(ml[4]->Zug.Glyph, 0);
     EXPECT_EQ(ml[4]->Zug.NAG, 0); // 10 is no NAG of ours
     EXPECT_EQ(ml[5]->Zug.Glyph, 5);
+
+    // A "*" or "-" inside a NAG token ends nothing; a move right behind a
+    // dot is read, the last one too.
+    Loaded h(Pgn("1. e4 $* e5 $1-0 2. Nf3 Nc6 3.Bb5 a6.Ba4 *"));
+    EXPECT_EQ(h.result, 0);
+    EXPECT_EQ(MainLineTexts(h.n),
+              (std::vector<std::string>{"1.e4", "e5", "2.Nf3", "Nc6", "3.Bb5", "a6", "4.Ba4"}));
+    // Without a Result tag the result in the moves is the game's, in the
+    // main line only.
+    for (const auto& [text, result] : {std::pair{"[Event \"E\"]\n\n1. e4 e5 1-0\n", "1-0"},
+                                       {"[Event \"E\"]\n\n1. e4 (1. d4 0-1) e5 1/2-1/2\n", "*"},
+                                       {"[Event \"E\"]\n\n0-1\n", "0-1"},
+                                       {"1. e4 e5 0-1", "0-1"},
+                                       {"[Event \"E\"]\n[Result \"*\"]\n\n1. e4 e5 1-0\n", "*"},
+                                       {"[Event \"E\"]\n\n1. e4 e5\n", "*"}}) {
+        Loaded r(text);
+        EXPECT_EQ(r.n.GameData.EventData.Result, result) << text;
+    }
 }
 
 } // namespace
