@@ -213,6 +213,37 @@ bool IsStandardStart(const TStellung& P) {
            (P.Zug.CastlingRights & AllCastlingRights) == AllCastlingRights && P.Zug.Side > 0;
 }
 
+// Plies since the last capture or pawn move, so that an engine told the
+// position by FEN keeps the fifty-move count it had when told the moves.
+// Counted from the game's start, whose own count the game does not keep.
+int HalfMoveClock(const TEnginePosition& Pos) {
+    TStellung s;
+    s.Brett = Pos.StartBrett;
+    s.Zug = Pos.StartZug;
+    if (!Pos.HasStart || !MovesLeadTo(s, Pos.Moves, Pos)) return 0;
+    int clock = 0;
+    for (const TZug& m : Pos.Moves) {
+        const int32_t piece = s.Brett[static_cast<size_t>(m.From)];
+        const int32_t target = s.Brett[static_cast<size_t>(m.To)];
+        const bool resets =
+            std::abs(piece) == Bauer || (target != 0 && (target > 0) != (piece > 0));
+        clock = resets ? 0 : clock + 1;
+        TZug z;
+        z.From = m.From;
+        z.To = m.To;
+        z.Promotion = std::abs(m.Promotion) * s.Zug.Side;
+        PlayMove(s, z);
+    }
+    return clock;
+}
+
+std::string EngineFen(const TEnginePosition& Pos) {
+    std::string fen = StellungToFEN(Pos.Brett, Pos.Zug, std::max(1, Pos.MoveNo), false);
+    const size_t moveNo = fen.rfind(' ');
+    const size_t clock = fen.rfind(' ', moveNo - 1) + 1;
+    return fen.replace(clock, moveNo - clock, std::to_string(HalfMoveClock(Pos)));
+}
+
 } // namespace
 
 std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosition& Pos,
@@ -263,8 +294,7 @@ std::vector<std::string> PositionCommands(const TWBInfo& Info, const TEnginePosi
         // Plain FEN cannot say which rooks castle in Chess960.
         if (Pos.Fischer && (Pos.Zug.CastlingRights & AllCastlingRights) != 0) return {};
         // The engine gets plain FEN: no Chess960 marker, it would not know it.
-        const std::string fen = StellungToFEN(Pos.Brett, Pos.Zug, std::max(1, Pos.MoveNo), false);
-        return {Info.SetPosition + " " + fen + "\r\n" + Info.StartAnalyze};
+        return {Info.SetPosition + " " + EngineFen(Pos) + "\r\n" + Info.StartAnalyze};
     }
     // Edit mode says where the pieces stand, not which castlings are left
     // nor whether a pawn may take en passant. So the engine gets the game's

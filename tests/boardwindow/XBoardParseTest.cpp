@@ -222,6 +222,17 @@ TEST(XBoardCommands, EnginesWithoutFenAreToldTheGameOrNothing) {
     EXPECT_EQ(
         PositionCommands(fen, walk),
         std::vector<std::string>{"setboard " + kbtest::KingWalkFen + "\r\npost\r\nanalyze\r\n"});
+    // The fifty-move count is the game's: a ply since the last capture, four
+    // since the start.
+    EXPECT_EQ(PositionCommands(fen, kbtest::FromGame(kbtest::StandardFen,
+                                                     "e4 e5 Nf3 Nc6 Bc4 Bc5 Ke2 Ke7 Nxe5 Nxe5 Ke1"))
+                  .front(),
+              "setboard r1bq2nr/ppppkppp/8/2b1n3/2B1P3/8/PPPP1PPP/RNBQK2R b - - 1 6\r\n"
+              "post\r\nanalyze\r\n");
+    EXPECT_EQ(
+        PositionCommands(fen, kbtest::FromGame(kbtest::StandardFen, "Nf3 Nf6 Ng1 Ng8")).front(),
+        "setboard " + kbtest::StandardFen.substr(0, kbtest::StandardFen.size() - 4) +
+            " 4 3\r\npost\r\nanalyze\r\n");
     // The same position without its game cannot be told in edit mode.
     EXPECT_TRUE(PositionCommands(edit, kbtest::FromFen(kbtest::KingWalkFen)).empty());
     // Nor can a capture en passant; with its game it can.
