@@ -764,23 +764,33 @@ void EngineWindowFrame::JumpsThroughALongGame(const std::vector<std::string>& Ar
     // Only what the memo shows after the jump counts.
     int shown = 0;
     QObject::connect(W->Memo1, &QPlainTextEdit::textChanged, W, [&] { ++shown; });
-    auto stop = [&](const char* Where, const std::function<void()>& Jump) {
+    // The game ends 119 plies after its last capture or pawn move: an engine
+    // that keeps the fifty-move count may say the draw instead of thinking.
+    auto stop = [&](const char* Where, const std::function<void()>& Jump, bool FiftyMoves = false) {
         const int before = shown;
         Jump();
         const kb::TEnginePosition pos = W->EnginePosition();
         EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return shown > before && ThinksAbout(W->Memo1->toPlainText(), pos); }, 30000))
+            [&] {
+                const QString memo = W->Memo1->toPlainText();
+                return shown > before &&
+                       (ThinksAbout(memo, pos) ||
+                        (FiftyMoves && memo.startsWith(QStringLiteral("1/2-1/2"))));
+            },
+            30000))
             << Argv[0] << " at " << Where << ": " << W->Memo1->toPlainText().toStdString();
         ASSERT_TRUE(W->FEngineThread);
         EXPECT_EQ(W->FEngineThread->Pid(), pid) << Argv[0] << " at " << Where;
         EXPECT_EQ(W->FReactivations, 0) << Argv[0] << " at " << Where;
     };
     stop("the start", [] {});
-    stop("the end", [&] { QTest::keyClick(W, Qt::Key_End); });
+    stop(
+        "the end", [&] { QTest::keyClick(W, Qt::Key_End); }, true);
     EXPECT_EQ(n.CurrentMove, plies.back());
     stop("the start again", [&] { QTest::keyClick(W, Qt::Key_Home); });
     EXPECT_EQ(n.CurrentMove, nullptr);
-    stop("the end again", [&] { QTest::keyClick(W, Qt::Key_End); });
+    stop(
+        "the end again", [&] { QTest::keyClick(W, Qt::Key_End); }, true);
     kb::TSchachbrett board;
     stop("the middle", [&] { W->Notation1->PositionAt(plies[plies.size() / 2]->TextPos, board); });
     EXPECT_EQ(n.CurrentMove, plies[plies.size() / 2]);
